@@ -1,0 +1,162 @@
+#pragma once
+
+#include "data/value.h"
+
+#include <QHash>
+#include <QList>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace rio {
+
+// Declared type of a column, read from the table definition so that values
+// read the same way whichever driver serves the file.
+enum class ColumnType { Text, Integer, Real, Boolean, Date, Other };
+
+struct ColumnInfo
+{
+    QString name;     // as declared
+    ColumnType type = ColumnType::Other;
+};
+
+// The columns of one table, looked up without regard to case.
+class TableSchema
+{
+public:
+    void add(ColumnInfo column);
+    const ColumnInfo* find(const QString& name) const;   // nullptr when absent
+    const QList<ColumnInfo>& columns() const { return m_columns; }
+
+private:
+    QList<ColumnInfo> m_columns;
+    QHash<QString, qsizetype> m_byUpperName;
+};
+
+// Translates Jet SQL to what the file's engine reads: "delete * from T",
+// "select TOP n ...", "=true"/"=false". Never touches quoted literals.
+QString translateJetSql(const QString& jetSql);
+
+// One open archive. Opens from the Jet OLEDB connection string that the run
+// forms; the paths in it are Windows paths, mapped to this machine's files.
+// Never creates a database file. Work left in an open transaction is
+// discarded when the connection is closed or destroyed.
+class Connection
+{
+public:
+    enum class Driver { Sqlite, OdbcSqlite, OdbcAccess };
+
+    Connection();
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    void open(const QString& connectionString);   // raises rio::Error
+    bool isOpen() const;
+    void close();                                 // raises 3704 when not open
+    void release() noexcept;                      // closes if open, every error ignored
+
+    void beginTrans();
+    void commitTrans();
+    bool inTransaction() const;
+
+    // Runs one Jet SQL statement that returns no rows; returns the rows affected.
+    qint64 execute(const QString& jetSql);
+
+    // The catalogue: names of the tables of type "Table" (no views, no
+    // engine-internal tables).
+    QStringList tableNames();
+
+    // A table or column name as a quoted identifier, so that a name read from
+    // data can only ever name a table.
+    static QString quoteIdentifier(const QString& name);
+
+    // Declared columns of a table (cached); raises NoTable when absent.
+    const TableSchema& schema(const QString& table);
+
+    Driver driver() const;
+    QString hostFilePath() const;
+    QSqlDatabase database() const;
+
+    // Test switch: open SQLite files through unixODBC and the SQLite3 ODBC
+    // driver instead of Qt's SQLite driver, so that the ODBC code path runs.
+    static void setSqliteThroughOdbc(bool on);
+    static bool sqliteThroughOdbc();
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+// A Jet SQL statement on a connection, prepared once and run as often as
+// needed. Rows are read forward; a query that is no longer read is finished
+// at once so that it holds no lock. Values are typed by the declared types of
+// the table named after FROM.
+class Query
+{
+public:
+    Query(Connection& connection, const QString& jetSql);   // raises on a bad statement
+    ~Query();
+    Query(const Query&) = delete;
+    Query& operator=(const Query&) = delete;
+
+    Query& bind(int index, const Value& value);   // positional "?" parameters, from 0
+    void exec();                                  // raises; stands before the first row
+    bool next();                                  // false past the last row (then finished)
+    void finish();
+
+    Value value(const QString& field) const;      // 3021 without a current row, 3265 unknown name
+    Value value(int index) const;
+    int fieldCount() const;
+    QString fieldName(int index) const;
+    qint64 rowsAffected() const;
+
+    // Exact number of rows the statement returns (a keyset cursor's
+    // RecordCount), counted by the engine.
+    qint64 count();
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+// Adds rows to a table naming only the given fields, so that the others keep
+// the table's defaults. Each value is converted to its column's declared type
+// as Jet converts it; a value that cannot be converted fails the row and
+// nothing is stored. An unknown field raises 3265.
+class RowInserter
+{
+public:
+    RowInserter(Connection& connection, const QString& table, const QStringList& fields);
+    ~RowInserter();
+    void insert(const QList<Value>& values);
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+// Sets fields of one row, found by its rowid, with the same conversions.
+class RowUpdater
+{
+public:
+    RowUpdater(Connection& connection, const QString& table, const QStringList& fields);
+    ~RowUpdater();
+    void update(qint64 rowid, const QList<Value>& values);
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+// rowid of the first row of a table (lowest rowid); raises 3021 when empty.
+qint64 firstRowId(Connection& connection, const QString& table);
+
+// A value converted for a column of the given type, as Jet converts it;
+// raises -2147217913 when it cannot be converted.
+Value convertForColumn(const Value& value, ColumnType type);
+
+} // namespace rio

@@ -1,0 +1,11 @@
+#include "data/error.h"
+
+namespace rio {
+
+Error::Error(qint64 number, QString description)
+    : m_number(number), m_description(std::move(description)),
+      m_what(QStringLiteral("Error %1 (%2)").arg(number).arg(m_description).toUtf8())
+{
+}
+
+} // namespace rio

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QFile>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+// The folder and file services of the year opening, over Windows paths. The
+// core keeps paths as the Windows paths it forms by plain concatenation with
+// "\"; hostPath() is the one place that maps them to this machine's files.
+// Failures raise rio::Error with the run-time numbers (53, 55, 61, 70, 75, 76).
+namespace rio::fs {
+
+// The host path of a Windows path. On Windows the path itself. Elsewhere the
+// drive C: is the folder $RIAPERTURA_DRIVE_C (else
+// ~/.local/share/riapertura/drive_c), drive X: its sibling drive_x and
+// \\server\share\... the sibling unc/server/share/...; every component is
+// resolved without regard to case against what exists on disk.
+QString hostPath(const QString& windowsPath);
+
+// The folder that stands for drive C: on this machine (empty on Windows).
+QString driveCFolder();
+
+bool FolderExists(const QString& windowsPath);
+
+// Copies the whole tree of source into destination, creating it when absent;
+// files already there are overwritten (names matched without regard to case),
+// other files there are left alone. yield runs between files.
+void CopyFolder(const QString& source, const QString& destination, const std::function<void()>& yield = {});
+
+// Attributes of the directory query.
+inline constexpr int vbNormal = 0;
+inline constexpr int vbDirectory = 16;
+
+// The directory query: name of the first entry matching the path (ordinary
+// files only, or folders too with vbDirectory), or "" when none does.
+QString Dir(const QString& windowsPath, int attributes = vbNormal);
+
+// Creates one folder level; its parent must exist.
+void MkDir(const QString& windowsPath);
+
+// The text log: opened for appending (created when absent); each line is
+// '"' + text + '"' + CR LF in Windows-1252, flushed to disk as it is written.
+class LogFile
+{
+public:
+    explicit LogFile(const QString& windowsPath);   // raises on failure
+    ~LogFile();
+    void writeLine(const QString& text);
+    void close();
+    bool isOpen() const;
+
+private:
+    std::unique_ptr<QFile> m_file;
+};
+
+// Text in Windows-1252; a character the code page cannot hold becomes "?".
+QByteArray toWindows1252(const QString& text);
+
+} // namespace rio::fs

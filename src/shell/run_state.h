@@ -1,0 +1,33 @@
+#pragma once
+
+#include "data/database.h"
+#include "data/filesystem.h"
+
+#include <QString>
+
+#include <array>
+#include <memory>
+
+namespace rio {
+
+// What the run keeps between its steps, owned by whoever starts the run (the
+// window, the console front end, a test). Released when the window closes and
+// before a new run starts.
+struct RunState
+{
+    QString CartellaProgrammi;          // set at start-up
+    QString PercorsoBase;
+    QString PercorsoSystemMdw;
+    std::array<QString, 11> ElencoAziende;   // slots 1..10; "" marks a free slot
+    qint16 NumAziende = 0;
+
+    std::unique_ptr<fs::LogFile> log;                 // open from the run's start
+    std::unique_ptr<Connection> ConnessioneDbOld;     // left open by the opening stock movements
+
+    // Clears the company list and releases every object of the last run.
+    void reset();
+    // Releases what holds a file or a lock, every error ignored.
+    void release() noexcept;
+};
+
+} // namespace rio

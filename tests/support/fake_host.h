@@ -1,0 +1,60 @@
+#pragma once
+
+#include "shell/host.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <map>
+
+// A screen for tests: records everything the run shows and answers message
+// boxes from a queue (OK / Yes by default).
+class FakeHost : public rio::Host
+{
+public:
+    struct Box
+    {
+        QString text;
+        rio::Buttons buttons;
+        rio::Icon icon;
+        QString title;
+    };
+
+    void setProgressCaption(const QString& caption) override { progressCaption = caption; }
+    void appendEvent(const QString& line) override { events << line; }
+    void setStatus(rio::StatusBox box, bool ticked) override { status[box] = ticked; }
+    void setLabel(rio::PanelLabel label, const QString& caption) override { labels[label] = caption; }
+    void setRunEnabled(bool enabled) override { runEnabled = enabled; }
+    void setCloseEnabled(bool enabled) override { closeEnabled = enabled; }
+    void lockYears() override { yearsLocked = true; }
+    bool logTicked() const override { return logOn; }
+    int dataSourceIndex() const override { return dataSource; }
+    bool zetaFolderTicked() const override { return zetaFolder; }
+    rio::Answer message(const QString& text, rio::Buttons buttons, rio::Icon icon, const QString& title) override;
+    void setBusy(bool hourglass) override { busy = hourglass; }
+    void yield() override;
+    void closeWindow() override { windowClosed = true; }
+
+    bool ticked(rio::StatusBox box) const;
+    // Boxes whose text contains the fragment.
+    int boxesContaining(const QString& fragment) const;
+
+    QString progressCaption;
+    QStringList events;
+    std::map<rio::StatusBox, bool> status;
+    std::map<rio::PanelLabel, QString> labels;
+    bool runEnabled = true;
+    bool closeEnabled = true;
+    bool yearsLocked = false;
+    bool logOn = true;
+    int dataSource = 0;
+    bool zetaFolder = false;
+    bool busy = false;
+    bool windowClosed = false;
+    int yields = 0;
+    QList<Box> boxes;
+    QList<rio::Answer> answers;            // next answers, first first
+    std::function<void()> onYield;         // runs at every yield (a test's hook)
+};

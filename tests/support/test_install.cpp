@@ -1,0 +1,155 @@
+#include "test_install.h"
+
+#include "data/product_schema.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QUuid>
+
+#include <stdexcept>
+
+namespace {
+
+// Runs f on a private connection to the file, then removes the connection.
+template <typename F> auto withDatabase(const QString& hostFile, F f)
+{
+    const QString name = QStringLiteral("test-") + QUuid::createUuid().toString();
+    decltype(f(std::declval<QSqlDatabase&>())) result{};
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(hostFile);
+        if (!db.open())
+            throw std::runtime_error(db.lastError().text().toStdString());
+        result = f(db);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return result;
+}
+
+QSqlQuery run(QSqlDatabase& db, const QString& sql)
+{
+    QSqlQuery q(db);
+    if (!q.exec(sql))
+        throw std::runtime_error(QString(sql + QStringLiteral(": ") + q.lastError().text()).toStdString());
+    return q;
+}
+
+} // namespace
+
+TestInstall::TestInstall()
+{
+    m_hadPreviousDrive = qEnvironmentVariableIsSet("RIAPERTURA_DRIVE_C");
+    m_previousDrive = qgetenv("RIAPERTURA_DRIVE_C");
+    qputenv("RIAPERTURA_DRIVE_C", driveC().toUtf8());
+    QDir().mkpath(driveC());
+    const QStringList workgroup = rio::schema::workgroupStatements();
+    createDatabase(host(QStringLiteral("C:\\Programmi\\Zeta\\Dati\\system\\system.mdw")), workgroup);
+    createDatabase(host(mdw()), workgroup);
+    createDatabase(host(QStringLiteral("C:\\Programmi\\Zeta\\Dati\\system\\systemzeta.mdb")),
+                   rio::schema::systemStatements(base()));
+}
+
+TestInstall::~TestInstall()
+{
+    if (m_hadPreviousDrive)
+        qputenv("RIAPERTURA_DRIVE_C", m_previousDrive);
+    else
+        qunsetenv("RIAPERTURA_DRIVE_C");
+}
+
+QString TestInstall::driveC() const
+{
+    return m_dir.path() + QStringLiteral("/drive_c");
+}
+
+QString TestInstall::host(const QString& windowsPath) const
+{
+    QString rest = windowsPath.mid(3);   // after "C:\"
+    rest.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return driveC() + QLatin1Char('/') + rest;
+}
+
+QString TestInstall::archiveWindowsPath(int slot, int year)
+{
+    return base() + QStringLiteral("dati\\esercizi\\Azienda_%1\\%2\\dati.mdb").arg(slot).arg(year);
+}
+
+QString TestInstall::archiveHost(int slot, int year) const
+{
+    return host(archiveWindowsPath(slot, year));
+}
+
+QString TestInstall::createArchive(int slot, int year)
+{
+    QStringList tables;
+    const auto causals = rio::schema::demoCausals();
+    for (const auto& c : causals)
+        if (!c.tabella.isEmpty())
+            tables << c.tabella;
+    QStringList s = rio::schema::archiveStatements(tables);
+    s << QStringLiteral("insert into AZIENDE(ID_Azienda, Ragione_Sociale1) values('Azienda_%1', 'Azienda %1 S.r.l.')")
+             .arg(slot);
+    QStringList setCounters;
+    const qsizetype counters = rio::schema::counterFields().size();
+    for (qsizetype i = 0; i < counters; ++i)
+        setCounters << QString::number(7 + i);
+    s << QStringLiteral("insert into CONTATORI values(%1)").arg(setCounters.join(QLatin1Char(',')));
+    for (const auto& c : causals) {
+        s << QStringLiteral("insert into CAUSALI(Tipo_Causale, Descrizione, Nome_Tabella_Archiviazione_dati_documento, "
+                            "Attivazione_causale) values('%1', 'Causale %1', %2, %3)")
+                 .arg(c.tipo, c.tabella.isEmpty() ? QStringLiteral("NULL") : QLatin1Char('\'') + c.tabella + QLatin1Char('\''))
+                 .arg(c.attiva ? 1 : 0);
+    }
+    const QString file = archiveHost(slot, year);
+    createDatabase(file, s);
+    return file;
+}
+
+void TestInstall::createDatabase(const QString& hostFile, const QStringList& statements)
+{
+    QDir().mkpath(QFileInfo(hostFile).absolutePath());
+    QFile::remove(hostFile);
+    withDatabase(hostFile, [&](QSqlDatabase& db) {
+        db.transaction();
+        for (const QString& sql : statements)
+            run(db, sql);
+        db.commit();
+        return 0;
+    });
+}
+
+void TestInstall::exec(const QString& hostFile, const QString& sql)
+{
+    withDatabase(hostFile, [&](QSqlDatabase& db) {
+        run(db, sql);
+        return 0;
+    });
+}
+
+QVariant TestInstall::scalar(const QString& hostFile, const QString& sql)
+{
+    return withDatabase(hostFile, [&](QSqlDatabase& db) {
+        QSqlQuery q = run(db, sql);
+        return q.next() ? q.value(0) : QVariant();
+    });
+}
+
+QList<QVariantList> TestInstall::rows(const QString& hostFile, const QString& sql)
+{
+    return withDatabase(hostFile, [&](QSqlDatabase& db) {
+        QSqlQuery q = run(db, sql);
+        QList<QVariantList> out;
+        while (q.next()) {
+            QVariantList row;
+            for (int i = 0; i < q.record().count(); ++i)
+                row << q.value(i);
+            out << row;
+        }
+        return out;
+    });
+}

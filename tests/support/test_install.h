@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QTemporaryDir>
+#include <QVariant>
+
+// A throw-away product installation under a temporary drive C: (set through
+// RIAPERTURA_DRIVE_C for the life of the object): the system database, both
+// workgroup files, and company archives built on demand. Files are written
+// with Qt's SQLite driver directly, independent of the code under test.
+class TestInstall
+{
+public:
+    TestInstall();
+    ~TestInstall();
+
+    QString driveC() const;                           // host folder of C:
+    // The local root of a 32-bit machine without chkSplus, and its workgroup file.
+    static QString base() { return QStringLiteral("c:\\Programmi\\Ventor Sistemi\\"); }
+    static QString mdw() { return QStringLiteral("c:\\Programmi\\Ventor Sistemi\\Dati\\system\\System.mdw"); }
+    // Host path of a Windows path on C: (spelling kept as given).
+    QString host(const QString& windowsPath) const;
+
+    // An archive with the product's tables, its AZIENDE row ("Azienda_<slot>",
+    // name "Azienda <slot> S.r.l."), one CONTATORI row of non-zero counters and
+    // the demo causals; returns its host path.
+    QString createArchive(int slot, int year = 2023);
+    static QString archiveWindowsPath(int slot, int year);
+    QString archiveHost(int slot, int year = 2023) const;
+
+    // Plain SQL on a host file (Qt's SQLite driver, nothing translated).
+    static void exec(const QString& hostFile, const QString& sql);
+    static QVariant scalar(const QString& hostFile, const QString& sql);
+    static QList<QVariantList> rows(const QString& hostFile, const QString& sql);
+    static void createDatabase(const QString& hostFile, const QStringList& statements);
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_previousDrive;
+    bool m_hadPreviousDrive = false;
+};
