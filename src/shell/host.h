@@ -51,6 +51,10 @@ public:
     // Closes the main window (its closing sequence releases the run's objects).
     virtual void closeWindow() = 0;
 
+    // A step of the run has ended for a company (slot 0: the common part),
+    // with its wall time; for timings and the verification report.
+    virtual void stepFinished(const QString& /*step*/, int /*slot*/, qint64 /*milliseconds*/, bool /*ok*/) {}
+
     // Progress of the run for a progress bar: company i of n, and within it
     // done of total units of the current step (total 0: no step measure).
     virtual void setRunProgress(int /*company*/, int /*companies*/, qint64 /*done*/, qint64 /*total*/) {}
