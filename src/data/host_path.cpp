@@ -1,4 +1,5 @@
 #include "data/filesystem.h"
+#include "data/fs_detail.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -100,6 +101,15 @@ QString driveCFolder()
     return {};
 }
 
+namespace detail {
+
+QString hostDriveRoot(const QString& windowsPath)
+{
+    return windowsPath.left(3);
+}
+
+} // namespace detail
+
 #else
 
 QString driveCFolder()
@@ -110,16 +120,20 @@ QString driveCFolder()
     return QDir::cleanPath(QDir(folder).absolutePath());
 }
 
-QString hostPath(const QString& windowsPath)
-{
-    if (windowsPath.isEmpty())
-        return {};
+namespace {
 
-    // \\server\share\rest
-    if (windowsPath.size() >= 2 && isSeparator(windowsPath[0]) && isSeparator(windowsPath[1])) {
-        const QStringList parts = splitComponents(QStringView(windowsPath).mid(2));
-        return resolveUnder(drivesParent() + QStringLiteral("/unc"), parts);
-    }
+// The host folder a path starts from and the components that follow it.
+struct SplitPath
+{
+    QString root;
+    QStringList components;
+};
+
+SplitPath splitPath(const QString& windowsPath)
+{
+    // \\server\share\rest: server and share are components under unc/.
+    if (windowsPath.size() >= 2 && isSeparator(windowsPath[0]) && isSeparator(windowsPath[1]))
+        return {drivesParent() + QStringLiteral("/unc"), splitComponents(QStringView(windowsPath).mid(2))};
 
     // X:\rest (also "X:rest", taken from the root of the drive)
     if (windowsPath.size() >= 2 && windowsPath[1] == QLatin1Char(':') && windowsPath[0].isLetter() &&
@@ -127,16 +141,44 @@ QString hostPath(const QString& windowsPath)
         const QChar letter = windowsPath[0].toLower();
         const QString root =
             letter == QLatin1Char('c') ? driveCFolder() : drivesParent() + QStringLiteral("/drive_") + letter;
-        return resolveUnder(root, splitComponents(QStringView(windowsPath).mid(2)));
+        return {root, splitComponents(QStringView(windowsPath).mid(2))};
     }
 
     // \rest: the root of the current drive, C:
-    if (isSeparator(windowsPath[0]))
-        return resolveUnder(driveCFolder(), splitComponents(windowsPath));
+    if (!windowsPath.isEmpty() && isSeparator(windowsPath[0]))
+        return {driveCFolder(), splitComponents(windowsPath)};
 
     // A relative path, from the working folder.
-    return resolveUnder(QDir::currentPath(), splitComponents(windowsPath));
+    return {QDir::currentPath(), splitComponents(windowsPath)};
 }
+
+} // namespace
+
+QString hostPath(const QString& windowsPath)
+{
+    if (windowsPath.isEmpty())
+        return {};
+    const SplitPath split = splitPath(windowsPath);
+    return resolveUnder(split.root, split.components);
+}
+
+namespace detail {
+
+QString hostDriveRoot(const QString& windowsPath)
+{
+    const bool hasDrive = windowsPath.size() >= 2 && windowsPath[1] == QLatin1Char(':');
+    if (windowsPath.isEmpty() || (!hasDrive && !isSeparator(windowsPath[0])))
+        return {};
+    SplitPath split = splitPath(windowsPath);
+    if (!hasDrive && windowsPath.size() >= 2 && isSeparator(windowsPath[1])) {
+        // The share is the drive: \\server\share
+        split.components.removeAll(QString());
+        return resolveUnder(split.root, split.components.mid(0, 2));
+    }
+    return split.root;
+}
+
+} // namespace detail
 
 #endif
 
