@@ -69,9 +69,23 @@ QString TestInstall::driveC() const
 
 QString TestInstall::host(const QString& windowsPath) const
 {
-    QString rest = windowsPath.mid(3);   // after "C:\"
-    rest.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    return driveC() + QLatin1Char('/') + rest;
+    // Windows names folders without regard to case: "Dati" and "dati" are one
+    // folder, so an existing folder is reused whatever the spelling.
+    QString path = driveC();
+    const QStringList parts = windowsPath.mid(3).split(QLatin1Char('\\'), Qt::SkipEmptyParts); // after "C:\"
+    for (const QString& part : parts) {
+        QString name = part;
+        const QStringList entries = QDir(path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
+        if (!entries.contains(part)) {
+            for (const QString& entry : entries)
+                if (entry.compare(part, Qt::CaseInsensitive) == 0) {
+                    name = entry;
+                    break;
+                }
+        }
+        path += QLatin1Char('/') + name;
+    }
+    return path;
 }
 
 QString TestInstall::archiveWindowsPath(int slot, int year)
@@ -92,7 +106,8 @@ QString TestInstall::createArchive(int slot, int year)
         if (!c.tabella.isEmpty())
             tables << c.tabella;
     QStringList s = rio::schema::archiveStatements(tables);
-    s << QStringLiteral("insert into AZIENDE(ID_Azienda, Ragione_Sociale1) values('Azienda_%1', 'Azienda %1 S.r.l.')")
+    s << QStringLiteral(
+             "insert into AZIENDE(ID_Azienda, Ragione_Sociale1) values('Azienda_%1', 'Azienda %1 S.r.l.')")
              .arg(slot);
     QStringList setCounters;
     const qsizetype counters = rio::schema::counterFields().size();
@@ -100,9 +115,11 @@ QString TestInstall::createArchive(int slot, int year)
         setCounters << QString::number(7 + i);
     s << QStringLiteral("insert into CONTATORI values(%1)").arg(setCounters.join(QLatin1Char(',')));
     for (const auto& c : causals) {
-        s << QStringLiteral("insert into CAUSALI(Tipo_Causale, Descrizione, Nome_Tabella_Archiviazione_dati_documento, "
-                            "Attivazione_causale) values('%1', 'Causale %1', %2, %3)")
-                 .arg(c.tipo, c.tabella.isEmpty() ? QStringLiteral("NULL") : QLatin1Char('\'') + c.tabella + QLatin1Char('\''))
+        s << QStringLiteral(
+                 "insert into CAUSALI(Tipo_Causale, Descrizione, Nome_Tabella_Archiviazione_dati_documento, "
+                 "Attivazione_causale) values('%1', 'Causale %1', %2, %3)")
+                 .arg(c.tipo, c.tabella.isEmpty() ? QStringLiteral("NULL")
+                                                  : QLatin1Char('\'') + c.tabella + QLatin1Char('\''))
                  .arg(c.attiva ? 1 : 0);
     }
     const QString file = archiveHost(slot, year);
