@@ -29,6 +29,15 @@ QString item(int progr, const QString& numero, const QString& state,
         .arg(numero, state, date);
 }
 
+// The texts of the boxes shown, for a failure message.
+QString boxTexts(const FakeHost& host)
+{
+    QStringList texts;
+    for (const FakeHost::Box& box : host.boxes)
+        texts << box.text;
+    return texts.join(QLatin1Char('\n'));
+}
+
 void insertOpenItems(const AccountingFixture& f, int count)
 {
     TestInstall::exec(
@@ -65,7 +74,7 @@ private slots:
         rio::CREAZIONE_MOVIMENTI_CONTABILI(f.ctx, QStringLiteral("Azienda_1"));
 
         QVERIFY(!f.state.ConnessioneDbOld->isOpen());
-        QVERIFY(f.host.boxes.isEmpty());
+        QVERIFY2(f.host.boxes.isEmpty(), qPrintable(boxTexts(f.host)));
         const auto rows = TestInstall::rows(
             f.newArchive(),
             QStringLiteral(
@@ -97,6 +106,7 @@ private slots:
 
         rio::CREAZIONE_MOVIMENTI_CONTABILI(f.ctx, QStringLiteral("Azienda_1"));
 
+        QVERIFY2(f.host.boxes.isEmpty(), qPrintable(boxTexts(f.host)));
         const auto rows = TestInstall::rows(
             f.newArchive(),
             QStringLiteral("select date(Data_Mov_Cont), Giorni_Scadenza, Cod_Cantiere, "
@@ -148,7 +158,7 @@ private slots:
 
         rio::CREAZIONE_MOVIMENTI_CONTABILI(f.ctx, QStringLiteral("Azienda_1"));
 
-        QVERIFY(f.host.boxes.isEmpty());
+        QVERIFY2(f.host.boxes.isEmpty(), qPrintable(boxTexts(f.host)));
         QCOMPARE(f.newCount(), 0);
         QCOMPARE(f.counter(), 0);
         QCOMPARE(f.host.progressCaption, Completed);
@@ -181,7 +191,7 @@ private slots:
 
         rio::CREAZIONE_MOVIMENTI_CONTABILI(f.ctx, QStringLiteral("Azienda_1"));
 
-        QVERIFY(f.host.boxes.isEmpty());
+        QVERIFY2(f.host.boxes.isEmpty(), qPrintable(boxTexts(f.host)));
         QCOMPARE(f.newCount(), 2500);
         QCOMPARE(f.counter(), 2500);
         QCOMPARE(f.host.yields, 2500);
