@@ -56,6 +56,9 @@ class TstMovimentiContabili : public QObject
     Q_OBJECT
 
 private slots:
+    // RIO_TEST_DB_DRIVER=odbc runs the same cases through the ODBC driver.
+    void initTestCase() { rio::Connection::setSqliteThroughOdbc(qgetenv("RIO_TEST_DB_DRIVER") == "odbc"); }
+
     void carriesOnlyTheOpenItems()
     {
         AccountingFixture f;
