@@ -25,7 +25,11 @@ public:
     void setProgressCaption(const QString& caption) override { progressCaption = caption; }
     void appendEvent(const QString& line) override { events << line; }
     void setStatus(rio::StatusBox box, bool ticked) override { status[box] = ticked; }
-    void setLabel(rio::PanelLabel label, const QString& caption) override { labels[label] = caption; }
+    void setLabel(rio::PanelLabel label, const QString& caption) override
+    {
+        labels[label] = caption;
+        labelLog.append({label, caption});
+    }
     void setRunEnabled(bool enabled) override { runEnabled = enabled; }
     void setCloseEnabled(bool enabled) override { closeEnabled = enabled; }
     void lockYears() override { yearsLocked = true; }
@@ -45,6 +49,7 @@ public:
     QStringList events;
     std::map<rio::StatusBox, bool> status;
     std::map<rio::PanelLabel, QString> labels;
+    QList<std::pair<rio::PanelLabel, QString>> labelLog;   // every caption set, in order
     bool runEnabled = true;
     bool closeEnabled = true;
     bool yearsLocked = false;
