@@ -175,7 +175,7 @@ private slots:
         const QByteArray log = readFile(f.logPath());
         QVERIFY(log.contains("\"creazione nuovi archivi in corso...\"\r\n"));
         QVERIFY(!log.contains("\"ripristino magazzino azienda n. 1 in corso...\"\r\n"));
-        QVERIFY(log.contains("\"ripristino in corso articolo: a1 - viti\"\r\n"));
+        QVERIFY(log.contains("\"ripristino in corso articolo: b2 - bulloni\"\r\n"));
         QVERIFY(log.endsWith("\"riapertura archivi conclusa con successo!\"\r\n"));
     }
 
