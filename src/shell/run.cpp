@@ -8,9 +8,12 @@
 #include "init/inizializzazione.h"
 #include "shell/layout.h"
 #include "shell/run_context.h"
+#include "shell/verification.h"
 #include "warehouse/movimenti_magazzino.h"
 #include "warehouse/ripristino_magazzino.h"
 
+#include <QDate>
+#include <QDateTime>
 #include <QElapsedTimer>
 
 namespace rio {
@@ -26,7 +29,9 @@ template <typename Step> void timed(RunContext& ctx, const QString& name, int sl
     timer.start();
     const int errorsBefore = ctx.errorCount();
     step();
-    ctx.host().stepFinished(name, slot, timer.elapsed(), ctx.errorCount() == errorsBefore);
+    const StepRecord record{slot, name, timer.elapsed(), ctx.errorCount() == errorsBefore};
+    ctx.state().record.steps << record;
+    ctx.host().stepFinished(record.step, record.slot, record.milliseconds, record.ok);
 }
 
 // The first row of the system table, whatever the data source: an empty table
@@ -99,7 +104,9 @@ void processCompany(RunContext& ctx, Connection& connection, int n, const QStrin
     bool initialised = false;
     timed(ctx, QStringLiteral("INIZIALIZZAZIONE_FILE"), n,
           [&] { initialised = INIZIALIZZAZIONE_FILE(ctx, numeroAzienda); });
+    ctx.state().record.companies << n;
     if (initialised) {
+        ctx.state().record.initialised << n;
         timed(ctx, QStringLiteral("CREAZIONE_MOVIMENTI_MAGAZZINO"), n,
               [&] { CREAZIONE_MOVIMENTI_MAGAZZINO(ctx, numeroAzienda); });
         timed(ctx, QStringLiteral("CREAZIONE_MOVIMENTI_CONTABILI"), n,
@@ -131,6 +138,10 @@ void runSteps(RunContext& ctx)
     host.setCloseEnabled(false);
     host.lockYears();
 
+    state.record.started = QDateTime::currentDateTime();
+    state.record.dataSource = host.dataSourceIndex();
+    state.record.zetaFolder = host.zetaFolderTicked();
+    state.record.log = host.logTicked();
     settleLayout(ctx, percorso);
     const QString tmp = layout::tempFolder(state.PercorsoBase);
     if (!fs::FolderExists(tmp))
@@ -140,6 +151,7 @@ void runSteps(RunContext& ctx)
 
     timed(ctx, QStringLiteral("CONTROLLO_AZIENDE"), 0, [&] { CONTROLLO_AZIENDE(ctx); });
     host.setStatus(StatusBox::Copia, true);
+    state.record.safetyCopy = state.PercorsoBase + layout::safetyCopyName(QDate::currentDate());
     timed(ctx, QStringLiteral("COPIO_CARTELLA_SALVATAGGIO"), 0,
           [&] { COPIO_CARTELLA_SALVATAGGIO(ctx, layout::dataFolder(state.PercorsoBase)); });
     timed(ctx, QStringLiteral("CREO_NUOVO_ANNO"), 0, [&] { CREO_NUOVO_ANNO(ctx); });
@@ -154,6 +166,11 @@ void runSteps(RunContext& ctx)
             continue;
         processCompany(ctx, connection, n, fields.value(0), ++index);
     }
+
+    // Compare what was carried with what was left; a mismatch is an error of the run.
+    QString reportPath;
+    const VerificationReport report = verificaRiapertura(ctx, &reportPath);
+    host.verificationReady(reportPath, report.summary());
 
     host.setCloseEnabled(true);
     if (ctx.runHadErrors()) {

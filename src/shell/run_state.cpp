@@ -7,6 +7,7 @@ void RunState::reset()
     release();
     ElencoAziende.fill(QString());
     NumAziende = 0;
+    record = RunRecord();
 }
 
 void RunState::release() noexcept

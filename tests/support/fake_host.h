@@ -40,6 +40,17 @@ public:
     void setBusy(bool hourglass) override { busy = hourglass; }
     void yield() override;
     void closeWindow() override { windowClosed = true; }
+    void stepFinished(const QString& step, int slot, qint64 milliseconds, bool ok) override
+    {
+        steps.append({step, slot, milliseconds, ok});
+        if (onStepFinished)
+            onStepFinished(step, slot);
+    }
+    void verificationReady(const QString& path, const QStringList& lines) override
+    {
+        reportPath = path;
+        summary = lines;
+    }
 
     bool ticked(rio::StatusBox box) const;
     // Boxes whose text contains the fragment.
@@ -62,4 +73,15 @@ public:
     QList<Box> boxes;
     QList<rio::Answer> answers;            // next answers, first first
     std::function<void()> onYield;         // runs at every yield (a test's hook)
+    std::function<void(const QString&, int)> onStepFinished;
+    struct Step
+    {
+        QString name;
+        int slot;
+        qint64 milliseconds;
+        bool ok;
+    };
+    QList<Step> steps;
+    QString reportPath;
+    QStringList summary;
 };
