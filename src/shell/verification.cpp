@@ -98,49 +98,54 @@ void checkStock(Connection& oldDb, Connection& newDb, CompanyVerification& v)
     const QString area = QStringLiteral("Magazzino");
 
     // The opening movements follow the articles in the order they were read,
-    // numbered from 0: walk both lists side by side.
-    Query moves(newDb, QStringLiteral("select Progr_Mov_Mag, DEP, CodArt, Qta from MOV_MAG "
-                                      "where TipoMov='RIAPERTURA' order by Progr_Mov_Mag"));
-    moves.exec();
-    bool more = moves.next();
+    // numbered from 0: the k-th stock to carry is movement number k.
+    struct Movement
+    {
+        QString dep;
+        QString code;
+        double qta = 0;
+    };
+    QHash<qint64, Movement> moves;
+    {
+        Query q(newDb, QStringLiteral("select Progr_Mov_Mag, DEP, CodArt, Qta from MOV_MAG where TipoMov='RIAPERTURA'"));
+        q.exec();
+        while (q.next())
+            moves.insert(numberOrZero(q.value(0)),
+                         Movement{isNull(q.value(1)) ? QString() : textOf(q.value(1)),
+                                  isNull(q.value(2)) ? QString() : textOf(q.value(2)), numberOrZero(q.value(3))});
+    }
     qint64 expectedMoves = 0;
-    qint64 movesMatched = 0;
     int moveMismatches = 0;
     for (const ArticleRow& row : oldRows) {
         for (int d = 0; d < 2; ++d) {
             const double stock = numberOrZero(row.stock[d]);
             if (stock == 0)
                 continue;
-            ++expectedMoves;
+            const qint64 number = expectedMoves++;
             const QString dep = QStringLiteral("0%1").arg(d + 1);
-            if (!more) {
+            const auto found = moves.constFind(number);
+            if (found == moves.cend()) {
                 v.findings << Finding{Finding::Kind::Mismatch, area,
-                                      QStringLiteral("Articolo \"%1\" deposito %2: giacenza %3, movimento RIAPERTURA mancante")
-                                          .arg(row.code, dep, number(stock))};
+                                      QStringLiteral("Articolo \"%1\" deposito %2: giacenza %3, movimento RIAPERTURA n. %4 "
+                                                     "mancante")
+                                          .arg(row.code, dep, textOf(Value(stock)))
+                                          .arg(number)};
                 ++moveMismatches;
                 continue;
             }
-            const QString code = isNull(moves.value(2)) ? QString() : textOf(moves.value(2));
-            const QString moveDep = isNull(moves.value(1)) ? QString() : textOf(moves.value(1));
-            const double qta = numberOrZero(moves.value(3));
-            if (code != row.code || moveDep != dep || qta != stock) {
+            if (found->code != row.code || found->dep != dep || found->qta != stock) {
                 v.findings << Finding{Finding::Kind::Mismatch, area,
                                       QStringLiteral("Articolo \"%1\" deposito %2: giacenza %3, movimento RIAPERTURA n. %4 "
                                                      "per \"%5\" deposito %6 quantità %7")
-                                          .arg(row.code, dep, number(stock), shown(moves.value(0)), code, moveDep,
-                                               number(qta))};
+                                          .arg(row.code, dep, textOf(Value(stock)))
+                                          .arg(number)
+                                          .arg(found->code, found->dep, textOf(Value(found->qta)))};
                 ++moveMismatches;
-            } else {
-                ++movesMatched;
             }
-            more = moves.next();
         }
     }
-    qint64 extra = 0;
-    while (more) {
-        ++extra;
-        more = moves.next();
-    }
+    const qint64 extra = std::count_if(moves.keyBegin(), moves.keyEnd(),
+                                       [expectedMoves](qint64 k) { return k < 0 || k >= expectedMoves; });
     if (extra > 0) {
         v.findings << Finding{Finding::Kind::Mismatch, area,
                               QStringLiteral("%1 movimenti RIAPERTURA senza articolo corrispondente").arg(extra)};
@@ -149,7 +154,7 @@ void checkStock(Connection& oldDb, Connection& newDb, CompanyVerification& v)
     v.checks << CheckLine{area, QStringLiteral("Articoli nel 2023"), QString::number(oldRows.size()),
                           QString::number(oldRows.size()), true};
     v.checks << CheckLine{area, QStringLiteral("Movimenti RIAPERTURA (giacenze 01 e 02 del 2023)"),
-                          QString::number(expectedMoves), QString::number(movesMatched + extra),
+                          QString::number(expectedMoves), QString::number(moves.size()),
                           moveMismatches == 0};
 
     // The 2024 stock recomputed from those movements.
