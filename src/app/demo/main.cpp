@@ -28,9 +28,6 @@ int main(int argc, char* argv[])
     try {
         QElapsedTimer timer;
         timer.start();
-        out << "Installazione dimostrativa in " << QDir::toNativeSeparators(QDir(options->dir).absolutePath())
-            << " (unità C:)\n";
-        out.flush();
         const auto summary =
             rio::demo::writeDemoInstallation(*options, [&](int slot, const rio::demo::ArchiveSummary& c) {
                 out << QStringLiteral(
@@ -44,7 +41,9 @@ int main(int argc, char* argv[])
                            .arg(c.closedItems);
                 out.flush();
             });
-        out << "  Radice dell'installazione (tabella system): " << summary.percorsoBase << '\n'
+        out << "Installazione dimostrativa scritta in "
+            << QDir::toNativeSeparators(QDir(options->dir).absolutePath()) << " (unità C:)\n"
+            << "  Radice dell'installazione (tabella system): " << summary.percorsoBase << '\n'
             << QStringLiteral("Fatto in %1 s.\n").arg(double(timer.elapsed()) / 1000.0, 0, 'f', 1);
         return 0;
     } catch (const rio::demo::DemoRefused& e) {
