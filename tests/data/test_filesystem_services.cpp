@@ -1,11 +1,13 @@
 #include "data/error.h"
 #include "data/filesystem.h"
+#include "data/fs_detail.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <functional>
 
 namespace fs = rio::fs;
@@ -189,6 +191,36 @@ private slots:
         QCOMPARE(errorOf([] { fs::MkDir(QStringLiteral("c:\\Programmi\\Zeta\\dati\\Tmp\\")); }),
                  rio::err::PathNotFound);
         QVERIFY(!QFileInfo::exists(host(QStringLiteral("Programmi/Zeta"))));
+    }
+
+    void systemErrorsMapToRunTimeNumbers_data()
+    {
+        QTest::addColumn<int>("systemError");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<qint64>("number");
+        QTest::newRow("missing file") << ENOENT << "dati/x.mdb" << rio::err::FileNotFound;
+        QTest::newRow("missing folder") << ENOENT << "manca/x.mdb" << rio::err::PathNotFound;
+        QTest::newRow("not a folder") << ENOTDIR << "dati/x.mdb" << rio::err::PathNotFound;
+        QTest::newRow("access") << EACCES << "dati/x.mdb" << rio::err::PermissionDenied;
+        QTest::newRow("read-only disk") << EROFS << "dati/x.mdb" << rio::err::PermissionDenied;
+        QTest::newRow("disk full") << ENOSPC << "dati/x.mdb" << rio::err::DiskFull;
+        QTest::newRow("busy") << EBUSY << "dati/x.mdb" << rio::err::FileAlreadyOpen;
+        QTest::newRow("other") << EIO << "dati/x.mdb" << rio::err::PathFileAccess;
+        QTest::newRow("is a folder") << EISDIR << "dati" << rio::err::PathFileAccess;
+    }
+
+    void systemErrorsMapToRunTimeNumbers()
+    {
+        QFETCH(int, systemError);
+        QFETCH(QString, file);
+        QFETCH(qint64, number);
+        QDir().mkpath(host(QStringLiteral("dati")));
+        try {
+            rio::fs::detail::raiseSystemError(systemError, host(file), QStringLiteral("C:\\x"));
+        } catch (const rio::Error& e) {
+            QCOMPARE(e.number(), number);
+            QVERIFY(e.description().endsWith(QStringLiteral(": C:\\x")));
+        }
     }
 
     void errorsCarryNumberAndItalianText()
