@@ -104,10 +104,21 @@ private slots:
             big[i] = static_cast<char>(i * 7 + i / 1000);
         write(QStringLiteral("a/big.bin"), big);
         write(QStringLiteral("b/big.bin"), QByteArray(9 * 1024 * 1024, 'x'));
-        fs::CopyFolder(QStringLiteral("C:\\a"), QStringLiteral("C:\\b\\"));
+        fs::CopyFolder(QStringLiteral("C:\\a"), QStringLiteral("C:\\b"));
         QCOMPARE(read(QStringLiteral("b/big.bin")), big);
         QCOMPARE(QFileInfo(host(QStringLiteral("b/big.bin"))).lastModified(),
                  QFileInfo(host(QStringLiteral("a/big.bin"))).lastModified());
+    }
+
+    void copyFolderIntoAFolderEndingInBackslash()
+    {
+        write(QStringLiteral("dati/esercizi/Azienda_1/2023/dati.mdb"), "archivio");
+        QDir().mkpath(host(QStringLiteral("Archivio")));
+        fs::CopyFolder(QStringLiteral("C:\\DATI\\esercizi"), QStringLiteral("c:\\archivio\\"));
+        QCOMPARE(read(QStringLiteral("Archivio/esercizi/Azienda_1/2023/dati.mdb")), QByteArray("archivio"));
+        QCOMPARE(errorOf([] { fs::CopyFolder(QStringLiteral("C:\\dati"), QStringLiteral("C:\\manca\\")); }),
+                 rio::err::PathNotFound);
+        QVERIFY(!QFileInfo::exists(host(QStringLiteral("manca"))));
     }
 
     void copyFolderFailures()
