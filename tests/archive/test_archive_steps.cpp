@@ -54,7 +54,7 @@ private slots:
         writeFile(f.root() + QStringLiteral("/dati/esercizi/Azienda_03/2023/dati.mdb"), "x");
         writeFile(f.root() + QStringLiteral("/dati/esercizi/Azienda_11/2023/dati.mdb"), "x");
         writeFile(f.root() + QStringLiteral("/dati/esercizi/Azienda_3/2024/dati.mdb"), "x");
-        QDir().mkpath(f.root() + QStringLiteral("/dati/esercizi/Azienda_4/2023/dati.mdb"));   // a folder
+        QDir().mkpath(f.root() + QStringLiteral("/dati/esercizi/Azienda_4/2023/dati.mdb")); // a folder
 
         CONTROLLO_AZIENDE(f.ctx);
 
@@ -87,12 +87,13 @@ private slots:
 
         COPIO_CARTELLA_SALVATAGGIO(f.ctx, TestInstall::base() + QStringLiteral("dati"));
 
-        const QString copy =
-            f.root() + QStringLiteral("/Copia_dati_") + QDate::currentDate().toString(QStringLiteral("ddMMyyyy"));
+        const QString copy = f.root() + QStringLiteral("/Copia_dati_") +
+                             QDate::currentDate().toString(QStringLiteral("ddMMyyyy"));
         QCOMPARE(readFile(copy + QStringLiteral("/esercizi/Azienda_1/2023/dati.mdb")),
                  readFile(f.install.archiveHost(1)));
         QCOMPARE(readFile(copy + QStringLiteral("/Tmp/log_Riapertura_2024.txt")), QByteArray("\"riga\"\r\n"));
-        QCOMPARE(readFile(copy + QStringLiteral("/esercizi/Azienda_1/2023/allegati/nota.txt")), QByteArray("prima"));
+        QCOMPARE(readFile(copy + QStringLiteral("/esercizi/Azienda_1/2023/allegati/nota.txt")),
+                 QByteArray("prima"));
         QCOMPARE(f.host.events,
                  QStringList({QStringLiteral("backup di sicurezza degli archivi in corso..."), QString()}));
         QVERIFY(!f.host.busy);
@@ -101,7 +102,8 @@ private slots:
         writeFile(f.root() + QStringLiteral("/dati/esercizi/Azienda_1/2023/allegati/nota.txt"), "dopo");
         writeFile(copy + QStringLiteral("/solo_nella_copia.txt"), "resta");
         COPIO_CARTELLA_SALVATAGGIO(f.ctx, TestInstall::base() + QStringLiteral("dati"));
-        QCOMPARE(readFile(copy + QStringLiteral("/esercizi/Azienda_1/2023/allegati/nota.txt")), QByteArray("dopo"));
+        QCOMPARE(readFile(copy + QStringLiteral("/esercizi/Azienda_1/2023/allegati/nota.txt")),
+                 QByteArray("dopo"));
         QCOMPARE(readFile(copy + QStringLiteral("/solo_nella_copia.txt")), QByteArray("resta"));
         QVERIFY(f.host.boxes.isEmpty());
     }
@@ -132,7 +134,8 @@ private slots:
             f.install.createArchive(slot);
         writeFile(f.root() + QStringLiteral("/dati/esercizi/Azienda_1/2023/sub/altro.txt"), "2023");
         CONTROLLO_AZIENDE(f.ctx);
-        f.state.ElencoAziende[6] = f.state.ElencoAziende[6].replace(QStringLiteral("ATTIVA"), QStringLiteral("attiva"));
+        f.state.ElencoAziende[6] =
+            f.state.ElencoAziende[6].replace(QStringLiteral("ATTIVA"), QStringLiteral("attiva"));
 
         CREO_NUOVO_ANNO(f.ctx);
 
@@ -140,15 +143,17 @@ private slots:
         QCOMPARE(readFile(f.install.archiveHost(4, 2024)), readFile(f.install.archiveHost(4)));
         QCOMPARE(readFile(f.root() + QStringLiteral("/dati/esercizi/Azienda_1/2024/sub/altro.txt")),
                  QByteArray("2023"));
-        QVERIFY(!QFile::exists(f.install.archiveHost(6, 2024)));   // state word is compared exactly
-        QCOMPARE(f.host.events, QStringList({QStringLiteral("creazione nuovi archivi in corso..."), QString()}));
+        QVERIFY(!QFile::exists(f.install.archiveHost(6, 2024))); // state word is compared exactly
+        QCOMPARE(f.host.events,
+                 QStringList({QStringLiteral("creazione nuovi archivi in corso..."), QString()}));
 
         // A second run replaces the archive and keeps files only the new year has.
         writeFile(f.install.archiveHost(1, 2024), "cambiato");
         writeFile(f.root() + QStringLiteral("/dati/esercizi/Azienda_1/2024/nuovo.txt"), "resta");
         CREO_NUOVO_ANNO(f.ctx);
         QCOMPARE(readFile(f.install.archiveHost(1, 2024)), readFile(f.install.archiveHost(1)));
-        QCOMPARE(readFile(f.root() + QStringLiteral("/dati/esercizi/Azienda_1/2024/nuovo.txt")), QByteArray("resta"));
+        QCOMPARE(readFile(f.root() + QStringLiteral("/dati/esercizi/Azienda_1/2024/nuovo.txt")),
+                 QByteArray("resta"));
         QVERIFY(f.host.boxes.isEmpty());
     }
 
@@ -163,7 +168,8 @@ private slots:
         CREO_NUOVO_ANNO(f.ctx);
 
         QCOMPARE(f.host.boxes.size(), 1);
-        QVERIFY(f.host.boxes.first().text.endsWith(QStringLiteral(") in procedure CREO_NUOVO_ANNO of Form frmRiapri")));
+        QVERIFY(f.host.boxes.first().text.endsWith(
+            QStringLiteral(") in procedure CREO_NUOVO_ANNO of Form frmRiapri")));
         QVERIFY(!QFile::exists(f.install.archiveHost(2, 2024)));
         QCOMPARE(f.ctx.progress(), QStringLiteral("CREAZIONE NUOVI ARCHIVI IN CORSO..."));
     }
