@@ -1,11 +1,18 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace rio {
 
 // The five indicators of the status panel, top to bottom.
-enum class StatusBox { Copia, RipristinoMagazzino, Inizializzazione, CreazioneMagazzino, CreazioneMovimContabili };
+enum class StatusBox {
+    Copia,
+    RipristinoMagazzino,
+    Inizializzazione,
+    CreazioneMagazzino,
+    CreazioneMovimContabili
+};
 
 // Labels of the status panel the run writes.
 enum class PanelLabel { Azienda, AziendaLavorata, NumAzienda };
@@ -29,9 +36,9 @@ public:
 
     virtual void setStatus(StatusBox box, bool ticked) = 0;
     virtual void setLabel(PanelLabel label, const QString& caption) = 0;
-    virtual void setRunEnabled(bool enabled) = 0;     // cmd
-    virtual void setCloseEnabled(bool enabled) = 0;   // cmdChiudi
-    virtual void lockYears() = 0;                     // txtDbOld, txtDbNew
+    virtual void setRunEnabled(bool enabled) = 0;   // cmd
+    virtual void setCloseEnabled(bool enabled) = 0; // cmdChiudi
+    virtual void lockYears() = 0;                   // txtDbOld, txtDbNew
 
     // The user's choices, read at the moment the run needs them:
     // chklog, cmbSorgente's selected index (0 LOCAL, 1 SERVER), chkSplus.
@@ -54,6 +61,10 @@ public:
     // A step of the run has ended for a company (slot 0: the common part),
     // with its wall time; for timings and the verification report.
     virtual void stepFinished(const QString& /*step*/, int /*slot*/, qint64 /*milliseconds*/, bool /*ok*/) {}
+
+    // The verification report of a finished run: its Windows path (empty when
+    // it could not be written) and a few summary lines.
+    virtual void verificationReady(const QString& /*reportPath*/, const QStringList& /*summary*/) {}
 
     // Progress of the run for a progress bar: company i of n, and within it
     // done of total units of the current step (total 0: no step measure).

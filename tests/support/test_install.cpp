@@ -1,5 +1,6 @@
 #include "test_install.h"
 
+#include "data/filesystem.h"
 #include "data/product_schema.h"
 
 #include <QDir>
@@ -69,23 +70,7 @@ QString TestInstall::driveC() const
 
 QString TestInstall::host(const QString& windowsPath) const
 {
-    // Windows names folders without regard to case: "Dati" and "dati" are one
-    // folder, so an existing folder is reused whatever the spelling.
-    QString path = driveC();
-    const QStringList parts = windowsPath.mid(3).split(QLatin1Char('\\'), Qt::SkipEmptyParts); // after "C:\"
-    for (const QString& part : parts) {
-        QString name = part;
-        const QStringList entries = QDir(path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
-        if (!entries.contains(part)) {
-            for (const QString& entry : entries)
-                if (entry.compare(part, Qt::CaseInsensitive) == 0) {
-                    name = entry;
-                    break;
-                }
-        }
-        path += QLatin1Char('/') + name;
-    }
-    return path;
+    return rio::fs::hostPath(windowsPath);
 }
 
 QString TestInstall::archiveWindowsPath(int slot, int year)
