@@ -135,8 +135,9 @@ private slots:
         TestInstall::exec(f.oldArchive(), item(1, QStringLiteral("1"), QStringLiteral("NULL")));
         TestInstall::exec(f.oldArchive(), item(2, QStringLiteral("2"), QStringLiteral("NULL")));
         TestInstall::exec(f.oldArchive(), item(3, QStringLiteral("3"), QStringLiteral("NULL")));
-        TestInstall::exec(f.oldArchive(),
-                          QStringLiteral("update MOV_CONT set Tipo_Documento = '' where progr_mov_cont = 2"));
+        TestInstall::exec(
+            f.oldArchive(),
+            QStringLiteral("update MOV_CONT set Numero_Documento = '' where progr_mov_cont = 2"));
 
         rio::CREAZIONE_MOVIMENTI_CONTABILI(f.ctx, QStringLiteral("Azienda_1"));
 
