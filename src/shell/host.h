@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace rio {
 
@@ -54,6 +55,10 @@ public:
     // A step of the run has ended for a company (slot 0: the common part),
     // with its wall time; for timings and the verification report.
     virtual void stepFinished(const QString& /*step*/, int /*slot*/, qint64 /*milliseconds*/, bool /*ok*/) {}
+
+    // The verification report of a finished run: its Windows path (empty when
+    // it could not be written) and a few summary lines.
+    virtual void verificationReady(const QString& /*reportPath*/, const QStringList& /*summary*/) {}
 
     // Progress of the run for a progress bar: company i of n, and within it
     // done of total units of the current step (total 0: no step measure).

@@ -61,6 +61,7 @@ void RunContext::markError()
 {
     m_companyErrors = true;
     m_runErrors = true;
+    ++m_errorCount;
 }
 
 } // namespace rio

@@ -49,7 +49,13 @@ public:
     // Errors of the company in work and of the whole run.
     bool companyHadErrors() const { return m_companyErrors; }
     bool runHadErrors() const { return m_runErrors; }
-    void startRun() { m_companyErrors = m_runErrors = false; }
+    // Errors reported since the run started (to tell whether one step failed).
+    int errorCount() const { return m_errorCount; }
+    void startRun()
+    {
+        m_companyErrors = m_runErrors = false;
+        m_errorCount = 0;
+    }
     void startCompany() { m_companyErrors = false; }
     void markError();
 
@@ -61,6 +67,7 @@ private:
     QString m_caption;
     bool m_companyErrors = false;
     bool m_runErrors = false;
+    int m_errorCount = 0;
 };
 
 inline constexpr auto ApplicationTitle = "Riapertura";

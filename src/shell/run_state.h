@@ -3,12 +3,36 @@
 #include "data/database.h"
 #include "data/filesystem.h"
 
+#include <QDateTime>
+#include <QList>
 #include <QString>
 
 #include <array>
 #include <memory>
 
 namespace rio {
+
+// One step of the run for one company (slot 0: the common part).
+struct StepRecord
+{
+    int slot = 0;
+    QString step;
+    qint64 milliseconds = 0;
+    bool ok = true;
+};
+
+// What a run did, for the verification report.
+struct RunRecord
+{
+    QDateTime started;
+    int dataSource = 0;
+    bool zetaFolder = false;
+    bool log = false;
+    QString safetyCopy;            // Windows path of the dated copy
+    QList<StepRecord> steps;
+    QList<int> companies;          // slots processed, in order
+    QList<int> initialised;        // slots whose new archive was emptied
+};
 
 // What the run keeps between its steps, owned by whoever starts the run (the
 // window, the console front end, a test). Released when the window closes and
@@ -23,6 +47,8 @@ struct RunState
 
     std::unique_ptr<fs::LogFile> log;                 // open from the run's start
     std::unique_ptr<Connection> ConnessioneDbOld;     // left open by the opening stock movements
+
+    RunRecord record;
 
     // Clears the company list and releases every object of the last run.
     void reset();

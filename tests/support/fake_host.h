@@ -25,7 +25,11 @@ public:
     void setProgressCaption(const QString& caption) override { progressCaption = caption; }
     void appendEvent(const QString& line) override { events << line; }
     void setStatus(rio::StatusBox box, bool ticked) override { status[box] = ticked; }
-    void setLabel(rio::PanelLabel label, const QString& caption) override { labels[label] = caption; }
+    void setLabel(rio::PanelLabel label, const QString& caption) override
+    {
+        labels[label] = caption;
+        labelLog.append({label, caption});
+    }
     void setRunEnabled(bool enabled) override { runEnabled = enabled; }
     void setCloseEnabled(bool enabled) override { closeEnabled = enabled; }
     void lockYears() override { yearsLocked = true; }
@@ -36,6 +40,17 @@ public:
     void setBusy(bool hourglass) override { busy = hourglass; }
     void yield() override;
     void closeWindow() override { windowClosed = true; }
+    void stepFinished(const QString& step, int slot, qint64 milliseconds, bool ok) override
+    {
+        steps.append({step, slot, milliseconds, ok});
+        if (onStepFinished)
+            onStepFinished(step, slot);
+    }
+    void verificationReady(const QString& path, const QStringList& lines) override
+    {
+        reportPath = path;
+        summary = lines;
+    }
 
     bool ticked(rio::StatusBox box) const;
     // Boxes whose text contains the fragment.
@@ -45,6 +60,7 @@ public:
     QStringList events;
     std::map<rio::StatusBox, bool> status;
     std::map<rio::PanelLabel, QString> labels;
+    QList<std::pair<rio::PanelLabel, QString>> labelLog;   // every caption set, in order
     bool runEnabled = true;
     bool closeEnabled = true;
     bool yearsLocked = false;
@@ -57,4 +73,15 @@ public:
     QList<Box> boxes;
     QList<rio::Answer> answers;            // next answers, first first
     std::function<void()> onYield;         // runs at every yield (a test's hook)
+    std::function<void(const QString&, int)> onStepFinished;
+    struct Step
+    {
+        QString name;
+        int slot;
+        qint64 milliseconds;
+        bool ok;
+    };
+    QList<Step> steps;
+    QString reportPath;
+    QStringList summary;
 };

@@ -1,0 +1,29 @@
+#include "archive/archive_steps.h"
+
+#include "data/error.h"
+#include "data/filesystem.h"
+#include "shell/layout.h"
+#include "shell/run_context.h"
+
+namespace rio {
+
+// A company exists when its 2023 archive is in its own numbered folder;
+// no database is opened.
+void CONTROLLO_AZIENDE(RunContext& ctx)
+{
+    RunState& state = ctx.state();
+    try {
+        for (int n = 1; n <= 10; ++n) {
+            const QString archive = layout::oldArchivePath(state.PercorsoBase, n);
+            if (!fs::Dir(archive, fs::vbNormal).isEmpty()) {
+                state.ElencoAziende[n] = archive + QStringLiteral("*") + QStringLiteral("ATTIVA");
+                ++state.NumAziende;
+            }
+        }
+        ctx.host().setLabel(PanelLabel::NumAzienda, QString::number(state.NumAziende));
+    } catch (const Error& e) {
+        ctx.reportError(e, QStringLiteral("CONTROLLO_AZIENDE"));
+    }
+}
+
+} // namespace rio

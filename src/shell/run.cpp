@@ -1,0 +1,228 @@
+#include "shell/run.h"
+
+#include "accounting/movimenti_contabili.h"
+#include "archive/archive_steps.h"
+#include "data/database.h"
+#include "data/error.h"
+#include "data/filesystem.h"
+#include "init/inizializzazione.h"
+#include "shell/layout.h"
+#include "shell/run_context.h"
+#include "shell/verification.h"
+#include "warehouse/movimenti_magazzino.h"
+#include "warehouse/ripristino_magazzino.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QElapsedTimer>
+
+namespace rio {
+
+namespace {
+
+const QString Ventor = QStringLiteral("Ventor");
+
+// Runs one step and reports its wall time and whether it reported an error.
+template <typename Step> void timed(RunContext& ctx, const QString& name, int slot, Step&& step)
+{
+    QElapsedTimer timer;
+    timer.start();
+    const int errorsBefore = ctx.errorCount();
+    step();
+    const StepRecord record{slot, name, timer.elapsed(), ctx.errorCount() == errorsBefore};
+    ctx.state().record.steps << record;
+    ctx.host().stepFinished(record.step, record.slot, record.milliseconds, record.ok);
+}
+
+// The first row of the system table, whatever the data source: an empty table
+// stops the run like the product's own program.
+Value readPercorso(Connection& connection)
+{
+    Query system(connection, QStringLiteral("select * from system order by rowid"));
+    system.exec();
+    if (!system.next())
+        throw Error(err::NoCurrentRecord,
+                    QStringLiteral("Either BOF or EOF is True, or the current record has been deleted. "
+                                   "Requested operation requires a current record."));
+    return system.value(QStringLiteral("Percorso"));
+}
+
+void settleLayout(RunContext& ctx, const Value& percorso)
+{
+    Host& host = ctx.host();
+    RunState& state = ctx.state();
+    const int sorgente = host.dataSourceIndex();
+    if (sorgente == 0) {
+        const bool splus = host.zetaFolderTicked();
+        const bool x86 = !splus && layout::has64BitProgramFolder();
+        state.PercorsoBase = layout::percorsoBase(0, splus, x86, QString(), state.CartellaProgrammi);
+    } else {
+        // A Null Percorso raises "Invalid use of Null", as its text form would.
+        state.PercorsoBase = layout::percorsoBase(sorgente, false, false, textOf(percorso), state.CartellaProgrammi);
+    }
+    state.PercorsoSystemMdw = layout::percorsoSystemMdw(layout::has64BitProgramFolder(), state.CartellaProgrammi);
+}
+
+// Name of the company from its AZIENDE row; the row must exist.
+QString companyName(Connection& connection, int slot)
+{
+    Query aziende(connection, QStringLiteral("select * from AZIENDE where ID_Azienda='Azienda_%1'").arg(slot));
+    aziende.exec();
+    if (!aziende.next())
+        throw Error(err::NoCurrentRecord,
+                    QStringLiteral("Either BOF or EOF is True, or the current record has been deleted. "
+                                   "Requested operation requires a current record."));
+    const Value name = aziende.value(QStringLiteral("Ragione_Sociale1"));
+    return isNull(name) ? QString() : textOf(name);
+}
+
+void processCompany(RunContext& ctx, Connection& connection, int n, const QString& archive, int index)
+{
+    Host& host = ctx.host();
+    RunState& state = ctx.state();
+    ctx.startCompany();
+    host.setRunProgress(index, state.NumAziende, 0, 0);
+    host.setStatus(StatusBox::CreazioneMagazzino, false);
+    host.setStatus(StatusBox::CreazioneMovimContabili, false);
+    host.setStatus(StatusBox::Inizializzazione, false);
+    host.setStatus(StatusBox::RipristinoMagazzino, false);
+    host.setLabel(PanelLabel::AziendaLavorata, QString::number(n));
+
+    connection.release();
+    connection.open(layout::archiveConnectionString(archive, state.PercorsoSystemMdw));
+    const QString name = companyName(connection, n);
+    host.setLabel(PanelLabel::Azienda, name);
+
+    const QString numeroAzienda = layout::numeroAzienda(n);
+    connection.beginTrans();
+    ctx.setProgress(QStringLiteral("RIPRISTINO MAGAZZINO AZIENDA N. %1 IN CORSO...").arg(n));
+    timed(ctx, QStringLiteral("RIPRISTINA_MAGAZZINO"), n,
+          [&] { RIPRISTINA_MAGAZZINO(ctx, connection, numeroAzienda); });
+    connection.commitTrans();
+    connection.close();
+
+    bool initialised = false;
+    timed(ctx, QStringLiteral("INIZIALIZZAZIONE_FILE"), n,
+          [&] { initialised = INIZIALIZZAZIONE_FILE(ctx, numeroAzienda); });
+    ctx.state().record.companies << n;
+    if (initialised) {
+        ctx.state().record.initialised << n;
+        timed(ctx, QStringLiteral("CREAZIONE_MOVIMENTI_MAGAZZINO"), n,
+              [&] { CREAZIONE_MOVIMENTI_MAGAZZINO(ctx, numeroAzienda); });
+        timed(ctx, QStringLiteral("CREAZIONE_MOVIMENTI_CONTABILI"), n,
+              [&] { CREAZIONE_MOVIMENTI_CONTABILI(ctx, numeroAzienda); });
+    } else {
+        // The new archive was not emptied: writing the opening movements and
+        // the open items on top of last year's would count them twice.
+        ctx.setProgress(QStringLiteral("NUOVO ARCHIVIO NON INIZIALIZZATO: MOVIMENTI NON CREATI"));
+        ctx.markError();
+    }
+
+    const QString done = QStringLiteral("Riapertura nuovo esercizio per L'azienda: ") + name;
+    if (ctx.companyHadErrors())
+        ctx.message(done + QStringLiteral(" eseguita con errori"), Buttons::Ok, Icon::Exclamation, Ventor);
+    else
+        ctx.message(done + QStringLiteral(" eseguita"), Buttons::Ok, Icon::Information, Ventor);
+}
+
+void runSteps(RunContext& ctx)
+{
+    Host& host = ctx.host();
+    RunState& state = ctx.state();
+
+    Connection connection;
+    connection.open(layout::systemConnectionString());
+    const Value percorso = readPercorso(connection);
+
+    host.setRunEnabled(false);
+    host.setCloseEnabled(false);
+    host.lockYears();
+
+    state.record.started = QDateTime::currentDateTime();
+    state.record.dataSource = host.dataSourceIndex();
+    state.record.zetaFolder = host.zetaFolderTicked();
+    state.record.log = host.logTicked();
+    settleLayout(ctx, percorso);
+    const QString tmp = layout::tempFolder(state.PercorsoBase);
+    if (!fs::FolderExists(tmp))
+        fs::MkDir(tmp);
+    if (host.logTicked())
+        state.log = std::make_unique<fs::LogFile>(layout::logFilePath(state.PercorsoBase));
+
+    timed(ctx, QStringLiteral("CONTROLLO_AZIENDE"), 0, [&] { CONTROLLO_AZIENDE(ctx); });
+    host.setStatus(StatusBox::Copia, true);
+    state.record.safetyCopy = state.PercorsoBase + layout::safetyCopyName(QDate::currentDate());
+    timed(ctx, QStringLiteral("COPIO_CARTELLA_SALVATAGGIO"), 0,
+          [&] { COPIO_CARTELLA_SALVATAGGIO(ctx, layout::dataFolder(state.PercorsoBase)); });
+    timed(ctx, QStringLiteral("CREO_NUOVO_ANNO"), 0, [&] { CREO_NUOVO_ANNO(ctx); });
+
+    int index = 0;
+    for (int n = 1; n < int(state.ElencoAziende.size()); ++n) {
+        const QString entry = state.ElencoAziende[n];
+        if (entry.isEmpty())
+            continue;
+        const QStringList fields = entry.split(QLatin1Char('*'));
+        if (fields.value(1) != QLatin1String("ATTIVA"))
+            continue;
+        processCompany(ctx, connection, n, fields.value(0), ++index);
+    }
+
+    // Compare what was carried with what was left; a mismatch is an error of the run.
+    QString reportPath;
+    const VerificationReport report = verificaRiapertura(ctx, &reportPath);
+    host.verificationReady(reportPath, report.summary());
+
+    host.setCloseEnabled(true);
+    if (ctx.runHadErrors()) {
+        ctx.setProgress(QStringLiteral("RIAPERTURA ARCHIVI CONCLUSA CON ERRORI!"));
+        ctx.message(QStringLiteral("APERTURA NUOVO ESERCIZIO TERMINATA CON ERRORI: controllare il LOG Eventi"),
+                    Buttons::Ok, Icon::Exclamation, QStringLiteral("Ventor 2005"));
+    } else {
+        ctx.setProgress(QStringLiteral("RIAPERTURA ARCHIVI CONCLUSA CON SUCCESSO!"));
+        ctx.message(QStringLiteral("APERTURA NUOVO ESERCIZIO ESEGUITA CORRETTAMENTE"), Buttons::Ok,
+                    Icon::Information, QStringLiteral("Ventor 2005"));
+    }
+}
+
+} // namespace
+
+void startUp(RunState& state)
+{
+    state.CartellaProgrammi = layout::cartellaProgrammi(layout::NomeSistemaOperativo());
+}
+
+RunOutcome eseguiRiapertura(RunContext& ctx)
+{
+    Host& host = ctx.host();
+    const Answer answer =
+        ctx.message(QStringLiteral("Prima di continuare è preferibile scollegare tutti gli utenti\r\nContinuare?"),
+                    Buttons::YesNo, Icon::Exclamation, Ventor);
+    if (answer != Answer::Yes)
+        return RunOutcome::NotStarted;
+
+    ctx.state().reset();
+    ctx.startRun();
+    try {
+        runSteps(ctx);
+    } catch (const Error& e) {
+        // The run's own failure (or the stock recomputation's, which has no
+        // handler): the open transaction is not committed and the program ends.
+        const QString text = QStringLiteral("Errore %1 (%2): la riapertura si interrompe e il programma termina.")
+                                 .arg(e.number())
+                                 .arg(e.description());
+        ctx.markError();
+        ctx.addEventLine(text);
+        host.setBusy(false);
+        host.message(text, Buttons::Ok, Icon::Critical, QLatin1String(ApplicationTitle));
+        ctx.state().release();
+        throw ProgramEnd{text};
+    } catch (const ProgramEnd&) {
+        ctx.state().release();
+        throw;
+    }
+    host.setRunEnabled(true);
+    host.setRunProgress(0, 0, 0, 0);
+    return ctx.runHadErrors() ? RunOutcome::DoneWithErrors : RunOutcome::Done;
+}
+
+} // namespace rio

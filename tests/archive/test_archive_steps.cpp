@@ -1,0 +1,173 @@
+// The company check, the safety copy and the new-year folders on a temporary
+// drive C:.
+#include "archive/archive_steps.h"
+#include "fake_host.h"
+#include "shell/run_context.h"
+#include "test_install.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+using namespace rio;
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+struct Fixture
+{
+    TestInstall install;
+    FakeHost host;
+    RunState state;
+    RunContext ctx{host, state};
+    Fixture() { state.PercorsoBase = TestInstall::base(); }
+    QString root() const { return install.host(TestInstall::base()); }
+};
+
+} // namespace
+
+class TestArchiveSteps : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void listsOnlyCompaniesWithA2023Archive()
+    {
+        Fixture f;
+        for (int slot : {1, 2, 5})
+            f.install.createArchive(slot);
+        // Never looked at or not an archive of the year in course.
+        writeFile(f.root() + QStringLiteral("/dati/esercizi/Azienda_03/2023/dati.mdb"), "x");
+        writeFile(f.root() + QStringLiteral("/dati/esercizi/Azienda_11/2023/dati.mdb"), "x");
+        writeFile(f.root() + QStringLiteral("/dati/esercizi/Azienda_3/2024/dati.mdb"), "x");
+        QDir().mkpath(f.root() + QStringLiteral("/dati/esercizi/Azienda_4/2023/dati.mdb"));   // a folder
+
+        CONTROLLO_AZIENDE(f.ctx);
+
+        QCOMPARE(f.state.NumAziende, 3);
+        QCOMPARE(f.host.labels[PanelLabel::NumAzienda], QStringLiteral("3"));
+        QCOMPARE(f.state.ElencoAziende[1],
+                 TestInstall::base() + QStringLiteral("dati\\esercizi\\Azienda_1\\2023\\dati.mdb*ATTIVA"));
+        QCOMPARE(f.state.ElencoAziende[5],
+                 TestInstall::base() + QStringLiteral("dati\\esercizi\\Azienda_5\\2023\\dati.mdb*ATTIVA"));
+        for (int slot : {3, 4, 6, 7, 8, 9, 10})
+            QVERIFY2(f.state.ElencoAziende[slot].isEmpty(), qPrintable(QString::number(slot)));
+        QVERIFY(f.host.boxes.isEmpty());
+        QVERIFY(f.host.events.isEmpty());
+    }
+
+    void noCompanyShowsZero()
+    {
+        Fixture f;
+        CONTROLLO_AZIENDE(f.ctx);
+        QCOMPARE(f.state.NumAziende, 0);
+        QCOMPARE(f.host.labels[PanelLabel::NumAzienda], QStringLiteral("0"));
+    }
+
+    void safetyCopyHoldsTheWholeDataFolderAndMergesOnTheSameDay()
+    {
+        Fixture f;
+        f.install.createArchive(1);
+        writeFile(f.root() + QStringLiteral("/dati/Tmp/log_Riapertura_2024.txt"), "\"riga\"\r\n");
+        writeFile(f.root() + QStringLiteral("/dati/esercizi/Azienda_1/2023/allegati/nota.txt"), "prima");
+
+        COPIO_CARTELLA_SALVATAGGIO(f.ctx, TestInstall::base() + QStringLiteral("dati"));
+
+        const QString copy =
+            f.root() + QStringLiteral("/Copia_dati_") + QDate::currentDate().toString(QStringLiteral("ddMMyyyy"));
+        QCOMPARE(readFile(copy + QStringLiteral("/esercizi/Azienda_1/2023/dati.mdb")),
+                 readFile(f.install.archiveHost(1)));
+        QCOMPARE(readFile(copy + QStringLiteral("/Tmp/log_Riapertura_2024.txt")), QByteArray("\"riga\"\r\n"));
+        QCOMPARE(readFile(copy + QStringLiteral("/esercizi/Azienda_1/2023/allegati/nota.txt")), QByteArray("prima"));
+        QCOMPARE(f.host.events,
+                 QStringList({QStringLiteral("backup di sicurezza degli archivi in corso..."), QString()}));
+        QVERIFY(!f.host.busy);
+
+        // Second copy the same day: overwrites, keeps what only the copy has.
+        writeFile(f.root() + QStringLiteral("/dati/esercizi/Azienda_1/2023/allegati/nota.txt"), "dopo");
+        writeFile(copy + QStringLiteral("/solo_nella_copia.txt"), "resta");
+        COPIO_CARTELLA_SALVATAGGIO(f.ctx, TestInstall::base() + QStringLiteral("dati"));
+        QCOMPARE(readFile(copy + QStringLiteral("/esercizi/Azienda_1/2023/allegati/nota.txt")), QByteArray("dopo"));
+        QCOMPARE(readFile(copy + QStringLiteral("/solo_nella_copia.txt")), QByteArray("resta"));
+        QVERIFY(f.host.boxes.isEmpty());
+    }
+
+    void safetyCopyOfAMissingFolderReportsAndGoesOn()
+    {
+        Fixture f;
+        f.state.PercorsoBase = QStringLiteral("c:\\Altrove\\");
+        COPIO_CARTELLA_SALVATAGGIO(f.ctx, QStringLiteral("c:\\Altrove\\dati"));
+        QCOMPARE(f.host.boxes.size(), 1);
+        const auto box = f.host.boxes.first();
+        QVERIFY2(box.text.startsWith(QStringLiteral("Error ")), qPrintable(box.text));
+        QVERIFY(box.text.endsWith(QStringLiteral(") in procedure COPIO_CARTELLA of Form frmRiapri")));
+        QCOMPARE(box.buttons, Buttons::Ok);
+        QCOMPARE(box.icon, Icon::None);
+        QCOMPARE(box.title, QStringLiteral("Riapertura"));
+        // The caption and the hourglass stay as the failure left them.
+        QCOMPARE(f.ctx.progress(), QStringLiteral("BACKUP DI SICUREZZA DEGLI ARCHIVI IN CORSO..."));
+        QVERIFY(f.host.busy);
+        QVERIFY(f.ctx.runHadErrors());
+        QCOMPARE(f.host.events.last(), box.text.toLower());
+    }
+
+    void newYearFoldersAreCopiesOfTheOldYear()
+    {
+        Fixture f;
+        for (int slot : {1, 4, 6})
+            f.install.createArchive(slot);
+        writeFile(f.root() + QStringLiteral("/dati/esercizi/Azienda_1/2023/sub/altro.txt"), "2023");
+        CONTROLLO_AZIENDE(f.ctx);
+        f.state.ElencoAziende[6] = f.state.ElencoAziende[6].replace(QStringLiteral("ATTIVA"), QStringLiteral("attiva"));
+
+        CREO_NUOVO_ANNO(f.ctx);
+
+        QCOMPARE(readFile(f.install.archiveHost(1, 2024)), readFile(f.install.archiveHost(1)));
+        QCOMPARE(readFile(f.install.archiveHost(4, 2024)), readFile(f.install.archiveHost(4)));
+        QCOMPARE(readFile(f.root() + QStringLiteral("/dati/esercizi/Azienda_1/2024/sub/altro.txt")),
+                 QByteArray("2023"));
+        QVERIFY(!QFile::exists(f.install.archiveHost(6, 2024)));   // state word is compared exactly
+        QCOMPARE(f.host.events, QStringList({QStringLiteral("creazione nuovi archivi in corso..."), QString()}));
+
+        // A second run replaces the archive and keeps files only the new year has.
+        writeFile(f.install.archiveHost(1, 2024), "cambiato");
+        writeFile(f.root() + QStringLiteral("/dati/esercizi/Azienda_1/2024/nuovo.txt"), "resta");
+        CREO_NUOVO_ANNO(f.ctx);
+        QCOMPARE(readFile(f.install.archiveHost(1, 2024)), readFile(f.install.archiveHost(1)));
+        QCOMPARE(readFile(f.root() + QStringLiteral("/dati/esercizi/Azienda_1/2024/nuovo.txt")), QByteArray("resta"));
+        QVERIFY(f.host.boxes.isEmpty());
+    }
+
+    void newYearStopsAtTheFirstFailure()
+    {
+        Fixture f;
+        f.install.createArchive(1);
+        f.install.createArchive(2);
+        CONTROLLO_AZIENDE(f.ctx);
+        QVERIFY(QDir(f.root() + QStringLiteral("/dati/esercizi/Azienda_1/2023")).removeRecursively());
+
+        CREO_NUOVO_ANNO(f.ctx);
+
+        QCOMPARE(f.host.boxes.size(), 1);
+        QVERIFY(f.host.boxes.first().text.endsWith(QStringLiteral(") in procedure CREO_NUOVO_ANNO of Form frmRiapri")));
+        QVERIFY(!QFile::exists(f.install.archiveHost(2, 2024)));
+        QCOMPARE(f.ctx.progress(), QStringLiteral("CREAZIONE NUOVI ARCHIVI IN CORSO..."));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestArchiveSteps)
+#include "test_archive_steps.moc"

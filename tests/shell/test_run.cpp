@@ -1,0 +1,237 @@
+// Whole runs of the year opening on a temporary installation, through a
+// recording screen.
+#include "fake_host.h"
+#include "shell/run.h"
+#include "shell/run_context.h"
+#include "test_install.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+using namespace rio;
+
+namespace {
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void addArticles(const QString& archive)
+{
+    TestInstall::exec(archive, QStringLiteral("insert into ANAG_ART(CodArt, DescrArt, Giacenza1) values "
+                                              "('A1', 'Viti', 0), ('B2', 'Bulloni', 0)"));
+    TestInstall::exec(archive, QStringLiteral("insert into MOV_MAG(CodArt, Dep, Qta) values "
+                                              "('A1', '01', 5), ('A1', '02', 2.5), ('B2', '01', -1)"));
+    TestInstall::exec(archive, QStringLiteral("insert into MOV_CONT(Data_Mov_Cont, TipoCliFor, CodCLIFOR, "
+                                              "Tipo_Documento, Numero_Documento, Totale_Mov_Cont) values "
+                                              "('2023-03-01', 'C', '001', 'FT', 12, 100)"));
+}
+
+struct Fixture
+{
+    TestInstall install;
+    FakeHost host;
+    RunState state;
+    RunContext ctx{host, state};
+    Fixture() { startUp(state); }
+    QString root() const { return install.host(TestInstall::base()); }
+    QString logPath() const { return root() + QStringLiteral("/dati/Tmp/log_Riapertura_2024.txt"); }
+    QStringList boxTexts() const
+    {
+        QStringList texts;
+        for (const auto& b : host.boxes)
+            texts << b.text;
+        return texts;
+    }
+};
+
+} // namespace
+
+class TestRun : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void answeringNoChangesNothing()
+    {
+        Fixture f;
+        f.install.createArchive(1);
+        f.host.answers = {Answer::No};
+        QCOMPARE(eseguiRiapertura(f.ctx), RunOutcome::NotStarted);
+        QCOMPARE(f.host.boxes.size(), 1);
+        const auto box = f.host.boxes.first();
+        QCOMPARE(box.text, QStringLiteral("Prima di continuare è preferibile scollegare tutti gli utenti\r\nContinuare?"));
+        QCOMPARE(box.buttons, Buttons::YesNo);
+        QCOMPARE(box.icon, Icon::Exclamation);
+        QCOMPARE(box.title, QStringLiteral("Ventor"));
+        QVERIFY(f.host.events.isEmpty());
+        QVERIFY(f.host.runEnabled);
+        QVERIFY(!QDir(f.root() + QStringLiteral("/dati/Tmp")).exists());
+        QVERIFY(!QFile::exists(f.install.archiveHost(1, 2024)));
+    }
+
+    void companiesAreProcessedInSlotOrder()
+    {
+        Fixture f;
+        for (int slot : {7, 2}) {
+            f.install.createArchive(slot);
+            addArticles(f.install.archiveHost(slot));
+        }
+        QCOMPARE(eseguiRiapertura(f.ctx), RunOutcome::Done);
+
+        QStringList worked;
+        for (const auto& [label, caption] : f.host.labelLog)
+            if (label == PanelLabel::AziendaLavorata)
+                worked << caption;
+        QCOMPARE(worked, QStringList({QStringLiteral("2"), QStringLiteral("7")}));
+        QCOMPARE(f.host.labels[PanelLabel::NumAzienda], QStringLiteral("2"));
+        QCOMPARE(f.boxTexts().mid(1),
+                 QStringList({QStringLiteral("Riapertura nuovo esercizio per L'azienda: Azienda 2 S.r.l. eseguita"),
+                              QStringLiteral("Riapertura nuovo esercizio per L'azienda: Azienda 7 S.r.l. eseguita"),
+                              QStringLiteral("APERTURA NUOVO ESERCIZIO ESEGUITA CORRETTAMENTE")}));
+        QCOMPARE(f.host.boxes.last().title, QStringLiteral("Ventor 2005"));
+        QCOMPARE(f.host.events.last(), QStringLiteral("riapertura archivi conclusa con successo!"));
+        QVERIFY(f.host.events.contains(QStringLiteral("ripristino magazzino azienda n. 7 in corso...")));
+        QVERIFY(f.host.runEnabled);
+        QVERIFY(f.host.closeEnabled);
+        QVERIFY(f.host.yearsLocked);
+
+        // The 2024 archive holds the opening movements and the carried item.
+        const QString next = f.install.archiveHost(2, 2024);
+        QCOMPARE(TestInstall::scalar(next, QStringLiteral("select count(*) from MOV_MAG where TipoMov='RIAPERTURA'")).toInt(), 3);
+        QCOMPARE(TestInstall::scalar(next, QStringLiteral("select Giacenza1 from ANAG_ART where CodArt='A1'")).toDouble(), 5.0);
+        QCOMPARE(TestInstall::scalar(next, QStringLiteral("select count(*) from MOV_CONT")).toInt(), 1);
+        QVERIFY(QDir(f.root() + QStringLiteral("/Copia_dati_") + QDate::currentDate().toString(QStringLiteral("ddMMyyyy")))
+                    .exists());
+
+        // Every event line reached the log, quoted, CR LF.
+        QByteArray expected;
+        for (const QString& line : f.host.events)
+            expected += '"' + line.toLatin1() + "\"\r\n";
+        f.state.release();
+        QCOMPARE(readFile(f.logPath()), expected);
+    }
+
+    void noCompanyStillCopiesAndSucceeds()
+    {
+        Fixture f;
+        QCOMPARE(eseguiRiapertura(f.ctx), RunOutcome::Done);
+        QCOMPARE(f.host.labels[PanelLabel::NumAzienda], QStringLiteral("0"));
+        QVERIFY(QDir(f.root() + QStringLiteral("/dati/Tmp")).exists());
+        QVERIFY(QDir(f.root() + QStringLiteral("/Copia_dati_") + QDate::currentDate().toString(QStringLiteral("ddMMyyyy")))
+                    .exists());
+        QCOMPARE(f.host.boxes.last().text, QStringLiteral("APERTURA NUOVO ESERCIZIO ESEGUITA CORRETTAMENTE"));
+    }
+
+    void missingCompanyRowEndsTheProgram()
+    {
+        Fixture f;
+        f.install.createArchive(1);
+        f.install.createArchive(2);
+        addArticles(f.install.archiveHost(1));
+        TestInstall::exec(f.install.archiveHost(1), QStringLiteral("delete from AZIENDE"));
+        const QByteArray before = readFile(f.install.archiveHost(2, 2023));
+
+        QVERIFY_THROWS_EXCEPTION(ProgramEnd, eseguiRiapertura(f.ctx));
+
+        const auto box = f.host.boxes.last();
+        QVERIFY2(box.text.contains(QStringLiteral("3021")), qPrintable(box.text));
+        QCOMPARE(box.icon, Icon::Critical);
+        QCOMPARE(f.host.events.last(), box.text.toLower());
+        QVERIFY(!f.state.log);
+        // Company 2 was never reached: its new archive is still the raw copy.
+        QCOMPARE(readFile(f.install.archiveHost(2, 2024)), before);
+        QVERIFY(readFile(f.logPath()).endsWith('"' + box.text.toLower().toUtf8() + "\"\r\n"));
+    }
+
+    void withoutTheLogNothingIsWrittenButTmpIsMade()
+    {
+        Fixture f;
+        f.install.createArchive(1);
+        f.host.logOn = false;
+        QCOMPARE(eseguiRiapertura(f.ctx), RunOutcome::Done);
+        QVERIFY(QDir(f.root() + QStringLiteral("/dati/Tmp")).exists());
+        QVERIFY(!QFile::exists(f.logPath()));
+        QVERIFY(f.host.events.size() > 5);
+    }
+
+    void chklogIsReadAtEveryLine()
+    {
+        Fixture f;
+        f.install.createArchive(1);
+        addArticles(f.install.archiveHost(1));
+        f.host.onYield = [&f] {
+            if (f.host.progressCaption == QStringLiteral("CREAZIONE NUOVI ARCHIVI IN CORSO..."))
+                f.host.logOn = false;
+            else if (f.host.progressCaption.startsWith(QStringLiteral("Ripristino in corso articolo")))
+                f.host.logOn = true;
+        };
+        QCOMPARE(eseguiRiapertura(f.ctx), RunOutcome::Done);
+        f.state.release();
+        const QByteArray log = readFile(f.logPath());
+        QVERIFY(log.contains("\"creazione nuovi archivi in corso...\"\r\n"));
+        QVERIFY(!log.contains("\"ripristino magazzino azienda n. 1 in corso...\"\r\n"));
+        QVERIFY(log.contains("\"ripristino in corso articolo: b2 - bulloni\"\r\n"));
+        QVERIFY(log.endsWith("\"riapertura archivi conclusa con successo!\"\r\n"));
+    }
+
+    void twoRunsAppendToOneLog()
+    {
+        Fixture f;
+        f.install.createArchive(1);
+        addArticles(f.install.archiveHost(1));
+        QCOMPARE(eseguiRiapertura(f.ctx), RunOutcome::Done);
+        const int firstLines = f.host.events.size();
+        QCOMPARE(eseguiRiapertura(f.ctx), RunOutcome::Done);
+        f.state.release();
+        QCOMPARE(readFile(f.logPath()).count("\r\n"), qsizetype(f.host.events.size()));
+        QVERIFY(f.host.events.size() > firstLines);
+        // The second run replaced the new year with a fresh copy and redid it.
+        QCOMPARE(TestInstall::scalar(f.install.archiveHost(1, 2024),
+                                     QStringLiteral("select count(*) from MOV_MAG where TipoMov='RIAPERTURA'"))
+                     .toInt(),
+                 2);
+    }
+
+    void serverRootWithoutFinalBackslashStillFindsTheCompanies()
+    {
+        Fixture f;
+        f.install.createArchive(1);
+        TestInstall::exec(f.install.host(QStringLiteral("C:\\Programmi\\Zeta\\Dati\\system\\systemzeta.mdb")),
+                          QStringLiteral("update system set Percorso='c:\\Programmi\\Ventor Sistemi'"));
+        f.host.dataSource = 1;
+        QCOMPARE(eseguiRiapertura(f.ctx), RunOutcome::Done);
+        QCOMPARE(f.state.PercorsoBase, QStringLiteral("c:\\Programmi\\Ventor Sistemi\\"));
+        QCOMPARE(f.host.labels[PanelLabel::NumAzienda], QStringLiteral("1"));
+    }
+
+    void anArchiveThatCannotBeInitialisedGetsNoMovements()
+    {
+        Fixture f;
+        const QString old = f.install.createArchive(1);
+        addArticles(old);
+        // A counter table without one of the counters: the reset fails.
+        TestInstall::exec(old, QStringLiteral("alter table CONTATORI drop column Progr_Mov_Iva"));
+
+        QCOMPARE(eseguiRiapertura(f.ctx), RunOutcome::DoneWithErrors);
+
+        const QStringList texts = f.boxTexts();
+        QVERIFY(texts.filter(QStringLiteral("in procedure INIZIALIZZAZIONE_FILE of Form frmRiapri")).size() == 1);
+        QVERIFY(f.host.events.contains(QStringLiteral("nuovo archivio non inizializzato: movimenti non creati")));
+        QVERIFY(texts.contains(QStringLiteral("Riapertura nuovo esercizio per L'azienda: Azienda 1 S.r.l. eseguita con errori")));
+        QCOMPARE(texts.last(), QStringLiteral("APERTURA NUOVO ESERCIZIO TERMINATA CON ERRORI: controllare il LOG Eventi"));
+        QCOMPARE(f.host.boxes.last().icon, Icon::Exclamation);
+        QCOMPARE(f.host.events.last(), QStringLiteral("riapertura archivi conclusa con errori!"));
+        // Nothing was added on top of last year's movements.
+        const QString next = f.install.archiveHost(1, 2024);
+        QCOMPARE(TestInstall::scalar(next, QStringLiteral("select count(*) from MOV_MAG")).toInt(), 3);
+        QCOMPARE(TestInstall::scalar(next, QStringLiteral("select count(*) from MOV_CONT")).toInt(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRun)
+#include "test_run.moc"
