@@ -37,9 +37,11 @@ inline constexpr qint64 ObjectClosed = 3704;              // operation on a clos
 inline constexpr qint64 TypeMismatch = 13;
 inline constexpr qint64 InvalidUseOfNull = 94;
 // File system (VB run-time numbers).
+inline constexpr qint64 BadFileNameOrNumber = 52;
 inline constexpr qint64 FileNotFound = 53;
 inline constexpr qint64 FileAlreadyOpen = 55;
 inline constexpr qint64 DiskFull = 61;
+inline constexpr qint64 DeviceUnavailable = 68;
 inline constexpr qint64 PermissionDenied = 70;
 inline constexpr qint64 PathFileAccess = 75;
 inline constexpr qint64 PathNotFound = 76;

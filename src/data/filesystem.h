@@ -31,6 +31,7 @@ void CopyFolder(const QString& source, const QString& destination, const std::fu
 
 // Attributes of the directory query.
 inline constexpr int vbNormal = 0;
+inline constexpr int vbHidden = 2; // names starting with "." stand for hidden files
 inline constexpr int vbDirectory = 16;
 
 // The directory query: name of the first entry matching the path (ordinary
@@ -45,13 +46,16 @@ void MkDir(const QString& windowsPath);
 class LogFile
 {
 public:
-    explicit LogFile(const QString& windowsPath);   // raises on failure
+    explicit LogFile(const QString& windowsPath); // raises on failure
     ~LogFile();
+    LogFile(const LogFile&) = delete;
+    LogFile& operator=(const LogFile&) = delete;
     void writeLine(const QString& text);
     void close();
     bool isOpen() const;
 
 private:
+    QString m_windowsPath;
     std::unique_ptr<QFile> m_file;
 };
 

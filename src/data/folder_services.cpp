@@ -1,0 +1,212 @@
+#include "data/error.h"
+#include "data/filesystem.h"
+#include "data/fs_detail.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace rio::fs {
+
+using detail::raise;
+using detail::raiseSystemError;
+
+namespace {
+
+bool isSeparator(QChar c)
+{
+    return c == QLatin1Char('\\') || c == QLatin1Char('/');
+}
+
+// Names in a folder, dot and dot-dot left out, in code-point order.
+QStringList entriesOf(const QString& hostFolder)
+{
+    QStringList names =
+        QDir(hostFolder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The entry of a folder that a name stands for without regard to case: the
+// exact spelling first, else the first equal name; empty when none.
+QString matchingEntry(const QStringList& entries, const QString& name)
+{
+    if (entries.contains(name))
+        return name;
+    for (const QString& e : entries)
+        if (e.compare(name, Qt::CaseInsensitive) == 0)
+            return e;
+    return {};
+}
+
+// Windows keeps hidden files out of a listing unless asked; here a name
+// starting with "." is hidden.
+bool isHidden(const QString& name)
+{
+    return name.startsWith(QLatin1Char('.'));
+}
+
+bool matchesAttributes(const QFileInfo& info, int attributes)
+{
+    if (isHidden(info.fileName()) && !(attributes & vbHidden))
+        return false;
+    if (info.isDir())
+        return attributes & vbDirectory;
+    return info.isFile();
+}
+
+void copyFile(const QString& from, const QString& to, const QString& windowsFrom, const QString& windowsTo,
+              const std::function<void()>& yield)
+{
+    QFile in(from);
+    errno = 0;
+    if (!in.open(QIODevice::ReadOnly))
+        raiseSystemError(errno, from, windowsFrom);
+    QFile out(to);
+    errno = 0;
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+        raiseSystemError(errno, to, windowsTo);
+
+    constexpr qint64 Chunk = 1 << 20;
+    constexpr int ChunksBetweenYields = 64;
+    QByteArray buffer(Chunk, Qt::Uninitialized);
+    for (int chunk = 1;; ++chunk) {
+        errno = 0;
+        const qint64 read = in.read(buffer.data(), Chunk);
+        if (read < 0)
+            raiseSystemError(errno, from, windowsFrom);
+        if (read == 0)
+            break;
+        errno = 0;
+        if (out.write(buffer.constData(), read) != read)
+            raiseSystemError(errno ? errno : ENOSPC, to, windowsTo);
+        if (yield && chunk % ChunksBetweenYields == 0)
+            yield();
+    }
+    // A copy keeps the time of its original, as Windows' copy does.
+    out.setFileTime(in.fileTime(QFileDevice::FileModificationTime), QFileDevice::FileModificationTime);
+    out.close();
+}
+
+void copyTree(const QString& from, const QString& to, const QString& windowsFrom, const QString& windowsTo,
+              const std::function<void()>& yield)
+{
+    const QFileInfo target(to);
+    if (target.exists() && !target.isDir())
+        raise(err::PathFileAccess, windowsTo);
+    if (!target.exists()) {
+        errno = 0;
+        if (!QDir().mkdir(to))
+            raiseSystemError(errno ? errno : ENOENT, to, windowsTo);
+    }
+    if (!QFileInfo(from).isReadable())
+        raise(err::PermissionDenied, windowsFrom);
+
+    const QStringList existing = entriesOf(to);
+    for (const QString& name : entriesOf(from)) {
+        const QFileInfo source(from + QLatin1Char('/') + name);
+        const QString present = matchingEntry(existing, name);
+        const QString targetName = present.isEmpty() ? name : present;
+        const QString hostTarget = to + QLatin1Char('/') + targetName;
+        const QString windowsSource = windowsFrom + QLatin1Char('\\') + name;
+        const QString windowsTarget = windowsTo + QLatin1Char('\\') + targetName;
+        if (source.isDir()) {
+            copyTree(source.filePath(), hostTarget, windowsSource, windowsTarget, yield);
+        } else if (source.isFile()) {
+            if (yield)
+                yield();
+            if (QFileInfo(hostTarget).isDir())
+                raise(err::PathFileAccess, windowsTarget);
+            copyFile(source.filePath(), hostTarget, windowsSource, windowsTarget, yield);
+        }
+    }
+}
+
+QString withoutTrailingSeparators(QString path)
+{
+    while (path.size() > 1 && isSeparator(path.back()))
+        path.chop(1);
+    return path;
+}
+
+// The drive of a path must be there (drive C: always is).
+void requireDrive(const QString& windowsPath)
+{
+    const QString root = detail::hostDriveRoot(windowsPath);
+    if (!root.isEmpty() && root != driveCFolder() && !QFileInfo(root).isDir())
+        raise(err::DeviceUnavailable, windowsPath);
+}
+
+} // namespace
+
+bool FolderExists(const QString& windowsPath)
+{
+    return QFileInfo(hostPath(windowsPath)).isDir();
+}
+
+void CopyFolder(const QString& source, const QString& destination, const std::function<void()>& yield)
+{
+    const QString windowsFrom = withoutTrailingSeparators(source);
+    const QString windowsTo = withoutTrailingSeparators(destination);
+    const QString from = hostPath(windowsFrom);
+    if (!QFileInfo(from).isDir())
+        raise(err::PathNotFound, source);
+    const QString to = hostPath(windowsTo);
+    // A copy into its own tree would never end.
+    const QString canonicalFrom = QFileInfo(from).canonicalFilePath();
+    const QString absoluteTo = QDir::cleanPath(QFileInfo(to).absoluteFilePath());
+    if (absoluteTo == canonicalFrom || absoluteTo.startsWith(canonicalFrom + QLatin1Char('/')))
+        raise(err::PathFileAccess, destination);
+    copyTree(from, to, windowsFrom, windowsTo, yield);
+}
+
+QString Dir(const QString& windowsPath, int attributes)
+{
+    requireDrive(windowsPath);
+    qsizetype cut = windowsPath.size();
+    while (cut > 0 && !isSeparator(windowsPath[cut - 1]) && !(cut == 2 && windowsPath[1] == QLatin1Char(':')))
+        --cut;
+    const QString folder = windowsPath.left(cut);
+    QString pattern = windowsPath.mid(cut);
+    if (pattern.isEmpty())
+        pattern = QStringLiteral("*");
+    const QString hostFolder = folder.isEmpty() ? QDir::currentPath() : hostPath(folder);
+
+    if (!pattern.contains(QLatin1Char('*')) && !pattern.contains(QLatin1Char('?'))) {
+        const QString name = matchingEntry(entriesOf(hostFolder), pattern);
+        if (name.isEmpty())
+            return {};
+        return matchesAttributes(QFileInfo(hostFolder + QLatin1Char('/') + name), attributes) ? name
+                                                                                              : QString();
+    }
+
+    const QRegularExpression wildcard(QRegularExpression::wildcardToRegularExpression(pattern),
+                                      QRegularExpression::CaseInsensitiveOption);
+    QStringList names = entriesOf(hostFolder);
+    std::stable_sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        return a.compare(b, Qt::CaseInsensitive) < 0;
+    });
+    for (const QString& name : std::as_const(names))
+        if (wildcard.match(name).hasMatch() &&
+            matchesAttributes(QFileInfo(hostFolder + QLatin1Char('/') + name), attributes))
+            return name;
+    return {};
+}
+
+void MkDir(const QString& windowsPath)
+{
+    requireDrive(windowsPath);
+    const QString host = hostPath(withoutTrailingSeparators(windowsPath));
+    if (QFileInfo::exists(host))
+        raise(err::PathFileAccess, windowsPath);
+    if (!QFileInfo(QFileInfo(host).absolutePath()).isDir())
+        raise(err::PathNotFound, windowsPath);
+    errno = 0;
+    if (!QDir().mkdir(host))
+        raiseSystemError(errno ? errno : EACCES, host, windowsPath);
+}
+
+} // namespace rio::fs
