@@ -31,8 +31,8 @@ public:
 
 private:
     QByteArray m_text;
-    std::vector<qsizetype> m_ends;   // end offset of each line in m_text
-    int m_shown = 0;                 // rows announced to the views
+    std::vector<qsizetype> m_ends; // end offset of each line in m_text
+    int m_shown = 0;               // rows announced to the views
     bool m_flushPosted = false;
 };
 

@@ -1,17 +1,22 @@
 #include "gui/frm_riapri.h"
 
+#include "data/filesystem.h"
 #include "gui/event_list_model.h"
+#include "gui/message_box.h"
 #include "gui/window_host.h"
 #include "shell/exit_status.h"
 #include "shell/layout.h"
 #include "shell/run_context.h"
+#include "shell/verifica_preliminare.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QUrl>
 
 #include <exception>
 
@@ -34,6 +39,8 @@ FrmRiapri::FrmRiapri(Runner runner, QWidget* parent) : QWidget(parent), m_runner
 
     connect(m_ui.cmd, &QPushButton::clicked, this, &FrmRiapri::cmd_Click);
     connect(m_ui.cmdChiudi, &QPushButton::clicked, this, &FrmRiapri::cmdChiudi_Click);
+    connect(m_ui.cmdVerifica, &QPushButton::clicked, this, &FrmRiapri::cmdVerifica_Click);
+    connect(m_ui.cmdRapporto, &QPushButton::clicked, this, &FrmRiapri::cmdRapporto_Click);
     Form_Load();
 }
 
@@ -104,6 +111,42 @@ void FrmRiapri::cmdChiudi_Click()
     if (m_running)
         return;
     endProgram(ExitDone);
+}
+
+void FrmRiapri::cmdVerifica_Click()
+{
+    // Shares the screen and the run state with the run: one at a time.
+    if (m_running || m_exitStatus)
+        return;
+    m_running = true;
+    m_ui.cmd->setEnabled(false);
+    m_ui.cmdVerifica->setEnabled(false);
+    try {
+        verificaPreliminare(*m_host, m_state);
+    } catch (const Error& error) {
+        reportUnexpected(QStringLiteral("Errore %1 (%2) durante la verifica.")
+                             .arg(error.number())
+                             .arg(error.description()));
+    } catch (const std::exception& error) {
+        reportUnexpected(QStringLiteral("Errore imprevisto (%1) durante la verifica.")
+                             .arg(QString::fromLocal8Bit(error.what())));
+    }
+    m_running = false;
+    m_host->setBusy(false);
+    m_events->flush();
+    m_ui.cmd->setEnabled(true);
+    m_ui.cmdVerifica->setEnabled(true);
+}
+
+void FrmRiapri::cmdRapporto_Click()
+{
+    const QString path = m_host->reportPath();
+    if (path.isEmpty())
+        return;
+    const QString file = fs::hostPath(path);
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(file)))
+        MessageBox::show(this, {QStringLiteral("Impossibile aprire il rapporto di verifica:\n%1").arg(file),
+                                Buttons::Ok, Icon::Exclamation, QLatin1String(ApplicationTitle)});
 }
 
 void FrmRiapri::closeByRun()

@@ -51,6 +51,8 @@ signals:
 public slots:
     void cmd_Click();
     void cmdChiudi_Click();
+    void cmdRapporto_Click();
+    void cmdVerifica_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

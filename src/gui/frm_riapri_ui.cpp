@@ -59,6 +59,8 @@ void FrmRiapriUi::setupUi(QWidget* form)
     cmd = named(new QPushButton(QStringLiteral("&ESEGUI"), form), "cmd");
     cmd->setMinimumSize(110, 44);
     cmd->setDefault(true);
+    cmdVerifica = named(new QPushButton(QStringLiteral("&VERIFICA"), form), "cmdVerifica");
+    cmdVerifica->setMinimumSize(110, 44);
     Label8 = named(new QLabel(QStringLiteral("Powered By"), form), "Label8");
     Image1 = named(new QLabel(form), "Image1");
     Image1->setPixmap(poweredByLogo(form->devicePixelRatioF()));
@@ -71,9 +73,10 @@ void FrmRiapriUi::setupUi(QWidget* form)
     top->addWidget(Label2, 0, 2);
     top->addWidget(txtDbNew, 1, 2);
     top->addWidget(cmd, 0, 3, 2, 1, Qt::AlignVCenter);
-    top->setColumnStretch(4, 1);
-    top->addWidget(Label8, 0, 5, Qt::AlignRight);
-    top->addWidget(Image1, 1, 5, Qt::AlignRight);
+    top->addWidget(cmdVerifica, 0, 4, 2, 1, Qt::AlignVCenter);
+    top->setColumnStretch(5, 1);
+    top->addWidget(Label8, 0, 6, Qt::AlignRight);
+    top->addWidget(Image1, 1, 6, Qt::AlignRight);
 
     // Middle: the event list, the largest control.
     Label3 = heading(QStringLiteral("LOG Eventi"), "Label3", form);
@@ -132,12 +135,15 @@ void FrmRiapriUi::setupUi(QWidget* form)
     barProgresso->hide();
 
     chkCopia = named(new IndicatorBox(QStringLiteral("Copia di salvataggio dati..."), Picture1), "chkCopia");
-    chkRipristinoMagazzino = named(new IndicatorBox(QStringLiteral("Ripristino movimenti di Magazzino..."), Picture1),
-                                   "chkRipristinoMagazzino");
-    chkInizializzazione = named(new IndicatorBox(QStringLiteral("&Inizializzazione Nuovo Archivio..."), Picture1),
-                                "chkInizializzazione");
-    chkCreazioneMagazzino = named(
-        new IndicatorBox(QStringLiteral("Creazione nuovi Movimenti di magazzino..."), Picture1), "chkCreazioneMagazzino");
+    chkRipristinoMagazzino =
+        named(new IndicatorBox(QStringLiteral("Ripristino movimenti di Magazzino..."), Picture1),
+              "chkRipristinoMagazzino");
+    chkInizializzazione =
+        named(new IndicatorBox(QStringLiteral("&Inizializzazione Nuovo Archivio..."), Picture1),
+              "chkInizializzazione");
+    chkCreazioneMagazzino =
+        named(new IndicatorBox(QStringLiteral("Creazione nuovi Movimenti di magazzino..."), Picture1),
+              "chkCreazioneMagazzino");
     chkCreazioneMovimContabili =
         named(new IndicatorBox(QStringLiteral("Creazione nuovi Movimenti contabili..."), Picture1),
               "chkCreazioneMovimContabili");
@@ -172,7 +178,11 @@ void FrmRiapriUi::setupUi(QWidget* form)
 
     cmdChiudi = named(new QPushButton(QStringLiteral("&Chiudi"), form), "cmdChiudi");
     cmdChiudi->setMinimumSize(110, 32);
+    cmdRapporto = named(new QPushButton(QStringLiteral("Apri &rapporto di verifica"), form), "cmdRapporto");
+    cmdRapporto->setMinimumHeight(32);
+    cmdRapporto->hide();
     auto* bottom = new QHBoxLayout;
+    bottom->addWidget(cmdRapporto);
     bottom->addStretch(1);
     bottom->addWidget(cmdChiudi);
 
@@ -187,7 +197,8 @@ void FrmRiapriUi::setupUi(QWidget* form)
 
     QWidget::setTabOrder(txtDbOld, txtDbNew);
     QWidget::setTabOrder(txtDbNew, cmd);
-    QWidget::setTabOrder(cmd, lstEventi);
+    QWidget::setTabOrder(cmd, cmdVerifica);
+    QWidget::setTabOrder(cmdVerifica, lstEventi);
     QWidget::setTabOrder(lstEventi, cmdChiudi);
     QWidget::setTabOrder(cmdChiudi, chklog);
     QWidget::setTabOrder(chklog, cmbSorgente);

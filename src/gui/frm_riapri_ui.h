@@ -25,6 +25,7 @@ struct FrmRiapriUi
     QLabel* Label2 = nullptr;
     QLineEdit* txtDbNew = nullptr;
     QPushButton* cmd = nullptr;
+    QPushButton* cmdVerifica = nullptr; // the check before the run, writing nothing
     QLabel* Label8 = nullptr;
     QLabel* Image1 = nullptr;
     QLabel* Label3 = nullptr;
@@ -46,6 +47,7 @@ struct FrmRiapriUi
     IndicatorBox* chkInizializzazione = nullptr;
     IndicatorBox* chkCreazioneMagazzino = nullptr;
     IndicatorBox* chkCreazioneMovimContabili = nullptr;
+    QPushButton* cmdRapporto = nullptr; // opens the verification report
     QPushButton* cmdChiudi = nullptr;
 
     // Creates every control in its start-up state inside form.

@@ -16,7 +16,8 @@
 
 namespace rio::gui {
 
-WindowHost::WindowHost(QWidget& window, FrmRiapriUi& ui, EventListModel& events, std::function<void()> closeWindow)
+WindowHost::WindowHost(QWidget& window, FrmRiapriUi& ui, EventListModel& events,
+                       std::function<void()> closeWindow)
     : m_window(window), m_ui(ui), m_events(events), m_closeWindow(std::move(closeWindow))
 {
 }
@@ -152,12 +153,20 @@ void WindowHost::setRunProgress(int company, int companies, qint64 done, qint64 
     QProgressBar* bar = m_ui.barProgresso;
     if (bar->isHidden())
         bar->show();
-    double fraction = 0;
+    // No companies to count: the run is over.
+    double fraction = 1;
     if (companies > 0) {
         const double within = total > 0 ? std::clamp(double(done) / double(total), 0.0, 1.0) : 0.0;
         fraction = (std::clamp(company - 1, 0, companies) + within) / companies;
     }
     bar->setValue(int(std::clamp(fraction, 0.0, 1.0) * bar->maximum()));
+}
+
+void WindowHost::verificationReady(const QString& reportPath, const QStringList& summary)
+{
+    m_reportPath = reportPath;
+    m_ui.cmdRapporto->setVisible(!reportPath.isEmpty());
+    m_ui.cmdRapporto->setToolTip(summary.join(QLatin1Char('\n')));
 }
 
 } // namespace rio::gui

@@ -41,6 +41,10 @@ public:
     void yield() override;
     void closeWindow() override;
     void setRunProgress(int company, int companies, qint64 done, qint64 total) override;
+    void verificationReady(const QString& reportPath, const QStringList& summary) override;
+
+    // Windows path of the last run's verification report ("" when none).
+    const QString& reportPath() const { return m_reportPath; }
 
     bool busy() const { return m_busy; }
 
@@ -51,6 +55,7 @@ private:
     std::function<void()> m_closeWindow;
     QElapsedTimer m_sinceYield;
     bool m_busy = false;
+    QString m_reportPath;
 };
 
 } // namespace rio::gui

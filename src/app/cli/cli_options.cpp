@@ -9,13 +9,14 @@ namespace rio::cli {
 ParsedOptions parseOptions(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Apre il nuovo esercizio 2024 di ogni azienda Zeta (come il pulsante ESEGUI della finestra)."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Apre il nuovo esercizio 2024 di ogni azienda Zeta (come il pulsante ESEGUI della finestra)."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption server(QStringLiteral("server"),
                                     QStringLiteral("Sorgente dati SERVER (percorso dalla tabella system)."));
-    const QCommandLineOption zeta(QStringLiteral("zeta-folder"),
-                                  QStringLiteral("Aggiornamento in cartella Zeta (solo se comunicato dalla Ventor)."));
+    const QCommandLineOption zeta(
+        QStringLiteral("zeta-folder"),
+        QStringLiteral("Aggiornamento in cartella Zeta (solo se comunicato dalla Ventor)."));
     const QCommandLineOption noLog(QStringLiteral("no-log"), QStringLiteral("Non scrive il file di log."));
     const QCommandLineOption driveC(QStringLiteral("drive-c"),
                                     QStringLiteral("Cartella che fa da disco C: (non su Windows)."),
@@ -24,7 +25,10 @@ ParsedOptions parseOptions(const QStringList& arguments)
                                  QStringLiteral("Risponde Sì alla conferma (utenti scollegati)."));
     const QCommandLineOption timings(QStringLiteral("timings"),
                                      QStringLiteral("Scrive su standard error il tempo di ogni passo."));
-    parser.addOptions({server, zeta, noLog, driveC, yes, timings});
+    const QCommandLineOption check(
+        QStringLiteral("check"),
+        QStringLiteral("Solo la verifica prima della riapertura: non scrive nulla."));
+    parser.addOptions({server, zeta, noLog, driveC, yes, timings, check});
 
     ParsedOptions result;
     if (!parser.parse(arguments)) {
@@ -37,7 +41,8 @@ ParsedOptions parseOptions(const QStringList& arguments)
         return result;
     }
     if (!parser.positionalArguments().isEmpty()) {
-        result.text = QStringLiteral("Argomento non previsto: %1").arg(parser.positionalArguments().constFirst());
+        result.text =
+            QStringLiteral("Argomento non previsto: %1").arg(parser.positionalArguments().constFirst());
         return result;
     }
     CliOptions& o = result.options;
@@ -46,6 +51,7 @@ ParsedOptions parseOptions(const QStringList& arguments)
     o.log = !parser.isSet(noLog);
     o.yes = parser.isSet(yes);
     o.timings = parser.isSet(timings);
+    o.check = parser.isSet(check);
     if (parser.isSet(driveC)) {
 #ifdef Q_OS_WIN
         result.text = QStringLiteral("--drive-c non serve su Windows: il disco C: è quello vero.");

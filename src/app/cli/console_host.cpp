@@ -1,5 +1,7 @@
 #include "app/cli/console_host.h"
 
+#include "data/filesystem.h"
+
 #include <QTextStream>
 
 #ifdef Q_OS_WIN
@@ -97,6 +99,14 @@ void ConsoleHost::stepFinished(const QString& step, int slot, qint64 millisecond
                      .arg(step, company)
                      .arg(milliseconds)
                      .arg(ok ? QString() : QStringLiteral(" errore")));
+}
+
+void ConsoleHost::verificationReady(const QString& reportPath, const QStringList& summary)
+{
+    for (const QString& line : summary)
+        print(m_out, QStringLiteral("verifica: ") + line);
+    if (!reportPath.isEmpty())
+        print(m_out, QStringLiteral("verifica: rapporto %1").arg(fs::hostPath(reportPath)));
 }
 
 void ConsoleHost::totalTime(qint64 milliseconds)

@@ -39,6 +39,7 @@ public:
     void yield() override {}
     void closeWindow() override { m_windowClosed = true; }
     void stepFinished(const QString& step, int slot, qint64 milliseconds, bool ok) override;
+    void verificationReady(const QString& reportPath, const QStringList& summary) override;
 
     // The run asked to close the window: the program ends early.
     bool windowClosed() const { return m_windowClosed; }

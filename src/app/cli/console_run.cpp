@@ -4,6 +4,7 @@
 #include "shell/exit_status.h"
 #include "shell/run_context.h"
 #include "shell/run_state.h"
+#include "shell/verifica_preliminare.h"
 
 #include <QElapsedTimer>
 
@@ -25,8 +26,9 @@ int runConsole(ConsoleHost& host, bool canConfirm, const Runner& runner)
 {
     // Nobody to confirm that the users are disconnected: do not start.
     if (!canConfirm) {
-        printErr(QStringLiteral("Conferma necessaria: senza terminale usare --yes (dopo aver scollegato tutti "
-                                "gli utenti)."));
+        printErr(
+            QStringLiteral("Conferma necessaria: senza terminale usare --yes (dopo aver scollegato tutti "
+                           "gli utenti)."));
         return ExitNotStarted;
     }
 
@@ -71,6 +73,26 @@ int runConsole(ConsoleHost& host, bool canConfirm, const Runner& runner)
     return status;
 }
 
+int checkConsole(ConsoleHost& host)
+{
+    RunState state;
+    int status = ExitDoneWithErrors;
+    try {
+        startUp(state);
+        status = verificaPreliminare(host, state).hasErrors() ? ExitDoneWithErrors : ExitDone;
+    } catch (const Error& error) {
+        printErr(QStringLiteral("Errore %1 (%2) durante la verifica.")
+                     .arg(error.number())
+                     .arg(error.description()));
+    } catch (const std::exception& error) {
+        printErr(QStringLiteral("Errore imprevisto (%1) durante la verifica.")
+                     .arg(QString::fromLocal8Bit(error.what())));
+    }
+    state.release();
+    host.flush();
+    return status;
+}
+
 int consoleMain(const QStringList& arguments)
 {
     const ParsedOptions parsed = parseOptions(arguments);
@@ -80,8 +102,9 @@ int consoleMain(const QStringList& arguments)
             return ExitDone;
         }
         printErr(parsed.text);
-        printErr(QStringLiteral("Uso: riapertura-cli [--server] [--zeta-folder] [--no-log] [--drive-c CARTELLA] "
-                                "[--yes] [--timings]"));
+        printErr(
+            QStringLiteral("Uso: riapertura-cli [--server] [--zeta-folder] [--no-log] [--drive-c CARTELLA] "
+                           "[--yes] [--timings] [--check]"));
         return ExitNotStarted;
     }
     const CliOptions& options = parsed.options;
@@ -89,6 +112,8 @@ int consoleMain(const QStringList& arguments)
         qputenv("RIAPERTURA_DRIVE_C", options.driveC.toUtf8());
 
     ConsoleHost host(options, stdout, stderr, ConsoleHost::terminalAsk(stderr));
+    if (options.check)
+        return checkConsole(host);
     const bool canConfirm = options.yes || ConsoleHost::stdinIsTerminal();
     return runConsole(host, canConfirm, &eseguiRiapertura);
 }
