@@ -19,7 +19,7 @@ enum class ColumnType { Text, Integer, Real, Boolean, Date, Other };
 
 struct ColumnInfo
 {
-    QString name;     // as declared
+    QString name; // as declared
     ColumnType type = ColumnType::Other;
 };
 
@@ -28,7 +28,7 @@ class TableSchema
 {
 public:
     void add(ColumnInfo column);
-    const ColumnInfo* find(const QString& name) const;   // nullptr when absent
+    const ColumnInfo* find(const QString& name) const; // nullptr when absent
     const QList<ColumnInfo>& columns() const { return m_columns; }
 
 private:
@@ -39,6 +39,8 @@ private:
 // Translates Jet SQL to what the file's engine reads: "delete * from T",
 // "select TOP n ...", "=true"/"=false". Never touches quoted literals.
 QString translateJetSql(const QString& jetSql);
+
+struct ConnectionAccess;
 
 // One open archive. Opens from the Jet OLEDB connection string that the run
 // forms; the paths in it are Windows paths, mapped to this machine's files.
@@ -54,10 +56,10 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    void open(const QString& connectionString);   // raises rio::Error
+    void open(const QString& connectionString); // raises rio::Error
     bool isOpen() const;
-    void close();                                 // raises 3704 when not open
-    void release() noexcept;                      // closes if open, every error ignored
+    void close();            // raises 3704 when not open
+    void release() noexcept; // closes if open, every error ignored
 
     void beginTrans();
     void commitTrans();
@@ -87,6 +89,7 @@ public:
     static bool sqliteThroughOdbc();
 
 private:
+    friend struct ConnectionAccess;
     struct Private;
     std::unique_ptr<Private> d;
 };
@@ -98,17 +101,18 @@ private:
 class Query
 {
 public:
-    Query(Connection& connection, const QString& jetSql);   // raises on a bad statement
+    Query(Connection& connection, const QString& jetSql); // raises on a bad statement
     ~Query();
     Query(const Query&) = delete;
     Query& operator=(const Query&) = delete;
 
-    Query& bind(int index, const Value& value);   // positional "?" parameters, from 0
-    void exec();                                  // raises; stands before the first row
-    bool next();                                  // false past the last row (then finished)
+    Query& bind(int index, const Value& value); // positional "?" parameters, from 0
+    void exec();                                // raises; stands before the first row
+    bool next();                                // false past the last row (then finished)
     void finish();
 
-    Value value(const QString& field) const;      // 3021 without a current row, 3265 unknown name
+    Value value(const QString& field) const; // 3021 without a current row, 3265 unknown name
+    int indexOf(const QString& field) const; // resolve a name once for a long read; 3265 unknown
     Value value(int index) const;
     int fieldCount() const;
     QString fieldName(int index) const;

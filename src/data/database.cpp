@@ -1,0 +1,336 @@
+#include "data/database.h"
+
+#include "data/column_values.h"
+#include "data/connection_private.h"
+#include "data/connection_string.h"
+#include "data/engine_errors.h"
+#include "data/file_kind.h"
+#include "data/filesystem.h"
+#include "data/workgroup.h"
+
+#include <QAtomicInteger>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlRecord>
+
+namespace rio {
+
+namespace {
+
+bool g_sqliteThroughOdbc = false;
+
+// Engine lock waits: long enough for another connection's commit, short
+// enough that a file held by another program fails the step soon.
+constexpr int lockTimeoutMs = 5000;
+
+QString uniqueConnectionName()
+{
+    static QAtomicInteger<quint64> counter;
+    return QStringLiteral("rio-db-%1").arg(counter.fetchAndAddRelaxed(1));
+}
+
+QString fileNamed(const QString& windowsPath, const QString& hostFile)
+{
+    const QString native = QDir::toNativeSeparators(hostFile);
+    if (native == windowsPath)
+        return QStringLiteral("'%1'").arg(windowsPath);
+    return QStringLiteral("'%1' (%2)").arg(windowsPath, native);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- Statement
+
+Statement::~Statement()
+{
+    detach();
+}
+
+void Statement::attach(Connection& c)
+{
+    connection = &c;
+    ConnectionAccess::of(c).statements.append(this);
+}
+
+void Statement::detach()
+{
+    if (!connection)
+        return;
+    ConnectionAccess::of(*connection).statements.removeOne(this);
+    query.finish();
+    query = QSqlQuery();
+    connection = nullptr;
+}
+
+Connection& Statement::requireConnection() const
+{
+    if (!connection || !connection->isOpen())
+        throw engine::objectClosed();
+    return *connection;
+}
+
+// --------------------------------------------------------------- Connection
+
+Connection::Connection() : d(std::make_unique<Private>()) {}
+
+Connection::~Connection()
+{
+    release();
+}
+
+void Connection::setSqliteThroughOdbc(bool on)
+{
+    g_sqliteThroughOdbc = on;
+}
+
+bool Connection::sqliteThroughOdbc()
+{
+    return g_sqliteThroughOdbc;
+}
+
+void Connection::open(const QString& connectionString)
+{
+    if (d->open)
+        throw engine::objectOpen();
+    const JetConnectionString cs = parseJetConnectionString(connectionString);
+    checkWorkgroup(cs.systemDatabase, cs.userId, cs.password);
+
+    const QString hostFile = fs::hostPath(cs.dataSource);
+    const QFileInfo info(hostFile);
+    if (cs.dataSource.trimmed().isEmpty() || !info.exists())
+        throw Error(
+            err::EngineFailure,
+            QStringLiteral("Impossibile trovare il file %1.").arg(fileNamed(cs.dataSource, hostFile)));
+    if (!info.isFile())
+        throw Error(err::EngineFailure,
+                    QStringLiteral("%1 non è un file di database.").arg(fileNamed(cs.dataSource, hostFile)));
+
+    Driver driver = Driver::Sqlite;
+    switch (fileKind(hostFile)) {
+    case FileKind::Sqlite:
+        driver = g_sqliteThroughOdbc ? Driver::OdbcSqlite : Driver::Sqlite;
+        break;
+    case FileKind::Jet:
+#ifdef Q_OS_WIN
+        driver = Driver::OdbcAccess;
+        break;
+#else
+        throw Error(
+            err::EngineFailure,
+            QStringLiteral("Il file %1 è un archivio Access (Jet): gli archivi Access si aprono solo con la "
+                           "versione Windows del programma.")
+                .arg(fileNamed(cs.dataSource, hostFile)));
+#endif
+    case FileKind::Unknown:
+        throw Error(err::EngineFailure,
+                    QStringLiteral("Il file %1 non è un database riconosciuto o non è leggibile.")
+                        .arg(fileNamed(cs.dataSource, hostFile)));
+    }
+
+    const QString name = uniqueConnectionName();
+    {
+        QSqlDatabase db;
+        if (driver == Driver::Sqlite) {
+            db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            db.setConnectOptions(
+                QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(lockTimeoutMs));
+            db.setDatabaseName(sqliteUri(hostFile, QStringLiteral("rw")));
+        } else if (driver == Driver::OdbcSqlite) {
+            db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);
+            // NoCreat: never make a missing file; BigInt: whole numbers keep 64 bits.
+            db.setDatabaseName(odbcAttribute(QStringLiteral("Driver"), QStringLiteral("SQLite3")) +
+                               odbcAttribute(QStringLiteral("Database"), hostFile) +
+                               odbcAttribute(QStringLiteral("Timeout"), QString::number(lockTimeoutMs)) +
+                               QStringLiteral("NoCreat=1;BigInt=1;LongNames=0;StepAPI=0;"));
+        } else {
+            db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);
+            db.setDatabaseName(odbcAttribute(QStringLiteral("Driver"),
+                                             QStringLiteral("{Microsoft Access Driver (*.mdb, *.accdb)}")) +
+                               odbcAttribute(QStringLiteral("DBQ"), QDir::toNativeSeparators(hostFile)) +
+                               odbcAttribute(QStringLiteral("SystemDB"), fs::hostPath(cs.systemDatabase)) +
+                               odbcAttribute(QStringLiteral("UID"), cs.userId) +
+                               odbcAttribute(QStringLiteral("PWD"), cs.password));
+        }
+        if (!db.isValid() || !db.open()) {
+            const QSqlError error = db.lastError();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(name);
+            QString text = error.databaseText().trimmed();
+            if (text.isEmpty())
+                text = error.driverText().trimmed();
+            throw Error(err::EngineFailure, QStringLiteral("Impossibile aprire il file %1: %2")
+                                                .arg(fileNamed(cs.dataSource, hostFile), text));
+        }
+        d->db = db;
+    }
+    d->name = name;
+    d->driver = driver;
+    d->open = true;
+    d->transactionLevel = 0;
+    d->windowsFile = cs.dataSource;
+    d->hostFile = hostFile;
+    d->schemas.clear();
+
+    // A file that is not a database fails only at the first read.
+    try {
+        tableNames();
+    } catch (const Error& e) {
+        release();
+        throw Error(err::EngineFailure, QStringLiteral("Impossibile aprire il file %1: %2")
+                                            .arg(fileNamed(cs.dataSource, hostFile), e.description()));
+    }
+}
+
+bool Connection::isOpen() const
+{
+    return d->open;
+}
+
+void Connection::close()
+{
+    if (!d->open)
+        throw engine::objectClosed();
+    // Statements first: the engine connection must outlive every handle.
+    while (!d->statements.isEmpty())
+        d->statements.first()->detach();
+    if (d->transactionLevel > 0)
+        d->db.rollback(); // work left uncommitted is discarded
+    d->transactionLevel = 0;
+    d->db.close();
+    d->db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(d->name);
+    d->open = false;
+    d->schemas.clear();
+}
+
+void Connection::release() noexcept
+{
+    try {
+        if (d && d->open)
+            close();
+    } catch (...) {
+    }
+}
+
+void Connection::beginTrans()
+{
+    if (!d->open)
+        throw engine::objectClosed();
+    // Jet nests transactions; the engine's one spans the outermost.
+    if (d->transactionLevel == 0 && !d->db.transaction())
+        throw engine::fromSqlError(d->db.lastError(), d->driver);
+    ++d->transactionLevel;
+}
+
+void Connection::commitTrans()
+{
+    if (!d->open)
+        throw engine::objectClosed();
+    if (d->transactionLevel == 0)
+        throw Error(err::EngineFailure, QStringLiteral("Nessuna transazione attiva da confermare."));
+    if (d->transactionLevel == 1 && !d->db.commit())
+        throw engine::fromSqlError(d->db.lastError(), d->driver);
+    --d->transactionLevel;
+}
+
+bool Connection::inTransaction() const
+{
+    return d->open && d->transactionLevel > 0;
+}
+
+qint64 Connection::execute(const QString& jetSql)
+{
+    if (!d->open)
+        throw engine::objectClosed();
+    const QString sql = d->driver == Driver::OdbcAccess ? jetSql : translateJetSql(jetSql);
+    QSqlQuery q(d->db);
+    q.setForwardOnly(true);
+    if (!q.exec(sql))
+        throw engine::fromSqlError(q.lastError(), d->driver);
+    const qint64 affected = q.numRowsAffected();
+    q.finish();
+    static const QRegularExpression ddl(QStringLiteral("^\\s*(create|drop|alter)\\b"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    if (ddl.match(sql).hasMatch())
+        d->schemas.clear();
+    return affected;
+}
+
+QStringList Connection::tableNames()
+{
+    if (!d->open)
+        throw engine::objectClosed();
+    if (d->driver == Driver::OdbcAccess)
+        return d->db.tables(QSql::Tables); // views and MSys tables are other types
+    QSqlQuery q(d->db);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("select name from sqlite_master where type = 'table' and name not like "
+                               "'sqlite\\_%' escape '\\' order by rowid")))
+        throw engine::fromSqlError(q.lastError(), d->driver);
+    QStringList names;
+    while (q.next())
+        names << q.value(0).toString();
+    if (q.lastError().isValid())
+        throw engine::fromSqlError(q.lastError(), d->driver);
+    return names;
+}
+
+QString Connection::quoteIdentifier(const QString& name)
+{
+    // Brackets quote on both engines; a name that could close them names no table.
+    if (name.trimmed().isEmpty() || name.contains(QLatin1Char(']')) || name.contains(QLatin1Char('[')) ||
+        std::any_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() < 0x20; }))
+        throw Error(err::NoTable, QStringLiteral("Nome di tabella o di campo non valido: '%1'.").arg(name));
+    return QLatin1Char('[') + name + QLatin1Char(']');
+}
+
+const TableSchema& Connection::schema(const QString& table)
+{
+    if (!d->open)
+        throw engine::objectClosed();
+    const QString key = table.toUpper();
+    const auto cached = d->schemas.constFind(key);
+    if (cached != d->schemas.cend())
+        return *cached;
+
+    TableSchema schema;
+    if (d->driver == Driver::OdbcAccess) {
+        const QSqlRecord record = d->db.record(table);
+        for (int i = 0; i < record.count(); ++i)
+            schema.add({record.fieldName(i), columnTypeOf(record.field(i).metaType())});
+    } else {
+        QSqlQuery q(d->db);
+        q.setForwardOnly(true);
+        if (!q.exec(QStringLiteral("pragma table_info(%1)").arg(quoteIdentifier(table))))
+            throw engine::fromSqlError(q.lastError(), d->driver);
+        while (q.next())
+            schema.add({q.value(1).toString(), columnTypeOf(q.value(2).toString())});
+        q.finish();
+    }
+    if (schema.columns().isEmpty())
+        throw Error(err::NoTable,
+                    QStringLiteral("Impossibile trovare la tabella o la query di input '%1'. "
+                                   "Verificare che esista e che il nome sia digitato correttamente.")
+                        .arg(table));
+    return *d->schemas.insert(key, schema);
+}
+
+Connection::Driver Connection::driver() const
+{
+    return d->driver;
+}
+
+QString Connection::hostFilePath() const
+{
+    return d->hostFile;
+}
+
+QSqlDatabase Connection::database() const
+{
+    return d->db;
+}
+
+} // namespace rio

@@ -1,0 +1,89 @@
+#include "data/engine_errors.h"
+
+#include <QRegularExpression>
+
+namespace rio::engine {
+
+Error noCurrentRecord()
+{
+    return Error(err::NoCurrentRecord,
+                 QStringLiteral("Either BOF or EOF is True, or the current record has been "
+                                "deleted. Requested operation requires a current record."));
+}
+
+Error itemNotFound()
+{
+    return Error(err::ItemNotFound,
+                 QStringLiteral("Item cannot be found in the collection corresponding to the "
+                                "requested name or ordinal."));
+}
+
+Error objectClosed()
+{
+    return Error(err::ObjectClosed, QStringLiteral("Operation is not allowed when the object is closed."));
+}
+
+Error objectOpen()
+{
+    return Error(3705, QStringLiteral("Operation is not allowed when the object is open."));
+}
+
+namespace {
+
+// The engine's own words, without the prefix a driver adds.
+QString engineText(const QSqlError& error)
+{
+    QString text = error.databaseText().trimmed();
+    if (text.isEmpty())
+        text = error.driverText().trimmed();
+    // SQLite through ODBC ends its message with " (<code>)".
+    static const QRegularExpression code(QStringLiteral("\\s*\\(\\d+\\)$"));
+    text.remove(code);
+    return text.isEmpty() ? QStringLiteral("Errore del motore di database.") : text;
+}
+
+QString nameAfter(const QString& text, const QString& marker)
+{
+    const qsizetype at = text.indexOf(marker, 0, Qt::CaseInsensitive);
+    if (at < 0)
+        return QString();
+    return text.mid(at + marker.size()).trimmed();
+}
+
+} // namespace
+
+Error fromSqlError(const QSqlError& error, Connection::Driver driver)
+{
+    const QString text = engineText(error);
+    bool missingTable = false;
+    bool unknownColumn = false;
+    if (driver == Connection::Driver::OdbcAccess) {
+        const QString native = error.nativeErrorCode().trimmed();
+        missingTable = native == QLatin1String("-1305");
+        unknownColumn = native == QLatin1String("-3010");
+    } else {
+        missingTable = text.contains(QLatin1String("no such table"), Qt::CaseInsensitive);
+        unknownColumn = text.contains(QLatin1String("no such column"), Qt::CaseInsensitive);
+    }
+    if (missingTable) {
+        const QString table = nameAfter(text, QStringLiteral("no such table:"));
+        if (table.isEmpty())
+            return Error(err::NoTable, text);
+        return Error(err::NoTable,
+                     QStringLiteral("Impossibile trovare la tabella o la query di input '%1'. "
+                                    "Verificare che esista e che il nome sia digitato correttamente.")
+                         .arg(table));
+    }
+    if (unknownColumn) {
+        const QString column = nameAfter(text, QStringLiteral("no such column:"));
+        if (column.isEmpty())
+            return Error(err::UnknownColumn, text);
+        return Error(err::UnknownColumn,
+                     QStringLiteral("Nessun valore specificato per uno o più parametri necessari (campo "
+                                    "sconosciuto '%1').")
+                         .arg(column));
+    }
+    return Error(err::EngineFailure, text);
+}
+
+} // namespace rio::engine

@@ -1,0 +1,103 @@
+#include "data/database.h"
+
+#include <QRegularExpression>
+
+namespace rio {
+
+namespace {
+
+struct Segment
+{
+    QString text;
+    bool literal = false;
+};
+
+// Splits SQL into quoted literals ('...' with '' inside, "...") and the text
+// between them, so that a rewrite never reaches a literal.
+QList<Segment> splitLiterals(const QString& sql)
+{
+    QList<Segment> parts;
+    QString current;
+    qsizetype i = 0;
+    while (i < sql.size()) {
+        const QChar c = sql.at(i);
+        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            if (!current.isEmpty())
+                parts.append({current, false});
+            current.clear();
+            qsizetype j = i + 1;
+            while (j < sql.size()) {
+                if (sql.at(j) == c) {
+                    if (j + 1 < sql.size() && sql.at(j + 1) == c) {
+                        j += 2;
+                        continue;
+                    }
+                    break;
+                }
+                ++j;
+            }
+            const qsizetype end = qMin(j + 1, sql.size());
+            parts.append({sql.mid(i, end - i), true});
+            i = end;
+            continue;
+        }
+        current += c;
+        ++i;
+    }
+    if (!current.isEmpty())
+        parts.append({current, false});
+    return parts;
+}
+
+} // namespace
+
+QString translateJetSql(const QString& jetSql)
+{
+    static const QRegularExpression deleteStar(QStringLiteral("\\bdelete\\s+\\*\\s*(?=from\\b)"),
+                                               QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression top(QStringLiteral("\\bselect(\\s+distinct)?\\s+top\\s+(\\d+)\\s+"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression notTrue(QStringLiteral("<>\\s*true\\b"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression notFalse(QStringLiteral("<>\\s*false\\b"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression isTrue(QStringLiteral("(?<![<>!])=\\s*true\\b"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression isFalse(QStringLiteral("(?<![<>!])=\\s*false\\b"),
+                                            QRegularExpression::CaseInsensitiveOption);
+
+    QList<Segment> parts = splitLiterals(jetSql);
+    QString limit;
+    for (Segment& part : parts) {
+        if (part.literal)
+            continue;
+        QString& s = part.text;
+        s.replace(deleteStar, QStringLiteral("delete "));
+        if (limit.isEmpty()) {
+            const QRegularExpressionMatch m = top.match(s);
+            if (m.hasMatch()) {
+                limit = m.captured(2);
+                s.replace(m.capturedStart(), m.capturedLength(),
+                          QStringLiteral("select") + m.captured(1) + QLatin1Char(' '));
+            }
+        }
+        // Jet's Yes is -1, the file's is 1: compare with zero instead.
+        s.replace(notTrue, QStringLiteral("=0"));
+        s.replace(notFalse, QStringLiteral("<>0"));
+        s.replace(isTrue, QStringLiteral("<>0"));
+        s.replace(isFalse, QStringLiteral("=0"));
+    }
+    QString out;
+    for (const Segment& part : parts)
+        out += part.text;
+    if (!limit.isEmpty()) {
+        // The limit goes after everything, a final ";" included.
+        qsizetype end = out.size();
+        while (end > 0 && (out.at(end - 1).isSpace() || out.at(end - 1) == QLatin1Char(';')))
+            --end;
+        out = out.left(end) + QStringLiteral(" limit ") + limit;
+    }
+    return out;
+}
+
+} // namespace rio
