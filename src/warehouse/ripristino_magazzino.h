@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
+
+#include <array>
 
 namespace rio {
 
@@ -10,6 +13,20 @@ class RunContext;
 // Recomputes the five warehouse stocks of every article of the archive behind
 // Db from its movements. Has no error handler: a failure raises to the caller.
 // An empty article table warns and writes nothing.
+// Inside the caller's transaction the caller commits; otherwise the rows are
+// committed in batches and at the end, a failure included.
 void RIPRISTINA_MAGAZZINO(RunContext& ctx, Connection& Db, const QString& Numero_Azienda);
+
+// Stock of warehouses 01..05 (index 0..4).
+using QtaDeposito = std::array<double, 5>;
+
+// The key an article code is looked up by: blanks around it removed, ASCII
+// letters upper-cased, as the file compares text.
+QString chiaveArticolo(const QString& codiceArticolo);
+
+// The stock of every article code that has movements in warehouses 01..05,
+// by the code's ASCII upper case (blanks kept: a movement code with blanks
+// around it never matches a trimmed article key). One grouped query.
+QHash<QString, QtaDeposito> LEGGO_MOVIMENTI(Connection& Db);
 
 } // namespace rio

@@ -1,0 +1,121 @@
+#include "init/inizializzazione.h"
+
+#include "data/database.h"
+#include "data/error.h"
+#include "data/product_schema.h"
+#include "shell/layout.h"
+#include "shell/run_context.h"
+
+namespace rio {
+
+namespace {
+
+const QString Procedura = QStringLiteral("INIZIALIZZAZIONE_FILE");
+
+// Runs a statement; a table that is not there is passed over.
+void eseguiSeEsiste(Connection& db, const QString& sql)
+{
+    try {
+        db.execute(sql);
+    } catch (const Error& e) {
+        if (e.number() != err::NoTable)
+            throw;
+    }
+}
+
+void svuotaMovimenti(Connection& db)
+{
+    for (const char* tabella : {"MOV_MAG", "MOV_CONT", "MOV_IVA", "MOV_PROVV", "MOV_TRASP"})
+        eseguiSeEsiste(db, QStringLiteral("delete * from ") + QLatin1String(tabella));
+}
+
+// Document-table names of the active causals; none when CAUSALI is missing.
+QList<Value> tabelleDocumenti(Connection& db)
+{
+    QList<Value> tabelle;
+    try {
+        Query q(db, QStringLiteral("select Tipo_Causale,Nome_Tabella_Archiviazione_dati_documento as tabella "
+                                   "from CAUSALI where Attivazione_causale=true"));
+        q.exec();
+        while (q.next())
+            tabelle << q.value(QStringLiteral("tabella"));
+    } catch (const Error& e) {
+        if (e.number() != err::NoTable)
+            throw;
+    }
+    return tabelle;
+}
+
+void svuotaDocumenti(Connection& db)
+{
+    for (const Value& valore : tabelleDocumenti(db)) {
+        // A Null name names no table.
+        if (isNull(valore))
+            continue;
+        // The name comes from data: trimmed and quoted, it can only ever name
+        // a table.
+        const QString nome = textOf(valore).trimmed();
+        if (nome == QLatin1String("DISTINTA_BASE") || nome == QLatin1String("LISTINO_AUTO_1"))
+            continue;
+        eseguiSeEsiste(db, QStringLiteral("delete * from ") +
+                               Connection::quoteIdentifier(QStringLiteral("T_") + nome));
+        eseguiSeEsiste(db, QStringLiteral("delete * from ") +
+                               Connection::quoteIdentifier(QStringLiteral("C_") + nome));
+    }
+}
+
+void azzeraContatori(Connection& db)
+{
+    const QStringList campi = schema::counterFields();
+    const qint64 primaRiga = firstRowId(db, QStringLiteral("CONTATORI"));
+    const QList<Value> zeri(campi.size(), Value(qlonglong(0)));
+    RowUpdater(db, QStringLiteral("CONTATORI"), campi).update(primaRiga, zeri);
+}
+
+} // namespace
+
+bool INIZIALIZZAZIONE_FILE(RunContext& ctx, const QString& Numero_Azienda)
+{
+    ctx.setProgress(QStringLiteral("STO INIZIALIZZANDO IL NUOVO ARCHIVIO..."));
+    Connection db;
+    try {
+        const RunState& stato = ctx.state();
+        db.open(layout::archiveConnectionString(
+            layout::archivePath(stato.PercorsoBase, Numero_Azienda, layout::AnnoDaAprire),
+            stato.PercorsoSystemMdw));
+        // One transaction for the whole archive: either fully initialised or
+        // left as it was.
+        db.beginTrans();
+        svuotaMovimenti(db);
+        svuotaDocumenti(db);
+        ctx.setProgress(QStringLiteral("STO RESETTANDO I PROGRESSIVI..."));
+        azzeraContatori(db);
+        db.commitTrans();
+        db.close();
+    } catch (const Error& e) {
+        // Discards the uncommitted work before the box waits for the user.
+        db.release();
+        ctx.reportError(e, Procedura);
+        return false;
+    }
+    ctx.host().setStatus(StatusBox::Inizializzazione, true);
+    return true;
+}
+
+bool gEsistenza_Tabella(Connection* Connessione, const Value& NomeTabella)
+{
+    if (!Connessione || !Connessione->isOpen() || isNull(NomeTabella))
+        return false;
+    try {
+        const QString cercato = textOf(NomeTabella).trimmed().toUpper();
+        bool trovata = false;
+        for (const QString& nome : Connessione->tableNames())
+            if (nome.toUpper().trimmed() == cercato)
+                trovata = true;
+        return trovata;
+    } catch (...) {
+        return false;
+    }
+}
+
+} // namespace rio

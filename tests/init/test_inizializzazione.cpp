@@ -1,0 +1,294 @@
+#include "support/fake_host.h"
+#include "support/test_install.h"
+
+#include "data/database.h"
+#include "data/product_schema.h"
+#include "init/inizializzazione.h"
+#include "shell/layout.h"
+#include "shell/run_context.h"
+#include "shell/run_state.h"
+
+#include <QTest>
+
+using rio::StatusBox;
+
+class TestInizializzazione : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void emptiesMovementsDocumentsAndCounters();
+    void exclusionIsCaseSensitive();
+    void missingMovementTablePassedOver();
+    void noActiveCausalGoesOn_data();
+    void noActiveCausalGoesOn();
+    void namesTrimmedAndQuoted();
+    void failureLeavesArchiveUnchanged_data();
+    void failureLeavesArchiveUnchanged();
+    void onlyFirstCounterRowReset();
+
+    void probeFindsTables();
+    void probeClosedOrNull();
+    void probeEmptyCatalogue();
+
+private:
+    void riempi();
+    int righe(const QString& table) const;
+    bool contatoriAZero() const;
+
+    std::unique_ptr<TestInstall> m_install;
+    std::unique_ptr<FakeHost> m_host;
+    std::unique_ptr<rio::RunState> m_state;
+    std::unique_ptr<rio::RunContext> m_ctx;
+    QString m_file;
+};
+
+namespace {
+const QString Azienda = QStringLiteral("Azienda_4");
+const QStringList Movimenti{QStringLiteral("MOV_MAG"), QStringLiteral("MOV_CONT"), QStringLiteral("MOV_IVA"),
+                            QStringLiteral("MOV_PROVV"), QStringLiteral("MOV_TRASP")};
+} // namespace
+
+void TestInizializzazione::init()
+{
+    m_install = std::make_unique<TestInstall>();
+    m_host = std::make_unique<FakeHost>();
+    m_state = std::make_unique<rio::RunState>();
+    m_state->PercorsoBase = TestInstall::base();
+    m_state->PercorsoSystemMdw = TestInstall::mdw();
+    m_ctx = std::make_unique<rio::RunContext>(*m_host, *m_state);
+    m_file = m_install->createArchive(4, 2024);
+    riempi();
+}
+
+void TestInizializzazione::cleanup()
+{
+    m_ctx.reset();
+    m_state.reset();
+    m_host.reset();
+    m_install.reset();
+}
+
+// Rows in every movement table and in both document tables of every causal.
+void TestInizializzazione::riempi()
+{
+    for (const QString& t : Movimenti)
+        TestInstall::exec(m_file, QStringLiteral("insert into %1 default values").arg(t));
+    for (const auto& c : rio::schema::demoCausals()) {
+        if (c.tabella.isEmpty())
+            continue;
+        TestInstall::exec(m_file, QStringLiteral("insert into T_%1(Numero) values(1)").arg(c.tabella));
+        TestInstall::exec(m_file, QStringLiteral("insert into C_%1(Numero) values(1)").arg(c.tabella));
+    }
+}
+
+int TestInizializzazione::righe(const QString& table) const
+{
+    return TestInstall::scalar(m_file, QStringLiteral("select count(*) from ") + table).toInt();
+}
+
+bool TestInizializzazione::contatoriAZero() const
+{
+    const auto r =
+        TestInstall::rows(m_file, QStringLiteral("select * from CONTATORI order by rowid limit 1"));
+    for (const QVariant& v : r.first())
+        if (v.toLongLong() != 0 || v.isNull())
+            return false;
+    return r.first().size() == 34;
+}
+
+void TestInizializzazione::emptiesMovementsDocumentsAndCounters()
+{
+    QVERIFY(rio::INIZIALIZZAZIONE_FILE(*m_ctx, Azienda));
+
+    for (const QString& t : Movimenti)
+        QCOMPARE(righe(t), 0);
+    for (const char* t : {"FATTURE", "DDT", "ORDINI_CLIENTI", "PREVENTIVI"}) {
+        QCOMPARE(righe(QStringLiteral("T_") + QLatin1String(t)), 0);
+        QCOMPARE(righe(QStringLiteral("C_") + QLatin1String(t)), 0);
+    }
+    // Inactive causal, and the two kept by name.
+    for (const char* t : {"ORDINI_FORNITORI", "DISTINTA_BASE", "LISTINO_AUTO_1"}) {
+        QCOMPARE(righe(QStringLiteral("T_") + QLatin1String(t)), 1);
+        QCOMPARE(righe(QStringLiteral("C_") + QLatin1String(t)), 1);
+    }
+    QVERIFY(contatoriAZero());
+    QCOMPARE(m_host->events, QStringList({QStringLiteral("sto inizializzando il nuovo archivio..."),
+                                          QStringLiteral("sto resettando i progressivi...")}));
+    QVERIFY(m_host->ticked(StatusBox::Inizializzazione));
+    QVERIFY(m_host->boxes.isEmpty());
+    // Nothing left locked.
+    TestInstall::exec(m_file, QStringLiteral("insert into MOV_MAG default values"));
+}
+
+void TestInizializzazione::exclusionIsCaseSensitive()
+{
+    TestInstall::exec(m_file, QStringLiteral("update CAUSALI set Nome_Tabella_Archiviazione_dati_documento = "
+                                             "'distinta_base' where Tipo_Causale = 'DB'"));
+    QVERIFY(rio::INIZIALIZZAZIONE_FILE(*m_ctx, Azienda));
+    QCOMPARE(righe(QStringLiteral("T_DISTINTA_BASE")), 0);
+    QCOMPARE(righe(QStringLiteral("C_DISTINTA_BASE")), 0);
+    QCOMPARE(righe(QStringLiteral("T_LISTINO_AUTO_1")), 1);
+}
+
+void TestInizializzazione::missingMovementTablePassedOver()
+{
+    TestInstall::exec(m_file, QStringLiteral("drop table MOV_IVA"));
+    TestInstall::exec(m_file, QStringLiteral("drop table C_FATTURE"));
+    QVERIFY(rio::INIZIALIZZAZIONE_FILE(*m_ctx, Azienda));
+    for (const QString& t :
+         {QStringLiteral("MOV_MAG"), QStringLiteral("MOV_CONT"), QStringLiteral("MOV_PROVV"),
+          QStringLiteral("MOV_TRASP"), QStringLiteral("T_FATTURE"), QStringLiteral("T_DDT")})
+        QCOMPARE(righe(t), 0);
+    QVERIFY(contatoriAZero());
+    QVERIFY(m_host->boxes.isEmpty());
+    QVERIFY(m_host->ticked(StatusBox::Inizializzazione));
+}
+
+void TestInizializzazione::noActiveCausalGoesOn_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::newRow("no active causal") << QStringLiteral("update CAUSALI set Attivazione_causale = 0");
+    QTest::newRow("no CAUSALI") << QStringLiteral("drop table CAUSALI");
+}
+
+void TestInizializzazione::noActiveCausalGoesOn()
+{
+    QFETCH(QString, sql);
+    TestInstall::exec(m_file, sql);
+    QVERIFY(rio::INIZIALIZZAZIONE_FILE(*m_ctx, Azienda));
+    for (const QString& t : Movimenti)
+        QCOMPARE(righe(t), 0);
+    QCOMPARE(righe(QStringLiteral("T_FATTURE")), 1);
+    QVERIFY(contatoriAZero());
+    QVERIFY(m_host->boxes.isEmpty());
+    QVERIFY(m_host->ticked(StatusBox::Inizializzazione));
+}
+
+void TestInizializzazione::namesTrimmedAndQuoted()
+{
+    TestInstall::exec(m_file, QStringLiteral("update CAUSALI set Nome_Tabella_Archiviazione_dati_documento = "
+                                             "'  FATTURE ' where Tipo_Causale = 'FT'"));
+    const QStringList insidiosi{QStringLiteral("DDT; delete from ANAG_ART"),
+                                QStringLiteral("X where 1=1 or 1"),
+                                QStringLiteral("DDT\" ; drop table AZIENDE; --"),
+                                QStringLiteral("DDT] ; --"),
+                                QStringLiteral(""),
+                                QStringLiteral("DDT")};
+    for (qsizetype i = 0; i < insidiosi.size(); ++i) {
+        QString nome = insidiosi.at(i);
+        nome.replace(QLatin1Char('\''), QLatin1String("''"));
+        TestInstall::exec(m_file,
+                          QStringLiteral("insert into CAUSALI values('Z%1', 'x', '%2', 1)").arg(i).arg(nome));
+    }
+    TestInstall::exec(m_file, QStringLiteral("insert into ANAG_ART(CodArt) values('A')"));
+
+    QVERIFY(rio::INIZIALIZZAZIONE_FILE(*m_ctx, Azienda));
+    QCOMPARE(righe(QStringLiteral("T_FATTURE")), 0);
+    QCOMPARE(righe(QStringLiteral("C_FATTURE")), 0);
+    QCOMPARE(righe(QStringLiteral("T_DDT")), 0);
+    QCOMPARE(righe(QStringLiteral("ANAG_ART")), 1);
+    QCOMPARE(righe(QStringLiteral("AZIENDE")), 1);
+    QCOMPARE(righe(QStringLiteral("T_ORDINI_FORNITORI")), 1);
+    QVERIFY(m_host->boxes.isEmpty());
+}
+
+void TestInizializzazione::failureLeavesArchiveUnchanged_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::newRow("counter field missing")
+        << QStringLiteral("alter table CONTATORI drop column Progr_Mov_Iva");
+    QTest::newRow("no counter row") << QStringLiteral("delete from CONTATORI");
+    QTest::newRow("no CONTATORI") << QStringLiteral("drop table CONTATORI");
+    QTest::newRow("document table refuses") << QStringLiteral(
+        "create trigger guasto before delete on T_DDT begin select raise(abort, 'bloccata'); end");
+}
+
+void TestInizializzazione::failureLeavesArchiveUnchanged()
+{
+    QFETCH(QString, sql);
+    TestInstall::exec(m_file, sql);
+    const QVariant contatore = TestInstall::scalar(m_file, QStringLiteral("select count(*) from CONTATORI "
+                                                                          "where Progr_Fatture <> 0"));
+
+    QVERIFY(!rio::INIZIALIZZAZIONE_FILE(*m_ctx, Azienda));
+    QCOMPARE(m_host->boxes.size(), 1);
+    const FakeHost::Box& box = m_host->boxes.first();
+    QVERIFY2(box.text.startsWith(QStringLiteral("Error ")), qPrintable(box.text));
+    QVERIFY(box.text.endsWith(QStringLiteral(") in procedure INIZIALIZZAZIONE_FILE of Form frmRiapri")));
+    QCOMPARE(box.icon, rio::Icon::None);
+    QCOMPARE(box.buttons, rio::Buttons::Ok);
+    QVERIFY(m_ctx->companyHadErrors());
+    QVERIFY(!m_host->ticked(StatusBox::Inizializzazione));
+    // Nothing committed: every table as it was.
+    for (const QString& t : Movimenti)
+        QCOMPARE(righe(t), 1);
+    QCOMPARE(righe(QStringLiteral("T_FATTURE")), 1);
+    QCOMPARE(TestInstall::scalar(m_file,
+                                 QStringLiteral("select count(*) from CONTATORI where Progr_Fatture <> 0")),
+             contatore);
+    TestInstall::exec(m_file, QStringLiteral("insert into MOV_MAG default values"));
+}
+
+void TestInizializzazione::onlyFirstCounterRowReset()
+{
+    TestInstall::exec(m_file,
+                      QStringLiteral("insert into CONTATORI(Progr_Fatture, Progr_Mov_Mag) values(5, 6)"));
+    QVERIFY(rio::INIZIALIZZAZIONE_FILE(*m_ctx, Azienda));
+    QVERIFY(contatoriAZero());
+    QCOMPARE(TestInstall::rows(m_file, QStringLiteral("select Progr_Fatture, Progr_Mov_Mag from CONTATORI "
+                                                      "order by rowid"))
+                 .last(),
+             (QVariantList{5, 6}));
+}
+
+void TestInizializzazione::probeFindsTables()
+{
+    TestInstall::exec(m_file, QStringLiteral("create view V_ARTICOLI as select CodArt from ANAG_ART"));
+    rio::Connection db;
+    db.open(
+        rio::layout::archiveConnectionString(TestInstall::archiveWindowsPath(4, 2024), TestInstall::mdw()));
+
+    QVERIFY(rio::gEsistenza_Tabella(&db, QStringLiteral("ANAG_ART")));
+    QVERIFY(rio::gEsistenza_Tabella(&db, QStringLiteral("  mov_mag ")));
+    QVERIFY(rio::gEsistenza_Tabella(&db, QStringLiteral("t_Fatture")));
+    QVERIFY(!rio::gEsistenza_Tabella(&db, QStringLiteral("V_ARTICOLI")));
+    QVERIFY(!rio::gEsistenza_Tabella(&db, QStringLiteral("sqlite_master")));
+    QVERIFY(!rio::gEsistenza_Tabella(&db, QStringLiteral("MOV")));
+    QVERIFY(!rio::gEsistenza_Tabella(&db, QStringLiteral("")));
+    // It only reads.
+    QVERIFY(!db.inTransaction());
+    TestInstall::exec(m_file, QStringLiteral("insert into MOV_MAG default values"));
+}
+
+void TestInizializzazione::probeClosedOrNull()
+{
+    rio::Connection chiusa;
+    QVERIFY(!rio::gEsistenza_Tabella(&chiusa, QStringLiteral("ANAG_ART")));
+    QVERIFY(!rio::gEsistenza_Tabella(nullptr, QStringLiteral("ANAG_ART")));
+
+    rio::Connection db;
+    db.open(
+        rio::layout::archiveConnectionString(TestInstall::archiveWindowsPath(4, 2024), TestInstall::mdw()));
+    QVERIFY(!rio::gEsistenza_Tabella(&db, rio::nullValue()));
+    db.close();
+    QVERIFY(!rio::gEsistenza_Tabella(&db, QStringLiteral("ANAG_ART")));
+}
+
+void TestInizializzazione::probeEmptyCatalogue()
+{
+    // Only a view: no table of type "Table".
+    TestInstall::createDatabase(m_install->archiveHost(5, 2024),
+                                {QStringLiteral("create view V as select 1 as x")});
+    rio::Connection db;
+    db.open(
+        rio::layout::archiveConnectionString(TestInstall::archiveWindowsPath(5, 2024), TestInstall::mdw()));
+    QVERIFY(!rio::gEsistenza_Tabella(&db, QStringLiteral("V")));
+    QVERIFY(!rio::gEsistenza_Tabella(&db, QStringLiteral("ANAG_ART")));
+}
+
+QTEST_GUILESS_MAIN(TestInizializzazione)
+#include "test_inizializzazione.moc"

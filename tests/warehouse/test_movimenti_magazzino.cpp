@@ -1,0 +1,304 @@
+#include "archivio_prova.h"
+
+#include "data/error.h"
+#include "init/inizializzazione.h"
+#include "warehouse/movimenti_magazzino.h"
+#include "warehouse/ripristino_magazzino.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+using rio::StatusBox;
+
+class TestMovimentiMagazzino : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void writesOpeningMovementsAndStock();
+    void writesOpeningMovementsThroughOdbc();
+    void numbersFollowTheCounter();
+    void guardEndsTheProgram();
+    void noArticlesWarns();
+    void failureInLoopKeepsNothing();
+    void failureInRecomputationKeepsMovements();
+    void missingArchiveReported();
+    void afterInitialisationStocksCarryOver();
+};
+
+namespace {
+
+const QString Azienda = QStringLiteral("Azienda_1");
+
+// Old archive with the articles of the cases; the new one its copy with the
+// movements emptied and the movement counter at 0.
+void prepara(ArchivioProva& a)
+{
+    const QString f = a.install.createArchive(1);
+    ArchivioProva::eseguiTutti(
+        f,
+        {QStringLiteral(
+             "insert into ANAG_ART(CodArt, Giacenza1, giacenza2, giacenza3, CodIva, CostoStandard, "
+             "CostoMedio, CostoUltimo) values('A', 5, 0, 0, '22', 1.5, 2.5, 3.5)"),
+         QStringLiteral("insert into ANAG_ART(CodArt, Giacenza1, giacenza2, giacenza3, CodIva) "
+                        "values('B''1', -2.5, 4.75, 0, '10')"),
+         QStringLiteral("insert into ANAG_ART(CodArt, Giacenza1, giacenza2, giacenza3) values('C', 0, 0, 7)"),
+         QStringLiteral("insert into ANAG_ART(CodArt, Giacenza1, giacenza2) values('D', NULL, NULL)"),
+         QStringLiteral("insert into MOV_MAG(CodArt, DEP, Qta, TipoMov) values('A', '01', 5, 'CARICO')")});
+    QVERIFY(QDir().mkpath(QFileInfo(a.nuovo()).absolutePath()));
+    QVERIFY(QFile::copy(f, a.nuovo()));
+    ArchivioProva::eseguiTutti(a.nuovo(), {QStringLiteral("delete from MOV_MAG"),
+                                           QStringLiteral("update CONTATORI set Progr_Mov_Mag = 0")});
+}
+
+const QString Movimenti = QStringLiteral(
+    "select Progr_Mov_Mag, DEP, Carico_Scarico, DescrMov, TipoMov, CodCliFor, TipoCliFor, TipoDoc, "
+    "CodArt, CodIva, CostoMedio, CostoUltimo, CostoStandard, Qta, NumDoc from MOV_MAG order by rowid");
+
+void verificaMovimenti(const ArchivioProva& a)
+{
+    const auto m = TestInstall::rows(a.nuovo(), Movimenti);
+    const QString descr = QStringLiteral("RIPORTO DA ESERCIZIO PRECEDENTE");
+    const QString r = QStringLiteral("RIAPERTURA");
+    const QString v = QStringLiteral("VENTOR");
+    QCOMPARE(m.size(), 3);
+    QCOMPARE(m.at(0), (QVariantList{0, QStringLiteral("01"), QStringLiteral("C"), descr, r, v,
+                                    QStringLiteral("F"), r, QStringLiteral("A"), QStringLiteral("22"), 2.5,
+                                    3.5, 1.5, 5.0, QStringLiteral("0")}));
+    QCOMPARE(m.at(1).mid(0, 2), (QVariantList{1, QStringLiteral("01")}));
+    QCOMPARE(m.at(1).mid(8, 2), (QVariantList{QStringLiteral("B'1"), QStringLiteral("10")}));
+    QCOMPARE(m.at(1).at(13), QVariant(-2.5));
+    QCOMPARE(m.at(2).mid(0, 2), (QVariantList{2, QStringLiteral("02")}));
+    QCOMPARE(m.at(2).at(13), QVariant(4.75));
+    QCOMPARE(TestInstall::scalar(a.nuovo(), QStringLiteral("select Progr_Mov_Mag from CONTATORI")).toInt(),
+             3);
+
+    // Dates and time of day as the date columns hold them.
+    const auto date =
+        TestInstall::rows(a.nuovo(), QStringLiteral("select DataMov, DataDoc, oRAMov from MOV_MAG"));
+    for (const QVariantList& d : date) {
+        QVERIFY2(d.at(0).toString().startsWith(QStringLiteral("2024-01-01")), qPrintable(d.at(0).toString()));
+        QCOMPARE(d.at(1), d.at(0));
+        QVERIFY2(d.at(2).toString().startsWith(QStringLiteral("1899-12-30")), qPrintable(d.at(2).toString()));
+    }
+
+    // The new stock is the carried stock alone; 03..05 are not carried.
+    const auto g =
+        TestInstall::rows(a.nuovo(), QStringLiteral("select CodArt, Giacenza1, giacenza2, giacenza3 from "
+                                                    "ANAG_ART order by rowid"));
+    QCOMPARE(g.at(0), (QVariantList{QStringLiteral("A"), 5.0, 0.0, 0.0}));
+    QCOMPARE(g.at(1), (QVariantList{QStringLiteral("B'1"), -2.5, 4.75, 0.0}));
+    QCOMPARE(g.at(2), (QVariantList{QStringLiteral("C"), 0.0, 0.0, 0.0}));
+    QCOMPARE(g.at(3), (QVariantList{QStringLiteral("D"), 0.0, 0.0, 0.0}));
+}
+
+// Neither archive is locked: another connection can write to both.
+void verificaSenzaBlocchi(const ArchivioProva& a)
+{
+    TestInstall::exec(a.vecchio(), QStringLiteral("update ANAG_ART set UM = 'PZ'"));
+    TestInstall::exec(a.nuovo(), QStringLiteral("update ANAG_ART set UM = 'PZ'"));
+}
+
+int contaMovimenti(const QString& file)
+{
+    return TestInstall::scalar(file, QStringLiteral("select count(*) from MOV_MAG")).toInt();
+}
+
+} // namespace
+
+void TestMovimentiMagazzino::writesOpeningMovementsAndStock()
+{
+    ArchivioProva a;
+    prepara(a);
+    rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
+
+    verificaMovimenti(a);
+    QVERIFY(a.host.boxes.isEmpty());
+    QVERIFY(a.host.ticked(StatusBox::CreazioneMagazzino));
+    QVERIFY(a.host.ticked(StatusBox::RipristinoMagazzino));
+    QVERIFY(!a.host.busy);
+    QCOMPARE(a.host.progressCaption, QStringLiteral("Riapertura Magazzino Azienda_1 completata!"));
+    QCOMPARE(a.host.events.first(), QStringLiteral("sto creando i movimenti di magazzino nel nuovo db"));
+    QCOMPARE(a.host.events.last(), QStringLiteral("riapertura magazzino azienda_1 completata!"));
+    QVERIFY(a.host.events.contains(QStringLiteral("ripristino in corso articolo: b'1 - ")));
+    QVERIFY(a.state.ConnessioneDbOld && a.state.ConnessioneDbOld->isOpen());
+    QVERIFY(!a.state.ConnessioneDbOld->inTransaction());
+    verificaSenzaBlocchi(a);
+    // The old archive is only read.
+    QCOMPARE(contaMovimenti(a.vecchio()), 1);
+}
+
+void TestMovimentiMagazzino::writesOpeningMovementsThroughOdbc()
+{
+    rio::Connection::setSqliteThroughOdbc(true);
+    ArchivioProva a;
+    prepara(a);
+    rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
+    const QList<FakeHost::Box> boxes = a.host.boxes;
+    a.state.release();
+    rio::Connection::setSqliteThroughOdbc(false);
+
+    for (const FakeHost::Box& b : boxes)
+        qWarning() << b.text;
+    QVERIFY(boxes.isEmpty());
+    verificaMovimenti(a);
+    QVERIFY(a.host.ticked(StatusBox::CreazioneMagazzino));
+}
+
+void TestMovimentiMagazzino::numbersFollowTheCounter()
+{
+    // A counter not at 0 numbers on from its value; only the first row counts.
+    ArchivioProva a;
+    prepara(a);
+    ArchivioProva::eseguiTutti(a.nuovo(),
+                               {QStringLiteral("update CONTATORI set Progr_Mov_Mag = 40"),
+                                QStringLiteral("insert into CONTATORI(Progr_Mov_Mag) values(900)")});
+    rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
+
+    const auto n =
+        TestInstall::rows(a.nuovo(), QStringLiteral("select Progr_Mov_Mag from MOV_MAG order by rowid"));
+    QCOMPARE(n, (QList<QVariantList>{{40}, {41}, {42}}));
+    QCOMPARE(
+        TestInstall::rows(a.nuovo(), QStringLiteral("select Progr_Mov_Mag from CONTATORI order by rowid")),
+        (QList<QVariantList>{{43}, {900}}));
+}
+
+void TestMovimentiMagazzino::guardEndsTheProgram()
+{
+    ArchivioProva a;
+    prepara(a);
+    rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
+    QCOMPARE(contaMovimenti(a.nuovo()), 3);
+    const QVariant contatore =
+        TestInstall::scalar(a.nuovo(), QStringLiteral("select Progr_Mov_Mag from CONTATORI"));
+    a.host.boxes.clear();
+    a.host.busy = true;
+
+    QVERIFY_THROWS_EXCEPTION(rio::ProgramEnd, rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda));
+    QCOMPARE(a.host.boxes.size(), 1);
+    QCOMPARE(a.host.boxes.first().text,
+             QStringLiteral("Ripertura Magazzino Già esistente, impossibile continuare!"));
+    QCOMPARE(a.host.boxes.first().icon, rio::Icon::Exclamation);
+    QCOMPARE(a.host.boxes.first().title, QStringLiteral("Ventor"));
+    QVERIFY(!a.host.busy);
+    QCOMPARE(contaMovimenti(a.nuovo()), 3);
+    QCOMPARE(TestInstall::scalar(a.nuovo(), QStringLiteral("select Progr_Mov_Mag from CONTATORI")),
+             contatore);
+    a.state.release();
+    verificaSenzaBlocchi(a);
+}
+
+void TestMovimentiMagazzino::noArticlesWarns()
+{
+    ArchivioProva a;
+    prepara(a);
+    TestInstall::exec(a.vecchio(), QStringLiteral("delete from ANAG_ART"));
+    rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
+
+    QCOMPARE(a.host.boxes.size(), 1);
+    QCOMPARE(a.host.boxes.first().text, QStringLiteral("Nessun Articolo trovato"));
+    QCOMPARE(a.host.boxes.first().icon, rio::Icon::Exclamation);
+    QCOMPARE(a.host.boxes.first().title, QStringLiteral("Ventor"));
+    QVERIFY(!a.ctx.companyHadErrors());
+    QVERIFY(!a.host.ticked(StatusBox::CreazioneMagazzino));
+    QCOMPARE(contaMovimenti(a.nuovo()), 0);
+    verificaSenzaBlocchi(a);
+}
+
+void TestMovimentiMagazzino::failureInLoopKeepsNothing()
+{
+    ArchivioProva a;
+    prepara(a);
+    TestInstall::exec(a.nuovo(),
+                      QStringLiteral("create trigger guasto before insert on MOV_MAG when new.DEP = '02' "
+                                     "begin select raise(abort, 'inserimento rifiutato'); end"));
+    rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
+
+    QCOMPARE(a.host.boxes.size(), 1);
+    QVERIFY2(a.host.boxes.first().text.startsWith(QStringLiteral("Error ")),
+             qPrintable(a.host.boxes.first().text));
+    QVERIFY(a.host.boxes.first().text.endsWith(
+        QStringLiteral(") in procedure CREAZIONE_MOVIMENTI_MAGAZZINO of Form frmRiapri")));
+    QCOMPARE(a.host.boxes.first().icon, rio::Icon::None);
+    QVERIFY(a.ctx.companyHadErrors());
+    QVERIFY(!a.host.ticked(StatusBox::CreazioneMagazzino));
+    // Movements and counter advances go together or not at all.
+    QCOMPARE(contaMovimenti(a.nuovo()), 0);
+    QCOMPARE(TestInstall::scalar(a.nuovo(), QStringLiteral("select Progr_Mov_Mag from CONTATORI")).toInt(),
+             0);
+    verificaSenzaBlocchi(a);
+}
+
+void TestMovimentiMagazzino::failureInRecomputationKeepsMovements()
+{
+    ArchivioProva a;
+    prepara(a);
+    TestInstall::exec(a.nuovo(),
+                      QStringLiteral("create trigger guasto before update on ANAG_ART when old.CodArt = 'C' "
+                                     "begin select raise(abort, 'articolo bloccato'); end"));
+    rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
+
+    QCOMPARE(a.host.boxes.size(), 1);
+    QVERIFY(a.host.boxes.first().text.contains(QStringLiteral("in procedure CREAZIONE_MOVIMENTI_MAGAZZINO")));
+    QVERIFY(!a.host.ticked(StatusBox::CreazioneMagazzino));
+    QCOMPARE(contaMovimenti(a.nuovo()), 3);
+    QCOMPARE(TestInstall::scalar(a.nuovo(), QStringLiteral("select Progr_Mov_Mag from CONTATORI")).toInt(),
+             3);
+    // The articles recomputed before the failure keep their stock.
+    QCOMPARE(TestInstall::scalar(a.nuovo(),
+                                 QStringLiteral("select giacenza2 from ANAG_ART where CodArt = 'B''1'")),
+             QVariant(4.75));
+    verificaSenzaBlocchi(a);
+}
+
+void TestMovimentiMagazzino::missingArchiveReported()
+{
+    ArchivioProva a;
+    a.install.createArchive(1);
+    rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
+
+    QCOMPARE(a.host.boxes.size(), 1);
+    QVERIFY(a.host.boxes.first().text.contains(QStringLiteral("in procedure CREAZIONE_MOVIMENTI_MAGAZZINO")));
+    QVERIFY(a.host.events.last().contains(QStringLiteral("creazione_movimenti_magazzino")));
+    QVERIFY(a.ctx.companyHadErrors());
+    QVERIFY(!QFile::exists(a.nuovo()));
+}
+
+void TestMovimentiMagazzino::afterInitialisationStocksCarryOver()
+{
+    // The company's road: recompute 2023, empty 2024, carry the stock.
+    ArchivioProva a;
+    const QString f = a.install.createArchive(1);
+    ArchivioProva::eseguiTutti(
+        f, {QStringLiteral("insert into ANAG_ART(CodArt) values('P1')"),
+            QStringLiteral("insert into ANAG_ART(CodArt) values('P2')"),
+            QStringLiteral("insert into MOV_MAG(CodArt, DEP, Qta) values('P1', '01', 10)"),
+            QStringLiteral("insert into MOV_MAG(CodArt, DEP, Qta) values('P1', '02', 3)"),
+            QStringLiteral("insert into MOV_MAG(CodArt, DEP, Qta) values('p1', '01', -4)"),
+            QStringLiteral("insert into MOV_MAG(CodArt, DEP, Qta) values('P2', '04', 8)")});
+    {
+        auto db = ArchivioProva::apri(2023);
+        db->beginTrans();
+        rio::RIPRISTINA_MAGAZZINO(a.ctx, *db, Azienda);
+        db->commitTrans();
+    }
+    QVERIFY(QDir().mkpath(QFileInfo(a.nuovo()).absolutePath()));
+    QVERIFY(QFile::copy(f, a.nuovo()));
+    QVERIFY(rio::INIZIALIZZAZIONE_FILE(a.ctx, Azienda));
+    rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
+
+    QVERIFY(a.host.boxes.isEmpty());
+    const auto g =
+        TestInstall::rows(a.nuovo(), QStringLiteral("select CodArt, Giacenza1, giacenza2, giacenza3, "
+                                                    "giacenza4, giacenza5 from ANAG_ART order by CodArt"));
+    QCOMPARE(g, (QList<QVariantList>{{QStringLiteral("P1"), 6.0, 3.0, 0.0, 0.0, 0.0},
+                                     {QStringLiteral("P2"), 0.0, 0.0, 0.0, 0.0, 0.0}}));
+    QCOMPARE(TestInstall::scalar(a.nuovo(), QStringLiteral("select Progr_Mov_Mag from CONTATORI")).toInt(),
+             2);
+    QCOMPARE(contaMovimenti(a.nuovo()), 2);
+}
+
+QTEST_GUILESS_MAIN(TestMovimentiMagazzino)
+#include "test_movimenti_magazzino.moc"

@@ -1,0 +1,338 @@
+#include "archivio_prova.h"
+
+#include "data/error.h"
+#include "data/value.h"
+#include "warehouse/ripristino_magazzino.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTest>
+
+using rio::StatusBox;
+
+class TestRipristinoMagazzino : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void stockRulesAndCaptions();
+    void codesWithQuotesBlanksAndCase();
+    void emptyArticleTableWarns();
+    void callerTransactionDecidesDurability();
+    void failureKeepsEarlierBatches();
+    void nullCodeFails();
+    void matchesPerArticleReference();
+};
+
+namespace {
+
+qint64 rowidOf(const QString& file, const QString& where)
+{
+    return TestInstall::scalar(file, QStringLiteral("select min(rowid) from ANAG_ART where ") + where)
+        .toLongLong();
+}
+
+} // namespace
+
+void TestRipristinoMagazzino::stockRulesAndCaptions()
+{
+    ArchivioProva a;
+    const QString f = a.install.createArchive(1);
+    ArchivioProva::articolo(f, QStringLiteral("'B1'"), QStringLiteral("'Bullone'"));
+    ArchivioProva::articolo(f, QStringLiteral("'A1'"), QStringLiteral("NULL"));
+    ArchivioProva::movimento(f, QStringLiteral("'B1'"), QStringLiteral("'01'"), QStringLiteral("5"));
+    ArchivioProva::movimento(f, QStringLiteral("'B1'"), QStringLiteral("'01'"), QStringLiteral("-2"));
+    ArchivioProva::movimento(f, QStringLiteral("'B1'"), QStringLiteral("'02'"), QStringLiteral("-4.25"));
+    ArchivioProva::movimento(f, QStringLiteral("'B1'"), QStringLiteral("'03'"), QStringLiteral("1.25"));
+    ArchivioProva::movimento(f, QStringLiteral("'B1'"), QStringLiteral("'03'"), QStringLiteral("NULL"));
+    ArchivioProva::movimento(f, QStringLiteral("'B1'"), QStringLiteral("'05'"), QStringLiteral("0.5"));
+    // Warehouse codes outside 01..05 count nowhere.
+    for (const char* dep : {"'1'", "'06'", "''", "NULL", "' 01'"})
+        ArchivioProva::movimento(f, QStringLiteral("'B1'"), QLatin1String(dep), QStringLiteral("100"));
+
+    auto db = ArchivioProva::apri(2023);
+    a.host.runEnabled = false;
+    rio::RIPRISTINA_MAGAZZINO(a.ctx, *db, QStringLiteral("Azienda_1"));
+
+    QCOMPARE(ArchivioProva::giacenze(f, rowidOf(f, QStringLiteral("CodArt='B1'"))),
+             qta(3, -4.25, 1.25, 0, 0.5));
+    // No movements: every stock becomes 0, whatever it held.
+    QCOMPARE(ArchivioProva::giacenze(f, rowidOf(f, QStringLiteral("CodArt='A1'"))), qta(0, 0, 0, 0, 0));
+    // Captions in code order; a Null description reads as nothing.
+    QCOMPARE(a.host.events, QStringList({QStringLiteral("ripristino in corso articolo: a1 - "),
+                                         QStringLiteral("ripristino in corso articolo: b1 - bullone")}));
+    QVERIFY(a.host.yields >= 2);
+    QVERIFY(a.host.ticked(StatusBox::RipristinoMagazzino));
+    QVERIFY(a.host.runEnabled);
+    QVERIFY(a.host.busy); // the hourglass stays
+    QVERIFY(a.host.boxes.isEmpty());
+}
+
+void TestRipristinoMagazzino::codesWithQuotesBlanksAndCase()
+{
+    ArchivioProva a;
+    const QString f = a.install.createArchive(1);
+    ArchivioProva::articolo(f, QStringLiteral("'AB''1'"), QStringLiteral("'Quota'"));
+    ArchivioProva::articolo(f, QStringLiteral("' c1 '"), QStringLiteral("'Spazi'")); // no trimmed twin
+    ArchivioProva::articolo(f, QStringLiteral("' D1'"), QStringLiteral("'Spazio'"));
+    ArchivioProva::articolo(f, QStringLiteral("'d1'"), QStringLiteral("'Minuscolo'"));
+    ArchivioProva::articolo(f, QStringLiteral("'D1'"), QStringLiteral("'Maiuscolo'"));
+    ArchivioProva::movimento(f, QStringLiteral("'ab''1'"), QStringLiteral("'02'"), QStringLiteral("7"));
+    ArchivioProva::movimento(f, QStringLiteral("'C1'"), QStringLiteral("'01'"), QStringLiteral("1"));
+    ArchivioProva::movimento(f, QStringLiteral("'D1'"), QStringLiteral("'01'"), QStringLiteral("2"));
+    ArchivioProva::movimento(f, QStringLiteral("'d1'"), QStringLiteral("'01'"), QStringLiteral("3"));
+    // Blanks around a movement code: no trimmed key matches it.
+    ArchivioProva::movimento(f, QStringLiteral("' D1'"), QStringLiteral("'01'"), QStringLiteral("1000"));
+    ArchivioProva::movimento(f, QStringLiteral("'D1 '"), QStringLiteral("'01'"), QStringLiteral("1000"));
+
+    auto db = ArchivioProva::apri(2023);
+    rio::RIPRISTINA_MAGAZZINO(a.ctx, *db, QStringLiteral("Azienda_1"));
+
+    QCOMPARE(ArchivioProva::giacenze(f, rowidOf(f, QStringLiteral("CodArt='AB''1'"))), qta(0, 7, 0, 0, 0));
+    // " c1 " looks for "C1", which no row holds: untouched.
+    QCOMPARE(ArchivioProva::giacenze(f, rowidOf(f, QStringLiteral("CodArt=' c1 '"))),
+             qta(99, 99, 99, 99, 99));
+    // "d1" (the first row equal to "D1" letter case aside) takes both case
+    // variants' movements; " D1" and the later "D1" row are never found.
+    const qint64 d1 = rowidOf(f, QStringLiteral("CodArt='d1' collate binary"));
+    QCOMPARE(ArchivioProva::giacenze(f, d1), qta(5, 0, 0, 0, 0));
+    QCOMPARE(ArchivioProva::giacenze(f, rowidOf(f, QStringLiteral("CodArt=' D1'"))), qta(99, 99, 99, 99, 99));
+    QCOMPARE(ArchivioProva::giacenze(f, rowidOf(f, QStringLiteral("CodArt='D1' collate binary"))),
+             qta(99, 99, 99, 99, 99));
+
+    // Every article found shows its own code and the found row's description.
+    QVERIFY(a.host.events.contains(QStringLiteral("ripristino in corso articolo: ab'1 - quota")));
+    QVERIFY(a.host.events.contains(QStringLiteral("ripristino in corso articolo:  d1 - minuscolo")));
+    QVERIFY(a.host.events.contains(QStringLiteral("ripristino in corso articolo: d1 - minuscolo")));
+    QVERIFY(!a.host.events.join(QLatin1Char('\n')).contains(QStringLiteral("c1")));
+    QVERIFY(a.host.ticked(StatusBox::RipristinoMagazzino));
+}
+
+void TestRipristinoMagazzino::emptyArticleTableWarns()
+{
+    ArchivioProva a;
+    const QString f = a.install.createArchive(1);
+    ArchivioProva::movimento(f, QStringLiteral("'X'"), QStringLiteral("'01'"), QStringLiteral("1"));
+    a.host.runEnabled = false;
+
+    auto db = ArchivioProva::apri(2023);
+    rio::RIPRISTINA_MAGAZZINO(a.ctx, *db, QStringLiteral("Azienda_1"));
+
+    QCOMPARE(a.host.boxes.size(), 1);
+    QCOMPARE(a.host.boxes.first().text, QStringLiteral("Nessun Movimento trovato!"));
+    QCOMPARE(a.host.boxes.first().icon, rio::Icon::Exclamation);
+    QCOMPARE(a.host.boxes.first().title, QStringLiteral("Ventor"));
+    QVERIFY(!a.host.busy);
+    QVERIFY(!a.host.windowClosed); // a warning: the run goes on
+    QVERIFY(!a.host.ticked(StatusBox::RipristinoMagazzino));
+    QVERIFY(!a.host.runEnabled);
+    QVERIFY(!a.ctx.companyHadErrors());
+    QVERIFY(a.host.events.isEmpty());
+    QVERIFY(!db->inTransaction());
+}
+
+void TestRipristinoMagazzino::callerTransactionDecidesDurability()
+{
+    ArchivioProva a;
+    const QString f = a.install.createArchive(1);
+    ArchivioProva::articolo(f, QStringLiteral("'A'"));
+    ArchivioProva::movimento(f, QStringLiteral("'A'"), QStringLiteral("'01'"), QStringLiteral("4"));
+    const qint64 riga = rowidOf(f, QStringLiteral("CodArt='A'"));
+
+    {
+        // The run's transaction: nothing is durable until the run commits.
+        auto db = ArchivioProva::apri(2023);
+        db->beginTrans();
+        rio::RIPRISTINA_MAGAZZINO(a.ctx, *db, QStringLiteral("Azienda_1"));
+        QVERIFY(db->inTransaction());
+        db->release();
+    }
+    QCOMPARE(ArchivioProva::giacenze(f, riga), qta(99, 99, 99, 99, 99));
+
+    {
+        // On its own the pass commits what it saved and leaves no
+        // transaction open.
+        auto db = ArchivioProva::apri(2023);
+        rio::RIPRISTINA_MAGAZZINO(a.ctx, *db, QStringLiteral("Azienda_1"));
+        QVERIFY(!db->inTransaction());
+        QCOMPARE(ArchivioProva::giacenze(f, riga), qta(4, 0, 0, 0, 0));
+    }
+}
+
+void TestRipristinoMagazzino::failureKeepsEarlierBatches()
+{
+    ArchivioProva a;
+    const QString f = a.install.createArchive(1);
+    QStringList s;
+    for (int i = 0; i < 2500; ++i) {
+        s << QStringLiteral("insert into ANAG_ART(CodArt, Giacenza1) values('A%1', 99)")
+                 .arg(i, 5, 10, QLatin1Char('0'));
+        s << QStringLiteral("insert into MOV_MAG(CodArt, DEP, Qta) values('A%1', '01', 1)")
+                 .arg(i, 5, 10, QLatin1Char('0'));
+    }
+    ArchivioProva::eseguiTutti(f, s);
+    TestInstall::exec(
+        f, QStringLiteral("create trigger guasto before update on ANAG_ART when old.CodArt = 'A01500' "
+                          "begin select raise(abort, 'riga bloccata'); end"));
+
+    {
+        auto db = ArchivioProva::apri(2023);
+        QVERIFY_THROWS_EXCEPTION(rio::Error,
+                                 rio::RIPRISTINA_MAGAZZINO(a.ctx, *db, QStringLiteral("Azienda_1")));
+        QVERIFY(!db->inTransaction());
+    }
+    // Every row saved before the failing one survives; none after it.
+    QCOMPARE(
+        TestInstall::scalar(f, QStringLiteral("select count(*) from ANAG_ART where Giacenza1 = 1")).toInt(),
+        1500);
+    QCOMPARE(TestInstall::scalar(f, QStringLiteral("select max(CodArt) from ANAG_ART where Giacenza1 = 1"))
+                 .toString(),
+             QStringLiteral("A01499"));
+    QVERIFY(!a.host.ticked(StatusBox::RipristinoMagazzino));
+
+    // Under the caller's transaction the failure leaves the commit to it.
+    TestInstall::exec(f, QStringLiteral("update ANAG_ART set Giacenza1 = 99"));
+    {
+        auto db = ArchivioProva::apri(2023);
+        db->beginTrans();
+        QVERIFY_THROWS_EXCEPTION(rio::Error,
+                                 rio::RIPRISTINA_MAGAZZINO(a.ctx, *db, QStringLiteral("Azienda_1")));
+        QVERIFY(db->inTransaction());
+    }
+    QCOMPARE(
+        TestInstall::scalar(f, QStringLiteral("select count(*) from ANAG_ART where Giacenza1 = 1")).toInt(),
+        0);
+}
+
+void TestRipristinoMagazzino::nullCodeFails()
+{
+    // A Null code cannot be turned into text: the failure reaches the caller.
+    ArchivioProva a;
+    const QString f = a.install.createArchive(1);
+    ArchivioProva::articolo(f, QStringLiteral("NULL"));
+    ArchivioProva::articolo(f, QStringLiteral("'A'"));
+    auto db = ArchivioProva::apri(2023);
+    db->beginTrans();
+    try {
+        rio::RIPRISTINA_MAGAZZINO(a.ctx, *db, QStringLiteral("Azienda_1"));
+        QFAIL("no error");
+    } catch (const rio::Error& e) {
+        QCOMPARE(e.number(), rio::err::InvalidUseOfNull);
+    }
+}
+
+namespace {
+
+QString sqlText(const QString& s)
+{
+    QString q = s;
+    q.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QLatin1Char('\'') + q + QLatin1Char('\'');
+}
+
+// The recomputation as the original does it, article by article: five sum
+// queries, a search for the first matching row, five saves. Returns the
+// captions.
+QStringList ricalcoloDiRiferimento(const QString& file)
+{
+    QStringList didascalie;
+    const auto articoli =
+        TestInstall::rows(file, QStringLiteral("select CodArt from ANAG_ART order by CodArt"));
+    for (const QVariantList& articolo : articoli) {
+        const QString codice = articolo.first().toString();
+        const QString chiave = sqlText(rio::chiaveArticolo(codice));
+        QVariantList somme;
+        for (int n = 1; n <= 5; ++n) {
+            const QVariant s = TestInstall::scalar(
+                file, QStringLiteral("select sum(Qta) as QtaRecuperata from MOV_MAG where (MOV_MAG.CodArt=%1 "
+                                     "and MOV_MAG.Dep ='0%2')")
+                          .arg(chiave)
+                          .arg(n));
+            somme << (s.isNull() ? 0.0 : s.toDouble());
+        }
+        const auto trovate = TestInstall::rows(
+            file,
+            QStringLiteral("select rowid, DescrArt from ANAG_ART where CodArt=%1 order by rowid limit 1")
+                .arg(chiave));
+        if (trovate.isEmpty())
+            continue;
+        didascalie << QStringLiteral("Ripristino in corso articolo: ") + codice + QStringLiteral(" - ") +
+                          trovate.first().at(1).toString();
+        const QStringList campi{QStringLiteral("Giacenza1"), QStringLiteral("giacenza2"),
+                                QStringLiteral("giacenza3"), QStringLiteral("giacenza4"),
+                                QStringLiteral("giacenza5")};
+        for (int n = 0; n < 5; ++n)
+            TestInstall::exec(file, QStringLiteral("update ANAG_ART set %1 = %2 where rowid = %3")
+                                        .arg(campi.at(n), QString::number(somme.at(n).toDouble(), 'g', 17))
+                                        .arg(trovate.first().at(0).toLongLong()));
+    }
+    return didascalie;
+}
+
+} // namespace
+
+void TestRipristinoMagazzino::matchesPerArticleReference()
+{
+    ArchivioProva a;
+    const QString f = a.install.createArchive(1);
+    const QStringList codici{QStringLiteral("AB'1"),  QStringLiteral(" AB'1"), QStringLiteral("ab'1"),
+                             QStringLiteral("X1"),    QStringLiteral("x1"),    QStringLiteral("X1 "),
+                             QStringLiteral(" x1"),   QStringLiteral("Y2"),    QStringLiteral("Y2"),
+                             QStringLiteral("Z"),     QStringLiteral(""),      QStringLiteral("caffè"),
+                             QStringLiteral("CAFFè"), QStringLiteral("Q'' "),  QStringLiteral(" W ")};
+    const QStringList codiciMovimenti = codici + QStringList{QStringLiteral("NOART"), QStringLiteral(" Y2"),
+                                                             QStringLiteral("w"), QStringLiteral("Q''")};
+    const QStringList depositi{QStringLiteral("'01'"), QStringLiteral("'02'"), QStringLiteral("'03'"),
+                               QStringLiteral("'04'"), QStringLiteral("'05'"), QStringLiteral("'1'"),
+                               QStringLiteral("'06'"), QStringLiteral("''"),   QStringLiteral("NULL"),
+                               QStringLiteral("'5 '")};
+    // Quantities exact in binary, so that no summing order can tell.
+    const QStringList quantita{QStringLiteral("NULL"), QStringLiteral("-3"),    QStringLiteral("2.5"),
+                               QStringLiteral("0.25"), QStringLiteral("-0.75"), QStringLiteral("1000000"),
+                               QStringLiteral("0")};
+    QRandomGenerator rnd(20231231);
+    QStringList s;
+    for (int i = 0; i < 60; ++i) {
+        const QString codice = codici.at(i % codici.size());
+        s << QStringLiteral(
+                 "insert into ANAG_ART(CodArt, DescrArt, Giacenza1, giacenza2, giacenza3, giacenza4, "
+                 "giacenza5) values(%1, 'art %2', 99, 99, 99, 99, 99)")
+                 .arg(sqlText(codice))
+                 .arg(i);
+    }
+    for (int i = 0; i < 1500; ++i)
+        s << QStringLiteral("insert into MOV_MAG(CodArt, DEP, Qta) values(%1, %2, %3)")
+                 .arg(sqlText(codiciMovimenti.at(rnd.bounded(codiciMovimenti.size()))),
+                      depositi.at(rnd.bounded(depositi.size())), quantita.at(rnd.bounded(quantita.size())));
+    ArchivioProva::eseguiTutti(f, s);
+    // The reference works on a copy of the same archive.
+    const QString riferimento = a.install.archiveHost(1, 2024);
+    QVERIFY(QDir().mkpath(QFileInfo(riferimento).absolutePath()));
+    QVERIFY(QFile::copy(f, riferimento));
+
+    auto db = ArchivioProva::apri(2023);
+    rio::RIPRISTINA_MAGAZZINO(a.ctx, *db, QStringLiteral("Azienda_1"));
+    db->release();
+    const QStringList attese = ricalcoloDiRiferimento(riferimento);
+
+    const QString tutte =
+        QStringLiteral("select rowid, CodArt, Giacenza1, giacenza2, giacenza3, giacenza4, giacenza5 "
+                       "from ANAG_ART order by rowid");
+    QCOMPARE(TestInstall::rows(f, tutte), TestInstall::rows(riferimento, tutte));
+
+    // The same captions in the same order; a caption equal to the one before
+    // adds no line.
+    QStringList righe;
+    QString precedente;
+    for (const QString& c : attese) {
+        if (c != precedente)
+            righe << c.toLower();
+        precedente = c;
+    }
+    QCOMPARE(a.host.events, righe);
+}
+
+QTEST_GUILESS_MAIN(TestRipristinoMagazzino)
+#include "test_ripristino_magazzino.moc"
