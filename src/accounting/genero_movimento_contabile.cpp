@@ -1,0 +1,272 @@
+#include "accounting/genero_movimento_contabile.h"
+
+#include "accounting/vb_val.h"
+#include "data/database.h"
+#include "data/error.h"
+#include "shell/run_context.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QStringList>
+#include <QTime>
+
+#include <cmath>
+
+namespace rio {
+
+namespace {
+
+const auto ProcedureLabel = QStringLiteral("GENERO_MOVIMENTO_CONTABILE");
+const auto RefusalTitle = QStringLiteral("CONTATTARE IL GESTORE - ");
+constexpr qsizetype DescriptionLength = 254;
+
+enum AmountBit : unsigned { ImponibileBit = 1, ImpostaBit = 2, TotaleBit = 4 };
+
+// Joining with & reads Null as the empty text.
+QString textOrEmpty(const Value& v)
+{
+    return isNull(v) ? QString() : textOf(v);
+}
+
+// Trim removes blanks only, not tabs or line breaks.
+QString trimSpaces(const QString& s)
+{
+    qsizetype begin = 0;
+    qsizetype end = s.size();
+    while (begin < end && s.at(begin) == QLatin1Char(' '))
+        ++begin;
+    while (end > begin && s.at(end - 1) == QLatin1Char(' '))
+        --end;
+    return s.mid(begin, end - begin);
+}
+
+// Character by character, so that the length never changes (no "ß" -> "SS").
+QString upperEachChar(QString s)
+{
+    for (QChar& c : s)
+        c = c.toUpper();
+    return s;
+}
+
+// The date as dd/mm/yyyy text, as Format(value, "dd/mm/yyyy") gives it.
+Value dateField(const Value& v)
+{
+    if (isNull(v))
+        return v;
+    const auto format = QStringLiteral("dd/MM/yyyy");
+    switch (v.typeId()) {
+    case QMetaType::QDateTime:
+        return v.toDateTime().toString(format);
+    case QMetaType::QDate:
+        return v.toDate().toString(format);
+    case QMetaType::QString: {
+        const QString text = trimSpaces(v.toString());
+        for (const auto& pattern : {QStringLiteral("d/M/yyyy H:mm:ss"), QStringLiteral("d/M/yyyy"),
+                                    QStringLiteral("yyyy-MM-ddTHH:mm:ss"),
+                                    QStringLiteral("yyyy-MM-dd HH:mm:ss"), QStringLiteral("yyyy-MM-dd")}) {
+            const QDateTime parsed = QDateTime::fromString(text, pattern);
+            if (parsed.isValid())
+                return parsed.toString(format);
+        }
+        return v; // not a date: the text as it is
+    }
+    case QMetaType::Bool:
+        return v;
+    default:
+        break;
+    }
+    bool ok = false;
+    const double serial = v.toDouble(&ok);
+    if (ok) // a day number counted from 30/12/1899
+        return QDate(1899, 12, 30).addDays(static_cast<qint64>(std::floor(serial))).toString(format);
+    return v;
+}
+
+// An amount is assigned only when it is not 0; Null compares as unknown and
+// is not assigned either.
+bool isAssignedAmount(const Value& v)
+{
+    return !isNull(v) && numberOf(v) != 0;
+}
+
+Value incremented(const Value& counter)
+{
+    switch (counter.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        return counter.toLongLong() + 1;
+    default:
+        return numberOf(counter) + 1; // Null raises 94: no movement without a number
+    }
+}
+
+QStringList movementFields(unsigned amountMask)
+{
+    QStringList fields{QStringLiteral("progr_mov_cont"),   QStringLiteral("ID_MOV_CONT"),
+                       QStringLiteral("Data_Mov_Cont"),    QStringLiteral("DESCRIZIONE_OPERAZIONE"),
+                       QStringLiteral("Tipo_Mov"),         QStringLiteral("Tipo_Documento"),
+                       QStringLiteral("Numero_Documento"), QStringLiteral("UltimoAggiornamento"),
+                       QStringLiteral("TipoCliFor"),       QStringLiteral("CodCLIFOR"),
+                       QStringLiteral("CodAgente"),        QStringLiteral("ID_Generico"),
+                       QStringLiteral("Sezione")};
+    if (amountMask & ImponibileBit)
+        fields << QStringLiteral("Imponibile_Mov_Cont");
+    if (amountMask & ImpostaBit)
+        fields << QStringLiteral("Imposta_Mov_Cont");
+    if (amountMask & TotaleBit)
+        fields << QStringLiteral("Totale_Mov_Cont");
+    fields << QStringLiteral("Dep") << QStringLiteral("Giorni_Scadenza") << QStringLiteral("ID_PARTITA")
+           << QStringLiteral("Stato_PArtita") << QStringLiteral("Cod_Cantiere")
+           << QStringLiteral("Cod_SubCantiere") << QStringLiteral("User");
+    return fields;
+}
+
+} // namespace
+
+MovimentoContabileWriter::MovimentoContabileWriter(RunContext& ctx, Connection& connessione,
+                                                   const Value& nomeFile, const Value& nomeProgressivo)
+    : m_ctx(ctx), m_connessione(connessione), m_nomeFile(isNull(nomeFile) ? QString() : nomeFile.toString()),
+      m_nomeProgressivo(isNull(nomeProgressivo) ? QString() : nomeProgressivo.toString())
+{
+}
+
+MovimentoContabileWriter::~MovimentoContabileWriter() = default;
+
+QString MovimentoContabileWriter::refusalText(const QString& nomeFile)
+{
+    return QStringLiteral(
+               "Attenzione!!!Non è stato possibile registrare questo movimento contabile per problemi "
+               "interni al programma, si prega di contattare il Gestore!\r\n\r\n"
+               "DETTAGLIO ERRORE: Non si è potuto creare l'ID del Movimento Contabile (Nome File:") +
+           nomeFile + QStringLiteral("), per mancanza parametri.");
+}
+
+QString MovimentoContabileWriter::movementId(const MovimentoContabile& m)
+{
+    const QStringList parts{textOrEmpty(m.Data_Movimento).mid(6, 4), trimSpaces(textOrEmpty(m.Tp_CLI_FOR)),
+                            textOrEmpty(m.Cod_CLIFOR), trimSpaces(textOrEmpty(m.Tipo_Documento)),
+                            trimSpaces(textOrEmpty(m.Num_Documento))};
+    return parts.join(QLatin1Char('*'));
+}
+
+Value MovimentoContabileWriter::descriptionField(const Value& descrizione)
+{
+    if (isNull(descrizione))
+        return descrizione;
+    return trimSpaces(upperEachChar(textOf(descrizione).left(DescriptionLength)));
+}
+
+bool MovimentoContabileWriter::hasMissingKey(const MovimentoContabile& m) const
+{
+    for (const Value* key :
+         {&m.Tipo_Documento, &m.Data_Movimento, &m.Tp_CLI_FOR, &m.Cod_CLIFOR, &m.Num_Documento})
+        if (!isNull(*key) && trimSpaces(textOf(*key)).isEmpty())
+            return true;
+    return false;
+}
+
+bool MovimentoContabileWriter::write(const MovimentoContabile& movimento)
+{
+    try {
+        if (hasMissingKey(movimento)) {
+            m_ctx.reportErrorBox(refusalText(m_nomeFile), Icon::Critical, RefusalTitle);
+            return false;
+        }
+        store(movimento);
+        return true;
+    } catch (const Error& e) {
+        m_ctx.reportError(e, ProcedureLabel);
+        return false;
+    }
+}
+
+void MovimentoContabileWriter::store(const MovimentoContabile& m)
+{
+    const QString id = movementId(m);
+    m_connessione.schema(m_nomeFile); // the table must exist before the counter moves
+
+    // Saved before the row: a row that then fails leaves its number unused.
+    const Value progressivo = nextProgressive();
+
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString ultimoAggiornamento = now.date().toString(QStringLiteral("dd/MM/yyyy")) + QLatin1Char(' ') +
+                                        now.time().toString(QStringLiteral("hh:mm:ss"));
+
+    QList<Value> values;
+    values.reserve(23);
+    values << progressivo << id << dateField(m.Data_Movimento) << descriptionField(m.DESCRIZIONE_OPERAZIONE)
+           << (isNull(m.Tipo_Mov) ? m.Tipo_Mov : Value(trimSpaces(upperEachChar(textOf(m.Tipo_Mov)))))
+           << m.Tipo_Documento << vbVal(m.Num_Documento) << ultimoAggiornamento << m.Tp_CLI_FOR
+           << m.Cod_CLIFOR << m.CodAgente << m.ID_Generico << m.Sezione;
+    unsigned mask = 0;
+    if (isAssignedAmount(m.Imponibile)) {
+        mask |= ImponibileBit;
+        values << m.Imponibile;
+    }
+    if (isAssignedAmount(m.Imposta)) {
+        mask |= ImpostaBit;
+        values << m.Imposta;
+    }
+    if (isAssignedAmount(m.Totale)) {
+        mask |= TotaleBit;
+        values << m.Totale;
+    }
+    values << m.DEPOSITO << m.Giorni_Scadenza << m.ID_PARTITA << m.Partita_Chiusa << vbVal(m.Cod_Cantiere)
+           << vbVal(m.Cod_SubCantiere) << QStringLiteral("Larvinote");
+
+    inserterFor(mask).insert(values);
+}
+
+Value MovimentoContabileWriter::nextProgressive()
+{
+    if (!m_counterQuery)
+        m_counterQuery = std::make_unique<Query>(
+            m_connessione, QStringLiteral("select ") + m_nomeProgressivo + QStringLiteral(" from CONTATORI"));
+    m_counterQuery->exec();
+    if (!m_counterQuery->next())
+        throw Error(err::NoCurrentRecord,
+                    QStringLiteral("Either BOF or EOF is True, or the current record has been "
+                                   "deleted. Requested operation requires a current record."));
+    const Value current = m_counterQuery->value(0);
+    m_counterQuery->finish();
+
+    if (!m_counterRow)
+        m_counterRow = firstRowId(m_connessione, QStringLiteral("CONTATORI"));
+    if (!m_counterUpdater)
+        m_counterUpdater = std::make_unique<RowUpdater>(m_connessione, QStringLiteral("CONTATORI"),
+                                                        QStringList{m_nomeProgressivo});
+    const Value next = incremented(current);
+    m_counterUpdater->update(*m_counterRow, {next});
+    return next;
+}
+
+RowInserter& MovimentoContabileWriter::inserterFor(unsigned amountMask)
+{
+    auto& inserter = m_inserters[amountMask];
+    if (!inserter)
+        inserter = std::make_unique<RowInserter>(m_connessione, m_nomeFile, movementFields(amountMask));
+    return *inserter;
+}
+
+void GENERO_MOVIMENTO_CONTABILE(RunContext& ctx, const Value& NOME_FILE, Connection& Connessione,
+                                const Value& Nome_Progressivo, const Value& Data_Movimento,
+                                const Value& Giorni_Scadenza, const Value& Tp_CLI_FOR,
+                                const Value& Cod_CLIFOR, const Value& Tipo_Documento,
+                                const Value& Num_Documento, const Value& ID_Generico,
+                                const Value& DESCRIZIONE_OPERAZIONE, const Value& DEPOSITO,
+                                const Value& Imponibile, const Value& Imposta, const Value& Totale,
+                                const Value& Sezione, const Value& ID_PARTITA, const Value& Tipo_Mov,
+                                const Value& Cod_Cantiere, const Value& Cod_SubCantiere,
+                                const Value& CodAgente, const Value& Partita_Chiusa)
+{
+    MovimentoContabileWriter writer(ctx, Connessione, NOME_FILE, Nome_Progressivo);
+    writer.write({Data_Movimento, Giorni_Scadenza, Tp_CLI_FOR, Cod_CLIFOR, Tipo_Documento, Num_Documento,
+                  ID_Generico, DESCRIZIONE_OPERAZIONE, DEPOSITO, Imponibile, Imposta, Totale, Sezione,
+                  ID_PARTITA, Tipo_Mov, Cod_Cantiere, Cod_SubCantiere, CodAgente, Partita_Chiusa});
+}
+
+} // namespace rio
