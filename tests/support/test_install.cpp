@@ -1,5 +1,6 @@
 #include "test_install.h"
 
+#include "data/database.h"
 #include "data/product_schema.h"
 
 #include <QDir>
@@ -43,6 +44,8 @@ QSqlQuery run(QSqlDatabase& db, const QString& sql)
 
 TestInstall::TestInstall()
 {
+    // Tests registered with ODBC_TOO run a second time through ODBC.
+    rio::Connection::setSqliteThroughOdbc(qgetenv("RIO_TEST_DB_DRIVER") == "odbc");
     m_hadPreviousDrive = qEnvironmentVariableIsSet("RIAPERTURA_DRIVE_C");
     m_previousDrive = qgetenv("RIAPERTURA_DRIVE_C");
     qputenv("RIAPERTURA_DRIVE_C", driveC().toUtf8());
