@@ -358,6 +358,20 @@ private slots:
         QCOMPARE(TestInstall::scalar(m_file, QStringLiteral("select count(*) from CAUSALI")).toInt(), 0);
     }
 
+    void commitWithAReadInProgress()
+    {
+        auto c = openArchive();
+        c->beginTrans();
+        Query reading(*c, QStringLiteral("select Tipo_Causale from CAUSALI order by rowid"));
+        reading.exec();
+        QVERIFY(reading.next());
+        c->execute(QStringLiteral("update CONTATORI set Progr_ddt = 0"));
+        c->commitTrans();
+        QVERIFY(reading.next());
+        reading.finish();
+        QCOMPARE(TestInstall::scalar(m_file, QStringLiteral("select Progr_ddt from CONTATORI")).toInt(), 0);
+    }
+
     void severalQueriesAtOnce()
     {
         auto c = openArchive();
@@ -482,6 +496,26 @@ private slots:
         QVERIFY(none.next());
         QVERIFY(isNull(none.value(0)));
         QCOMPARE(errorOf([&] { numberOf(none.value(0)); }), err::InvalidUseOfNull);
+    }
+
+    void datesWrittenByOtherProducers()
+    {
+        TestInstall::exec(m_file, QStringLiteral("insert into MOV_MAG(CodArt, DataMov, oRAMov) values "
+                                                 "('A', '2023-06-15T10:30:00', '10:30:00'), "
+                                                 "('B', '2023-6-5 7:08:09.250', '1899-12-30 23:59:59'), "
+                                                 "('C', 'mai', 45092)"));
+        auto c = openArchive();
+        Query q(*c, QStringLiteral("select DataMov, oRAMov from MOV_MAG order by CodArt"));
+        q.exec();
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0), Value(QDateTime(QDate(2023, 6, 15), QTime(10, 30))));
+        QCOMPARE(q.value(1), Value(QDateTime(QDate(1899, 12, 30), QTime(10, 30))));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0), Value(QDateTime(QDate(2023, 6, 5), QTime(7, 8, 9, 250))));
+        QCOMPARE(textOf(q.value(1)), QStringLiteral("23:59:59"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0), Value(QStringLiteral("mai"))); // as stored
+        QCOMPARE(q.value(1), Value(qlonglong(45092)));
     }
 
     void recordCountAndFirstRow()
