@@ -529,6 +529,23 @@ private slots:
         QVERIFY(q.next());
         QCOMPARE(q.value(QStringLiteral("ID_Azienda")), Value(QStringLiteral("Azienda_1")));
         QCOMPARE(firstRowId(*c, QStringLiteral("aziende")), 1);
+
+        // The current row's rowid, to save fields of that row.
+        Query rows(*c, QStringLiteral("select rowid, ID_Azienda from AZIENDE order by rowid desc"));
+        rows.exec();
+        QVERIFY(rows.next());
+        QCOMPARE(rows.value(QStringLiteral("rowid")), Value(qlonglong(2)));
+        RowUpdater(*c, QStringLiteral("AZIENDE"), {QStringLiteral("Ragione_Sociale1")})
+            .update(rows.value(0).toLongLong(), {QStringLiteral("Nona S.p.A.")});
+        rows.finish();
+        QCOMPARE(TestInstall::scalar(m_file,
+                                     QStringLiteral("select Ragione_Sociale1 from AZIENDE where rowid = 2")),
+                 QVariant(QStringLiteral("Nona S.p.A.")));
+        QCOMPARE(errorOf([&] {
+                     RowUpdater(*c, QStringLiteral("AZIENDE"), {QStringLiteral("Citta")})
+                         .update(99, {QStringLiteral("x")});
+                 }),
+                 err::NoCurrentRecord);
     }
 
     void catalogue()
