@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace rio::cli {
+
+// The choices of a console run; they mirror the window's.
+struct CliOptions
+{
+    bool server = false;     // cmbSorgente = SERVER
+    bool zetaFolder = false; // chkSplus
+    bool log = true;         // chklog
+    QString driveC;          // folder that stands for C: (empty: the default)
+    bool yes = false;        // answers the confirmation
+    bool timings = false;    // step times on standard error
+    bool check = false;      // only the check before the run, writing nothing
+};
+
+struct ParsedOptions
+{
+    CliOptions options;
+    bool ok = false;
+    bool helpShown = false; // --help / --version: print text and stop
+    QString text;           // the error, or the help or version text
+};
+
+// Reads the command line (arguments[0] is the program).
+ParsedOptions parseOptions(const QStringList& arguments);
+
+} // namespace rio::cli

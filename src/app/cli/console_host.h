@@ -1,0 +1,60 @@
+#pragma once
+
+#include "app/cli/cli_options.h"
+#include "shell/host.h"
+
+#include <cstdio>
+#include <functional>
+#include <optional>
+
+namespace rio::cli {
+
+// The run's screen on a terminal: event lines and message boxes go to
+// standard output, step times to standard error; boxes are answered OK, the
+// confirmation by --yes or by the person at the terminal.
+class ConsoleHost : public Host
+{
+public:
+    // Asks a yes/no question; no value when nobody can answer (no terminal).
+    using Ask = std::function<std::optional<bool>(const QString& question)>;
+
+    ConsoleHost(const CliOptions& options, std::FILE* out, std::FILE* err, Ask ask);
+
+    // A question on the terminal of this process, when standard input is one.
+    static Ask terminalAsk(std::FILE* prompt);
+    static bool stdinIsTerminal();
+
+    void setProgressCaption(const QString&) override {}
+    void appendEvent(const QString& line) override;
+    void setStatus(StatusBox, bool) override {}
+    void setLabel(PanelLabel, const QString&) override {}
+    void setRunEnabled(bool) override {}
+    void setCloseEnabled(bool) override {}
+    void lockYears() override {}
+    bool logTicked() const override { return m_options.log; }
+    int dataSourceIndex() const override { return m_options.server ? 1 : 0; }
+    bool zetaFolderTicked() const override { return m_options.zetaFolder; }
+    Answer message(const QString& text, Buttons buttons, Icon icon, const QString& title) override;
+    void setBusy(bool) override {}
+    void yield() override {}
+    void closeWindow() override { m_windowClosed = true; }
+    void stepFinished(const QString& step, int slot, qint64 milliseconds, bool ok) override;
+    void verificationReady(const QString& reportPath, const QStringList& summary) override;
+
+    // The run asked to close the window: the program ends early.
+    bool windowClosed() const { return m_windowClosed; }
+    // "tempo: totale <ms> ms" when timings are on.
+    void totalTime(qint64 milliseconds);
+    void flush();
+
+private:
+    void print(std::FILE* stream, const QString& text);
+
+    CliOptions m_options;
+    std::FILE* m_out;
+    std::FILE* m_err;
+    Ask m_ask;
+    bool m_windowClosed = false;
+};
+
+} // namespace rio::cli

@@ -1,0 +1,121 @@
+#include "app/cli/console_run.h"
+
+#include "app/cli/console_host.h"
+#include "shell/exit_status.h"
+#include "shell/run_context.h"
+#include "shell/run_state.h"
+#include "shell/verifica_preliminare.h"
+
+#include <QElapsedTimer>
+
+#include <cstdio>
+#include <exception>
+
+namespace rio::cli {
+
+namespace {
+
+void printErr(const QString& text)
+{
+    std::fputs(QString(text + QLatin1Char('\n')).toUtf8().constData(), stderr);
+}
+
+} // namespace
+
+int runConsole(ConsoleHost& host, bool canConfirm, const Runner& runner)
+{
+    // Nobody to confirm that the users are disconnected: do not start.
+    if (!canConfirm) {
+        printErr(
+            QStringLiteral("Conferma necessaria: senza terminale usare --yes (dopo aver scollegato tutti "
+                           "gli utenti)."));
+        return ExitNotStarted;
+    }
+
+    RunState state;
+    int status = ExitProgramEnded;
+    QElapsedTimer clock;
+    clock.start();
+    try {
+        startUp(state);
+        RunContext ctx(host, state);
+        switch (runner(ctx)) {
+        case RunOutcome::NotStarted:
+            status = ExitNotStarted;
+            break;
+        case RunOutcome::Done:
+            status = ExitDone;
+            break;
+        case RunOutcome::DoneWithErrors:
+            status = ExitDoneWithErrors;
+            break;
+        }
+    } catch (const ProgramEnd& end) {
+        if (!end.reason.isEmpty())
+            printErr(QStringLiteral("Programma terminato: %1").arg(end.reason));
+        status = ExitProgramEnded;
+    } catch (const Error& error) {
+        printErr(QStringLiteral("Errore %1 (%2): la riapertura è stata interrotta.")
+                     .arg(error.number())
+                     .arg(error.description()));
+        status = ExitProgramEnded;
+    } catch (const std::exception& error) {
+        printErr(QStringLiteral("Errore imprevisto (%1): la riapertura è stata interrotta.")
+                     .arg(QString::fromLocal8Bit(error.what())));
+        status = ExitProgramEnded;
+    }
+    // The run closed the window: the program ends there.
+    if (host.windowClosed())
+        status = ExitProgramEnded;
+    state.release();
+    host.totalTime(clock.elapsed());
+    host.flush();
+    return status;
+}
+
+int checkConsole(ConsoleHost& host)
+{
+    RunState state;
+    int status = ExitDoneWithErrors;
+    try {
+        startUp(state);
+        status = verificaPreliminare(host, state).hasErrors() ? ExitDoneWithErrors : ExitDone;
+    } catch (const Error& error) {
+        printErr(QStringLiteral("Errore %1 (%2) durante la verifica.")
+                     .arg(error.number())
+                     .arg(error.description()));
+    } catch (const std::exception& error) {
+        printErr(QStringLiteral("Errore imprevisto (%1) durante la verifica.")
+                     .arg(QString::fromLocal8Bit(error.what())));
+    }
+    state.release();
+    host.flush();
+    return status;
+}
+
+int consoleMain(const QStringList& arguments)
+{
+    const ParsedOptions parsed = parseOptions(arguments);
+    if (!parsed.ok) {
+        if (parsed.helpShown) {
+            std::fputs(parsed.text.toUtf8().constData(), stdout);
+            return ExitDone;
+        }
+        printErr(parsed.text);
+        printErr(
+            QStringLiteral("Uso: riapertura-cli [--server] [--zeta-folder] [--no-log] [--drive-c CARTELLA] "
+                           "[--yes] [--timings] [--check]"));
+        return ExitNotStarted;
+    }
+    const CliOptions& options = parsed.options;
+    if (!options.driveC.isEmpty())
+        qputenv("RIAPERTURA_DRIVE_C", options.driveC.toUtf8());
+
+    ConsoleHost host(options, stdout, stderr, ConsoleHost::terminalAsk(stderr));
+    if (options.check)
+        return checkConsole(host);
+    const bool canConfirm = options.yes || ConsoleHost::stdinIsTerminal();
+    return runConsole(host, canConfirm, &eseguiRiapertura);
+}
+
+} // namespace rio::cli

@@ -1,0 +1,11 @@
+// riapertura-cli: the year opening without the window.
+#include "app/cli/console_run.h"
+
+#include <QCoreApplication>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("riapertura-cli"));
+    return rio::cli::consoleMain(QCoreApplication::arguments());
+}

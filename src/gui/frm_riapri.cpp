@@ -1,0 +1,183 @@
+#include "gui/frm_riapri.h"
+
+#include "data/filesystem.h"
+#include "gui/event_list_model.h"
+#include "gui/message_box.h"
+#include "gui/window_host.h"
+#include "shell/exit_status.h"
+#include "shell/layout.h"
+#include "shell/run_context.h"
+#include "shell/verifica_preliminare.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QUrl>
+
+#include <exception>
+
+namespace rio::gui {
+
+FrmRiapri::FrmRiapri(QWidget* parent) : FrmRiapri(Runner(&eseguiRiapertura), parent) {}
+
+FrmRiapri::FrmRiapri(Runner runner, QWidget* parent) : QWidget(parent), m_runner(std::move(runner))
+{
+    setObjectName(QStringLiteral("frmRiapri"));
+    m_ui.setupUi(this);
+    m_events = new EventListModel(this);
+    m_ui.lstEventi->setModel(m_events);
+    // The newest line stays in sight; rows arrive in batches, so this runs
+    // once per batch, not once per line.
+    connect(m_events, &QAbstractItemModel::rowsInserted, m_ui.lstEventi, &QAbstractItemView::scrollToBottom);
+
+    m_host = std::make_unique<WindowHost>(*this, m_ui, *m_events, [this] { closeByRun(); });
+    m_ctx = std::make_unique<RunContext>(*m_host, m_state);
+
+    connect(m_ui.cmd, &QPushButton::clicked, this, &FrmRiapri::cmd_Click);
+    connect(m_ui.cmdChiudi, &QPushButton::clicked, this, &FrmRiapri::cmdChiudi_Click);
+    connect(m_ui.cmdVerifica, &QPushButton::clicked, this, &FrmRiapri::cmdVerifica_Click);
+    connect(m_ui.cmdRapporto, &QPushButton::clicked, this, &FrmRiapri::cmdRapporto_Click);
+    Form_Load();
+}
+
+FrmRiapri::~FrmRiapri()
+{
+    m_state.release();
+}
+
+void FrmRiapri::Form_Load()
+{
+    setWindowTitle(QStringLiteral("Creazione nuovo anno Contabile e Magazzino by Ventor"));
+    m_ui.txtDbOld->setText(QString::number(layout::AnnoInCorso));
+    m_ui.txtDbNew->setText(QString::number(layout::AnnoDaAprire));
+    m_ui.cmd->setEnabled(true);
+    m_ui.cmbSorgente->setCurrentIndex(0);
+    startUp(m_state);
+}
+
+void FrmRiapri::cmd_Click()
+{
+    // The stock recomputation enables the button again after each company:
+    // a second run must not start inside the one in progress.
+    if (m_running || m_exitStatus)
+        return;
+    m_running = true;
+    m_closedByRun = false;
+    bool programEnd = false;
+    try {
+        m_state.reset();
+        m_lastOutcome = m_runner(*m_ctx);
+    } catch (const ProgramEnd&) {
+        // The run has shown its message already.
+        programEnd = true;
+    } catch (const Error& error) {
+        reportUnexpected(QStringLiteral("Errore %1 (%2): la riapertura è stata interrotta.")
+                             .arg(error.number())
+                             .arg(error.description()));
+        programEnd = true;
+    } catch (const std::exception& error) {
+        reportUnexpected(QStringLiteral("Errore imprevisto (%1): la riapertura è stata interrotta.")
+                             .arg(QString::fromLocal8Bit(error.what())));
+        programEnd = true;
+    }
+    m_running = false;
+    m_host->setBusy(false);
+    m_events->flush();
+
+    if (programEnd || m_closedByRun) {
+        endProgram(ExitProgramEnded);
+        return;
+    }
+    m_ui.cmd->setEnabled(true);
+    m_ui.cmdChiudi->setEnabled(true);
+}
+
+void FrmRiapri::reportUnexpected(const QString& text)
+{
+    try {
+        m_ctx->addEventLine(text);
+    } catch (...) {
+        // The log may be what failed; the box below still tells the user.
+    }
+    m_host->message(text, Buttons::Ok, Icon::Critical, QLatin1String(ApplicationTitle));
+}
+
+void FrmRiapri::cmdChiudi_Click()
+{
+    if (m_running)
+        return;
+    endProgram(ExitDone);
+}
+
+void FrmRiapri::cmdVerifica_Click()
+{
+    // Shares the screen and the run state with the run: one at a time.
+    if (m_running || m_exitStatus)
+        return;
+    m_running = true;
+    m_ui.cmd->setEnabled(false);
+    m_ui.cmdVerifica->setEnabled(false);
+    try {
+        verificaPreliminare(*m_host, m_state);
+    } catch (const Error& error) {
+        reportUnexpected(QStringLiteral("Errore %1 (%2) durante la verifica.")
+                             .arg(error.number())
+                             .arg(error.description()));
+    } catch (const std::exception& error) {
+        reportUnexpected(QStringLiteral("Errore imprevisto (%1) durante la verifica.")
+                             .arg(QString::fromLocal8Bit(error.what())));
+    }
+    m_running = false;
+    m_host->setBusy(false);
+    m_events->flush();
+    m_ui.cmd->setEnabled(true);
+    m_ui.cmdVerifica->setEnabled(true);
+}
+
+void FrmRiapri::cmdRapporto_Click()
+{
+    const QString path = m_host->reportPath();
+    if (path.isEmpty())
+        return;
+    const QString file = fs::hostPath(path);
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(file)))
+        MessageBox::show(this, {QStringLiteral("Impossibile aprire il rapporto di verifica:\n%1").arg(file),
+                                Buttons::Ok, Icon::Exclamation, QLatin1String(ApplicationTitle)});
+}
+
+void FrmRiapri::closeByRun()
+{
+    m_closedByRun = true;
+    close();
+}
+
+void FrmRiapri::closeEvent(QCloseEvent* event)
+{
+    if (m_running && !m_closedByRun) {
+        // The archives are open: closing now would leave a company half done.
+        event->ignore();
+        QApplication::beep();
+        return;
+    }
+    event->accept();
+    // Closed by the run itself: what it holds is released once it unwinds.
+    if (!m_running && !m_exitStatus) {
+        m_state.release();
+        m_exitStatus = ExitDone;
+        emit programEnded(ExitDone);
+    }
+}
+
+void FrmRiapri::endProgram(int exitStatus)
+{
+    m_state.release();
+    m_exitStatus = exitStatus;
+    close();
+    emit programEnded(exitStatus);
+}
+
+} // namespace rio::gui

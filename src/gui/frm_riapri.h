@@ -1,0 +1,78 @@
+#pragma once
+
+#include "gui/frm_riapri_ui.h"
+#include "shell/run.h"
+#include "shell/run_state.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace rio {
+class RunContext;
+}
+
+namespace rio::gui {
+
+class EventListModel;
+class WindowHost;
+
+// The program's one window: the choices of a run, its progress, and the
+// buttons that start it and end the program.
+class FrmRiapri : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // What the run button does; the year opening unless told otherwise.
+    using Runner = std::function<RunOutcome(RunContext&)>;
+
+    explicit FrmRiapri(QWidget* parent = nullptr);
+    explicit FrmRiapri(Runner runner, QWidget* parent = nullptr);
+    ~FrmRiapri() override;
+
+    bool isRunning() const { return m_running; }
+    // The outcome of the last run that returned.
+    std::optional<RunOutcome> lastOutcome() const { return m_lastOutcome; }
+    // The exit status once the program has ended.
+    std::optional<int> exitStatus() const { return m_exitStatus; }
+
+    const FrmRiapriUi& ui() const { return m_ui; }
+    EventListModel& events() { return *m_events; }
+    WindowHost& host() { return *m_host; }
+    RunState& runState() { return m_state; }
+
+signals:
+    // The program is to end with this status (the window is closed).
+    void programEnded(int exitStatus);
+
+public slots:
+    void cmd_Click();
+    void cmdChiudi_Click();
+    void cmdRapporto_Click();
+    void cmdVerifica_Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void Form_Load();
+    void closeByRun();
+    void reportUnexpected(const QString& text);
+    void endProgram(int exitStatus);
+
+    FrmRiapriUi m_ui;
+    EventListModel* m_events = nullptr;
+    RunState m_state;
+    std::unique_ptr<WindowHost> m_host;
+    std::unique_ptr<RunContext> m_ctx;
+    Runner m_runner;
+    bool m_running = false;
+    bool m_closedByRun = false;
+    std::optional<RunOutcome> m_lastOutcome;
+    std::optional<int> m_exitStatus;
+};
+
+} // namespace rio::gui

@@ -1,0 +1,57 @@
+#pragma once
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QProgressBar;
+class QPushButton;
+class QWidget;
+
+namespace rio::gui {
+
+class IndicatorBox;
+
+// The controls of the main window, created and laid out by setupUi.
+struct FrmRiapriUi
+{
+    QLabel* Label5 = nullptr;
+    QComboBox* cmbSorgente = nullptr;
+    QLabel* Label1 = nullptr;
+    QLineEdit* txtDbOld = nullptr;
+    QLabel* Label2 = nullptr;
+    QLineEdit* txtDbNew = nullptr;
+    QPushButton* cmd = nullptr;
+    QPushButton* cmdVerifica = nullptr; // the check before the run, writing nothing
+    QLabel* Label8 = nullptr;
+    QLabel* Image1 = nullptr;
+    QLabel* Label3 = nullptr;
+    QCheckBox* chklog = nullptr;
+    QListView* lstEventi = nullptr;
+    QCheckBox* chkSplus = nullptr;
+    QGroupBox* Frame1 = nullptr;
+    QFrame* Picture1 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* lblAzienda = nullptr;
+    QLabel* Label7 = nullptr;
+    QLabel* lblAziendaLavorata = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* lblNumAzienda = nullptr;
+    QLabel* lblArt = nullptr;
+    QProgressBar* barProgresso = nullptr;
+    IndicatorBox* chkCopia = nullptr;
+    IndicatorBox* chkRipristinoMagazzino = nullptr;
+    IndicatorBox* chkInizializzazione = nullptr;
+    IndicatorBox* chkCreazioneMagazzino = nullptr;
+    IndicatorBox* chkCreazioneMovimContabili = nullptr;
+    QPushButton* cmdRapporto = nullptr; // opens the verification report
+    QPushButton* cmdChiudi = nullptr;
+
+    // Creates every control in its start-up state inside form.
+    void setupUi(QWidget* form);
+};
+
+} // namespace rio::gui

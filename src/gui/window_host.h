@@ -1,0 +1,61 @@
+#pragma once
+
+#include "shell/host.h"
+
+#include <QElapsedTimer>
+
+#include <functional>
+
+class QWidget;
+
+namespace rio::gui {
+
+class EventListModel;
+struct FrmRiapriUi;
+
+// The run's screen in the window: writes the controls, shows the boxes,
+// keeps the pointer state and lets the window repaint while the run works.
+class WindowHost : public Host
+{
+public:
+    // Pending window messages are processed at most this often.
+    static constexpr qint64 YieldIntervalMs = 30;
+
+    WindowHost(QWidget& window, FrmRiapriUi& ui, EventListModel& events, std::function<void()> closeWindow);
+    ~WindowHost() override;
+    WindowHost(const WindowHost&) = delete;
+    WindowHost& operator=(const WindowHost&) = delete;
+
+    void setProgressCaption(const QString& caption) override;
+    void appendEvent(const QString& line) override;
+    void setStatus(StatusBox box, bool ticked) override;
+    void setLabel(PanelLabel label, const QString& caption) override;
+    void setRunEnabled(bool enabled) override;
+    void setCloseEnabled(bool enabled) override;
+    void lockYears() override;
+    bool logTicked() const override;
+    int dataSourceIndex() const override;
+    bool zetaFolderTicked() const override;
+    Answer message(const QString& text, Buttons buttons, Icon icon, const QString& title) override;
+    void setBusy(bool hourglass) override;
+    void yield() override;
+    void closeWindow() override;
+    void setRunProgress(int company, int companies, qint64 done, qint64 total) override;
+    void verificationReady(const QString& reportPath, const QStringList& summary) override;
+
+    // Windows path of the last run's verification report ("" when none).
+    const QString& reportPath() const { return m_reportPath; }
+
+    bool busy() const { return m_busy; }
+
+private:
+    QWidget& m_window;
+    FrmRiapriUi& m_ui;
+    EventListModel& m_events;
+    std::function<void()> m_closeWindow;
+    QElapsedTimer m_sinceYield;
+    bool m_busy = false;
+    QString m_reportPath;
+};
+
+} // namespace rio::gui
