@@ -12,11 +12,12 @@ namespace {
 
 const QString Procedura = QStringLiteral("INIZIALIZZAZIONE_FILE");
 
-// Runs a statement; a table that is not there is passed over.
-void eseguiSeEsiste(Connection& db, const QString& sql)
+// Empties a table; a table that is not there (or a name that can name
+// none) is passed over.
+void svuotaSeEsiste(Connection& db, const QString& tabella)
 {
     try {
-        db.execute(sql);
+        db.execute(QStringLiteral("delete * from ") + Connection::quoteIdentifier(tabella));
     } catch (const Error& e) {
         if (e.number() != err::NoTable)
             throw;
@@ -26,7 +27,7 @@ void eseguiSeEsiste(Connection& db, const QString& sql)
 void svuotaMovimenti(Connection& db)
 {
     for (const char* tabella : {"MOV_MAG", "MOV_CONT", "MOV_IVA", "MOV_PROVV", "MOV_TRASP"})
-        eseguiSeEsiste(db, QStringLiteral("delete * from ") + QLatin1String(tabella));
+        svuotaSeEsiste(db, QLatin1String(tabella));
 }
 
 // Document-table names of the active causals; none when CAUSALI is missing.
@@ -57,10 +58,8 @@ void svuotaDocumenti(Connection& db)
         const QString nome = textOf(valore).trimmed();
         if (nome == QLatin1String("DISTINTA_BASE") || nome == QLatin1String("LISTINO_AUTO_1"))
             continue;
-        eseguiSeEsiste(db, QStringLiteral("delete * from ") +
-                               Connection::quoteIdentifier(QStringLiteral("T_") + nome));
-        eseguiSeEsiste(db, QStringLiteral("delete * from ") +
-                               Connection::quoteIdentifier(QStringLiteral("C_") + nome));
+        svuotaSeEsiste(db, QStringLiteral("T_") + nome);
+        svuotaSeEsiste(db, QStringLiteral("C_") + nome);
     }
 }
 
