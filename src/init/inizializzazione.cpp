@@ -14,8 +14,11 @@ const QString Procedura = QStringLiteral("INIZIALIZZAZIONE_FILE");
 
 // Empties a table; a table that is not there (or a name that can name
 // none) is passed over.
-void svuotaSeEsiste(Connection& db, const QString& tabella)
+// The window repaints between two tables; a big table's single delete still
+// holds it until it ends.
+void svuotaSeEsiste(RunContext& ctx, Connection& db, const QString& tabella)
 {
+    ctx.yield();
     try {
         db.execute(QStringLiteral("delete * from ") + Connection::quoteIdentifier(tabella));
     } catch (const Error& e) {
@@ -24,10 +27,10 @@ void svuotaSeEsiste(Connection& db, const QString& tabella)
     }
 }
 
-void svuotaMovimenti(Connection& db)
+void svuotaMovimenti(RunContext& ctx, Connection& db)
 {
     for (const char* tabella : {"MOV_MAG", "MOV_CONT", "MOV_IVA", "MOV_PROVV", "MOV_TRASP"})
-        svuotaSeEsiste(db, QLatin1String(tabella));
+        svuotaSeEsiste(ctx, db, QLatin1String(tabella));
 }
 
 // Document-table names of the active causals; none when CAUSALI is missing.
@@ -47,7 +50,7 @@ QList<Value> tabelleDocumenti(Connection& db)
     return tabelle;
 }
 
-void svuotaDocumenti(Connection& db)
+void svuotaDocumenti(RunContext& ctx, Connection& db)
 {
     for (const Value& valore : tabelleDocumenti(db)) {
         // A Null name names no table.
@@ -58,8 +61,8 @@ void svuotaDocumenti(Connection& db)
         const QString nome = textOf(valore).trimmed();
         if (nome == QLatin1String("DISTINTA_BASE") || nome == QLatin1String("LISTINO_AUTO_1"))
             continue;
-        svuotaSeEsiste(db, QStringLiteral("T_") + nome);
-        svuotaSeEsiste(db, QStringLiteral("C_") + nome);
+        svuotaSeEsiste(ctx, db, QStringLiteral("T_") + nome);
+        svuotaSeEsiste(ctx, db, QStringLiteral("C_") + nome);
     }
 }
 
@@ -85,8 +88,8 @@ bool INIZIALIZZAZIONE_FILE(RunContext& ctx, const QString& Numero_Azienda)
         // One transaction for the whole archive: either fully initialised or
         // left as it was.
         db.beginTrans();
-        svuotaMovimenti(db);
-        svuotaDocumenti(db);
+        svuotaMovimenti(ctx, db);
+        svuotaDocumenti(ctx, db);
         ctx.setProgress(QStringLiteral("STO RESETTANDO I PROGRESSIVI..."));
         azzeraContatori(db);
         db.commitTrans();
