@@ -39,13 +39,22 @@ public:
     {
         pause();
         const QString company = slot > 0 ? QStringLiteral("Azienda_%1").arg(slot) : QStringLiteral("comune");
-        m_out << "pausa: " << step << ' ' << company << ' ' << m_longest << " ms, oltre 100 ms: " << m_over
-              << ", cedimenti: " << m_yields << ", passo " << milliseconds << " ms" << (ok ? "" : " errore")
-              << Qt::endl;
+        report(step + QLatin1Char(' ') + company, QStringLiteral(", passo %1 ms%2")
+                                                      .arg(milliseconds)
+                                                      .arg(ok ? QString() : QStringLiteral(" errore")));
+    }
+
+    // What follows the last step: the verification report and the last boxes.
+    void finish() { report(QStringLiteral("dopo l'ultimo passo (verifica)"), QString()); }
+
+private:
+    void report(const QString& what, const QString& tail)
+    {
+        m_out << "pausa: " << what << ' ' << m_longest << " ms, oltre 100 ms: " << m_over
+              << ", cedimenti: " << m_yields << tail << Qt::endl;
         m_longest = m_over = m_yields = 0;
     }
 
-private:
     void pause()
     {
         const qint64 gap = m_sinceYield.restart();
@@ -81,6 +90,7 @@ int main(int argc, char** argv)
         return 2;
     GapHost host(options, events);
     const int status = rio::cli::runConsole(host, true, &rio::eseguiRiapertura);
+    host.finish();
     std::fclose(events);
     return status;
 }
