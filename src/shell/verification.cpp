@@ -420,6 +420,8 @@ VerificationReport verificaRiapertura(RunContext& ctx, QString* reportPath)
     RunState& state = ctx.state();
     VerificationReport report;
     for (int slot : std::as_const(state.record.companies)) {
+        // A company's check reads whole tables: the window repaints between two.
+        ctx.yield();
         const QString numero = layout::numeroAzienda(slot);
         try {
             Connection oldDb;
