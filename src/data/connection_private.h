@@ -15,6 +15,8 @@ struct Statement
 {
     Connection* connection = nullptr;
     QSqlQuery query;
+    QString preparedSql;
+    bool prepared = false;
 
     Statement() = default;
     Statement(const Statement&) = delete;
@@ -25,6 +27,13 @@ struct Statement
     void detach();
     // Raises 3704 when the connection has been closed.
     Connection& requireConnection() const;
+
+    // Prepares the statement once; raises the engine's error.
+    void prepare(Connection& c, const QString& sql);
+    // Prepares it again after endRead() dropped it.
+    void ensurePrepared(Connection& c);
+    // Ends a read so that it holds no lock.
+    void endRead();
 };
 
 struct Connection::Private

@@ -72,6 +72,37 @@ Connection& Statement::requireConnection() const
     return *connection;
 }
 
+void Statement::prepare(Connection& c, const QString& sql)
+{
+    preparedSql = sql;
+    prepared = false;
+    query = QSqlQuery(c.database());
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        throw engine::fromSqlError(query.lastError(), c.driver());
+    prepared = true;
+}
+
+void Statement::ensurePrepared(Connection& c)
+{
+    if (!prepared)
+        prepare(c, preparedSql);
+}
+
+void Statement::endRead()
+{
+    if (!connection)
+        return;
+    if (connection->driver() == Connection::Driver::Sqlite) {
+        query.finish();
+        return;
+    }
+    // Through ODBC, closing the cursor leaves SQLite's read lock in place
+    // until the statement itself is freed.
+    query = QSqlQuery();
+    prepared = false;
+}
+
 // --------------------------------------------------------------- Connection
 
 Connection::Connection() : d(std::make_unique<Private>()) {}
@@ -140,11 +171,12 @@ void Connection::open(const QString& connectionString)
             db.setDatabaseName(sqliteUri(hostFile, QStringLiteral("rw")));
         } else if (driver == Driver::OdbcSqlite) {
             db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);
-            // NoCreat: never make a missing file; BigInt: whole numbers keep 64 bits.
+            // NoCreat: never make a missing file; BigInt: whole numbers keep 64 bits;
+            // StepAPI: columns without a declared type read as text.
             db.setDatabaseName(odbcAttribute(QStringLiteral("Driver"), QStringLiteral("SQLite3")) +
                                odbcAttribute(QStringLiteral("Database"), hostFile) +
                                odbcAttribute(QStringLiteral("Timeout"), QString::number(lockTimeoutMs)) +
-                               QStringLiteral("NoCreat=1;BigInt=1;LongNames=0;StepAPI=0;"));
+                               QStringLiteral("NoCreat=1;BigInt=1;StepAPI=1;"));
         } else {
             db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);
             db.setDatabaseName(odbcAttribute(QStringLiteral("Driver"),

@@ -38,7 +38,9 @@ QString engineText(const QSqlError& error)
         text = error.driverText().trimmed();
     // SQLite through ODBC ends its message with " (<code>)".
     static const QRegularExpression code(QStringLiteral("\\s*\\(\\d+\\)$"));
+    static const QRegularExpression driverTag(QStringLiteral("^\\[[^\\]]*\\]"));
     text.remove(code);
+    text.remove(driverTag);
     return text.isEmpty() ? QStringLiteral("Errore del motore di database.") : text;
 }
 

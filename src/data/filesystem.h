@@ -26,7 +26,9 @@ bool FolderExists(const QString& windowsPath);
 
 // Copies the whole tree of source into destination, creating it when absent;
 // files already there are overwritten (names matched without regard to case),
-// other files there are left alone. yield runs between files.
+// other files there are left alone. A destination ending in "\" is an
+// existing folder that receives the source folder by its name. yield runs
+// between files.
 void CopyFolder(const QString& source, const QString& destination, const std::function<void()>& yield = {});
 
 // Attributes of the directory query.

@@ -150,10 +150,17 @@ bool FolderExists(const QString& windowsPath)
 void CopyFolder(const QString& source, const QString& destination, const std::function<void()>& yield)
 {
     const QString windowsFrom = withoutTrailingSeparators(source);
-    const QString windowsTo = withoutTrailingSeparators(destination);
+    QString windowsTo = withoutTrailingSeparators(destination);
     const QString from = hostPath(windowsFrom);
     if (!QFileInfo(from).isDir())
         raise(err::PathNotFound, source);
+    // A destination ending in "\" is an existing folder that receives the
+    // source folder itself, as with the scripting runtime.
+    if (windowsTo.size() < destination.size()) {
+        if (!QFileInfo(hostPath(windowsTo)).isDir())
+            raise(err::PathNotFound, destination);
+        windowsTo += QLatin1Char('\\') + QFileInfo(from).fileName();
+    }
     const QString to = hostPath(windowsTo);
     // A copy into its own tree would never end.
     const QString canonicalFrom = QFileInfo(from).canonicalFilePath();

@@ -9,6 +9,29 @@
 
 namespace rio::fs {
 
+#ifdef Q_OS_WIN
+
+QString hostPath(const QString& windowsPath)
+{
+    return windowsPath;
+}
+
+QString driveCFolder()
+{
+    return {};
+}
+
+namespace detail {
+
+QString hostDriveRoot(const QString& windowsPath)
+{
+    return windowsPath.left(3);
+}
+
+} // namespace detail
+
+#else
+
 namespace {
 
 bool isSeparator(QChar c)
@@ -88,29 +111,6 @@ QString drivesParent()
 }
 
 } // namespace
-
-#ifdef Q_OS_WIN
-
-QString hostPath(const QString& windowsPath)
-{
-    return windowsPath;
-}
-
-QString driveCFolder()
-{
-    return {};
-}
-
-namespace detail {
-
-QString hostDriveRoot(const QString& windowsPath)
-{
-    return windowsPath.left(3);
-}
-
-} // namespace detail
-
-#else
 
 QString driveCFolder()
 {

@@ -53,9 +53,9 @@ QList<Segment> splitLiterals(const QString& sql)
 
 QString translateJetSql(const QString& jetSql)
 {
-    static const QRegularExpression deleteStar(QStringLiteral("\\bdelete\\s+\\*\\s*(?=from\\b)"),
+    static const QRegularExpression deleteStar(QStringLiteral("\\b(delete)\\s+\\*\\s*(?=from\\b)"),
                                                QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression top(QStringLiteral("\\bselect(\\s+distinct)?\\s+top\\s+(\\d+)\\s+"),
+    static const QRegularExpression top(QStringLiteral("\\b(select)(\\s+distinct)?\\s+top\\s+(\\d+)\\s+"),
                                         QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression notTrue(QStringLiteral("<>\\s*true\\b"),
                                             QRegularExpression::CaseInsensitiveOption);
@@ -72,13 +72,13 @@ QString translateJetSql(const QString& jetSql)
         if (part.literal)
             continue;
         QString& s = part.text;
-        s.replace(deleteStar, QStringLiteral("delete "));
+        s.replace(deleteStar, QStringLiteral("\\1 "));
         if (limit.isEmpty()) {
             const QRegularExpressionMatch m = top.match(s);
             if (m.hasMatch()) {
-                limit = m.captured(2);
+                limit = m.captured(3);
                 s.replace(m.capturedStart(), m.capturedLength(),
-                          QStringLiteral("select") + m.captured(1) + QLatin1Char(' '));
+                          m.captured(1) + m.captured(2) + QLatin1Char(' '));
             }
         }
         // Jet's Yes is -1, the file's is 1: compare with zero instead.

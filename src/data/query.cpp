@@ -2,6 +2,7 @@
 #include "data/connection_private.h"
 #include "data/database.h"
 #include "data/engine_errors.h"
+#include "data/storage_class.h"
 
 #include <QRegularExpression>
 #include <QSqlError>
@@ -37,14 +38,6 @@ QString tableAfterFrom(const QString& sql)
 QString sqlFor(Connection& c, const QString& jetSql)
 {
     return c.driver() == Connection::Driver::OdbcAccess ? jetSql : translateJetSql(jetSql);
-}
-
-void prepareOrThrow(Connection& c, QSqlQuery& q, const QString& sql)
-{
-    q = QSqlQuery(c.database());
-    q.setForwardOnly(true);
-    if (!q.prepare(sql))
-        throw engine::fromSqlError(q.lastError(), c.driver());
 }
 
 // The declared columns of a table, resolved once for a statement that writes.
@@ -83,8 +76,9 @@ QVariantList convertAll(const QList<ColumnInfo>& columns, const QList<Value>& va
 
 struct Query::Private : Statement
 {
-    QString sql;   // as the engine reads it
-    QString table; // the table after FROM
+    QString sql;              // as the engine reads it
+    QString table;            // the table after FROM
+    bool storageRead = false; // read as (storage class, text) pairs
     QHash<int, Value> bound;
     bool executed = false;
     bool onRow = false;
@@ -93,10 +87,36 @@ struct Query::Private : Statement
     QList<ColumnType> types;
     QStringList names;
     QHash<QString, int> byUpperName;
+    QStringList storageNames;
+
+    // The result's column names, from a statement that reads no row.
+    void probeColumns(Connection& c)
+    {
+        QSqlQuery probe(c.database());
+        probe.setForwardOnly(true);
+        if (!probe.prepare(storage::probe(sql)))
+            throw engine::fromSqlError(probe.lastError(), c.driver());
+        const int parameters = storage::parameterCount(sql);
+        for (int i = 0; i < parameters; ++i)
+            probe.bindValue(i, QVariant(QMetaType::fromType<QString>()));
+        if (!probe.exec())
+            throw engine::fromSqlError(probe.lastError(), c.driver());
+        const QSqlRecord record = probe.record();
+        for (int i = 0; i < record.count(); ++i)
+            storageNames << record.fieldName(i);
+        probe.finish();
+    }
 
     void resolveColumns(Connection& c)
     {
-        const QSqlRecord record = query.record();
+        QStringList fieldNames;
+        if (storageRead) {
+            fieldNames = storageNames;
+        } else {
+            const QSqlRecord record = query.record();
+            for (int i = 0; i < record.count(); ++i)
+                fieldNames << record.fieldName(i);
+        }
         const TableSchema* schema = nullptr;
         if (!table.isEmpty()) {
             try {
@@ -108,8 +128,8 @@ struct Query::Private : Statement
         types.clear();
         names.clear();
         byUpperName.clear();
-        for (int i = 0; i < record.count(); ++i) {
-            const QString name = record.fieldName(i);
+        for (int i = 0; i < fieldNames.size(); ++i) {
+            const QString& name = fieldNames.at(i);
             const ColumnInfo* column = schema ? schema->find(name) : nullptr;
             types << (column ? column->type : ColumnType::Other);
             names << name;
@@ -127,7 +147,13 @@ Query::Query(Connection& connection, const QString& jetSql) : d(std::make_unique
         throw engine::objectClosed();
     d->sql = sqlFor(connection, jetSql);
     d->table = tableAfterFrom(d->sql);
-    prepareOrThrow(connection, d->query, d->sql);
+    if (connection.driver() == Connection::Driver::OdbcSqlite && storage::isSelect(d->sql)) {
+        d->storageRead = true;
+        d->probeColumns(connection);
+        d->prepare(connection, storage::wrapped(d->sql, d->storageNames));
+    } else {
+        d->prepare(connection, d->sql);
+    }
     d->attach(connection);
 }
 
@@ -143,7 +169,9 @@ Query& Query::bind(int index, const Value& value)
 void Query::exec()
 {
     Connection& c = d->requireConnection();
-    d->query.finish();
+    if (d->query.isActive())
+        d->endRead();
+    d->ensurePrepared(c);
     d->onRow = false;
     for (auto it = d->bound.cbegin(); it != d->bound.cend(); ++it)
         d->query.bindValue(it.key(), bindableValue(it.value(), ColumnType::Other));
@@ -151,7 +179,7 @@ void Query::exec()
         throw engine::fromSqlError(d->query.lastError(), c.driver());
     d->executed = true;
     d->affected = d->query.numRowsAffected();
-    if (!d->query.isSelect()) {
+    if (!d->storageRead && !d->query.isSelect()) {
         d->query.finish();
         return;
     }
@@ -174,7 +202,7 @@ bool Query::next()
     }
     d->onRow = false;
     const QSqlError error = d->query.lastError();
-    d->query.finish(); // nothing left to read holds no lock
+    d->endRead(); // nothing left to read holds no lock
     if (error.isValid())
         throw engine::fromSqlError(error, c.driver());
     return false;
@@ -183,8 +211,7 @@ bool Query::next()
 void Query::finish()
 {
     d->onRow = false;
-    if (d->connection)
-        d->query.finish();
+    d->endRead();
 }
 
 int Query::indexOf(const QString& field) const
@@ -212,6 +239,11 @@ Value Query::value(int index) const
         throw engine::itemNotFound();
     if (!d->onRow)
         throw engine::noCurrentRecord();
+    if (d->storageRead) {
+        const QVariant raw =
+            storage::rebuild(d->query.value(2 * index).toString(), d->query.value(2 * index + 1));
+        return readValue(raw, !raw.isValid(), d->types.at(index));
+    }
     const QVariant raw = d->query.value(index);
     return readValue(raw, d->query.isNull(index), d->types.at(index));
 }
@@ -219,12 +251,19 @@ Value Query::value(int index) const
 int Query::fieldCount() const
 {
     d->requireConnection();
+    if (d->storageRead)
+        return int(d->storageNames.size());
     return d->typed ? int(d->types.size()) : d->query.record().count();
 }
 
 QString Query::fieldName(int index) const
 {
     d->requireConnection();
+    if (d->storageRead) {
+        if (index < 0 || index >= d->storageNames.size())
+            throw engine::itemNotFound();
+        return d->storageNames.at(index);
+    }
     if (!d->typed)
         return d->query.record().fieldName(index);
     if (index < 0 || index >= d->names.size())
@@ -284,7 +323,7 @@ RowInserter::RowInserter(Connection& connection, const QString& table, const QSt
                   .arg(Connection::quoteIdentifier(table), names.join(QStringLiteral(", ")),
                        marks.join(QStringLiteral(", ")));
     }
-    prepareOrThrow(connection, d->query, sql);
+    d->prepare(connection, sql);
     d->attach(connection);
 }
 
@@ -321,7 +360,7 @@ RowUpdater::RowUpdater(Connection& connection, const QString& table, const QStri
         sets << Connection::quoteIdentifier(column.name) + QStringLiteral(" = ?");
     const QString sql = QStringLiteral("update %1 set %2 where rowid = ?")
                             .arg(Connection::quoteIdentifier(table), sets.join(QStringLiteral(", ")));
-    prepareOrThrow(connection, d->query, sql);
+    d->prepare(connection, sql);
     d->attach(connection);
 }
 

@@ -6,7 +6,13 @@
 namespace rio {
 
 // The five indicators of the status panel, top to bottom.
-enum class StatusBox { Copia, RipristinoMagazzino, Inizializzazione, CreazioneMagazzino, CreazioneMovimContabili };
+enum class StatusBox {
+    Copia,
+    RipristinoMagazzino,
+    Inizializzazione,
+    CreazioneMagazzino,
+    CreazioneMovimContabili
+};
 
 // Labels of the status panel the run writes.
 enum class PanelLabel { Azienda, AziendaLavorata, NumAzienda };
@@ -30,9 +36,9 @@ public:
 
     virtual void setStatus(StatusBox box, bool ticked) = 0;
     virtual void setLabel(PanelLabel label, const QString& caption) = 0;
-    virtual void setRunEnabled(bool enabled) = 0;     // cmd
-    virtual void setCloseEnabled(bool enabled) = 0;   // cmdChiudi
-    virtual void lockYears() = 0;                     // txtDbOld, txtDbNew
+    virtual void setRunEnabled(bool enabled) = 0;   // cmd
+    virtual void setCloseEnabled(bool enabled) = 0; // cmdChiudi
+    virtual void lockYears() = 0;                   // txtDbOld, txtDbNew
 
     // The user's choices, read at the moment the run needs them:
     // chklog, cmbSorgente's selected index (0 LOCAL, 1 SERVER), chkSplus.

@@ -64,9 +64,9 @@ QString archivePath(const QString& percorsoBase, const QString& numeroAzienda, i
 QString oldCompanyFolder(const QString& percorsoBase, int slot);
 // R + "dati\Esercizi\Azienda_" + n + "\" + 2024
 QString newCompanyFolder(const QString& percorsoBase, int slot);
-QString dataFolder(const QString& percorsoBase);            // R + "dati"
-QString tempFolder(const QString& percorsoBase);            // R + "dati\Tmp\"
-QString logFilePath(const QString& percorsoBase);           // R + "dati\tmp\log_Riapertura_2024.txt"
-QString safetyCopyName(const QDate& today);                 // "Copia_dati_" + ddmmyyyy
+QString dataFolder(const QString& percorsoBase);  // R + "dati"
+QString tempFolder(const QString& percorsoBase);  // R + "dati\Tmp\"
+QString logFilePath(const QString& percorsoBase); // R + "dati\tmp\log_Riapertura_2024.txt"
+QString safetyCopyName(const QDate& today);       // "Copia_dati_" + ddmmyyyy
 
 } // namespace rio::layout

@@ -58,15 +58,18 @@ void settleLayout(RunContext& ctx, const Value& percorso)
         state.PercorsoBase = layout::percorsoBase(0, splus, x86, QString(), state.CartellaProgrammi);
     } else {
         // A Null Percorso raises "Invalid use of Null", as its text form would.
-        state.PercorsoBase = layout::percorsoBase(sorgente, false, false, textOf(percorso), state.CartellaProgrammi);
+        state.PercorsoBase =
+            layout::percorsoBase(sorgente, false, false, textOf(percorso), state.CartellaProgrammi);
     }
-    state.PercorsoSystemMdw = layout::percorsoSystemMdw(layout::has64BitProgramFolder(), state.CartellaProgrammi);
+    state.PercorsoSystemMdw =
+        layout::percorsoSystemMdw(layout::has64BitProgramFolder(), state.CartellaProgrammi);
 }
 
 // Name of the company from its AZIENDE row; the row must exist.
 QString companyName(Connection& connection, int slot)
 {
-    Query aziende(connection, QStringLiteral("select * from AZIENDE where ID_Azienda='Azienda_%1'").arg(slot));
+    Query aziende(connection,
+                  QStringLiteral("select * from AZIENDE where ID_Azienda='Azienda_%1'").arg(slot));
     aziende.exec();
     if (!aziende.next())
         throw Error(err::NoCurrentRecord,
@@ -175,8 +178,9 @@ void runSteps(RunContext& ctx)
     host.setCloseEnabled(true);
     if (ctx.runHadErrors()) {
         ctx.setProgress(QStringLiteral("RIAPERTURA ARCHIVI CONCLUSA CON ERRORI!"));
-        ctx.message(QStringLiteral("APERTURA NUOVO ESERCIZIO TERMINATA CON ERRORI: controllare il LOG Eventi"),
-                    Buttons::Ok, Icon::Exclamation, QStringLiteral("Ventor 2005"));
+        ctx.message(
+            QStringLiteral("APERTURA NUOVO ESERCIZIO TERMINATA CON ERRORI: controllare il LOG Eventi"),
+            Buttons::Ok, Icon::Exclamation, QStringLiteral("Ventor 2005"));
     } else {
         ctx.setProgress(QStringLiteral("RIAPERTURA ARCHIVI CONCLUSA CON SUCCESSO!"));
         ctx.message(QStringLiteral("APERTURA NUOVO ESERCIZIO ESEGUITA CORRETTAMENTE"), Buttons::Ok,
@@ -194,9 +198,9 @@ void startUp(RunState& state)
 RunOutcome eseguiRiapertura(RunContext& ctx)
 {
     Host& host = ctx.host();
-    const Answer answer =
-        ctx.message(QStringLiteral("Prima di continuare è preferibile scollegare tutti gli utenti\r\nContinuare?"),
-                    Buttons::YesNo, Icon::Exclamation, Ventor);
+    const Answer answer = ctx.message(
+        QStringLiteral("Prima di continuare è preferibile scollegare tutti gli utenti\r\nContinuare?"),
+        Buttons::YesNo, Icon::Exclamation, Ventor);
     if (answer != Answer::Yes)
         return RunOutcome::NotStarted;
 
@@ -207,9 +211,10 @@ RunOutcome eseguiRiapertura(RunContext& ctx)
     } catch (const Error& e) {
         // The run's own failure (or the stock recomputation's, which has no
         // handler): the open transaction is not committed and the program ends.
-        const QString text = QStringLiteral("Errore %1 (%2): la riapertura si interrompe e il programma termina.")
-                                 .arg(e.number())
-                                 .arg(e.description());
+        const QString text =
+            QStringLiteral("Errore %1 (%2): la riapertura si interrompe e il programma termina.")
+                .arg(e.number())
+                .arg(e.description());
         ctx.markError();
         ctx.addEventLine(text);
         host.setBusy(false);

@@ -28,10 +28,10 @@ struct RunRecord
     int dataSource = 0;
     bool zetaFolder = false;
     bool log = false;
-    QString safetyCopy;            // Windows path of the dated copy
+    QString safetyCopy; // Windows path of the dated copy
     QList<StepRecord> steps;
-    QList<int> companies;          // slots processed, in order
-    QList<int> initialised;        // slots whose new archive was emptied
+    QList<int> companies;   // slots processed, in order
+    QList<int> initialised; // slots whose new archive was emptied
 };
 
 // What the run keeps between its steps, owned by whoever starts the run (the
@@ -39,14 +39,14 @@ struct RunRecord
 // before a new run starts.
 struct RunState
 {
-    QString CartellaProgrammi;          // set at start-up
+    QString CartellaProgrammi; // set at start-up
     QString PercorsoBase;
     QString PercorsoSystemMdw;
-    std::array<QString, 11> ElencoAziende;   // slots 1..10; "" marks a free slot
+    std::array<QString, 11> ElencoAziende; // slots 1..10; "" marks a free slot
     qint16 NumAziende = 0;
 
-    std::unique_ptr<fs::LogFile> log;                 // open from the run's start
-    std::unique_ptr<Connection> ConnessioneDbOld;     // left open by the opening stock movements
+    std::unique_ptr<fs::LogFile> log;             // open from the run's start
+    std::unique_ptr<Connection> ConnessioneDbOld; // left open by the opening stock movements
 
     RunRecord record;
 

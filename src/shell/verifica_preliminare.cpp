@@ -77,13 +77,17 @@ bool archiveInUse(Connection& archive)
 void checkArchive(Checker& check, const QString& workgroup, int slot, const QString& archivePath)
 {
     const QString company = QStringLiteral("Azienda_%1").arg(slot);
-    const QString lockFile = archivePath.left(archivePath.lastIndexOf(QLatin1Char('\\')) + 1) + QStringLiteral("dati.ldb");
+    const QString lockFile =
+        archivePath.left(archivePath.lastIndexOf(QLatin1Char('\\')) + 1) + QStringLiteral("dati.ldb");
     if (!fs::Dir(lockFile).isEmpty())
-        check.add(Level::Errore, QStringLiteral("%1: l'archivio 2023 è in uso (file di blocco dati.ldb presente)").arg(company));
+        check.add(
+            Level::Errore,
+            QStringLiteral("%1: l'archivio 2023 è in uso (file di blocco dati.ldb presente)").arg(company));
     try {
         Connection archive;
         archive.open(layout::archiveConnectionString(archivePath, workgroup));
-        check.add(Level::Ok, QStringLiteral("%1: l'archivio 2023 si apre con l'utente del programma").arg(company));
+        check.add(Level::Ok,
+                  QStringLiteral("%1: l'archivio 2023 si apre con l'utente del programma").arg(company));
 
         const QStringList tables = archive.tableNames();
         auto has = [&tables](const QString& t) {
@@ -97,21 +101,28 @@ void checkArchive(Checker& check, const QString& workgroup, int slot, const QStr
         if (missing.isEmpty())
             check.add(Level::Ok, QStringLiteral("%1: tabelle necessarie presenti").arg(company));
         else
-            check.add(Level::Errore, QStringLiteral("%1: tabelle mancanti: %2").arg(company, missing.join(QStringLiteral(", "))));
+            check.add(
+                Level::Errore,
+                QStringLiteral("%1: tabelle mancanti: %2").arg(company, missing.join(QStringLiteral(", "))));
         if (!has(QStringLiteral("CAUSALI")))
             check.add(Level::Attenzione,
-                      QStringLiteral("%1: tabella CAUSALI assente, nessuna tabella documenti da svuotare").arg(company));
+                      QStringLiteral("%1: tabella CAUSALI assente, nessuna tabella documenti da svuotare")
+                          .arg(company));
 
         if (has(QStringLiteral("AZIENDE"))) {
-            Query row(archive, QStringLiteral("select Ragione_Sociale1 from AZIENDE where ID_Azienda='%1'").arg(company));
+            Query row(
+                archive,
+                QStringLiteral("select Ragione_Sociale1 from AZIENDE where ID_Azienda='%1'").arg(company));
             row.exec();
             if (row.next())
-                check.add(Level::Ok, QStringLiteral("%1: anagrafica azienda presente (%2)")
-                                         .arg(company, isNull(row.value(0)) ? QString() : textOf(row.value(0))));
+                check.add(Level::Ok,
+                          QStringLiteral("%1: anagrafica azienda presente (%2)")
+                              .arg(company, isNull(row.value(0)) ? QString() : textOf(row.value(0))));
             else
-                check.add(Level::Errore, QStringLiteral("%1: manca la riga '%1' nella tabella AZIENDE: la riapertura "
-                                                        "si interromperebbe")
-                                             .arg(company));
+                check.add(Level::Errore,
+                          QStringLiteral("%1: manca la riga '%1' nella tabella AZIENDE: la riapertura "
+                                         "si interromperebbe")
+                              .arg(company));
             row.finish();
         }
         if (has(QStringLiteral("CONTATORI"))) {
@@ -125,9 +136,11 @@ void checkArchive(Checker& check, const QString& workgroup, int slot, const QStr
                                              .arg(company, absent.join(QStringLiteral(", "))));
         }
         if (archiveInUse(archive))
-            check.add(Level::Errore, QStringLiteral("%1: l'archivio 2023 è in uso da un altro programma").arg(company));
+            check.add(Level::Errore,
+                      QStringLiteral("%1: l'archivio 2023 è in uso da un altro programma").arg(company));
     } catch (const Error& e) {
-        check.add(Level::Errore, QStringLiteral("%1: l'archivio 2023 non si apre: %2").arg(company, describe(e)));
+        check.add(Level::Errore,
+                  QStringLiteral("%1: l'archivio 2023 non si apre: %2").arg(company, describe(e)));
     }
 }
 
@@ -168,7 +181,9 @@ PreliminaryCheck verificaPreliminare(Host& host, const RunState& state, const Pr
             throw Error(err::NoCurrentRecord, QStringLiteral("la tabella system è vuota"));
         const Value percorso = row.value(QStringLiteral("Percorso"));
         row.finish();
-        check.add(Level::Ok, QStringLiteral("database di sistema aperto: %1").arg(QLatin1String(layout::SystemDatabasePath)));
+        check.add(
+            Level::Ok,
+            QStringLiteral("database di sistema aperto: %1").arg(QLatin1String(layout::SystemDatabasePath)));
         if (host.dataSourceIndex() == 0) {
             const bool splus = host.zetaFolderTicked();
             base = layout::percorsoBase(0, splus, !splus && layout::has64BitProgramFolder(), QString(),
@@ -189,39 +204,48 @@ PreliminaryCheck verificaPreliminare(Host& host, const RunState& state, const Pr
     else
         check.add(Level::Ok, QStringLiteral("file di gruppo di lavoro: %1").arg(mdw));
 
-    if (!base.isEmpty()) {
-        check.add(Level::Ok, QStringLiteral("radice dell'installazione: %1").arg(base));
-        if (!fs::FolderExists(layout::dataFolder(base)))
-            check.add(Level::Errore, QStringLiteral("cartella dati mancante: %1").arg(layout::dataFolder(base)));
+    if (!base.isEmpty())
+        try {
+            check.add(Level::Ok, QStringLiteral("radice dell'installazione: %1").arg(base));
+            if (!fs::FolderExists(layout::dataFolder(base)))
+                check.add(Level::Errore,
+                          QStringLiteral("cartella dati mancante: %1").arg(layout::dataFolder(base)));
 
-        QList<int> companies;
-        for (int n = 1; n <= 10; ++n)
-            if (!fs::Dir(layout::oldArchivePath(base, n)).isEmpty())
-                companies << n;
-        if (companies.isEmpty())
-            check.add(Level::Attenzione, QStringLiteral("nessuna azienda con archivio 2023 trovata"));
-        else
-            check.add(Level::Ok, QStringLiteral("aziende trovate: %1").arg(companies.size()));
+            QList<int> companies;
+            for (int n = 1; n <= 10; ++n)
+                if (!fs::Dir(layout::oldArchivePath(base, n)).isEmpty())
+                    companies << n;
+            if (companies.isEmpty())
+                check.add(Level::Attenzione, QStringLiteral("nessuna azienda con archivio 2023 trovata"));
+            else
+                check.add(Level::Ok, QStringLiteral("aziende trovate: %1").arg(companies.size()));
 
-        qint64 needed = 0;
-        const QString dataHost = fs::hostPath(layout::dataFolder(base));
-        needed += folderSize(dataHost);
-        for (int n : std::as_const(companies)) {
-            checkArchive(check, mdw, n, layout::oldArchivePath(base, n));
-            if (fs::FolderExists(layout::newCompanyFolder(base, n)))
-                check.add(Level::Attenzione,
-                          QStringLiteral("Azienda_%1: la cartella 2024 esiste già e sarà sostituita").arg(n));
-            needed += folderSize(fs::hostPath(layout::oldCompanyFolder(base, n)));
-        }
-        const qint64 available =
-            options.freeBytes ? *options.freeBytes : QStorageInfo(fs::hostPath(base)).bytesAvailable();
-        if (available < needed)
-            check.add(Level::Errore, QStringLiteral("spazio libero insufficiente: servono %1, disponibili %2")
+            qint64 needed = 0;
+            const QString dataHost = fs::hostPath(layout::dataFolder(base));
+            needed += folderSize(dataHost);
+            for (int n : std::as_const(companies)) {
+                checkArchive(check, mdw, n, layout::oldArchivePath(base, n));
+                if (fs::FolderExists(layout::newCompanyFolder(base, n)))
+                    check.add(
+                        Level::Attenzione,
+                        QStringLiteral("Azienda_%1: la cartella 2024 esiste già e sarà sostituita").arg(n));
+                needed += folderSize(fs::hostPath(layout::oldCompanyFolder(base, n)));
+            }
+            const qint64 available =
+                options.freeBytes ? *options.freeBytes : QStorageInfo(fs::hostPath(base)).bytesAvailable();
+            if (available < needed)
+                check.add(Level::Errore,
+                          QStringLiteral("spazio libero insufficiente: servono %1, disponibili %2")
+                              .arg(megabytes(needed), megabytes(available)));
+            else
+                check.add(Level::Ok, QStringLiteral("spazio libero: servono %1, disponibili %2")
                                          .arg(megabytes(needed), megabytes(available)));
-        else
-            check.add(Level::Ok, QStringLiteral("spazio libero: servono %1, disponibili %2")
-                                     .arg(megabytes(needed), megabytes(available)));
-    }
+        } catch (const Error& e) {
+            // A root on a drive that is not there.
+            check.add(
+                Level::Errore,
+                QStringLiteral("radice dell'installazione %1 non raggiungibile: %2").arg(base, describe(e)));
+        }
 
     const PreliminaryCheck result = check.result();
     host.setBusy(false);
@@ -231,7 +255,10 @@ PreliminaryCheck verificaPreliminare(Host& host, const RunState& state, const Pr
                                 .arg(result.count(Level::Ok))
                                 .arg(warnings)
                                 .arg(errors);
-    host.message(summary, Buttons::Ok, errors ? Icon::Critical : warnings ? Icon::Exclamation : Icon::Information,
+    host.message(summary, Buttons::Ok,
+                 errors     ? Icon::Critical
+                 : warnings ? Icon::Exclamation
+                            : Icon::Information,
                  QStringLiteral("Riapertura"));
     return result;
 }

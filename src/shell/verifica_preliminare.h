@@ -16,7 +16,7 @@ struct PreliminaryFinding
     enum class Level { Ok, Attenzione, Errore };
     Level level = Level::Ok;
     QString text;
-    QString line() const;   // "OK ...", "ATTENZIONE ...", "ERRORE ..."
+    QString line() const; // "OK ...", "ATTENZIONE ...", "ERRORE ..."
 };
 
 struct PreliminaryCheck
@@ -37,6 +37,7 @@ struct PreliminaryOptions
 // with the account, holds its AZIENDE row and the tables the run reads, not
 // in use), an existing 2024 folder, and the free space for the copies. Each
 // finding becomes an event-list line; a summary box closes the check.
-PreliminaryCheck verificaPreliminare(Host& host, const RunState& state, const PreliminaryOptions& options = {});
+PreliminaryCheck verificaPreliminare(Host& host, const RunState& state,
+                                     const PreliminaryOptions& options = {});
 
 } // namespace rio

@@ -107,12 +107,14 @@ void checkStock(Connection& oldDb, Connection& newDb, CompanyVerification& v)
     };
     QHash<qint64, Movement> moves;
     {
-        Query q(newDb, QStringLiteral("select Progr_Mov_Mag, DEP, CodArt, Qta from MOV_MAG where TipoMov='RIAPERTURA'"));
+        Query q(newDb, QStringLiteral(
+                           "select Progr_Mov_Mag, DEP, CodArt, Qta from MOV_MAG where TipoMov='RIAPERTURA'"));
         q.exec();
         while (q.next())
             moves.insert(numberOrZero(q.value(0)),
                          Movement{isNull(q.value(1)) ? QString() : textOf(q.value(1)),
-                                  isNull(q.value(2)) ? QString() : textOf(q.value(2)), numberOrZero(q.value(3))});
+                                  isNull(q.value(2)) ? QString() : textOf(q.value(2)),
+                                  numberOrZero(q.value(3))});
     }
     qint64 expectedMoves = 0;
     int moveMismatches = 0;
@@ -125,21 +127,23 @@ void checkStock(Connection& oldDb, Connection& newDb, CompanyVerification& v)
             const QString dep = QStringLiteral("0%1").arg(d + 1);
             const auto found = moves.constFind(number);
             if (found == moves.cend()) {
-                v.findings << Finding{Finding::Kind::Mismatch, area,
-                                      QStringLiteral("Articolo \"%1\" deposito %2: giacenza %3, movimento RIAPERTURA n. %4 "
-                                                     "mancante")
-                                          .arg(row.code, dep, textOf(Value(stock)))
-                                          .arg(number)};
+                v.findings << Finding{
+                    Finding::Kind::Mismatch, area,
+                    QStringLiteral("Articolo \"%1\" deposito %2: giacenza %3, movimento RIAPERTURA n. %4 "
+                                   "mancante")
+                        .arg(row.code, dep, textOf(Value(stock)))
+                        .arg(number)};
                 ++moveMismatches;
                 continue;
             }
             if (found->code != row.code || found->dep != dep || found->qta != stock) {
-                v.findings << Finding{Finding::Kind::Mismatch, area,
-                                      QStringLiteral("Articolo \"%1\" deposito %2: giacenza %3, movimento RIAPERTURA n. %4 "
-                                                     "per \"%5\" deposito %6 quantità %7")
-                                          .arg(row.code, dep, textOf(Value(stock)))
-                                          .arg(number)
-                                          .arg(found->code, found->dep, textOf(Value(found->qta)))};
+                v.findings << Finding{
+                    Finding::Kind::Mismatch, area,
+                    QStringLiteral("Articolo \"%1\" deposito %2: giacenza %3, movimento RIAPERTURA n. %4 "
+                                   "per \"%5\" deposito %6 quantità %7")
+                        .arg(row.code, dep, textOf(Value(stock)))
+                        .arg(number)
+                        .arg(found->code, found->dep, textOf(Value(found->qta)))};
                 ++moveMismatches;
             }
         }
@@ -147,15 +151,15 @@ void checkStock(Connection& oldDb, Connection& newDb, CompanyVerification& v)
     const qint64 extra = std::count_if(moves.keyBegin(), moves.keyEnd(),
                                        [expectedMoves](qint64 k) { return k < 0 || k >= expectedMoves; });
     if (extra > 0) {
-        v.findings << Finding{Finding::Kind::Mismatch, area,
-                              QStringLiteral("%1 movimenti RIAPERTURA senza articolo corrispondente").arg(extra)};
+        v.findings << Finding{
+            Finding::Kind::Mismatch, area,
+            QStringLiteral("%1 movimenti RIAPERTURA senza articolo corrispondente").arg(extra)};
         ++moveMismatches;
     }
     v.checks << CheckLine{area, QStringLiteral("Articoli nel 2023"), QString::number(oldRows.size()),
                           QString::number(oldRows.size()), true};
     v.checks << CheckLine{area, QStringLiteral("Movimenti RIAPERTURA (giacenze 01 e 02 del 2023)"),
-                          QString::number(expectedMoves), QString::number(moves.size()),
-                          moveMismatches == 0};
+                          QString::number(expectedMoves), QString::number(moves.size()), moveMismatches == 0};
 
     // The 2024 stock recomputed from those movements.
     const QList<ArticleRow> newRows = readArticles(newDb, 5);
@@ -180,15 +184,16 @@ void checkStock(Connection& oldDb, Connection& newDb, CompanyVerification& v)
             continue;
         const bool byDesign = irregular.contains(row.rowid);
         (byDesign ? stockWarnings : stockMismatches)++;
-        v.findings << Finding{byDesign ? Finding::Kind::Warning : Finding::Kind::Mismatch, area,
-                              QStringLiteral("Giacenza 2024 dell'articolo \"%1\"%2: %3")
-                                  .arg(row.code,
-                                       byDesign ? QStringLiteral(" (codice con spazi o gemello per maiuscole)")
-                                                : QString(),
-                                       differences.join(QStringLiteral("; ")))};
+        v.findings << Finding{
+            byDesign ? Finding::Kind::Warning : Finding::Kind::Mismatch, area,
+            QStringLiteral("Giacenza 2024 dell'articolo \"%1\"%2: %3")
+                .arg(row.code,
+                     byDesign ? QStringLiteral(" (codice con spazi o gemello per maiuscole)") : QString(),
+                     differences.join(QStringLiteral("; ")))};
     }
     v.checks << CheckLine{area, QStringLiteral("Giacenze 2024 uguali a quelle riportate (03-05 a zero)"),
-                          QString::number(newRows.size()), QString::number(newRows.size() - stockMismatches - stockWarnings),
+                          QString::number(newRows.size()),
+                          QString::number(newRows.size() - stockMismatches - stockWarnings),
                           stockMismatches == 0};
 }
 
@@ -213,11 +218,14 @@ void checkOpenItems(Connection& oldDb, Connection& newDb, CompanyVerification& v
     qint64 expectedCount = 0;
     double expectedTotal = 0;
     {
-        Query items(oldDb, QStringLiteral("select Data_Mov_Cont, TipoCliFor, CodCliFor, Tipo_Documento, "
-                                          "Numero_Documento, Totale_Mov_Cont from MOV_CONT where Stato_PArtita is null"));
+        Query items(
+            oldDb,
+            QStringLiteral("select Data_Mov_Cont, TipoCliFor, CodCliFor, Tipo_Documento, "
+                           "Numero_Documento, Totale_Mov_Cont from MOV_CONT where Stato_PArtita is null"));
         items.exec();
         while (items.next()) {
-            const QList<Value> keys{items.value(0), items.value(1), items.value(2), items.value(3), items.value(4)};
+            const QList<Value> keys{items.value(0), items.value(1), items.value(2), items.value(3),
+                                    items.value(4)};
             if (refusedByWriter(keys)) {
                 v.refusedItems << QStringLiteral("%1 %2 %3 documento %4 n. \"%5\" totale %6")
                                       .arg(shown(keys[0]), shown(keys[1]), shown(keys[2]), shown(keys[3]),
@@ -251,25 +259,30 @@ void checkOpenItems(Connection& oldDb, Connection& newDb, CompanyVerification& v
     v.parties = parties.values();
     for (const PartyLine& p : std::as_const(v.parties))
         if (!p.ok())
-            v.findings << Finding{Finding::Kind::Mismatch, area,
-                                  QStringLiteral("Cliente/fornitore %1 %2: %3 partite per %4 nel 2023, %5 per %6 nel 2024")
-                                      .arg(p.tipo, p.codice)
-                                      .arg(p.expectedCount)
-                                      .arg(number(p.expectedTotal))
-                                      .arg(p.carriedCount)
-                                      .arg(number(p.carriedTotal))};
+            v.findings << Finding{
+                Finding::Kind::Mismatch, area,
+                QStringLiteral("Cliente/fornitore %1 %2: %3 partite per %4 nel 2023, %5 per %6 nel 2024")
+                    .arg(p.tipo, p.codice)
+                    .arg(p.expectedCount)
+                    .arg(number(p.expectedTotal))
+                    .arg(p.carriedCount)
+                    .arg(number(p.carriedTotal))};
     for (const QString& item : std::as_const(v.refusedItems))
-        v.findings << Finding{Finding::Kind::Warning, area, QStringLiteral("Partita non riportata (dati chiave mancanti): ") + item};
-    v.checks << CheckLine{area, QStringLiteral("Numero di partite aperte riportate"), QString::number(expectedCount),
-                          QString::number(carriedCount), expectedCount == carriedCount};
-    v.checks << CheckLine{area, QStringLiteral("Totale delle partite aperte riportate"), number(expectedTotal),
-                          number(carriedTotal), sameAmount(expectedTotal, carriedTotal)};
+        v.findings << Finding{Finding::Kind::Warning, area,
+                              QStringLiteral("Partita non riportata (dati chiave mancanti): ") + item};
+    v.checks << CheckLine{area, QStringLiteral("Numero di partite aperte riportate"),
+                          QString::number(expectedCount), QString::number(carriedCount),
+                          expectedCount == carriedCount};
+    v.checks << CheckLine{area, QStringLiteral("Totale delle partite aperte riportate"),
+                          number(expectedTotal), number(carriedTotal),
+                          sameAmount(expectedTotal, carriedTotal)};
 }
 
 void checkCounters(Connection& newDb, CompanyVerification& v)
 {
     const QString area = QStringLiteral("Contatori");
-    const qint64 opening = countRows(newDb, QStringLiteral("MOV_MAG"), QStringLiteral(" where TipoMov='RIAPERTURA'"));
+    const qint64 opening =
+        countRows(newDb, QStringLiteral("MOV_MAG"), QStringLiteral(" where TipoMov='RIAPERTURA'"));
     const qint64 accounting = countRows(newDb, QStringLiteral("MOV_CONT"));
     Query counters(newDb, QStringLiteral("select * from CONTATORI order by rowid"));
     counters.exec();
@@ -289,8 +302,9 @@ void checkCounters(Connection& newDb, CompanyVerification& v)
         if (!ok || expected != 0)
             v.checks << CheckLine{area, field, QString::number(expected), shown(value), ok};
         if (!ok)
-            v.findings << Finding{Finding::Kind::Mismatch, area,
-                                  QStringLiteral("%1 vale %2, atteso %3").arg(field, shown(value)).arg(expected)};
+            v.findings << Finding{
+                Finding::Kind::Mismatch, area,
+                QStringLiteral("%1 vale %2, atteso %3").arg(field, shown(value)).arg(expected)};
     }
 }
 
@@ -308,7 +322,8 @@ void checkEmptied(Connection& newDb, CompanyVerification& v)
         const qint64 n = countRows(newDb, table, where);
         v.checks << CheckLine{area, what, QStringLiteral("0"), QString::number(n), n == 0};
         if (n != 0)
-            v.findings << Finding{Finding::Kind::Mismatch, area, QStringLiteral("%1: %2 righe rimaste").arg(what).arg(n)};
+            v.findings << Finding{Finding::Kind::Mismatch, area,
+                                  QStringLiteral("%1: %2 righe rimaste").arg(what).arg(n)};
     };
     expectEmpty(QStringLiteral("MOV_MAG"), QStringLiteral(" where TipoMov<>'RIAPERTURA' or TipoMov is null"),
                 QStringLiteral("MOV_MAG oltre ai movimenti RIAPERTURA"));
@@ -318,8 +333,9 @@ void checkEmptied(Connection& newDb, CompanyVerification& v)
         return;
     QStringList documents;
     {
-        Query causali(newDb, QStringLiteral("select Nome_Tabella_Archiviazione_dati_documento as tabella from CAUSALI "
-                                            "where Attivazione_causale=true"));
+        Query causali(
+            newDb, QStringLiteral("select Nome_Tabella_Archiviazione_dati_documento as tabella from CAUSALI "
+                                  "where Attivazione_causale=true"));
         causali.exec();
         while (causali.next()) {
             const Value t = causali.value(0);
@@ -339,7 +355,8 @@ void checkEmptied(Connection& newDb, CompanyVerification& v)
 
 QString companyName(Connection& oldDb, int slot)
 {
-    Query q(oldDb, QStringLiteral("select Ragione_Sociale1 from AZIENDE where ID_Azienda='Azienda_%1'").arg(slot));
+    Query q(oldDb,
+            QStringLiteral("select Ragione_Sociale1 from AZIENDE where ID_Azienda='Azienda_%1'").arg(slot));
     q.exec();
     const QString name = q.next() && !isNull(q.value(0)) ? textOf(q.value(0)) : QString();
     q.finish();
@@ -386,8 +403,9 @@ CompanyVerification verifyCompany(Connection& oldArchive, Connection& newArchive
     v.slot = slot;
     v.name = companyName(oldArchive, slot);
     if (!initialised) {
-        v.findings << Finding{Finding::Kind::Mismatch, QStringLiteral("Archivio"),
-                              QStringLiteral("Il nuovo archivio non è stato inizializzato: nessun movimento creato")};
+        v.findings << Finding{
+            Finding::Kind::Mismatch, QStringLiteral("Archivio"),
+            QStringLiteral("Il nuovo archivio non è stato inizializzato: nessun movimento creato")};
         return v;
     }
     checkStock(oldArchive, newArchive, v);
@@ -406,16 +424,19 @@ VerificationReport verificaRiapertura(RunContext& ctx, QString* reportPath)
         try {
             Connection oldDb;
             oldDb.open(layout::archiveConnectionString(
-                layout::archivePath(state.PercorsoBase, numero, layout::AnnoInCorso), state.PercorsoSystemMdw));
+                layout::archivePath(state.PercorsoBase, numero, layout::AnnoInCorso),
+                state.PercorsoSystemMdw));
             Connection newDb;
             newDb.open(layout::archiveConnectionString(
-                layout::archivePath(state.PercorsoBase, numero, layout::AnnoDaAprire), state.PercorsoSystemMdw));
+                layout::archivePath(state.PercorsoBase, numero, layout::AnnoDaAprire),
+                state.PercorsoSystemMdw));
             report.companies << verifyCompany(oldDb, newDb, slot, state.record.initialised.contains(slot));
         } catch (const Error& e) {
             CompanyVerification v;
             v.slot = slot;
-            v.findings << Finding{Finding::Kind::Mismatch, QStringLiteral("Archivio"),
-                                  QStringLiteral("Verifica non eseguita: errore %1 (%2)").arg(e.number()).arg(e.description())};
+            v.findings << Finding{
+                Finding::Kind::Mismatch, QStringLiteral("Archivio"),
+                QStringLiteral("Verifica non eseguita: errore %1 (%2)").arg(e.number()).arg(e.description())};
             report.companies << v;
         }
     }
@@ -425,7 +446,8 @@ VerificationReport verificaRiapertura(RunContext& ctx, QString* reportPath)
                          QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmss")) +
                          QStringLiteral(".html");
     QFile file(fs::hostPath(path));
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(report.html(state).toUtf8()) >= 0) {
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+        file.write(report.html(state).toUtf8()) >= 0) {
         file.close();
         if (reportPath)
             *reportPath = path;

@@ -16,7 +16,7 @@ struct Finding
 {
     enum class Kind { Mismatch, Warning };
     Kind kind = Kind::Mismatch;
-    QString area;   // "Magazzino", "Partite aperte", "Contatori", "Archivio"
+    QString area; // "Magazzino", "Partite aperte", "Contatori", "Archivio"
     QString text;
 };
 

@@ -62,8 +62,11 @@ QStringList VerificationReport::summary() const
                      .arg(c.name)
                      .arg(c.mismatches())
                      .arg(c.warnings());
-    lines << (mismatches() == 0 ? QStringLiteral("VERIFICA SUPERATA: nessuna discordanza (%1 avvisi)").arg(warnings())
-                                : QStringLiteral("VERIFICA FALLITA: %1 discordanze, %2 avvisi").arg(mismatches()).arg(warnings()));
+    lines << (mismatches() == 0
+                  ? QStringLiteral("VERIFICA SUPERATA: nessuna discordanza (%1 avvisi)").arg(warnings())
+                  : QStringLiteral("VERIFICA FALLITA: %1 discordanze, %2 avvisi")
+                        .arg(mismatches())
+                        .arg(warnings()));
     return lines;
 }
 
@@ -82,13 +85,16 @@ QString VerificationReport::html(const RunState& state) const
     h += QStringLiteral("<h1>Verifica della riapertura dell'esercizio 2024</h1>\n");
     h += mismatches() == 0
              ? QStringLiteral("<p class=\"ok\"><b>Nessuna discordanza</b> (%1 avvisi).</p>\n").arg(warnings())
-             : QStringLiteral("<p class=\"ko\"><b>%1 discordanze</b>, %2 avvisi.</p>\n").arg(mismatches()).arg(warnings());
+             : QStringLiteral("<p class=\"ko\"><b>%1 discordanze</b>, %2 avvisi.</p>\n")
+                   .arg(mismatches())
+                   .arg(warnings());
 
     h += QStringLiteral("<h2>Esecuzione</h2>\n<table>\n");
     h += row({QStringLiteral("Data e ora"), run.started.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"))});
     h += row({QStringLiteral("Computer"), QSysInfo::machineHostName()});
     h += row({QStringLiteral("Utente"), userName()});
-    h += row({QStringLiteral("Sorgente dati"), run.dataSource == 0 ? QStringLiteral("LOCAL") : QStringLiteral("SERVER")});
+    h += row({QStringLiteral("Sorgente dati"),
+              run.dataSource == 0 ? QStringLiteral("LOCAL") : QStringLiteral("SERVER")});
     h += row({QStringLiteral("Aggiornamento in cartella Zeta"), yesNo(run.zetaFolder)});
     h += row({QStringLiteral("File di log"), yesNo(run.log)});
     h += row({QStringLiteral("Radice dell'installazione"), state.PercorsoBase});
@@ -96,20 +102,23 @@ QString VerificationReport::html(const RunState& state) const
     h += QStringLiteral("</table>\n");
 
     h += QStringLiteral("<h2>Passi</h2>\n<table>\n") +
-         header({QStringLiteral("Azienda"), QStringLiteral("Passo"), QStringLiteral("Esito"), QStringLiteral("Tempo (ms)")});
+         header({QStringLiteral("Azienda"), QStringLiteral("Passo"), QStringLiteral("Esito"),
+                 QStringLiteral("Tempo (ms)")});
     for (const StepRecord& s : run.steps)
         h += row({s.slot == 0 ? QStringLiteral("-") : QStringLiteral("Azienda_%1").arg(s.slot), s.step,
-                  s.ok ? QStringLiteral("eseguito") : QStringLiteral("con errori"), QString::number(s.milliseconds)},
+                  s.ok ? QStringLiteral("eseguito") : QStringLiteral("con errori"),
+                  QString::number(s.milliseconds)},
                  s.ok ? QString() : QStringLiteral("ko"));
     h += QStringLiteral("</table>\n");
 
     for (const CompanyVerification& c : companies) {
         h += QStringLiteral("<h2>Azienda_%1 &mdash; %2</h2>\n").arg(c.slot).arg(esc(c.name));
-        h += QStringLiteral("<table>\n") + header({QStringLiteral("Area"), QStringLiteral("Controllo"),
-                                                   QStringLiteral("Atteso"), QStringLiteral("Trovato"),
-                                                   QStringLiteral("Esito")});
+        h += QStringLiteral("<table>\n") +
+             header({QStringLiteral("Area"), QStringLiteral("Controllo"), QStringLiteral("Atteso"),
+                     QStringLiteral("Trovato"), QStringLiteral("Esito")});
         for (const CheckLine& l : c.checks)
-            h += row({l.area, l.what, l.expected, l.found, l.ok ? QStringLiteral("OK") : QStringLiteral("DISCORDANZA")},
+            h += row({l.area, l.what, l.expected, l.found,
+                      l.ok ? QStringLiteral("OK") : QStringLiteral("DISCORDANZA")},
                      l.ok ? QString() : QStringLiteral("ko"));
         h += QStringLiteral("</table>\n");
         if (!c.findings.isEmpty()) {
@@ -125,7 +134,8 @@ QString VerificationReport::html(const RunState& state) const
         if (!c.parties.isEmpty()) {
             h += QStringLiteral("<h3>Partite aperte per cliente/fornitore</h3>\n<table>\n") +
                  header({QStringLiteral("Tipo"), QStringLiteral("Codice"), QStringLiteral("Partite 2023"),
-                         QStringLiteral("Totale 2023"), QStringLiteral("Partite 2024"), QStringLiteral("Totale 2024")});
+                         QStringLiteral("Totale 2023"), QStringLiteral("Partite 2024"),
+                         QStringLiteral("Totale 2024")});
             for (const PartyLine& p : c.parties)
                 h += row({p.tipo, p.codice, QString::number(p.expectedCount), formatAmount(p.expectedTotal),
                           QString::number(p.carriedCount), formatAmount(p.carriedTotal)},

@@ -107,6 +107,9 @@ class TstGeneroMovimentoContabile : public QObject
     };
 
 private slots:
+    // RIO_TEST_DB_DRIVER=odbc runs the same cases through the ODBC driver.
+    void initTestCase() { rio::Connection::setSqliteThroughOdbc(qgetenv("RIO_TEST_DB_DRIVER") == "odbc"); }
+
     void writesEveryFieldWithTheNextNumber()
     {
         Writing w;

@@ -29,6 +29,15 @@ QString item(int progr, const QString& numero, const QString& state,
         .arg(numero, state, date);
 }
 
+// The texts of the boxes shown, for a failure message.
+QString boxTexts(const FakeHost& host)
+{
+    QStringList texts;
+    for (const FakeHost::Box& box : host.boxes)
+        texts << box.text;
+    return texts.join(QLatin1Char('\n'));
+}
+
 void insertOpenItems(const AccountingFixture& f, int count)
 {
     TestInstall::exec(
@@ -47,6 +56,9 @@ class TstMovimentiContabili : public QObject
     Q_OBJECT
 
 private slots:
+    // RIO_TEST_DB_DRIVER=odbc runs the same cases through the ODBC driver.
+    void initTestCase() { rio::Connection::setSqliteThroughOdbc(qgetenv("RIO_TEST_DB_DRIVER") == "odbc"); }
+
     void carriesOnlyTheOpenItems()
     {
         AccountingFixture f;
@@ -65,7 +77,7 @@ private slots:
         rio::CREAZIONE_MOVIMENTI_CONTABILI(f.ctx, QStringLiteral("Azienda_1"));
 
         QVERIFY(!f.state.ConnessioneDbOld->isOpen());
-        QVERIFY(f.host.boxes.isEmpty());
+        QVERIFY2(f.host.boxes.isEmpty(), qPrintable(boxTexts(f.host)));
         const auto rows = TestInstall::rows(
             f.newArchive(),
             QStringLiteral(
@@ -97,6 +109,7 @@ private slots:
 
         rio::CREAZIONE_MOVIMENTI_CONTABILI(f.ctx, QStringLiteral("Azienda_1"));
 
+        QVERIFY2(f.host.boxes.isEmpty(), qPrintable(boxTexts(f.host)));
         const auto rows = TestInstall::rows(
             f.newArchive(),
             QStringLiteral("select date(Data_Mov_Cont), Giorni_Scadenza, Cod_Cantiere, "
@@ -122,8 +135,9 @@ private slots:
         TestInstall::exec(f.oldArchive(), item(1, QStringLiteral("1"), QStringLiteral("NULL")));
         TestInstall::exec(f.oldArchive(), item(2, QStringLiteral("2"), QStringLiteral("NULL")));
         TestInstall::exec(f.oldArchive(), item(3, QStringLiteral("3"), QStringLiteral("NULL")));
-        TestInstall::exec(f.oldArchive(),
-                          QStringLiteral("update MOV_CONT set Tipo_Documento = '' where progr_mov_cont = 2"));
+        TestInstall::exec(
+            f.oldArchive(),
+            QStringLiteral("update MOV_CONT set Numero_Documento = '' where progr_mov_cont = 2"));
 
         rio::CREAZIONE_MOVIMENTI_CONTABILI(f.ctx, QStringLiteral("Azienda_1"));
 
@@ -141,6 +155,32 @@ private slots:
         QVERIFY(f.host.ticked(rio::StatusBox::CreazioneMovimContabili));
     }
 
+    // A row that fails inside a batch costs its number only.
+    void failedItemLeavesAGapAndTheOthersFollow()
+    {
+        AccountingFixture f;
+        for (int i = 1; i <= 3; ++i)
+            TestInstall::exec(f.oldArchive(), item(i, i == 2 ? QStringLiteral("NULL") : QString::number(i),
+                                                   QStringLiteral("NULL")));
+
+        rio::CREAZIONE_MOVIMENTI_CONTABILI(f.ctx, QStringLiteral("Azienda_1"));
+
+        QCOMPARE(f.host.boxes.size(), 1);
+        QVERIFY2(f.host.boxes.first().text.startsWith(QStringLiteral("Error 94 (")) &&
+                     f.host.boxes.first().text.endsWith(
+                         QStringLiteral("in procedure GENERO_MOVIMENTO_CONTABILE of Form frmRiapri")),
+                 qPrintable(f.host.boxes.first().text));
+        const auto rows = TestInstall::rows(f.newArchive(),
+                                            QStringLiteral("select progr_mov_cont, ID_MOV_CONT from MOV_CONT "
+                                                           "order by progr_mov_cont"));
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows.at(0).at(0).toLongLong(), 1);
+        QCOMPARE(rows.at(1).at(0).toLongLong(), 3);
+        QCOMPARE(rows.at(1).at(1).toString(), QStringLiteral("2023*C*0003*FT*3"));
+        QCOMPARE(f.counter(), 3);
+        QVERIFY(f.host.ticked(rio::StatusBox::CreazioneMovimContabili));
+    }
+
     void noOpenItemCompletesWithoutWriting()
     {
         AccountingFixture f;
@@ -148,7 +188,7 @@ private slots:
 
         rio::CREAZIONE_MOVIMENTI_CONTABILI(f.ctx, QStringLiteral("Azienda_1"));
 
-        QVERIFY(f.host.boxes.isEmpty());
+        QVERIFY2(f.host.boxes.isEmpty(), qPrintable(boxTexts(f.host)));
         QCOMPARE(f.newCount(), 0);
         QCOMPARE(f.counter(), 0);
         QCOMPARE(f.host.progressCaption, Completed);
@@ -181,7 +221,7 @@ private slots:
 
         rio::CREAZIONE_MOVIMENTI_CONTABILI(f.ctx, QStringLiteral("Azienda_1"));
 
-        QVERIFY(f.host.boxes.isEmpty());
+        QVERIFY2(f.host.boxes.isEmpty(), qPrintable(boxTexts(f.host)));
         QCOMPARE(f.newCount(), 2500);
         QCOMPARE(f.counter(), 2500);
         QCOMPARE(f.host.yields, 2500);

@@ -1,11 +1,13 @@
 #include "data/error.h"
 #include "data/filesystem.h"
+#include "data/fs_detail.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <functional>
 
 namespace fs = rio::fs;
@@ -102,10 +104,21 @@ private slots:
             big[i] = static_cast<char>(i * 7 + i / 1000);
         write(QStringLiteral("a/big.bin"), big);
         write(QStringLiteral("b/big.bin"), QByteArray(9 * 1024 * 1024, 'x'));
-        fs::CopyFolder(QStringLiteral("C:\\a"), QStringLiteral("C:\\b\\"));
+        fs::CopyFolder(QStringLiteral("C:\\a"), QStringLiteral("C:\\b"));
         QCOMPARE(read(QStringLiteral("b/big.bin")), big);
         QCOMPARE(QFileInfo(host(QStringLiteral("b/big.bin"))).lastModified(),
                  QFileInfo(host(QStringLiteral("a/big.bin"))).lastModified());
+    }
+
+    void copyFolderIntoAFolderEndingInBackslash()
+    {
+        write(QStringLiteral("dati/esercizi/Azienda_1/2023/dati.mdb"), "archivio");
+        QDir().mkpath(host(QStringLiteral("Archivio")));
+        fs::CopyFolder(QStringLiteral("C:\\DATI\\esercizi"), QStringLiteral("c:\\archivio\\"));
+        QCOMPARE(read(QStringLiteral("Archivio/esercizi/Azienda_1/2023/dati.mdb")), QByteArray("archivio"));
+        QCOMPARE(errorOf([] { fs::CopyFolder(QStringLiteral("C:\\dati"), QStringLiteral("C:\\manca\\")); }),
+                 rio::err::PathNotFound);
+        QVERIFY(!QFileInfo::exists(host(QStringLiteral("manca"))));
     }
 
     void copyFolderFailures()
@@ -189,6 +202,36 @@ private slots:
         QCOMPARE(errorOf([] { fs::MkDir(QStringLiteral("c:\\Programmi\\Zeta\\dati\\Tmp\\")); }),
                  rio::err::PathNotFound);
         QVERIFY(!QFileInfo::exists(host(QStringLiteral("Programmi/Zeta"))));
+    }
+
+    void systemErrorsMapToRunTimeNumbers_data()
+    {
+        QTest::addColumn<int>("systemError");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<qint64>("number");
+        QTest::newRow("missing file") << ENOENT << "dati/x.mdb" << rio::err::FileNotFound;
+        QTest::newRow("missing folder") << ENOENT << "manca/x.mdb" << rio::err::PathNotFound;
+        QTest::newRow("not a folder") << ENOTDIR << "dati/x.mdb" << rio::err::PathNotFound;
+        QTest::newRow("access") << EACCES << "dati/x.mdb" << rio::err::PermissionDenied;
+        QTest::newRow("read-only disk") << EROFS << "dati/x.mdb" << rio::err::PermissionDenied;
+        QTest::newRow("disk full") << ENOSPC << "dati/x.mdb" << rio::err::DiskFull;
+        QTest::newRow("busy") << EBUSY << "dati/x.mdb" << rio::err::FileAlreadyOpen;
+        QTest::newRow("other") << EIO << "dati/x.mdb" << rio::err::PathFileAccess;
+        QTest::newRow("is a folder") << EISDIR << "dati" << rio::err::PathFileAccess;
+    }
+
+    void systemErrorsMapToRunTimeNumbers()
+    {
+        QFETCH(int, systemError);
+        QFETCH(QString, file);
+        QFETCH(qint64, number);
+        QDir().mkpath(host(QStringLiteral("dati")));
+        try {
+            rio::fs::detail::raiseSystemError(systemError, host(file), QStringLiteral("C:\\x"));
+        } catch (const rio::Error& e) {
+            QCOMPARE(e.number(), number);
+            QVERIFY(e.description().endsWith(QStringLiteral(": C:\\x")));
+        }
     }
 
     void errorsCarryNumberAndItalianText()

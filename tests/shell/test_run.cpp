@@ -39,7 +39,9 @@ struct Fixture
     RunContext ctx{host, state};
     Fixture() { startUp(state); }
     QString root() const { return install.host(TestInstall::base()); }
-    QString logPath() const { return root() + QStringLiteral("/dati/Tmp/log_Riapertura_2024.txt"); }
+    // Host path of a file or folder under the installation root.
+    QString file(const QString& relative) const { return install.host(TestInstall::base() + relative); }
+    QString logPath() const { return file(QStringLiteral("dati\\Tmp\\log_Riapertura_2024.txt")); }
     QStringList boxTexts() const
     {
         QStringList texts;
@@ -64,13 +66,15 @@ private slots:
         QCOMPARE(eseguiRiapertura(f.ctx), RunOutcome::NotStarted);
         QCOMPARE(f.host.boxes.size(), 1);
         const auto box = f.host.boxes.first();
-        QCOMPARE(box.text, QStringLiteral("Prima di continuare è preferibile scollegare tutti gli utenti\r\nContinuare?"));
+        QCOMPARE(
+            box.text,
+            QStringLiteral("Prima di continuare è preferibile scollegare tutti gli utenti\r\nContinuare?"));
         QCOMPARE(box.buttons, Buttons::YesNo);
         QCOMPARE(box.icon, Icon::Exclamation);
         QCOMPARE(box.title, QStringLiteral("Ventor"));
         QVERIFY(f.host.events.isEmpty());
         QVERIFY(f.host.runEnabled);
-        QVERIFY(!QDir(f.root() + QStringLiteral("/dati/Tmp")).exists());
+        QVERIFY(!QDir(f.file(QStringLiteral("dati\\Tmp"))).exists());
         QVERIFY(!QFile::exists(f.install.archiveHost(1, 2024)));
     }
 
@@ -90,9 +94,10 @@ private slots:
         QCOMPARE(worked, QStringList({QStringLiteral("2"), QStringLiteral("7")}));
         QCOMPARE(f.host.labels[PanelLabel::NumAzienda], QStringLiteral("2"));
         QCOMPARE(f.boxTexts().mid(1),
-                 QStringList({QStringLiteral("Riapertura nuovo esercizio per L'azienda: Azienda 2 S.r.l. eseguita"),
-                              QStringLiteral("Riapertura nuovo esercizio per L'azienda: Azienda 7 S.r.l. eseguita"),
-                              QStringLiteral("APERTURA NUOVO ESERCIZIO ESEGUITA CORRETTAMENTE")}));
+                 QStringList(
+                     {QStringLiteral("Riapertura nuovo esercizio per L'azienda: Azienda 2 S.r.l. eseguita"),
+                      QStringLiteral("Riapertura nuovo esercizio per L'azienda: Azienda 7 S.r.l. eseguita"),
+                      QStringLiteral("APERTURA NUOVO ESERCIZIO ESEGUITA CORRETTAMENTE")}));
         QCOMPARE(f.host.boxes.last().title, QStringLiteral("Ventor 2005"));
         QCOMPARE(f.host.events.last(), QStringLiteral("riapertura archivi conclusa con successo!"));
         QVERIFY(f.host.events.contains(QStringLiteral("ripristino magazzino azienda n. 7 in corso...")));
@@ -102,10 +107,16 @@ private slots:
 
         // The 2024 archive holds the opening movements and the carried item.
         const QString next = f.install.archiveHost(2, 2024);
-        QCOMPARE(TestInstall::scalar(next, QStringLiteral("select count(*) from MOV_MAG where TipoMov='RIAPERTURA'")).toInt(), 3);
-        QCOMPARE(TestInstall::scalar(next, QStringLiteral("select Giacenza1 from ANAG_ART where CodArt='A1'")).toDouble(), 5.0);
+        QCOMPARE(TestInstall::scalar(
+                     next, QStringLiteral("select count(*) from MOV_MAG where TipoMov='RIAPERTURA'"))
+                     .toInt(),
+                 3);
+        QCOMPARE(TestInstall::scalar(next, QStringLiteral("select Giacenza1 from ANAG_ART where CodArt='A1'"))
+                     .toDouble(),
+                 5.0);
         QCOMPARE(TestInstall::scalar(next, QStringLiteral("select count(*) from MOV_CONT")).toInt(), 1);
-        QVERIFY(QDir(f.root() + QStringLiteral("/Copia_dati_") + QDate::currentDate().toString(QStringLiteral("ddMMyyyy")))
+        QVERIFY(QDir(f.file(QStringLiteral("Copia_dati_")) +
+                     QDate::currentDate().toString(QStringLiteral("ddMMyyyy")))
                     .exists());
 
         // Every event line reached the log, quoted, CR LF.
@@ -121,8 +132,9 @@ private slots:
         Fixture f;
         QCOMPARE(eseguiRiapertura(f.ctx), RunOutcome::Done);
         QCOMPARE(f.host.labels[PanelLabel::NumAzienda], QStringLiteral("0"));
-        QVERIFY(QDir(f.root() + QStringLiteral("/dati/Tmp")).exists());
-        QVERIFY(QDir(f.root() + QStringLiteral("/Copia_dati_") + QDate::currentDate().toString(QStringLiteral("ddMMyyyy")))
+        QVERIFY(QDir(f.file(QStringLiteral("dati\\Tmp"))).exists());
+        QVERIFY(QDir(f.file(QStringLiteral("Copia_dati_")) +
+                     QDate::currentDate().toString(QStringLiteral("ddMMyyyy")))
                     .exists());
         QCOMPARE(f.host.boxes.last().text, QStringLiteral("APERTURA NUOVO ESERCIZIO ESEGUITA CORRETTAMENTE"));
     }
@@ -145,7 +157,7 @@ private slots:
         QVERIFY(!f.state.log);
         // Company 2 was never reached: its new archive is still the raw copy.
         QCOMPARE(readFile(f.install.archiveHost(2, 2024)), before);
-        QVERIFY(readFile(f.logPath()).endsWith('"' + box.text.toLower().toUtf8() + "\"\r\n"));
+        QVERIFY(readFile(f.logPath()).endsWith(QByteArray('"' + box.text.toLower().toLatin1() + "\"\r\n")));
     }
 
     void withoutTheLogNothingIsWrittenButTmpIsMade()
@@ -154,7 +166,7 @@ private slots:
         f.install.createArchive(1);
         f.host.logOn = false;
         QCOMPARE(eseguiRiapertura(f.ctx), RunOutcome::Done);
-        QVERIFY(QDir(f.root() + QStringLiteral("/dati/Tmp")).exists());
+        QVERIFY(QDir(f.file(QStringLiteral("dati\\Tmp"))).exists());
         QVERIFY(!QFile::exists(f.logPath()));
         QVERIFY(f.host.events.size() > 5);
     }
@@ -191,10 +203,11 @@ private slots:
         QCOMPARE(readFile(f.logPath()).count("\r\n"), qsizetype(f.host.events.size()));
         QVERIFY(f.host.events.size() > firstLines);
         // The second run replaced the new year with a fresh copy and redid it.
-        QCOMPARE(TestInstall::scalar(f.install.archiveHost(1, 2024),
-                                     QStringLiteral("select count(*) from MOV_MAG where TipoMov='RIAPERTURA'"))
-                     .toInt(),
-                 2);
+        QCOMPARE(
+            TestInstall::scalar(f.install.archiveHost(1, 2024),
+                                QStringLiteral("select count(*) from MOV_MAG where TipoMov='RIAPERTURA'"))
+                .toInt(),
+            3);
     }
 
     void serverRootWithoutFinalBackslashStillFindsTheCompanies()
@@ -220,10 +233,14 @@ private slots:
         QCOMPARE(eseguiRiapertura(f.ctx), RunOutcome::DoneWithErrors);
 
         const QStringList texts = f.boxTexts();
-        QVERIFY(texts.filter(QStringLiteral("in procedure INIZIALIZZAZIONE_FILE of Form frmRiapri")).size() == 1);
-        QVERIFY(f.host.events.contains(QStringLiteral("nuovo archivio non inizializzato: movimenti non creati")));
-        QVERIFY(texts.contains(QStringLiteral("Riapertura nuovo esercizio per L'azienda: Azienda 1 S.r.l. eseguita con errori")));
-        QCOMPARE(texts.last(), QStringLiteral("APERTURA NUOVO ESERCIZIO TERMINATA CON ERRORI: controllare il LOG Eventi"));
+        QVERIFY(texts.filter(QStringLiteral("in procedure INIZIALIZZAZIONE_FILE of Form frmRiapri")).size() ==
+                1);
+        QVERIFY(
+            f.host.events.contains(QStringLiteral("nuovo archivio non inizializzato: movimenti non creati")));
+        QVERIFY(texts.contains(QStringLiteral(
+            "Riapertura nuovo esercizio per L'azienda: Azienda 1 S.r.l. eseguita con errori")));
+        QCOMPARE(texts.last(),
+                 QStringLiteral("APERTURA NUOVO ESERCIZIO TERMINATA CON ERRORI: controllare il LOG Eventi"));
         QCOMPARE(f.host.boxes.last().icon, Icon::Exclamation);
         QCOMPARE(f.host.events.last(), QStringLiteral("riapertura archivi conclusa con errori!"));
         // Nothing was added on top of last year's movements.

@@ -2,6 +2,7 @@
 // kind of trouble, and not one byte changed.
 #include "fake_host.h"
 #include "shell/run.h"
+#include "shell/run_state.h"
 #include "shell/verifica_preliminare.h"
 #include "test_install.h"
 
@@ -66,7 +67,8 @@ private slots:
         const auto before = snapshot(f.install.driveC());
         const PreliminaryCheck check = verificaPreliminare(f.host, f.state);
         QCOMPARE(snapshot(f.install.driveC()), before);
-        QVERIFY2(lines(check, Level::Errore).isEmpty(), qPrintable(lines(check, Level::Errore).join('\n')));
+        QVERIFY2(lines(check, Level::Errore).isEmpty(),
+                 qPrintable(lines(check, Level::Errore).join(QLatin1Char('\n'))));
         QVERIFY(lines(check, Level::Attenzione).isEmpty());
         QVERIFY(lines(check, Level::Ok).contains(QStringLiteral("aziende trovate: 2")));
         QCOMPARE(f.host.events.size(), check.findings.size());
@@ -78,21 +80,25 @@ private slots:
     void eachTroubleIsFound()
     {
         Fixture f;
-        QFile lock(f.install.host(TestInstall::base() + QStringLiteral("dati\\esercizi\\Azienda_1\\2023\\dati.ldb")));
+        QFile lock(f.install.host(TestInstall::base() +
+                                  QStringLiteral("dati\\esercizi\\Azienda_1\\2023\\dati.ldb")));
         QVERIFY(lock.open(QIODevice::WriteOnly));
         lock.close();
         TestInstall::exec(f.install.archiveHost(3), QStringLiteral("delete from AZIENDE"));
-        QDir().mkpath(f.install.host(TestInstall::base() + QStringLiteral("dati\\esercizi\\Azienda_3\\2024")));
+        QDir().mkpath(
+            f.install.host(TestInstall::base() + QStringLiteral("dati\\esercizi\\Azienda_3\\2024")));
 
         const PreliminaryCheck check = verificaPreliminare(f.host, f.state, PreliminaryOptions{1024});
 
         const QStringList errors = lines(check, Level::Errore);
-        QVERIFY2(errors.filter(QStringLiteral("Azienda_1: l'archivio 2023 è in uso (file di blocco")).size() == 1,
-                 qPrintable(errors.join('\n')));
+        QVERIFY2(
+            errors.filter(QStringLiteral("Azienda_1: l'archivio 2023 è in uso (file di blocco")).size() == 1,
+            qPrintable(errors.join(QLatin1Char('\n'))));
         QVERIFY(errors.filter(QStringLiteral("Azienda_3: manca la riga")).size() == 1);
         QVERIFY(errors.filter(QStringLiteral("spazio libero insufficiente")).size() == 1);
         QCOMPARE(errors.size(), 3);
-        QVERIFY(lines(check, Level::Attenzione).contains(QStringLiteral("Azienda_3: la cartella 2024 esiste già e sarà sostituita")));
+        QVERIFY(lines(check, Level::Attenzione)
+                    .contains(QStringLiteral("Azienda_3: la cartella 2024 esiste già e sarà sostituita")));
         QCOMPARE(f.host.boxes.last().icon, Icon::Critical);
     }
 
@@ -119,7 +125,9 @@ private slots:
             QVERIFY(q.exec(QStringLiteral("update CONTATORI set Progr_1 = Progr_1")));
 
             const PreliminaryCheck check = verificaPreliminare(f.host, f.state);
-            QVERIFY(lines(check, Level::Errore).contains(QStringLiteral("Azienda_1: l'archivio 2023 è in uso da un altro programma")));
+            QVERIFY(
+                lines(check, Level::Errore)
+                    .contains(QStringLiteral("Azienda_1: l'archivio 2023 è in uso da un altro programma")));
             QVERIFY(q.exec(QStringLiteral("rollback")));
             db.close();
         }

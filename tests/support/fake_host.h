@@ -36,7 +36,8 @@ public:
     bool logTicked() const override { return logOn; }
     int dataSourceIndex() const override { return dataSource; }
     bool zetaFolderTicked() const override { return zetaFolder; }
-    rio::Answer message(const QString& text, rio::Buttons buttons, rio::Icon icon, const QString& title) override;
+    rio::Answer message(const QString& text, rio::Buttons buttons, rio::Icon icon,
+                        const QString& title) override;
     void setBusy(bool hourglass) override { busy = hourglass; }
     void yield() override;
     void closeWindow() override { windowClosed = true; }
@@ -60,7 +61,7 @@ public:
     QStringList events;
     std::map<rio::StatusBox, bool> status;
     std::map<rio::PanelLabel, QString> labels;
-    QList<std::pair<rio::PanelLabel, QString>> labelLog;   // every caption set, in order
+    QList<std::pair<rio::PanelLabel, QString>> labelLog; // every caption set, in order
     bool runEnabled = true;
     bool closeEnabled = true;
     bool yearsLocked = false;
@@ -71,8 +72,8 @@ public:
     bool windowClosed = false;
     int yields = 0;
     QList<Box> boxes;
-    QList<rio::Answer> answers;            // next answers, first first
-    std::function<void()> onYield;         // runs at every yield (a test's hook)
+    QList<rio::Answer> answers;    // next answers, first first
+    std::function<void()> onYield; // runs at every yield (a test's hook)
     std::function<void(const QString&, int)> onStepFinished;
     struct Step
     {

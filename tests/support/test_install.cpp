@@ -1,5 +1,6 @@
 #include "test_install.h"
 
+#include "data/filesystem.h"
 #include "data/product_schema.h"
 
 #include <QDir>
@@ -69,9 +70,7 @@ QString TestInstall::driveC() const
 
 QString TestInstall::host(const QString& windowsPath) const
 {
-    QString rest = windowsPath.mid(3);   // after "C:\"
-    rest.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    return driveC() + QLatin1Char('/') + rest;
+    return rio::fs::hostPath(windowsPath);
 }
 
 QString TestInstall::archiveWindowsPath(int slot, int year)
@@ -92,7 +91,8 @@ QString TestInstall::createArchive(int slot, int year)
         if (!c.tabella.isEmpty())
             tables << c.tabella;
     QStringList s = rio::schema::archiveStatements(tables);
-    s << QStringLiteral("insert into AZIENDE(ID_Azienda, Ragione_Sociale1) values('Azienda_%1', 'Azienda %1 S.r.l.')")
+    s << QStringLiteral(
+             "insert into AZIENDE(ID_Azienda, Ragione_Sociale1) values('Azienda_%1', 'Azienda %1 S.r.l.')")
              .arg(slot);
     QStringList setCounters;
     const qsizetype counters = rio::schema::counterFields().size();
@@ -100,9 +100,11 @@ QString TestInstall::createArchive(int slot, int year)
         setCounters << QString::number(7 + i);
     s << QStringLiteral("insert into CONTATORI values(%1)").arg(setCounters.join(QLatin1Char(',')));
     for (const auto& c : causals) {
-        s << QStringLiteral("insert into CAUSALI(Tipo_Causale, Descrizione, Nome_Tabella_Archiviazione_dati_documento, "
-                            "Attivazione_causale) values('%1', 'Causale %1', %2, %3)")
-                 .arg(c.tipo, c.tabella.isEmpty() ? QStringLiteral("NULL") : QLatin1Char('\'') + c.tabella + QLatin1Char('\''))
+        s << QStringLiteral(
+                 "insert into CAUSALI(Tipo_Causale, Descrizione, Nome_Tabella_Archiviazione_dati_documento, "
+                 "Attivazione_causale) values('%1', 'Causale %1', %2, %3)")
+                 .arg(c.tipo, c.tabella.isEmpty() ? QStringLiteral("NULL")
+                                                  : QLatin1Char('\'') + c.tabella + QLatin1Char('\''))
                  .arg(c.attiva ? 1 : 0);
     }
     const QString file = archiveHost(slot, year);

@@ -15,11 +15,11 @@ public:
     TestInstall();
     ~TestInstall();
 
-    QString driveC() const;                           // host folder of C:
+    QString driveC() const; // host folder of C:
     // The local root of a 32-bit machine without chkSplus, and its workgroup file.
     static QString base() { return QStringLiteral("c:\\Programmi\\Ventor Sistemi\\"); }
     static QString mdw() { return QStringLiteral("c:\\Programmi\\Ventor Sistemi\\Dati\\system\\System.mdw"); }
-    // Host path of a Windows path on C: (spelling kept as given).
+    // Host path of a Windows path (folders resolved without regard to case).
     QString host(const QString& windowsPath) const;
 
     // An archive with the product's tables, its AZIENDE row ("Azienda_<slot>",
