@@ -15,6 +15,7 @@
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlRecord>
+#include <algorithm>
 
 namespace rio {
 
