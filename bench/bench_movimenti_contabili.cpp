@@ -1,9 +1,11 @@
 // Times the carry-forward of a company's open accounting items into the new
-// archive: bench_movimenti_contabili [items] (default 100000).
+// archive: bench_movimenti_contabili [items] (default 100000);
+// RIO_TEST_DB_DRIVER=odbc goes through the ODBC driver.
 #include "support/fake_host.h"
 #include "support/test_install.h"
 
 #include "accounting/movimenti_contabili.h"
+#include "data/database.h"
 #include "shell/run_context.h"
 #include "shell/run_state.h"
 
@@ -16,6 +18,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     const int items = args.size() > 1 ? args.at(1).toInt() : 100000;
+    rio::Connection::setSqliteThroughOdbc(qgetenv("RIO_TEST_DB_DRIVER") == "odbc");
 
     TestInstall install;
     install.createArchive(1, 2023);

@@ -135,8 +135,9 @@ private slots:
         TestInstall::exec(f.oldArchive(), item(1, QStringLiteral("1"), QStringLiteral("NULL")));
         TestInstall::exec(f.oldArchive(), item(2, QStringLiteral("2"), QStringLiteral("NULL")));
         TestInstall::exec(f.oldArchive(), item(3, QStringLiteral("3"), QStringLiteral("NULL")));
-        TestInstall::exec(f.oldArchive(),
-                          QStringLiteral("update MOV_CONT set Tipo_Documento = '' where progr_mov_cont = 2"));
+        TestInstall::exec(
+            f.oldArchive(),
+            QStringLiteral("update MOV_CONT set Numero_Documento = '' where progr_mov_cont = 2"));
 
         rio::CREAZIONE_MOVIMENTI_CONTABILI(f.ctx, QStringLiteral("Azienda_1"));
 
@@ -151,6 +152,32 @@ private slots:
                  QStringLiteral("2023*C*0003*FT*3"));
         QCOMPARE(f.counter(), 2);
         QCOMPARE(f.host.progressCaption, Completed);
+        QVERIFY(f.host.ticked(rio::StatusBox::CreazioneMovimContabili));
+    }
+
+    // A row that fails inside a batch costs its number only.
+    void failedItemLeavesAGapAndTheOthersFollow()
+    {
+        AccountingFixture f;
+        for (int i = 1; i <= 3; ++i)
+            TestInstall::exec(f.oldArchive(), item(i, i == 2 ? QStringLiteral("NULL") : QString::number(i),
+                                                   QStringLiteral("NULL")));
+
+        rio::CREAZIONE_MOVIMENTI_CONTABILI(f.ctx, QStringLiteral("Azienda_1"));
+
+        QCOMPARE(f.host.boxes.size(), 1);
+        QVERIFY2(f.host.boxes.first().text.startsWith(QStringLiteral("Error 94 (")) &&
+                     f.host.boxes.first().text.endsWith(
+                         QStringLiteral("in procedure GENERO_MOVIMENTO_CONTABILE of Form frmRiapri")),
+                 qPrintable(f.host.boxes.first().text));
+        const auto rows = TestInstall::rows(f.newArchive(),
+                                            QStringLiteral("select progr_mov_cont, ID_MOV_CONT from MOV_CONT "
+                                                           "order by progr_mov_cont"));
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows.at(0).at(0).toLongLong(), 1);
+        QCOMPARE(rows.at(1).at(0).toLongLong(), 3);
+        QCOMPARE(rows.at(1).at(1).toString(), QStringLiteral("2023*C*0003*FT*3"));
+        QCOMPARE(f.counter(), 3);
         QVERIFY(f.host.ticked(rio::StatusBox::CreazioneMovimContabili));
     }
 

@@ -36,6 +36,8 @@ struct Fixture
     RunContext ctx{host, state};
     Fixture() { state.PercorsoBase = TestInstall::base(); }
     QString root() const { return install.host(TestInstall::base()); }
+    // Host path of a file or folder under the installation root.
+    QString file(const QString& relative) const { return install.host(TestInstall::base() + relative); }
 };
 
 } // namespace
@@ -51,10 +53,10 @@ private slots:
         for (int slot : {1, 2, 5})
             f.install.createArchive(slot);
         // Never looked at or not an archive of the year in course.
-        writeFile(f.root() + QStringLiteral("/dati/esercizi/Azienda_03/2023/dati.mdb"), "x");
-        writeFile(f.root() + QStringLiteral("/dati/esercizi/Azienda_11/2023/dati.mdb"), "x");
-        writeFile(f.root() + QStringLiteral("/dati/esercizi/Azienda_3/2024/dati.mdb"), "x");
-        QDir().mkpath(f.root() + QStringLiteral("/dati/esercizi/Azienda_4/2023/dati.mdb")); // a folder
+        writeFile(f.file(QStringLiteral("dati\\esercizi\\Azienda_03\\2023\\dati.mdb")), "x");
+        writeFile(f.file(QStringLiteral("dati\\esercizi\\Azienda_11\\2023\\dati.mdb")), "x");
+        writeFile(f.file(QStringLiteral("dati\\esercizi\\Azienda_3\\2024\\dati.mdb")), "x");
+        QDir().mkpath(f.file(QStringLiteral("dati\\esercizi\\Azienda_4\\2023\\dati.mdb"))); // a folder
 
         CONTROLLO_AZIENDE(f.ctx);
 
@@ -82,13 +84,13 @@ private slots:
     {
         Fixture f;
         f.install.createArchive(1);
-        writeFile(f.root() + QStringLiteral("/dati/Tmp/log_Riapertura_2024.txt"), "\"riga\"\r\n");
-        writeFile(f.root() + QStringLiteral("/dati/esercizi/Azienda_1/2023/allegati/nota.txt"), "prima");
+        writeFile(f.file(QStringLiteral("dati\\Tmp\\log_Riapertura_2024.txt")), "\"riga\"\r\n");
+        writeFile(f.file(QStringLiteral("dati\\esercizi\\Azienda_1\\2023\\allegati\\nota.txt")), "prima");
 
         COPIO_CARTELLA_SALVATAGGIO(f.ctx, TestInstall::base() + QStringLiteral("dati"));
 
-        const QString copy = f.root() + QStringLiteral("/Copia_dati_") +
-                             QDate::currentDate().toString(QStringLiteral("ddMMyyyy"));
+        const QString copy =
+            f.file(QStringLiteral("Copia_dati_")) + QDate::currentDate().toString(QStringLiteral("ddMMyyyy"));
         QCOMPARE(readFile(copy + QStringLiteral("/esercizi/Azienda_1/2023/dati.mdb")),
                  readFile(f.install.archiveHost(1)));
         QCOMPARE(readFile(copy + QStringLiteral("/Tmp/log_Riapertura_2024.txt")), QByteArray("\"riga\"\r\n"));
@@ -99,7 +101,7 @@ private slots:
         QVERIFY(!f.host.busy);
 
         // Second copy the same day: overwrites, keeps what only the copy has.
-        writeFile(f.root() + QStringLiteral("/dati/esercizi/Azienda_1/2023/allegati/nota.txt"), "dopo");
+        writeFile(f.file(QStringLiteral("dati\\esercizi\\Azienda_1\\2023\\allegati\\nota.txt")), "dopo");
         writeFile(copy + QStringLiteral("/solo_nella_copia.txt"), "resta");
         COPIO_CARTELLA_SALVATAGGIO(f.ctx, TestInstall::base() + QStringLiteral("dati"));
         QCOMPARE(readFile(copy + QStringLiteral("/esercizi/Azienda_1/2023/allegati/nota.txt")),
@@ -132,7 +134,7 @@ private slots:
         Fixture f;
         for (int slot : {1, 4, 6})
             f.install.createArchive(slot);
-        writeFile(f.root() + QStringLiteral("/dati/esercizi/Azienda_1/2023/sub/altro.txt"), "2023");
+        writeFile(f.file(QStringLiteral("dati\\esercizi\\Azienda_1\\2023\\sub\\altro.txt")), "2023");
         CONTROLLO_AZIENDE(f.ctx);
         f.state.ElencoAziende[6] =
             f.state.ElencoAziende[6].replace(QStringLiteral("ATTIVA"), QStringLiteral("attiva"));
@@ -141,7 +143,7 @@ private slots:
 
         QCOMPARE(readFile(f.install.archiveHost(1, 2024)), readFile(f.install.archiveHost(1)));
         QCOMPARE(readFile(f.install.archiveHost(4, 2024)), readFile(f.install.archiveHost(4)));
-        QCOMPARE(readFile(f.root() + QStringLiteral("/dati/esercizi/Azienda_1/2024/sub/altro.txt")),
+        QCOMPARE(readFile(f.file(QStringLiteral("dati\\esercizi\\Azienda_1\\2024\\sub\\altro.txt"))),
                  QByteArray("2023"));
         QVERIFY(!QFile::exists(f.install.archiveHost(6, 2024))); // state word is compared exactly
         QCOMPARE(f.host.events,
@@ -149,10 +151,10 @@ private slots:
 
         // A second run replaces the archive and keeps files only the new year has.
         writeFile(f.install.archiveHost(1, 2024), "cambiato");
-        writeFile(f.root() + QStringLiteral("/dati/esercizi/Azienda_1/2024/nuovo.txt"), "resta");
+        writeFile(f.file(QStringLiteral("dati\\esercizi\\Azienda_1\\2024\\nuovo.txt")), "resta");
         CREO_NUOVO_ANNO(f.ctx);
         QCOMPARE(readFile(f.install.archiveHost(1, 2024)), readFile(f.install.archiveHost(1)));
-        QCOMPARE(readFile(f.root() + QStringLiteral("/dati/esercizi/Azienda_1/2024/nuovo.txt")),
+        QCOMPARE(readFile(f.file(QStringLiteral("dati\\esercizi\\Azienda_1\\2024\\nuovo.txt"))),
                  QByteArray("resta"));
         QVERIFY(f.host.boxes.isEmpty());
     }
@@ -163,7 +165,7 @@ private slots:
         f.install.createArchive(1);
         f.install.createArchive(2);
         CONTROLLO_AZIENDE(f.ctx);
-        QVERIFY(QDir(f.root() + QStringLiteral("/dati/esercizi/Azienda_1/2023")).removeRecursively());
+        QVERIFY(QDir(f.file(QStringLiteral("dati\\esercizi\\Azienda_1\\2023"))).removeRecursively());
 
         CREO_NUOVO_ANNO(f.ctx);
 

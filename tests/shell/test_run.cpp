@@ -39,7 +39,9 @@ struct Fixture
     RunContext ctx{host, state};
     Fixture() { startUp(state); }
     QString root() const { return install.host(TestInstall::base()); }
-    QString logPath() const { return root() + QStringLiteral("/dati/Tmp/log_Riapertura_2024.txt"); }
+    // Host path of a file or folder under the installation root.
+    QString file(const QString& relative) const { return install.host(TestInstall::base() + relative); }
+    QString logPath() const { return file(QStringLiteral("dati\\Tmp\\log_Riapertura_2024.txt")); }
     QStringList boxTexts() const
     {
         QStringList texts;
@@ -72,7 +74,7 @@ private slots:
         QCOMPARE(box.title, QStringLiteral("Ventor"));
         QVERIFY(f.host.events.isEmpty());
         QVERIFY(f.host.runEnabled);
-        QVERIFY(!QDir(f.root() + QStringLiteral("/dati/Tmp")).exists());
+        QVERIFY(!QDir(f.file(QStringLiteral("dati\\Tmp"))).exists());
         QVERIFY(!QFile::exists(f.install.archiveHost(1, 2024)));
     }
 
@@ -113,7 +115,7 @@ private slots:
                      .toDouble(),
                  5.0);
         QCOMPARE(TestInstall::scalar(next, QStringLiteral("select count(*) from MOV_CONT")).toInt(), 1);
-        QVERIFY(QDir(f.root() + QStringLiteral("/Copia_dati_") +
+        QVERIFY(QDir(f.file(QStringLiteral("Copia_dati_")) +
                      QDate::currentDate().toString(QStringLiteral("ddMMyyyy")))
                     .exists());
 
@@ -130,8 +132,8 @@ private slots:
         Fixture f;
         QCOMPARE(eseguiRiapertura(f.ctx), RunOutcome::Done);
         QCOMPARE(f.host.labels[PanelLabel::NumAzienda], QStringLiteral("0"));
-        QVERIFY(QDir(f.root() + QStringLiteral("/dati/Tmp")).exists());
-        QVERIFY(QDir(f.root() + QStringLiteral("/Copia_dati_") +
+        QVERIFY(QDir(f.file(QStringLiteral("dati\\Tmp"))).exists());
+        QVERIFY(QDir(f.file(QStringLiteral("Copia_dati_")) +
                      QDate::currentDate().toString(QStringLiteral("ddMMyyyy")))
                     .exists());
         QCOMPARE(f.host.boxes.last().text, QStringLiteral("APERTURA NUOVO ESERCIZIO ESEGUITA CORRETTAMENTE"));
@@ -164,7 +166,7 @@ private slots:
         f.install.createArchive(1);
         f.host.logOn = false;
         QCOMPARE(eseguiRiapertura(f.ctx), RunOutcome::Done);
-        QVERIFY(QDir(f.root() + QStringLiteral("/dati/Tmp")).exists());
+        QVERIFY(QDir(f.file(QStringLiteral("dati\\Tmp"))).exists());
         QVERIFY(!QFile::exists(f.logPath()));
         QVERIFY(f.host.events.size() > 5);
     }
@@ -205,7 +207,7 @@ private slots:
             TestInstall::scalar(f.install.archiveHost(1, 2024),
                                 QStringLiteral("select count(*) from MOV_MAG where TipoMov='RIAPERTURA'"))
                 .toInt(),
-            2);
+            3);
     }
 
     void serverRootWithoutFinalBackslashStillFindsTheCompanies()

@@ -2,6 +2,7 @@
 // kind of trouble, and not one byte changed.
 #include "fake_host.h"
 #include "shell/run.h"
+#include "shell/run_state.h"
 #include "shell/verifica_preliminare.h"
 #include "test_install.h"
 
