@@ -6,17 +6,20 @@
 #include "shell/layout.h"
 #include "shell/run_context.h"
 
+#include <QSet>
+
 namespace rio {
 
 namespace {
 
 const QString Procedura = QStringLiteral("INIZIALIZZAZIONE_FILE");
 
-// Runs a statement; a table that is not there is passed over.
-void eseguiSeEsiste(Connection& db, const QString& sql)
+// Empties a table; a table that is not there (or a name that can name
+// none) is passed over.
+void svuotaSeEsiste(Connection& db, const QString& tabella)
 {
     try {
-        db.execute(sql);
+        db.execute(QStringLiteral("delete * from ") + Connection::quoteIdentifier(tabella));
     } catch (const Error& e) {
         if (e.number() != err::NoTable)
             throw;
@@ -26,7 +29,7 @@ void eseguiSeEsiste(Connection& db, const QString& sql)
 void svuotaMovimenti(Connection& db)
 {
     for (const char* tabella : {"MOV_MAG", "MOV_CONT", "MOV_IVA", "MOV_PROVV", "MOV_TRASP"})
-        eseguiSeEsiste(db, QStringLiteral("delete * from ") + QLatin1String(tabella));
+        svuotaSeEsiste(db, QLatin1String(tabella));
 }
 
 // Document-table names of the active causals; none when CAUSALI is missing.
@@ -48,7 +51,20 @@ QList<Value> tabelleDocumenti(Connection& db)
 
 void svuotaDocumenti(Connection& db)
 {
-    for (const Value& valore : tabelleDocumenti(db)) {
+    const QList<Value> nomi = tabelleDocumenti(db);
+    if (nomi.isEmpty())
+        return;
+    // A name that no table of the catalogue bears is passed over before any
+    // statement is formed from it: some drivers refuse a quoted name holding
+    // ";" with an error that is not the missing-table one.
+    QSet<QString> esistenti;
+    for (const QString& t : db.tableNames())
+        esistenti.insert(t.toUpper());
+    const auto svuota = [&](const QString& tabella) {
+        if (esistenti.contains(tabella.toUpper()))
+            svuotaSeEsiste(db, tabella);
+    };
+    for (const Value& valore : nomi) {
         // A Null name names no table.
         if (isNull(valore))
             continue;
@@ -57,10 +73,8 @@ void svuotaDocumenti(Connection& db)
         const QString nome = textOf(valore).trimmed();
         if (nome == QLatin1String("DISTINTA_BASE") || nome == QLatin1String("LISTINO_AUTO_1"))
             continue;
-        eseguiSeEsiste(db, QStringLiteral("delete * from ") +
-                               Connection::quoteIdentifier(QStringLiteral("T_") + nome));
-        eseguiSeEsiste(db, QStringLiteral("delete * from ") +
-                               Connection::quoteIdentifier(QStringLiteral("C_") + nome));
+        svuota(QStringLiteral("T_") + nome);
+        svuota(QStringLiteral("C_") + nome);
     }
 }
 
@@ -91,13 +105,13 @@ bool INIZIALIZZAZIONE_FILE(RunContext& ctx, const QString& Numero_Azienda)
         ctx.setProgress(QStringLiteral("STO RESETTANDO I PROGRESSIVI..."));
         azzeraContatori(db);
         db.commitTrans();
-        db.close();
     } catch (const Error& e) {
         // Discards the uncommitted work before the box waits for the user.
         db.release();
         ctx.reportError(e, Procedura);
         return false;
     }
+    db.release();
     ctx.host().setStatus(StatusBox::Inizializzazione, true);
     return true;
 }

@@ -93,6 +93,15 @@ struct ArchivioProva
     }
 };
 
+// The texts of the boxes shown, for failure messages.
+inline QByteArray scatole(const FakeHost& host)
+{
+    QStringList testi;
+    for (const FakeHost::Box& b : host.boxes)
+        testi << b.text;
+    return testi.join(QLatin1Char('|')).toUtf8();
+}
+
 inline QVariantList qta(double a, double b, double c, double d, double e)
 {
     return {a, b, c, d, e};

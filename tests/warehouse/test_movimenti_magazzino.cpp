@@ -25,6 +25,7 @@ private slots:
     void failureInLoopKeepsNothing();
     void failureInRecomputationKeepsMovements();
     void missingArchiveReported();
+    void emptyCounterTableReported();
     void afterInitialisationStocksCarryOver();
 };
 
@@ -97,8 +98,8 @@ void verificaMovimenti(const ArchivioProva& a)
 // Neither archive is locked: another connection can write to both.
 void verificaSenzaBlocchi(const ArchivioProva& a)
 {
-    TestInstall::exec(a.vecchio(), QStringLiteral("update ANAG_ART set UM = 'PZ'"));
-    TestInstall::exec(a.nuovo(), QStringLiteral("update ANAG_ART set UM = 'PZ'"));
+    TestInstall::exec(a.vecchio(), QStringLiteral("update AZIENDE set Citta = 'Roma'"));
+    TestInstall::exec(a.nuovo(), QStringLiteral("update AZIENDE set Citta = 'Roma'"));
 }
 
 int contaMovimenti(const QString& file)
@@ -114,8 +115,8 @@ void TestMovimentiMagazzino::writesOpeningMovementsAndStock()
     prepara(a);
     rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
 
+    QVERIFY2(a.host.boxes.isEmpty(), scatole(a.host));
     verificaMovimenti(a);
-    QVERIFY(a.host.boxes.isEmpty());
     QVERIFY(a.host.ticked(StatusBox::CreazioneMagazzino));
     QVERIFY(a.host.ticked(StatusBox::RipristinoMagazzino));
     QVERIFY(!a.host.busy);
@@ -135,14 +136,12 @@ void TestMovimentiMagazzino::writesOpeningMovementsThroughOdbc()
     rio::Connection::setSqliteThroughOdbc(true);
     ArchivioProva a;
     prepara(a);
+    QCOMPARE(ArchivioProva::apri(2023)->driver(), rio::Connection::Driver::OdbcSqlite);
     rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
-    const QList<FakeHost::Box> boxes = a.host.boxes;
-    a.state.release();
+    a.state.ConnessioneDbOld.reset();
     rio::Connection::setSqliteThroughOdbc(false);
 
-    for (const FakeHost::Box& b : boxes)
-        qWarning() << b.text;
-    QVERIFY(boxes.isEmpty());
+    QVERIFY2(a.host.boxes.isEmpty(), scatole(a.host));
     verificaMovimenti(a);
     QVERIFY(a.host.ticked(StatusBox::CreazioneMagazzino));
 }
@@ -186,7 +185,7 @@ void TestMovimentiMagazzino::guardEndsTheProgram()
     QCOMPARE(contaMovimenti(a.nuovo()), 3);
     QCOMPARE(TestInstall::scalar(a.nuovo(), QStringLiteral("select Progr_Mov_Mag from CONTATORI")),
              contatore);
-    a.state.release();
+    a.state.ConnessioneDbOld.reset();
     verificaSenzaBlocchi(a);
 }
 
@@ -266,6 +265,20 @@ void TestMovimentiMagazzino::missingArchiveReported()
     QVERIFY(!QFile::exists(a.nuovo()));
 }
 
+void TestMovimentiMagazzino::emptyCounterTableReported()
+{
+    ArchivioProva a;
+    prepara(a);
+    TestInstall::exec(a.nuovo(), QStringLiteral("delete from CONTATORI"));
+    rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
+
+    QCOMPARE(a.host.boxes.size(), 1);
+    QVERIFY2(a.host.boxes.first().text.startsWith(QStringLiteral("Error 3021 (")), scatole(a.host));
+    QCOMPARE(contaMovimenti(a.nuovo()), 0);
+    QVERIFY(!a.host.ticked(StatusBox::CreazioneMagazzino));
+    verificaSenzaBlocchi(a);
+}
+
 void TestMovimentiMagazzino::afterInitialisationStocksCarryOver()
 {
     // The company's road: recompute 2023, empty 2024, carry the stock.
@@ -286,10 +299,10 @@ void TestMovimentiMagazzino::afterInitialisationStocksCarryOver()
     }
     QVERIFY(QDir().mkpath(QFileInfo(a.nuovo()).absolutePath()));
     QVERIFY(QFile::copy(f, a.nuovo()));
-    QVERIFY(rio::INIZIALIZZAZIONE_FILE(a.ctx, Azienda));
+    QVERIFY2(rio::INIZIALIZZAZIONE_FILE(a.ctx, Azienda), scatole(a.host));
     rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
 
-    QVERIFY(a.host.boxes.isEmpty());
+    QVERIFY2(a.host.boxes.isEmpty(), scatole(a.host));
     const auto g =
         TestInstall::rows(a.nuovo(), QStringLiteral("select CodArt, Giacenza1, giacenza2, giacenza3, "
                                                     "giacenza4, giacenza5 from ANAG_ART order by CodArt"));

@@ -175,6 +175,7 @@ void TestRipristinoMagazzino::failureKeepsEarlierBatches()
     ArchivioProva::eseguiTutti(f, s);
     TestInstall::exec(
         f, QStringLiteral("create trigger guasto before update on ANAG_ART when old.CodArt = 'A01500' "
+                          "and new.Giacenza1 <> 99 "
                           "begin select raise(abort, 'riga bloccata'); end"));
 
     {
