@@ -261,13 +261,15 @@ private slots:
             QVERIFY(r.out.contains(QStringLiteral("TERMINATA CON ERRORI")));
         }
         {
-            // A company without articles: the warning closes the window and the program ends.
+            // A company folder without its AZIENDE row: the program ends there.
             TestInstall install;
-            install.createArchive(1);
+            addCompany(install, 1);
+            TestInstall::exec(install.archiveHost(1), QStringLiteral("delete from AZIENDE"));
             const CliResult r = runCli({QStringLiteral("--drive-c"), install.driveC(),
                                         QStringLiteral("--yes"), QStringLiteral("--no-log")});
             QVERIFY2(r.status == ExitProgramEnded, qPrintable(r.out + r.err));
-            QVERIFY(r.out.contains(QStringLiteral("Nessun Movimento trovato!")));
+            QVERIFY(r.out.contains(QStringLiteral("3021")));
+            QVERIFY(!r.out.contains(QStringLiteral("APERTURA NUOVO ESERCIZIO")));
             QVERIFY(!QFile::exists(
                 install.host(TestInstall::base() + QStringLiteral("dati\\tmp\\log_Riapertura_2024.txt"))));
         }

@@ -52,8 +52,11 @@ struct Fixture
         auto* box = child<QCheckBox>(name);
         QTest::mouseClick(box, Qt::LeftButton, {}, box->rect().center());
     }
-    QString root() const { return install.host(TestInstall::base()); }
-    QString logPath() const { return root() + QStringLiteral("/dati/Tmp/log_Riapertura_2024.txt"); }
+    QString tmpFolder() const { return install.host(TestInstall::base() + QStringLiteral("dati\\Tmp")); }
+    QString logPath() const
+    {
+        return install.host(TestInstall::base() + QStringLiteral("dati\\tmp\\log_Riapertura_2024.txt"));
+    }
     QStringList events()
     {
         QStringList lines;
@@ -92,7 +95,7 @@ private slots:
         f.clickRun();
         QCOMPARE(f.window.lastOutcome(), RunOutcome::NotStarted);
         QCOMPARE(f.window.events().lineCount(), 0);
-        QVERIFY(!QDir(f.root() + QStringLiteral("/dati/Tmp")).exists());
+        QVERIFY(!QDir(f.tmpFolder()).exists());
         QVERIFY(!QFile::exists(f.install.archiveHost(1, 2024)));
         QVERIFY(f.child("cmd")->isEnabled());
         QVERIFY(!f.child<QLineEdit>("txtDbOld")->isReadOnly());
@@ -150,7 +153,7 @@ private slots:
         f.clickCheckBox("chklog");
         f.clickRun();
         QCOMPARE(f.window.lastOutcome(), RunOutcome::Done);
-        QVERIFY(QDir(f.root() + QStringLiteral("/dati/Tmp")).exists());
+        QVERIFY(QDir(f.tmpFolder()).exists());
         QVERIFY(!QFile::exists(f.logPath()));
         QVERIFY(f.events().contains(QStringLiteral("ripristino magazzino azienda n. 1 in corso...")));
     }
