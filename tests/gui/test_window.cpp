@@ -19,6 +19,7 @@
 #include <QListView>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
@@ -367,6 +368,27 @@ private slots:
         child<QPushButton>(w, "cmd")->click();
         QCOMPARE(firstSlotSeen, QStringList({QString(), QString()}));
         QCOMPARE(w.runState().NumAziende, qint16(1));
+    }
+
+    void theEventListFollowsTheRun()
+    {
+        FrmRiapri w([](RunContext& ctx) {
+            for (int i = 0; i < 3000; ++i) {
+                ctx.setProgress(QStringLiteral("RIPRISTINO IN CORSO ARTICOLO: A%1").arg(i));
+                ctx.yield();
+            }
+            return RunOutcome::Done;
+        });
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        child<QPushButton>(w, "cmd")->click();
+        auto* list = child<QListView>(w, "lstEventi");
+        QCOMPARE(list->model()->rowCount(), 3000);
+        QCOMPARE(list->model()->index(2999, 0).data().toString(),
+                 QStringLiteral("ripristino in corso articolo: a2999"));
+        QCOMPARE(text(w, "lblArt"), QStringLiteral("RIPRISTINO IN CORSO ARTICOLO: A2999"));
+        QVERIFY(list->verticalScrollBar()->maximum() > 0);
+        QCOMPARE(list->verticalScrollBar()->value(), list->verticalScrollBar()->maximum());
     }
 
     void programEndReleasesAndEnds()
