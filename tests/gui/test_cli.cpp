@@ -169,7 +169,23 @@ private slots:
         ConsoleHost quiet(options({}), out2.file, err2.file, {});
         quiet.stepFinished(QStringLiteral("CONTROLLO_AZIENDE"), 0, 12, true);
         quiet.totalTime(5);
+        quiet.setRunProgress(1, 2, 5, 10);
         QVERIFY(err2.text().isEmpty());
+    }
+
+    void progressLinesWhenShown()
+    {
+        Capture out, err;
+        ConsoleHost host(options({}), out.file, err.file, {});
+        host.setProgressShown(true);
+        host.setRunProgress(1, 4, 0, 0);
+        host.setRunProgress(1, 4, 50, 100); // same company, within the second: no line
+        host.setRunProgress(2, 4, 50, 100);
+        host.setRunProgress(0, 0, 0, 0);
+        QCOMPARE(err.text(), QStringLiteral("avanzamento: azienda 1 di 4, 0%\n"
+                                            "avanzamento: azienda 2 di 4, 37%\n"
+                                            "avanzamento: 100%\n"));
+        QVERIFY(out.text().isEmpty());
     }
 
     void exitStatusFollowsTheOutcome()
