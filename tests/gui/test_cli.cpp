@@ -264,6 +264,23 @@ private slots:
         QVERIFY(out.contains(first.mid(1, first.size() - 2)));
     }
 
+    void theCheckOnTheConsole()
+    {
+        TestInstall install;
+        addCompany(install, 1);
+        const CliResult healthy =
+            runCli({QStringLiteral("--drive-c"), install.driveC(), QStringLiteral("--check")});
+        QVERIFY2(healthy.status == ExitDone, qPrintable(healthy.out + healthy.err));
+        QVERIFY(healthy.out.contains(QStringLiteral("OK ")));
+        QVERIFY(!QFile::exists(install.archiveHost(1, 2024)));
+
+        TestInstall::exec(install.archiveHost(1), QStringLiteral("delete from AZIENDE"));
+        const CliResult broken =
+            runCli({QStringLiteral("--drive-c"), install.driveC(), QStringLiteral("--check")});
+        QVERIFY2(broken.status == ExitDoneWithErrors, qPrintable(broken.out + broken.err));
+        QVERIFY(broken.out.contains(QStringLiteral("ERRORE ")));
+    }
+
     void stepErrorsAndAnEarlyEnd()
     {
         {

@@ -196,6 +196,31 @@ private slots:
         QCOMPARE(f.window.lastOutcome(), RunOutcome::Done);
     }
 
+    void theCheckWritesNothing()
+    {
+        Fixture f;
+        addCompany(f.install, 1);
+        f.child<QPushButton>("cmdVerifica")->click();
+        const QStringList events = f.events();
+        QVERIFY(!events.isEmpty());
+        for (const QString& line : events)
+            QVERIFY2(line.startsWith(QStringLiteral("OK ")) || line.startsWith(QStringLiteral("ATTENZIONE ")),
+                     qPrintable(line));
+        QCOMPARE(f.boxes.size(), 1); // the summary, no confirmation
+        QVERIFY(!QDir(f.tmpFolder()).exists());
+        QVERIFY(!QFile::exists(f.install.archiveHost(1, 2024)));
+        QVERIFY(f.child("cmd")->isEnabled());
+        QVERIFY(f.child("cmdVerifica")->isEnabled());
+        QVERIFY(!f.window.isRunning());
+        QVERIFY(!f.window.lastOutcome());
+
+        // A company without its AZIENDE row is found.
+        TestInstall::exec(f.install.archiveHost(1), QStringLiteral("delete from AZIENDE"));
+        f.child<QPushButton>("cmdVerifica")->click();
+        QVERIFY(f.events().mid(events.size()).filter(QStringLiteral("ERRORE ")).size() >= 1);
+        QCOMPARE(f.boxes.last().icon, Icon::Critical);
+    }
+
     void aSecondRunInTheSameProgramStart()
     {
         Fixture f;
