@@ -15,7 +15,6 @@
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlRecord>
-#include <algorithm>
 
 namespace rio {
 
@@ -313,11 +312,13 @@ QStringList Connection::tableNames()
 
 QString Connection::quoteIdentifier(const QString& name)
 {
-    // Brackets quote on both engines; a name that could close them names no table.
-    if (name.trimmed().isEmpty() || name.contains(QLatin1Char(']')) || name.contains(QLatin1Char('[')) ||
-        std::any_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() < 0x20; }))
-        throw Error(err::NoTable, QStringLiteral("Nome di tabella o di campo non valido: '%1'.").arg(name));
-    return QLatin1Char('[') + name + QLatin1Char(']');
+    // Brackets quote on both engines. A name that would close them cannot be
+    // an Access name; double quotes, doubled inside, keep it one SQLite name.
+    if (!name.contains(QLatin1Char(']')))
+        return QLatin1Char('[') + name + QLatin1Char(']');
+    QString quoted = name;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
 const TableSchema& Connection::schema(const QString& table)

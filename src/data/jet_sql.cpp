@@ -12,8 +12,8 @@ struct Segment
     bool literal = false;
 };
 
-// Splits SQL into quoted literals ('...' with '' inside, "...") and the text
-// between them, so that a rewrite never reaches a literal.
+// Splits SQL into quoted literals ('...' with '' inside, "..."), bracketed
+// names and the text between them, so that a rewrite never reaches inside.
 QList<Segment> splitLiterals(const QString& sql)
 {
     QList<Segment> parts;
@@ -21,14 +21,15 @@ QList<Segment> splitLiterals(const QString& sql)
     qsizetype i = 0;
     while (i < sql.size()) {
         const QChar c = sql.at(i);
-        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+        if (c == QLatin1Char('\'') || c == QLatin1Char('"') || c == QLatin1Char('[')) {
             if (!current.isEmpty())
                 parts.append({current, false});
             current.clear();
+            const QChar close = c == QLatin1Char('[') ? QLatin1Char(']') : c;
             qsizetype j = i + 1;
             while (j < sql.size()) {
-                if (sql.at(j) == c) {
-                    if (j + 1 < sql.size() && sql.at(j + 1) == c) {
+                if (sql.at(j) == close) {
+                    if (close != QLatin1Char(']') && j + 1 < sql.size() && sql.at(j + 1) == close) {
                         j += 2;
                         continue;
                     }

@@ -148,6 +148,8 @@ private slots:
                                             << QStringLiteral("where truevalue = 1 and x=trueish");
         QTest::newRow("brackets") << QStringLiteral("select [Tipo Causale] from [CAUSALI]")
                                   << QStringLiteral("select [Tipo Causale] from [CAUSALI]");
+        QTest::newRow("quote inside brackets") << QStringLiteral("delete * from [T_L'A] where [a=true]=true")
+                                               << QStringLiteral("delete from [T_L'A] where [a=true]<>0");
     }
 
     void jetDialect()
