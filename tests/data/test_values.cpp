@@ -132,6 +132,14 @@ private slots:
             << QStringLiteral("SELECT CodArt FROM ANAG_ART ORDER BY CodArt limit 5");
         QTest::newRow("distinct top") << QStringLiteral("select distinct top 2 Dep from MOV_MAG")
                                       << QStringLiteral("select distinct Dep from MOV_MAG limit 2");
+        QTest::newRow("top in a subquery")
+            << QStringLiteral("delete * from T where id in (select top 1 id from T order by id) and x=true")
+            << QStringLiteral("delete from T where id in (select id from T order by id limit 1) and x<>0");
+        QTest::newRow("top inside and outside")
+            << QStringLiteral(
+                   "select top 2 a from T where b = (select top 1 b from U where f(c) = ')') order by a")
+            << QStringLiteral(
+                   "select a from T where b = (select b from U where f(c) = ')' limit 1) order by a limit 2");
         QTest::newRow("true") << QStringLiteral("select * from CAUSALI where Attivazione_causale=true")
                               << QStringLiteral("select * from CAUSALI where Attivazione_causale<>0");
         QTest::newRow("spaced true") << QStringLiteral("where A = True and B =false")
