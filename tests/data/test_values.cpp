@@ -1,4 +1,5 @@
 // Text forms, numbers from values, the Jet dialect and the connection string.
+#include "data/column_values.h"
 #include "data/connection_string.h"
 #include "data/database.h"
 #include "data/error.h"
@@ -115,6 +116,31 @@ private slots:
         QCOMPARE(errorOf([] { convertForColumn(QStringLiteral("forse"), ColumnType::Boolean); }),
                  err::DataTypeMismatch);
         QCOMPARE(errorOf([] { convertForColumn(1e30, ColumnType::Integer); }), err::DataTypeMismatch);
+    }
+
+    void declaredTypes()
+    {
+        const QList<std::pair<const char*, ColumnType>> cases{{"TEXT COLLATE NOCASE", ColumnType::Text},
+                                                              {"VARCHAR(50)", ColumnType::Text},
+                                                              {"LONGTEXT", ColumnType::Text},
+                                                              {"memo", ColumnType::Text},
+                                                              {"INTEGER", ColumnType::Integer},
+                                                              {"bigint", ColumnType::Integer},
+                                                              {"COUNTER", ColumnType::Integer},
+                                                              {"REAL", ColumnType::Real},
+                                                              {"DOUBLE", ColumnType::Real},
+                                                              {"CURRENCY", ColumnType::Real},
+                                                              {"NUMERIC(10,2)", ColumnType::Real},
+                                                              {"BOOLEAN", ColumnType::Boolean},
+                                                              {"YESNO", ColumnType::Boolean},
+                                                              {"BIT", ColumnType::Boolean},
+                                                              {"DATE", ColumnType::Date},
+                                                              {"DATETIME", ColumnType::Date},
+                                                              {"TIMESTAMP", ColumnType::Date},
+                                                              {"", ColumnType::Other},
+                                                              {"BLOB", ColumnType::Other}};
+        for (const auto& [declared, type] : cases)
+            QVERIFY2(columnTypeOf(QLatin1String(declared)) == type, declared);
     }
 
     void jetDialect_data()
