@@ -171,20 +171,12 @@ void Connection::open(const QString& connectionString)
             db.setDatabaseName(sqliteUri(hostFile, QStringLiteral("rw")));
         } else if (driver == Driver::OdbcSqlite) {
             db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);
-            // NoCreat: never make a missing file; BigInt: whole numbers keep 64 bits;
-            // StepAPI: columns without a declared type read as text.
-            db.setDatabaseName(odbcAttribute(QStringLiteral("Driver"), QStringLiteral("SQLite3")) +
-                               odbcAttribute(QStringLiteral("Database"), hostFile) +
-                               odbcAttribute(QStringLiteral("Timeout"), QString::number(lockTimeoutMs)) +
-                               QStringLiteral("NoCreat=1;BigInt=1;StepAPI=1;"));
+            db.setDatabaseName(sqliteOdbcConnectionString(hostFile, lockTimeoutMs));
         } else {
             db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);
-            db.setDatabaseName(odbcAttribute(QStringLiteral("Driver"),
-                                             QStringLiteral("{Microsoft Access Driver (*.mdb, *.accdb)}")) +
-                               odbcAttribute(QStringLiteral("DBQ"), QDir::toNativeSeparators(hostFile)) +
-                               odbcAttribute(QStringLiteral("SystemDB"), fs::hostPath(cs.systemDatabase)) +
-                               odbcAttribute(QStringLiteral("UID"), cs.userId) +
-                               odbcAttribute(QStringLiteral("PWD"), cs.password));
+            db.setDatabaseName(accessOdbcConnectionString(
+                QDir::toNativeSeparators(hostFile), QDir::toNativeSeparators(fs::hostPath(cs.systemDatabase)),
+                cs.userId, cs.password));
         }
         if (!db.isValid() || !db.open()) {
             const QSqlError error = db.lastError();

@@ -215,6 +215,15 @@ private slots:
                  QStringLiteral("DBQ=C:\\a\\dati.mdb;"));
         QCOMPARE(odbcAttribute(QStringLiteral("PWD"), QStringLiteral("a;b}")),
                  QStringLiteral("PWD={a;b}}};"));
+        QCOMPARE(accessOdbcConnectionString(
+                     QStringLiteral("C:\\Program Files (x86)\\Ventor Sistemi\\dati.mdb"),
+                     QStringLiteral("C:\\X\\System.mdw"), QStringLiteral("Larvinote"), QStringLiteral("p;w")),
+                 QStringLiteral(
+                     "Driver={Microsoft Access Driver (*.mdb, *.accdb)};DBQ=C:\\Program Files "
+                     "(x86)\\Ventor Sistemi\\dati.mdb;SystemDB=C:\\X\\System.mdw;UID=Larvinote;PWD={p;w};"));
+        QCOMPARE(sqliteOdbcConnectionString(QStringLiteral("/d/a;b.mdb"), 2000),
+                 QStringLiteral(
+                     "Driver=SQLite3;Database={/d/a;b.mdb};Timeout=2000;NoCreat=1;BigInt=1;StepAPI=1;"));
     }
 };
 
