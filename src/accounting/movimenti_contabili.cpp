@@ -97,6 +97,8 @@ void CREAZIONE_MOVIMENTI_CONTABILI(RunContext& ctx, QString Numero_Azienda)
 
         {
             Query items(dbOld, OpenItemsSql);
+            const qint64 total = items.count();
+            qint64 done = 0;
             items.exec();
             MovimentoContabileWriter writer(ctx, dbNew, QStringLiteral("MOV_CONT"),
                                             QStringLiteral("Progr_mov_cont"));
@@ -106,6 +108,7 @@ void CREAZIONE_MOVIMENTI_CONTABILI(RunContext& ctx, QString Numero_Azienda)
             // No open item: nothing to carry, the step still completes.
             while (items.next()) {
                 ctx.yield();
+                ctx.stepProgress(++done, total);
                 if (!fields)
                     fields = resolveOpenItemFields(items);
                 writer.write(openItem(items, *fields));

@@ -232,10 +232,11 @@ ColumnType columnTypeOf(const QString& declaredType)
         return ColumnType::Boolean;
     if (has("DATE") || has("TIME"))
         return ColumnType::Date;
-    if (has("INT") || has("COUNTER") || has("LONG") || has("BYTE"))
-        return ColumnType::Integer;
+    // Text first: Access's LONGTEXT and LONGCHAR are no whole numbers.
     if (has("CHAR") || has("CLOB") || has("TEXT") || has("MEMO") || has("STRING"))
         return ColumnType::Text;
+    if (has("INT") || has("COUNTER") || has("LONG") || has("BYTE"))
+        return ColumnType::Integer;
     if (has("REAL") || has("FLOA") || has("DOUB") || has("NUMERIC") || has("DECIMAL") || has("CURRENCY") ||
         has("MONEY") || has("SINGLE"))
         return ColumnType::Real;

@@ -6,6 +6,8 @@
 #include "shell/layout.h"
 #include "shell/run_context.h"
 
+#include <QSet>
+
 namespace rio {
 
 namespace {
@@ -52,7 +54,20 @@ QList<Value> tabelleDocumenti(Connection& db)
 
 void svuotaDocumenti(RunContext& ctx, Connection& db)
 {
-    for (const Value& valore : tabelleDocumenti(db)) {
+    const QList<Value> nomi = tabelleDocumenti(db);
+    if (nomi.isEmpty())
+        return;
+    // A name that no table of the catalogue bears is passed over before any
+    // statement is formed from it: some drivers refuse a quoted name holding
+    // ";" with an error that is not the missing-table one.
+    QSet<QString> esistenti;
+    for (const QString& t : db.tableNames())
+        esistenti.insert(t.toUpper());
+    const auto svuota = [&](const QString& tabella) {
+        if (esistenti.contains(tabella.toUpper()))
+            svuotaSeEsiste(ctx, db, tabella);
+    };
+    for (const Value& valore : nomi) {
         // A Null name names no table.
         if (isNull(valore))
             continue;
@@ -61,8 +76,8 @@ void svuotaDocumenti(RunContext& ctx, Connection& db)
         const QString nome = textOf(valore).trimmed();
         if (nome == QLatin1String("DISTINTA_BASE") || nome == QLatin1String("LISTINO_AUTO_1"))
             continue;
-        svuotaSeEsiste(ctx, db, QStringLiteral("T_") + nome);
-        svuotaSeEsiste(ctx, db, QStringLiteral("C_") + nome);
+        svuota(QStringLiteral("T_") + nome);
+        svuota(QStringLiteral("C_") + nome);
     }
 }
 
@@ -93,13 +108,13 @@ bool INIZIALIZZAZIONE_FILE(RunContext& ctx, const QString& Numero_Azienda)
         ctx.setProgress(QStringLiteral("STO RESETTANDO I PROGRESSIVI..."));
         azzeraContatori(db);
         db.commitTrans();
-        db.close();
     } catch (const Error& e) {
         // Discards the uncommitted work before the box waits for the user.
         db.release();
         ctx.reportError(e, Procedura);
         return false;
     }
+    db.release();
     ctx.host().setStatus(StatusBox::Inizializzazione, true);
     return true;
 }

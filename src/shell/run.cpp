@@ -85,7 +85,7 @@ void processCompany(RunContext& ctx, Connection& connection, int n, const QStrin
     Host& host = ctx.host();
     RunState& state = ctx.state();
     ctx.startCompany();
-    host.setRunProgress(index, state.NumAziende, 0, 0);
+    ctx.setCompany(index, state.NumAziende);
     host.setStatus(StatusBox::CreazioneMagazzino, false);
     host.setStatus(StatusBox::CreazioneMovimContabili, false);
     host.setStatus(StatusBox::Inizializzazione, false);
@@ -228,7 +228,7 @@ RunOutcome eseguiRiapertura(RunContext& ctx)
         throw;
     }
     host.setRunEnabled(true);
-    host.setRunProgress(0, 0, 0, 0);
+    ctx.setCompany(0, 0);
     return ctx.runHadErrors() ? RunOutcome::DoneWithErrors : RunOutcome::Done;
 }
 

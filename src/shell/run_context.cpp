@@ -57,6 +57,23 @@ Answer RunContext::message(const QString& text, Buttons buttons, Icon icon, cons
     return m_host.message(text, buttons, icon, title);
 }
 
+void RunContext::setCompany(int index, int count)
+{
+    m_company = index;
+    m_companies = count;
+    m_stepPercent = -1;
+    m_host.setRunProgress(index, count, 0, 0);
+}
+
+void RunContext::stepProgress(qint64 done, qint64 total)
+{
+    const int percent = total > 0 ? int(done * 100 / total) : 0;
+    if (percent == m_stepPercent && done != total)
+        return;
+    m_stepPercent = percent;
+    m_host.setRunProgress(m_company, m_companies, done, total);
+}
+
 void RunContext::markError()
 {
     m_companyErrors = true;

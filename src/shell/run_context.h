@@ -46,6 +46,12 @@ public:
 
     void yield() { m_host.yield(); }
 
+    // Progress for a progress bar: the company in work (index of count), and
+    // within it the current step's units done of its total. Passed on to the
+    // screen only when the step's percentage moves.
+    void setCompany(int index, int count);
+    void stepProgress(qint64 done, qint64 total);
+
     // Errors of the company in work and of the whole run.
     bool companyHadErrors() const { return m_companyErrors; }
     bool runHadErrors() const { return m_runErrors; }
@@ -68,6 +74,9 @@ private:
     bool m_companyErrors = false;
     bool m_runErrors = false;
     int m_errorCount = 0;
+    int m_company = 0;
+    int m_companies = 0;
+    int m_stepPercent = -1;
 };
 
 inline constexpr auto ApplicationTitle = "Riapertura";

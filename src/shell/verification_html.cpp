@@ -3,6 +3,7 @@
 
 #include "shell/run_state.h"
 
+#include <QDir>
 #include <QSysInfo>
 
 namespace rio {
@@ -42,8 +43,12 @@ QString yesNo(bool v)
 
 QString userName()
 {
-    const QString user = qEnvironmentVariable("USERNAME");
-    return user.isEmpty() ? qEnvironmentVariable("USER") : user;
+    for (const char* variable : {"USERNAME", "USER", "LOGNAME"}) {
+        const QString user = qEnvironmentVariable(variable);
+        if (!user.isEmpty())
+            return user;
+    }
+    return QDir::home().dirName();
 }
 
 QString formatAmount(double v)

@@ -124,8 +124,10 @@ void scriviMovimenti(RunContext& ctx, Connection& dbNew, const std::vector<Artic
 {
     const QString data = QStringLiteral("01/01/%1").arg(layout::AnnoDaAprire);
     RowInserter movimento(dbNew, QStringLiteral("MOV_MAG"), campiMovimento());
+    qint64 fatti = 0;
     for (const ArticoloVecchio& a : articoli) {
         ctx.yield();
+        ctx.stepProgress(++fatti, qint64(articoli.size()));
         for (int d = 1; d <= 2; ++d) {
             const Value& giacenza = d == 1 ? a.giacenza1 : a.giacenza2;
             if (isNull(giacenza) || numberOf(giacenza) == 0)

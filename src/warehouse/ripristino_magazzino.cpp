@@ -163,8 +163,10 @@ void RIPRISTINA_MAGAZZINO(RunContext& ctx, Connection& Db, const QString& Numero
     RowUpdater salva(Db, QStringLiteral("ANAG_ART"), campiGiacenza());
     CommitABlocchi commit(Db);
     QSet<qint64> salvate;
+    qint64 fatti = 0;
     for (const Articolo& a : articoli) {
         ctx.yield();
+        ctx.stepProgress(++fatti, qint64(articoli.size()));
         const QString CodiceArticolo = textOf(a.codArt);
         const QString chiave = chiaveArticolo(CodiceArticolo);
         const auto riga = righe.constFind(chiave);

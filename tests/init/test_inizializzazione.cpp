@@ -22,9 +22,11 @@ private slots:
 
     void emptiesMovementsDocumentsAndCounters();
     void exclusionIsCaseSensitive();
+    void missingMovementTablePassedOver_data();
     void missingMovementTablePassedOver();
     void noActiveCausalGoesOn_data();
     void noActiveCausalGoesOn();
+    void namesTrimmedAndQuoted_data();
     void namesTrimmedAndQuoted();
     void failureLeavesArchiveUnchanged_data();
     void failureLeavesArchiveUnchanged();
@@ -66,6 +68,7 @@ void TestInizializzazione::init()
 
 void TestInizializzazione::cleanup()
 {
+    rio::Connection::setSqliteThroughOdbc(false);
     m_ctx.reset();
     m_state.reset();
     m_host.reset();
@@ -134,8 +137,23 @@ void TestInizializzazione::exclusionIsCaseSensitive()
     QCOMPARE(righe(QStringLiteral("T_LISTINO_AUTO_1")), 1);
 }
 
+// Both ways to the file: the missing-table error must be told apart on each.
+static void percorsi()
+{
+    QTest::addColumn<bool>("odbc");
+    QTest::newRow("sqlite") << false;
+    QTest::newRow("odbc") << true;
+}
+
+void TestInizializzazione::missingMovementTablePassedOver_data()
+{
+    percorsi();
+}
+
 void TestInizializzazione::missingMovementTablePassedOver()
 {
+    QFETCH(bool, odbc);
+    rio::Connection::setSqliteThroughOdbc(odbc);
     TestInstall::exec(m_file, QStringLiteral("drop table MOV_IVA"));
     TestInstall::exec(m_file, QStringLiteral("drop table C_FATTURE"));
     QVERIFY(rio::INIZIALIZZAZIONE_FILE(*m_ctx, Azienda));
@@ -168,8 +186,15 @@ void TestInizializzazione::noActiveCausalGoesOn()
     QVERIFY(m_host->ticked(StatusBox::Inizializzazione));
 }
 
+void TestInizializzazione::namesTrimmedAndQuoted_data()
+{
+    percorsi();
+}
+
 void TestInizializzazione::namesTrimmedAndQuoted()
 {
+    QFETCH(bool, odbc);
+    rio::Connection::setSqliteThroughOdbc(odbc);
     TestInstall::exec(m_file, QStringLiteral("update CAUSALI set Nome_Tabella_Archiviazione_dati_documento = "
                                              "'  FATTURE ' where Tipo_Causale = 'FT'"));
     const QStringList insidiosi{QStringLiteral("DDT; delete from ANAG_ART"),

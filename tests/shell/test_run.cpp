@@ -105,6 +105,21 @@ private slots:
         QVERIFY(f.host.closeEnabled);
         QVERIFY(f.host.yearsLocked);
 
+        // The progress bar follows the companies, and each step runs to its total.
+        QList<qint64> companies;
+        int stepsDone = 0;
+        for (const auto& p : f.host.progress) {
+            if (companies.isEmpty() || companies.last() != p[0])
+                companies << p[0];
+            QVERIFY(p[2] <= p[3]);
+            if (p[3] > 0 && p[2] == p[3])
+                ++stepsDone;
+        }
+        QCOMPARE(companies, QList<qint64>({1, 2, 0}));
+        // Per company: the 2023 recomputation, the opening movements, the 2024
+        // recomputation, the open items.
+        QCOMPARE(stepsDone, 2 * 4);
+
         // The 2024 archive holds the opening movements and the carried item.
         const QString next = f.install.archiveHost(2, 2024);
         QCOMPARE(TestInstall::scalar(

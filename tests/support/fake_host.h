@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <functional>
 #include <map>
 
@@ -41,6 +42,10 @@ public:
     void setBusy(bool hourglass) override { busy = hourglass; }
     void yield() override;
     void closeWindow() override { windowClosed = true; }
+    void setRunProgress(int company, int companies, qint64 done, qint64 total) override
+    {
+        progress.append({company, companies, done, total});
+    }
     void stepFinished(const QString& step, int slot, qint64 milliseconds, bool ok) override
     {
         steps.append({step, slot, milliseconds, ok});
@@ -83,6 +88,7 @@ public:
         bool ok;
     };
     QList<Step> steps;
+    QList<std::array<qint64, 4>> progress; // company, companies, done, total
     QString reportPath;
     QStringList summary;
 };

@@ -25,6 +25,7 @@ private slots:
     void failureInLoopKeepsNothing();
     void failureInRecomputationKeepsMovements();
     void missingArchiveReported();
+    void emptyCounterTableReported();
     void afterInitialisationStocksCarryOver();
 };
 
@@ -135,6 +136,7 @@ void TestMovimentiMagazzino::writesOpeningMovementsThroughOdbc()
     rio::Connection::setSqliteThroughOdbc(true);
     ArchivioProva a;
     prepara(a);
+    QCOMPARE(ArchivioProva::apri(2023)->driver(), rio::Connection::Driver::OdbcSqlite);
     rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
     a.state.ConnessioneDbOld.reset();
     rio::Connection::setSqliteThroughOdbc(false);
@@ -261,6 +263,20 @@ void TestMovimentiMagazzino::missingArchiveReported()
     QVERIFY(a.host.events.last().contains(QStringLiteral("creazione_movimenti_magazzino")));
     QVERIFY(a.ctx.companyHadErrors());
     QVERIFY(!QFile::exists(a.nuovo()));
+}
+
+void TestMovimentiMagazzino::emptyCounterTableReported()
+{
+    ArchivioProva a;
+    prepara(a);
+    TestInstall::exec(a.nuovo(), QStringLiteral("delete from CONTATORI"));
+    rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
+
+    QCOMPARE(a.host.boxes.size(), 1);
+    QVERIFY2(a.host.boxes.first().text.startsWith(QStringLiteral("Error 3021 (")), scatole(a.host));
+    QCOMPARE(contaMovimenti(a.nuovo()), 0);
+    QVERIFY(!a.host.ticked(StatusBox::CreazioneMagazzino));
+    verificaSenzaBlocchi(a);
 }
 
 void TestMovimentiMagazzino::afterInitialisationStocksCarryOver()
