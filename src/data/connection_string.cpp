@@ -76,4 +76,21 @@ QString odbcAttribute(const QString& key, const QString& value)
     return key + QStringLiteral("={") + escaped + QStringLiteral("};");
 }
 
+QString accessOdbcConnectionString(const QString& file, const QString& workgroup, const QString& user,
+                                   const QString& password)
+{
+    return QStringLiteral("Driver={Microsoft Access Driver (*.mdb, *.accdb)};") +
+           odbcAttribute(QStringLiteral("DBQ"), file) + odbcAttribute(QStringLiteral("SystemDB"), workgroup) +
+           odbcAttribute(QStringLiteral("UID"), user) + odbcAttribute(QStringLiteral("PWD"), password);
+}
+
+QString sqliteOdbcConnectionString(const QString& file, int timeoutMs)
+{
+    // NoCreat: never make a missing file; BigInt: whole numbers keep 64 bits;
+    // StepAPI: columns without a declared type read as text.
+    return QStringLiteral("Driver=SQLite3;") + odbcAttribute(QStringLiteral("Database"), file) +
+           odbcAttribute(QStringLiteral("Timeout"), QString::number(timeoutMs)) +
+           QStringLiteral("NoCreat=1;BigInt=1;StepAPI=1;");
+}
+
 } // namespace rio

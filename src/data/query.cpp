@@ -12,12 +12,20 @@ namespace rio {
 
 namespace {
 
-// The SQL with its literals blanked, for looking at its shape only.
+// The SQL with its literals blanked, for looking at its shape only; names
+// in brackets are kept, a quote inside them opens no literal.
 QString withoutLiterals(const QString& sql)
 {
-    static const QRegularExpression literal(QStringLiteral("'(?:[^']|'')*'|\"(?:[^\"]|\"\")*\""));
-    QString out = sql;
-    return out.replace(literal, QStringLiteral("''"));
+    static const QRegularExpression token(QStringLiteral("\\[[^\\]]*\\]|'(?:[^']|'')*'"));
+    QString out;
+    qsizetype last = 0;
+    for (const QRegularExpressionMatch& m : token.globalMatch(sql)) {
+        out += QStringView(sql).mid(last, m.capturedStart() - last);
+        out += m.captured().startsWith(QLatin1Char('[')) ? m.captured() : QStringLiteral("''");
+        last = m.capturedEnd();
+    }
+    out += QStringView(sql).mid(last);
+    return out;
 }
 
 // The table named after the first FROM, whose declared types type the row.

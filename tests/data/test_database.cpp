@@ -1,5 +1,5 @@
 // The database layer, run once on Qt's SQLite driver and once through ODBC
-// (RIO_TEST_DB_DRIVER=odbc), so that both code paths meet the same cases.
+// (registered with ODBC_TOO), so that both code paths meet the same cases.
 #include "data/database.h"
 #include "data/error.h"
 #include "data/product_schema.h"
@@ -56,8 +56,6 @@ class TestDatabase : public QObject
     }
 
 private slots:
-    void initTestCase() { Connection::setSqliteThroughOdbc(qgetenv("RIO_TEST_DB_DRIVER") == "odbc"); }
-
     void init()
     {
         m_install = std::make_unique<TestInstall>();
@@ -71,6 +69,7 @@ private slots:
     {
         auto c = openArchive();
         QVERIFY(c->isOpen());
+        QCOMPARE(Connection::sqliteThroughOdbc(), qgetenv("RIO_TEST_DB_DRIVER") == "odbc");
         QCOMPARE(c->driver(), Connection::sqliteThroughOdbc() ? Connection::Driver::OdbcSqlite
                                                               : Connection::Driver::Sqlite);
         QCOMPARE(QFileInfo(c->hostFilePath()).canonicalFilePath(), QFileInfo(m_file).canonicalFilePath());
@@ -359,6 +358,20 @@ private slots:
         QCOMPARE(TestInstall::scalar(m_file, QStringLiteral("select count(*) from CAUSALI")).toInt(), 0);
     }
 
+    void commitWithAReadInProgress()
+    {
+        auto c = openArchive();
+        c->beginTrans();
+        Query reading(*c, QStringLiteral("select Tipo_Causale from CAUSALI order by rowid"));
+        reading.exec();
+        QVERIFY(reading.next());
+        c->execute(QStringLiteral("update CONTATORI set Progr_ddt = 0"));
+        c->commitTrans();
+        QVERIFY(reading.next());
+        reading.finish();
+        QCOMPARE(TestInstall::scalar(m_file, QStringLiteral("select Progr_ddt from CONTATORI")).toInt(), 0);
+    }
+
     void severalQueriesAtOnce()
     {
         auto c = openArchive();
@@ -475,14 +488,34 @@ private slots:
         Query sum(*c, QStringLiteral("select sum(Giacenza1) as Tot, count(*) from ANAG_ART"));
         sum.exec();
         QVERIFY(sum.next());
-        QCOMPARE(sum.value(QStringLiteral("tot")).toDouble(), 5.0);
-        QCOMPARE(numberOf(sum.value(1)), 2.0);
+        QCOMPARE(sum.value(QStringLiteral("tot")), Value(5.0));
+        QCOMPARE(sum.value(1), Value(qlonglong(2)));
 
         Query none(*c, QStringLiteral("select sum(Qta) from MOV_MAG where CodArt = 'A'"));
         none.exec();
         QVERIFY(none.next());
         QVERIFY(isNull(none.value(0)));
         QCOMPARE(errorOf([&] { numberOf(none.value(0)); }), err::InvalidUseOfNull);
+    }
+
+    void datesWrittenByOtherProducers()
+    {
+        TestInstall::exec(m_file, QStringLiteral("insert into MOV_MAG(CodArt, DataMov, oRAMov) values "
+                                                 "('A', '2023-06-15T10:30:00', '10:30:00'), "
+                                                 "('B', '2023-6-5 7:08:09.250', '1899-12-30 23:59:59'), "
+                                                 "('C', 'mai', 45092)"));
+        auto c = openArchive();
+        Query q(*c, QStringLiteral("select DataMov, oRAMov from MOV_MAG order by CodArt"));
+        q.exec();
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0), Value(QDateTime(QDate(2023, 6, 15), QTime(10, 30))));
+        QCOMPARE(q.value(1), Value(QDateTime(QDate(1899, 12, 30), QTime(10, 30))));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0), Value(QDateTime(QDate(2023, 6, 5), QTime(7, 8, 9, 250))));
+        QCOMPARE(textOf(q.value(1)), QStringLiteral("23:59:59"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0), Value(QStringLiteral("mai"))); // as stored
+        QCOMPARE(q.value(1), Value(qlonglong(45092)));
     }
 
     void recordCountAndFirstRow()
@@ -496,6 +529,23 @@ private slots:
         QVERIFY(q.next());
         QCOMPARE(q.value(QStringLiteral("ID_Azienda")), Value(QStringLiteral("Azienda_1")));
         QCOMPARE(firstRowId(*c, QStringLiteral("aziende")), 1);
+
+        // The current row's rowid, to save fields of that row.
+        Query rows(*c, QStringLiteral("select rowid, ID_Azienda from AZIENDE order by rowid desc"));
+        rows.exec();
+        QVERIFY(rows.next());
+        QCOMPARE(rows.value(QStringLiteral("rowid")), Value(qlonglong(2)));
+        RowUpdater(*c, QStringLiteral("AZIENDE"), {QStringLiteral("Ragione_Sociale1")})
+            .update(rows.value(0).toLongLong(), {QStringLiteral("Nona S.p.A.")});
+        rows.finish();
+        QCOMPARE(TestInstall::scalar(m_file,
+                                     QStringLiteral("select Ragione_Sociale1 from AZIENDE where rowid = 2")),
+                 QVariant(QStringLiteral("Nona S.p.A.")));
+        QCOMPARE(errorOf([&] {
+                     RowUpdater(*c, QStringLiteral("AZIENDE"), {QStringLiteral("Citta")})
+                         .update(99, {QStringLiteral("x")});
+                 }),
+                 err::NoCurrentRecord);
     }
 
     void catalogue()
@@ -518,16 +568,32 @@ private slots:
     void identifiersFromData()
     {
         QCOMPARE(Connection::quoteIdentifier(QStringLiteral("T_DDT")), QStringLiteral("[T_DDT]"));
-        QCOMPARE(errorOf([] { Connection::quoteIdentifier(QStringLiteral("X]; drop table ANAG_ART; --")); }),
-                 err::NoTable);
-        QCOMPARE(errorOf([] { Connection::quoteIdentifier(QString()); }), err::NoTable);
         auto c = openArchive();
         c->execute(QStringLiteral("delete from ") + Connection::quoteIdentifier(QStringLiteral("t_ddt")));
-        QCOMPARE(errorOf([&] {
-                     c->execute(QStringLiteral("delete from ") +
-                                Connection::quoteIdentifier(QStringLiteral("T_NESSUNA")));
-                 }),
-                 err::NoTable);
+        // Whatever a name holds, it can only name a table, which is not there.
+        for (const QString& name :
+             {QStringLiteral("T_NESSUNA"), QStringLiteral("X]; delete from ANAG_ART; --"),
+              QStringLiteral("X\"]; delete from ANAG_ART; --"),
+              QStringLiteral("X'; delete from ANAG_ART; --"), QStringLiteral("X\"; delete from ANAG_ART; --"),
+              QStringLiteral("T_[A]"), QString()}) {
+            QCOMPARE(errorOf([&] {
+                         c->execute(QStringLiteral("delete * from ") + Connection::quoteIdentifier(name));
+                     }),
+                     err::NoTable);
+        }
+        TestInstall::exec(m_file, QStringLiteral("create table \"T_A]B\"(x)"));
+        c->execute(QStringLiteral("insert into ") + Connection::quoteIdentifier(QStringLiteral("T_A]B")) +
+                   QStringLiteral(" values(1)"));
+        QCOMPARE(TestInstall::scalar(m_file, QStringLiteral("select count(*) from \"T_A]B\"")).toInt(), 1);
+
+        // A quote inside a bracketed name is part of the name.
+        TestInstall::exec(m_file, QStringLiteral("create table \"T_L'A\"(d DATE, b BOOLEAN)"));
+        TestInstall::exec(m_file, QStringLiteral("insert into \"T_L'A\" values('2023-01-31', 1)"));
+        Query q(*c, QStringLiteral("select * from [T_L'A] where b = true"));
+        q.exec();
+        QVERIFY(q.next());
+        QCOMPARE(q.value(QStringLiteral("d")), Value(QDateTime(QDate(2023, 1, 31), QTime(0, 0))));
+        QCOMPARE(q.value(QStringLiteral("b")), Value(true));
     }
 };
 

@@ -1,4 +1,5 @@
 // Text forms, numbers from values, the Jet dialect and the connection string.
+#include "data/column_values.h"
 #include "data/connection_string.h"
 #include "data/database.h"
 #include "data/error.h"
@@ -92,6 +93,9 @@ private slots:
         QCOMPARE(convertForColumn(QStringLiteral("15/06/2023"), ColumnType::Date), Value(june));
         QCOMPARE(convertForColumn(QStringLiteral("5/6/2023 7:08:09"), ColumnType::Date),
                  Value(QDateTime(QDate(2023, 6, 5), QTime(7, 8, 9))));
+        QCOMPARE(convertForColumn(QStringLiteral("15/06/23"), ColumnType::Date), Value(june));
+        QCOMPARE(convertForColumn(QStringLiteral("01/01/30"), ColumnType::Date),
+                 Value(QDateTime(QDate(1930, 1, 1), QTime(0, 0))));
         QCOMPARE(convertForColumn(QStringLiteral("10:30"), ColumnType::Date),
                  Value(QDateTime(QDate(1899, 12, 30), QTime(10, 30))));
         QCOMPARE(convertForColumn(QStringLiteral("2023-06-15"), ColumnType::Date), Value(june));
@@ -117,6 +121,31 @@ private slots:
         QCOMPARE(errorOf([] { convertForColumn(1e30, ColumnType::Integer); }), err::DataTypeMismatch);
     }
 
+    void declaredTypes()
+    {
+        const QList<std::pair<const char*, ColumnType>> cases{{"TEXT COLLATE NOCASE", ColumnType::Text},
+                                                              {"VARCHAR(50)", ColumnType::Text},
+                                                              {"LONGTEXT", ColumnType::Text},
+                                                              {"memo", ColumnType::Text},
+                                                              {"INTEGER", ColumnType::Integer},
+                                                              {"bigint", ColumnType::Integer},
+                                                              {"COUNTER", ColumnType::Integer},
+                                                              {"REAL", ColumnType::Real},
+                                                              {"DOUBLE", ColumnType::Real},
+                                                              {"CURRENCY", ColumnType::Real},
+                                                              {"NUMERIC(10,2)", ColumnType::Real},
+                                                              {"BOOLEAN", ColumnType::Boolean},
+                                                              {"YESNO", ColumnType::Boolean},
+                                                              {"BIT", ColumnType::Boolean},
+                                                              {"DATE", ColumnType::Date},
+                                                              {"DATETIME", ColumnType::Date},
+                                                              {"TIMESTAMP", ColumnType::Date},
+                                                              {"", ColumnType::Other},
+                                                              {"BLOB", ColumnType::Other}};
+        for (const auto& [declared, type] : cases)
+            QVERIFY2(columnTypeOf(QLatin1String(declared)) == type, declared);
+    }
+
     void jetDialect_data()
     {
         QTest::addColumn<QString>("jet");
@@ -132,6 +161,14 @@ private slots:
             << QStringLiteral("SELECT CodArt FROM ANAG_ART ORDER BY CodArt limit 5");
         QTest::newRow("distinct top") << QStringLiteral("select distinct top 2 Dep from MOV_MAG")
                                       << QStringLiteral("select distinct Dep from MOV_MAG limit 2");
+        QTest::newRow("top in a subquery")
+            << QStringLiteral("delete * from T where id in (select top 1 id from T order by id) and x=true")
+            << QStringLiteral("delete from T where id in (select id from T order by id limit 1) and x<>0");
+        QTest::newRow("top inside and outside")
+            << QStringLiteral(
+                   "select top 2 a from T where b = (select top 1 b from U where f(c) = ')') order by a")
+            << QStringLiteral(
+                   "select a from T where b = (select b from U where f(c) = ')' limit 1) order by a limit 2");
         QTest::newRow("true") << QStringLiteral("select * from CAUSALI where Attivazione_causale=true")
                               << QStringLiteral("select * from CAUSALI where Attivazione_causale<>0");
         QTest::newRow("spaced true") << QStringLiteral("where A = True and B =false")
@@ -148,6 +185,8 @@ private slots:
                                             << QStringLiteral("where truevalue = 1 and x=trueish");
         QTest::newRow("brackets") << QStringLiteral("select [Tipo Causale] from [CAUSALI]")
                                   << QStringLiteral("select [Tipo Causale] from [CAUSALI]");
+        QTest::newRow("quote inside brackets") << QStringLiteral("delete * from [T_L'A] where [a=true]=true")
+                                               << QStringLiteral("delete from [T_L'A] where [a=true]<>0");
     }
 
     void jetDialect()
@@ -179,6 +218,15 @@ private slots:
                  QStringLiteral("DBQ=C:\\a\\dati.mdb;"));
         QCOMPARE(odbcAttribute(QStringLiteral("PWD"), QStringLiteral("a;b}")),
                  QStringLiteral("PWD={a;b}}};"));
+        QCOMPARE(accessOdbcConnectionString(
+                     QStringLiteral("C:\\Program Files (x86)\\Ventor Sistemi\\dati.mdb"),
+                     QStringLiteral("C:\\X\\System.mdw"), QStringLiteral("Larvinote"), QStringLiteral("p;w")),
+                 QStringLiteral(
+                     "Driver={Microsoft Access Driver (*.mdb, *.accdb)};DBQ=C:\\Program Files "
+                     "(x86)\\Ventor Sistemi\\dati.mdb;SystemDB=C:\\X\\System.mdw;UID=Larvinote;PWD={p;w};"));
+        QCOMPARE(sqliteOdbcConnectionString(QStringLiteral("/d/a;b.mdb"), 2000),
+                 QStringLiteral(
+                     "Driver=SQLite3;Database={/d/a;b.mdb};Timeout=2000;NoCreat=1;BigInt=1;StepAPI=1;"));
     }
 };
 

@@ -1,5 +1,6 @@
 #include "test_install.h"
 
+#include "data/database.h"
 #include "data/filesystem.h"
 #include "data/product_schema.h"
 
@@ -44,6 +45,10 @@ QSqlQuery run(QSqlDatabase& db, const QString& sql)
 
 TestInstall::TestInstall()
 {
+    // Tests registered with ODBC_TOO run a second time through ODBC. Only
+    // switched on here: a test may have switched it on itself.
+    if (qgetenv("RIO_TEST_DB_DRIVER") == "odbc")
+        rio::Connection::setSqliteThroughOdbc(true);
     m_hadPreviousDrive = qEnvironmentVariableIsSet("RIAPERTURA_DRIVE_C");
     m_previousDrive = qgetenv("RIAPERTURA_DRIVE_C");
     qputenv("RIAPERTURA_DRIVE_C", driveC().toUtf8());
