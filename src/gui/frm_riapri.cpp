@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QTimer>
 #include <QUrl>
 
 #include <exception>
@@ -30,9 +31,16 @@ FrmRiapri::FrmRiapri(Runner runner, QWidget* parent) : QWidget(parent), m_runner
     m_ui.setupUi(this);
     m_events = new EventListModel(this);
     m_ui.lstEventi->setModel(m_events);
-    // The newest line stays in sight; rows arrive in batches, so this runs
-    // once per batch, not once per line.
-    connect(m_events, &QAbstractItemModel::rowsInserted, m_ui.lstEventi, &QAbstractItemView::scrollToBottom);
+    // The newest line stays in sight. Scrolling lays out the whole list, so
+    // it follows the rows at most every 100 ms, not at every batch.
+    m_scrollTimer = new QTimer(this);
+    m_scrollTimer->setSingleShot(true);
+    m_scrollTimer->setInterval(100);
+    connect(m_scrollTimer, &QTimer::timeout, m_ui.lstEventi, &QAbstractItemView::scrollToBottom);
+    connect(m_events, &QAbstractItemModel::rowsInserted, m_scrollTimer, [this] {
+        if (!m_scrollTimer->isActive())
+            m_scrollTimer->start();
+    });
 
     m_host = std::make_unique<WindowHost>(*this, m_ui, *m_events, [this] { closeByRun(); });
     m_ctx = std::make_unique<RunContext>(*m_host, m_state);
@@ -87,6 +95,7 @@ void FrmRiapri::cmd_Click()
     m_running = false;
     m_host->setBusy(false);
     m_events->flush();
+    m_ui.lstEventi->scrollToBottom();
 
     if (programEnd || m_closedByRun) {
         endProgram(ExitProgramEnded);

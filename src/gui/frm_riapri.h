@@ -6,6 +6,8 @@
 
 #include <QWidget>
 
+class QTimer;
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -65,6 +67,7 @@ private:
 
     FrmRiapriUi m_ui;
     EventListModel* m_events = nullptr;
+    QTimer* m_scrollTimer = nullptr;
     RunState m_state;
     std::unique_ptr<WindowHost> m_host;
     std::unique_ptr<RunContext> m_ctx;

@@ -4,6 +4,8 @@
 
 #include <QTextStream>
 
+#include <algorithm>
+
 #ifdef Q_OS_WIN
 #include <io.h>
 #else
@@ -107,6 +109,37 @@ void ConsoleHost::verificationReady(const QString& reportPath, const QStringList
         print(m_out, QStringLiteral("verifica: ") + line);
     if (!reportPath.isEmpty())
         print(m_out, QStringLiteral("verifica: rapporto %1").arg(fs::hostPath(reportPath)));
+}
+
+bool ConsoleHost::stderrIsTerminal()
+{
+#ifdef Q_OS_WIN
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(fileno(stderr)) != 0;
+#endif
+}
+
+void ConsoleHost::setRunProgress(int company, int companies, qint64 done, qint64 total)
+{
+    if (!m_progressShown)
+        return;
+    if (companies <= 0) {
+        print(m_err, QStringLiteral("avanzamento: 100%"));
+        m_progressCompany = -1;
+        return;
+    }
+    // A line when the company changes, else at most one a second.
+    if (company == m_progressCompany && m_sinceProgress.isValid() && m_sinceProgress.elapsed() < 1000)
+        return;
+    m_progressCompany = company;
+    m_sinceProgress.restart();
+    const double within = total > 0 ? std::clamp(double(done) / double(total), 0.0, 1.0) : 0.0;
+    const double fraction = (std::clamp(company - 1, 0, companies) + within) / companies;
+    print(m_err, QStringLiteral("avanzamento: azienda %1 di %2, %3%")
+                     .arg(company)
+                     .arg(companies)
+                     .arg(int(std::clamp(fraction, 0.0, 1.0) * 100)));
 }
 
 void ConsoleHost::totalTime(qint64 milliseconds)

@@ -3,6 +3,8 @@
 #include "app/cli/cli_options.h"
 #include "shell/host.h"
 
+#include <QElapsedTimer>
+
 #include <cstdio>
 #include <functional>
 #include <optional>
@@ -40,6 +42,11 @@ public:
     void closeWindow() override { m_windowClosed = true; }
     void stepFinished(const QString& step, int slot, qint64 milliseconds, bool ok) override;
     void verificationReady(const QString& reportPath, const QStringList& summary) override;
+    void setRunProgress(int company, int companies, qint64 done, qint64 total) override;
+
+    // Progress lines on standard error (when it is a terminal).
+    void setProgressShown(bool shown) { m_progressShown = shown; }
+    static bool stderrIsTerminal();
 
     // The run asked to close the window: the program ends early.
     bool windowClosed() const { return m_windowClosed; }
@@ -55,6 +62,9 @@ private:
     std::FILE* m_err;
     Ask m_ask;
     bool m_windowClosed = false;
+    bool m_progressShown = false;
+    int m_progressCompany = -1;
+    QElapsedTimer m_sinceProgress;
 };
 
 } // namespace rio::cli

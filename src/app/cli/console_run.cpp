@@ -112,6 +112,7 @@ int consoleMain(const QStringList& arguments)
         qputenv("RIAPERTURA_DRIVE_C", options.driveC.toUtf8());
 
     ConsoleHost host(options, stdout, stderr, ConsoleHost::terminalAsk(stderr));
+    host.setProgressShown(ConsoleHost::stderrIsTerminal());
     if (options.check)
         return checkConsole(host);
     const bool canConfirm = options.yes || ConsoleHost::stdinIsTerminal();

@@ -1,0 +1,241 @@
+// Whole runs of the year opening through the real window, on a temporary
+// installation, with the message boxes answered by the test.
+#include "gui/event_list_model.h"
+#include "gui/frm_riapri.h"
+#include "gui/message_box.h"
+#include "run_fixture.h"
+#include "shell/exit_status.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace rio;
+using rio::gui::FrmRiapri;
+using rio::gui::MessageBox;
+
+namespace {
+
+struct Fixture
+{
+    TestInstall install;
+    FrmRiapri window;
+    QList<MessageBox::Request> boxes;
+    // Runs at each box, before it is answered (Yes to the confirmation, OK
+    // to the rest).
+    std::function<void(const MessageBox::Request&)> onBox;
+
+    Fixture()
+    {
+        MessageBox::setHandler([this](const MessageBox::Request& r) {
+            boxes << r;
+            if (onBox)
+                onBox(r);
+            return r.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
+        });
+        window.show();
+    }
+    ~Fixture() { MessageBox::reset(); }
+
+    template <typename W = QWidget> W* child(const char* name) const
+    {
+        return window.findChild<W*>(QLatin1String(name));
+    }
+    void clickRun() { child<QPushButton>("cmd")->click(); }
+    void clickCheckBox(const char* name)
+    {
+        auto* box = child<QCheckBox>(name);
+        QTest::mouseClick(box, Qt::LeftButton, {}, box->rect().center());
+    }
+    QString tmpFolder() const { return install.host(TestInstall::base() + QStringLiteral("dati\\Tmp")); }
+    QString logPath() const
+    {
+        return install.host(TestInstall::base() + QStringLiteral("dati\\tmp\\log_Riapertura_2024.txt"));
+    }
+    QStringList events()
+    {
+        QStringList lines;
+        for (qsizetype i = 0; i < window.events().lineCount(); ++i)
+            lines << window.events().line(i);
+        return lines;
+    }
+    QStringList logLines() const
+    {
+        QFile f(logPath());
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        QStringList lines;
+        for (const QByteArray& raw : f.readAll().split('\n')) {
+            if (raw.isEmpty())
+                continue;
+            Q_ASSERT(raw.startsWith('"') && raw.endsWith("\"\r"));
+            lines << QString::fromLatin1(raw.mid(1, raw.size() - 3));
+        }
+        return lines;
+    }
+};
+
+} // namespace
+
+class TestWindowRun : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void answeringNoChangesNothing()
+    {
+        Fixture f;
+        addCompany(f.install, 1);
+        MessageBox::setNextAnswer(Answer::No);
+        f.clickRun();
+        QCOMPARE(f.window.lastOutcome(), RunOutcome::NotStarted);
+        QCOMPARE(f.window.events().lineCount(), 0);
+        QVERIFY(!QDir(f.tmpFolder()).exists());
+        QVERIFY(!QFile::exists(f.install.archiveHost(1, 2024)));
+        QVERIFY(f.child("cmd")->isEnabled());
+        QVERIFY(!f.child<QLineEdit>("txtDbOld")->isReadOnly());
+        QVERIFY(f.child("barProgresso")->isHidden());
+    }
+
+    void wholeRunFollowsTheLogSwitch()
+    {
+        Fixture f;
+        addCompany(f.install, 7);
+        addCompany(f.install, 2);
+        QStringList workedOn;
+        f.onBox = [&](const MessageBox::Request& r) {
+            if (!r.text.startsWith(QStringLiteral("Riapertura nuovo esercizio")))
+                return;
+            workedOn << f.child<QLabel>("lblAziendaLavorata")->text();
+            // Off after the first company, on again after the second.
+            f.clickCheckBox("chklog");
+        };
+        f.clickRun();
+
+        QCOMPARE(f.window.lastOutcome(), RunOutcome::Done);
+        QCOMPARE(workedOn, QStringList({QStringLiteral("2"), QStringLiteral("7")}));
+        QCOMPARE(f.child<QLabel>("lblNumAzienda")->text(), QStringLiteral("2"));
+        QCOMPARE(f.child<QLabel>("lblAzienda")->text(), QStringLiteral("Azienda 7 S.r.l."));
+        QCOMPARE(f.child<QLabel>("lblArt")->text(),
+                 QStringLiteral("RIAPERTURA ARCHIVI CONCLUSA CON SUCCESSO!"));
+        QCOMPARE(f.boxes.last().text, QStringLiteral("APERTURA NUOVO ESERCIZIO ESEGUITA CORRETTAMENTE"));
+        QCOMPARE(f.boxes.last().title, QStringLiteral("Ventor 2005"));
+        for (const char* box : {"chkCopia", "chkRipristinoMagazzino", "chkInizializzazione",
+                                "chkCreazioneMagazzino", "chkCreazioneMovimContabili"})
+            QVERIFY2(f.child<QCheckBox>(box)->isChecked(), box);
+        QVERIFY(f.child("cmd")->isEnabled());
+        QVERIFY(f.child("cmdChiudi")->isEnabled());
+        QVERIFY(f.child<QLineEdit>("txtDbNew")->isReadOnly());
+        QVERIFY(!f.window.isRunning());
+        QVERIFY(QFile::exists(f.install.archiveHost(7, 2024)));
+
+        const QStringList events = f.events();
+        QCOMPARE(f.window.events().rowCount(), events.size()); // all shown once the run is over
+        QCOMPARE(events.last(), QStringLiteral("riapertura archivi conclusa con successo!"));
+        const QString second = QStringLiteral("ripristino magazzino azienda n. 7 in corso...");
+        QVERIFY(events.contains(second));
+        const QStringList log = f.logLines();
+        QVERIFY(log.contains(QStringLiteral("ripristino magazzino azienda n. 2 in corso...")));
+        QVERIFY(!log.contains(second));      // written while chklog was off
+        QCOMPARE(log.last(), events.last()); // back on for the end
+        QVERIFY(log.size() < events.size());
+    }
+
+    void withoutLogTheListFillsAndTmpIsMade()
+    {
+        Fixture f;
+        addCompany(f.install, 1);
+        f.clickCheckBox("chklog");
+        f.clickRun();
+        QCOMPARE(f.window.lastOutcome(), RunOutcome::Done);
+        QVERIFY(QDir(f.tmpFolder()).exists());
+        QVERIFY(!QFile::exists(f.logPath()));
+        QVERIFY(f.events().contains(QStringLiteral("ripristino magazzino azienda n. 1 in corso...")));
+    }
+
+    void aCompanyWithoutItsRowEndsTheProgram()
+    {
+        Fixture f;
+        addCompany(f.install, 1);
+        addCompany(f.install, 3);
+        TestInstall::exec(f.install.archiveHost(3), QStringLiteral("delete from AZIENDE"));
+        QSignalSpy ended(&f.window, &FrmRiapri::programEnded);
+        f.clickRun();
+
+        QCOMPARE(ended.size(), 1);
+        QCOMPARE(ended[0][0].toInt(), int(ExitProgramEnded));
+        QVERIFY(!f.window.isVisible());
+        QVERIFY(!f.window.runState().log);
+        QCOMPARE(f.boxes.last().icon, Icon::Critical);
+        QVERIFY(f.boxes.last().text.contains(QStringLiteral("3021")));
+        // Company 1 was done, company 3 never got a message of its own.
+        QCOMPARE(f.boxes.size(), 3);
+        QVERIFY(f.logLines().last().contains(QStringLiteral("3021")));
+        // The program has ended: the button starts nothing any more.
+        f.clickRun();
+        QCOMPARE(f.boxes.size(), 3);
+    }
+
+    void closingDuringTheRunIsRefused()
+    {
+        Fixture f;
+        addCompany(f.install, 1);
+        bool refused = false;
+        f.onBox = [&](const MessageBox::Request& r) {
+            if (r.text.startsWith(QStringLiteral("Riapertura nuovo esercizio")))
+                refused = !f.window.close();
+        };
+        f.clickRun();
+        QVERIFY(refused);
+        QVERIFY(f.window.isVisible());
+        QCOMPARE(f.window.lastOutcome(), RunOutcome::Done);
+    }
+
+    void theCheckWritesNothing()
+    {
+        Fixture f;
+        addCompany(f.install, 1);
+        f.child<QPushButton>("cmdVerifica")->click();
+        const QStringList events = f.events();
+        QVERIFY(!events.isEmpty());
+        for (const QString& line : events)
+            QVERIFY2(line.startsWith(QStringLiteral("OK ")) || line.startsWith(QStringLiteral("ATTENZIONE ")),
+                     qPrintable(line));
+        QCOMPARE(f.boxes.size(), 1); // the summary, no confirmation
+        QVERIFY(!QDir(f.tmpFolder()).exists());
+        QVERIFY(!QFile::exists(f.install.archiveHost(1, 2024)));
+        QVERIFY(f.child("cmd")->isEnabled());
+        QVERIFY(f.child("cmdVerifica")->isEnabled());
+        QVERIFY(!f.window.isRunning());
+        QVERIFY(!f.window.lastOutcome());
+
+        // A company without its AZIENDE row is found.
+        TestInstall::exec(f.install.archiveHost(1), QStringLiteral("delete from AZIENDE"));
+        f.child<QPushButton>("cmdVerifica")->click();
+        QVERIFY(f.events().mid(events.size()).filter(QStringLiteral("ERRORE ")).size() >= 1);
+        QCOMPARE(f.boxes.last().icon, Icon::Critical);
+    }
+
+    void aSecondRunInTheSameProgramStart()
+    {
+        Fixture f;
+        addCompany(f.install, 1);
+        f.clickRun();
+        QCOMPARE(f.window.lastOutcome(), RunOutcome::Done);
+        const int firstBoxes = f.boxes.size();
+        f.clickRun();
+        QCOMPARE(f.boxes.size(), 2 * firstBoxes);
+        QCOMPARE(f.child<QLabel>("lblNumAzienda")->text(), QStringLiteral("1"));
+        // Both runs appended to the same log.
+        const QStringList log = f.logLines();
+        QCOMPARE(log.count(QStringLiteral("riapertura archivi conclusa con successo!")), 2);
+    }
+};
+
+QTEST_MAIN(TestWindowRun)
+#include "test_window_run.moc"
