@@ -193,7 +193,11 @@ void checkStock(Connection& oldDb, Connection& newDb, CompanyVerification& v)
     }
     v.checks << CheckLine{area, QStringLiteral("Giacenze 2024 uguali a quelle riportate (03-05 a zero)"),
                           QString::number(newRows.size()),
-                          QString::number(newRows.size() - stockMismatches - stockWarnings),
+                          stockWarnings == 0
+                              ? QString::number(newRows.size() - stockMismatches)
+                              : QStringLiteral("%1 (+%2 con avviso)")
+                                    .arg(newRows.size() - stockMismatches - stockWarnings)
+                                    .arg(stockWarnings),
                           stockMismatches == 0};
 }
 
