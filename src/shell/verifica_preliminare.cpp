@@ -54,7 +54,8 @@ qint64 folderSize(const QString& hostFolder)
 
 QString megabytes(qint64 bytes)
 {
-    return QStringLiteral("%1 MB").arg(double(bytes) / (1024.0 * 1024.0), 0, 'f', 1);
+    return QString::number(double(bytes) / (1024.0 * 1024.0), 'f', 1).replace(QLatin1Char('.'), QLatin1Char(',')) +
+           QStringLiteral(" MB");
 }
 
 // True when another program holds a lock on the archive: a write lock cannot
