@@ -16,8 +16,11 @@ const QString Procedura = QStringLiteral("INIZIALIZZAZIONE_FILE");
 
 // Empties a table; a table that is not there (or a name that can name
 // none) is passed over.
-void svuotaSeEsiste(Connection& db, const QString& tabella)
+// The window repaints between two tables; a big table's single delete still
+// holds it until it ends.
+void svuotaSeEsiste(RunContext& ctx, Connection& db, const QString& tabella)
 {
+    ctx.yield();
     try {
         db.execute(QStringLiteral("delete * from ") + Connection::quoteIdentifier(tabella));
     } catch (const Error& e) {
@@ -26,10 +29,10 @@ void svuotaSeEsiste(Connection& db, const QString& tabella)
     }
 }
 
-void svuotaMovimenti(Connection& db)
+void svuotaMovimenti(RunContext& ctx, Connection& db)
 {
     for (const char* tabella : {"MOV_MAG", "MOV_CONT", "MOV_IVA", "MOV_PROVV", "MOV_TRASP"})
-        svuotaSeEsiste(db, QLatin1String(tabella));
+        svuotaSeEsiste(ctx, db, QLatin1String(tabella));
 }
 
 // Document-table names of the active causals; none when CAUSALI is missing.
@@ -49,7 +52,7 @@ QList<Value> tabelleDocumenti(Connection& db)
     return tabelle;
 }
 
-void svuotaDocumenti(Connection& db)
+void svuotaDocumenti(RunContext& ctx, Connection& db)
 {
     const QList<Value> nomi = tabelleDocumenti(db);
     if (nomi.isEmpty())
@@ -62,7 +65,7 @@ void svuotaDocumenti(Connection& db)
         esistenti.insert(t.toUpper());
     const auto svuota = [&](const QString& tabella) {
         if (esistenti.contains(tabella.toUpper()))
-            svuotaSeEsiste(db, tabella);
+            svuotaSeEsiste(ctx, db, tabella);
     };
     for (const Value& valore : nomi) {
         // A Null name names no table.
@@ -100,8 +103,8 @@ bool INIZIALIZZAZIONE_FILE(RunContext& ctx, const QString& Numero_Azienda)
         // One transaction for the whole archive: either fully initialised or
         // left as it was.
         db.beginTrans();
-        svuotaMovimenti(db);
-        svuotaDocumenti(db);
+        svuotaMovimenti(ctx, db);
+        svuotaDocumenti(ctx, db);
         ctx.setProgress(QStringLiteral("STO RESETTANDO I PROGRESSIVI..."));
         azzeraContatori(db);
         db.commitTrans();

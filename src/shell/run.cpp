@@ -7,6 +7,7 @@
 #include "data/filesystem.h"
 #include "init/inizializzazione.h"
 #include "shell/layout.h"
+#include "shell/local_zone.h"
 #include "shell/run_context.h"
 #include "shell/verification.h"
 #include "warehouse/movimenti_magazzino.h"
@@ -186,6 +187,7 @@ void runSteps(RunContext& ctx)
 
 void startUp(RunState& state)
 {
+    cacheLocalZone();
     state.CartellaProgrammi = layout::cartellaProgrammi(layout::NomeSistemaOperativo());
 }
 

@@ -79,13 +79,15 @@ private:
     int m_righe = 0;
 };
 
-std::vector<Articolo> leggiArticoli(Connection& Db)
+std::vector<Articolo> leggiArticoli(RunContext& ctx, Connection& Db)
 {
     std::vector<Articolo> articoli;
     Query q(Db, QStringLiteral("select rowid, CodArt, DescrArt from ANAG_ART order by CodArt"));
     q.exec();
-    while (q.next())
+    while (q.next()) {
+        ctx.yield();
         articoli.push_back({q.value(0).toLongLong(), q.value(1), q.value(2)});
+    }
     return articoli;
 }
 
@@ -117,13 +119,15 @@ QString chiaveArticolo(const QString& codiceArticolo)
     return asciiUpper(codiceArticolo.mid(inizio, fine - inizio));
 }
 
-QHash<QString, QtaDeposito> LEGGO_MOVIMENTI(Connection& Db)
+QHash<QString, QtaDeposito> LEGGO_MOVIMENTI(Connection& Db, const std::function<void()>& yield)
 {
     QHash<QString, QtaDeposito> somme;
     Query q(Db, QStringLiteral("select CodArt, Dep, sum(Qta) as QtaRecuperata from MOV_MAG "
                                "where Dep in ('01','02','03','04','05') group by CodArt, Dep"));
     q.exec();
     while (q.next()) {
+        if (yield)
+            yield();
         const Value codArt = q.value(0);
         const Value dep = q.value(1);
         const Value qta = q.value(2);
@@ -145,7 +149,7 @@ void RIPRISTINA_MAGAZZINO(RunContext& ctx, Connection& Db, const QString& Numero
     Q_UNUSED(Numero_Azienda);
     ctx.host().setBusy(true);
 
-    const std::vector<Articolo> articoli = leggiArticoli(Db);
+    const std::vector<Articolo> articoli = leggiArticoli(ctx, Db);
     if (articoli.empty()) {
         ctx.message(QStringLiteral("Nessun Movimento trovato!"), Buttons::Ok, Icon::Exclamation,
                     QStringLiteral("Ventor"));
@@ -154,7 +158,7 @@ void RIPRISTINA_MAGAZZINO(RunContext& ctx, Connection& Db, const QString& Numero
     }
 
     const QHash<QString, RigaTrovata> righe = mappaRighe(articoli);
-    const QHash<QString, QtaDeposito> somme = LEGGO_MOVIMENTI(Db);
+    const QHash<QString, QtaDeposito> somme = LEGGO_MOVIMENTI(Db, [&ctx] { ctx.yield(); });
 
     RowUpdater salva(Db, QStringLiteral("ANAG_ART"), campiGiacenza());
     CommitABlocchi commit(Db);

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 
 namespace rio {
 
@@ -27,6 +28,7 @@ QString chiaveArticolo(const QString& codiceArticolo);
 // The stock of every article code that has movements in warehouses 01..05,
 // by the code's ASCII upper case (blanks kept: a movement code with blanks
 // around it never matches a trimmed article key). One grouped query.
-QHash<QString, QtaDeposito> LEGGO_MOVIMENTI(Connection& Db);
+// yield runs after each grouped row: a million movements take seconds to sum.
+QHash<QString, QtaDeposito> LEGGO_MOVIMENTI(Connection& Db, const std::function<void()>& yield = {});
 
 } // namespace rio
