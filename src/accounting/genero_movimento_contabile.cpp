@@ -227,10 +227,7 @@ Value MovimentoContabileWriter::nextProgressive()
         m_counterQuery = std::make_unique<Query>(
             m_connessione, QStringLiteral("select ") + m_nomeProgressivo + QStringLiteral(" from CONTATORI"));
     m_counterQuery->exec();
-    if (!m_counterQuery->next())
-        throw Error(err::NoCurrentRecord,
-                    QStringLiteral("Either BOF or EOF is True, or the current record has been "
-                                   "deleted. Requested operation requires a current record."));
+    m_counterQuery->moveFirst();
     const Value current = m_counterQuery->value(0);
     m_counterQuery->finish();
 

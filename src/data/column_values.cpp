@@ -116,11 +116,14 @@ std::optional<QDateTime> parseTimeOfDay(const QString& text)
 std::optional<QDateTime> parseItalianDate(const QString& text)
 {
     static const QRegularExpression dmy(QStringLiteral(
-        "^(\\d{1,2})[/.-](\\d{1,2})[/.-](\\d{4})(?:\\s+(\\d{1,2})[:.](\\d{2})(?:[:.](\\d{2}))?)?$"));
+        "^(\\d{1,2})[/.-](\\d{1,2})[/.-](\\d{4}|\\d{2})(?:\\s+(\\d{1,2})[:.](\\d{2})(?:[:.](\\d{2}))?)?$"));
     const QString s = text.trimmed();
     const QRegularExpressionMatch m = dmy.match(s);
     if (m.hasMatch()) {
-        const QDate date(m.captured(3).toInt(), m.captured(2).toInt(), m.captured(1).toInt());
+        int year = m.captured(3).toInt();
+        if (m.captured(3).size() == 2)
+            year += year < 30 ? 2000 : 1900; // Windows' default century window
+        const QDate date(year, m.captured(2).toInt(), m.captured(1).toInt());
         QTime time(0, 0);
         if (m.hasCaptured(4))
             time = QTime(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt());

@@ -109,6 +109,7 @@ public:
     Query& bind(int index, const Value& value); // positional "?" parameters, from 0
     void exec();                                // raises; stands before the first row
     bool next();                                // false past the last row (then finished)
+    void moveFirst();                           // next(), raising 3021 when there is no row
     void finish();
 
     Value value(const QString& field) const; // 3021 without a current row, 3265 unknown name

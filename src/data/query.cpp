@@ -195,6 +195,12 @@ void Query::exec()
         d->resolveColumns(c);
 }
 
+void Query::moveFirst()
+{
+    if (!next())
+        throw engine::noCurrentRecord();
+}
+
 bool Query::next()
 {
     Connection& c = d->requireConnection();

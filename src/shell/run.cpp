@@ -41,10 +41,7 @@ Value readPercorso(Connection& connection)
 {
     Query system(connection, QStringLiteral("select * from system order by rowid"));
     system.exec();
-    if (!system.next())
-        throw Error(err::NoCurrentRecord,
-                    QStringLiteral("Either BOF or EOF is True, or the current record has been deleted. "
-                                   "Requested operation requires a current record."));
+    system.moveFirst();
     return system.value(QStringLiteral("Percorso"));
 }
 
@@ -72,10 +69,7 @@ QString companyName(Connection& connection, int slot)
     Query aziende(connection,
                   QStringLiteral("select * from AZIENDE where ID_Azienda='Azienda_%1'").arg(slot));
     aziende.exec();
-    if (!aziende.next())
-        throw Error(err::NoCurrentRecord,
-                    QStringLiteral("Either BOF or EOF is True, or the current record has been deleted. "
-                                   "Requested operation requires a current record."));
+    aziende.moveFirst();
     const Value name = aziende.value(QStringLiteral("Ragione_Sociale1"));
     return isNull(name) ? QString() : textOf(name);
 }

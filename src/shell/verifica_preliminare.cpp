@@ -4,6 +4,7 @@
 #include "data/error.h"
 #include "data/filesystem.h"
 #include "data/product_schema.h"
+#include "init/inizializzazione.h"
 #include "shell/host.h"
 #include "shell/layout.h"
 #include "shell/run_state.h"
@@ -54,7 +55,8 @@ qint64 folderSize(const QString& hostFolder)
 
 QString megabytes(qint64 bytes)
 {
-    return QStringLiteral("%1 MB").arg(double(bytes) / (1024.0 * 1024.0), 0, 'f', 1);
+    return QString::number(double(bytes) / (1024.0 * 1024.0), 'f', 1).replace(QLatin1Char('.'), QLatin1Char(',')) +
+           QStringLiteral(" MB");
 }
 
 // True when another program holds a lock on the archive: a write lock cannot
@@ -89,11 +91,7 @@ void checkArchive(Checker& check, const QString& workgroup, int slot, const QStr
         check.add(Level::Ok,
                   QStringLiteral("%1: l'archivio 2023 si apre con l'utente del programma").arg(company));
 
-        const QStringList tables = archive.tableNames();
-        auto has = [&tables](const QString& t) {
-            return std::any_of(tables.begin(), tables.end(),
-                               [&t](const QString& n) { return n.compare(t, Qt::CaseInsensitive) == 0; });
-        };
+        auto has = [&archive](const QString& t) { return gEsistenza_Tabella(&archive, Value(t)); };
         QStringList missing;
         for (const char* t : {"AZIENDE", "ANAG_ART", "MOV_MAG", "MOV_CONT", "CONTATORI"})
             if (!has(QLatin1String(t)))

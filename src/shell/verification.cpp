@@ -4,6 +4,7 @@
 #include "data/error.h"
 #include "data/filesystem.h"
 #include "data/product_schema.h"
+#include "init/inizializzazione.h"
 #include "shell/layout.h"
 #include "shell/run_context.h"
 
@@ -193,7 +194,11 @@ void checkStock(Connection& oldDb, Connection& newDb, CompanyVerification& v)
     }
     v.checks << CheckLine{area, QStringLiteral("Giacenze 2024 uguali a quelle riportate (03-05 a zero)"),
                           QString::number(newRows.size()),
-                          QString::number(newRows.size() - stockMismatches - stockWarnings),
+                          stockWarnings == 0
+                              ? QString::number(newRows.size() - stockMismatches)
+                              : QStringLiteral("%1 (+%2 con avviso)")
+                                    .arg(newRows.size() - stockMismatches - stockWarnings)
+                                    .arg(stockWarnings),
                           stockMismatches == 0};
 }
 
@@ -311,11 +316,7 @@ void checkCounters(Connection& newDb, CompanyVerification& v)
 void checkEmptied(Connection& newDb, CompanyVerification& v)
 {
     const QString area = QStringLiteral("Archivio");
-    const QStringList present = newDb.tableNames();
-    auto exists = [&present](const QString& t) {
-        return std::any_of(present.begin(), present.end(),
-                           [&t](const QString& p) { return p.compare(t, Qt::CaseInsensitive) == 0; });
-    };
+    auto exists = [&newDb](const QString& t) { return gEsistenza_Tabella(&newDb, Value(t)); };
     auto expectEmpty = [&](const QString& table, const QString& where, const QString& what) {
         if (!exists(table))
             return;

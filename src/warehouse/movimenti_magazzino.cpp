@@ -84,10 +84,7 @@ private:
         Query q(m_db, QStringLiteral("select progr_mov_mag from Contatori where rowid = ?"));
         q.bind(0, rowid);
         q.exec();
-        if (!q.next())
-            throw Error(err::NoCurrentRecord,
-                        QStringLiteral("Either BOF or EOF is True, or the current record "
-                                       "has been deleted."));
+        q.moveFirst();
         m_valore = q.value(0);
         q.finish();
         m_rowid = rowid;

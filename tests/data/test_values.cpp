@@ -93,6 +93,9 @@ private slots:
         QCOMPARE(convertForColumn(QStringLiteral("15/06/2023"), ColumnType::Date), Value(june));
         QCOMPARE(convertForColumn(QStringLiteral("5/6/2023 7:08:09"), ColumnType::Date),
                  Value(QDateTime(QDate(2023, 6, 5), QTime(7, 8, 9))));
+        QCOMPARE(convertForColumn(QStringLiteral("15/06/23"), ColumnType::Date), Value(june));
+        QCOMPARE(convertForColumn(QStringLiteral("01/01/30"), ColumnType::Date),
+                 Value(QDateTime(QDate(1930, 1, 1), QTime(0, 0))));
         QCOMPARE(convertForColumn(QStringLiteral("10:30"), ColumnType::Date),
                  Value(QDateTime(QDate(1899, 12, 30), QTime(10, 30))));
         QCOMPARE(convertForColumn(QStringLiteral("2023-06-15"), ColumnType::Date), Value(june));

@@ -20,17 +20,6 @@ QByteArray readFile(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-void addArticles(const QString& archive)
-{
-    TestInstall::exec(archive, QStringLiteral("insert into ANAG_ART(CodArt, DescrArt, Giacenza1) values "
-                                              "('A1', 'Viti', 0), ('B2', 'Bulloni', 0)"));
-    TestInstall::exec(archive, QStringLiteral("insert into MOV_MAG(CodArt, Dep, Qta) values "
-                                              "('A1', '01', 5), ('A1', '02', 2.5), ('B2', '01', -1)"));
-    TestInstall::exec(archive, QStringLiteral("insert into MOV_CONT(Data_Mov_Cont, TipoCliFor, CodCLIFOR, "
-                                              "Tipo_Documento, Numero_Documento, Totale_Mov_Cont) values "
-                                              "('2023-03-01', 'C', '001', 'FT', 12, 100)"));
-}
-
 struct Fixture
 {
     TestInstall install;
@@ -83,7 +72,7 @@ private slots:
         Fixture f;
         for (int slot : {7, 2}) {
             f.install.createArchive(slot);
-            addArticles(f.install.archiveHost(slot));
+            TestInstall::addSampleData(f.install.archiveHost(slot));
         }
         QCOMPARE(eseguiRiapertura(f.ctx), RunOutcome::Done);
 
@@ -159,7 +148,7 @@ private slots:
         Fixture f;
         f.install.createArchive(1);
         f.install.createArchive(2);
-        addArticles(f.install.archiveHost(1));
+        TestInstall::addSampleData(f.install.archiveHost(1));
         TestInstall::exec(f.install.archiveHost(1), QStringLiteral("delete from AZIENDE"));
         const QByteArray before = readFile(f.install.archiveHost(2, 2023));
 
@@ -190,7 +179,7 @@ private slots:
     {
         Fixture f;
         f.install.createArchive(1);
-        addArticles(f.install.archiveHost(1));
+        TestInstall::addSampleData(f.install.archiveHost(1));
         f.host.onYield = [&f] {
             if (f.host.progressCaption == QStringLiteral("CREAZIONE NUOVI ARCHIVI IN CORSO..."))
                 f.host.logOn = false;
@@ -210,7 +199,7 @@ private slots:
     {
         Fixture f;
         f.install.createArchive(1);
-        addArticles(f.install.archiveHost(1));
+        TestInstall::addSampleData(f.install.archiveHost(1));
         QCOMPARE(eseguiRiapertura(f.ctx), RunOutcome::Done);
         const int firstLines = f.host.events.size();
         QCOMPARE(eseguiRiapertura(f.ctx), RunOutcome::Done);
@@ -241,7 +230,7 @@ private slots:
     {
         Fixture f;
         const QString old = f.install.createArchive(1);
-        addArticles(old);
+        TestInstall::addSampleData(old);
         // A counter table without one of the counters: the reset fails.
         TestInstall::exec(old, QStringLiteral("alter table CONTATORI drop column Progr_Mov_Iva"));
 

@@ -83,6 +83,17 @@ QString TestInstall::archiveWindowsPath(int slot, int year)
     return base() + QStringLiteral("dati\\esercizi\\Azienda_%1\\%2\\dati.mdb").arg(slot).arg(year);
 }
 
+void TestInstall::addSampleData(const QString& archive)
+{
+    exec(archive, QStringLiteral("insert into ANAG_ART(CodArt, DescrArt, Giacenza1) values "
+                                 "('A1', 'Viti', 0), ('B2', 'Bulloni', 0)"));
+    exec(archive, QStringLiteral("insert into MOV_MAG(CodArt, Dep, Qta) values "
+                                 "('A1', '01', 5), ('A1', '02', 2.5), ('B2', '01', -1)"));
+    exec(archive, QStringLiteral(
+                      "insert into MOV_CONT(Data_Mov_Cont, TipoCliFor, CodCLIFOR, Tipo_Documento, "
+                      "Numero_Documento, Totale_Mov_Cont) values ('2023-03-01', 'C', '001', 'FT', 12, 100)"));
+}
+
 QString TestInstall::archiveHost(int slot, int year) const
 {
     return host(archiveWindowsPath(slot, year));

@@ -27,6 +27,9 @@ public:
     // the demo causals; returns its host path.
     QString createArchive(int slot, int year = 2023);
     static QString archiveWindowsPath(int slot, int year);
+    // Two articles, three stock movements and one open item, so that a whole
+    // run has something to carry.
+    static void addSampleData(const QString& archiveHost);
     QString archiveHost(int slot, int year = 2023) const;
 
     // Plain SQL on a host file (Qt's SQLite driver, nothing translated).
