@@ -71,7 +71,9 @@ void copyFile(const QString& from, const QString& to, const QString& windowsFrom
         raiseSystemError(errno, to, windowsTo);
 
     constexpr qint64 Chunk = 1 << 20;
-    constexpr int ChunksBetweenYields = 64;
+    // A yield every 8 MiB keeps the window repainting within a big archive;
+    // the window itself processes its messages at most every few tens of ms.
+    constexpr int ChunksBetweenYields = 8;
     QByteArray buffer(Chunk, Qt::Uninitialized);
     for (int chunk = 1;; ++chunk) {
         errno = 0;
