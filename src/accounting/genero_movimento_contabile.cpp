@@ -28,18 +28,6 @@ QString textOrEmpty(const Value& v)
     return isNull(v) ? QString() : textOf(v);
 }
 
-// Trim removes blanks only, not tabs or line breaks.
-QString trimSpaces(const QString& s)
-{
-    qsizetype begin = 0;
-    qsizetype end = s.size();
-    while (begin < end && s.at(begin) == QLatin1Char(' '))
-        ++begin;
-    while (end > begin && s.at(end - 1) == QLatin1Char(' '))
-        --end;
-    return s.mid(begin, end - begin);
-}
-
 // Character by character, so that the length never changes (no "ß" -> "SS").
 QString upperEachChar(QString s)
 {
@@ -60,7 +48,7 @@ Value dateField(const Value& v)
     case QMetaType::QDate:
         return v.toDate().toString(format);
     case QMetaType::QString: {
-        const QString text = trimSpaces(v.toString());
+        const QString text = trimBlanks(v.toString());
         for (const auto& pattern : {QStringLiteral("d/M/yyyy H:mm:ss"), QStringLiteral("d/M/yyyy"),
                                     QStringLiteral("yyyy-MM-ddTHH:mm:ss"),
                                     QStringLiteral("yyyy-MM-dd HH:mm:ss"), QStringLiteral("yyyy-MM-dd")}) {
@@ -77,8 +65,12 @@ Value dateField(const Value& v)
     }
     bool ok = false;
     const double serial = v.toDouble(&ok);
-    if (ok) // a day number counted from 30/12/1899
+    // A day number counted from 30/12/1899, within the dates VB can hold
+    // (01/01/100 to 31/12/9999).
+    if (ok && serial >= -657434.0 && serial < 2958466.0)
         return QDate(1899, 12, 30).addDays(static_cast<qint64>(std::floor(serial))).toString(format);
+    if (ok)
+        throw Error(err::Overflow, QStringLiteral("Overflow"));
     return v;
 }
 
@@ -147,9 +139,9 @@ QString MovimentoContabileWriter::refusalText(const QString& nomeFile)
 
 QString MovimentoContabileWriter::movementId(const MovimentoContabile& m)
 {
-    const QStringList parts{textOrEmpty(m.Data_Movimento).mid(6, 4), trimSpaces(textOrEmpty(m.Tp_CLI_FOR)),
-                            textOrEmpty(m.Cod_CLIFOR), trimSpaces(textOrEmpty(m.Tipo_Documento)),
-                            trimSpaces(textOrEmpty(m.Num_Documento))};
+    const QStringList parts{textOrEmpty(m.Data_Movimento).mid(6, 4), trimBlanks(textOrEmpty(m.Tp_CLI_FOR)),
+                            textOrEmpty(m.Cod_CLIFOR), trimBlanks(textOrEmpty(m.Tipo_Documento)),
+                            trimBlanks(textOrEmpty(m.Num_Documento))};
     return parts.join(QLatin1Char('*'));
 }
 
@@ -157,14 +149,14 @@ Value MovimentoContabileWriter::descriptionField(const Value& descrizione)
 {
     if (isNull(descrizione))
         return descrizione;
-    return trimSpaces(upperEachChar(textOf(descrizione).left(DescriptionLength)));
+    return trimBlanks(upperEachChar(textOf(descrizione).left(DescriptionLength)));
 }
 
 bool MovimentoContabileWriter::hasMissingKey(const MovimentoContabile& m) const
 {
     for (const Value* key :
          {&m.Tipo_Documento, &m.Data_Movimento, &m.Tp_CLI_FOR, &m.Cod_CLIFOR, &m.Num_Documento})
-        if (!isNull(*key) && trimSpaces(textOf(*key)).isEmpty())
+        if (!isNull(*key) && trimBlanks(textOf(*key)).isEmpty())
             return true;
     return false;
 }
@@ -199,7 +191,7 @@ void MovimentoContabileWriter::store(const MovimentoContabile& m)
     QList<Value> values;
     values.reserve(23);
     values << progressivo << id << dateField(m.Data_Movimento) << descriptionField(m.DESCRIZIONE_OPERAZIONE)
-           << (isNull(m.Tipo_Mov) ? m.Tipo_Mov : Value(trimSpaces(upperEachChar(textOf(m.Tipo_Mov)))))
+           << (isNull(m.Tipo_Mov) ? m.Tipo_Mov : Value(trimBlanks(upperEachChar(textOf(m.Tipo_Mov)))))
            << m.Tipo_Documento << vbVal(m.Num_Documento) << ultimoAggiornamento << m.Tp_CLI_FOR
            << m.Cod_CLIFOR << m.CodAgente << m.ID_Generico << m.Sezione;
     unsigned mask = 0;
@@ -223,16 +215,19 @@ void MovimentoContabileWriter::store(const MovimentoContabile& m)
 
 Value MovimentoContabileWriter::nextProgressive()
 {
+    // The counters live in the first CONTATORI row: read and written there.
+    if (!m_counterRow)
+        m_counterRow = firstRowId(m_connessione, QStringLiteral("CONTATORI"));
     if (!m_counterQuery)
         m_counterQuery = std::make_unique<Query>(
-            m_connessione, QStringLiteral("select ") + m_nomeProgressivo + QStringLiteral(" from CONTATORI"));
+            m_connessione, QStringLiteral("select ") + Connection::quoteIdentifier(m_nomeProgressivo) +
+                               QStringLiteral(" from CONTATORI where rowid = ?"));
+    m_counterQuery->bind(0, *m_counterRow);
     m_counterQuery->exec();
     m_counterQuery->moveFirst();
     const Value current = m_counterQuery->value(0);
     m_counterQuery->finish();
 
-    if (!m_counterRow)
-        m_counterRow = firstRowId(m_connessione, QStringLiteral("CONTATORI"));
     if (!m_counterUpdater)
         m_counterUpdater = std::make_unique<RowUpdater>(m_connessione, QStringLiteral("CONTATORI"),
                                                         QStringList{m_nomeProgressivo});

@@ -8,11 +8,9 @@ namespace rio {
 
 namespace {
 
-constexpr qint64 Overflow = 6;
-
 [[noreturn]] void overflow()
 {
-    throw Error(Overflow, QStringLiteral("Overflow"));
+    throw Error(err::Overflow, QStringLiteral("Overflow"));
 }
 
 bool isSkipped(QChar c)

@@ -25,15 +25,16 @@ private:
 // Error numbers the steps and the front ends rely on.
 namespace err {
 // Database engine (ADO / OLE DB numbers as a signed 32-bit value).
-inline constexpr qint64 NoTable = -2147217865;            // DB_E_NOTABLE, 0x80040E37
-inline constexpr qint64 UnknownColumn = -2147217904;      // unknown column inside SQL
-inline constexpr qint64 DataTypeMismatch = -2147217913;   // "Data type mismatch in criteria expression."
-inline constexpr qint64 EngineFailure = -2147467259;      // any other engine failure, a locked database
-inline constexpr qint64 WorkgroupRefused = -2147217843;   // workgroup file missing / bad account
-inline constexpr qint64 NoCurrentRecord = 3021;           // BOF or EOF
-inline constexpr qint64 ItemNotFound = 3265;              // unknown field name
-inline constexpr qint64 ObjectClosed = 3704;              // operation on a closed object
+inline constexpr qint64 NoTable = -2147217865;          // DB_E_NOTABLE, 0x80040E37
+inline constexpr qint64 UnknownColumn = -2147217904;    // unknown column inside SQL
+inline constexpr qint64 DataTypeMismatch = -2147217913; // "Data type mismatch in criteria expression."
+inline constexpr qint64 EngineFailure = -2147467259;    // any other engine failure, a locked database
+inline constexpr qint64 WorkgroupRefused = -2147217843; // workgroup file missing / bad account
+inline constexpr qint64 NoCurrentRecord = 3021;         // BOF or EOF
+inline constexpr qint64 ItemNotFound = 3265;            // unknown field name
+inline constexpr qint64 ObjectClosed = 3704;            // operation on a closed object
 // VB run time.
+inline constexpr qint64 Overflow = 6;
 inline constexpr qint64 TypeMismatch = 13;
 inline constexpr qint64 InvalidUseOfNull = 94;
 // File system (VB run-time numbers).

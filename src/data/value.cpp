@@ -142,4 +142,15 @@ QDateTime dateFromSerial(double serial)
     return QDateTime(date, QTime(0, 0)).addMSecs(msecs);
 }
 
+QString trimBlanks(const QString& s)
+{
+    qsizetype begin = 0;
+    qsizetype end = s.size();
+    while (begin < end && s.at(begin) == QLatin1Char(' '))
+        ++begin;
+    while (end > begin && s.at(end - 1) == QLatin1Char(' '))
+        --end;
+    return s.mid(begin, end - begin);
+}
+
 } // namespace rio

@@ -11,8 +11,14 @@ namespace rio {
 // never the empty text nor 0.
 using Value = QVariant;
 
-inline Value nullValue() { return Value(); }
-inline bool isNull(const Value& v) { return !v.isValid(); }
+inline Value nullValue()
+{
+    return Value();
+}
+inline bool isNull(const Value& v)
+{
+    return !v.isValid();
+}
 
 // Text forms as an Italian Windows writes them (VB's CStr): a date as
 // dd/mm/yyyy (" hh:mm:ss" added when it has a time of day; a time alone on
@@ -25,6 +31,10 @@ QString textOf(const Value& v);
 // a numeric text (Italian or plain form) as its number. Null raises 94, a text
 // that is no number raises 13 "Type mismatch".
 double numberOf(const Value& v);
+
+// The text without leading and trailing blanks, as the program's Trim takes
+// them off: tabs and line breaks stay.
+QString trimBlanks(const QString& s);
 
 // Upper case of ASCII letters only, as the file's text comparison folds them,
 // so that a key made by the program and the database agree ("caffè" stays

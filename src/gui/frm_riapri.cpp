@@ -77,7 +77,7 @@ void FrmRiapri::cmd_Click()
     m_closedByRun = false;
     bool programEnd = false;
     try {
-        m_state.reset();
+        // The run starts from a fresh state once the user has confirmed.
         m_lastOutcome = m_runner(*m_ctx);
     } catch (const ProgramEnd&) {
         // The run has shown its message already.

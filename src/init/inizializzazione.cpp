@@ -73,7 +73,7 @@ void svuotaDocumenti(RunContext& ctx, Connection& db)
             continue;
         // The name comes from data: trimmed and quoted, it can only ever name
         // a table.
-        const QString nome = textOf(valore).trimmed();
+        const QString nome = trimBlanks(textOf(valore));
         if (nome == QLatin1String("DISTINTA_BASE") || nome == QLatin1String("LISTINO_AUTO_1"))
             continue;
         svuota(QStringLiteral("T_") + nome);
@@ -124,10 +124,10 @@ bool gEsistenza_Tabella(Connection* Connessione, const Value& NomeTabella)
     if (!Connessione || !Connessione->isOpen() || isNull(NomeTabella))
         return false;
     try {
-        const QString cercato = textOf(NomeTabella).trimmed().toUpper();
+        const QString cercato = trimBlanks(textOf(NomeTabella)).toUpper();
         bool trovata = false;
         for (const QString& nome : Connessione->tableNames())
-            if (nome.toUpper().trimmed() == cercato)
+            if (trimBlanks(nome.toUpper()) == cercato)
                 trovata = true;
         return trovata;
     } catch (...) {

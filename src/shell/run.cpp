@@ -35,14 +35,14 @@ template <typename Step> void timed(RunContext& ctx, const QString& name, int sl
     ctx.host().stepFinished(record.step, record.slot, record.milliseconds, record.ok);
 }
 
-// The first row of the system table, whatever the data source: an empty table
-// stops the run like the product's own program.
-Value readPercorso(Connection& connection)
+// The first row of the system table is required whatever the data source (an
+// empty table stops the run); its Percorso is read for SERVER only.
+Value readPercorso(Connection& connection, bool server)
 {
     Query system(connection, QStringLiteral("select * from system order by rowid"));
     system.exec();
     system.moveFirst();
-    return system.value(QStringLiteral("Percorso"));
+    return server ? system.value(QStringLiteral("Percorso")) : Value();
 }
 
 void settleLayout(RunContext& ctx, const Value& percorso)
@@ -55,9 +55,13 @@ void settleLayout(RunContext& ctx, const Value& percorso)
         const bool x86 = !splus && layout::has64BitProgramFolder();
         state.PercorsoBase = layout::percorsoBase(0, splus, x86, QString(), state.CartellaProgrammi);
     } else {
-        // A Null Percorso raises "Invalid use of Null", as its text form would.
-        state.PercorsoBase =
-            layout::percorsoBase(sorgente, false, false, textOf(percorso), state.CartellaProgrammi);
+        // A Null Percorso raises "Invalid use of Null", as its text form would;
+        // an empty one would make every path relative to the working folder.
+        const QString root = textOf(percorso);
+        if (root.isEmpty())
+            throw Error(err::PathNotFound, QStringLiteral("il campo Percorso della tabella system è vuoto: "
+                                                          "radice dell'installazione sconosciuta"));
+        state.PercorsoBase = layout::percorsoBase(sorgente, false, false, root, state.CartellaProgrammi);
     }
     state.PercorsoSystemMdw =
         layout::percorsoSystemMdw(layout::has64BitProgramFolder(), state.CartellaProgrammi);
@@ -130,7 +134,7 @@ void runSteps(RunContext& ctx)
 
     Connection connection;
     connection.open(layout::systemConnectionString());
-    const Value percorso = readPercorso(connection);
+    const Value percorso = readPercorso(connection, host.dataSourceIndex() != 0);
 
     host.setRunEnabled(false);
     host.setCloseEnabled(false);

@@ -6,6 +6,8 @@ namespace {
 // Event and log lines hold one line each: line breaks read as blanks.
 QString asOneLine(const QString& text)
 {
+    if (!text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n')))
+        return text;
     QString line = text;
     line.replace(QLatin1String("\r\n"), QLatin1String(" "));
     line.replace(QLatin1Char('\r'), QLatin1Char(' '));

@@ -55,7 +55,8 @@ qint64 folderSize(const QString& hostFolder)
 
 QString megabytes(qint64 bytes)
 {
-    return QString::number(double(bytes) / (1024.0 * 1024.0), 'f', 1).replace(QLatin1Char('.'), QLatin1Char(',')) +
+    return QString::number(double(bytes) / (1024.0 * 1024.0), 'f', 1)
+               .replace(QLatin1Char('.'), QLatin1Char(',')) +
            QStringLiteral(" MB");
 }
 
@@ -68,11 +69,11 @@ bool archiveInUse(Connection& archive)
     try {
         Query begin(archive, QStringLiteral("begin immediate"));
         begin.exec();
+        Query rollback(archive, QStringLiteral("rollback"));
+        rollback.exec();
     } catch (const Error&) {
         return true;
     }
-    Query rollback(archive, QStringLiteral("rollback"));
-    rollback.exec();
     return false;
 }
 
@@ -91,7 +92,9 @@ void checkArchive(Checker& check, const QString& workgroup, int slot, const QStr
         check.add(Level::Ok,
                   QStringLiteral("%1: l'archivio 2023 si apre con l'utente del programma").arg(company));
 
-        auto has = [&archive](const QString& t) { return gEsistenza_Tabella(&archive, Value(t)); };
+        auto has = [&archive](const QString& t) {
+            return gEsistenza_Tabella(&archive, Value(t));
+        };
         QStringList missing;
         for (const char* t : {"AZIENDE", "ANAG_ART", "MOV_MAG", "MOV_CONT", "CONTATORI"})
             if (!has(QLatin1String(t)))
@@ -177,7 +180,7 @@ PreliminaryCheck verificaPreliminare(Host& host, const RunState& state, const Pr
         row.exec();
         if (!row.next())
             throw Error(err::NoCurrentRecord, QStringLiteral("la tabella system è vuota"));
-        const Value percorso = row.value(QStringLiteral("Percorso"));
+        const Value percorso = host.dataSourceIndex() != 0 ? row.value(QStringLiteral("Percorso")) : Value();
         row.finish();
         check.add(
             Level::Ok,
@@ -186,8 +189,8 @@ PreliminaryCheck verificaPreliminare(Host& host, const RunState& state, const Pr
             const bool splus = host.zetaFolderTicked();
             base = layout::percorsoBase(0, splus, !splus && layout::has64BitProgramFolder(), QString(),
                                         state.CartellaProgrammi);
-        } else if (isNull(percorso)) {
-            check.add(Level::Errore, QStringLiteral("il campo Percorso della tabella system è vuoto (Null)"));
+        } else if (isNull(percorso) || textOf(percorso).isEmpty()) {
+            check.add(Level::Errore, QStringLiteral("il campo Percorso della tabella system è vuoto"));
         } else {
             base = layout::percorsoBase(1, false, false, textOf(percorso), state.CartellaProgrammi);
         }

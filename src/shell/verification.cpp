@@ -83,11 +83,11 @@ QSet<qint64> irregularRows(const QList<ArticleRow>& rows)
 {
     QHash<QString, int> perKey;
     for (const ArticleRow& r : rows)
-        ++perKey[asciiUpper(r.code.trimmed())];
+        ++perKey[asciiUpper(trimBlanks(r.code))];
     QSet<qint64> irregular;
     for (const ArticleRow& r : rows) {
-        const bool blanks = r.code != r.code.trimmed();
-        if (blanks || perKey.value(asciiUpper(r.code.trimmed())) > 1)
+        const bool blanks = r.code != trimBlanks(r.code);
+        if (blanks || perKey.value(asciiUpper(trimBlanks(r.code))) > 1)
             irregular.insert(r.rowid);
     }
     return irregular;
@@ -157,13 +157,20 @@ void checkStock(Connection& oldDb, Connection& newDb, CompanyVerification& v)
             QStringLiteral("%1 movimenti RIAPERTURA senza articolo corrispondente").arg(extra)};
         ++moveMismatches;
     }
-    v.checks << CheckLine{area, QStringLiteral("Articoli nel 2023"), QString::number(oldRows.size()),
-                          QString::number(oldRows.size()), true};
+
     v.checks << CheckLine{area, QStringLiteral("Movimenti RIAPERTURA (giacenze 01 e 02 del 2023)"),
                           QString::number(expectedMoves), QString::number(moves.size()), moveMismatches == 0};
 
     // The 2024 stock recomputed from those movements.
     const QList<ArticleRow> newRows = readArticles(newDb, 5);
+    const bool sameArticles = newRows.size() == oldRows.size();
+    v.checks << CheckLine{area, QStringLiteral("Articoli (2023 e 2024)"), QString::number(oldRows.size()),
+                          QString::number(newRows.size()), sameArticles};
+    if (!sameArticles)
+        v.findings << Finding{Finding::Kind::Mismatch, area,
+                              QStringLiteral("Il 2024 ha %1 articoli, il 2023 ne ha %2")
+                                  .arg(newRows.size())
+                                  .arg(oldRows.size())};
     QHash<qint64, const ArticleRow*> oldByRow;
     for (const ArticleRow& r : oldRows)
         oldByRow.insert(r.rowid, &r);
@@ -194,11 +201,10 @@ void checkStock(Connection& oldDb, Connection& newDb, CompanyVerification& v)
     }
     v.checks << CheckLine{area, QStringLiteral("Giacenze 2024 uguali a quelle riportate (03-05 a zero)"),
                           QString::number(newRows.size()),
-                          stockWarnings == 0
-                              ? QString::number(newRows.size() - stockMismatches)
-                              : QStringLiteral("%1 (+%2 con avviso)")
-                                    .arg(newRows.size() - stockMismatches - stockWarnings)
-                                    .arg(stockWarnings),
+                          stockWarnings == 0 ? QString::number(newRows.size() - stockMismatches)
+                                             : QStringLiteral("%1 (+%2 con avviso)")
+                                                   .arg(newRows.size() - stockMismatches - stockWarnings)
+                                                   .arg(stockWarnings),
                           stockMismatches == 0};
 }
 
@@ -206,7 +212,7 @@ void checkStock(Connection& oldDb, Connection& newDb, CompanyVerification& v)
 bool refusedByWriter(const QList<Value>& keys)
 {
     for (const Value& k : keys)
-        if (!isNull(k) && textOf(k).trimmed().isEmpty())
+        if (!isNull(k) && trimBlanks(textOf(k)).isEmpty())
             return true;
     return false;
 }
@@ -316,7 +322,9 @@ void checkCounters(Connection& newDb, CompanyVerification& v)
 void checkEmptied(Connection& newDb, CompanyVerification& v)
 {
     const QString area = QStringLiteral("Archivio");
-    auto exists = [&newDb](const QString& t) { return gEsistenza_Tabella(&newDb, Value(t)); };
+    auto exists = [&newDb](const QString& t) {
+        return gEsistenza_Tabella(&newDb, Value(t));
+    };
     auto expectEmpty = [&](const QString& table, const QString& where, const QString& what) {
         if (!exists(table))
             return;
@@ -342,7 +350,7 @@ void checkEmptied(Connection& newDb, CompanyVerification& v)
             const Value t = causali.value(0);
             if (isNull(t))
                 continue;
-            const QString name = textOf(t).trimmed();
+            const QString name = trimBlanks(textOf(t));
             if (name != QLatin1String("DISTINTA_BASE") && name != QLatin1String("LISTINO_AUTO_1") &&
                 !documents.contains(name))
                 documents << name;
@@ -454,8 +462,10 @@ VerificationReport verificaRiapertura(RunContext& ctx, QString* reportPath)
         file.close();
         if (reportPath)
             *reportPath = path;
-    } else if (reportPath) {
-        reportPath->clear();
+    } else {
+        ctx.addEventLine(QStringLiteral("Rapporto di verifica non scritto: ") + path);
+        if (reportPath)
+            reportPath->clear();
     }
     if (report.mismatches() > 0)
         ctx.markError();

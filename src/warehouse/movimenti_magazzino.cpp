@@ -51,8 +51,9 @@ class Contatore
 public:
     explicit Contatore(Connection& db) : m_db(db)
     {
-        // Fails at once when the table is missing, as opening it does.
-        m_db.schema(QStringLiteral("CONTATORI"));
+        // Fails at once when the table or its field is missing, as opening
+        // "select progr_mov_mag from Contatori" does.
+        Query(m_db, QStringLiteral("select progr_mov_mag from Contatori"));
     }
 
     // The number the next movement takes; then the counter moves on.
@@ -168,6 +169,8 @@ void CREAZIONE_MOVIMENTI_MAGAZZINO(RunContext& ctx, const QString& Numero_Aziend
                 QStringLiteral("Ripertura Magazzino Già esistente, impossibile continuare!");
             ctx.message(testo, Buttons::Ok, Icon::Exclamation, QStringLiteral("Ventor"));
             ctx.host().setBusy(false);
+            // The log says why the program ended.
+            ctx.addEventLine(testo);
             throw ProgramEnd{testo};
         }
 

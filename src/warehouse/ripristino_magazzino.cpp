@@ -109,14 +109,7 @@ QHash<QString, RigaTrovata> mappaRighe(const std::vector<Articolo>& articoli)
 
 QString chiaveArticolo(const QString& codiceArticolo)
 {
-    // Blanks only, as the program's Trim removes them.
-    qsizetype inizio = 0;
-    qsizetype fine = codiceArticolo.size();
-    while (inizio < fine && codiceArticolo.at(inizio) == QLatin1Char(' '))
-        ++inizio;
-    while (fine > inizio && codiceArticolo.at(fine - 1) == QLatin1Char(' '))
-        --fine;
-    return asciiUpper(codiceArticolo.mid(inizio, fine - inizio));
+    return asciiUpper(trimBlanks(codiceArticolo));
 }
 
 QHash<QString, QtaDeposito> LEGGO_MOVIMENTI(Connection& Db, const std::function<void()>& yield)

@@ -154,6 +154,22 @@ private slots:
         QCOMPARE(r[User].toString(), QStringLiteral("Larvinote"));
     }
 
+    void theCounterIsReadAndWrittenInTheFirstRow()
+    {
+        Writing w;
+        // A second counter row with a lower value, and an index that makes
+        // the engine read the counters in value order.
+        TestInstall::exec(w.newArchive(), QStringLiteral("update CONTATORI set Progr_Mov_Cont = 10"));
+        TestInstall::exec(w.newArchive(), QStringLiteral("insert into CONTATORI(Progr_Mov_Cont) values (3)"));
+        TestInstall::exec(w.newArchive(),
+                          QStringLiteral("create index CONTATORI_Cont on CONTATORI(Progr_Mov_Cont)"));
+        w.write(movement());
+        QCOMPARE(w.rows().at(0)[Progr].toLongLong(), 11);
+        QCOMPARE(TestInstall::rows(w.newArchive(),
+                                   QStringLiteral("select Progr_Mov_Cont from CONTATORI order by rowid")),
+                 QList<QVariantList>({{11}, {3}}));
+    }
+
     void refusesMissingKeyDataOnly()
     {
         Writing w;

@@ -350,26 +350,6 @@ private slots:
         QCOMPARE(ended[0][0].toInt(), int(ExitDone));
     }
 
-    void eachRunStartsFromAFreshState()
-    {
-        QStringList firstSlotSeen;
-        FrmRiapri w([&](RunContext& ctx) {
-            firstSlotSeen << ctx.state().ElencoAziende[1];
-            ctx.state().ElencoAziende[1] = QStringLiteral("C:\\x\\dati.mdb*ATTIVA");
-            ctx.state().NumAziende = 1;
-            ctx.host().setRunEnabled(false);
-            ctx.host().setCloseEnabled(false);
-            return RunOutcome::DoneWithErrors;
-        });
-        child<QPushButton>(w, "cmd")->click();
-        QVERIFY(child(w, "cmd")->isEnabled());
-        QVERIFY(child(w, "cmdChiudi")->isEnabled());
-        QCOMPARE(w.lastOutcome(), RunOutcome::DoneWithErrors);
-        child<QPushButton>(w, "cmd")->click();
-        QCOMPARE(firstSlotSeen, QStringList({QString(), QString()}));
-        QCOMPARE(w.runState().NumAziende, qint16(1));
-    }
-
     void theEventListFollowsTheRun()
     {
         FrmRiapri w([](RunContext& ctx) {

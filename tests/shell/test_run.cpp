@@ -214,6 +214,26 @@ private slots:
             3);
     }
 
+    void eachRunStartsFromAFreshStateOnceConfirmed()
+    {
+        Fixture f;
+        f.install.createArchive(1);
+        QCOMPARE(eseguiRiapertura(f.ctx), RunOutcome::Done);
+        f.state.ElencoAziende[5] = QStringLiteral("c:\\altrove\\dati.mdb*ATTIVA");
+        f.state.NumAziende = 9;
+
+        // Answering No leaves everything as it was, the open log included.
+        f.host.answers = {Answer::No};
+        QCOMPARE(eseguiRiapertura(f.ctx), RunOutcome::NotStarted);
+        QCOMPARE(f.state.NumAziende, 9);
+        QVERIFY(f.state.log && f.state.log->isOpen());
+
+        QCOMPARE(eseguiRiapertura(f.ctx), RunOutcome::Done);
+        QCOMPARE(f.state.NumAziende, 1);
+        QVERIFY(f.state.ElencoAziende[5].isEmpty());
+        QCOMPARE(f.host.labels[PanelLabel::NumAzienda], QStringLiteral("1"));
+    }
+
     void serverRootWithoutFinalBackslashStillFindsTheCompanies()
     {
         Fixture f;
@@ -224,6 +244,26 @@ private slots:
         QCOMPARE(eseguiRiapertura(f.ctx), RunOutcome::Done);
         QCOMPARE(f.state.PercorsoBase, QStringLiteral("c:\\Programmi\\Ventor Sistemi\\"));
         QCOMPARE(f.host.labels[PanelLabel::NumAzienda], QStringLiteral("1"));
+    }
+
+    void theRootIsReadFromTheSystemTableOnlyForServer()
+    {
+        Fixture f;
+        f.install.createArchive(1);
+        const QString system =
+            f.install.host(QStringLiteral("C:\\Programmi\\Zeta\\Dati\\system\\systemzeta.mdb"));
+        TestInstall::exec(system, QStringLiteral("update system set Percorso=''"));
+
+        // LOCAL never looks at Percorso.
+        QCOMPARE(eseguiRiapertura(f.ctx), RunOutcome::Done);
+
+        // SERVER with an empty root would glue every path to the working
+        // folder: the run stops with the error instead.
+        f.host.dataSource = 1;
+        QVERIFY_THROWS_EXCEPTION(ProgramEnd, eseguiRiapertura(f.ctx));
+        QVERIFY2(f.host.boxes.last().text.contains(QStringLiteral("Percorso")),
+                 qPrintable(f.host.boxes.last().text));
+        QCOMPARE(f.host.boxes.last().icon, Icon::Critical);
     }
 
     void anArchiveThatCannotBeInitialisedGetsNoMovements()

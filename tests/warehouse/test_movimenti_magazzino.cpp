@@ -181,6 +181,9 @@ void TestMovimentiMagazzino::guardEndsTheProgram()
              QStringLiteral("Ripertura Magazzino Già esistente, impossibile continuare!"));
     QCOMPARE(a.host.boxes.first().icon, rio::Icon::Exclamation);
     QCOMPARE(a.host.boxes.first().title, QStringLiteral("Ventor"));
+    // The event list and the log say why the program ended.
+    QCOMPARE(a.host.events.last(),
+             QStringLiteral("ripertura magazzino già esistente, impossibile continuare!"));
     QVERIFY(!a.host.busy);
     QCOMPARE(contaMovimenti(a.nuovo()), 3);
     QCOMPARE(TestInstall::scalar(a.nuovo(), QStringLiteral("select Progr_Mov_Mag from CONTATORI")),
