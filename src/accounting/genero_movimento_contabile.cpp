@@ -222,17 +222,21 @@ Value MovimentoContabileWriter::nextProgressive()
         m_counterQuery = std::make_unique<Query>(
             m_connessione, QStringLiteral("select ") + Connection::quoteIdentifier(m_nomeProgressivo) +
                                QStringLiteral(" from CONTATORI where rowid = ?"));
-    m_counterQuery->bind(0, *m_counterRow);
-    m_counterQuery->exec();
-    m_counterQuery->moveFirst();
-    const Value current = m_counterQuery->value(0);
-    m_counterQuery->finish();
+    if (!m_counterValue) {
+        m_counterQuery->bind(0, *m_counterRow);
+        m_counterQuery->exec();
+        m_counterQuery->moveFirst();
+        m_counterValue = m_counterQuery->value(0);
+        m_counterQuery->finish();
+    }
+    const Value current = *m_counterValue;
 
     if (!m_counterUpdater)
         m_counterUpdater = std::make_unique<RowUpdater>(m_connessione, QStringLiteral("CONTATORI"),
                                                         QStringList{m_nomeProgressivo});
     const Value next = incremented(current);
     m_counterUpdater->update(*m_counterRow, {next});
+    m_counterValue = next;
     return next;
 }
 

@@ -79,6 +79,9 @@ private:
     std::unique_ptr<Query> m_counterQuery;
     std::unique_ptr<RowUpdater> m_counterUpdater;
     std::optional<qint64> m_counterRow;
+    // The counter as last saved by this writer: the writer is the only one
+    // moving it while the step runs, so it is read from the archive once.
+    std::optional<Value> m_counterValue;
     std::map<unsigned, std::unique_ptr<RowInserter>> m_inserters; // by the amounts assigned
 };
 
