@@ -14,21 +14,6 @@ using namespace rio::demo;
 
 namespace {
 
-// Relative path -> SHA-256 of the content, for every file under dir.
-QMap<QString, QByteArray> fingerprint(const QString& dir)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        QFile f(path);
-        if (f.open(QIODevice::ReadOnly))
-            files.insert(QDir(dir).relativeFilePath(path),
-                         QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256));
-    }
-    return files;
-}
-
 DemoOptions small(const QString& dir, quint32 seed = 7)
 {
     DemoOptions o;
@@ -54,13 +39,13 @@ private slots:
         writeDemoInstallation(small(a.path()));
         writeDemoInstallation(small(b.path()));
         writeDemoInstallation(small(c.path(), 8));
-        const auto fa = fingerprint(a.path());
+        const auto fa = TestInstall::fingerprint(a.path());
         QVERIFY(fa.size() >= 10);
-        QCOMPARE(fingerprint(b.path()), fa);
+        QCOMPARE(TestInstall::fingerprint(b.path()), fa);
         const QString archive =
             QStringLiteral("Programmi/Ventor Sistemi/dati/esercizi/Azienda_1/2023/dati.mdb");
         QVERIFY(fa.contains(archive));
-        QVERIFY(fingerprint(c.path()).value(archive) != fa.value(archive));
+        QVERIFY(TestInstall::fingerprint(c.path()).value(archive) != fa.value(archive));
     }
 
     void companyDataDoNotDependOnTheCount()
@@ -74,7 +59,8 @@ private slots:
         writeDemoInstallation(o);
         const QString archive =
             QStringLiteral("Programmi/Ventor Sistemi/dati/esercizi/Azienda_1/2023/dati.mdb");
-        QCOMPARE(fingerprint(one.path()).value(archive), fingerprint(three.path()).value(archive));
+        QCOMPARE(TestInstall::fingerprint(one.path()).value(archive),
+                 TestInstall::fingerprint(three.path()).value(archive));
     }
 
     void installationAsTheProgramLooksForIt()
@@ -170,9 +156,9 @@ private slots:
     {
         QTemporaryDir dir;
         writeDemoInstallation(small(dir.path()));
-        const auto before = fingerprint(dir.path());
+        const auto before = TestInstall::fingerprint(dir.path());
         QVERIFY_THROWS_EXCEPTION(DemoRefused, writeDemoInstallation(small(dir.path(), 99)));
-        QCOMPARE(fingerprint(dir.path()), before);
+        QCOMPARE(TestInstall::fingerprint(dir.path()), before);
 
         // A product folder in other letters' case is still the product.
         QTemporaryDir other;

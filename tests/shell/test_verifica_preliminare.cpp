@@ -18,20 +18,6 @@ using Level = PreliminaryFinding::Level;
 
 namespace {
 
-// Name and content hash of every file under a folder.
-QMap<QString, QByteArray> snapshot(const QString& folder)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        QFile f(path);
-        f.open(QIODevice::ReadOnly);
-        files.insert(path, QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256));
-    }
-    return files;
-}
-
 QStringList lines(const PreliminaryCheck& check, Level level)
 {
     QStringList out;
@@ -64,9 +50,9 @@ private slots:
     void aHealthyInstallationIsAllOkAndUntouched()
     {
         Fixture f;
-        const auto before = snapshot(f.install.driveC());
+        const auto before = TestInstall::fingerprint(f.install.driveC());
         const PreliminaryCheck check = verificaPreliminare(f.host, f.state);
-        QCOMPARE(snapshot(f.install.driveC()), before);
+        QCOMPARE(TestInstall::fingerprint(f.install.driveC()), before);
         QVERIFY2(lines(check, Level::Errore).isEmpty(),
                  qPrintable(lines(check, Level::Errore).join(QLatin1Char('\n'))));
         QVERIFY(lines(check, Level::Attenzione).isEmpty());

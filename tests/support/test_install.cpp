@@ -4,7 +4,9 @@
 #include "data/filesystem.h"
 #include "data/product_schema.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -139,6 +141,20 @@ void TestInstall::createDatabase(const QString& hostFile, const QStringList& sta
         db.commit();
         return 0;
     });
+}
+
+QMap<QString, QByteArray> TestInstall::fingerprint(const QString& folder)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QFile f(path);
+        if (f.open(QIODevice::ReadOnly))
+            files.insert(QDir(folder).relativeFilePath(path),
+                         QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256));
+    }
+    return files;
 }
 
 void TestInstall::exec(const QString& hostFile, const QString& sql)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QTemporaryDir>
 #include <QVariant>
@@ -31,6 +32,9 @@ public:
     // run has something to carry.
     static void addSampleData(const QString& archiveHost);
     QString archiveHost(int slot, int year = 2023) const;
+
+    // Relative path -> SHA-256 of the content, for every file under a folder.
+    static QMap<QString, QByteArray> fingerprint(const QString& folder);
 
     // Plain SQL on a host file (Qt's SQLite driver, nothing translated).
     static void exec(const QString& hostFile, const QString& sql);
