@@ -27,9 +27,10 @@ QString passwordHash(const QString& password)
 
 QStringList workgroupStatements()
 {
-    return {QStringLiteral("create table accounts(name TEXT COLLATE NOCASE PRIMARY KEY, password_sha256 TEXT)"),
-            QStringLiteral("insert into accounts values('%1', '%2')")
-                .arg(QLatin1String(ProductUser), passwordHash(QLatin1String(ProductPassword)))};
+    return {
+        QStringLiteral("create table accounts(name TEXT COLLATE NOCASE PRIMARY KEY, password_sha256 TEXT)"),
+        QStringLiteral("insert into accounts values('%1', '%2')")
+            .arg(QLatin1String(ProductUser), passwordHash(QLatin1String(ProductPassword)))};
 }
 
 QStringList systemStatements(const QString& percorso)
@@ -44,45 +45,53 @@ QStringList systemStatements(const QString& percorso)
 QStringList archiveStatements(const QStringList& documentTables)
 {
     QStringList s;
-    s << QStringLiteral("create table AZIENDE(ID_Azienda TEXT COLLATE NOCASE, Ragione_Sociale1 TEXT COLLATE NOCASE, "
-                        "Ragione_Sociale2 TEXT COLLATE NOCASE, Partita_IVA TEXT COLLATE NOCASE, "
-                        "Indirizzo TEXT COLLATE NOCASE, Citta TEXT COLLATE NOCASE)");
-    s << QStringLiteral("create table ANAG_ART(CodArt TEXT COLLATE NOCASE, DescrArt TEXT COLLATE NOCASE, "
-                        "UM TEXT COLLATE NOCASE, Giacenza1 REAL DEFAULT 0, giacenza2 REAL DEFAULT 0, "
-                        "giacenza3 REAL DEFAULT 0, giacenza4 REAL DEFAULT 0, giacenza5 REAL DEFAULT 0, "
-                        "CodIva TEXT COLLATE NOCASE, CostoStandard REAL DEFAULT 0, CostoMedio REAL DEFAULT 0, "
-                        "CostoUltimo REAL DEFAULT 0, PrezzoVendita REAL DEFAULT 0, Obsoleto BOOLEAN DEFAULT 0)");
+    s << QStringLiteral(
+        "create table AZIENDE(ID_Azienda TEXT COLLATE NOCASE, Ragione_Sociale1 TEXT COLLATE NOCASE, "
+        "Ragione_Sociale2 TEXT COLLATE NOCASE, Partita_IVA TEXT COLLATE NOCASE, "
+        "Indirizzo TEXT COLLATE NOCASE, Citta TEXT COLLATE NOCASE)");
+    s << QStringLiteral(
+        "create table ANAG_ART(CodArt TEXT COLLATE NOCASE, DescrArt TEXT COLLATE NOCASE, "
+        "UM TEXT COLLATE NOCASE, Giacenza1 REAL DEFAULT 0, giacenza2 REAL DEFAULT 0, "
+        "giacenza3 REAL DEFAULT 0, giacenza4 REAL DEFAULT 0, giacenza5 REAL DEFAULT 0, "
+        "CodIva TEXT COLLATE NOCASE, CostoStandard REAL DEFAULT 0, CostoMedio REAL DEFAULT 0, "
+        "CostoUltimo REAL DEFAULT 0, PrezzoVendita REAL DEFAULT 0, Obsoleto BOOLEAN DEFAULT 0)");
     s << QStringLiteral("create index ANAG_ART_CodArt on ANAG_ART(CodArt)");
-    s << QStringLiteral("create table MOV_MAG(Progr_Mov_Mag INTEGER, DataMov DATE, DEP TEXT COLLATE NOCASE, "
-                        "Carico_Scarico TEXT COLLATE NOCASE, DescrMov TEXT COLLATE NOCASE, oRAMov DATETIME, "
-                        "TipoMov TEXT COLLATE NOCASE, CodCliFor TEXT COLLATE NOCASE, TipoCliFor TEXT COLLATE NOCASE, "
-                        "TipoDoc TEXT COLLATE NOCASE, DataDoc DATE, CodArt TEXT COLLATE NOCASE, "
-                        "CodIva TEXT COLLATE NOCASE, CostoMedio REAL DEFAULT 0, CostoUltimo REAL DEFAULT 0, "
-                        "CostoStandard REAL DEFAULT 0, Qta REAL DEFAULT 0, NumDoc TEXT COLLATE NOCASE, "
-                        "Prezzo REAL DEFAULT 0, Note TEXT COLLATE NOCASE DEFAULT '')");
+    s << QStringLiteral(
+        "create table MOV_MAG(Progr_Mov_Mag INTEGER, DataMov DATE, DEP TEXT COLLATE NOCASE, "
+        "Carico_Scarico TEXT COLLATE NOCASE, DescrMov TEXT COLLATE NOCASE, oRAMov DATETIME, "
+        "TipoMov TEXT COLLATE NOCASE, CodCliFor TEXT COLLATE NOCASE, TipoCliFor TEXT COLLATE NOCASE, "
+        "TipoDoc TEXT COLLATE NOCASE, DataDoc DATE, CodArt TEXT COLLATE NOCASE, "
+        "CodIva TEXT COLLATE NOCASE, CostoMedio REAL DEFAULT 0, CostoUltimo REAL DEFAULT 0, "
+        "CostoStandard REAL DEFAULT 0, Qta REAL DEFAULT 0, NumDoc TEXT COLLATE NOCASE, "
+        "Prezzo REAL DEFAULT 0, Note TEXT COLLATE NOCASE DEFAULT '')");
     s << QStringLiteral("create index MOV_MAG_CodArt_Dep on MOV_MAG(CodArt, Dep)");
-    s << QStringLiteral("create table MOV_CONT(progr_mov_cont INTEGER, ID_MOV_CONT TEXT COLLATE NOCASE, "
-                        "Data_Mov_Cont DATE, DESCRIZIONE_OPERAZIONE TEXT COLLATE NOCASE, "
-                        "Tipo_Mov TEXT COLLATE NOCASE, Tipo_Documento TEXT COLLATE NOCASE, "
-                        "Numero_Documento REAL DEFAULT 0, UltimoAggiornamento TEXT COLLATE NOCASE, "
-                        "TipoCliFor TEXT COLLATE NOCASE, CodCLIFOR TEXT COLLATE NOCASE, "
-                        "CodAgente TEXT COLLATE NOCASE, ID_Generico TEXT COLLATE NOCASE, "
-                        "Sezione TEXT COLLATE NOCASE, Imponibile_Mov_Cont REAL DEFAULT 0, "
-                        "Imposta_Mov_Cont REAL DEFAULT 0, Totale_Mov_Cont REAL DEFAULT 0, Dep TEXT COLLATE NOCASE, "
-                        "Giorni_Scadenza INTEGER DEFAULT 0, ID_PARTITA TEXT COLLATE NOCASE, "
-                        "Stato_PArtita TEXT COLLATE NOCASE, Cod_Cantiere REAL DEFAULT 0, "
-                        "Cod_SubCantiere REAL DEFAULT 0, User TEXT COLLATE NOCASE, "
-                        "Note TEXT COLLATE NOCASE DEFAULT '')");
+    s << QStringLiteral(
+        "create table MOV_CONT(progr_mov_cont INTEGER, ID_MOV_CONT TEXT COLLATE NOCASE, "
+        "Data_Mov_Cont DATE, DESCRIZIONE_OPERAZIONE TEXT COLLATE NOCASE, "
+        "Tipo_Mov TEXT COLLATE NOCASE, Tipo_Documento TEXT COLLATE NOCASE, "
+        "Numero_Documento REAL DEFAULT 0, UltimoAggiornamento TEXT COLLATE NOCASE, "
+        "TipoCliFor TEXT COLLATE NOCASE, CodCLIFOR TEXT COLLATE NOCASE, "
+        "CodAgente TEXT COLLATE NOCASE, ID_Generico TEXT COLLATE NOCASE, "
+        "Sezione TEXT COLLATE NOCASE, Imponibile_Mov_Cont REAL DEFAULT 0, "
+        "Imposta_Mov_Cont REAL DEFAULT 0, Totale_Mov_Cont REAL DEFAULT 0, Dep TEXT COLLATE NOCASE, "
+        "Giorni_Scadenza INTEGER DEFAULT 0, ID_PARTITA TEXT COLLATE NOCASE, "
+        "Stato_PArtita TEXT COLLATE NOCASE, Cod_Cantiere REAL DEFAULT 0, "
+        "Cod_SubCantiere REAL DEFAULT 0, User TEXT COLLATE NOCASE, "
+        "Note TEXT COLLATE NOCASE DEFAULT '')");
     s << QStringLiteral("create index MOV_CONT_Stato on MOV_CONT(Stato_PArtita)");
-    s << QStringLiteral("create table MOV_IVA(Progr_Mov_Iva INTEGER, Data_Mov DATE, CodIva TEXT COLLATE NOCASE, "
-                        "Imponibile REAL DEFAULT 0, Imposta REAL DEFAULT 0)");
-    s << QStringLiteral("create table MOV_PROVV(Progr_Mov_Provv INTEGER, Data_Mov DATE, CodAgente TEXT COLLATE NOCASE, "
-                        "Importo REAL DEFAULT 0)");
-    s << QStringLiteral("create table MOV_TRASP(Progr_Mov_Trasp INTEGER, Data_Mov DATE, Vettore TEXT COLLATE NOCASE, "
-                        "Colli INTEGER DEFAULT 0)");
-    s << QStringLiteral("create table CAUSALI(Tipo_Causale TEXT COLLATE NOCASE, Descrizione TEXT COLLATE NOCASE, "
-                        "Nome_Tabella_Archiviazione_dati_documento TEXT COLLATE NOCASE, "
-                        "Attivazione_causale BOOLEAN DEFAULT 0)");
+    s << QStringLiteral(
+        "create table MOV_IVA(Progr_Mov_Iva INTEGER, Data_Mov DATE, CodIva TEXT COLLATE NOCASE, "
+        "Imponibile REAL DEFAULT 0, Imposta REAL DEFAULT 0)");
+    s << QStringLiteral(
+        "create table MOV_PROVV(Progr_Mov_Provv INTEGER, Data_Mov DATE, CodAgente TEXT COLLATE NOCASE, "
+        "Importo REAL DEFAULT 0)");
+    s << QStringLiteral(
+        "create table MOV_TRASP(Progr_Mov_Trasp INTEGER, Data_Mov DATE, Vettore TEXT COLLATE NOCASE, "
+        "Colli INTEGER DEFAULT 0)");
+    s << QStringLiteral(
+        "create table CAUSALI(Tipo_Causale TEXT COLLATE NOCASE, Descrizione TEXT COLLATE NOCASE, "
+        "Nome_Tabella_Archiviazione_dati_documento TEXT COLLATE NOCASE, "
+        "Attivazione_causale BOOLEAN DEFAULT 0)");
     QStringList counters;
     for (const QString& f : counterFields())
         counters << f + QStringLiteral(" INTEGER DEFAULT 0");

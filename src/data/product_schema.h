@@ -18,7 +18,7 @@ QStringList counterFields();
 
 // The workgroup file: accounts(name, password_sha256) holding the product's account.
 QStringList workgroupStatements();
-QString passwordHash(const QString& password);   // lower-case hex SHA-256 of the UTF-8 text
+QString passwordHash(const QString& password); // lower-case hex SHA-256 of the UTF-8 text
 
 // The system database: table system(Percorso).
 QStringList systemStatements(const QString& percorso);
@@ -31,7 +31,7 @@ QStringList archiveStatements(const QStringList& documentTables);
 struct Causal
 {
     QString tipo;
-    QString tabella;   // empty: Null in CAUSALI
+    QString tabella; // empty: Null in CAUSALI
     bool attiva;
 };
 QList<Causal> demoCausals();
