@@ -115,9 +115,6 @@ public:
     Value value(const QString& field) const; // 3021 without a current row, 3265 unknown name
     int indexOf(const QString& field) const; // resolve a name once for a long read; 3265 unknown
     Value value(int index) const;
-    int fieldCount() const;
-    QString fieldName(int index) const;
-    qint64 rowsAffected() const;
 
     // Exact number of rows the statement returns (a keyset cursor's
     // RecordCount), counted by the engine.

@@ -91,7 +91,6 @@ struct Query::Private : Statement
     bool executed = false;
     bool onRow = false;
     bool typed = false;
-    qint64 affected = -1;
     QList<ColumnType> types;
     QStringList names;
     QHash<QString, int> byUpperName;
@@ -186,7 +185,6 @@ void Query::exec()
     if (!d->query.exec())
         throw engine::fromSqlError(d->query.lastError(), c.driver());
     d->executed = true;
-    d->affected = d->query.numRowsAffected();
     if (!d->storageRead && !d->query.isSelect()) {
         d->query.finish();
         return;
@@ -260,34 +258,6 @@ Value Query::value(int index) const
     }
     const QVariant raw = d->query.value(index);
     return readValue(raw, d->query.isNull(index), d->types.at(index));
-}
-
-int Query::fieldCount() const
-{
-    d->requireConnection();
-    if (d->storageRead)
-        return int(d->storageNames.size());
-    return d->typed ? int(d->types.size()) : d->query.record().count();
-}
-
-QString Query::fieldName(int index) const
-{
-    d->requireConnection();
-    if (d->storageRead) {
-        if (index < 0 || index >= d->storageNames.size())
-            throw engine::itemNotFound();
-        return d->storageNames.at(index);
-    }
-    if (!d->typed)
-        return d->query.record().fieldName(index);
-    if (index < 0 || index >= d->names.size())
-        throw engine::itemNotFound();
-    return d->names.at(index);
-}
-
-qint64 Query::rowsAffected() const
-{
-    return d->affected;
 }
 
 qint64 Query::count()
