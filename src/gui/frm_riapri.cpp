@@ -6,6 +6,7 @@
 #include "gui/window_host.h"
 #include "shell/exit_status.h"
 #include "shell/layout.h"
+#include "shell/run.h"
 #include "shell/run_context.h"
 #include "shell/verifica_preliminare.h"
 
@@ -82,14 +83,8 @@ void FrmRiapri::cmd_Click()
     } catch (const ProgramEnd&) {
         // The run has shown its message already.
         programEnd = true;
-    } catch (const Error& error) {
-        reportUnexpected(QStringLiteral("Errore %1 (%2): la riapertura è stata interrotta.")
-                             .arg(error.number())
-                             .arg(error.description()));
-        programEnd = true;
     } catch (const std::exception& error) {
-        reportUnexpected(QStringLiteral("Errore imprevisto (%1): la riapertura è stata interrotta.")
-                             .arg(QString::fromLocal8Bit(error.what())));
+        reportUnexpected(interruptionText(error));
         programEnd = true;
     }
     m_running = false;

@@ -35,34 +35,10 @@ template <typename Step> void timed(RunContext& ctx, const QString& name, int sl
     ctx.host().stepFinished(record.step, record.slot, record.milliseconds, record.ok);
 }
 
-// The first row of the system table is required whatever the data source (an
-// empty table stops the run); its Percorso is read for SERVER only.
-Value readPercorso(Connection& connection, bool server)
-{
-    Query system(connection, QStringLiteral("select * from system order by rowid"));
-    system.exec();
-    system.moveFirst();
-    return server ? system.value(QStringLiteral("Percorso")) : Value();
-}
-
 void settleLayout(RunContext& ctx, const Value& percorso)
 {
-    Host& host = ctx.host();
     RunState& state = ctx.state();
-    const int sorgente = host.dataSourceIndex();
-    if (sorgente == 0) {
-        const bool splus = host.zetaFolderTicked();
-        const bool x86 = !splus && layout::has64BitProgramFolder();
-        state.PercorsoBase = layout::percorsoBase(0, splus, x86, QString(), state.CartellaProgrammi);
-    } else {
-        // A Null Percorso raises "Invalid use of Null", as its text form would;
-        // an empty one would make every path relative to the working folder.
-        const QString root = textOf(percorso);
-        if (root.isEmpty())
-            throw Error(err::PathNotFound, QStringLiteral("il campo Percorso della tabella system è vuoto: "
-                                                          "radice dell'installazione sconosciuta"));
-        state.PercorsoBase = layout::percorsoBase(sorgente, false, false, root, state.CartellaProgrammi);
-    }
+    state.PercorsoBase = settlePercorsoBase(ctx.host(), state.CartellaProgrammi, percorso);
     state.PercorsoSystemMdw =
         layout::percorsoSystemMdw(layout::has64BitProgramFolder(), state.CartellaProgrammi);
 }
@@ -188,6 +164,41 @@ void runSteps(RunContext& ctx)
 }
 
 } // namespace
+
+Value readPercorso(Connection& system, bool server)
+{
+    Query row(system, QStringLiteral("select * from system order by rowid"));
+    row.exec();
+    row.moveFirst();
+    const Value percorso = server ? row.value(QStringLiteral("Percorso")) : Value();
+    row.finish();
+    return percorso;
+}
+
+QString settlePercorsoBase(const Host& host, const QString& cartellaProgrammi, const Value& percorso)
+{
+    const int sorgente = host.dataSourceIndex();
+    if (sorgente == 0) {
+        const bool splus = host.zetaFolderTicked();
+        const bool x86 = !splus && layout::has64BitProgramFolder();
+        return layout::percorsoBase(0, splus, x86, QString(), cartellaProgrammi);
+    }
+    const QString root = textOf(percorso);
+    if (root.isEmpty())
+        throw Error(err::PathNotFound, QStringLiteral("il campo Percorso della tabella system è vuoto: "
+                                                      "radice dell'installazione sconosciuta"));
+    return layout::percorsoBase(sorgente, false, false, root, cartellaProgrammi);
+}
+
+QString interruptionText(const std::exception& error)
+{
+    if (const auto* e = dynamic_cast<const Error*>(&error))
+        return QStringLiteral("Errore %1 (%2): la riapertura è stata interrotta.")
+            .arg(e->number())
+            .arg(e->description());
+    return QStringLiteral("Errore imprevisto (%1): la riapertura è stata interrotta.")
+        .arg(QString::fromLocal8Bit(error.what()));
+}
 
 void startUp(RunState& state)
 {

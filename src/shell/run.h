@@ -1,9 +1,29 @@
 #pragma once
 
+#include "data/value.h"
+
+#include <QString>
+
+#include <exception>
+
 namespace rio {
 
+class Connection;
+class Host;
 class RunContext;
 struct RunState;
+
+// The first row of the product's system table, required whatever the data
+// source; its Percorso is returned for SERVER only (Null otherwise).
+Value readPercorso(Connection& system, bool server);
+
+// The installation root as the run settles it from the window's choices and
+// the system table's Percorso. A Null Percorso raises "Invalid use of Null";
+// an empty one raises too (every path would be relative to the working folder).
+QString settlePercorsoBase(const Host& host, const QString& cartellaProgrammi, const Value& percorso);
+
+// What the front ends say when something unexpected interrupts the run.
+QString interruptionText(const std::exception& error);
 
 // Start-up of the window's core part: the programs-folder name.
 void startUp(RunState& state);

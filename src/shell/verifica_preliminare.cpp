@@ -7,6 +7,7 @@
 #include "init/inizializzazione.h"
 #include "shell/host.h"
 #include "shell/layout.h"
+#include "shell/run.h"
 #include "shell/run_state.h"
 
 #include <QDirIterator>
@@ -176,23 +177,14 @@ PreliminaryCheck verificaPreliminare(Host& host, const RunState& state, const Pr
     try {
         Connection system;
         system.open(layout::systemConnectionString());
-        Query row(system, QStringLiteral("select * from system order by rowid"));
-        row.exec();
-        if (!row.next())
-            throw Error(err::NoCurrentRecord, QStringLiteral("la tabella system è vuota"));
-        const Value percorso = host.dataSourceIndex() != 0 ? row.value(QStringLiteral("Percorso")) : Value();
-        row.finish();
+        const Value percorso = readPercorso(system, host.dataSourceIndex() != 0);
         check.add(
             Level::Ok,
             QStringLiteral("database di sistema aperto: %1").arg(QLatin1String(layout::SystemDatabasePath)));
-        if (host.dataSourceIndex() == 0) {
-            const bool splus = host.zetaFolderTicked();
-            base = layout::percorsoBase(0, splus, !splus && layout::has64BitProgramFolder(), QString(),
-                                        state.CartellaProgrammi);
-        } else if (isNull(percorso) || textOf(percorso).isEmpty()) {
+        try {
+            base = settlePercorsoBase(host, state.CartellaProgrammi, percorso);
+        } catch (const Error&) {
             check.add(Level::Errore, QStringLiteral("il campo Percorso della tabella system è vuoto"));
-        } else {
-            base = layout::percorsoBase(1, false, false, textOf(percorso), state.CartellaProgrammi);
         }
     } catch (const Error& e) {
         check.add(Level::Errore, QStringLiteral("database di sistema %1 non utilizzabile: %2")

@@ -2,6 +2,7 @@
 
 #include "app/cli/console_host.h"
 #include "shell/exit_status.h"
+#include "shell/run.h"
 #include "shell/run_context.h"
 #include "shell/run_state.h"
 #include "shell/verifica_preliminare.h"
@@ -54,14 +55,8 @@ int runConsole(ConsoleHost& host, bool canConfirm, const Runner& runner)
         if (!end.reason.isEmpty())
             printErr(QStringLiteral("Programma terminato: %1").arg(end.reason));
         status = ExitProgramEnded;
-    } catch (const Error& error) {
-        printErr(QStringLiteral("Errore %1 (%2): la riapertura è stata interrotta.")
-                     .arg(error.number())
-                     .arg(error.description()));
-        status = ExitProgramEnded;
     } catch (const std::exception& error) {
-        printErr(QStringLiteral("Errore imprevisto (%1): la riapertura è stata interrotta.")
-                     .arg(QString::fromLocal8Bit(error.what())));
+        printErr(interruptionText(error));
         status = ExitProgramEnded;
     }
     // The run closed the window: the program ends there.
