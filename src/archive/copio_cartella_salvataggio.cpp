@@ -2,25 +2,61 @@
 
 #include "data/error.h"
 #include "data/filesystem.h"
+#include "data/manifest.h"
 #include "shell/layout.h"
 #include "shell/run_context.h"
 
-#include <QDate>
+#include <QDateTime>
 
 namespace rio {
 
+namespace {
+
+// A copy never goes over another: a second run the same day would otherwise
+// overwrite the only copy of the data as they were before the first.
+QString freeCopyFolder(const QString& percorsoBase, const QDateTime& now)
+{
+    const QString daily = percorsoBase + layout::safetyCopyName(now.date());
+    if (fs::Dir(daily, fs::vbDirectory | fs::vbHidden).isEmpty())
+        return daily;
+    const QString timed = percorsoBase + layout::safetyCopyName(now);
+    QString candidate = timed;
+    for (int n = 2; !fs::Dir(candidate, fs::vbDirectory | fs::vbHidden).isEmpty(); ++n)
+        candidate = timed + QLatin1Char('_') + QString::number(n);
+    return candidate;
+}
+
+} // namespace
+
 // One dated copy of the whole data folder, so that the state before the
-// reopening can be put back by hand. A second copy the same day overwrites
-// the first one's files.
+// reopening can be put back. Every file is hashed as it is copied; the list
+// goes into the copy's manifest and the copy is read back against it. The
+// run goes on only when the copy is verified.
 void COPIO_CARTELLA_SALVATAGGIO(RunContext& ctx, QString CartellaDaCopiare)
 {
+    RunRecord& record = ctx.state().record;
+    record.safetyCopyVerified = false;
     try {
-        const QString copia = layout::safetyCopyName(QDate::currentDate());
+        const QString copia = freeCopyFolder(ctx.state().PercorsoBase, QDateTime::currentDateTime());
+        record.safetyCopy = copia;
         ctx.setProgress(QStringLiteral("BACKUP DI SICUREZZA DEGLI ARCHIVI IN CORSO..."));
         ctx.host().setBusy(true);
         ctx.yield();
-        fs::CopyFolder(CartellaDaCopiare, ctx.state().PercorsoBase + copia, [&ctx] { ctx.yield(); });
+        const auto yield = [&ctx] {
+            ctx.yield();
+        };
+        fs::Manifest manifest;
+        fs::CopyFolder(CartellaDaCopiare, copia, yield, &manifest);
+        fs::writeManifest(copia, manifest);
+        ctx.yield();
+        const QStringList differing = fs::verifyManifest(copia, manifest, yield);
+        if (!differing.isEmpty())
+            throw Error(err::PathFileAccess, QStringLiteral("la copia %1 non corrisponde ai dati copiati: %2")
+                                                 .arg(copia, differing.join(QStringLiteral(", "))));
+        record.safetyCopyVerified = true;
         ctx.setProgress(QString());
+        ctx.addEventLine(
+            QStringLiteral("Copia di sicurezza verificata: %1 (%2 file)").arg(copia).arg(manifest.size()));
         ctx.host().setBusy(false);
     } catch (const Error& e) {
         ctx.reportError(e, QStringLiteral("COPIO_CARTELLA"));

@@ -12,6 +12,8 @@
 // Failures raise rio::Error with the run-time numbers (53, 55, 61, 70, 75, 76).
 namespace rio::fs {
 
+struct ManifestEntry;
+
 // The host path of a Windows path. On Windows the path itself. Elsewhere the
 // drive C: is the folder $RIAPERTURA_DRIVE_C (else
 // ~/.local/share/riapertura/drive_c), drive X: its sibling drive_x and
@@ -28,8 +30,17 @@ bool FolderExists(const QString& windowsPath);
 // files already there are overwritten (names matched without regard to case),
 // other files there are left alone. A destination ending in "\" is an
 // existing folder that receives the source folder by its name. yield runs
-// between files.
-void CopyFolder(const QString& source, const QString& destination, const std::function<void()>& yield = {});
+// between files. Before a file is written, the destination's own side files
+// of that name ("-journal", "-wal", "-shm") are removed: an old journal beside
+// a fresh copy of a database would be played into it. With a manifest, every
+// file copied is hashed from the same read and listed there.
+void CopyFolder(const QString& source, const QString& destination, const std::function<void()>& yield = {},
+                QList<ManifestEntry>* manifest = nullptr);
+
+// True when a database file has a journal or write-ahead log beside it: a
+// write to it was interrupted and the engine will put it back when it is
+// next opened for writing.
+bool hasArchiveSideFiles(const QString& windowsArchivePath);
 
 // Attributes of the directory query.
 inline constexpr int vbNormal = 0;

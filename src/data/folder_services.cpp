@@ -1,6 +1,8 @@
 #include "data/error.h"
 #include "data/filesystem.h"
 #include "data/fs_detail.h"
+#include "data/manifest.h"
+#include "data/sha256.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -8,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 
 namespace rio::fs {
 
@@ -58,9 +61,43 @@ bool matchesAttributes(const QFileInfo& info, int attributes)
     return info.isFile();
 }
 
-void copyFile(const QString& from, const QString& to, const QString& windowsFrom, const QString& windowsTo,
-              const std::function<void()>& yield)
+// What one folder copy carries down the tree.
+struct CopyJob
 {
+    const std::function<void()>& yield;
+    Manifest* manifest; // filled when the copy is hashed
+};
+
+// The engine's companions of a database file: an interrupted write leaves a
+// journal beside it that the engine would play into whatever file next
+// stands under that name.
+constexpr const char* SideFileSuffixes[] = {"-journal", "-wal", "-shm"};
+
+// Removes the side files of a destination file before it is written over,
+// so that a fresh copy never meets an old run's journal.
+void removeSideFiles(const QString& hostFolder, const QStringList& entries, const QString& fileName,
+                     const QString& windowsFolder)
+{
+    for (const char* suffix : SideFileSuffixes) {
+        const QString side = matchingEntry(entries, fileName + QLatin1String(suffix));
+        if (side.isEmpty())
+            continue;
+        const QString host = hostFolder + QLatin1Char('/') + side;
+        if (QFileInfo(host).isDir())
+            continue;
+        errno = 0;
+        if (!QFile::remove(host) && QFileInfo::exists(host))
+            raiseSystemError(errno ? errno : EACCES, host, windowsFolder + QLatin1Char('\\') + side);
+    }
+}
+
+QByteArray copyFile(const QString& from, const QString& to, const QString& windowsFrom,
+                    const QString& windowsTo, const CopyJob& job)
+{
+    const std::function<void()>& yield = job.yield;
+    std::optional<Sha256> hash;
+    if (job.manifest)
+        hash.emplace();
     QFile in(from);
     errno = 0;
     if (!in.open(QIODevice::ReadOnly))
@@ -82,6 +119,8 @@ void copyFile(const QString& from, const QString& to, const QString& windowsFrom
             raiseSystemError(errno, from, windowsFrom);
         if (read == 0)
             break;
+        if (hash)
+            hash->add(buffer.constData(), read);
         errno = 0;
         if (out.write(buffer.constData(), read) != read)
             raiseSystemError(errno ? errno : ENOSPC, to, windowsTo);
@@ -91,11 +130,13 @@ void copyFile(const QString& from, const QString& to, const QString& windowsFrom
     // A copy keeps the time of its original, as Windows' copy does.
     out.setFileTime(in.fileTime(QFileDevice::FileModificationTime), QFileDevice::FileModificationTime);
     out.close();
+    return hash ? hash->hexDigest() : QByteArray();
 }
 
 void copyTree(const QString& from, const QString& to, const QString& windowsFrom, const QString& windowsTo,
-              const std::function<void()>& yield)
+              const QString& relative, const CopyJob& job)
 {
+    const std::function<void()>& yield = job.yield;
     const QFileInfo target(to);
     if (target.exists() && !target.isDir())
         raise(err::PathFileAccess, windowsTo);
@@ -115,14 +156,20 @@ void copyTree(const QString& from, const QString& to, const QString& windowsFrom
         const QString hostTarget = to + QLatin1Char('/') + targetName;
         const QString windowsSource = windowsFrom + QLatin1Char('\\') + name;
         const QString windowsTarget = windowsTo + QLatin1Char('\\') + targetName;
+        const QString relativeTarget =
+            relative.isEmpty() ? targetName : relative + QLatin1Char('/') + targetName;
         if (source.isDir()) {
-            copyTree(source.filePath(), hostTarget, windowsSource, windowsTarget, yield);
+            copyTree(source.filePath(), hostTarget, windowsSource, windowsTarget, relativeTarget, job);
         } else if (source.isFile()) {
             if (yield)
                 yield();
             if (QFileInfo(hostTarget).isDir())
                 raise(err::PathFileAccess, windowsTarget);
-            copyFile(source.filePath(), hostTarget, windowsSource, windowsTarget, yield);
+            removeSideFiles(to, existing, targetName, windowsTo);
+            const QByteArray digest =
+                copyFile(source.filePath(), hostTarget, windowsSource, windowsTarget, job);
+            if (job.manifest)
+                job.manifest->append({relativeTarget, digest});
         }
     }
 }
@@ -149,7 +196,8 @@ bool FolderExists(const QString& windowsPath)
     return QFileInfo(hostPath(windowsPath)).isDir();
 }
 
-void CopyFolder(const QString& source, const QString& destination, const std::function<void()>& yield)
+void CopyFolder(const QString& source, const QString& destination, const std::function<void()>& yield,
+                Manifest* manifest)
 {
     const QString windowsFrom = withoutTrailingSeparators(source);
     QString windowsTo = withoutTrailingSeparators(destination);
@@ -169,7 +217,19 @@ void CopyFolder(const QString& source, const QString& destination, const std::fu
     const QString absoluteTo = QDir::cleanPath(QFileInfo(to).absoluteFilePath());
     if (absoluteTo == canonicalFrom || absoluteTo.startsWith(canonicalFrom + QLatin1Char('/')))
         raise(err::PathFileAccess, destination);
-    copyTree(from, to, windowsFrom, windowsTo, yield);
+    copyTree(from, to, windowsFrom, windowsTo, QString(), CopyJob{yield, manifest});
+}
+
+bool hasArchiveSideFiles(const QString& windowsArchivePath)
+{
+    const QString host = hostPath(windowsArchivePath);
+    for (const char* suffix : SideFileSuffixes) {
+        // An empty journal is what a finished write may leave; it is not played back.
+        const QFileInfo side(host + QLatin1String(suffix));
+        if (side.isFile() && side.size() > 0)
+            return true;
+    }
+    return false;
 }
 
 QString Dir(const QString& windowsPath, int attributes)

@@ -107,4 +107,9 @@ QString safetyCopyName(const QDate& today)
     return QStringLiteral("Copia_dati_") + today.toString(QStringLiteral("ddMMyyyy"));
 }
 
+QString safetyCopyName(const QDateTime& now)
+{
+    return safetyCopyName(now.date()) + QLatin1Char('_') + now.time().toString(QStringLiteral("HHmmss"));
+}
+
 } // namespace rio::layout

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 
 #include <array>
@@ -68,5 +69,7 @@ QString dataFolder(const QString& percorsoBase);  // R + "dati"
 QString tempFolder(const QString& percorsoBase);  // R + "dati\Tmp\"
 QString logFilePath(const QString& percorsoBase); // R + "dati\tmp\log_Riapertura_2024.txt"
 QString safetyCopyName(const QDate& today);       // "Copia_dati_" + ddmmyyyy
+// The name of a second copy the same day: "Copia_dati_" + ddmmyyyy + "_" + hhmmss.
+QString safetyCopyName(const QDateTime& now);
 
 } // namespace rio::layout

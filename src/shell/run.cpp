@@ -13,7 +13,6 @@
 #include "warehouse/movimenti_magazzino.h"
 #include "warehouse/ripristino_magazzino.h"
 
-#include <QDate>
 #include <QDateTime>
 #include <QElapsedTimer>
 
@@ -52,6 +51,35 @@ QString companyName(Connection& connection, int slot)
     aziende.moveFirst();
     const Value name = aziende.value(QStringLiteral("Ragione_Sociale1"));
     return isNull(name) ? QString() : textOf(name);
+}
+
+// The program ends here: the text as a box and an event and log line.
+[[noreturn]] void endProgram(RunContext& ctx, const QString& text)
+{
+    ctx.markError();
+    ctx.addEventLine(text);
+    ctx.host().setBusy(false);
+    ctx.host().message(text, Buttons::Ok, Icon::Critical, QLatin1String(ApplicationTitle));
+    throw ProgramEnd{text};
+}
+
+// A 2023 archive that a killed run left in the middle of a write is put back
+// to its last committed state before it is copied or reworked, so that the
+// safety copy holds consistent archives.
+void recoverInterruptedArchives(RunContext& ctx)
+{
+    const RunState& state = ctx.state();
+    for (int n = 1; n < int(state.ElencoAziende.size()); ++n) {
+        const QStringList fields = state.ElencoAziende[n].split(QLatin1Char('*'));
+        if (fields.value(1) != QLatin1String("ATTIVA"))
+            continue;
+        if (recoverInterruptedArchive(
+                layout::archiveConnectionString(fields.value(0), state.PercorsoSystemMdw)))
+            ctx.addEventLine(
+                QStringLiteral("Archivio %1 riportato all'ultimo stato confermato: una riapertura precedente "
+                               "era stata interrotta")
+                    .arg(fields.value(0)));
+    }
 }
 
 void processCompany(RunContext& ctx, Connection& connection, int n, const QString& archive, int index)
@@ -128,10 +156,13 @@ void runSteps(RunContext& ctx)
         state.log = std::make_unique<fs::LogFile>(layout::logFilePath(state.PercorsoBase));
 
     timed(ctx, QStringLiteral("CONTROLLO_AZIENDE"), 0, [&] { CONTROLLO_AZIENDE(ctx); });
+    recoverInterruptedArchives(ctx);
     host.setStatus(StatusBox::Copia, true);
-    state.record.safetyCopy = state.PercorsoBase + layout::safetyCopyName(QDate::currentDate());
     timed(ctx, QStringLiteral("COPIO_CARTELLA_SALVATAGGIO"), 0,
           [&] { COPIO_CARTELLA_SALVATAGGIO(ctx, layout::dataFolder(state.PercorsoBase)); });
+    if (!state.record.safetyCopyVerified)
+        endProgram(ctx, QStringLiteral("COPIA DI SICUREZZA NON RIUSCITA: la riapertura non prosegue, nessun "
+                                       "archivio è stato modificato"));
     timed(ctx, QStringLiteral("CREO_NUOVO_ANNO"), 0, [&] { CREO_NUOVO_ANNO(ctx); });
 
     int index = 0;
@@ -218,20 +249,16 @@ RunOutcome eseguiRiapertura(RunContext& ctx)
     ctx.state().reset();
     ctx.startRun();
     try {
-        runSteps(ctx);
-    } catch (const Error& e) {
-        // The run's own failure (or the stock recomputation's, which has no
-        // handler): the open transaction is not committed and the program ends.
-        const QString text =
-            QStringLiteral("Errore %1 (%2): la riapertura si interrompe e il programma termina.")
-                .arg(e.number())
-                .arg(e.description());
-        ctx.markError();
-        ctx.addEventLine(text);
-        host.setBusy(false);
-        host.message(text, Buttons::Ok, Icon::Critical, QLatin1String(ApplicationTitle));
-        ctx.state().release();
-        throw ProgramEnd{text};
+        try {
+            runSteps(ctx);
+        } catch (const Error& e) {
+            // The run's own failure (or the stock recomputation's, which has no
+            // handler): the open transaction is not committed and the program ends.
+            endProgram(ctx,
+                       QStringLiteral("Errore %1 (%2): la riapertura si interrompe e il programma termina.")
+                           .arg(e.number())
+                           .arg(e.description()));
+        }
     } catch (const ProgramEnd&) {
         ctx.state().release();
         throw;

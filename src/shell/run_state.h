@@ -28,7 +28,8 @@ struct RunRecord
     int dataSource = 0;
     bool zetaFolder = false;
     bool log = false;
-    QString safetyCopy; // Windows path of the dated copy
+    QString safetyCopy;              // Windows path of the dated copy actually used
+    bool safetyCopyVerified = false; // copied, listed in its manifest and read back equal
     QList<StepRecord> steps;
     QList<int> companies;   // slots processed, in order
     QList<int> initialised; // slots whose new archive was emptied

@@ -87,6 +87,15 @@ void checkArchive(Checker& check, const QString& workgroup, int slot, const QStr
         check.add(
             Level::Errore,
             QStringLiteral("%1: l'archivio 2023 è in uso (file di blocco dati.ldb presente)").arg(company));
+    // Opening it would play the journal back and change the file: the check
+    // only says so, the run recovers it before the safety copy.
+    if (fs::hasArchiveSideFiles(archivePath)) {
+        check.add(Level::Attenzione,
+                  QStringLiteral("%1: una riapertura precedente è stata interrotta: l'archivio sarà "
+                                 "ripristinato all'inizio della riapertura")
+                      .arg(company));
+        return;
+    }
     try {
         Connection archive;
         archive.open(layout::archiveConnectionString(archivePath, workgroup));

@@ -1,6 +1,7 @@
 // The company check, the safety copy and the new-year folders on a temporary
 // drive C:.
 #include "archive/archive_steps.h"
+#include "data/filesystem.h"
 #include "fake_host.h"
 #include "shell/run_context.h"
 #include "test_install.h"
@@ -8,6 +9,7 @@
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTest>
 
 using namespace rio;
@@ -80,34 +82,89 @@ private slots:
         QCOMPARE(f.host.labels[PanelLabel::NumAzienda], QStringLiteral("0"));
     }
 
-    void safetyCopyHoldsTheWholeDataFolderAndMergesOnTheSameDay()
+    void safetyCopyHoldsTheWholeDataFolderVerifiedAndNeverOverwritesAnother()
     {
         Fixture f;
         f.install.createArchive(1);
         writeFile(f.file(QStringLiteral("dati\\Tmp\\log_Riapertura_2024.txt")), "\"riga\"\r\n");
         writeFile(f.file(QStringLiteral("dati\\esercizi\\Azienda_1\\2023\\allegati\\nota.txt")), "prima");
+        const auto before = TestInstall::fingerprint(f.file(QStringLiteral("dati")));
 
         COPIO_CARTELLA_SALVATAGGIO(f.ctx, TestInstall::base() + QStringLiteral("dati"));
 
-        const QString copy =
-            f.file(QStringLiteral("Copia_dati_")) + QDate::currentDate().toString(QStringLiteral("ddMMyyyy"));
-        QCOMPARE(readFile(copy + QStringLiteral("/esercizi/Azienda_1/2023/dati.mdb")),
-                 readFile(f.install.archiveHost(1)));
-        QCOMPARE(readFile(copy + QStringLiteral("/Tmp/log_Riapertura_2024.txt")), QByteArray("\"riga\"\r\n"));
-        QCOMPARE(readFile(copy + QStringLiteral("/esercizi/Azienda_1/2023/allegati/nota.txt")),
-                 QByteArray("prima"));
-        QCOMPARE(f.host.events,
+        const QString daily =
+            QStringLiteral("Copia_dati_") + QDate::currentDate().toString(QStringLiteral("ddMMyyyy"));
+        const QString copy = f.file(daily);
+        QVERIFY(f.state.record.safetyCopyVerified);
+        QCOMPARE(f.state.record.safetyCopy, TestInstall::base() + daily);
+        auto copied = TestInstall::fingerprint(copy);
+        QVERIFY(copied.remove(QStringLiteral("copia_di_sicurezza.sha256")) == 1);
+        QCOMPARE(copied, before);
+        QCOMPARE(f.host.events.mid(0, 2),
                  QStringList({QStringLiteral("backup di sicurezza degli archivi in corso..."), QString()}));
+        QVERIFY2(f.host.events.value(2).startsWith(QStringLiteral("copia di sicurezza verificata: ")) &&
+                     f.host.events.value(2).contains(daily.toLower()),
+                 qPrintable(f.host.events.value(2)));
         QVERIFY(!f.host.busy);
 
-        // Second copy the same day: overwrites, keeps what only the copy has.
+        // The manifest is sha256sum's own format, checked here by sha256sum itself.
+        QProcess check;
+        check.setWorkingDirectory(copy);
+        check.start(QStringLiteral("sha256sum"), {QStringLiteral("--quiet"), QStringLiteral("-c"),
+                                                  QStringLiteral("copia_di_sicurezza.sha256")});
+        QVERIFY(check.waitForFinished());
+        QCOMPARE(check.exitCode(), 0);
+
+        // A second copy the same day goes beside the first, which stays as it was.
         writeFile(f.file(QStringLiteral("dati\\esercizi\\Azienda_1\\2023\\allegati\\nota.txt")), "dopo");
-        writeFile(copy + QStringLiteral("/solo_nella_copia.txt"), "resta");
         COPIO_CARTELLA_SALVATAGGIO(f.ctx, TestInstall::base() + QStringLiteral("dati"));
+        QVERIFY(f.state.record.safetyCopy.startsWith(TestInstall::base() + daily + QLatin1Char('_')));
         QCOMPARE(readFile(copy + QStringLiteral("/esercizi/Azienda_1/2023/allegati/nota.txt")),
+                 QByteArray("prima"));
+        QCOMPARE(readFile(f.install.host(f.state.record.safetyCopy) +
+                          QStringLiteral("/esercizi/Azienda_1/2023/allegati/nota.txt")),
                  QByteArray("dopo"));
-        QCOMPARE(readFile(copy + QStringLiteral("/solo_nella_copia.txt")), QByteArray("resta"));
         QVERIFY(f.host.boxes.isEmpty());
+
+        // A copy altered between its writing and its reading back is refused.
+        f.host.onYield = [&f] {
+            const QString manifest =
+                f.install.host(f.state.record.safetyCopy) + QStringLiteral("/copia_di_sicurezza.sha256");
+            if (QFileInfo::exists(manifest))
+                writeFile(f.install.host(f.state.record.safetyCopy) +
+                              QStringLiteral("/esercizi/Azienda_1/2023/allegati/nota.txt"),
+                          "alterata");
+        };
+        COPIO_CARTELLA_SALVATAGGIO(f.ctx, TestInstall::base() + QStringLiteral("dati"));
+        f.host.onYield = {};
+        QVERIFY(!f.state.record.safetyCopyVerified);
+        QCOMPARE(f.host.boxes.size(), 1);
+        QVERIFY2(f.host.boxes.first().text.contains(
+                     QStringLiteral("esercizi/Azienda_1/2023/allegati/nota.txt (contenuto diverso)")) &&
+                     f.host.boxes.first().text.endsWith(
+                         QStringLiteral("in procedure COPIO_CARTELLA of Form frmRiapri")),
+                 qPrintable(f.host.boxes.first().text));
+    }
+
+    void newYearCopyRemovesAStaleJournalOfTheArchiveItReplaces()
+    {
+        Fixture f;
+        f.install.createArchive(1);
+        CONTROLLO_AZIENDE(f.ctx);
+        // What a run killed in the middle of a commit leaves in the new year.
+        writeFile(f.file(QStringLiteral("dati\\Esercizi\\Azienda_1\\2024\\dati.mdb")), "vecchio");
+        writeFile(f.file(QStringLiteral("dati\\Esercizi\\Azienda_1\\2024\\DATI.MDB-journal")), "giornale");
+        writeFile(f.file(QStringLiteral("dati\\Esercizi\\Azienda_1\\2024\\dati.mdb-wal")), "wal");
+        // The source's own side files are not touched.
+        writeFile(f.file(QStringLiteral("dati\\esercizi\\Azienda_1\\2023\\dati.mdb-shm")), "");
+        QVERIFY(fs::hasArchiveSideFiles(TestInstall::archiveWindowsPath(1, 2024)));
+
+        CREO_NUOVO_ANNO(f.ctx);
+
+        QVERIFY(f.host.boxes.isEmpty());
+        QVERIFY(!fs::hasArchiveSideFiles(TestInstall::archiveWindowsPath(1, 2024)));
+        QCOMPARE(readFile(f.install.archiveHost(1, 2024)), readFile(f.install.archiveHost(1)));
+        QVERIFY(QFileInfo::exists(f.file(QStringLiteral("dati\\esercizi\\Azienda_1\\2023\\dati.mdb-shm"))));
     }
 
     void safetyCopyOfAMissingFolderReportsAndGoesOn()

@@ -212,6 +212,41 @@ private slots:
                                 QStringLiteral("select count(*) from MOV_MAG where TipoMov='RIAPERTURA'"))
                 .toInt(),
             3);
+        // Each run kept its own safety copy.
+        QCOMPARE(QDir(f.root()).entryList({QStringLiteral("Copia_dati_*")}, QDir::Dirs).size(), 2);
+    }
+
+    void aSafetyCopyThatDoesNotMatchStopsTheRunBeforeAnyArchive()
+    {
+        Fixture f;
+        f.install.createArchive(1);
+        TestInstall::addSampleData(f.install.archiveHost(1));
+        const QByteArray before = readFile(f.install.archiveHost(1));
+        // The copy is damaged between its writing and its reading back.
+        f.host.onYield = [&f] {
+            const QString copy = f.install.host(f.state.record.safetyCopy);
+            if (!f.state.record.safetyCopy.isEmpty() &&
+                QFile::exists(copy + QStringLiteral("/copia_di_sicurezza.sha256"))) {
+                QFile archive(copy + QStringLiteral("/esercizi/Azienda_1/2023/dati.mdb"));
+                if (archive.open(QIODevice::ReadWrite)) {
+                    archive.seek(100);
+                    archive.write("X");
+                }
+            }
+        };
+
+        QVERIFY_THROWS_EXCEPTION(ProgramEnd, eseguiRiapertura(f.ctx));
+
+        const QString refusal = QStringLiteral("COPIA DI SICUREZZA NON RIUSCITA: la riapertura non prosegue, "
+                                               "nessun archivio è stato modificato");
+        QCOMPARE(f.boxTexts().size(), 3);
+        QVERIFY2(f.boxTexts()[1].endsWith(QStringLiteral("in procedure COPIO_CARTELLA of Form frmRiapri")),
+                 qPrintable(f.boxTexts()[1]));
+        QCOMPARE(f.boxTexts()[2], refusal);
+        QCOMPARE(f.host.boxes.last().icon, Icon::Critical);
+        QVERIFY(readFile(f.logPath()).endsWith("nessun archivio \xe8 stato modificato\"\r\n"));
+        QCOMPARE(readFile(f.install.archiveHost(1)), before);
+        QVERIFY(!QDir(f.file(QStringLiteral("dati\\Esercizi\\Azienda_1\\2024"))).exists());
     }
 
     void eachRunStartsFromAFreshStateOnceConfirmed()

@@ -2,6 +2,7 @@
 // kind of trouble, and not one byte changed.
 #include "fake_host.h"
 #include "shell/run.h"
+#include "shell/run_context.h"
 #include "shell/run_state.h"
 #include "shell/verifica_preliminare.h"
 #include "test_install.h"
@@ -96,6 +97,36 @@ private slots:
         const QStringList errors = lines(check, Level::Errore);
         QVERIFY(errors.filter(QStringLiteral("file di gruppo di lavoro mancante")).size() == 1);
         QVERIFY(errors.filter(QStringLiteral("l'archivio 2023 non si apre")).size() == 2);
+    }
+
+    void anInterruptedArchiveIsLeftAloneByTheCheckAndRecoveredByTheRun()
+    {
+        Fixture f;
+        const QString archive = f.install.archiveHost(1);
+        TestInstall::leaveInterruptedWrite(archive,
+                                           QStringLiteral("update AZIENDE set Ragione_Sociale1 = 'A METÀ'"));
+        const auto before = TestInstall::fingerprint(f.install.driveC());
+
+        const PreliminaryCheck check = verificaPreliminare(f.host, f.state);
+        QCOMPARE(TestInstall::fingerprint(f.install.driveC()), before);
+        QVERIFY(lines(check, Level::Attenzione)
+                    .contains(QStringLiteral("Azienda_1: una riapertura precedente è stata interrotta: "
+                                             "l'archivio sarà ripristinato all'inizio della riapertura")));
+        QVERIFY(lines(check, Level::Errore).isEmpty());
+
+        f.host.boxes.clear();
+        RunContext ctx(f.host, f.state);
+        QCOMPARE(eseguiRiapertura(ctx), RunOutcome::Done);
+        QVERIFY(!QFile::exists(archive + QStringLiteral("-journal")));
+        QVERIFY(f.host.events
+                    .filter(QStringLiteral(
+                        "archivio c:\\programmi\\ventor sistemi\\dati\\esercizi\\azienda_1\\2023\\"
+                        "dati.mdb riportato all'ultimo stato confermato"))
+                    .size() == 1);
+        QCOMPARE(f.host.boxesContaining(QStringLiteral("Azienda 1 S.r.l. eseguita")), 1);
+        QCOMPARE(TestInstall::scalar(archive, QStringLiteral("select count(*) from sqlite_master where "
+                                                             "name = 'zz_spill'")),
+                 QVariant(0));
     }
 
     void anArchiveLockedByAnotherConnectionIsInUse()

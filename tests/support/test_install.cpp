@@ -165,6 +165,36 @@ void TestInstall::exec(const QString& hostFile, const QString& sql)
     });
 }
 
+void TestInstall::leaveInterruptedWrite(const QString& hostFile, const QString& sql)
+{
+    // The write runs on a scratch copy with a tiny page cache, so that the
+    // engine spills changed pages into the file after journalling them; the
+    // pair of files taken at that moment is what a kill leaves behind.
+    const auto require = [](bool ok, const char* what) {
+        if (!ok)
+            qFatal("leaveInterruptedWrite: %s", what);
+    };
+    const QString scratch = hostFile + QStringLiteral(".scratch");
+    QFile::remove(scratch);
+    require(QFile::copy(hostFile, scratch), "copy");
+    withDatabase(scratch, [&](QSqlDatabase& db) {
+        run(db, QStringLiteral("pragma cache_size = 2"));
+        run(db, QStringLiteral("begin"));
+        run(db, sql);
+        run(db, QStringLiteral("create table zz_spill(x)"));
+        run(db, QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 from n where i < 64) "
+                               "insert into zz_spill select randomblob(4000) from n"));
+        require(QFile::exists(scratch + QStringLiteral("-journal")), "no journal");
+        QFile::remove(hostFile);
+        require(QFile::copy(scratch, hostFile), "copy back");
+        require(QFile::copy(scratch + QStringLiteral("-journal"), hostFile + QStringLiteral("-journal")),
+                "journal copy");
+        run(db, QStringLiteral("rollback"));
+        return 0;
+    });
+    QFile::remove(scratch);
+}
+
 QVariant TestInstall::scalar(const QString& hostFile, const QString& sql)
 {
     return withDatabase(hostFile, [&](QSqlDatabase& db) {

@@ -38,6 +38,9 @@ public:
 
     // Plain SQL on a host file (Qt's SQLite driver, nothing translated).
     static void exec(const QString& hostFile, const QString& sql);
+    // Leaves a database as a process killed in the middle of running the
+    // statement would: part of the write in the file, a hot journal beside it.
+    static void leaveInterruptedWrite(const QString& hostFile, const QString& sql);
     static QVariant scalar(const QString& hostFile, const QString& sql);
     static QList<QVariantList> rows(const QString& hostFile, const QString& sql);
     static void createDatabase(const QString& hostFile, const QStringList& statements);
