@@ -2,10 +2,10 @@
 // run does, then checks that the list still scrolls: bench_event_list [lines]
 // (default 1000000). Prints time, peak memory and the longest pause between
 // repaints of the window.
+#include "context/run_context.h"
 #include "gui/event_list_model.h"
 #include "gui/frm_riapri.h"
-#include "shell/run.h"
-#include "shell/run_context.h"
+#include "run/run.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>

@@ -5,9 +5,9 @@
 #include "support/test_install.h"
 
 #include "accounting/movimenti_contabili.h"
+#include "context/run_context.h"
+#include "context/run_state.h"
 #include "data/database.h"
-#include "shell/run_context.h"
-#include "shell/run_state.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -89,7 +89,7 @@ int main(int argc, char** argv)
     if (!events)
         return 2;
     GapHost host(options, events);
-    const int status = rio::cli::runConsole(host, true, &rio::eseguiRiapertura);
+    const int status = rio::cli::runConsole(host, true, &rio::runYearOpening);
     host.finish();
     std::fclose(events);
     return status;

@@ -1,9 +1,9 @@
 #include "accounting/genero_movimento_contabile.h"
 
 #include "accounting/vb_val.h"
+#include "context/run_context.h"
 #include "data/database.h"
 #include "data/error.h"
-#include "shell/run_context.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -21,12 +21,6 @@ const auto RefusalTitle = QStringLiteral("CONTATTARE IL GESTORE - ");
 constexpr qsizetype DescriptionLength = 254;
 
 enum AmountBit : unsigned { ImponibileBit = 1, ImpostaBit = 2, TotaleBit = 4 };
-
-// Joining with & reads Null as the empty text.
-QString textOrEmpty(const Value& v)
-{
-    return isNull(v) ? QString() : textOf(v);
-}
 
 // Character by character, so that the length never changes (no "ß" -> "SS").
 QString upperEachChar(QString s)

@@ -1,10 +1,11 @@
 #include "accounting/movimenti_contabili.h"
 
 #include "accounting/genero_movimento_contabile.h"
+#include "context/layout.h"
+#include "context/run_context.h"
+#include "data/batch_commit.h"
 #include "data/database.h"
 #include "data/error.h"
-#include "shell/layout.h"
-#include "shell/run_context.h"
 
 #include <array>
 #include <optional>
@@ -15,20 +16,6 @@ namespace {
 
 const auto ProcedureLabel = QStringLiteral("CREAZIONI_MOVIMENTI_CONTABILI");
 const auto OpenItemsSql = QStringLiteral("select * from MOV_CONT where stato_partita  is null");
-
-// Movements written between two commits of the new archive: enough to avoid
-// a disk sync per row, few enough that only a crash loses any work.
-constexpr int CommitBatch = 1000;
-
-// Keeps the movements already written when the step ends early.
-void commitQuietly(Connection& connection) noexcept
-{
-    try {
-        if (connection.isOpen() && connection.inTransaction())
-            connection.commitTrans();
-    } catch (...) {
-    }
-}
 
 // The item's fields, read from the row by position: a hundred thousand
 // items would otherwise look up sixteen names each.
@@ -102,8 +89,8 @@ void CREAZIONE_MOVIMENTI_CONTABILI(RunContext& ctx, QString Numero_Azienda)
             items.exec();
             MovimentoContabileWriter writer(ctx, dbNew, QStringLiteral("MOV_CONT"),
                                             QStringLiteral("Progr_mov_cont"));
-            dbNew.beginTrans();
-            int sinceCommit = 0;
+            // What is written stays written if a later item fails.
+            BatchCommit commit(dbNew);
             std::optional<OpenItemFields> fields;
             // No open item: nothing to carry, the step still completes.
             while (items.next()) {
@@ -112,13 +99,9 @@ void CREAZIONE_MOVIMENTI_CONTABILI(RunContext& ctx, QString Numero_Azienda)
                 if (!fields)
                     fields = resolveOpenItemFields(items);
                 writer.write(openItem(items, *fields));
-                if (++sinceCommit >= CommitBatch) {
-                    dbNew.commitTrans();
-                    dbNew.beginTrans();
-                    sinceCommit = 0;
-                }
+                commit.rowWritten();
             }
-            dbNew.commitTrans();
+            commit.finish();
         }
 
         ctx.setProgress(QStringLiteral("RIPRISTINO MOVIMENTO CONTABILI COMPLETATI..."));
@@ -126,13 +109,9 @@ void CREAZIONE_MOVIMENTI_CONTABILI(RunContext& ctx, QString Numero_Azienda)
         dbOld.close();
         dbNew.close();
     } catch (const Error& e) {
-        commitQuietly(dbNew);
         dbOld.release();
         dbNew.release();
         ctx.reportError(e, ProcedureLabel);
-    } catch (...) {
-        commitQuietly(dbNew);
-        throw;
     }
 }
 

@@ -1,10 +1,10 @@
 #include "archive/archive_steps.h"
 
+#include "context/layout.h"
+#include "context/run_context.h"
 #include "data/error.h"
 #include "data/filesystem.h"
 #include "data/manifest.h"
-#include "shell/layout.h"
-#include "shell/run_context.h"
 
 #include <QDateTime>
 
@@ -14,12 +14,12 @@ namespace {
 
 // A copy never goes over another: a second run the same day would otherwise
 // overwrite the only copy of the data as they were before the first.
-QString freeCopyFolder(const QString& percorsoBase, const QDateTime& now)
+QString freeCopyFolder(const QString& root, const QDateTime& now)
 {
-    const QString daily = percorsoBase + layout::safetyCopyName(now.date());
+    const QString daily = root + layout::safetyCopyName(now.date());
     if (fs::Dir(daily, fs::vbDirectory | fs::vbHidden).isEmpty())
         return daily;
-    const QString timed = percorsoBase + layout::safetyCopyName(now);
+    const QString timed = root + layout::safetyCopyName(now);
     QString candidate = timed;
     for (int n = 2; !fs::Dir(candidate, fs::vbDirectory | fs::vbHidden).isEmpty(); ++n)
         candidate = timed + QLatin1Char('_') + QString::number(n);

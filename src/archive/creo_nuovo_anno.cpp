@@ -1,9 +1,9 @@
 #include "archive/archive_steps.h"
 
+#include "context/layout.h"
+#include "context/run_context.h"
 #include "data/error.h"
 #include "data/filesystem.h"
-#include "shell/layout.h"
-#include "shell/run_context.h"
 
 namespace rio {
 

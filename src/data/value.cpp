@@ -70,6 +70,11 @@ QString textOf(const Value& v)
     }
 }
 
+QString textOrEmpty(const Value& v)
+{
+    return isNull(v) ? QString() : textOf(v);
+}
+
 double numberOf(const Value& v)
 {
     if (isNull(v))

@@ -26,6 +26,8 @@ inline bool isNull(const Value& v)
 // as decimal separator and whole numbers without decimals, a boolean as
 // "Vero"/"Falso". Null raises 94 "Invalid use of Null".
 QString textOf(const Value& v);
+// The same, with Null read as the empty text (as joining with & reads it).
+QString textOrEmpty(const Value& v);
 
 // The value as a double (VB's CDbl): numbers as they are, a boolean as -1/0,
 // a numeric text (Italian or plain form) as its number. Null raises 94, a text

@@ -1,14 +1,14 @@
 #include "gui/frm_riapri.h"
 
+#include "context/exit_status.h"
+#include "context/layout.h"
+#include "context/run_context.h"
 #include "data/filesystem.h"
 #include "gui/event_list_model.h"
 #include "gui/message_box.h"
 #include "gui/window_host.h"
-#include "shell/exit_status.h"
-#include "shell/layout.h"
-#include "shell/run.h"
-#include "shell/run_context.h"
-#include "shell/verifica_preliminare.h"
+#include "run/preliminary_check.h"
+#include "run/run.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -24,7 +24,7 @@
 
 namespace rio::gui {
 
-FrmRiapri::FrmRiapri(QWidget* parent) : FrmRiapri(Runner(&eseguiRiapertura), parent) {}
+FrmRiapri::FrmRiapri(QWidget* parent) : FrmRiapri(Runner(&runYearOpening), parent) {}
 
 FrmRiapri::FrmRiapri(Runner runner, QWidget* parent) : QWidget(parent), m_runner(std::move(runner))
 {
@@ -126,14 +126,9 @@ void FrmRiapri::cmdVerifica_Click()
     m_ui.cmd->setEnabled(false);
     m_ui.cmdVerifica->setEnabled(false);
     try {
-        verificaPreliminare(*m_host, m_state);
-    } catch (const Error& error) {
-        reportUnexpected(QStringLiteral("Errore %1 (%2) durante la verifica.")
-                             .arg(error.number())
-                             .arg(error.description()));
+        runPreliminaryCheck(*m_host, m_state);
     } catch (const std::exception& error) {
-        reportUnexpected(QStringLiteral("Errore imprevisto (%1) durante la verifica.")
-                             .arg(QString::fromLocal8Bit(error.what())));
+        reportUnexpected(checkFailureText(error));
     }
     m_running = false;
     m_host->setBusy(false);

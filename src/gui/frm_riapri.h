@@ -1,8 +1,8 @@
 #pragma once
 
+#include "context/run_state.h"
 #include "gui/frm_riapri_ui.h"
-#include "shell/run.h"
-#include "shell/run_state.h"
+#include "run/run.h"
 
 #include <QWidget>
 

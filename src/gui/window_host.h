@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/host.h"
+#include "context/host.h"
 
 #include <QElapsedTimer>
 

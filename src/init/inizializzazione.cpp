@@ -1,10 +1,10 @@
 #include "init/inizializzazione.h"
 
+#include "context/layout.h"
+#include "context/run_context.h"
 #include "data/database.h"
 #include "data/error.h"
 #include "data/product_schema.h"
-#include "shell/layout.h"
-#include "shell/run_context.h"
 
 #include <QSet>
 

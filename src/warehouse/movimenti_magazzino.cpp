@@ -1,9 +1,9 @@
 #include "warehouse/movimenti_magazzino.h"
 
+#include "context/layout.h"
+#include "context/run_context.h"
 #include "data/database.h"
 #include "data/value.h"
-#include "shell/layout.h"
-#include "shell/run_context.h"
 #include "warehouse/ripristino_magazzino.h"
 
 #include <QDateTime>

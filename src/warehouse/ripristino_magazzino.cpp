@@ -1,8 +1,9 @@
 #include "warehouse/ripristino_magazzino.h"
 
+#include "context/run_context.h"
+#include "data/batch_commit.h"
 #include "data/database.h"
 #include "data/value.h"
-#include "shell/run_context.h"
 
 #include <QSet>
 
@@ -11,10 +12,6 @@
 namespace rio {
 
 namespace {
-
-// Rows saved between two commits when no caller's transaction covers the
-// pass: one commit per row would cost a disk sync per row.
-constexpr int RigheTraCommit = 1000;
 
 const QStringList& campiGiacenza()
 {
@@ -39,46 +36,6 @@ struct RigaTrovata
     QString descrArt;
 };
 
-// Commits in batches when the pass runs outside a caller's transaction, so
-// that what is saved stays saved when a later row fails.
-class CommitABlocchi
-{
-public:
-    explicit CommitABlocchi(Connection& db) : m_db(db), m_attivo(!db.inTransaction())
-    {
-        if (m_attivo)
-            m_db.beginTrans();
-    }
-    ~CommitABlocchi()
-    {
-        // Unwinding on a failure: keep the rows saved so far.
-        if (m_attivo && m_db.inTransaction()) {
-            try {
-                m_db.commitTrans();
-            } catch (...) {
-            }
-        }
-    }
-    void rigaSalvata()
-    {
-        if (!m_attivo || ++m_righe < RigheTraCommit)
-            return;
-        m_righe = 0;
-        m_db.commitTrans();
-        m_db.beginTrans();
-    }
-    void fine()
-    {
-        if (m_attivo)
-            m_db.commitTrans();
-    }
-
-private:
-    Connection& m_db;
-    bool m_attivo;
-    int m_righe = 0;
-};
-
 std::vector<Articolo> leggiArticoli(RunContext& ctx, Connection& Db)
 {
     std::vector<Articolo> articoli;
@@ -100,7 +57,7 @@ QHash<QString, RigaTrovata> mappaRighe(const std::vector<Articolo>& articoli)
         const QString chiave = asciiUpper(textOf(a.codArt));
         auto it = righe.find(chiave);
         if (it == righe.end() || a.rowid < it->rowid)
-            righe.insert(chiave, {a.rowid, isNull(a.descrArt) ? QString() : textOf(a.descrArt)});
+            righe.insert(chiave, {a.rowid, textOrEmpty(a.descrArt)});
     }
     return righe;
 }
@@ -154,7 +111,7 @@ void RIPRISTINA_MAGAZZINO(RunContext& ctx, Connection& Db, const QString& Numero
     const QHash<QString, QtaDeposito> somme = LEGGO_MOVIMENTI(Db, [&ctx] { ctx.yield(); });
 
     RowUpdater salva(Db, QStringLiteral("ANAG_ART"), campiGiacenza());
-    CommitABlocchi commit(Db);
+    BatchCommit commit(Db);
     QSet<qint64> salvate;
     qint64 fatti = 0;
     for (const Articolo& a : articoli) {
@@ -176,9 +133,9 @@ void RIPRISTINA_MAGAZZINO(RunContext& ctx, Connection& Db, const QString& Numero
         const QtaDeposito qta = somme.value(chiave, QtaDeposito{});
         salva.update(riga->rowid, {qta[0], qta[1], qta[2], qta[3], qta[4]});
         salvate.insert(riga->rowid);
-        commit.rigaSalvata();
+        commit.rowWritten();
     }
-    commit.fine();
+    commit.finish();
 
     ctx.host().setStatus(StatusBox::RipristinoMagazzino, true);
     ctx.host().setRunEnabled(true);

@@ -3,8 +3,8 @@
 #include "support/fake_host.h"
 #include "support/test_install.h"
 
-#include "shell/run_context.h"
-#include "shell/run_state.h"
+#include "context/run_context.h"
+#include "context/run_state.h"
 
 #include <QString>
 

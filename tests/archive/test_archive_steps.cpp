@@ -1,9 +1,9 @@
 // The company check, the safety copy and the new-year folders on a temporary
 // drive C:.
 #include "archive/archive_steps.h"
+#include "context/run_context.h"
 #include "data/filesystem.h"
 #include "fake_host.h"
-#include "shell/run_context.h"
 #include "test_install.h"
 
 #include <QDate>

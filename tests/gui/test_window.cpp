@@ -1,12 +1,12 @@
 // The window on its own: start-up state, what the run writes into it, and
 // how it guards a run in progress (runs stood in for by small procedures).
+#include "context/exit_status.h"
+#include "context/run_context.h"
 #include "data/filesystem.h"
 #include "gui/event_list_model.h"
 #include "gui/frm_riapri.h"
 #include "gui/message_box.h"
 #include "gui/window_host.h"
-#include "shell/exit_status.h"
-#include "shell/run_context.h"
 #include "support/test_install.h"
 
 #include <QApplication>

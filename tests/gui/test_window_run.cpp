@@ -1,10 +1,10 @@
 // Whole runs of the year opening through the real window, on a temporary
 // installation, with the message boxes answered by the test.
+#include "context/exit_status.h"
 #include "gui/event_list_model.h"
 #include "gui/frm_riapri.h"
 #include "gui/message_box.h"
 #include "run_fixture.h"
-#include "shell/exit_status.h"
 
 #include <QCheckBox>
 #include <QDir>

@@ -1,12 +1,12 @@
 #include "support/fake_host.h"
 #include "support/test_install.h"
 
+#include "context/layout.h"
+#include "context/run_context.h"
+#include "context/run_state.h"
 #include "data/database.h"
 #include "data/product_schema.h"
 #include "init/inizializzazione.h"
-#include "shell/layout.h"
-#include "shell/run_context.h"
-#include "shell/run_state.h"
 
 #include <QTest>
 

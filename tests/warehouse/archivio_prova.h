@@ -3,10 +3,10 @@
 #include "support/fake_host.h"
 #include "support/test_install.h"
 
+#include "context/layout.h"
+#include "context/run_context.h"
+#include "context/run_state.h"
 #include "data/database.h"
-#include "shell/layout.h"
-#include "shell/run_context.h"
-#include "shell/run_state.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>

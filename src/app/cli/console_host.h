@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/cli/cli_options.h"
-#include "shell/host.h"
+#include "context/host.h"
 
 #include <QElapsedTimer>
 

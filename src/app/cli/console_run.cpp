@@ -1,11 +1,11 @@
 #include "app/cli/console_run.h"
 
 #include "app/cli/console_host.h"
-#include "shell/exit_status.h"
-#include "shell/run.h"
-#include "shell/run_context.h"
-#include "shell/run_state.h"
-#include "shell/verifica_preliminare.h"
+#include "context/exit_status.h"
+#include "context/run_context.h"
+#include "context/run_state.h"
+#include "run/preliminary_check.h"
+#include "run/run.h"
 
 #include <QElapsedTimer>
 
@@ -74,14 +74,9 @@ int checkConsole(ConsoleHost& host)
     int status = ExitDoneWithErrors;
     try {
         startUp(state);
-        status = verificaPreliminare(host, state).hasErrors() ? ExitDoneWithErrors : ExitDone;
-    } catch (const Error& error) {
-        printErr(QStringLiteral("Errore %1 (%2) durante la verifica.")
-                     .arg(error.number())
-                     .arg(error.description()));
+        status = runPreliminaryCheck(host, state).hasErrors() ? ExitDoneWithErrors : ExitDone;
     } catch (const std::exception& error) {
-        printErr(QStringLiteral("Errore imprevisto (%1) durante la verifica.")
-                     .arg(QString::fromLocal8Bit(error.what())));
+        printErr(checkFailureText(error));
     }
     state.release();
     host.flush();
@@ -111,7 +106,7 @@ int consoleMain(const QStringList& arguments)
     if (options.check)
         return checkConsole(host);
     const bool canConfirm = options.yes || ConsoleHost::stdinIsTerminal();
-    return runConsole(host, canConfirm, &eseguiRiapertura);
+    return runConsole(host, canConfirm, &runYearOpening);
 }
 
 } // namespace rio::cli

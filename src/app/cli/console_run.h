@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/cli/cli_options.h"
-#include "shell/run.h"
+#include "run/run.h"
 
 #include <functional>
 

@@ -1,8 +1,8 @@
-#include "demo_archive.h"
+#include "app/demo/demo_archive.h"
 
+#include "app/demo/demo_catalogue.h"
+#include "app/demo/demo_sql.h"
 #include "data/product_schema.h"
-#include "demo_catalogue.h"
-#include "demo_sql.h"
 
 #include <QDate>
 #include <QRandomGenerator>

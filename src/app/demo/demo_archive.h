@@ -1,6 +1,6 @@
 #pragma once
 
-#include "demo_options.h"
+#include "app/demo/demo_options.h"
 
 #include <QString>
 

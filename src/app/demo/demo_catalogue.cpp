@@ -1,4 +1,4 @@
-#include "demo_catalogue.h"
+#include "app/demo/demo_catalogue.h"
 
 #include <QStringList>
 

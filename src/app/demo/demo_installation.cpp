@@ -1,9 +1,9 @@
-#include "demo_installation.h"
+#include "app/demo/demo_installation.h"
 
+#include "app/demo/demo_sql.h"
+#include "context/layout.h"
 #include "data/filesystem.h"
 #include "data/product_schema.h"
-#include "demo_sql.h"
-#include "shell/layout.h"
 
 #include <QDir>
 #include <QFile>
@@ -121,21 +121,21 @@ InstallationSummary writeDemoInstallation(const DemoOptions& options,
         throw std::runtime_error("Impossibile creare C:\\Program Files (x86)");
 
     // A 32-bit Italian Windows by default: the programs folder is "Programmi".
-    const QString cartella = QStringLiteral("Programmi");
+    const QString programsFolder = QStringLiteral("Programmi");
     InstallationSummary summary;
-    summary.percorsoBase = layout::percorsoBase(0, false, options.x86, QString(), cartella);
+    summary.installationRoot = layout::installationRoot(0, false, options.x86, QString(), programsFolder);
 
     const QStringList workgroup = schema::workgroupStatements();
     createDatabase(QString::fromLatin1(layout::SystemDatabasePath),
-                   schema::systemStatements(summary.percorsoBase));
+                   schema::systemStatements(summary.installationRoot));
     createDatabase(QStringLiteral("C:\\Programmi\\Zeta\\Dati\\system\\system.mdw"), workgroup);
 
     for (int slot = 1; slot <= options.companies; ++slot) {
-        const QString archive = hostFileFor(layout::oldArchivePath(summary.percorsoBase, slot));
+        const QString archive = hostFileFor(layout::oldArchivePath(summary.installationRoot, slot));
         QFile::remove(archive);
         const ArchiveSummary company = writeCompanyArchive(archive, slot, options);
         // A year folder holds more than the archive.
-        const QString folder = layout::oldCompanyFolder(summary.percorsoBase, slot);
+        const QString folder = layout::oldCompanyFolder(summary.installationRoot, slot);
         writeText(folder + QStringLiteral("\\leggimi.txt"),
                   QStringLiteral("Archivio 2023 di %1.\r\nNon modificare i file di questa cartella.\r\n")
                       .arg(company.companyName));
@@ -147,8 +147,8 @@ InstallationSummary writeDemoInstallation(const DemoOptions& options,
             report(slot, company);
     }
     // After the companies, so that "Dati" meets the "dati" folder written above.
-    createDatabase(layout::percorsoSystemMdw(options.x86, cartella), workgroup);
-    writeText(layout::dataFolder(summary.percorsoBase) + QStringLiteral("\\Modelli\\fattura.txt"),
+    createDatabase(layout::workgroupFilePath(options.x86, programsFolder), workgroup);
+    writeText(layout::dataFolder(summary.installationRoot) + QStringLiteral("\\Modelli\\fattura.txt"),
               QStringLiteral("Modello di stampa della fattura\r\n"));
     return summary;
 }

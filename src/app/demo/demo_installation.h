@@ -1,7 +1,7 @@
 #pragma once
 
-#include "demo_archive.h"
-#include "demo_options.h"
+#include "app/demo/demo_archive.h"
+#include "app/demo/demo_options.h"
 
 #include <QList>
 #include <QString>
@@ -24,7 +24,7 @@ public:
 
 struct InstallationSummary
 {
-    QString percorsoBase; // the root written in the system table
+    QString installationRoot; // the root written in the system table
     QList<ArchiveSummary> companies;
 };
 

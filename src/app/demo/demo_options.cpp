@@ -1,4 +1,4 @@
-#include "demo_options.h"
+#include "app/demo/demo_options.h"
 
 namespace rio::demo {
 

@@ -1,4 +1,4 @@
-#include "demo_sql.h"
+#include "app/demo/demo_sql.h"
 
 #include <QSqlError>
 #include <QUuid>

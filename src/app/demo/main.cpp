@@ -1,5 +1,5 @@
-#include "demo_installation.h"
-#include "demo_options.h"
+#include "app/demo/demo_installation.h"
+#include "app/demo/demo_options.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -43,7 +43,7 @@ int main(int argc, char* argv[])
             });
         out << "Installazione dimostrativa scritta in "
             << QDir::toNativeSeparators(QDir(options->dir).absolutePath()) << " (unità C:)\n"
-            << "  Radice dell'installazione (tabella system): " << summary.percorsoBase << '\n'
+            << "  Radice dell'installazione (tabella system): " << summary.installationRoot << '\n'
             << QStringLiteral("Fatto in %1 s.\n").arg(double(timer.elapsed()) / 1000.0, 0, 'f', 1);
         return 0;
     } catch (const rio::demo::DemoRefused& e) {

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "context/host.h"
+#include "context/run_state.h"
+#include "data/error.h"
+
+#include <QString>
+
+namespace rio {
+
+// Thrown to end the program: no further statement of the run executes; the
+// front end closes the log and exits.
+struct ProgramEnd
+{
+    QString reason;
+};
+
+// What every step receives: the screen, the run state, and the services
+// built on them (progress text, error reports). Lives as long as the front
+// end, like the label whose caption it tracks.
+class RunContext
+{
+public:
+    RunContext(Host& host, RunState& state);
+
+    Host& host() { return m_host; }
+    RunState& state() { return m_state; }
+
+    // The progress text: sets lblArt's caption; a change becomes a lower-case
+    // event-list line and, when chklog is ticked and the log is open, a log
+    // line. Setting the caption it already has adds nothing.
+    void setProgress(const QString& text);
+    const QString& progress() const { return m_caption; }
+
+    // A line of the event list and the log that leaves lblArt alone.
+    void addEventLine(const QString& text);
+
+    // The error box of a step: "Error <n> (<description>) in procedure
+    // <label> of Form frmRiapri", OK, no icon, title "Riapertura". The text
+    // also becomes an event line and the company counts as done with errors.
+    void reportError(const Error& error, const QString& procedureLabel);
+    // Any other box that reports an error (the writer's refusal).
+    void reportErrorBox(const QString& text, Icon icon, const QString& title);
+
+    Answer message(const QString& text, Buttons buttons, Icon icon, const QString& title);
+
+    void yield() { m_host.yield(); }
+
+    // Progress for a progress bar: the company in work (index of count), and
+    // within it the current step's units done of its total. Passed on to the
+    // screen only when the step's percentage moves.
+    void setCompany(int index, int count);
+    void stepProgress(qint64 done, qint64 total);
+
+    // Errors of the company in work and of the whole run.
+    bool companyHadErrors() const { return m_companyErrors; }
+    bool runHadErrors() const { return m_runErrors; }
+    // Errors reported since the run started (to tell whether one step failed).
+    int errorCount() const { return m_errorCount; }
+    void startRun()
+    {
+        m_companyErrors = m_runErrors = false;
+        m_errorCount = 0;
+    }
+    void startCompany() { m_companyErrors = false; }
+    void markError();
+
+    static QString errorText(const Error& error, const QString& procedureLabel);
+
+private:
+    Host& m_host;
+    RunState& m_state;
+    QString m_caption;
+    bool m_companyErrors = false;
+    bool m_runErrors = false;
+    int m_errorCount = 0;
+    int m_company = 0;
+    int m_companies = 0;
+    int m_stepPercent = -1;
+};
+
+inline constexpr auto ApplicationTitle = "Riapertura";
+
+} // namespace rio

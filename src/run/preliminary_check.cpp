@@ -1,0 +1,267 @@
+#include "run/preliminary_check.h"
+
+#include "context/host.h"
+#include "context/layout.h"
+#include "context/run_state.h"
+#include "data/database.h"
+#include "data/error.h"
+#include "data/filesystem.h"
+#include "data/product_schema.h"
+#include "init/inizializzazione.h"
+#include "run/run.h"
+
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QStorageInfo>
+
+namespace rio {
+
+namespace {
+
+using Level = PreliminaryFinding::Level;
+
+class Checker
+{
+public:
+    Checker(Host& host) : m_host(host) {}
+
+    void add(Level level, const QString& text)
+    {
+        PreliminaryFinding f{level, text};
+        m_result.findings << f;
+        m_host.appendEvent(f.line());
+    }
+    PreliminaryCheck result() const { return m_result; }
+
+private:
+    Host& m_host;
+    PreliminaryCheck m_result;
+};
+
+QString describe(const Error& e)
+{
+    return QStringLiteral("errore %1 (%2)").arg(e.number()).arg(e.description());
+}
+
+qint64 folderSize(const QString& hostFolder)
+{
+    qint64 total = 0;
+    QDirIterator it(hostFolder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        total += it.fileInfo().size();
+    }
+    return total;
+}
+
+QString megabytes(qint64 bytes)
+{
+    return QString::number(double(bytes) / (1024.0 * 1024.0), 'f', 1)
+               .replace(QLatin1Char('.'), QLatin1Char(',')) +
+           QStringLiteral(" MB");
+}
+
+// True when another program holds a lock on the archive: a write lock cannot
+// be taken at once. Nothing is written; the empty transaction is undone.
+bool archiveInUse(Connection& archive)
+{
+    if (archive.driver() != Connection::Driver::Sqlite)
+        return false;
+    try {
+        Query begin(archive, QStringLiteral("begin immediate"));
+        begin.exec();
+        Query rollback(archive, QStringLiteral("rollback"));
+        rollback.exec();
+    } catch (const Error&) {
+        return true;
+    }
+    return false;
+}
+
+void checkArchive(Checker& check, const QString& workgroup, int slot, const QString& archivePath)
+{
+    const QString company = QStringLiteral("Azienda_%1").arg(slot);
+    const QString lockFile =
+        archivePath.left(archivePath.lastIndexOf(QLatin1Char('\\')) + 1) + QStringLiteral("dati.ldb");
+    if (!fs::Dir(lockFile).isEmpty())
+        check.add(
+            Level::Error,
+            QStringLiteral("%1: l'archivio 2023 è in uso (file di blocco dati.ldb presente)").arg(company));
+    // Opening it would play the journal back and change the file: the check
+    // only says so, the run recovers it before the safety copy.
+    if (fs::hasArchiveSideFiles(archivePath)) {
+        check.add(Level::Warning,
+                  QStringLiteral("%1: una riapertura precedente è stata interrotta: l'archivio sarà "
+                                 "ripristinato all'inizio della riapertura")
+                      .arg(company));
+        return;
+    }
+    try {
+        Connection archive;
+        archive.open(layout::archiveConnectionString(archivePath, workgroup));
+        check.add(Level::Ok,
+                  QStringLiteral("%1: l'archivio 2023 si apre con l'utente del programma").arg(company));
+
+        auto has = [&archive](const QString& t) {
+            return gEsistenza_Tabella(&archive, Value(t));
+        };
+        QStringList missing;
+        for (const char* t : {"AZIENDE", "ANAG_ART", "MOV_MAG", "MOV_CONT", "CONTATORI"})
+            if (!has(QLatin1String(t)))
+                missing << QLatin1String(t);
+        if (missing.isEmpty())
+            check.add(Level::Ok, QStringLiteral("%1: tabelle necessarie presenti").arg(company));
+        else
+            check.add(
+                Level::Error,
+                QStringLiteral("%1: tabelle mancanti: %2").arg(company, missing.join(QStringLiteral(", "))));
+        if (!has(QStringLiteral("CAUSALI")))
+            check.add(Level::Warning,
+                      QStringLiteral("%1: tabella CAUSALI assente, nessuna tabella documenti da svuotare")
+                          .arg(company));
+
+        if (has(QStringLiteral("AZIENDE"))) {
+            Query row(
+                archive,
+                QStringLiteral("select Ragione_Sociale1 from AZIENDE where ID_Azienda='%1'").arg(company));
+            row.exec();
+            if (row.next())
+                check.add(Level::Ok, QStringLiteral("%1: anagrafica azienda presente (%2)")
+                                         .arg(company, textOrEmpty(row.value(0))));
+            else
+                check.add(Level::Error,
+                          QStringLiteral("%1: manca la riga '%1' nella tabella AZIENDE: la riapertura "
+                                         "si interromperebbe")
+                              .arg(company));
+            row.finish();
+        }
+        if (has(QStringLiteral("CONTATORI"))) {
+            const TableSchema& counters = archive.schema(QStringLiteral("CONTATORI"));
+            QStringList absent;
+            for (const QString& field : schema::counterFields())
+                if (!counters.find(field))
+                    absent << field;
+            if (!absent.isEmpty())
+                check.add(Level::Error, QStringLiteral("%1: campi mancanti in CONTATORI: %2")
+                                            .arg(company, absent.join(QStringLiteral(", "))));
+        }
+        if (archiveInUse(archive))
+            check.add(Level::Error,
+                      QStringLiteral("%1: l'archivio 2023 è in uso da un altro programma").arg(company));
+    } catch (const Error& e) {
+        check.add(Level::Error,
+                  QStringLiteral("%1: l'archivio 2023 non si apre: %2").arg(company, describe(e)));
+    }
+}
+
+} // namespace
+
+QString PreliminaryFinding::line() const
+{
+    switch (level) {
+    case Level::Ok:
+        return QStringLiteral("OK ") + text;
+    case Level::Warning:
+        return QStringLiteral("ATTENZIONE ") + text;
+    case Level::Error:
+        break;
+    }
+    return QStringLiteral("ERRORE ") + text;
+}
+
+int PreliminaryCheck::count(PreliminaryFinding::Level level) const
+{
+    return int(std::count_if(findings.begin(), findings.end(),
+                             [level](const PreliminaryFinding& f) { return f.level == level; }));
+}
+
+PreliminaryCheck runPreliminaryCheck(Host& host, const RunState& state, const PreliminaryOptions& options)
+{
+    Checker check(host);
+    host.setBusy(true);
+
+    // The root and the workgroup, settled as the run settles them.
+    QString base;
+    try {
+        Connection system;
+        system.open(layout::systemConnectionString());
+        const Value percorso = readSystemRoot(system, host.dataSourceIndex() != 0);
+        check.add(
+            Level::Ok,
+            QStringLiteral("database di sistema aperto: %1").arg(QLatin1String(layout::SystemDatabasePath)));
+        try {
+            base = settleInstallationRoot(host, state.CartellaProgrammi, percorso);
+        } catch (const Error&) {
+            check.add(Level::Error, QStringLiteral("il campo Percorso della tabella system è vuoto"));
+        }
+    } catch (const Error& e) {
+        check.add(Level::Error, QStringLiteral("database di sistema %1 non utilizzabile: %2")
+                                    .arg(QLatin1String(layout::SystemDatabasePath), describe(e)));
+    }
+
+    const QString mdw = layout::workgroupFilePath(layout::has64BitProgramFolder(), state.CartellaProgrammi);
+    if (fs::Dir(mdw).isEmpty())
+        check.add(Level::Error, QStringLiteral("file di gruppo di lavoro mancante: %1").arg(mdw));
+    else
+        check.add(Level::Ok, QStringLiteral("file di gruppo di lavoro: %1").arg(mdw));
+
+    if (!base.isEmpty())
+        try {
+            check.add(Level::Ok, QStringLiteral("radice dell'installazione: %1").arg(base));
+            if (!fs::FolderExists(layout::dataFolder(base)))
+                check.add(Level::Error,
+                          QStringLiteral("cartella dati mancante: %1").arg(layout::dataFolder(base)));
+
+            QList<int> companies;
+            for (int n = 1; n <= 10; ++n)
+                if (!fs::Dir(layout::oldArchivePath(base, n)).isEmpty())
+                    companies << n;
+            if (companies.isEmpty())
+                check.add(Level::Warning, QStringLiteral("nessuna azienda con archivio 2023 trovata"));
+            else
+                check.add(Level::Ok, QStringLiteral("aziende trovate: %1").arg(companies.size()));
+
+            qint64 needed = 0;
+            const QString dataHost = fs::hostPath(layout::dataFolder(base));
+            needed += folderSize(dataHost);
+            for (int n : std::as_const(companies)) {
+                checkArchive(check, mdw, n, layout::oldArchivePath(base, n));
+                if (fs::FolderExists(layout::newCompanyFolder(base, n)))
+                    check.add(
+                        Level::Warning,
+                        QStringLiteral("Azienda_%1: la cartella 2024 esiste già e sarà sostituita").arg(n));
+                needed += folderSize(fs::hostPath(layout::oldCompanyFolder(base, n)));
+            }
+            const qint64 available =
+                options.freeBytes ? *options.freeBytes : QStorageInfo(fs::hostPath(base)).bytesAvailable();
+            if (available < needed)
+                check.add(Level::Error,
+                          QStringLiteral("spazio libero insufficiente: servono %1, disponibili %2")
+                              .arg(megabytes(needed), megabytes(available)));
+            else
+                check.add(Level::Ok, QStringLiteral("spazio libero: servono %1, disponibili %2")
+                                         .arg(megabytes(needed), megabytes(available)));
+        } catch (const Error& e) {
+            // A root on a drive that is not there.
+            check.add(
+                Level::Error,
+                QStringLiteral("radice dell'installazione %1 non raggiungibile: %2").arg(base, describe(e)));
+        }
+
+    const PreliminaryCheck result = check.result();
+    host.setBusy(false);
+    const int errors = result.count(Level::Error);
+    const int warnings = result.count(Level::Warning);
+    const QString summary = QStringLiteral("Verifica preliminare: %1 OK, %2 ATTENZIONE, %3 ERRORE")
+                                .arg(result.count(Level::Ok))
+                                .arg(warnings)
+                                .arg(errors);
+    host.message(summary, Buttons::Ok,
+                 errors     ? Icon::Critical
+                 : warnings ? Icon::Exclamation
+                            : Icon::Information,
+                 QStringLiteral("Riapertura"));
+    return result;
+}
+
+} // namespace rio

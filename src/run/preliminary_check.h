@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace rio {
+
+class Host;
+struct RunState;
+
+// What the check before the run finds, one line each.
+struct PreliminaryFinding
+{
+    enum class Level { Ok, Warning, Error };
+    Level level = Level::Ok;
+    QString text;
+    QString line() const; // "OK ...", "ATTENZIONE ...", "ERRORE ..."
+};
+
+struct PreliminaryCheck
+{
+    QList<PreliminaryFinding> findings;
+    int count(PreliminaryFinding::Level level) const;
+    bool hasErrors() const { return count(PreliminaryFinding::Level::Error) > 0; }
+};
+
+struct PreliminaryOptions
+{
+    // Free bytes on the drive of the installation, when a test simulates them.
+    std::optional<qint64> freeBytes;
+};
+
+// Checks, writing nothing anywhere, what the run will need: the root and
+// workgroup as the run settles them, the companies, each 2023 archive (opens
+// with the account, holds its AZIENDE row and the tables the run reads, not
+// in use), an existing 2024 folder, and the free space for the copies. Each
+// finding becomes an event-list line; a summary box closes the check.
+PreliminaryCheck runPreliminaryCheck(Host& host, const RunState& state,
+                                     const PreliminaryOptions& options = {});
+
+} // namespace rio

@@ -1,0 +1,284 @@
+#include "run/run.h"
+
+#include "accounting/movimenti_contabili.h"
+#include "archive/archive_steps.h"
+#include "context/layout.h"
+#include "context/local_zone.h"
+#include "context/run_context.h"
+#include "data/database.h"
+#include "data/error.h"
+#include "data/filesystem.h"
+#include "init/inizializzazione.h"
+#include "run/verification.h"
+#include "warehouse/movimenti_magazzino.h"
+#include "warehouse/ripristino_magazzino.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+
+namespace rio {
+
+namespace {
+
+const QString Ventor = QStringLiteral("Ventor");
+
+// Runs one step and reports its wall time and whether it reported an error.
+template <typename Step> void timed(RunContext& ctx, const QString& name, int slot, Step&& step)
+{
+    QElapsedTimer timer;
+    timer.start();
+    const int errorsBefore = ctx.errorCount();
+    step();
+    const StepRecord record{slot, name, timer.elapsed(), ctx.errorCount() == errorsBefore};
+    ctx.state().record.steps << record;
+    ctx.host().stepFinished(record.step, record.slot, record.milliseconds, record.ok);
+}
+
+void settleLayout(RunContext& ctx, const Value& percorso)
+{
+    RunState& state = ctx.state();
+    state.PercorsoBase = settleInstallationRoot(ctx.host(), state.CartellaProgrammi, percorso);
+    state.PercorsoSystemMdw =
+        layout::workgroupFilePath(layout::has64BitProgramFolder(), state.CartellaProgrammi);
+}
+
+// Name of the company from its AZIENDE row; the row must exist.
+QString companyName(Connection& connection, int slot)
+{
+    Query aziende(connection,
+                  QStringLiteral("select * from AZIENDE where ID_Azienda='Azienda_%1'").arg(slot));
+    aziende.exec();
+    aziende.moveFirst();
+    const Value name = aziende.value(QStringLiteral("Ragione_Sociale1"));
+    return textOrEmpty(name);
+}
+
+// The program ends here: the text as a box and an event and log line.
+[[noreturn]] void endProgram(RunContext& ctx, const QString& text)
+{
+    ctx.markError();
+    ctx.addEventLine(text);
+    ctx.host().setBusy(false);
+    ctx.host().message(text, Buttons::Ok, Icon::Critical, QLatin1String(ApplicationTitle));
+    throw ProgramEnd{text};
+}
+
+// A 2023 archive that a killed run left in the middle of a write is put back
+// to its last committed state before it is copied or reworked, so that the
+// safety copy holds consistent archives.
+void recoverInterruptedArchives(RunContext& ctx)
+{
+    const RunState& state = ctx.state();
+    for (int n = 1; n < int(state.ElencoAziende.size()); ++n) {
+        const QStringList fields = state.ElencoAziende[n].split(QLatin1Char('*'));
+        if (fields.value(1) != QLatin1String("ATTIVA"))
+            continue;
+        if (recoverInterruptedArchive(
+                layout::archiveConnectionString(fields.value(0), state.PercorsoSystemMdw)))
+            ctx.addEventLine(
+                QStringLiteral("Archivio %1 riportato all'ultimo stato confermato: una riapertura precedente "
+                               "era stata interrotta")
+                    .arg(fields.value(0)));
+    }
+}
+
+void processCompany(RunContext& ctx, Connection& connection, int n, const QString& archive, int index)
+{
+    Host& host = ctx.host();
+    RunState& state = ctx.state();
+    ctx.startCompany();
+    ctx.setCompany(index, state.NumAziende);
+    host.setStatus(StatusBox::CreazioneMagazzino, false);
+    host.setStatus(StatusBox::CreazioneMovimContabili, false);
+    host.setStatus(StatusBox::Inizializzazione, false);
+    host.setStatus(StatusBox::RipristinoMagazzino, false);
+    host.setLabel(PanelLabel::AziendaLavorata, QString::number(n));
+
+    connection.release();
+    connection.open(layout::archiveConnectionString(archive, state.PercorsoSystemMdw));
+    const QString name = companyName(connection, n);
+    host.setLabel(PanelLabel::Azienda, name);
+
+    const QString companyFolder = layout::companyFolderName(n);
+    connection.beginTrans();
+    ctx.setProgress(QStringLiteral("RIPRISTINO MAGAZZINO AZIENDA N. %1 IN CORSO...").arg(n));
+    timed(ctx, QStringLiteral("RIPRISTINA_MAGAZZINO"), n,
+          [&] { RIPRISTINA_MAGAZZINO(ctx, connection, companyFolder); });
+    connection.commitTrans();
+    connection.close();
+
+    bool initialised = false;
+    timed(ctx, QStringLiteral("INIZIALIZZAZIONE_FILE"), n,
+          [&] { initialised = INIZIALIZZAZIONE_FILE(ctx, companyFolder); });
+    ctx.state().record.companies << n;
+    if (initialised) {
+        ctx.state().record.initialised << n;
+        timed(ctx, QStringLiteral("CREAZIONE_MOVIMENTI_MAGAZZINO"), n,
+              [&] { CREAZIONE_MOVIMENTI_MAGAZZINO(ctx, companyFolder); });
+        timed(ctx, QStringLiteral("CREAZIONE_MOVIMENTI_CONTABILI"), n,
+              [&] { CREAZIONE_MOVIMENTI_CONTABILI(ctx, companyFolder); });
+    } else {
+        // The new archive was not emptied: writing the opening movements and
+        // the open items on top of last year's would count them twice.
+        ctx.setProgress(QStringLiteral("NUOVO ARCHIVIO NON INIZIALIZZATO: MOVIMENTI NON CREATI"));
+        ctx.markError();
+    }
+
+    const QString done = QStringLiteral("Riapertura nuovo esercizio per L'azienda: ") + name;
+    if (ctx.companyHadErrors())
+        ctx.message(done + QStringLiteral(" eseguita con errori"), Buttons::Ok, Icon::Exclamation, Ventor);
+    else
+        ctx.message(done + QStringLiteral(" eseguita"), Buttons::Ok, Icon::Information, Ventor);
+}
+
+void runSteps(RunContext& ctx)
+{
+    Host& host = ctx.host();
+    RunState& state = ctx.state();
+
+    Connection connection;
+    connection.open(layout::systemConnectionString());
+    const Value percorso = readSystemRoot(connection, host.dataSourceIndex() != 0);
+
+    host.setRunEnabled(false);
+    host.setCloseEnabled(false);
+    host.lockYears();
+
+    state.record.started = QDateTime::currentDateTime();
+    state.record.dataSource = host.dataSourceIndex();
+    state.record.zetaFolder = host.zetaFolderTicked();
+    state.record.log = host.logTicked();
+    settleLayout(ctx, percorso);
+    const QString tmp = layout::tempFolder(state.PercorsoBase);
+    if (!fs::FolderExists(tmp))
+        fs::MkDir(tmp);
+    if (host.logTicked())
+        state.log = std::make_unique<fs::LogFile>(layout::logFilePath(state.PercorsoBase));
+
+    timed(ctx, QStringLiteral("CONTROLLO_AZIENDE"), 0, [&] { CONTROLLO_AZIENDE(ctx); });
+    recoverInterruptedArchives(ctx);
+    host.setStatus(StatusBox::Copia, true);
+    timed(ctx, QStringLiteral("COPIO_CARTELLA_SALVATAGGIO"), 0,
+          [&] { COPIO_CARTELLA_SALVATAGGIO(ctx, layout::dataFolder(state.PercorsoBase)); });
+    if (!state.record.safetyCopyVerified)
+        endProgram(ctx, QStringLiteral("COPIA DI SICUREZZA NON RIUSCITA: la riapertura non prosegue, nessun "
+                                       "archivio è stato modificato"));
+    timed(ctx, QStringLiteral("CREO_NUOVO_ANNO"), 0, [&] { CREO_NUOVO_ANNO(ctx); });
+
+    int index = 0;
+    for (int n = 1; n < int(state.ElencoAziende.size()); ++n) {
+        const QString entry = state.ElencoAziende[n];
+        if (entry.isEmpty())
+            continue;
+        const QStringList fields = entry.split(QLatin1Char('*'));
+        if (fields.value(1) != QLatin1String("ATTIVA"))
+            continue;
+        processCompany(ctx, connection, n, fields.value(0), ++index);
+    }
+
+    // Compare what was carried with what was left; a mismatch is an error of the run.
+    QString reportPath;
+    const VerificationReport report = verifyYearOpening(ctx, &reportPath);
+    host.verificationReady(reportPath, report.summary());
+
+    host.setCloseEnabled(true);
+    if (ctx.runHadErrors()) {
+        ctx.setProgress(QStringLiteral("RIAPERTURA ARCHIVI CONCLUSA CON ERRORI!"));
+        ctx.message(
+            QStringLiteral("APERTURA NUOVO ESERCIZIO TERMINATA CON ERRORI: controllare il LOG Eventi"),
+            Buttons::Ok, Icon::Exclamation, QStringLiteral("Ventor 2005"));
+    } else {
+        ctx.setProgress(QStringLiteral("RIAPERTURA ARCHIVI CONCLUSA CON SUCCESSO!"));
+        ctx.message(QStringLiteral("APERTURA NUOVO ESERCIZIO ESEGUITA CORRETTAMENTE"), Buttons::Ok,
+                    Icon::Information, QStringLiteral("Ventor 2005"));
+    }
+}
+
+} // namespace
+
+Value readSystemRoot(Connection& system, bool server)
+{
+    Query row(system, QStringLiteral("select * from system order by rowid"));
+    row.exec();
+    row.moveFirst();
+    const Value percorso = server ? row.value(QStringLiteral("Percorso")) : Value();
+    row.finish();
+    return percorso;
+}
+
+QString settleInstallationRoot(const Host& host, const QString& programsFolder, const Value& percorso)
+{
+    const int source = host.dataSourceIndex();
+    if (source == 0) {
+        const bool splus = host.zetaFolderTicked();
+        const bool x86 = !splus && layout::has64BitProgramFolder();
+        return layout::installationRoot(0, splus, x86, QString(), programsFolder);
+    }
+    const QString root = textOf(percorso);
+    if (root.isEmpty())
+        throw Error(err::PathNotFound, QStringLiteral("il campo Percorso della tabella system è vuoto: "
+                                                      "radice dell'installazione sconosciuta"));
+    return layout::installationRoot(source, false, false, root, programsFolder);
+}
+
+namespace {
+
+// "Errore <n> (<descrizione>)" for the program's errors, "Errore imprevisto
+// (<what>)" for anything else, then what was interrupted.
+QString unexpectedText(const std::exception& error, const QString& tail)
+{
+    if (const auto* e = dynamic_cast<const Error*>(&error))
+        return QStringLiteral("Errore %1 (%2)").arg(e->number()).arg(e->description()) + tail;
+    return QStringLiteral("Errore imprevisto (%1)").arg(QString::fromLocal8Bit(error.what())) + tail;
+}
+
+} // namespace
+
+QString interruptionText(const std::exception& error)
+{
+    return unexpectedText(error, QStringLiteral(": la riapertura è stata interrotta."));
+}
+
+QString checkFailureText(const std::exception& error)
+{
+    return unexpectedText(error, QStringLiteral(" durante la verifica."));
+}
+
+void startUp(RunState& state)
+{
+    cacheLocalZone();
+    state.CartellaProgrammi = layout::programsFolderName(layout::NomeSistemaOperativo());
+}
+
+RunOutcome runYearOpening(RunContext& ctx)
+{
+    Host& host = ctx.host();
+    const Answer answer = ctx.message(
+        QStringLiteral("Prima di continuare è preferibile scollegare tutti gli utenti\r\nContinuare?"),
+        Buttons::YesNo, Icon::Exclamation, Ventor);
+    if (answer != Answer::Yes)
+        return RunOutcome::NotStarted;
+
+    ctx.state().reset();
+    ctx.startRun();
+    try {
+        try {
+            runSteps(ctx);
+        } catch (const Error& e) {
+            // The run's own failure (or the stock recomputation's, which has no
+            // handler): the open transaction is not committed and the program ends.
+            endProgram(ctx,
+                       QStringLiteral("Errore %1 (%2): la riapertura si interrompe e il programma termina.")
+                           .arg(e.number())
+                           .arg(e.description()));
+        }
+    } catch (const ProgramEnd&) {
+        ctx.state().release();
+        throw;
+    }
+    host.setRunEnabled(true);
+    ctx.setCompany(0, 0);
+    return ctx.runHadErrors() ? RunOutcome::DoneWithErrors : RunOutcome::Done;
+}
+
+} // namespace rio

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "data/value.h"
+
+#include <QString>
+
+#include <exception>
+
+namespace rio {
+
+class Connection;
+class Host;
+class RunContext;
+struct RunState;
+
+// The first row of the product's system table, required whatever the data
+// source; its Percorso is returned for SERVER only (Null otherwise).
+Value readSystemRoot(Connection& system, bool server);
+
+// The installation root as the run settles it from the window's choices and
+// the system table's Percorso. A Null Percorso raises "Invalid use of Null";
+// an empty one raises too (every path would be relative to the working folder).
+QString settleInstallationRoot(const Host& host, const QString& programsFolder, const Value& percorso);
+
+// What the front ends say when something unexpected interrupts the run.
+QString interruptionText(const std::exception& error);
+// What the front ends say when something unexpected interrupts the check.
+QString checkFailureText(const std::exception& error);
+
+// Start-up of the window's core part: the programs-folder name.
+void startUp(RunState& state);
+
+enum class RunOutcome { NotStarted, Done, DoneWithErrors };
+
+// The run behind "&ESEGUI": confirmation, layout, company list, safety copy,
+// new-year folders, then every company in slot order. Raises ProgramEnd when
+// the program must end (the run's own failure, an opened year found again).
+RunOutcome runYearOpening(RunContext& ctx);
+
+} // namespace rio

@@ -1,0 +1,348 @@
+#include "accounting_fixture.h"
+
+#include "accounting/genero_movimento_contabile.h"
+#include "context/layout.h"
+#include "data/database.h"
+
+#include <QDateTime>
+#include <QRegularExpression>
+#include <QTest>
+
+using rio::MovimentoContabile;
+using rio::Value;
+
+namespace {
+
+const QString Fields = QStringLiteral(
+    "progr_mov_cont, ID_MOV_CONT, date(Data_Mov_Cont), DESCRIZIONE_OPERAZIONE, Tipo_Mov, Tipo_Documento, "
+    "Numero_Documento, UltimoAggiornamento, TipoCliFor, CodCLIFOR, CodAgente, ID_Generico, Sezione, "
+    "Imponibile_Mov_Cont, Imposta_Mov_Cont, Totale_Mov_Cont, Dep, Giorni_Scadenza, ID_PARTITA, "
+    "Stato_PArtita, "
+    "Cod_Cantiere, Cod_SubCantiere, User");
+enum Col {
+    Progr,
+    Id,
+    Data,
+    Descr,
+    TipoMov,
+    TipoDoc,
+    NumDoc,
+    Ultimo,
+    TipoCF,
+    CodCF,
+    Agente,
+    Generico,
+    Sezione,
+    Imponibile,
+    Imposta,
+    Totale,
+    Dep,
+    Giorni,
+    Partita,
+    Stato,
+    Cantiere,
+    SubCantiere,
+    User
+};
+
+Value date(int year, int month, int day)
+{
+    return QDateTime(QDate(year, month, day), QTime(0, 0));
+}
+
+// A complete movement: 15/06/2023, C, 000123, FT, 45.
+MovimentoContabile movement()
+{
+    MovimentoContabile m;
+    m.Data_Movimento = date(2023, 6, 15);
+    m.Giorni_Scadenza = qlonglong(30);
+    m.Tp_CLI_FOR = QStringLiteral("C");
+    m.Cod_CLIFOR = QStringLiteral("000123");
+    m.Tipo_Documento = QStringLiteral("FT");
+    m.Num_Documento = 45.0;
+    m.ID_Generico = QStringLiteral("G1");
+    m.DESCRIZIONE_OPERAZIONE = QStringLiteral(" fattura di vendita ");
+    m.DEPOSITO = QStringLiteral("01");
+    m.Imponibile = 100.0;
+    m.Imposta = 22.0;
+    m.Totale = 122.0;
+    m.Sezione = QStringLiteral("D");
+    m.ID_PARTITA = QStringLiteral("P-9");
+    m.Tipo_Mov = QStringLiteral(" fa ");
+    m.Cod_Cantiere = qlonglong(3);
+    m.Cod_SubCantiere = QStringLiteral("4 b");
+    m.CodAgente = QStringLiteral("AG1");
+    m.Partita_Chiusa = rio::nullValue();
+    return m;
+}
+
+} // namespace
+
+class TstGeneroMovimentoContabile : public QObject
+{
+    Q_OBJECT
+
+    struct Writing : AccountingFixture
+    {
+        Writing()
+        {
+            connection.open(rio::layout::archiveConnectionString(TestInstall::archiveWindowsPath(1, 2024),
+                                                                 TestInstall::mdw()));
+        }
+        // Through the procedure, one call per movement.
+        void write(const MovimentoContabile& m, const QString& table = QStringLiteral("MOV_CONT"))
+        {
+            rio::GENERO_MOVIMENTO_CONTABILE(
+                ctx, table, connection, QStringLiteral("Progr_mov_cont"), m.Data_Movimento, m.Giorni_Scadenza,
+                m.Tp_CLI_FOR, m.Cod_CLIFOR, m.Tipo_Documento, m.Num_Documento, m.ID_Generico,
+                m.DESCRIZIONE_OPERAZIONE, m.DEPOSITO, m.Imponibile, m.Imposta, m.Totale, m.Sezione,
+                m.ID_PARTITA, m.Tipo_Mov, m.Cod_Cantiere, m.Cod_SubCantiere, m.CodAgente, m.Partita_Chiusa);
+        }
+        QList<QVariantList> rows(const QString& table = QStringLiteral("MOV_CONT"))
+        {
+            return TestInstall::rows(newArchive(),
+                                     QStringLiteral("select %1 from %2 order by rowid").arg(Fields, table));
+        }
+        rio::Connection connection;
+    };
+
+private slots:
+    // RIO_TEST_DB_DRIVER=odbc runs the same cases through the ODBC driver.
+    void initTestCase() { rio::Connection::setSqliteThroughOdbc(qgetenv("RIO_TEST_DB_DRIVER") == "odbc"); }
+
+    void writesEveryFieldWithTheNextNumber()
+    {
+        Writing w;
+        w.write(movement());
+        MovimentoContabile second = movement();
+        second.Num_Documento = 46.0;
+        w.write(second);
+
+        QVERIFY(w.host.boxes.isEmpty());
+        QCOMPARE(w.counter(), 2);
+        const auto rows = w.rows();
+        QCOMPARE(rows.size(), 2);
+        const QVariantList& r = rows.at(0);
+        QCOMPARE(r[Progr].toLongLong(), 1);
+        QCOMPARE(rows.at(1)[Progr].toLongLong(), 2);
+        QCOMPARE(r[Id].toString(), QStringLiteral("2023*C*000123*FT*45"));
+        QCOMPARE(rows.at(1)[Id].toString(), QStringLiteral("2023*C*000123*FT*46"));
+        QCOMPARE(r[Data].toString(), QStringLiteral("2023-06-15"));
+        QCOMPARE(r[Descr].toString(), QStringLiteral("FATTURA DI VENDITA"));
+        QCOMPARE(r[TipoMov].toString(), QStringLiteral("FA"));
+        QCOMPARE(r[TipoDoc].toString(), QStringLiteral("FT"));
+        QCOMPARE(r[NumDoc].toDouble(), 45.0);
+        QVERIFY2(QRegularExpression(QStringLiteral("^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d$"))
+                     .match(r[Ultimo].toString())
+                     .hasMatch(),
+                 qPrintable(r[Ultimo].toString()));
+        QVERIFY(r[Ultimo].toString().startsWith(QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy"))));
+        QCOMPARE(r[TipoCF].toString(), QStringLiteral("C"));
+        QCOMPARE(r[CodCF].toString(), QStringLiteral("000123"));
+        QCOMPARE(r[Agente].toString(), QStringLiteral("AG1"));
+        QCOMPARE(r[Generico].toString(), QStringLiteral("G1"));
+        QCOMPARE(r[Sezione].toString(), QStringLiteral("D"));
+        QCOMPARE(r[Imponibile].toDouble(), 100.0);
+        QCOMPARE(r[Imposta].toDouble(), 22.0);
+        QCOMPARE(r[Totale].toDouble(), 122.0);
+        QCOMPARE(r[Dep].toString(), QStringLiteral("01"));
+        QCOMPARE(r[Giorni].toLongLong(), 30);
+        QCOMPARE(r[Partita].toString(), QStringLiteral("P-9"));
+        QVERIFY(r[Stato].isNull());
+        QCOMPARE(r[Cantiere].toDouble(), 3.0);
+        QCOMPARE(r[SubCantiere].toDouble(), 4.0);
+        QCOMPARE(r[User].toString(), QStringLiteral("Larvinote"));
+    }
+
+    void theCounterIsReadAndWrittenInTheFirstRow()
+    {
+        Writing w;
+        // A second counter row with a lower value, and an index that makes
+        // the engine read the counters in value order.
+        TestInstall::exec(w.newArchive(), QStringLiteral("update CONTATORI set Progr_Mov_Cont = 10"));
+        TestInstall::exec(w.newArchive(), QStringLiteral("insert into CONTATORI(Progr_Mov_Cont) values (3)"));
+        TestInstall::exec(w.newArchive(),
+                          QStringLiteral("create index CONTATORI_Cont on CONTATORI(Progr_Mov_Cont)"));
+        w.write(movement());
+        QCOMPARE(w.rows().at(0)[Progr].toLongLong(), 11);
+        QCOMPARE(TestInstall::rows(w.newArchive(),
+                                   QStringLiteral("select Progr_Mov_Cont from CONTATORI order by rowid")),
+                 QList<QVariantList>({{11}, {3}}));
+    }
+
+    void refusesMissingKeyDataOnly()
+    {
+        Writing w;
+        MovimentoContabile blanks = movement();
+        blanks.Num_Documento = QStringLiteral("   ");
+        w.write(blanks);
+
+        QCOMPARE(w.host.boxes.size(), 1);
+        const FakeHost::Box& box = w.host.boxes.first();
+        QCOMPARE(box.title, QStringLiteral("CONTATTARE IL GESTORE - "));
+        QCOMPARE(box.icon, rio::Icon::Critical);
+        QCOMPARE(box.buttons, rio::Buttons::Ok);
+        QCOMPARE(box.text, QStringLiteral(
+                               "Attenzione!!!Non è stato possibile registrare questo movimento contabile per "
+                               "problemi interni al programma, si prega di contattare il Gestore!\r\n\r\n"
+                               "DETTAGLIO ERRORE: Non si è potuto creare l'ID del Movimento Contabile "
+                               "(Nome File:MOV_CONT), per mancanza parametri."));
+        QVERIFY(w.ctx.companyHadErrors());
+        QCOMPARE(w.newCount(), 0);
+        QCOMPARE(w.counter(), 0);
+
+        // Each key, empty or blank, is refused; none of them moves the counter.
+        for (Value MovimentoContabile::*key :
+             {&MovimentoContabile::Data_Movimento, &MovimentoContabile::Tp_CLI_FOR,
+              &MovimentoContabile::Cod_CLIFOR, &MovimentoContabile::Tipo_Documento}) {
+            MovimentoContabile m = movement();
+            m.*key = QStringLiteral(" ");
+            w.write(m);
+        }
+        QCOMPARE(w.host.boxes.size(), 5);
+        QCOMPARE(w.counter(), 0);
+
+        // Null is no empty text: it passes and adds nothing to the identifier.
+        MovimentoContabile nullType = movement();
+        nullType.Tp_CLI_FOR = rio::nullValue();
+        w.write(nullType);
+        QCOMPARE(w.host.boxes.size(), 5);
+        const auto rows = w.rows();
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows.at(0)[Progr].toLongLong(), 1);
+        QCOMPARE(rows.at(0)[Id].toString(), QStringLiteral("2023**000123*FT*45"));
+        QVERIFY(rows.at(0)[TipoCF].isNull());
+    }
+
+    void identifierTrimsAllButTheCode()
+    {
+        Writing w;
+        MovimentoContabile m = movement();
+        m.Tp_CLI_FOR = QStringLiteral(" C ");
+        m.Cod_CLIFOR = QStringLiteral(" 7");
+        m.Data_Movimento = date(2023, 2, 1);
+        m.Num_Documento = qlonglong(5);
+        w.write(m);
+
+        const auto r = w.rows().value(0);
+        QCOMPARE(r.value(Id).toString(), QStringLiteral("2023*C* 7*FT*5"));
+        QCOMPARE(r.value(Data).toString(), QStringLiteral("2023-02-01"));
+        QCOMPARE(r.value(TipoCF).toString(), QStringLiteral(" C "));
+        QCOMPARE(r.value(CodCF).toString(), QStringLiteral(" 7"));
+    }
+
+    void documentNumberIsReadFromItsText()
+    {
+        Writing w;
+        MovimentoContabile m = movement();
+        m.Num_Documento = QStringLiteral("12/A");
+        w.write(m);
+
+        const auto r = w.rows().value(0);
+        QVERIFY(r.value(Id).toString().endsWith(QStringLiteral("*12/A")));
+        QCOMPARE(r.value(NumDoc).toDouble(), 12.0);
+    }
+
+    void amountsOfZeroOrNullKeepTheDefault()
+    {
+        Writing w;
+        // A table like MOV_CONT whose amount defaults show whether they were written.
+        TestInstall::exec(
+            w.newArchive(),
+            QStringLiteral(
+                "create table MOV_PROVA(progr_mov_cont INTEGER, ID_MOV_CONT TEXT, Data_Mov_Cont DATE, "
+                "DESCRIZIONE_OPERAZIONE TEXT, Tipo_Mov TEXT, Tipo_Documento TEXT, Numero_Documento REAL, "
+                "UltimoAggiornamento TEXT, TipoCliFor TEXT, CodCLIFOR TEXT, CodAgente TEXT, "
+                "ID_Generico TEXT, Sezione TEXT, Imponibile_Mov_Cont REAL DEFAULT 99.5, "
+                "Imposta_Mov_Cont REAL DEFAULT 99.5, Totale_Mov_Cont REAL DEFAULT 99.5, Dep TEXT, "
+                "Giorni_Scadenza INTEGER, ID_PARTITA TEXT, Stato_PArtita TEXT, Cod_Cantiere REAL, "
+                "Cod_SubCantiere REAL, User TEXT)"));
+
+        // One writer for several field sets, as the carry-forward uses it.
+        rio::MovimentoContabileWriter writer(w.ctx, w.connection, QStringLiteral("MOV_PROVA"),
+                                             QStringLiteral("Progr_mov_cont"));
+        MovimentoContabile m = movement();
+        m.Imponibile = 0.0;
+        m.Imposta = rio::nullValue();
+        m.Totale = 122.0;
+        QVERIFY(writer.write(m));
+        m.Imponibile = QStringLiteral("10");
+        m.Imposta = 2.2;
+        m.Totale = qlonglong(0);
+        QVERIFY(writer.write(m));
+        QVERIFY(writer.write(movement()));
+
+        QVERIFY(w.host.boxes.isEmpty());
+        const auto rows = w.rows(QStringLiteral("MOV_PROVA"));
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows.at(0)[Imponibile].toDouble(), 99.5);
+        QCOMPARE(rows.at(0)[Imposta].toDouble(), 99.5);
+        QCOMPARE(rows.at(0)[Totale].toDouble(), 122.0);
+        QCOMPARE(rows.at(1)[Imponibile].toDouble(), 10.0);
+        QCOMPARE(rows.at(1)[Imposta].toDouble(), 2.2);
+        QCOMPARE(rows.at(1)[Totale].toDouble(), 99.5);
+        QCOMPARE(rows.at(2)[Totale].toDouble(), 122.0);
+        QCOMPARE(rows.at(2)[Progr].toLongLong(), 3);
+        QCOMPARE(w.counter(), 3);
+    }
+
+    void descriptionIsCutThenUpperCasedThenTrimmed()
+    {
+        Writing w;
+        QString letters;
+        for (int i = 0; i < 300; ++i)
+            letters.append(QChar(u'a' + i % 26));
+        MovimentoContabile m = movement();
+        m.DESCRIZIONE_OPERAZIONE = letters;
+        w.write(m);
+        m.DESCRIZIONE_OPERAZIONE = QString(QString(10, QLatin1Char(' ')) + letters.left(290));
+        w.write(m);
+        // Upper case one character at a time: the length stays.
+        m.DESCRIZIONE_OPERAZIONE = QStringLiteral("straße però");
+        w.write(m);
+
+        const auto rows = w.rows();
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows.at(0)[Descr].toString(), letters.left(254).toUpper());
+        QCOMPARE(rows.at(1)[Descr].toString(), letters.left(244).toUpper());
+        QCOMPARE(rows.at(2)[Descr].toString(), QStringLiteral("STRAßE PERÒ"));
+    }
+
+    void failedRowLeavesAGapInTheNumbers()
+    {
+        Writing w;
+        MovimentoContabile noNumber = movement();
+        noNumber.Cod_Cantiere = rio::nullValue(); // its text cannot be formed
+        w.write(noNumber);
+        QCOMPARE(w.host.boxes.size(), 1);
+        QVERIFY(w.host.boxes.first().text.startsWith(QStringLiteral("Error 94 (")));
+        QVERIFY(w.host.boxes.first().text.endsWith(
+            QStringLiteral(") in procedure GENERO_MOVIMENTO_CONTABILE of Form frmRiapri")));
+        QCOMPARE(w.host.boxes.first().icon, rio::Icon::None);
+        QCOMPARE(w.newCount(), 0);
+        QCOMPARE(w.counter(), 1);
+
+        w.write(movement());
+        QCOMPARE(w.rows().value(0).value(Progr).toLongLong(), 2);
+    }
+
+    void failuresBeforeTheCounterChangeNothing()
+    {
+        Writing w;
+        w.write(movement(), QStringLiteral("MOV_MANCANTE"));
+        QCOMPARE(w.host.boxesContaining(
+                     QStringLiteral("in procedure GENERO_MOVIMENTO_CONTABILE of Form frmRiapri")),
+                 1);
+        QCOMPARE(w.counter(), 0);
+
+        TestInstall::exec(w.newArchive(), QStringLiteral("delete from CONTATORI"));
+        w.write(movement());
+        QCOMPARE(w.host.boxesContaining(
+                     QStringLiteral("in procedure GENERO_MOVIMENTO_CONTABILE of Form frmRiapri")),
+                 2);
+        QCOMPARE(w.newCount(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstGeneroMovimentoContabile)
+#include "test_genero_movimento_contabile.moc"

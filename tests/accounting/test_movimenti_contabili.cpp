@@ -1,0 +1,259 @@
+#include "accounting_fixture.h"
+
+#include "accounting/movimenti_contabili.h"
+#include "context/layout.h"
+#include "data/database.h"
+#include "data/error.h"
+
+#include <QFile>
+#include <QTest>
+
+namespace {
+
+const QString Completed = QStringLiteral("RIPRISTINO MOVIMENTO CONTABILI COMPLETATI...");
+const QString Working = QStringLiteral("STO CREANDO I MOVIMENTI CONTABILI...");
+const QString StepError = QStringLiteral("in procedure CREAZIONI_MOVIMENTI_CONTABILI of Form frmRiapri");
+
+// One old MOV_CONT row; state is SQL (NULL for an open item).
+QString item(int progr, const QString& numero, const QString& state,
+             const QString& date = QStringLiteral("2023-03-10"))
+{
+    return QStringLiteral(
+               "insert into MOV_CONT(progr_mov_cont, ID_MOV_CONT, Data_Mov_Cont, DESCRIZIONE_OPERAZIONE, "
+               "Tipo_Mov, Tipo_Documento, Numero_Documento, TipoCliFor, CodCLIFOR, CodAgente, ID_Generico, "
+               "Sezione, Imponibile_Mov_Cont, Imposta_Mov_Cont, Totale_Mov_Cont, Dep, Giorni_Scadenza, "
+               "ID_PARTITA, Stato_PArtita, Cod_Cantiere, Cod_SubCantiere, User) values(%1, 'OLD-%1', "
+               "'%4', 'Fattura %1', 'fa', 'FT', %2, 'C', '000%1', 'AG', 'G%1', 'D', 100, 22, 122, '01', "
+               "60, 'P%1', %3, 5, 7, 'Admin')")
+        .arg(progr)
+        .arg(numero, state, date);
+}
+
+// The texts of the boxes shown, for a failure message.
+QString boxTexts(const FakeHost& host)
+{
+    QStringList texts;
+    for (const FakeHost::Box& box : host.boxes)
+        texts << box.text;
+    return texts.join(QLatin1Char('\n'));
+}
+
+void insertOpenItems(const AccountingFixture& f, int count)
+{
+    TestInstall::exec(
+        f.oldArchive(),
+        QStringLiteral("insert into MOV_CONT(progr_mov_cont, Data_Mov_Cont, Tipo_Documento, "
+                       "Numero_Documento, TipoCliFor, CodCLIFOR, Totale_Mov_Cont) "
+                       "with recursive n(i) as (select 1 union all select i + 1 from n where i < %1) "
+                       "select i, '2023-05-02', 'FT', i, 'F', 'S' || i, i from n")
+            .arg(count));
+}
+
+} // namespace
+
+class TstMovimentiContabili : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // RIO_TEST_DB_DRIVER=odbc runs the same cases through the ODBC driver.
+    void initTestCase() { rio::Connection::setSqliteThroughOdbc(qgetenv("RIO_TEST_DB_DRIVER") == "odbc"); }
+
+    void carriesOnlyTheOpenItems()
+    {
+        AccountingFixture f;
+        for (int i = 1; i <= 8; ++i) {
+            const bool open = i % 3 == 1; // 1, 4, 7
+            const QString state = open     ? QStringLiteral("NULL")
+                                  : i == 2 ? QStringLiteral("''")
+                                           : QStringLiteral("'C'");
+            TestInstall::exec(f.oldArchive(), item(100 + i, QString::number(i), state));
+        }
+        // The opening stock movements leave this connection open on the old archive.
+        f.state.ConnessioneDbOld = std::make_unique<rio::Connection>();
+        f.state.ConnessioneDbOld->open(rio::layout::archiveConnectionString(
+            TestInstall::archiveWindowsPath(1, 2023), TestInstall::mdw()));
+
+        rio::CREAZIONE_MOVIMENTI_CONTABILI(f.ctx, QStringLiteral("Azienda_1"));
+
+        QVERIFY(!f.state.ConnessioneDbOld->isOpen());
+        QVERIFY2(f.host.boxes.isEmpty(), qPrintable(boxTexts(f.host)));
+        const auto rows = TestInstall::rows(
+            f.newArchive(),
+            QStringLiteral(
+                "select progr_mov_cont, ID_MOV_CONT, Numero_Documento, Stato_PArtita from MOV_CONT "
+                "order by progr_mov_cont"));
+        QCOMPARE(rows.size(), 3);
+        const QStringList ids{QStringLiteral("2023*C*000101*FT*1"), QStringLiteral("2023*C*000104*FT*4"),
+                              QStringLiteral("2023*C*000107*FT*7")};
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(rows.at(i).at(0).toLongLong(), i + 1);
+            QCOMPARE(rows.at(i).at(1).toString(), ids.at(i));
+            QVERIFY(rows.at(i).at(3).isNull());
+        }
+        QCOMPARE(f.counter(), 3);
+        QCOMPARE(f.host.yields, 3);
+        QCOMPARE(f.host.events, (QStringList{Working.toLower(), Completed.toLower()}));
+        QCOMPARE(f.host.progressCaption, Completed);
+        QVERIFY(f.host.ticked(rio::StatusBox::CreazioneMovimContabili));
+        QCOMPARE(
+            TestInstall::scalar(f.oldArchive(), QStringLiteral("select count(*) from MOV_CONT")).toLongLong(),
+            8);
+    }
+
+    void keepsTheDateAndResetsDaysAndSites()
+    {
+        AccountingFixture f;
+        TestInstall::exec(f.oldArchive(), item(40, QStringLiteral("9"), QStringLiteral("NULL"),
+                                               QStringLiteral("2023-06-15")));
+
+        rio::CREAZIONE_MOVIMENTI_CONTABILI(f.ctx, QStringLiteral("Azienda_1"));
+
+        QVERIFY2(f.host.boxes.isEmpty(), qPrintable(boxTexts(f.host)));
+        const auto rows = TestInstall::rows(
+            f.newArchive(),
+            QStringLiteral("select date(Data_Mov_Cont), Giorni_Scadenza, Cod_Cantiere, "
+                           "Cod_SubCantiere, DESCRIZIONE_OPERAZIONE, Totale_Mov_Cont, CodCLIFOR, "
+                           "ID_PARTITA, User, ID_MOV_CONT from MOV_CONT"));
+        QCOMPARE(rows.size(), 1);
+        const QVariantList& r = rows.first();
+        QCOMPARE(r.at(0).toString(), QStringLiteral("2023-06-15"));
+        QCOMPARE(r.at(1).toLongLong(), 0);
+        QCOMPARE(r.at(2).toDouble(), 0.0);
+        QCOMPARE(r.at(3).toDouble(), 0.0);
+        QCOMPARE(r.at(4).toString(), QStringLiteral("FATTURA 40"));
+        QCOMPARE(r.at(5).toDouble(), 122.0);
+        QCOMPARE(r.at(6).toString(), QStringLiteral("00040"));
+        QCOMPARE(r.at(7).toString(), QStringLiteral("P40"));
+        QCOMPARE(r.at(8).toString(), QStringLiteral("Larvinote"));
+        QCOMPARE(r.at(9).toString(), QStringLiteral("2023*C*00040*FT*9"));
+    }
+
+    void refusedItemDoesNotStopTheOthers()
+    {
+        AccountingFixture f;
+        TestInstall::exec(f.oldArchive(), item(1, QStringLiteral("1"), QStringLiteral("NULL")));
+        TestInstall::exec(f.oldArchive(), item(2, QStringLiteral("2"), QStringLiteral("NULL")));
+        TestInstall::exec(f.oldArchive(), item(3, QStringLiteral("3"), QStringLiteral("NULL")));
+        TestInstall::exec(
+            f.oldArchive(),
+            QStringLiteral("update MOV_CONT set Numero_Documento = '' where progr_mov_cont = 2"));
+
+        rio::CREAZIONE_MOVIMENTI_CONTABILI(f.ctx, QStringLiteral("Azienda_1"));
+
+        QCOMPARE(f.host.boxes.size(), 1);
+        QCOMPARE(f.host.boxes.first().title, QStringLiteral("CONTATTARE IL GESTORE - "));
+        QCOMPARE(f.newCount(), 2);
+        QCOMPARE(TestInstall::rows(f.newArchive(), QStringLiteral("select ID_MOV_CONT from MOV_CONT where "
+                                                                  "progr_mov_cont = 2"))
+                     .value(0)
+                     .value(0)
+                     .toString(),
+                 QStringLiteral("2023*C*0003*FT*3"));
+        QCOMPARE(f.counter(), 2);
+        QCOMPARE(f.host.progressCaption, Completed);
+        QVERIFY(f.host.ticked(rio::StatusBox::CreazioneMovimContabili));
+    }
+
+    // A row that fails inside a batch costs its number only.
+    void failedItemLeavesAGapAndTheOthersFollow()
+    {
+        AccountingFixture f;
+        for (int i = 1; i <= 3; ++i)
+            TestInstall::exec(f.oldArchive(), item(i, i == 2 ? QStringLiteral("NULL") : QString::number(i),
+                                                   QStringLiteral("NULL")));
+
+        rio::CREAZIONE_MOVIMENTI_CONTABILI(f.ctx, QStringLiteral("Azienda_1"));
+
+        QCOMPARE(f.host.boxes.size(), 1);
+        QVERIFY2(f.host.boxes.first().text.startsWith(QStringLiteral("Error 94 (")) &&
+                     f.host.boxes.first().text.endsWith(
+                         QStringLiteral("in procedure GENERO_MOVIMENTO_CONTABILE of Form frmRiapri")),
+                 qPrintable(f.host.boxes.first().text));
+        const auto rows = TestInstall::rows(f.newArchive(),
+                                            QStringLiteral("select progr_mov_cont, ID_MOV_CONT from MOV_CONT "
+                                                           "order by progr_mov_cont"));
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows.at(0).at(0).toLongLong(), 1);
+        QCOMPARE(rows.at(1).at(0).toLongLong(), 3);
+        QCOMPARE(rows.at(1).at(1).toString(), QStringLiteral("2023*C*0003*FT*3"));
+        QCOMPARE(f.counter(), 3);
+        QVERIFY(f.host.ticked(rio::StatusBox::CreazioneMovimContabili));
+    }
+
+    void noOpenItemCompletesWithoutWriting()
+    {
+        AccountingFixture f;
+        TestInstall::exec(f.oldArchive(), item(1, QStringLiteral("1"), QStringLiteral("'C'")));
+
+        rio::CREAZIONE_MOVIMENTI_CONTABILI(f.ctx, QStringLiteral("Azienda_1"));
+
+        QVERIFY2(f.host.boxes.isEmpty(), qPrintable(boxTexts(f.host)));
+        QCOMPARE(f.newCount(), 0);
+        QCOMPARE(f.counter(), 0);
+        QCOMPARE(f.host.progressCaption, Completed);
+        QVERIFY(f.host.ticked(rio::StatusBox::CreazioneMovimContabili));
+    }
+
+    void missingOldArchiveLeavesTheNewOneAlone()
+    {
+        AccountingFixture f;
+        QVERIFY(QFile::remove(f.oldArchive()));
+
+        rio::CREAZIONE_MOVIMENTI_CONTABILI(f.ctx, QStringLiteral("Azienda_1"));
+
+        QCOMPARE(f.host.boxes.size(), 1);
+        QVERIFY2(f.host.boxes.first().text.endsWith(StepError), qPrintable(f.host.boxes.first().text));
+        QCOMPARE(f.host.boxes.first().title, QStringLiteral("Riapertura"));
+        QCOMPARE(f.host.boxes.first().icon, rio::Icon::None);
+        QVERIFY(!QFile::exists(f.oldArchive()));
+        QCOMPARE(f.newCount(), 0);
+        QCOMPARE(f.counter(), 0);
+        QCOMPARE(f.host.progressCaption, Working);
+        QVERIFY(!f.host.ticked(rio::StatusBox::CreazioneMovimContabili));
+        QVERIFY(f.ctx.companyHadErrors());
+    }
+
+    void carriesAllItemsAcrossBatches()
+    {
+        AccountingFixture f;
+        insertOpenItems(f, 2500);
+
+        rio::CREAZIONE_MOVIMENTI_CONTABILI(f.ctx, QStringLiteral("Azienda_1"));
+
+        QVERIFY2(f.host.boxes.isEmpty(), qPrintable(boxTexts(f.host)));
+        QCOMPARE(f.newCount(), 2500);
+        QCOMPARE(f.counter(), 2500);
+        QCOMPARE(f.host.yields, 2500);
+        QVERIFY(f.host.ticked(rio::StatusBox::CreazioneMovimContabili));
+    }
+
+    // Movements are committed in batches; a failure of the step keeps every
+    // movement written so far, the last unfinished batch included.
+    void failureKeepsEveryMovementWritten()
+    {
+        AccountingFixture f;
+        insertOpenItems(f, 1500);
+        f.host.onYield = [&] {
+            if (f.host.yields == 1201)
+                throw rio::Error(rio::err::EngineFailure, QStringLiteral("Lettura interrotta"));
+        };
+
+        rio::CREAZIONE_MOVIMENTI_CONTABILI(f.ctx, QStringLiteral("Azienda_1"));
+
+        QCOMPARE(f.host.boxes.size(), 1);
+        QCOMPARE(f.host.boxes.first().text,
+                 QStringLiteral("Error -2147467259 (Lettura interrotta) ") + StepError);
+        QCOMPARE(f.newCount(), 1200);
+        QCOMPARE(f.counter(), 1200);
+        QCOMPARE(
+            TestInstall::scalar(f.newArchive(), QStringLiteral("select max(progr_mov_cont) from MOV_CONT"))
+                .toLongLong(),
+            1200);
+        QCOMPARE(f.host.progressCaption, Working);
+        QVERIFY(!f.host.ticked(rio::StatusBox::CreazioneMovimContabili));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstMovimentiContabili)
+#include "test_movimenti_contabili.moc"

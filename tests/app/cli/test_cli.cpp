@@ -1,0 +1,313 @@
+// The console front end: its options, its screen, its exit statuses, and the
+// built riapertura-cli on a temporary installation.
+#include "app/cli/cli_options.h"
+#include "app/cli/console_host.h"
+#include "app/cli/console_run.h"
+#include "context/exit_status.h"
+#include "context/run_context.h"
+#include "run_fixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+
+using namespace rio;
+using namespace rio::cli;
+
+namespace {
+
+// A stream the host writes to, read back as text.
+struct Capture
+{
+    std::FILE* file = std::tmpfile();
+    ~Capture() { std::fclose(file); }
+    QString text() const
+    {
+        std::fflush(file);
+        std::rewind(file);
+        QByteArray bytes;
+        char buffer[4096];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+            bytes.append(buffer, qsizetype(n));
+        return QString::fromUtf8(bytes);
+    }
+};
+
+CliOptions options(const QStringList& args)
+{
+    const ParsedOptions parsed = parseOptions(QStringList{QStringLiteral("riapertura-cli")} + args);
+    if (!parsed.ok)
+        qFatal("%s", qPrintable(parsed.text));
+    return parsed.options;
+}
+
+const QString Confirm =
+    QStringLiteral("Prima di continuare è preferibile scollegare tutti gli utenti\r\nContinuare?");
+
+struct CliResult
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+CliResult runCli(const QStringList& args)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("RIAPERTURA_DRIVE_C"));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(RIAPERTURA_CLI), args);
+    p.closeWriteChannel(); // standard input is no terminal
+    if (!p.waitForFinished(300000))
+        qFatal("riapertura-cli did not finish");
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void optionsMirrorTheWindow()
+    {
+        const CliOptions plain = options({});
+        QVERIFY(!plain.server && !plain.zetaFolder && plain.log && !plain.yes && !plain.timings &&
+                !plain.check);
+        QVERIFY(plain.driveC.isEmpty());
+
+        QTemporaryDir dir;
+        const CliOptions all = options({QStringLiteral("--server"), QStringLiteral("--zeta-folder"),
+                                        QStringLiteral("--no-log"), QStringLiteral("--drive-c"), dir.path(),
+                                        QStringLiteral("--yes"), QStringLiteral("--timings")});
+        QVERIFY(all.server && all.zetaFolder && !all.log && all.yes && all.timings);
+        QCOMPARE(all.driveC, QDir(dir.path()).absolutePath());
+
+        ConsoleHost host(all, stdout, stderr, {});
+        QCOMPARE(host.dataSourceIndex(), 1);
+        QVERIFY(host.zetaFolderTicked());
+        QVERIFY(!host.logTicked());
+
+        for (const QStringList& bad :
+             {QStringList{QStringLiteral("--bogus")}, QStringList{QStringLiteral("extra")},
+              QStringList{QStringLiteral("--drive-c")},
+              QStringList{QStringLiteral("--drive-c"), dir.filePath(QStringLiteral("none"))}}) {
+            const ParsedOptions parsed = parseOptions(QStringList{QStringLiteral("riapertura-cli")} + bad);
+            QVERIFY2(!parsed.ok && !parsed.helpShown && !parsed.text.isEmpty(),
+                     qPrintable(bad.join(QLatin1Char(' '))));
+        }
+    }
+
+    void boxesArePrintedAndAnswered()
+    {
+        Capture out, err;
+        std::optional<bool> reply;
+        int asked = 0;
+        ConsoleHost host(options({}), out.file, err.file, [&](const QString&) {
+            ++asked;
+            return reply;
+        });
+        host.appendEvent(QStringLiteral("ripristino magazzino azienda n. 3 in corso..."));
+        QCOMPARE(host.message(QStringLiteral("Riapertura nuovo esercizio per L'azienda: Rossi eseguita"),
+                              Buttons::Ok, Icon::Information, QStringLiteral("Ventor")),
+                 Answer::Ok);
+        // Nobody at the terminal: the confirmation is refused.
+        QCOMPARE(host.message(Confirm, Buttons::YesNo, Icon::Exclamation, QStringLiteral("Ventor")),
+                 Answer::No);
+        reply = true;
+        QCOMPARE(host.message(Confirm, Buttons::YesNo, Icon::Exclamation, QStringLiteral("Ventor")),
+                 Answer::Yes);
+        reply = false;
+        QCOMPARE(host.message(Confirm, Buttons::YesNo, Icon::Exclamation, QStringLiteral("Ventor")),
+                 Answer::No);
+        QCOMPARE(asked, 3);
+
+        const QStringList lines = out.text().split(QLatin1Char('\n'));
+        QCOMPARE(lines[0], QStringLiteral("ripristino magazzino azienda n. 3 in corso..."));
+        QCOMPARE(lines[1],
+                 QStringLiteral("[Ventor] Riapertura nuovo esercizio per L'azienda: Rossi eseguita"));
+        QCOMPARE(lines[2],
+                 QStringLiteral("[Ventor] Prima di continuare è preferibile scollegare tutti gli utenti "
+                                "Continuare?"));
+        QVERIFY(out.text().contains(QStringLiteral("-> Sì\n")));
+        QVERIFY(err.text().contains(QStringLiteral("--yes")));
+
+        // --yes answers without asking.
+        Capture out2, err2;
+        ConsoleHost yes(options({QStringLiteral("--yes")}), out2.file, err2.file, [&](const QString&) {
+            ++asked;
+            return std::optional<bool>(false);
+        });
+        QCOMPARE(yes.message(Confirm, Buttons::YesNo, Icon::Exclamation, QStringLiteral("Ventor")),
+                 Answer::Yes);
+        QCOMPARE(asked, 3);
+    }
+
+    void timingsOnlyWhenAsked()
+    {
+        Capture out, err;
+        ConsoleHost host(options({QStringLiteral("--timings")}), out.file, err.file, {});
+        host.stepFinished(QStringLiteral("CONTROLLO_AZIENDE"), 0, 12, true);
+        host.stepFinished(QStringLiteral("RIPRISTINA_MAGAZZINO"), 3, 1500, true);
+        host.stepFinished(QStringLiteral("CREAZIONE_MOVIMENTI_CONTABILI"), 10, 7, false);
+        host.totalTime(2000);
+        QCOMPARE(err.text(), QStringLiteral("tempo: CONTROLLO_AZIENDE comune 12 ms\n"
+                                            "tempo: RIPRISTINA_MAGAZZINO Azienda_3 1500 ms\n"
+                                            "tempo: CREAZIONE_MOVIMENTI_CONTABILI Azienda_10 7 ms errore\n"
+                                            "tempo: totale 2000 ms\n"));
+        QVERIFY(out.text().isEmpty());
+
+        Capture out2, err2;
+        ConsoleHost quiet(options({}), out2.file, err2.file, {});
+        quiet.stepFinished(QStringLiteral("CONTROLLO_AZIENDE"), 0, 12, true);
+        quiet.totalTime(5);
+        quiet.setRunProgress(1, 2, 5, 10);
+        QVERIFY(err2.text().isEmpty());
+    }
+
+    void progressLinesWhenShown()
+    {
+        Capture out, err;
+        ConsoleHost host(options({}), out.file, err.file, {});
+        host.setProgressShown(true);
+        host.setRunProgress(1, 4, 0, 0);
+        host.setRunProgress(1, 4, 50, 100); // same company, within the second: no line
+        host.setRunProgress(2, 4, 50, 100);
+        host.setRunProgress(0, 0, 0, 0);
+        QCOMPARE(err.text(), QStringLiteral("avanzamento: azienda 1 di 4, 0%\n"
+                                            "avanzamento: azienda 2 di 4, 37%\n"
+                                            "avanzamento: 100%\n"));
+        QVERIFY(out.text().isEmpty());
+    }
+
+    void exitStatusFollowsTheOutcome()
+    {
+        Capture out, err;
+        ConsoleHost host(options({QStringLiteral("--yes")}), out.file, err.file, {});
+        int calls = 0;
+        const auto returning = [&](RunOutcome outcome) {
+            return [&calls, outcome](RunContext&) {
+                ++calls;
+                return outcome;
+            };
+        };
+        QCOMPARE(runConsole(host, true, returning(RunOutcome::Done)), int(ExitDone));
+        QCOMPARE(runConsole(host, true, returning(RunOutcome::DoneWithErrors)), int(ExitDoneWithErrors));
+        QCOMPARE(runConsole(host, true, returning(RunOutcome::NotStarted)), int(ExitNotStarted));
+        // Nobody can confirm: the run is not even entered.
+        QCOMPARE(runConsole(host, false, returning(RunOutcome::Done)), int(ExitNotStarted));
+        QCOMPARE(calls, 3);
+
+        QCOMPARE(runConsole(host, true, [](RunContext&) -> RunOutcome { throw ProgramEnd{}; }),
+                 int(ExitProgramEnded));
+        QCOMPARE(
+            runConsole(host, true,
+                       [](RunContext&) -> RunOutcome { throw Error(53, QStringLiteral("File not found")); }),
+            int(ExitProgramEnded));
+        ConsoleHost closing(options({QStringLiteral("--yes")}), out.file, err.file, {});
+        QCOMPARE(runConsole(closing, true,
+                            [](RunContext& ctx) {
+                                ctx.host().closeWindow();
+                                return RunOutcome::Done;
+                            }),
+                 int(ExitProgramEnded));
+    }
+
+    void usageErrorsAndNoTerminalDoNotStart()
+    {
+        TestInstall install;
+        addCompany(install, 1);
+        const CliResult bogus = runCli({QStringLiteral("--bogus")});
+        QCOMPARE(bogus.status, int(ExitNotStarted));
+        QVERIFY(bogus.err.contains(QStringLiteral("Uso:")));
+
+        const CliResult unconfirmed = runCli({QStringLiteral("--drive-c"), install.driveC()});
+        QCOMPARE(unconfirmed.status, int(ExitNotStarted));
+        QVERIFY(unconfirmed.out.isEmpty());
+        QVERIFY(!QDir(install.host(TestInstall::base() + QStringLiteral("dati\\Tmp"))).exists());
+    }
+
+    void aWholeRunOnTheConsole()
+    {
+        TestInstall install;
+        addCompany(install, 1);
+        addCompany(install, 2);
+        const CliResult r = runCli({QStringLiteral("--drive-c"), install.driveC(), QStringLiteral("--yes"),
+                                    QStringLiteral("--timings")});
+        QVERIFY2(r.status == ExitDone, qPrintable(r.out + r.err));
+        const QStringList out = r.out.split(QLatin1Char('\n'));
+        QVERIFY(out.contains(
+            QStringLiteral("[Ventor] Prima di continuare è preferibile scollegare tutti gli utenti "
+                           "Continuare?")));
+        QVERIFY(out.contains(QStringLiteral("ripristino magazzino azienda n. 2 in corso...")));
+        QVERIFY(out.contains(
+            QStringLiteral("[Ventor] Riapertura nuovo esercizio per L'azienda: Azienda 1 S.r.l. eseguita")));
+        QVERIFY(
+            out.contains(QStringLiteral("[Ventor 2005] APERTURA NUOVO ESERCIZIO ESEGUITA CORRETTAMENTE")));
+        QVERIFY(out.contains(QStringLiteral("riapertura archivi conclusa con successo!")));
+        QVERIFY(r.err.contains(QStringLiteral("tempo: RIPRISTINA_MAGAZZINO Azienda_2 ")));
+        QVERIFY(r.err.contains(QStringLiteral("tempo: totale ")));
+        QVERIFY(QFile::exists(install.archiveHost(2, 2024)));
+
+        // The event lines on standard output are the log's lines.
+        QFile log(install.host(TestInstall::base() + QStringLiteral("dati\\tmp\\log_Riapertura_2024.txt")));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QString first = QString::fromLatin1(log.readLine()).trimmed();
+        QVERIFY(out.contains(first.mid(1, first.size() - 2)));
+    }
+
+    void theCheckOnTheConsole()
+    {
+        TestInstall install;
+        addCompany(install, 1);
+        const CliResult healthy =
+            runCli({QStringLiteral("--drive-c"), install.driveC(), QStringLiteral("--check")});
+        QVERIFY2(healthy.status == ExitDone, qPrintable(healthy.out + healthy.err));
+        QVERIFY(healthy.out.contains(QStringLiteral("OK ")));
+        QVERIFY(!QFile::exists(install.archiveHost(1, 2024)));
+
+        TestInstall::exec(install.archiveHost(1), QStringLiteral("delete from AZIENDE"));
+        const CliResult broken =
+            runCli({QStringLiteral("--drive-c"), install.driveC(), QStringLiteral("--check")});
+        QVERIFY2(broken.status == ExitDoneWithErrors, qPrintable(broken.out + broken.err));
+        QVERIFY(broken.out.contains(QStringLiteral("ERRORE ")));
+    }
+
+    void stepErrorsAndAnEarlyEnd()
+    {
+        {
+            // An open-item table that cannot be read: that step fails, the run goes on.
+            TestInstall install;
+            addCompany(install, 1);
+            TestInstall::exec(install.archiveHost(1), QStringLiteral("drop table MOV_CONT"));
+            const CliResult r =
+                runCli({QStringLiteral("--drive-c"), install.driveC(), QStringLiteral("--yes")});
+            QVERIFY2(r.status == ExitDoneWithErrors, qPrintable(r.out + r.err));
+            QVERIFY(r.out.contains(QStringLiteral("TERMINATA CON ERRORI")));
+        }
+        {
+            // A company folder without its AZIENDE row: the program ends there.
+            TestInstall install;
+            addCompany(install, 1);
+            TestInstall::exec(install.archiveHost(1), QStringLiteral("delete from AZIENDE"));
+            const CliResult r = runCli({QStringLiteral("--drive-c"), install.driveC(),
+                                        QStringLiteral("--yes"), QStringLiteral("--no-log")});
+            QVERIFY2(r.status == ExitProgramEnded, qPrintable(r.out + r.err));
+            QVERIFY(r.out.contains(QStringLiteral("3021")));
+            QVERIFY(!r.out.contains(QStringLiteral("APERTURA NUOVO ESERCIZIO")));
+            QVERIFY(!QFile::exists(
+                install.host(TestInstall::base() + QStringLiteral("dati\\tmp\\log_Riapertura_2024.txt"))));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "test_cli.moc"

@@ -1,0 +1,156 @@
+// The check before the run: findings on a healthy installation and on each
+// kind of trouble, and not one byte changed.
+#include "context/run_context.h"
+#include "context/run_state.h"
+#include "fake_host.h"
+#include "run/preliminary_check.h"
+#include "run/run.h"
+#include "test_install.h"
+
+#include <QCryptographicHash>
+#include <QDirIterator>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTest>
+
+using namespace rio;
+using Level = PreliminaryFinding::Level;
+
+namespace {
+
+QStringList lines(const PreliminaryCheck& check, Level level)
+{
+    QStringList out;
+    for (const auto& f : check.findings)
+        if (f.level == level)
+            out << f.text;
+    return out;
+}
+
+struct Fixture
+{
+    TestInstall install;
+    FakeHost host;
+    RunState state;
+    Fixture()
+    {
+        startUp(state);
+        install.createArchive(1);
+        install.createArchive(3);
+    }
+};
+
+} // namespace
+
+class TestVerificaPreliminare : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void aHealthyInstallationIsAllOkAndUntouched()
+    {
+        Fixture f;
+        const auto before = TestInstall::fingerprint(f.install.driveC());
+        const PreliminaryCheck check = runPreliminaryCheck(f.host, f.state);
+        QCOMPARE(TestInstall::fingerprint(f.install.driveC()), before);
+        QVERIFY2(lines(check, Level::Error).isEmpty(),
+                 qPrintable(lines(check, Level::Error).join(QLatin1Char('\n'))));
+        QVERIFY(lines(check, Level::Warning).isEmpty());
+        QVERIFY(lines(check, Level::Ok).contains(QStringLiteral("aziende trovate: 2")));
+        QCOMPARE(f.host.events.size(), check.findings.size());
+        QVERIFY(f.host.events.first().startsWith(QStringLiteral("OK ")));
+        QCOMPARE(f.host.boxes.last().icon, Icon::Information);
+        QVERIFY(f.host.boxes.last().text.endsWith(QStringLiteral("0 ATTENZIONE, 0 ERRORE")));
+    }
+
+    void eachTroubleIsFound()
+    {
+        Fixture f;
+        QFile lock(f.install.host(TestInstall::base() +
+                                  QStringLiteral("dati\\esercizi\\Azienda_1\\2023\\dati.ldb")));
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        lock.close();
+        TestInstall::exec(f.install.archiveHost(3), QStringLiteral("delete from AZIENDE"));
+        QDir().mkpath(
+            f.install.host(TestInstall::base() + QStringLiteral("dati\\esercizi\\Azienda_3\\2024")));
+
+        const PreliminaryCheck check = runPreliminaryCheck(f.host, f.state, PreliminaryOptions{1024});
+
+        const QStringList errors = lines(check, Level::Error);
+        QVERIFY2(
+            errors.filter(QStringLiteral("Azienda_1: l'archivio 2023 è in uso (file di blocco")).size() == 1,
+            qPrintable(errors.join(QLatin1Char('\n'))));
+        QVERIFY(errors.filter(QStringLiteral("Azienda_3: manca la riga")).size() == 1);
+        QVERIFY(errors.filter(QStringLiteral("spazio libero insufficiente")).size() == 1);
+        QCOMPARE(errors.size(), 3);
+        QVERIFY(lines(check, Level::Warning)
+                    .contains(QStringLiteral("Azienda_3: la cartella 2024 esiste già e sarà sostituita")));
+        QCOMPARE(f.host.boxes.last().icon, Icon::Critical);
+    }
+
+    void aMissingWorkgroupStopsEveryArchive()
+    {
+        Fixture f;
+        QVERIFY(QFile::remove(f.install.host(TestInstall::mdw())));
+        const PreliminaryCheck check = runPreliminaryCheck(f.host, f.state);
+        const QStringList errors = lines(check, Level::Error);
+        QVERIFY(errors.filter(QStringLiteral("file di gruppo di lavoro mancante")).size() == 1);
+        QVERIFY(errors.filter(QStringLiteral("l'archivio 2023 non si apre")).size() == 2);
+    }
+
+    void anInterruptedArchiveIsLeftAloneByTheCheckAndRecoveredByTheRun()
+    {
+        Fixture f;
+        const QString archive = f.install.archiveHost(1);
+        TestInstall::leaveInterruptedWrite(archive,
+                                           QStringLiteral("update AZIENDE set Ragione_Sociale1 = 'A METÀ'"));
+        const auto before = TestInstall::fingerprint(f.install.driveC());
+
+        const PreliminaryCheck check = runPreliminaryCheck(f.host, f.state);
+        QCOMPARE(TestInstall::fingerprint(f.install.driveC()), before);
+        QVERIFY(lines(check, Level::Warning)
+                    .contains(QStringLiteral("Azienda_1: una riapertura precedente è stata interrotta: "
+                                             "l'archivio sarà ripristinato all'inizio della riapertura")));
+        QVERIFY(lines(check, Level::Error).isEmpty());
+
+        f.host.boxes.clear();
+        RunContext ctx(f.host, f.state);
+        QCOMPARE(runYearOpening(ctx), RunOutcome::Done);
+        QVERIFY(!QFile::exists(archive + QStringLiteral("-journal")));
+        QVERIFY(f.host.events
+                    .filter(QStringLiteral(
+                        "archivio c:\\programmi\\ventor sistemi\\dati\\esercizi\\azienda_1\\2023\\"
+                        "dati.mdb riportato all'ultimo stato confermato"))
+                    .size() == 1);
+        QCOMPARE(f.host.boxesContaining(QStringLiteral("Azienda 1 S.r.l. eseguita")), 1);
+        QCOMPARE(TestInstall::scalar(archive, QStringLiteral("select count(*) from sqlite_master where "
+                                                             "name = 'zz_spill'")),
+                 QVariant(0));
+    }
+
+    void anArchiveLockedByAnotherConnectionIsInUse()
+    {
+        Fixture f;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
+            db.setDatabaseName(f.install.archiveHost(1));
+            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            QVERIFY(q.exec(QStringLiteral("begin immediate")));
+            QVERIFY(q.exec(QStringLiteral("update CONTATORI set Progr_1 = Progr_1")));
+
+            const PreliminaryCheck check = runPreliminaryCheck(f.host, f.state);
+            QVERIFY(
+                lines(check, Level::Error)
+                    .contains(QStringLiteral("Azienda_1: l'archivio 2023 è in uso da un altro programma")));
+            QVERIFY(q.exec(QStringLiteral("rollback")));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestVerificaPreliminare)
+#include "test_preliminary_check.moc"

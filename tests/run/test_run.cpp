@@ -1,0 +1,333 @@
+// Whole runs of the year opening on a temporary installation, through a
+// recording screen.
+#include "context/run_context.h"
+#include "fake_host.h"
+#include "run/run.h"
+#include "test_install.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+using namespace rio;
+
+namespace {
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+struct Fixture
+{
+    TestInstall install;
+    FakeHost host;
+    RunState state;
+    RunContext ctx{host, state};
+    Fixture() { startUp(state); }
+    QString root() const { return install.host(TestInstall::base()); }
+    // Host path of a file or folder under the installation root.
+    QString file(const QString& relative) const { return install.host(TestInstall::base() + relative); }
+    QString logPath() const { return file(QStringLiteral("dati\\Tmp\\log_Riapertura_2024.txt")); }
+    QStringList boxTexts() const
+    {
+        QStringList texts;
+        for (const auto& b : host.boxes)
+            texts << b.text;
+        return texts;
+    }
+};
+
+} // namespace
+
+class TestRun : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void answeringNoChangesNothing()
+    {
+        Fixture f;
+        f.install.createArchive(1);
+        f.host.answers = {Answer::No};
+        QCOMPARE(runYearOpening(f.ctx), RunOutcome::NotStarted);
+        QCOMPARE(f.host.boxes.size(), 1);
+        const auto box = f.host.boxes.first();
+        QCOMPARE(
+            box.text,
+            QStringLiteral("Prima di continuare è preferibile scollegare tutti gli utenti\r\nContinuare?"));
+        QCOMPARE(box.buttons, Buttons::YesNo);
+        QCOMPARE(box.icon, Icon::Exclamation);
+        QCOMPARE(box.title, QStringLiteral("Ventor"));
+        QVERIFY(f.host.events.isEmpty());
+        QVERIFY(f.host.runEnabled);
+        QVERIFY(!QDir(f.file(QStringLiteral("dati\\Tmp"))).exists());
+        QVERIFY(!QFile::exists(f.install.archiveHost(1, 2024)));
+    }
+
+    void companiesAreProcessedInSlotOrder()
+    {
+        Fixture f;
+        for (int slot : {7, 2}) {
+            f.install.createArchive(slot);
+            TestInstall::addSampleData(f.install.archiveHost(slot));
+        }
+        QCOMPARE(runYearOpening(f.ctx), RunOutcome::Done);
+
+        QStringList worked;
+        for (const auto& [label, caption] : f.host.labelLog)
+            if (label == PanelLabel::AziendaLavorata)
+                worked << caption;
+        QCOMPARE(worked, QStringList({QStringLiteral("2"), QStringLiteral("7")}));
+        QCOMPARE(f.host.labels[PanelLabel::NumAzienda], QStringLiteral("2"));
+        QCOMPARE(f.boxTexts().mid(1),
+                 QStringList(
+                     {QStringLiteral("Riapertura nuovo esercizio per L'azienda: Azienda 2 S.r.l. eseguita"),
+                      QStringLiteral("Riapertura nuovo esercizio per L'azienda: Azienda 7 S.r.l. eseguita"),
+                      QStringLiteral("APERTURA NUOVO ESERCIZIO ESEGUITA CORRETTAMENTE")}));
+        QCOMPARE(f.host.boxes.last().title, QStringLiteral("Ventor 2005"));
+        QCOMPARE(f.host.events.last(), QStringLiteral("riapertura archivi conclusa con successo!"));
+        QVERIFY(f.host.events.contains(QStringLiteral("ripristino magazzino azienda n. 7 in corso...")));
+        QVERIFY(f.host.runEnabled);
+        QVERIFY(f.host.closeEnabled);
+        QVERIFY(f.host.yearsLocked);
+
+        // The progress bar follows the companies, and each step runs to its total.
+        QList<qint64> companies;
+        int stepsDone = 0;
+        for (const auto& p : f.host.progress) {
+            if (companies.isEmpty() || companies.last() != p[0])
+                companies << p[0];
+            QVERIFY(p[2] <= p[3]);
+            if (p[3] > 0 && p[2] == p[3])
+                ++stepsDone;
+        }
+        QCOMPARE(companies, QList<qint64>({1, 2, 0}));
+        // Per company: the 2023 recomputation, the opening movements, the 2024
+        // recomputation, the open items.
+        QCOMPARE(stepsDone, 2 * 4);
+
+        // The 2024 archive holds the opening movements and the carried item.
+        const QString next = f.install.archiveHost(2, 2024);
+        QCOMPARE(TestInstall::scalar(
+                     next, QStringLiteral("select count(*) from MOV_MAG where TipoMov='RIAPERTURA'"))
+                     .toInt(),
+                 3);
+        QCOMPARE(TestInstall::scalar(next, QStringLiteral("select Giacenza1 from ANAG_ART where CodArt='A1'"))
+                     .toDouble(),
+                 5.0);
+        QCOMPARE(TestInstall::scalar(next, QStringLiteral("select count(*) from MOV_CONT")).toInt(), 1);
+        QVERIFY(QDir(f.file(QStringLiteral("Copia_dati_")) +
+                     QDate::currentDate().toString(QStringLiteral("ddMMyyyy")))
+                    .exists());
+
+        // Every event line reached the log, quoted, CR LF.
+        QByteArray expected;
+        for (const QString& line : f.host.events)
+            expected += '"' + line.toLatin1() + "\"\r\n";
+        f.state.release();
+        QCOMPARE(readFile(f.logPath()), expected);
+    }
+
+    void noCompanyStillCopiesAndSucceeds()
+    {
+        Fixture f;
+        QCOMPARE(runYearOpening(f.ctx), RunOutcome::Done);
+        QCOMPARE(f.host.labels[PanelLabel::NumAzienda], QStringLiteral("0"));
+        QVERIFY(QDir(f.file(QStringLiteral("dati\\Tmp"))).exists());
+        QVERIFY(QDir(f.file(QStringLiteral("Copia_dati_")) +
+                     QDate::currentDate().toString(QStringLiteral("ddMMyyyy")))
+                    .exists());
+        QCOMPARE(f.host.boxes.last().text, QStringLiteral("APERTURA NUOVO ESERCIZIO ESEGUITA CORRETTAMENTE"));
+    }
+
+    void missingCompanyRowEndsTheProgram()
+    {
+        Fixture f;
+        f.install.createArchive(1);
+        f.install.createArchive(2);
+        TestInstall::addSampleData(f.install.archiveHost(1));
+        TestInstall::exec(f.install.archiveHost(1), QStringLiteral("delete from AZIENDE"));
+        const QByteArray before = readFile(f.install.archiveHost(2, 2023));
+
+        QVERIFY_THROWS_EXCEPTION(ProgramEnd, runYearOpening(f.ctx));
+
+        const auto box = f.host.boxes.last();
+        QVERIFY2(box.text.contains(QStringLiteral("3021")), qPrintable(box.text));
+        QCOMPARE(box.icon, Icon::Critical);
+        QCOMPARE(f.host.events.last(), box.text.toLower());
+        QVERIFY(!f.state.log);
+        // Company 2 was never reached: its new archive is still the raw copy.
+        QCOMPARE(readFile(f.install.archiveHost(2, 2024)), before);
+        QVERIFY(readFile(f.logPath()).endsWith(QByteArray('"' + box.text.toLower().toLatin1() + "\"\r\n")));
+    }
+
+    void withoutTheLogNothingIsWrittenButTmpIsMade()
+    {
+        Fixture f;
+        f.install.createArchive(1);
+        f.host.logOn = false;
+        QCOMPARE(runYearOpening(f.ctx), RunOutcome::Done);
+        QVERIFY(QDir(f.file(QStringLiteral("dati\\Tmp"))).exists());
+        QVERIFY(!QFile::exists(f.logPath()));
+        QVERIFY(f.host.events.size() > 5);
+    }
+
+    void chklogIsReadAtEveryLine()
+    {
+        Fixture f;
+        f.install.createArchive(1);
+        TestInstall::addSampleData(f.install.archiveHost(1));
+        f.host.onYield = [&f] {
+            if (f.host.progressCaption == QStringLiteral("CREAZIONE NUOVI ARCHIVI IN CORSO..."))
+                f.host.logOn = false;
+            else if (f.host.progressCaption.startsWith(QStringLiteral("Ripristino in corso articolo")))
+                f.host.logOn = true;
+        };
+        QCOMPARE(runYearOpening(f.ctx), RunOutcome::Done);
+        f.state.release();
+        const QByteArray log = readFile(f.logPath());
+        QVERIFY(log.contains("\"creazione nuovi archivi in corso...\"\r\n"));
+        QVERIFY(!log.contains("\"ripristino magazzino azienda n. 1 in corso...\"\r\n"));
+        QVERIFY(log.contains("\"ripristino in corso articolo: b2 - bulloni\"\r\n"));
+        QVERIFY(log.endsWith("\"riapertura archivi conclusa con successo!\"\r\n"));
+    }
+
+    void twoRunsAppendToOneLog()
+    {
+        Fixture f;
+        f.install.createArchive(1);
+        TestInstall::addSampleData(f.install.archiveHost(1));
+        QCOMPARE(runYearOpening(f.ctx), RunOutcome::Done);
+        const int firstLines = f.host.events.size();
+        QCOMPARE(runYearOpening(f.ctx), RunOutcome::Done);
+        f.state.release();
+        QCOMPARE(readFile(f.logPath()).count("\r\n"), qsizetype(f.host.events.size()));
+        QVERIFY(f.host.events.size() > firstLines);
+        // The second run replaced the new year with a fresh copy and redid it.
+        QCOMPARE(
+            TestInstall::scalar(f.install.archiveHost(1, 2024),
+                                QStringLiteral("select count(*) from MOV_MAG where TipoMov='RIAPERTURA'"))
+                .toInt(),
+            3);
+        // Each run kept its own safety copy.
+        QCOMPARE(QDir(f.root()).entryList({QStringLiteral("Copia_dati_*")}, QDir::Dirs).size(), 2);
+    }
+
+    void aSafetyCopyThatDoesNotMatchStopsTheRunBeforeAnyArchive()
+    {
+        Fixture f;
+        f.install.createArchive(1);
+        TestInstall::addSampleData(f.install.archiveHost(1));
+        const QByteArray before = readFile(f.install.archiveHost(1));
+        // The copy is damaged between its writing and its reading back.
+        f.host.onYield = [&f] {
+            const QString copy = f.install.host(f.state.record.safetyCopy);
+            if (!f.state.record.safetyCopy.isEmpty() &&
+                QFile::exists(copy + QStringLiteral("/copia_di_sicurezza.sha256"))) {
+                QFile archive(copy + QStringLiteral("/esercizi/Azienda_1/2023/dati.mdb"));
+                if (archive.open(QIODevice::ReadWrite)) {
+                    archive.seek(100);
+                    archive.write("X");
+                }
+            }
+        };
+
+        QVERIFY_THROWS_EXCEPTION(ProgramEnd, runYearOpening(f.ctx));
+
+        const QString refusal = QStringLiteral("COPIA DI SICUREZZA NON RIUSCITA: la riapertura non prosegue, "
+                                               "nessun archivio è stato modificato");
+        QCOMPARE(f.boxTexts().size(), 3);
+        QVERIFY2(f.boxTexts()[1].endsWith(QStringLiteral("in procedure COPIO_CARTELLA of Form frmRiapri")),
+                 qPrintable(f.boxTexts()[1]));
+        QCOMPARE(f.boxTexts()[2], refusal);
+        QCOMPARE(f.host.boxes.last().icon, Icon::Critical);
+        QVERIFY(readFile(f.logPath()).endsWith("nessun archivio \xe8 stato modificato\"\r\n"));
+        QCOMPARE(readFile(f.install.archiveHost(1)), before);
+        QVERIFY(!QDir(f.file(QStringLiteral("dati\\Esercizi\\Azienda_1\\2024"))).exists());
+    }
+
+    void eachRunStartsFromAFreshStateOnceConfirmed()
+    {
+        Fixture f;
+        f.install.createArchive(1);
+        QCOMPARE(runYearOpening(f.ctx), RunOutcome::Done);
+        f.state.ElencoAziende[5] = QStringLiteral("c:\\altrove\\dati.mdb*ATTIVA");
+        f.state.NumAziende = 9;
+
+        // Answering No leaves everything as it was, the open log included.
+        f.host.answers = {Answer::No};
+        QCOMPARE(runYearOpening(f.ctx), RunOutcome::NotStarted);
+        QCOMPARE(f.state.NumAziende, 9);
+        QVERIFY(f.state.log && f.state.log->isOpen());
+
+        QCOMPARE(runYearOpening(f.ctx), RunOutcome::Done);
+        QCOMPARE(f.state.NumAziende, 1);
+        QVERIFY(f.state.ElencoAziende[5].isEmpty());
+        QCOMPARE(f.host.labels[PanelLabel::NumAzienda], QStringLiteral("1"));
+    }
+
+    void serverRootWithoutFinalBackslashStillFindsTheCompanies()
+    {
+        Fixture f;
+        f.install.createArchive(1);
+        TestInstall::exec(f.install.host(QStringLiteral("C:\\Programmi\\Zeta\\Dati\\system\\systemzeta.mdb")),
+                          QStringLiteral("update system set Percorso='c:\\Programmi\\Ventor Sistemi'"));
+        f.host.dataSource = 1;
+        QCOMPARE(runYearOpening(f.ctx), RunOutcome::Done);
+        QCOMPARE(f.state.PercorsoBase, QStringLiteral("c:\\Programmi\\Ventor Sistemi\\"));
+        QCOMPARE(f.host.labels[PanelLabel::NumAzienda], QStringLiteral("1"));
+    }
+
+    void theRootIsReadFromTheSystemTableOnlyForServer()
+    {
+        Fixture f;
+        f.install.createArchive(1);
+        const QString system =
+            f.install.host(QStringLiteral("C:\\Programmi\\Zeta\\Dati\\system\\systemzeta.mdb"));
+        TestInstall::exec(system, QStringLiteral("update system set Percorso=''"));
+
+        // LOCAL never looks at Percorso.
+        QCOMPARE(runYearOpening(f.ctx), RunOutcome::Done);
+
+        // SERVER with an empty root would glue every path to the working
+        // folder: the run stops with the error instead.
+        f.host.dataSource = 1;
+        QVERIFY_THROWS_EXCEPTION(ProgramEnd, runYearOpening(f.ctx));
+        QVERIFY2(f.host.boxes.last().text.contains(QStringLiteral("Percorso")),
+                 qPrintable(f.host.boxes.last().text));
+        QCOMPARE(f.host.boxes.last().icon, Icon::Critical);
+    }
+
+    void anArchiveThatCannotBeInitialisedGetsNoMovements()
+    {
+        Fixture f;
+        const QString old = f.install.createArchive(1);
+        TestInstall::addSampleData(old);
+        // A counter table without one of the counters: the reset fails.
+        TestInstall::exec(old, QStringLiteral("alter table CONTATORI drop column Progr_Mov_Iva"));
+
+        QCOMPARE(runYearOpening(f.ctx), RunOutcome::DoneWithErrors);
+
+        const QStringList texts = f.boxTexts();
+        QVERIFY(texts.filter(QStringLiteral("in procedure INIZIALIZZAZIONE_FILE of Form frmRiapri")).size() ==
+                1);
+        QVERIFY(
+            f.host.events.contains(QStringLiteral("nuovo archivio non inizializzato: movimenti non creati")));
+        QVERIFY(texts.contains(QStringLiteral(
+            "Riapertura nuovo esercizio per L'azienda: Azienda 1 S.r.l. eseguita con errori")));
+        QCOMPARE(texts.last(),
+                 QStringLiteral("APERTURA NUOVO ESERCIZIO TERMINATA CON ERRORI: controllare il LOG Eventi"));
+        QCOMPARE(f.host.boxes.last().icon, Icon::Exclamation);
+        QCOMPARE(f.host.events.last(), QStringLiteral("riapertura archivi conclusa con errori!"));
+        // Nothing was added on top of last year's movements.
+        const QString next = f.install.archiveHost(1, 2024);
+        QCOMPARE(TestInstall::scalar(next, QStringLiteral("select count(*) from MOV_MAG")).toInt(), 3);
+        QCOMPARE(TestInstall::scalar(next, QStringLiteral("select count(*) from MOV_CONT")).toInt(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRun)
+#include "test_run.moc"
