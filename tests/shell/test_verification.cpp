@@ -1,11 +1,7 @@
 // The comparison of the two archives after a run.
-#include "data/database.h"
-#include "fake_host.h"
-#include "shell/layout.h"
 #include "shell/run.h"
-#include "shell/run_context.h"
 #include "shell/verification.h"
-#include "test_install.h"
+#include "step_fixture.h"
 
 #include <QFile>
 #include <QTest>
@@ -36,27 +32,10 @@ void fillCompany(const QString& archive)
                                 "('2023-06-01', 'C', '002', 'FT', 14, 70, 'C')"));
 }
 
-struct Fixture
+struct Fixture : StepFixture
 {
-    TestInstall install;
-    FakeHost host;
-    RunState state;
-    RunContext ctx{host, state};
-    Fixture()
-    {
-        startUp(state);
-        fillCompany(install.createArchive(1));
-    }
-    CompanyVerification verify()
-    {
-        Connection oldDb;
-        oldDb.open(
-            layout::archiveConnectionString(TestInstall::archiveWindowsPath(1, 2023), TestInstall::mdw()));
-        Connection newDb;
-        newDb.open(
-            layout::archiveConnectionString(TestInstall::archiveWindowsPath(1, 2024), TestInstall::mdw()));
-        return verifyCompany(oldDb, newDb, 1, true);
-    }
+    Fixture() { fillCompany(install.createArchive(1)); }
+    CompanyVerification verify() const { return verifyCompany(*open(2023), *open(2024), 1, true); }
 };
 
 QStringList texts(const QList<Finding>& findings, Finding::Kind kind)
@@ -98,7 +77,7 @@ private slots:
     void aRemovedMovementAndADroppedItemAreReported()
     {
         Fixture f;
-        const QString next = f.install.archiveHost(1, 2024);
+        const QString next = f.newArchive();
         f.host.onStepFinished = [&next](const QString& step, int) {
             if (step != QLatin1String("CREAZIONE_MOVIMENTI_CONTABILI"))
                 return;
