@@ -2,7 +2,6 @@
 
 #include "accounting/genero_movimento_contabile.h"
 #include "data/database.h"
-#include "shell/layout.h"
 
 #include <QDateTime>
 #include <QRegularExpression>
@@ -84,26 +83,23 @@ class TstGeneroMovimentoContabile : public QObject
 
     struct Writing : AccountingFixture
     {
-        Writing()
-        {
-            connection.open(rio::layout::archiveConnectionString(TestInstall::archiveWindowsPath(1, 2024),
-                                                                 TestInstall::mdw()));
-        }
+        Writing() : connection(open(2024)) {}
         // Through the procedure, one call per movement.
         void write(const MovimentoContabile& m, const QString& table = QStringLiteral("MOV_CONT"))
         {
-            rio::GENERO_MOVIMENTO_CONTABILE(
-                ctx, table, connection, QStringLiteral("Progr_mov_cont"), m.Data_Movimento, m.Giorni_Scadenza,
-                m.Tp_CLI_FOR, m.Cod_CLIFOR, m.Tipo_Documento, m.Num_Documento, m.ID_Generico,
-                m.DESCRIZIONE_OPERAZIONE, m.DEPOSITO, m.Imponibile, m.Imposta, m.Totale, m.Sezione,
-                m.ID_PARTITA, m.Tipo_Mov, m.Cod_Cantiere, m.Cod_SubCantiere, m.CodAgente, m.Partita_Chiusa);
+            rio::GENERO_MOVIMENTO_CONTABILE(ctx, table, *connection, QStringLiteral("Progr_mov_cont"),
+                                            m.Data_Movimento, m.Giorni_Scadenza, m.Tp_CLI_FOR, m.Cod_CLIFOR,
+                                            m.Tipo_Documento, m.Num_Documento, m.ID_Generico,
+                                            m.DESCRIZIONE_OPERAZIONE, m.DEPOSITO, m.Imponibile, m.Imposta,
+                                            m.Totale, m.Sezione, m.ID_PARTITA, m.Tipo_Mov, m.Cod_Cantiere,
+                                            m.Cod_SubCantiere, m.CodAgente, m.Partita_Chiusa);
         }
         QList<QVariantList> rows(const QString& table = QStringLiteral("MOV_CONT"))
         {
             return TestInstall::rows(newArchive(),
                                      QStringLiteral("select %1 from %2 order by rowid").arg(Fields, table));
         }
-        rio::Connection connection;
+        std::unique_ptr<rio::Connection> connection;
     };
 
 private slots:
@@ -259,7 +255,7 @@ private slots:
                 "Cod_SubCantiere REAL, User TEXT)"));
 
         // One writer for several field sets, as the carry-forward uses it.
-        rio::MovimentoContabileWriter writer(w.ctx, w.connection, QStringLiteral("MOV_PROVA"),
+        rio::MovimentoContabileWriter writer(w.ctx, *w.connection, QStringLiteral("MOV_PROVA"),
                                              QStringLiteral("Progr_mov_cont"));
         MovimentoContabile m = movement();
         m.Imponibile = 0.0;
