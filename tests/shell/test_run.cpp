@@ -48,7 +48,8 @@ private slots:
     void companiesAreProcessedInSlotOrder()
     {
         StepFixture f;
-        for (int slot : {7, 2})
+        // The last slot is scanned and copied like the others.
+        for (int slot : {10, 2})
             f.install.addCompany(slot);
         QCOMPARE(eseguiRiapertura(f.ctx), RunOutcome::Done);
 
@@ -56,16 +57,16 @@ private slots:
         for (const auto& [label, caption] : f.host.labelLog)
             if (label == PanelLabel::AziendaLavorata)
                 worked << caption;
-        QCOMPARE(worked, QStringList({QStringLiteral("2"), QStringLiteral("7")}));
+        QCOMPARE(worked, QStringList({QStringLiteral("2"), QStringLiteral("10")}));
         QCOMPARE(f.host.labels[PanelLabel::NumAzienda], QStringLiteral("2"));
         QCOMPARE(f.boxTexts().mid(1),
                  QStringList(
                      {QStringLiteral("Riapertura nuovo esercizio per L'azienda: Azienda 2 S.r.l. eseguita"),
-                      QStringLiteral("Riapertura nuovo esercizio per L'azienda: Azienda 7 S.r.l. eseguita"),
+                      QStringLiteral("Riapertura nuovo esercizio per L'azienda: Azienda 10 S.r.l. eseguita"),
                       QStringLiteral("APERTURA NUOVO ESERCIZIO ESEGUITA CORRETTAMENTE")}));
         QCOMPARE(f.host.boxes.last().title, QStringLiteral("Ventor 2005"));
         QCOMPARE(f.host.events.last(), QStringLiteral("riapertura archivi conclusa con successo!"));
-        QVERIFY(f.host.events.contains(QStringLiteral("ripristino magazzino azienda n. 7 in corso...")));
+        QVERIFY(f.host.events.contains(QStringLiteral("ripristino magazzino azienda n. 10 in corso...")));
         QVERIFY(f.host.runEnabled);
         QVERIFY(f.host.closeEnabled);
         QVERIFY(f.host.yearsLocked);
@@ -85,6 +86,9 @@ private slots:
         // recomputation, the open items.
         QCOMPARE(stepsDone, 2 * 4);
 
+        for (int slot : {2, 10})
+            QVERIFY2(QDir(f.file(QStringLiteral("dati\\esercizi\\Azienda_%1\\2024").arg(slot))).exists(),
+                     qPrintable(QString::number(slot)));
         // The 2024 archive holds the opening movements and the carried item.
         const QString next = f.newArchive(2);
         QCOMPARE(TestInstall::scalar(
