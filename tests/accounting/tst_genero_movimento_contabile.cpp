@@ -296,12 +296,16 @@ private slots:
         // Upper case one character at a time: the length stays.
         m.DESCRIZIONE_OPERAZIONE = QStringLiteral("straße però");
         w.write(m);
+        // Only spaces are trimmed: tabs stay, inside and around.
+        m.DESCRIZIONE_OPERAZIONE = QStringLiteral(" \tnota\tinterna\t ");
+        w.write(m);
 
         const auto rows = w.rows();
-        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows.size(), 4);
         QCOMPARE(rows.at(0)[Descr].toString(), letters.left(254).toUpper());
         QCOMPARE(rows.at(1)[Descr].toString(), letters.left(244).toUpper());
         QCOMPARE(rows.at(2)[Descr].toString(), QStringLiteral("STRAßE PERÒ"));
+        QCOMPARE(rows.at(3)[Descr].toString(), QStringLiteral("\tNOTA\tINTERNA\t"));
     }
 
     void failedRowLeavesAGapInTheNumbers()

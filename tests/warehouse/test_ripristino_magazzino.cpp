@@ -85,6 +85,11 @@ void TestRipristinoMagazzino::codesWithQuotesBlanksAndCase()
     // Blanks around a movement code: no trimmed key matches it.
     addMovement(f, QStringLiteral("' D1'"), QStringLiteral("'01'"), QStringLiteral("1000"));
     addMovement(f, QStringLiteral("'D1 '"), QStringLiteral("'01'"), QStringLiteral("1000"));
+    // Only spaces are blanks: a tab makes a code of its own.
+    addArticle(f, QStringLiteral("'E1'"), QStringLiteral("'Senza tab'"));
+    addArticle(f, QStringLiteral("'E1' || char(9)"), QStringLiteral("'Con tab'"));
+    addMovement(f, QStringLiteral("'E1'"), QStringLiteral("'01'"), QStringLiteral("2"));
+    addMovement(f, QStringLiteral("'E1' || char(9)"), QStringLiteral("'01'"), QStringLiteral("3"));
 
     auto db = StepFixture::open(2023);
     rio::RIPRISTINA_MAGAZZINO(a.ctx, *db, QStringLiteral("Azienda_1"));
@@ -99,11 +104,14 @@ void TestRipristinoMagazzino::codesWithQuotesBlanksAndCase()
     QCOMPARE(stocksOf(f, rowidOf(f, QStringLiteral("CodArt=' D1'"))), stocks(99, 99, 99, 99, 99));
     QCOMPARE(stocksOf(f, rowidOf(f, QStringLiteral("CodArt='D1' collate binary"))),
              stocks(99, 99, 99, 99, 99));
+    QCOMPARE(stocksOf(f, rowidOf(f, QStringLiteral("CodArt='E1'"))), stocks(2, 0, 0, 0, 0));
+    QCOMPARE(stocksOf(f, rowidOf(f, QStringLiteral("CodArt='E1' || char(9)"))), stocks(3, 0, 0, 0, 0));
 
     // Every article found shows its own code and the found row's description.
     QVERIFY(a.host.events.contains(QStringLiteral("ripristino in corso articolo: ab'1 - quota")));
     QVERIFY(a.host.events.contains(QStringLiteral("ripristino in corso articolo:  d1 - minuscolo")));
     QVERIFY(a.host.events.contains(QStringLiteral("ripristino in corso articolo: d1 - minuscolo")));
+    QVERIFY(a.host.events.contains(QStringLiteral("ripristino in corso articolo: e1\t - con tab")));
     QVERIFY(!a.host.events.join(QLatin1Char('\n')).contains(QStringLiteral("c1")));
     QVERIFY(a.host.ticked(StatusBox::RipristinoMagazzino));
 }
