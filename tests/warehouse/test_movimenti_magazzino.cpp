@@ -54,6 +54,16 @@ void prepare(StepFixture& a)
                                           QStringLiteral("update CONTATORI set Progr_Mov_Mag = 0")});
 }
 
+int movementCount(const QString& file)
+{
+    return TestInstall::scalar(file, QStringLiteral("select count(*) from MOV_MAG")).toInt();
+}
+
+int movementCounter(const QString& file)
+{
+    return TestInstall::scalar(file, QStringLiteral("select Progr_Mov_Mag from CONTATORI")).toInt();
+}
+
 const QString Movimenti = QStringLiteral(
     "select Progr_Mov_Mag, DEP, Carico_Scarico, DescrMov, TipoMov, CodCliFor, TipoCliFor, TipoDoc, "
     "CodArt, CodIva, CostoMedio, CostoUltimo, CostoStandard, Qta, NumDoc from MOV_MAG order by rowid");
@@ -73,9 +83,7 @@ void checkMovements(const StepFixture& a)
     QCOMPARE(m.at(1).at(13), QVariant(-2.5));
     QCOMPARE(m.at(2).mid(0, 2), (QVariantList{2, QStringLiteral("02")}));
     QCOMPARE(m.at(2).at(13), QVariant(4.75));
-    QCOMPARE(
-        TestInstall::scalar(a.newArchive(), QStringLiteral("select Progr_Mov_Mag from CONTATORI")).toInt(),
-        3);
+    QCOMPARE(movementCounter(a.newArchive()), 3);
 
     // Dates and time of day as the date columns hold them.
     const auto date =
@@ -101,11 +109,6 @@ void checkNoLock(const StepFixture& a)
 {
     TestInstall::exec(a.oldArchive(), QStringLiteral("update AZIENDE set Citta = 'Roma'"));
     TestInstall::exec(a.newArchive(), QStringLiteral("update AZIENDE set Citta = 'Roma'"));
-}
-
-int movementCount(const QString& file)
-{
-    return TestInstall::scalar(file, QStringLiteral("select count(*) from MOV_MAG")).toInt();
 }
 
 } // namespace
@@ -171,8 +174,7 @@ void TestMovimentiMagazzino::guardEndsTheProgram()
     prepare(a);
     rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
     QCOMPARE(movementCount(a.newArchive()), 3);
-    const QVariant contatore =
-        TestInstall::scalar(a.newArchive(), QStringLiteral("select Progr_Mov_Mag from CONTATORI"));
+    const int contatore = movementCounter(a.newArchive());
     a.host.boxes.clear();
     a.host.busy = true;
 
@@ -187,8 +189,7 @@ void TestMovimentiMagazzino::guardEndsTheProgram()
              QStringLiteral("ripertura magazzino già esistente, impossibile continuare!"));
     QVERIFY(!a.host.busy);
     QCOMPARE(movementCount(a.newArchive()), 3);
-    QCOMPARE(TestInstall::scalar(a.newArchive(), QStringLiteral("select Progr_Mov_Mag from CONTATORI")),
-             contatore);
+    QCOMPARE(movementCounter(a.newArchive()), contatore);
     a.state.ConnessioneDbOld.reset();
     checkNoLock(a);
 }
@@ -229,9 +230,7 @@ void TestMovimentiMagazzino::failureInLoopKeepsNothing()
     QVERIFY(!a.host.ticked(StatusBox::CreazioneMagazzino));
     // Movements and counter advances go together or not at all.
     QCOMPARE(movementCount(a.newArchive()), 0);
-    QCOMPARE(
-        TestInstall::scalar(a.newArchive(), QStringLiteral("select Progr_Mov_Mag from CONTATORI")).toInt(),
-        0);
+    QCOMPARE(movementCounter(a.newArchive()), 0);
     checkNoLock(a);
 }
 
@@ -248,9 +247,7 @@ void TestMovimentiMagazzino::failureInRecomputationKeepsMovements()
     QVERIFY(a.host.boxes.first().text.contains(QStringLiteral("in procedure CREAZIONE_MOVIMENTI_MAGAZZINO")));
     QVERIFY(!a.host.ticked(StatusBox::CreazioneMagazzino));
     QCOMPARE(movementCount(a.newArchive()), 3);
-    QCOMPARE(
-        TestInstall::scalar(a.newArchive(), QStringLiteral("select Progr_Mov_Mag from CONTATORI")).toInt(),
-        3);
+    QCOMPARE(movementCounter(a.newArchive()), 3);
     // The articles recomputed before the failure keep their stock.
     QCOMPARE(TestInstall::scalar(a.newArchive(),
                                  QStringLiteral("select giacenza2 from ANAG_ART where CodArt = 'B''1'")),
@@ -313,9 +310,7 @@ void TestMovimentiMagazzino::afterInitialisationStocksCarryOver()
                                                     "giacenza4, giacenza5 from ANAG_ART order by CodArt"));
     QCOMPARE(g, (QList<QVariantList>{{QStringLiteral("P1"), 6.0, 3.0, 0.0, 0.0, 0.0},
                                      {QStringLiteral("P2"), 0.0, 0.0, 0.0, 0.0, 0.0}}));
-    QCOMPARE(
-        TestInstall::scalar(a.newArchive(), QStringLiteral("select Progr_Mov_Mag from CONTATORI")).toInt(),
-        2);
+    QCOMPARE(movementCounter(a.newArchive()), 2);
     QCOMPARE(movementCount(a.newArchive()), 2);
 }
 
