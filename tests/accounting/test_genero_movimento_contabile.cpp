@@ -84,26 +84,23 @@ class TstGeneroMovimentoContabile : public QObject
 
     struct Writing : AccountingFixture
     {
-        Writing()
-        {
-            connection.open(rio::layout::archiveConnectionString(TestInstall::archiveWindowsPath(1, 2024),
-                                                                 TestInstall::mdw()));
-        }
+        Writing() : connection(open(2024)) {}
         // Through the procedure, one call per movement.
         void write(const MovimentoContabile& m, const QString& table = QStringLiteral("MOV_CONT"))
         {
-            rio::GENERO_MOVIMENTO_CONTABILE(
-                ctx, table, connection, QStringLiteral("Progr_mov_cont"), m.Data_Movimento, m.Giorni_Scadenza,
-                m.Tp_CLI_FOR, m.Cod_CLIFOR, m.Tipo_Documento, m.Num_Documento, m.ID_Generico,
-                m.DESCRIZIONE_OPERAZIONE, m.DEPOSITO, m.Imponibile, m.Imposta, m.Totale, m.Sezione,
-                m.ID_PARTITA, m.Tipo_Mov, m.Cod_Cantiere, m.Cod_SubCantiere, m.CodAgente, m.Partita_Chiusa);
+            rio::GENERO_MOVIMENTO_CONTABILE(ctx, table, *connection, QStringLiteral("Progr_mov_cont"),
+                                            m.Data_Movimento, m.Giorni_Scadenza, m.Tp_CLI_FOR, m.Cod_CLIFOR,
+                                            m.Tipo_Documento, m.Num_Documento, m.ID_Generico,
+                                            m.DESCRIZIONE_OPERAZIONE, m.DEPOSITO, m.Imponibile, m.Imposta,
+                                            m.Totale, m.Sezione, m.ID_PARTITA, m.Tipo_Mov, m.Cod_Cantiere,
+                                            m.Cod_SubCantiere, m.CodAgente, m.Partita_Chiusa);
         }
         QList<QVariantList> rows(const QString& table = QStringLiteral("MOV_CONT"))
         {
             return TestInstall::rows(newArchive(),
                                      QStringLiteral("select %1 from %2 order by rowid").arg(Fields, table));
         }
-        rio::Connection connection;
+        std::unique_ptr<rio::Connection> connection;
     };
 
 private slots:
@@ -259,7 +256,7 @@ private slots:
                 "Cod_SubCantiere REAL, User TEXT)"));
 
         // One writer for several field sets, as the carry-forward uses it.
-        rio::MovimentoContabileWriter writer(w.ctx, w.connection, QStringLiteral("MOV_PROVA"),
+        rio::MovimentoContabileWriter writer(w.ctx, *w.connection, QStringLiteral("MOV_PROVA"),
                                              QStringLiteral("Progr_mov_cont"));
         MovimentoContabile m = movement();
         m.Imponibile = 0.0;
@@ -300,12 +297,16 @@ private slots:
         // Upper case one character at a time: the length stays.
         m.DESCRIZIONE_OPERAZIONE = QStringLiteral("straße però");
         w.write(m);
+        // Only spaces are trimmed: tabs stay, inside and around.
+        m.DESCRIZIONE_OPERAZIONE = QStringLiteral(" \tnota\tinterna\t ");
+        w.write(m);
 
         const auto rows = w.rows();
-        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows.size(), 4);
         QCOMPARE(rows.at(0)[Descr].toString(), letters.left(254).toUpper());
         QCOMPARE(rows.at(1)[Descr].toString(), letters.left(244).toUpper());
         QCOMPARE(rows.at(2)[Descr].toString(), QStringLiteral("STRAßE PERÒ"));
+        QCOMPARE(rows.at(3)[Descr].toString(), QStringLiteral("\tNOTA\tINTERNA\t"));
     }
 
     void failedRowLeavesAGapInTheNumbers()

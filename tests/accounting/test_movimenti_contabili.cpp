@@ -29,15 +29,6 @@ QString item(int progr, const QString& numero, const QString& state,
         .arg(numero, state, date);
 }
 
-// The texts of the boxes shown, for a failure message.
-QString boxTexts(const FakeHost& host)
-{
-    QStringList texts;
-    for (const FakeHost::Box& box : host.boxes)
-        texts << box.text;
-    return texts.join(QLatin1Char('\n'));
-}
-
 void insertOpenItems(const AccountingFixture& f, int count)
 {
     TestInstall::exec(
@@ -70,14 +61,12 @@ private slots:
             TestInstall::exec(f.oldArchive(), item(100 + i, QString::number(i), state));
         }
         // The opening stock movements leave this connection open on the old archive.
-        f.state.ConnessioneDbOld = std::make_unique<rio::Connection>();
-        f.state.ConnessioneDbOld->open(rio::layout::archiveConnectionString(
-            TestInstall::archiveWindowsPath(1, 2023), TestInstall::mdw()));
+        f.state.ConnessioneDbOld = StepFixture::open(2023);
 
         rio::CREAZIONE_MOVIMENTI_CONTABILI(f.ctx, QStringLiteral("Azienda_1"));
 
         QVERIFY(!f.state.ConnessioneDbOld->isOpen());
-        QVERIFY2(f.host.boxes.isEmpty(), qPrintable(boxTexts(f.host)));
+        QVERIFY2(f.host.boxes.isEmpty(), f.shownBoxes());
         const auto rows = TestInstall::rows(
             f.newArchive(),
             QStringLiteral(
@@ -109,7 +98,7 @@ private slots:
 
         rio::CREAZIONE_MOVIMENTI_CONTABILI(f.ctx, QStringLiteral("Azienda_1"));
 
-        QVERIFY2(f.host.boxes.isEmpty(), qPrintable(boxTexts(f.host)));
+        QVERIFY2(f.host.boxes.isEmpty(), f.shownBoxes());
         const auto rows = TestInstall::rows(
             f.newArchive(),
             QStringLiteral("select date(Data_Mov_Cont), Giorni_Scadenza, Cod_Cantiere, "
@@ -188,7 +177,7 @@ private slots:
 
         rio::CREAZIONE_MOVIMENTI_CONTABILI(f.ctx, QStringLiteral("Azienda_1"));
 
-        QVERIFY2(f.host.boxes.isEmpty(), qPrintable(boxTexts(f.host)));
+        QVERIFY2(f.host.boxes.isEmpty(), f.shownBoxes());
         QCOMPARE(f.newCount(), 0);
         QCOMPARE(f.counter(), 0);
         QCOMPARE(f.host.progressCaption, Completed);
@@ -221,7 +210,7 @@ private slots:
 
         rio::CREAZIONE_MOVIMENTI_CONTABILI(f.ctx, QStringLiteral("Azienda_1"));
 
-        QVERIFY2(f.host.boxes.isEmpty(), qPrintable(boxTexts(f.host)));
+        QVERIFY2(f.host.boxes.isEmpty(), f.shownBoxes());
         QCOMPARE(f.newCount(), 2500);
         QCOMPARE(f.counter(), 2500);
         QCOMPARE(f.host.yields, 2500);

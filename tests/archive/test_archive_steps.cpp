@@ -1,10 +1,8 @@
 // The company check, the safety copy and the new-year folders on a temporary
 // drive C:.
 #include "archive/archive_steps.h"
-#include "context/run_context.h"
 #include "data/filesystem.h"
-#include "fake_host.h"
-#include "test_install.h"
+#include "step_fixture.h"
 
 #include <QDate>
 #include <QDir>
@@ -30,18 +28,6 @@ QByteArray readFile(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
-struct Fixture
-{
-    TestInstall install;
-    FakeHost host;
-    RunState state;
-    RunContext ctx{host, state};
-    Fixture() { state.PercorsoBase = TestInstall::base(); }
-    QString root() const { return install.host(TestInstall::base()); }
-    // Host path of a file or folder under the installation root.
-    QString file(const QString& relative) const { return install.host(TestInstall::base() + relative); }
-};
-
 } // namespace
 
 class TestArchiveSteps : public QObject
@@ -51,7 +37,7 @@ class TestArchiveSteps : public QObject
 private slots:
     void listsOnlyCompaniesWithA2023Archive()
     {
-        Fixture f;
+        StepFixture f;
         for (int slot : {1, 2, 5})
             f.install.createArchive(slot);
         // Never looked at or not an archive of the year in course.
@@ -76,7 +62,7 @@ private slots:
 
     void noCompanyShowsZero()
     {
-        Fixture f;
+        StepFixture f;
         CONTROLLO_AZIENDE(f.ctx);
         QCOMPARE(f.state.NumAziende, 0);
         QCOMPARE(f.host.labels[PanelLabel::NumAzienda], QStringLiteral("0"));
@@ -84,7 +70,7 @@ private slots:
 
     void safetyCopyHoldsTheWholeDataFolderVerifiedAndNeverOverwritesAnother()
     {
-        Fixture f;
+        StepFixture f;
         f.install.createArchive(1);
         writeFile(f.file(QStringLiteral("dati\\Tmp\\log_Riapertura_2024.txt")), "\"riga\"\r\n");
         writeFile(f.file(QStringLiteral("dati\\esercizi\\Azienda_1\\2023\\allegati\\nota.txt")), "prima");
@@ -148,7 +134,7 @@ private slots:
 
     void newYearCopyRemovesAStaleJournalOfTheArchiveItReplaces()
     {
-        Fixture f;
+        StepFixture f;
         f.install.createArchive(1);
         CONTROLLO_AZIENDE(f.ctx);
         // What a run killed in the middle of a commit leaves in the new year.
@@ -163,13 +149,13 @@ private slots:
 
         QVERIFY(f.host.boxes.isEmpty());
         QVERIFY(!fs::hasArchiveSideFiles(TestInstall::archiveWindowsPath(1, 2024)));
-        QCOMPARE(readFile(f.install.archiveHost(1, 2024)), readFile(f.install.archiveHost(1)));
+        QCOMPARE(readFile(f.newArchive(1)), readFile(f.oldArchive(1)));
         QVERIFY(QFileInfo::exists(f.file(QStringLiteral("dati\\esercizi\\Azienda_1\\2023\\dati.mdb-shm"))));
     }
 
     void safetyCopyOfAMissingFolderReportsAndGoesOn()
     {
-        Fixture f;
+        StepFixture f;
         f.state.PercorsoBase = QStringLiteral("c:\\Altrove\\");
         COPIO_CARTELLA_SALVATAGGIO(f.ctx, QStringLiteral("c:\\Altrove\\dati"));
         QCOMPARE(f.host.boxes.size(), 1);
@@ -188,7 +174,7 @@ private slots:
 
     void newYearFoldersAreCopiesOfTheOldYear()
     {
-        Fixture f;
+        StepFixture f;
         for (int slot : {1, 4, 6})
             f.install.createArchive(slot);
         writeFile(f.file(QStringLiteral("dati\\esercizi\\Azienda_1\\2023\\sub\\altro.txt")), "2023");
@@ -198,19 +184,19 @@ private slots:
 
         CREO_NUOVO_ANNO(f.ctx);
 
-        QCOMPARE(readFile(f.install.archiveHost(1, 2024)), readFile(f.install.archiveHost(1)));
-        QCOMPARE(readFile(f.install.archiveHost(4, 2024)), readFile(f.install.archiveHost(4)));
+        QCOMPARE(readFile(f.newArchive(1)), readFile(f.oldArchive(1)));
+        QCOMPARE(readFile(f.newArchive(4)), readFile(f.oldArchive(4)));
         QCOMPARE(readFile(f.file(QStringLiteral("dati\\esercizi\\Azienda_1\\2024\\sub\\altro.txt"))),
                  QByteArray("2023"));
-        QVERIFY(!QFile::exists(f.install.archiveHost(6, 2024))); // state word is compared exactly
+        QVERIFY(!QFile::exists(f.newArchive(6))); // state word is compared exactly
         QCOMPARE(f.host.events,
                  QStringList({QStringLiteral("creazione nuovi archivi in corso..."), QString()}));
 
         // A second run replaces the archive and keeps files only the new year has.
-        writeFile(f.install.archiveHost(1, 2024), "cambiato");
+        writeFile(f.newArchive(1), "cambiato");
         writeFile(f.file(QStringLiteral("dati\\esercizi\\Azienda_1\\2024\\nuovo.txt")), "resta");
         CREO_NUOVO_ANNO(f.ctx);
-        QCOMPARE(readFile(f.install.archiveHost(1, 2024)), readFile(f.install.archiveHost(1)));
+        QCOMPARE(readFile(f.newArchive(1)), readFile(f.oldArchive(1)));
         QCOMPARE(readFile(f.file(QStringLiteral("dati\\esercizi\\Azienda_1\\2024\\nuovo.txt"))),
                  QByteArray("resta"));
         QVERIFY(f.host.boxes.isEmpty());
@@ -218,7 +204,7 @@ private slots:
 
     void newYearStopsAtTheFirstFailure()
     {
-        Fixture f;
+        StepFixture f;
         f.install.createArchive(1);
         f.install.createArchive(2);
         CONTROLLO_AZIENDE(f.ctx);
@@ -229,7 +215,7 @@ private slots:
         QCOMPARE(f.host.boxes.size(), 1);
         QVERIFY(f.host.boxes.first().text.endsWith(
             QStringLiteral(") in procedure CREO_NUOVO_ANNO of Form frmRiapri")));
-        QVERIFY(!QFile::exists(f.install.archiveHost(2, 2024)));
+        QVERIFY(!QFile::exists(f.newArchive(2)));
         QCOMPARE(f.ctx.progress(), QStringLiteral("CREAZIONE NUOVI ARCHIVI IN CORSO..."));
     }
 };

@@ -1,10 +1,10 @@
 // Whole runs of the year opening through the real window, on a temporary
 // installation, with the message boxes answered by the test.
-#include "context/exit_status.h"
 #include "gui/event_list_model.h"
 #include "gui/frm_riapri.h"
 #include "gui/message_box.h"
-#include "run_fixture.h"
+#include "context/exit_status.h"
+#include "test_install.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -90,7 +90,7 @@ private slots:
     void answeringNoChangesNothing()
     {
         Fixture f;
-        addCompany(f.install, 1);
+        f.install.addCompany(1);
         MessageBox::setNextAnswer(Answer::No);
         f.clickRun();
         QCOMPARE(f.window.lastOutcome(), RunOutcome::NotStarted);
@@ -105,8 +105,8 @@ private slots:
     void wholeRunFollowsTheLogSwitch()
     {
         Fixture f;
-        addCompany(f.install, 7);
-        addCompany(f.install, 2);
+        f.install.addCompany(7);
+        f.install.addCompany(2);
         QStringList workedOn;
         f.onBox = [&](const MessageBox::Request& r) {
             if (!r.text.startsWith(QStringLiteral("Riapertura nuovo esercizio")))
@@ -149,7 +149,7 @@ private slots:
     void withoutLogTheListFillsAndTmpIsMade()
     {
         Fixture f;
-        addCompany(f.install, 1);
+        f.install.addCompany(1);
         f.clickCheckBox("chklog");
         f.clickRun();
         QCOMPARE(f.window.lastOutcome(), RunOutcome::Done);
@@ -161,8 +161,8 @@ private slots:
     void aCompanyWithoutItsRowEndsTheProgram()
     {
         Fixture f;
-        addCompany(f.install, 1);
-        addCompany(f.install, 3);
+        f.install.addCompany(1);
+        f.install.addCompany(3);
         TestInstall::exec(f.install.archiveHost(3), QStringLiteral("delete from AZIENDE"));
         QSignalSpy ended(&f.window, &FrmRiapri::programEnded);
         f.clickRun();
@@ -184,7 +184,7 @@ private slots:
     void closingDuringTheRunIsRefused()
     {
         Fixture f;
-        addCompany(f.install, 1);
+        f.install.addCompany(1);
         bool refused = false;
         f.onBox = [&](const MessageBox::Request& r) {
             if (r.text.startsWith(QStringLiteral("Riapertura nuovo esercizio")))
@@ -199,7 +199,7 @@ private slots:
     void theCheckWritesNothing()
     {
         Fixture f;
-        addCompany(f.install, 1);
+        f.install.addCompany(1);
         f.child<QPushButton>("cmdVerifica")->click();
         const QStringList events = f.events();
         QVERIFY(!events.isEmpty());
@@ -224,7 +224,7 @@ private slots:
     void aSecondRunInTheSameProgramStart()
     {
         Fixture f;
-        addCompany(f.install, 1);
+        f.install.addCompany(1);
         f.clickRun();
         QCOMPARE(f.window.lastOutcome(), RunOutcome::Done);
         const int firstBoxes = f.boxes.size();

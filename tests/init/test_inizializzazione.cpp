@@ -1,5 +1,4 @@
-#include "support/fake_host.h"
-#include "support/test_install.h"
+#include "support/step_fixture.h"
 
 #include "context/layout.h"
 #include "context/run_context.h"
@@ -41,10 +40,7 @@ private:
     int righe(const QString& table) const;
     bool contatoriAZero() const;
 
-    std::unique_ptr<TestInstall> m_install;
-    std::unique_ptr<FakeHost> m_host;
-    std::unique_ptr<rio::RunState> m_state;
-    std::unique_ptr<rio::RunContext> m_ctx;
+    std::unique_ptr<StepFixture> m_fixture;
     QString m_file;
 };
 
@@ -56,23 +52,15 @@ const QStringList Movimenti{QStringLiteral("MOV_MAG"), QStringLiteral("MOV_CONT"
 
 void TestInizializzazione::init()
 {
-    m_install = std::make_unique<TestInstall>();
-    m_host = std::make_unique<FakeHost>();
-    m_state = std::make_unique<rio::RunState>();
-    m_state->PercorsoBase = TestInstall::base();
-    m_state->PercorsoSystemMdw = TestInstall::mdw();
-    m_ctx = std::make_unique<rio::RunContext>(*m_host, *m_state);
-    m_file = m_install->createArchive(4, 2024);
+    m_fixture = std::make_unique<StepFixture>();
+    m_file = m_fixture->install.createArchive(4, 2024);
     riempi();
 }
 
 void TestInizializzazione::cleanup()
 {
     rio::Connection::setSqliteThroughOdbc(false);
-    m_ctx.reset();
-    m_state.reset();
-    m_host.reset();
-    m_install.reset();
+    m_fixture.reset();
 }
 
 // Rows in every movement table and in both document tables of every causal.
@@ -105,7 +93,7 @@ bool TestInizializzazione::contatoriAZero() const
 
 void TestInizializzazione::emptiesMovementsDocumentsAndCounters()
 {
-    QVERIFY(rio::INIZIALIZZAZIONE_FILE(*m_ctx, Azienda));
+    QVERIFY(rio::INIZIALIZZAZIONE_FILE(m_fixture->ctx, Azienda));
 
     for (const QString& t : Movimenti)
         QCOMPARE(righe(t), 0);
@@ -119,10 +107,10 @@ void TestInizializzazione::emptiesMovementsDocumentsAndCounters()
         QCOMPARE(righe(QStringLiteral("C_") + QLatin1String(t)), 1);
     }
     QVERIFY(contatoriAZero());
-    QCOMPARE(m_host->events, QStringList({QStringLiteral("sto inizializzando il nuovo archivio..."),
-                                          QStringLiteral("sto resettando i progressivi...")}));
-    QVERIFY(m_host->ticked(StatusBox::Inizializzazione));
-    QVERIFY(m_host->boxes.isEmpty());
+    QCOMPARE(m_fixture->host.events, QStringList({QStringLiteral("sto inizializzando il nuovo archivio..."),
+                                                  QStringLiteral("sto resettando i progressivi...")}));
+    QVERIFY(m_fixture->host.ticked(StatusBox::Inizializzazione));
+    QVERIFY(m_fixture->host.boxes.isEmpty());
     // Nothing left locked.
     TestInstall::exec(m_file, QStringLiteral("insert into MOV_MAG default values"));
 }
@@ -131,7 +119,7 @@ void TestInizializzazione::exclusionIsCaseSensitive()
 {
     TestInstall::exec(m_file, QStringLiteral("update CAUSALI set Nome_Tabella_Archiviazione_dati_documento = "
                                              "'distinta_base' where Tipo_Causale = 'DB'"));
-    QVERIFY(rio::INIZIALIZZAZIONE_FILE(*m_ctx, Azienda));
+    QVERIFY(rio::INIZIALIZZAZIONE_FILE(m_fixture->ctx, Azienda));
     QCOMPARE(righe(QStringLiteral("T_DISTINTA_BASE")), 0);
     QCOMPARE(righe(QStringLiteral("C_DISTINTA_BASE")), 0);
     QCOMPARE(righe(QStringLiteral("T_LISTINO_AUTO_1")), 1);
@@ -156,14 +144,14 @@ void TestInizializzazione::missingMovementTablePassedOver()
     rio::Connection::setSqliteThroughOdbc(odbc);
     TestInstall::exec(m_file, QStringLiteral("drop table MOV_IVA"));
     TestInstall::exec(m_file, QStringLiteral("drop table C_FATTURE"));
-    QVERIFY(rio::INIZIALIZZAZIONE_FILE(*m_ctx, Azienda));
+    QVERIFY(rio::INIZIALIZZAZIONE_FILE(m_fixture->ctx, Azienda));
     for (const QString& t :
          {QStringLiteral("MOV_MAG"), QStringLiteral("MOV_CONT"), QStringLiteral("MOV_PROVV"),
           QStringLiteral("MOV_TRASP"), QStringLiteral("T_FATTURE"), QStringLiteral("T_DDT")})
         QCOMPARE(righe(t), 0);
     QVERIFY(contatoriAZero());
-    QVERIFY(m_host->boxes.isEmpty());
-    QVERIFY(m_host->ticked(StatusBox::Inizializzazione));
+    QVERIFY(m_fixture->host.boxes.isEmpty());
+    QVERIFY(m_fixture->host.ticked(StatusBox::Inizializzazione));
 }
 
 void TestInizializzazione::noActiveCausalGoesOn_data()
@@ -177,13 +165,13 @@ void TestInizializzazione::noActiveCausalGoesOn()
 {
     QFETCH(QString, sql);
     TestInstall::exec(m_file, sql);
-    QVERIFY(rio::INIZIALIZZAZIONE_FILE(*m_ctx, Azienda));
+    QVERIFY(rio::INIZIALIZZAZIONE_FILE(m_fixture->ctx, Azienda));
     for (const QString& t : Movimenti)
         QCOMPARE(righe(t), 0);
     QCOMPARE(righe(QStringLiteral("T_FATTURE")), 1);
     QVERIFY(contatoriAZero());
-    QVERIFY(m_host->boxes.isEmpty());
-    QVERIFY(m_host->ticked(StatusBox::Inizializzazione));
+    QVERIFY(m_fixture->host.boxes.isEmpty());
+    QVERIFY(m_fixture->host.ticked(StatusBox::Inizializzazione));
 }
 
 void TestInizializzazione::namesTrimmedAndQuoted_data()
@@ -211,14 +199,15 @@ void TestInizializzazione::namesTrimmedAndQuoted()
     }
     TestInstall::exec(m_file, QStringLiteral("insert into ANAG_ART(CodArt) values('A')"));
 
-    QVERIFY2(rio::INIZIALIZZAZIONE_FILE(*m_ctx, Azienda), qPrintable(m_host->boxes.value(0).text));
+    QVERIFY2(rio::INIZIALIZZAZIONE_FILE(m_fixture->ctx, Azienda),
+             qPrintable(m_fixture->host.boxes.value(0).text));
     QCOMPARE(righe(QStringLiteral("T_FATTURE")), 0);
     QCOMPARE(righe(QStringLiteral("C_FATTURE")), 0);
     QCOMPARE(righe(QStringLiteral("T_DDT")), 0);
     QCOMPARE(righe(QStringLiteral("ANAG_ART")), 1);
     QCOMPARE(righe(QStringLiteral("AZIENDE")), 1);
     QCOMPARE(righe(QStringLiteral("T_ORDINI_FORNITORI")), 1);
-    QVERIFY(m_host->boxes.isEmpty());
+    QVERIFY(m_fixture->host.boxes.isEmpty());
 }
 
 void TestInizializzazione::failureLeavesArchiveUnchanged_data()
@@ -245,15 +234,15 @@ void TestInizializzazione::failureLeavesArchiveUnchanged()
     };
     const QList<QVariantList> prima = contatori();
 
-    QVERIFY(!rio::INIZIALIZZAZIONE_FILE(*m_ctx, Azienda));
-    QCOMPARE(m_host->boxes.size(), 1);
-    const FakeHost::Box& box = m_host->boxes.first();
+    QVERIFY(!rio::INIZIALIZZAZIONE_FILE(m_fixture->ctx, Azienda));
+    QCOMPARE(m_fixture->host.boxes.size(), 1);
+    const FakeHost::Box& box = m_fixture->host.boxes.first();
     QVERIFY2(box.text.startsWith(QStringLiteral("Error ")), qPrintable(box.text));
     QVERIFY(box.text.endsWith(QStringLiteral(") in procedure INIZIALIZZAZIONE_FILE of Form frmRiapri")));
     QCOMPARE(box.icon, rio::Icon::None);
     QCOMPARE(box.buttons, rio::Buttons::Ok);
-    QVERIFY(m_ctx->companyHadErrors());
-    QVERIFY(!m_host->ticked(StatusBox::Inizializzazione));
+    QVERIFY(m_fixture->ctx.companyHadErrors());
+    QVERIFY(!m_fixture->host.ticked(StatusBox::Inizializzazione));
     // Nothing committed: every table as it was.
     for (const QString& t : Movimenti)
         QCOMPARE(righe(t), 1);
@@ -266,7 +255,7 @@ void TestInizializzazione::onlyFirstCounterRowReset()
 {
     TestInstall::exec(m_file,
                       QStringLiteral("insert into CONTATORI(Progr_Fatture, Progr_Mov_Mag) values(5, 6)"));
-    QVERIFY(rio::INIZIALIZZAZIONE_FILE(*m_ctx, Azienda));
+    QVERIFY(rio::INIZIALIZZAZIONE_FILE(m_fixture->ctx, Azienda));
     QVERIFY(contatoriAZero());
     QCOMPARE(TestInstall::rows(m_file, QStringLiteral("select Progr_Fatture, Progr_Mov_Mag from CONTATORI "
                                                       "order by rowid"))
@@ -277,19 +266,17 @@ void TestInizializzazione::onlyFirstCounterRowReset()
 void TestInizializzazione::probeFindsTables()
 {
     TestInstall::exec(m_file, QStringLiteral("create view V_ARTICOLI as select CodArt from ANAG_ART"));
-    rio::Connection db;
-    db.open(
-        rio::layout::archiveConnectionString(TestInstall::archiveWindowsPath(4, 2024), TestInstall::mdw()));
+    const auto db = StepFixture::open(2024, 4);
 
-    QVERIFY(rio::gEsistenza_Tabella(&db, QStringLiteral("ANAG_ART")));
-    QVERIFY(rio::gEsistenza_Tabella(&db, QStringLiteral("  mov_mag ")));
-    QVERIFY(rio::gEsistenza_Tabella(&db, QStringLiteral("t_Fatture")));
-    QVERIFY(!rio::gEsistenza_Tabella(&db, QStringLiteral("V_ARTICOLI")));
-    QVERIFY(!rio::gEsistenza_Tabella(&db, QStringLiteral("sqlite_master")));
-    QVERIFY(!rio::gEsistenza_Tabella(&db, QStringLiteral("MOV")));
-    QVERIFY(!rio::gEsistenza_Tabella(&db, QStringLiteral("")));
+    QVERIFY(rio::gEsistenza_Tabella(db.get(), QStringLiteral("ANAG_ART")));
+    QVERIFY(rio::gEsistenza_Tabella(db.get(), QStringLiteral("  mov_mag ")));
+    QVERIFY(rio::gEsistenza_Tabella(db.get(), QStringLiteral("t_Fatture")));
+    QVERIFY(!rio::gEsistenza_Tabella(db.get(), QStringLiteral("V_ARTICOLI")));
+    QVERIFY(!rio::gEsistenza_Tabella(db.get(), QStringLiteral("sqlite_master")));
+    QVERIFY(!rio::gEsistenza_Tabella(db.get(), QStringLiteral("MOV")));
+    QVERIFY(!rio::gEsistenza_Tabella(db.get(), QStringLiteral("")));
     // It only reads.
-    QVERIFY(!db.inTransaction());
+    QVERIFY(!db->inTransaction());
     TestInstall::exec(m_file, QStringLiteral("insert into MOV_MAG default values"));
 }
 
@@ -299,24 +286,20 @@ void TestInizializzazione::probeClosedOrNull()
     QVERIFY(!rio::gEsistenza_Tabella(&chiusa, QStringLiteral("ANAG_ART")));
     QVERIFY(!rio::gEsistenza_Tabella(nullptr, QStringLiteral("ANAG_ART")));
 
-    rio::Connection db;
-    db.open(
-        rio::layout::archiveConnectionString(TestInstall::archiveWindowsPath(4, 2024), TestInstall::mdw()));
-    QVERIFY(!rio::gEsistenza_Tabella(&db, rio::nullValue()));
-    db.close();
-    QVERIFY(!rio::gEsistenza_Tabella(&db, QStringLiteral("ANAG_ART")));
+    const auto db = StepFixture::open(2024, 4);
+    QVERIFY(!rio::gEsistenza_Tabella(db.get(), rio::nullValue()));
+    db->close();
+    QVERIFY(!rio::gEsistenza_Tabella(db.get(), QStringLiteral("ANAG_ART")));
 }
 
 void TestInizializzazione::probeEmptyCatalogue()
 {
     // Only a view: no table of type "Table".
-    TestInstall::createDatabase(m_install->archiveHost(5, 2024),
+    TestInstall::createDatabase(m_fixture->install.archiveHost(5, 2024),
                                 {QStringLiteral("create view V as select 1 as x")});
-    rio::Connection db;
-    db.open(
-        rio::layout::archiveConnectionString(TestInstall::archiveWindowsPath(5, 2024), TestInstall::mdw()));
-    QVERIFY(!rio::gEsistenza_Tabella(&db, QStringLiteral("V")));
-    QVERIFY(!rio::gEsistenza_Tabella(&db, QStringLiteral("ANAG_ART")));
+    const auto db = StepFixture::open(2024, 5);
+    QVERIFY(!rio::gEsistenza_Tabella(db.get(), QStringLiteral("V")));
+    QVERIFY(!rio::gEsistenza_Tabella(db.get(), QStringLiteral("ANAG_ART")));
 }
 
 QTEST_GUILESS_MAIN(TestInizializzazione)

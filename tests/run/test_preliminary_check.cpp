@@ -1,11 +1,8 @@
 // The check before the run: findings on a healthy installation and on each
 // kind of trouble, and not one byte changed.
-#include "context/run_context.h"
-#include "context/run_state.h"
-#include "fake_host.h"
-#include "run/preliminary_check.h"
 #include "run/run.h"
-#include "test_install.h"
+#include "run/preliminary_check.h"
+#include "step_fixture.h"
 
 #include <QCryptographicHash>
 #include <QDirIterator>
@@ -28,14 +25,10 @@ QStringList lines(const PreliminaryCheck& check, Level level)
     return out;
 }
 
-struct Fixture
+struct Fixture : StepFixture
 {
-    TestInstall install;
-    FakeHost host;
-    RunState state;
     Fixture()
     {
-        startUp(state);
         install.createArchive(1);
         install.createArchive(3);
     }
@@ -67,13 +60,11 @@ private slots:
     void eachTroubleIsFound()
     {
         Fixture f;
-        QFile lock(f.install.host(TestInstall::base() +
-                                  QStringLiteral("dati\\esercizi\\Azienda_1\\2023\\dati.ldb")));
+        QFile lock(f.file(QStringLiteral("dati\\esercizi\\Azienda_1\\2023\\dati.ldb")));
         QVERIFY(lock.open(QIODevice::WriteOnly));
         lock.close();
-        TestInstall::exec(f.install.archiveHost(3), QStringLiteral("delete from AZIENDE"));
-        QDir().mkpath(
-            f.install.host(TestInstall::base() + QStringLiteral("dati\\esercizi\\Azienda_3\\2024")));
+        TestInstall::exec(f.oldArchive(3), QStringLiteral("delete from AZIENDE"));
+        QDir().mkpath(f.file(QStringLiteral("dati\\esercizi\\Azienda_3\\2024")));
 
         const PreliminaryCheck check = runPreliminaryCheck(f.host, f.state, PreliminaryOptions{1024});
 
@@ -102,7 +93,7 @@ private slots:
     void anInterruptedArchiveIsLeftAloneByTheCheckAndRecoveredByTheRun()
     {
         Fixture f;
-        const QString archive = f.install.archiveHost(1);
+        const QString archive = f.oldArchive(1);
         TestInstall::leaveInterruptedWrite(archive,
                                            QStringLiteral("update AZIENDE set Ragione_Sociale1 = 'A METÀ'"));
         const auto before = TestInstall::fingerprint(f.install.driveC());
@@ -115,8 +106,7 @@ private slots:
         QVERIFY(lines(check, Level::Error).isEmpty());
 
         f.host.boxes.clear();
-        RunContext ctx(f.host, f.state);
-        QCOMPARE(runYearOpening(ctx), RunOutcome::Done);
+        QCOMPARE(runYearOpening(f.ctx), RunOutcome::Done);
         QVERIFY(!QFile::exists(archive + QStringLiteral("-journal")));
         QVERIFY(f.host.events
                     .filter(QStringLiteral(
@@ -134,7 +124,7 @@ private slots:
         Fixture f;
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
-            db.setDatabaseName(f.install.archiveHost(1));
+            db.setDatabaseName(f.oldArchive(1));
             db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));
             QVERIFY(db.open());
             QSqlQuery q(db);

@@ -1,9 +1,7 @@
 // Whole runs of the year opening on a temporary installation, through a
 // recording screen.
-#include "context/run_context.h"
-#include "fake_host.h"
 #include "run/run.h"
-#include "test_install.h"
+#include "step_fixture.h"
 
 #include <QDate>
 #include <QDir>
@@ -20,26 +18,6 @@ QByteArray readFile(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-struct Fixture
-{
-    TestInstall install;
-    FakeHost host;
-    RunState state;
-    RunContext ctx{host, state};
-    Fixture() { startUp(state); }
-    QString root() const { return install.host(TestInstall::base()); }
-    // Host path of a file or folder under the installation root.
-    QString file(const QString& relative) const { return install.host(TestInstall::base() + relative); }
-    QString logPath() const { return file(QStringLiteral("dati\\Tmp\\log_Riapertura_2024.txt")); }
-    QStringList boxTexts() const
-    {
-        QStringList texts;
-        for (const auto& b : host.boxes)
-            texts << b.text;
-        return texts;
-    }
-};
-
 } // namespace
 
 class TestRun : public QObject
@@ -49,7 +27,7 @@ class TestRun : public QObject
 private slots:
     void answeringNoChangesNothing()
     {
-        Fixture f;
+        StepFixture f;
         f.install.createArchive(1);
         f.host.answers = {Answer::No};
         QCOMPARE(runYearOpening(f.ctx), RunOutcome::NotStarted);
@@ -64,32 +42,31 @@ private slots:
         QVERIFY(f.host.events.isEmpty());
         QVERIFY(f.host.runEnabled);
         QVERIFY(!QDir(f.file(QStringLiteral("dati\\Tmp"))).exists());
-        QVERIFY(!QFile::exists(f.install.archiveHost(1, 2024)));
+        QVERIFY(!QFile::exists(f.newArchive(1)));
     }
 
     void companiesAreProcessedInSlotOrder()
     {
-        Fixture f;
-        for (int slot : {7, 2}) {
-            f.install.createArchive(slot);
-            TestInstall::addSampleData(f.install.archiveHost(slot));
-        }
+        StepFixture f;
+        // The last slot is scanned and copied like the others.
+        for (int slot : {10, 2})
+            f.install.addCompany(slot);
         QCOMPARE(runYearOpening(f.ctx), RunOutcome::Done);
 
         QStringList worked;
         for (const auto& [label, caption] : f.host.labelLog)
             if (label == PanelLabel::AziendaLavorata)
                 worked << caption;
-        QCOMPARE(worked, QStringList({QStringLiteral("2"), QStringLiteral("7")}));
+        QCOMPARE(worked, QStringList({QStringLiteral("2"), QStringLiteral("10")}));
         QCOMPARE(f.host.labels[PanelLabel::NumAzienda], QStringLiteral("2"));
         QCOMPARE(f.boxTexts().mid(1),
                  QStringList(
                      {QStringLiteral("Riapertura nuovo esercizio per L'azienda: Azienda 2 S.r.l. eseguita"),
-                      QStringLiteral("Riapertura nuovo esercizio per L'azienda: Azienda 7 S.r.l. eseguita"),
+                      QStringLiteral("Riapertura nuovo esercizio per L'azienda: Azienda 10 S.r.l. eseguita"),
                       QStringLiteral("APERTURA NUOVO ESERCIZIO ESEGUITA CORRETTAMENTE")}));
         QCOMPARE(f.host.boxes.last().title, QStringLiteral("Ventor 2005"));
         QCOMPARE(f.host.events.last(), QStringLiteral("riapertura archivi conclusa con successo!"));
-        QVERIFY(f.host.events.contains(QStringLiteral("ripristino magazzino azienda n. 7 in corso...")));
+        QVERIFY(f.host.events.contains(QStringLiteral("ripristino magazzino azienda n. 10 in corso...")));
         QVERIFY(f.host.runEnabled);
         QVERIFY(f.host.closeEnabled);
         QVERIFY(f.host.yearsLocked);
@@ -109,8 +86,11 @@ private slots:
         // recomputation, the open items.
         QCOMPARE(stepsDone, 2 * 4);
 
+        for (int slot : {2, 10})
+            QVERIFY2(QDir(f.file(QStringLiteral("dati\\esercizi\\Azienda_%1\\2024").arg(slot))).exists(),
+                     qPrintable(QString::number(slot)));
         // The 2024 archive holds the opening movements and the carried item.
-        const QString next = f.install.archiveHost(2, 2024);
+        const QString next = f.newArchive(2);
         QCOMPARE(TestInstall::scalar(
                      next, QStringLiteral("select count(*) from MOV_MAG where TipoMov='RIAPERTURA'"))
                      .toInt(),
@@ -133,7 +113,7 @@ private slots:
 
     void noCompanyStillCopiesAndSucceeds()
     {
-        Fixture f;
+        StepFixture f;
         QCOMPARE(runYearOpening(f.ctx), RunOutcome::Done);
         QCOMPARE(f.host.labels[PanelLabel::NumAzienda], QStringLiteral("0"));
         QVERIFY(QDir(f.file(QStringLiteral("dati\\Tmp"))).exists());
@@ -145,12 +125,11 @@ private slots:
 
     void missingCompanyRowEndsTheProgram()
     {
-        Fixture f;
-        f.install.createArchive(1);
+        StepFixture f;
+        f.install.addCompany(1);
         f.install.createArchive(2);
-        TestInstall::addSampleData(f.install.archiveHost(1));
-        TestInstall::exec(f.install.archiveHost(1), QStringLiteral("delete from AZIENDE"));
-        const QByteArray before = readFile(f.install.archiveHost(2, 2023));
+        TestInstall::exec(f.oldArchive(1), QStringLiteral("delete from AZIENDE"));
+        const QByteArray before = readFile(f.oldArchive(2));
 
         QVERIFY_THROWS_EXCEPTION(ProgramEnd, runYearOpening(f.ctx));
 
@@ -160,13 +139,13 @@ private slots:
         QCOMPARE(f.host.events.last(), box.text.toLower());
         QVERIFY(!f.state.log);
         // Company 2 was never reached: its new archive is still the raw copy.
-        QCOMPARE(readFile(f.install.archiveHost(2, 2024)), before);
+        QCOMPARE(readFile(f.newArchive(2)), before);
         QVERIFY(readFile(f.logPath()).endsWith(QByteArray('"' + box.text.toLower().toLatin1() + "\"\r\n")));
     }
 
     void withoutTheLogNothingIsWrittenButTmpIsMade()
     {
-        Fixture f;
+        StepFixture f;
         f.install.createArchive(1);
         f.host.logOn = false;
         QCOMPARE(runYearOpening(f.ctx), RunOutcome::Done);
@@ -177,9 +156,8 @@ private slots:
 
     void chklogIsReadAtEveryLine()
     {
-        Fixture f;
-        f.install.createArchive(1);
-        TestInstall::addSampleData(f.install.archiveHost(1));
+        StepFixture f;
+        f.install.addCompany(1);
         f.host.onYield = [&f] {
             if (f.host.progressCaption == QStringLiteral("CREAZIONE NUOVI ARCHIVI IN CORSO..."))
                 f.host.logOn = false;
@@ -197,9 +175,8 @@ private slots:
 
     void twoRunsAppendToOneLog()
     {
-        Fixture f;
-        f.install.createArchive(1);
-        TestInstall::addSampleData(f.install.archiveHost(1));
+        StepFixture f;
+        f.install.addCompany(1);
         QCOMPARE(runYearOpening(f.ctx), RunOutcome::Done);
         const int firstLines = f.host.events.size();
         QCOMPARE(runYearOpening(f.ctx), RunOutcome::Done);
@@ -208,7 +185,7 @@ private slots:
         QVERIFY(f.host.events.size() > firstLines);
         // The second run replaced the new year with a fresh copy and redid it.
         QCOMPARE(
-            TestInstall::scalar(f.install.archiveHost(1, 2024),
+            TestInstall::scalar(f.newArchive(1),
                                 QStringLiteral("select count(*) from MOV_MAG where TipoMov='RIAPERTURA'"))
                 .toInt(),
             3);
@@ -218,10 +195,9 @@ private slots:
 
     void aSafetyCopyThatDoesNotMatchStopsTheRunBeforeAnyArchive()
     {
-        Fixture f;
-        f.install.createArchive(1);
-        TestInstall::addSampleData(f.install.archiveHost(1));
-        const QByteArray before = readFile(f.install.archiveHost(1));
+        StepFixture f;
+        f.install.addCompany(1);
+        const QByteArray before = readFile(f.oldArchive(1));
         // The copy is damaged between its writing and its reading back.
         f.host.onYield = [&f] {
             const QString copy = f.install.host(f.state.record.safetyCopy);
@@ -245,13 +221,13 @@ private slots:
         QCOMPARE(f.boxTexts()[2], refusal);
         QCOMPARE(f.host.boxes.last().icon, Icon::Critical);
         QVERIFY(readFile(f.logPath()).endsWith("nessun archivio \xe8 stato modificato\"\r\n"));
-        QCOMPARE(readFile(f.install.archiveHost(1)), before);
+        QCOMPARE(readFile(f.oldArchive(1)), before);
         QVERIFY(!QDir(f.file(QStringLiteral("dati\\Esercizi\\Azienda_1\\2024"))).exists());
     }
 
     void eachRunStartsFromAFreshStateOnceConfirmed()
     {
-        Fixture f;
+        StepFixture f;
         f.install.createArchive(1);
         QCOMPARE(runYearOpening(f.ctx), RunOutcome::Done);
         f.state.ElencoAziende[5] = QStringLiteral("c:\\altrove\\dati.mdb*ATTIVA");
@@ -271,7 +247,7 @@ private slots:
 
     void serverRootWithoutFinalBackslashStillFindsTheCompanies()
     {
-        Fixture f;
+        StepFixture f;
         f.install.createArchive(1);
         TestInstall::exec(f.install.host(QStringLiteral("C:\\Programmi\\Zeta\\Dati\\system\\systemzeta.mdb")),
                           QStringLiteral("update system set Percorso='c:\\Programmi\\Ventor Sistemi'"));
@@ -283,7 +259,7 @@ private slots:
 
     void theRootIsReadFromTheSystemTableOnlyForServer()
     {
-        Fixture f;
+        StepFixture f;
         f.install.createArchive(1);
         const QString system =
             f.install.host(QStringLiteral("C:\\Programmi\\Zeta\\Dati\\system\\systemzeta.mdb"));
@@ -303,9 +279,8 @@ private slots:
 
     void anArchiveThatCannotBeInitialisedGetsNoMovements()
     {
-        Fixture f;
-        const QString old = f.install.createArchive(1);
-        TestInstall::addSampleData(old);
+        StepFixture f;
+        const QString old = f.install.addCompany(1);
         // A counter table without one of the counters: the reset fails.
         TestInstall::exec(old, QStringLiteral("alter table CONTATORI drop column Progr_Mov_Iva"));
 
@@ -323,7 +298,7 @@ private slots:
         QCOMPARE(f.host.boxes.last().icon, Icon::Exclamation);
         QCOMPARE(f.host.events.last(), QStringLiteral("riapertura archivi conclusa con errori!"));
         // Nothing was added on top of last year's movements.
-        const QString next = f.install.archiveHost(1, 2024);
+        const QString next = f.newArchive(1);
         QCOMPARE(TestInstall::scalar(next, QStringLiteral("select count(*) from MOV_MAG")).toInt(), 3);
         QCOMPARE(TestInstall::scalar(next, QStringLiteral("select count(*) from MOV_CONT")).toInt(), 1);
     }

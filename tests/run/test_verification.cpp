@@ -1,11 +1,7 @@
 // The comparison of the two archives after a run.
-#include "context/layout.h"
-#include "context/run_context.h"
-#include "data/database.h"
-#include "fake_host.h"
 #include "run/run.h"
 #include "run/verification.h"
-#include "test_install.h"
+#include "step_fixture.h"
 
 #include <QFile>
 #include <QTest>
@@ -36,27 +32,10 @@ void fillCompany(const QString& archive)
                                 "('2023-06-01', 'C', '002', 'FT', 14, 70, 'C')"));
 }
 
-struct Fixture
+struct Fixture : StepFixture
 {
-    TestInstall install;
-    FakeHost host;
-    RunState state;
-    RunContext ctx{host, state};
-    Fixture()
-    {
-        startUp(state);
-        fillCompany(install.createArchive(1));
-    }
-    CompanyVerification verify()
-    {
-        Connection oldDb;
-        oldDb.open(
-            layout::archiveConnectionString(TestInstall::archiveWindowsPath(1, 2023), TestInstall::mdw()));
-        Connection newDb;
-        newDb.open(
-            layout::archiveConnectionString(TestInstall::archiveWindowsPath(1, 2024), TestInstall::mdw()));
-        return verifyCompany(oldDb, newDb, 1, true);
-    }
+    Fixture() { fillCompany(install.createArchive(1)); }
+    CompanyVerification verify() const { return verifyCompany(*open(2023), *open(2024), 1, true); }
 };
 
 QStringList texts(const QList<Finding>& findings, Finding::Kind kind)
@@ -95,10 +74,51 @@ private slots:
         QVERIFY(warnings.filter(QStringLiteral("\"A1\"")).isEmpty());
     }
 
+    // One value changed in the 2024 archive between the last step and the
+    // verification, on data with no refused item: the verification alone
+    // finds it, names it, and makes the run end with errors.
+    void oneTamperedValueIsTheRunsOnlyError_data()
+    {
+        QTest::addColumn<QString>("tamper");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("opening movement quantity")
+            << QStringLiteral(
+                   "update MOV_MAG set Qta = 2 where TipoMov='RIAPERTURA' and CodArt='A1' and DEP='02'")
+            << QStringLiteral("Articolo \"A1\" deposito 02:");
+        QTest::newRow("open item total") << QStringLiteral("update MOV_CONT set Totale_Mov_Cont = 100.5")
+                                         << QStringLiteral("Cliente/fornitore C 001:");
+    }
+    void oneTamperedValueIsTheRunsOnlyError()
+    {
+        QFETCH(QString, tamper);
+        QFETCH(QString, named);
+        StepFixture f;
+        f.install.addCompany(1);
+        f.host.onStepFinished = [&f, &tamper](const QString& step, int) {
+            if (step == QLatin1String("CREAZIONE_MOVIMENTI_CONTABILI"))
+                TestInstall::exec(f.newArchive(), tamper);
+        };
+
+        QCOMPARE(runYearOpening(f.ctx), RunOutcome::DoneWithErrors);
+
+        for (const FakeHost::Step& step : std::as_const(f.host.steps))
+            QVERIFY2(step.ok, qPrintable(step.name));
+        QCOMPARE(f.host.boxesContaining(QStringLiteral("Azienda 1 S.r.l. eseguita con errori")), 0);
+        QCOMPARE(f.host.summary,
+                 QStringList({QStringLiteral("Azienda_1 Azienda 1 S.r.l.: 1 discordanze, 0 avvisi"),
+                              QStringLiteral("VERIFICA FALLITA: 1 discordanze, 0 avvisi")}));
+        QCOMPARE(f.host.boxes.last().text,
+                 QStringLiteral("APERTURA NUOVO ESERCIZIO TERMINATA CON ERRORI: controllare il LOG Eventi"));
+        const QStringList mismatches =
+            texts(verifyCompany(*f.open(2023), *f.open(2024), 1, true).findings, Finding::Kind::Mismatch);
+        QCOMPARE(mismatches.size(), 1);
+        QVERIFY2(mismatches.first().startsWith(named), qPrintable(mismatches.first()));
+    }
+
     void aRemovedMovementAndADroppedItemAreReported()
     {
         Fixture f;
-        const QString next = f.install.archiveHost(1, 2024);
+        const QString next = f.newArchive();
         f.host.onStepFinished = [&next](const QString& step, int) {
             if (step != QLatin1String("CREAZIONE_MOVIMENTI_CONTABILI"))
                 return;

@@ -96,6 +96,13 @@ void TestInstall::addSampleData(const QString& archive)
                       "Numero_Documento, Totale_Mov_Cont) values ('2023-03-01', 'C', '001', 'FT', 12, 100)"));
 }
 
+QString TestInstall::addCompany(int slot)
+{
+    const QString archive = createArchive(slot);
+    addSampleData(archive);
+    return archive;
+}
+
 QString TestInstall::archiveHost(int slot, int year) const
 {
     return host(archiveWindowsPath(slot, year));
@@ -134,13 +141,7 @@ void TestInstall::createDatabase(const QString& hostFile, const QStringList& sta
 {
     QDir().mkpath(QFileInfo(hostFile).absolutePath());
     QFile::remove(hostFile);
-    withDatabase(hostFile, [&](QSqlDatabase& db) {
-        db.transaction();
-        for (const QString& sql : statements)
-            run(db, sql);
-        db.commit();
-        return 0;
-    });
+    execAll(hostFile, statements);
 }
 
 QMap<QString, QByteArray> TestInstall::fingerprint(const QString& folder)
@@ -161,6 +162,17 @@ void TestInstall::exec(const QString& hostFile, const QString& sql)
 {
     withDatabase(hostFile, [&](QSqlDatabase& db) {
         run(db, sql);
+        return 0;
+    });
+}
+
+void TestInstall::execAll(const QString& hostFile, const QStringList& statements)
+{
+    withDatabase(hostFile, [&](QSqlDatabase& db) {
+        db.transaction();
+        for (const QString& sql : statements)
+            run(db, sql);
+        db.commit();
         return 0;
     });
 }

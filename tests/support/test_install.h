@@ -3,6 +3,7 @@
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QVariant>
 
@@ -31,6 +32,8 @@ public:
     // Two articles, three stock movements and one open item, so that a whole
     // run has something to carry.
     static void addSampleData(const QString& archiveHost);
+    // A company ready for a run: its 2023 archive with the sample data.
+    QString addCompany(int slot);
     QString archiveHost(int slot, int year = 2023) const;
 
     // Relative path -> SHA-256 of the content, for every file under a folder.
@@ -38,6 +41,8 @@ public:
 
     // Plain SQL on a host file (Qt's SQLite driver, nothing translated).
     static void exec(const QString& hostFile, const QString& sql);
+    // Many statements in one transaction (one file sync instead of one each).
+    static void execAll(const QString& hostFile, const QStringList& statements);
     // Leaves a database as a process killed in the middle of running the
     // statement would: part of the write in the file, a hot journal beside it.
     static void leaveInterruptedWrite(const QString& hostFile, const QString& sql);

@@ -35,10 +35,10 @@ const QString Azienda = QStringLiteral("Azienda_1");
 
 // Old archive with the articles of the cases; the new one its copy with the
 // movements emptied and the movement counter at 0.
-void prepara(ArchivioProva& a)
+void prepare(StepFixture& a)
 {
     const QString f = a.install.createArchive(1);
-    ArchivioProva::eseguiTutti(
+    TestInstall::execAll(
         f,
         {QStringLiteral(
              "insert into ANAG_ART(CodArt, Giacenza1, giacenza2, giacenza3, CodIva, CostoStandard, "
@@ -48,19 +48,29 @@ void prepara(ArchivioProva& a)
          QStringLiteral("insert into ANAG_ART(CodArt, Giacenza1, giacenza2, giacenza3) values('C', 0, 0, 7)"),
          QStringLiteral("insert into ANAG_ART(CodArt, Giacenza1, giacenza2) values('D', NULL, NULL)"),
          QStringLiteral("insert into MOV_MAG(CodArt, DEP, Qta, TipoMov) values('A', '01', 5, 'CARICO')")});
-    QVERIFY(QDir().mkpath(QFileInfo(a.nuovo()).absolutePath()));
-    QVERIFY(QFile::copy(f, a.nuovo()));
-    ArchivioProva::eseguiTutti(a.nuovo(), {QStringLiteral("delete from MOV_MAG"),
-                                           QStringLiteral("update CONTATORI set Progr_Mov_Mag = 0")});
+    QVERIFY(QDir().mkpath(QFileInfo(a.newArchive()).absolutePath()));
+    QVERIFY(QFile::copy(f, a.newArchive()));
+    TestInstall::execAll(a.newArchive(), {QStringLiteral("delete from MOV_MAG"),
+                                          QStringLiteral("update CONTATORI set Progr_Mov_Mag = 0")});
+}
+
+int movementCount(const QString& file)
+{
+    return TestInstall::scalar(file, QStringLiteral("select count(*) from MOV_MAG")).toInt();
+}
+
+int movementCounter(const QString& file)
+{
+    return TestInstall::scalar(file, QStringLiteral("select Progr_Mov_Mag from CONTATORI")).toInt();
 }
 
 const QString Movimenti = QStringLiteral(
     "select Progr_Mov_Mag, DEP, Carico_Scarico, DescrMov, TipoMov, CodCliFor, TipoCliFor, TipoDoc, "
     "CodArt, CodIva, CostoMedio, CostoUltimo, CostoStandard, Qta, NumDoc from MOV_MAG order by rowid");
 
-void verificaMovimenti(const ArchivioProva& a)
+void checkMovements(const StepFixture& a)
 {
-    const auto m = TestInstall::rows(a.nuovo(), Movimenti);
+    const auto m = TestInstall::rows(a.newArchive(), Movimenti);
     const QString descr = QStringLiteral("RIPORTO DA ESERCIZIO PRECEDENTE");
     const QString r = QStringLiteral("RIAPERTURA");
     const QString v = QStringLiteral("VENTOR");
@@ -73,12 +83,11 @@ void verificaMovimenti(const ArchivioProva& a)
     QCOMPARE(m.at(1).at(13), QVariant(-2.5));
     QCOMPARE(m.at(2).mid(0, 2), (QVariantList{2, QStringLiteral("02")}));
     QCOMPARE(m.at(2).at(13), QVariant(4.75));
-    QCOMPARE(TestInstall::scalar(a.nuovo(), QStringLiteral("select Progr_Mov_Mag from CONTATORI")).toInt(),
-             3);
+    QCOMPARE(movementCounter(a.newArchive()), 3);
 
     // Dates and time of day as the date columns hold them.
     const auto date =
-        TestInstall::rows(a.nuovo(), QStringLiteral("select DataMov, DataDoc, oRAMov from MOV_MAG"));
+        TestInstall::rows(a.newArchive(), QStringLiteral("select DataMov, DataDoc, oRAMov from MOV_MAG"));
     for (const QVariantList& d : date) {
         QVERIFY2(d.at(0).toString().startsWith(QStringLiteral("2024-01-01")), qPrintable(d.at(0).toString()));
         QCOMPARE(d.at(1), d.at(0));
@@ -86,8 +95,8 @@ void verificaMovimenti(const ArchivioProva& a)
     }
 
     // The new stock is the carried stock alone; 03..05 are not carried.
-    const auto g =
-        TestInstall::rows(a.nuovo(), QStringLiteral("select CodArt, Giacenza1, giacenza2, giacenza3 from "
+    const auto g = TestInstall::rows(a.newArchive(),
+                                     QStringLiteral("select CodArt, Giacenza1, giacenza2, giacenza3 from "
                                                     "ANAG_ART order by rowid"));
     QCOMPARE(g.at(0), (QVariantList{QStringLiteral("A"), 5.0, 0.0, 0.0}));
     QCOMPARE(g.at(1), (QVariantList{QStringLiteral("B'1"), -2.5, 4.75, 0.0}));
@@ -96,27 +105,22 @@ void verificaMovimenti(const ArchivioProva& a)
 }
 
 // Neither archive is locked: another connection can write to both.
-void verificaSenzaBlocchi(const ArchivioProva& a)
+void checkNoLock(const StepFixture& a)
 {
-    TestInstall::exec(a.vecchio(), QStringLiteral("update AZIENDE set Citta = 'Roma'"));
-    TestInstall::exec(a.nuovo(), QStringLiteral("update AZIENDE set Citta = 'Roma'"));
-}
-
-int contaMovimenti(const QString& file)
-{
-    return TestInstall::scalar(file, QStringLiteral("select count(*) from MOV_MAG")).toInt();
+    TestInstall::exec(a.oldArchive(), QStringLiteral("update AZIENDE set Citta = 'Roma'"));
+    TestInstall::exec(a.newArchive(), QStringLiteral("update AZIENDE set Citta = 'Roma'"));
 }
 
 } // namespace
 
 void TestMovimentiMagazzino::writesOpeningMovementsAndStock()
 {
-    ArchivioProva a;
-    prepara(a);
+    StepFixture a;
+    prepare(a);
     rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
 
-    QVERIFY2(a.host.boxes.isEmpty(), scatole(a.host));
-    verificaMovimenti(a);
+    QVERIFY2(a.host.boxes.isEmpty(), a.shownBoxes());
+    checkMovements(a);
     QVERIFY(a.host.ticked(StatusBox::CreazioneMagazzino));
     QVERIFY(a.host.ticked(StatusBox::RipristinoMagazzino));
     QVERIFY(!a.host.busy);
@@ -126,52 +130,51 @@ void TestMovimentiMagazzino::writesOpeningMovementsAndStock()
     QVERIFY(a.host.events.contains(QStringLiteral("ripristino in corso articolo: b'1 - ")));
     QVERIFY(a.state.ConnessioneDbOld && a.state.ConnessioneDbOld->isOpen());
     QVERIFY(!a.state.ConnessioneDbOld->inTransaction());
-    verificaSenzaBlocchi(a);
+    checkNoLock(a);
     // The old archive is only read.
-    QCOMPARE(contaMovimenti(a.vecchio()), 1);
+    QCOMPARE(movementCount(a.oldArchive()), 1);
 }
 
 void TestMovimentiMagazzino::writesOpeningMovementsThroughOdbc()
 {
     rio::Connection::setSqliteThroughOdbc(true);
-    ArchivioProva a;
-    prepara(a);
-    QCOMPARE(ArchivioProva::apri(2023)->driver(), rio::Connection::Driver::OdbcSqlite);
+    StepFixture a;
+    prepare(a);
+    QCOMPARE(StepFixture::open(2023)->driver(), rio::Connection::Driver::OdbcSqlite);
     rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
     a.state.ConnessioneDbOld.reset();
     rio::Connection::setSqliteThroughOdbc(false);
 
-    QVERIFY2(a.host.boxes.isEmpty(), scatole(a.host));
-    verificaMovimenti(a);
+    QVERIFY2(a.host.boxes.isEmpty(), a.shownBoxes());
+    checkMovements(a);
     QVERIFY(a.host.ticked(StatusBox::CreazioneMagazzino));
 }
 
 void TestMovimentiMagazzino::numbersFollowTheCounter()
 {
     // A counter not at 0 numbers on from its value; only the first row counts.
-    ArchivioProva a;
-    prepara(a);
-    ArchivioProva::eseguiTutti(a.nuovo(),
-                               {QStringLiteral("update CONTATORI set Progr_Mov_Mag = 40"),
-                                QStringLiteral("insert into CONTATORI(Progr_Mov_Mag) values(900)")});
+    StepFixture a;
+    prepare(a);
+    TestInstall::execAll(a.newArchive(),
+                         {QStringLiteral("update CONTATORI set Progr_Mov_Mag = 40"),
+                          QStringLiteral("insert into CONTATORI(Progr_Mov_Mag) values(900)")});
     rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
 
     const auto n =
-        TestInstall::rows(a.nuovo(), QStringLiteral("select Progr_Mov_Mag from MOV_MAG order by rowid"));
+        TestInstall::rows(a.newArchive(), QStringLiteral("select Progr_Mov_Mag from MOV_MAG order by rowid"));
     QCOMPARE(n, (QList<QVariantList>{{40}, {41}, {42}}));
-    QCOMPARE(
-        TestInstall::rows(a.nuovo(), QStringLiteral("select Progr_Mov_Mag from CONTATORI order by rowid")),
-        (QList<QVariantList>{{43}, {900}}));
+    QCOMPARE(TestInstall::rows(a.newArchive(),
+                               QStringLiteral("select Progr_Mov_Mag from CONTATORI order by rowid")),
+             (QList<QVariantList>{{43}, {900}}));
 }
 
 void TestMovimentiMagazzino::guardEndsTheProgram()
 {
-    ArchivioProva a;
-    prepara(a);
+    StepFixture a;
+    prepare(a);
     rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
-    QCOMPARE(contaMovimenti(a.nuovo()), 3);
-    const QVariant contatore =
-        TestInstall::scalar(a.nuovo(), QStringLiteral("select Progr_Mov_Mag from CONTATORI"));
+    QCOMPARE(movementCount(a.newArchive()), 3);
+    const int contatore = movementCounter(a.newArchive());
     a.host.boxes.clear();
     a.host.busy = true;
 
@@ -185,18 +188,17 @@ void TestMovimentiMagazzino::guardEndsTheProgram()
     QCOMPARE(a.host.events.last(),
              QStringLiteral("ripertura magazzino già esistente, impossibile continuare!"));
     QVERIFY(!a.host.busy);
-    QCOMPARE(contaMovimenti(a.nuovo()), 3);
-    QCOMPARE(TestInstall::scalar(a.nuovo(), QStringLiteral("select Progr_Mov_Mag from CONTATORI")),
-             contatore);
+    QCOMPARE(movementCount(a.newArchive()), 3);
+    QCOMPARE(movementCounter(a.newArchive()), contatore);
     a.state.ConnessioneDbOld.reset();
-    verificaSenzaBlocchi(a);
+    checkNoLock(a);
 }
 
 void TestMovimentiMagazzino::noArticlesWarns()
 {
-    ArchivioProva a;
-    prepara(a);
-    TestInstall::exec(a.vecchio(), QStringLiteral("delete from ANAG_ART"));
+    StepFixture a;
+    prepare(a);
+    TestInstall::exec(a.oldArchive(), QStringLiteral("delete from ANAG_ART"));
     rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
 
     QCOMPARE(a.host.boxes.size(), 1);
@@ -205,15 +207,15 @@ void TestMovimentiMagazzino::noArticlesWarns()
     QCOMPARE(a.host.boxes.first().title, QStringLiteral("Ventor"));
     QVERIFY(!a.ctx.companyHadErrors());
     QVERIFY(!a.host.ticked(StatusBox::CreazioneMagazzino));
-    QCOMPARE(contaMovimenti(a.nuovo()), 0);
-    verificaSenzaBlocchi(a);
+    QCOMPARE(movementCount(a.newArchive()), 0);
+    checkNoLock(a);
 }
 
 void TestMovimentiMagazzino::failureInLoopKeepsNothing()
 {
-    ArchivioProva a;
-    prepara(a);
-    TestInstall::exec(a.nuovo(),
+    StepFixture a;
+    prepare(a);
+    TestInstall::exec(a.newArchive(),
                       QStringLiteral("create trigger guasto before insert on MOV_MAG when new.DEP = '02' "
                                      "begin select raise(abort, 'inserimento rifiutato'); end"));
     rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
@@ -227,17 +229,16 @@ void TestMovimentiMagazzino::failureInLoopKeepsNothing()
     QVERIFY(a.ctx.companyHadErrors());
     QVERIFY(!a.host.ticked(StatusBox::CreazioneMagazzino));
     // Movements and counter advances go together or not at all.
-    QCOMPARE(contaMovimenti(a.nuovo()), 0);
-    QCOMPARE(TestInstall::scalar(a.nuovo(), QStringLiteral("select Progr_Mov_Mag from CONTATORI")).toInt(),
-             0);
-    verificaSenzaBlocchi(a);
+    QCOMPARE(movementCount(a.newArchive()), 0);
+    QCOMPARE(movementCounter(a.newArchive()), 0);
+    checkNoLock(a);
 }
 
 void TestMovimentiMagazzino::failureInRecomputationKeepsMovements()
 {
-    ArchivioProva a;
-    prepara(a);
-    TestInstall::exec(a.nuovo(),
+    StepFixture a;
+    prepare(a);
+    TestInstall::exec(a.newArchive(),
                       QStringLiteral("create trigger guasto before update on ANAG_ART when old.CodArt = 'C' "
                                      "begin select raise(abort, 'articolo bloccato'); end"));
     rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
@@ -245,19 +246,18 @@ void TestMovimentiMagazzino::failureInRecomputationKeepsMovements()
     QCOMPARE(a.host.boxes.size(), 1);
     QVERIFY(a.host.boxes.first().text.contains(QStringLiteral("in procedure CREAZIONE_MOVIMENTI_MAGAZZINO")));
     QVERIFY(!a.host.ticked(StatusBox::CreazioneMagazzino));
-    QCOMPARE(contaMovimenti(a.nuovo()), 3);
-    QCOMPARE(TestInstall::scalar(a.nuovo(), QStringLiteral("select Progr_Mov_Mag from CONTATORI")).toInt(),
-             3);
+    QCOMPARE(movementCount(a.newArchive()), 3);
+    QCOMPARE(movementCounter(a.newArchive()), 3);
     // The articles recomputed before the failure keep their stock.
-    QCOMPARE(TestInstall::scalar(a.nuovo(),
+    QCOMPARE(TestInstall::scalar(a.newArchive(),
                                  QStringLiteral("select giacenza2 from ANAG_ART where CodArt = 'B''1'")),
              QVariant(4.75));
-    verificaSenzaBlocchi(a);
+    checkNoLock(a);
 }
 
 void TestMovimentiMagazzino::missingArchiveReported()
 {
-    ArchivioProva a;
+    StepFixture a;
     a.install.createArchive(1);
     rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
 
@@ -265,55 +265,53 @@ void TestMovimentiMagazzino::missingArchiveReported()
     QVERIFY(a.host.boxes.first().text.contains(QStringLiteral("in procedure CREAZIONE_MOVIMENTI_MAGAZZINO")));
     QVERIFY(a.host.events.last().contains(QStringLiteral("creazione_movimenti_magazzino")));
     QVERIFY(a.ctx.companyHadErrors());
-    QVERIFY(!QFile::exists(a.nuovo()));
+    QVERIFY(!QFile::exists(a.newArchive()));
 }
 
 void TestMovimentiMagazzino::emptyCounterTableReported()
 {
-    ArchivioProva a;
-    prepara(a);
-    TestInstall::exec(a.nuovo(), QStringLiteral("delete from CONTATORI"));
+    StepFixture a;
+    prepare(a);
+    TestInstall::exec(a.newArchive(), QStringLiteral("delete from CONTATORI"));
     rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
 
     QCOMPARE(a.host.boxes.size(), 1);
-    QVERIFY2(a.host.boxes.first().text.startsWith(QStringLiteral("Error 3021 (")), scatole(a.host));
-    QCOMPARE(contaMovimenti(a.nuovo()), 0);
+    QVERIFY2(a.host.boxes.first().text.startsWith(QStringLiteral("Error 3021 (")), a.shownBoxes());
+    QCOMPARE(movementCount(a.newArchive()), 0);
     QVERIFY(!a.host.ticked(StatusBox::CreazioneMagazzino));
-    verificaSenzaBlocchi(a);
+    checkNoLock(a);
 }
 
 void TestMovimentiMagazzino::afterInitialisationStocksCarryOver()
 {
     // The company's road: recompute 2023, empty 2024, carry the stock.
-    ArchivioProva a;
+    StepFixture a;
     const QString f = a.install.createArchive(1);
-    ArchivioProva::eseguiTutti(
-        f, {QStringLiteral("insert into ANAG_ART(CodArt) values('P1')"),
-            QStringLiteral("insert into ANAG_ART(CodArt) values('P2')"),
-            QStringLiteral("insert into MOV_MAG(CodArt, DEP, Qta) values('P1', '01', 10)"),
-            QStringLiteral("insert into MOV_MAG(CodArt, DEP, Qta) values('P1', '02', 3)"),
-            QStringLiteral("insert into MOV_MAG(CodArt, DEP, Qta) values('p1', '01', -4)"),
-            QStringLiteral("insert into MOV_MAG(CodArt, DEP, Qta) values('P2', '04', 8)")});
+    TestInstall::execAll(f, {QStringLiteral("insert into ANAG_ART(CodArt) values('P1')"),
+                             QStringLiteral("insert into ANAG_ART(CodArt) values('P2')"),
+                             QStringLiteral("insert into MOV_MAG(CodArt, DEP, Qta) values('P1', '01', 10)"),
+                             QStringLiteral("insert into MOV_MAG(CodArt, DEP, Qta) values('P1', '02', 3)"),
+                             QStringLiteral("insert into MOV_MAG(CodArt, DEP, Qta) values('p1', '01', -4)"),
+                             QStringLiteral("insert into MOV_MAG(CodArt, DEP, Qta) values('P2', '04', 8)")});
     {
-        auto db = ArchivioProva::apri(2023);
+        auto db = StepFixture::open(2023);
         db->beginTrans();
         rio::RIPRISTINA_MAGAZZINO(a.ctx, *db, Azienda);
         db->commitTrans();
     }
-    QVERIFY(QDir().mkpath(QFileInfo(a.nuovo()).absolutePath()));
-    QVERIFY(QFile::copy(f, a.nuovo()));
-    QVERIFY2(rio::INIZIALIZZAZIONE_FILE(a.ctx, Azienda), scatole(a.host));
+    QVERIFY(QDir().mkpath(QFileInfo(a.newArchive()).absolutePath()));
+    QVERIFY(QFile::copy(f, a.newArchive()));
+    QVERIFY2(rio::INIZIALIZZAZIONE_FILE(a.ctx, Azienda), a.shownBoxes());
     rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
 
-    QVERIFY2(a.host.boxes.isEmpty(), scatole(a.host));
-    const auto g =
-        TestInstall::rows(a.nuovo(), QStringLiteral("select CodArt, Giacenza1, giacenza2, giacenza3, "
+    QVERIFY2(a.host.boxes.isEmpty(), a.shownBoxes());
+    const auto g = TestInstall::rows(a.newArchive(),
+                                     QStringLiteral("select CodArt, Giacenza1, giacenza2, giacenza3, "
                                                     "giacenza4, giacenza5 from ANAG_ART order by CodArt"));
     QCOMPARE(g, (QList<QVariantList>{{QStringLiteral("P1"), 6.0, 3.0, 0.0, 0.0, 0.0},
                                      {QStringLiteral("P2"), 0.0, 0.0, 0.0, 0.0, 0.0}}));
-    QCOMPARE(TestInstall::scalar(a.nuovo(), QStringLiteral("select Progr_Mov_Mag from CONTATORI")).toInt(),
-             2);
-    QCOMPARE(contaMovimenti(a.nuovo()), 2);
+    QCOMPARE(movementCounter(a.newArchive()), 2);
+    QCOMPARE(movementCount(a.newArchive()), 2);
 }
 
 QTEST_GUILESS_MAIN(TestMovimentiMagazzino)

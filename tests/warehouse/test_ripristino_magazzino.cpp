@@ -38,28 +38,27 @@ qint64 rowidOf(const QString& file, const QString& where)
 
 void TestRipristinoMagazzino::stockRulesAndCaptions()
 {
-    ArchivioProva a;
+    StepFixture a;
     const QString f = a.install.createArchive(1);
-    ArchivioProva::articolo(f, QStringLiteral("'B1'"), QStringLiteral("'Bullone'"));
-    ArchivioProva::articolo(f, QStringLiteral("'A1'"), QStringLiteral("NULL"));
-    ArchivioProva::movimento(f, QStringLiteral("'B1'"), QStringLiteral("'01'"), QStringLiteral("5"));
-    ArchivioProva::movimento(f, QStringLiteral("'B1'"), QStringLiteral("'01'"), QStringLiteral("-2"));
-    ArchivioProva::movimento(f, QStringLiteral("'B1'"), QStringLiteral("'02'"), QStringLiteral("-4.25"));
-    ArchivioProva::movimento(f, QStringLiteral("'B1'"), QStringLiteral("'03'"), QStringLiteral("1.25"));
-    ArchivioProva::movimento(f, QStringLiteral("'B1'"), QStringLiteral("'03'"), QStringLiteral("NULL"));
-    ArchivioProva::movimento(f, QStringLiteral("'B1'"), QStringLiteral("'05'"), QStringLiteral("0.5"));
+    addArticle(f, QStringLiteral("'B1'"), QStringLiteral("'Bullone'"));
+    addArticle(f, QStringLiteral("'A1'"), QStringLiteral("NULL"));
+    addMovement(f, QStringLiteral("'B1'"), QStringLiteral("'01'"), QStringLiteral("5"));
+    addMovement(f, QStringLiteral("'B1'"), QStringLiteral("'01'"), QStringLiteral("-2"));
+    addMovement(f, QStringLiteral("'B1'"), QStringLiteral("'02'"), QStringLiteral("-4.25"));
+    addMovement(f, QStringLiteral("'B1'"), QStringLiteral("'03'"), QStringLiteral("1.25"));
+    addMovement(f, QStringLiteral("'B1'"), QStringLiteral("'03'"), QStringLiteral("NULL"));
+    addMovement(f, QStringLiteral("'B1'"), QStringLiteral("'05'"), QStringLiteral("0.5"));
     // Warehouse codes outside 01..05 count nowhere.
     for (const char* dep : {"'1'", "'06'", "''", "NULL", "' 01'"})
-        ArchivioProva::movimento(f, QStringLiteral("'B1'"), QLatin1String(dep), QStringLiteral("100"));
+        addMovement(f, QStringLiteral("'B1'"), QLatin1String(dep), QStringLiteral("100"));
 
-    auto db = ArchivioProva::apri(2023);
+    auto db = StepFixture::open(2023);
     a.host.runEnabled = false;
     rio::RIPRISTINA_MAGAZZINO(a.ctx, *db, QStringLiteral("Azienda_1"));
 
-    QCOMPARE(ArchivioProva::giacenze(f, rowidOf(f, QStringLiteral("CodArt='B1'"))),
-             qta(3, -4.25, 1.25, 0, 0.5));
+    QCOMPARE(stocksOf(f, rowidOf(f, QStringLiteral("CodArt='B1'"))), stocks(3, -4.25, 1.25, 0, 0.5));
     // No movements: every stock becomes 0, whatever it held.
-    QCOMPARE(ArchivioProva::giacenze(f, rowidOf(f, QStringLiteral("CodArt='A1'"))), qta(0, 0, 0, 0, 0));
+    QCOMPARE(stocksOf(f, rowidOf(f, QStringLiteral("CodArt='A1'"))), stocks(0, 0, 0, 0, 0));
     // Captions in code order; a Null description reads as nothing.
     QCOMPARE(a.host.events, QStringList({QStringLiteral("ripristino in corso articolo: a1 - "),
                                          QStringLiteral("ripristino in corso articolo: b1 - bullone")}));
@@ -72,52 +71,59 @@ void TestRipristinoMagazzino::stockRulesAndCaptions()
 
 void TestRipristinoMagazzino::codesWithQuotesBlanksAndCase()
 {
-    ArchivioProva a;
+    StepFixture a;
     const QString f = a.install.createArchive(1);
-    ArchivioProva::articolo(f, QStringLiteral("'AB''1'"), QStringLiteral("'Quota'"));
-    ArchivioProva::articolo(f, QStringLiteral("' c1 '"), QStringLiteral("'Spazi'")); // no trimmed twin
-    ArchivioProva::articolo(f, QStringLiteral("' D1'"), QStringLiteral("'Spazio'"));
-    ArchivioProva::articolo(f, QStringLiteral("'d1'"), QStringLiteral("'Minuscolo'"));
-    ArchivioProva::articolo(f, QStringLiteral("'D1'"), QStringLiteral("'Maiuscolo'"));
-    ArchivioProva::movimento(f, QStringLiteral("'ab''1'"), QStringLiteral("'02'"), QStringLiteral("7"));
-    ArchivioProva::movimento(f, QStringLiteral("'C1'"), QStringLiteral("'01'"), QStringLiteral("1"));
-    ArchivioProva::movimento(f, QStringLiteral("'D1'"), QStringLiteral("'01'"), QStringLiteral("2"));
-    ArchivioProva::movimento(f, QStringLiteral("'d1'"), QStringLiteral("'01'"), QStringLiteral("3"));
+    addArticle(f, QStringLiteral("'AB''1'"), QStringLiteral("'Quota'"));
+    addArticle(f, QStringLiteral("' c1 '"), QStringLiteral("'Spazi'")); // no trimmed twin
+    addArticle(f, QStringLiteral("' D1'"), QStringLiteral("'Spazio'"));
+    addArticle(f, QStringLiteral("'d1'"), QStringLiteral("'Minuscolo'"));
+    addArticle(f, QStringLiteral("'D1'"), QStringLiteral("'Maiuscolo'"));
+    addMovement(f, QStringLiteral("'ab''1'"), QStringLiteral("'02'"), QStringLiteral("7"));
+    addMovement(f, QStringLiteral("'C1'"), QStringLiteral("'01'"), QStringLiteral("1"));
+    addMovement(f, QStringLiteral("'D1'"), QStringLiteral("'01'"), QStringLiteral("2"));
+    addMovement(f, QStringLiteral("'d1'"), QStringLiteral("'01'"), QStringLiteral("3"));
     // Blanks around a movement code: no trimmed key matches it.
-    ArchivioProva::movimento(f, QStringLiteral("' D1'"), QStringLiteral("'01'"), QStringLiteral("1000"));
-    ArchivioProva::movimento(f, QStringLiteral("'D1 '"), QStringLiteral("'01'"), QStringLiteral("1000"));
+    addMovement(f, QStringLiteral("' D1'"), QStringLiteral("'01'"), QStringLiteral("1000"));
+    addMovement(f, QStringLiteral("'D1 '"), QStringLiteral("'01'"), QStringLiteral("1000"));
+    // Only spaces are blanks: a tab makes a code of its own.
+    addArticle(f, QStringLiteral("'E1'"), QStringLiteral("'Senza tab'"));
+    addArticle(f, QStringLiteral("'E1' || char(9)"), QStringLiteral("'Con tab'"));
+    addMovement(f, QStringLiteral("'E1'"), QStringLiteral("'01'"), QStringLiteral("2"));
+    addMovement(f, QStringLiteral("'E1' || char(9)"), QStringLiteral("'01'"), QStringLiteral("3"));
 
-    auto db = ArchivioProva::apri(2023);
+    auto db = StepFixture::open(2023);
     rio::RIPRISTINA_MAGAZZINO(a.ctx, *db, QStringLiteral("Azienda_1"));
 
-    QCOMPARE(ArchivioProva::giacenze(f, rowidOf(f, QStringLiteral("CodArt='AB''1'"))), qta(0, 7, 0, 0, 0));
+    QCOMPARE(stocksOf(f, rowidOf(f, QStringLiteral("CodArt='AB''1'"))), stocks(0, 7, 0, 0, 0));
     // " c1 " looks for "C1", which no row holds: untouched.
-    QCOMPARE(ArchivioProva::giacenze(f, rowidOf(f, QStringLiteral("CodArt=' c1 '"))),
-             qta(99, 99, 99, 99, 99));
+    QCOMPARE(stocksOf(f, rowidOf(f, QStringLiteral("CodArt=' c1 '"))), stocks(99, 99, 99, 99, 99));
     // "d1" (the first row equal to "D1" letter case aside) takes both case
     // variants' movements; " D1" and the later "D1" row are never found.
     const qint64 d1 = rowidOf(f, QStringLiteral("CodArt='d1' collate binary"));
-    QCOMPARE(ArchivioProva::giacenze(f, d1), qta(5, 0, 0, 0, 0));
-    QCOMPARE(ArchivioProva::giacenze(f, rowidOf(f, QStringLiteral("CodArt=' D1'"))), qta(99, 99, 99, 99, 99));
-    QCOMPARE(ArchivioProva::giacenze(f, rowidOf(f, QStringLiteral("CodArt='D1' collate binary"))),
-             qta(99, 99, 99, 99, 99));
+    QCOMPARE(stocksOf(f, d1), stocks(5, 0, 0, 0, 0));
+    QCOMPARE(stocksOf(f, rowidOf(f, QStringLiteral("CodArt=' D1'"))), stocks(99, 99, 99, 99, 99));
+    QCOMPARE(stocksOf(f, rowidOf(f, QStringLiteral("CodArt='D1' collate binary"))),
+             stocks(99, 99, 99, 99, 99));
+    QCOMPARE(stocksOf(f, rowidOf(f, QStringLiteral("CodArt='E1'"))), stocks(2, 0, 0, 0, 0));
+    QCOMPARE(stocksOf(f, rowidOf(f, QStringLiteral("CodArt='E1' || char(9)"))), stocks(3, 0, 0, 0, 0));
 
     // Every article found shows its own code and the found row's description.
     QVERIFY(a.host.events.contains(QStringLiteral("ripristino in corso articolo: ab'1 - quota")));
     QVERIFY(a.host.events.contains(QStringLiteral("ripristino in corso articolo:  d1 - minuscolo")));
     QVERIFY(a.host.events.contains(QStringLiteral("ripristino in corso articolo: d1 - minuscolo")));
+    QVERIFY(a.host.events.contains(QStringLiteral("ripristino in corso articolo: e1\t - con tab")));
     QVERIFY(!a.host.events.join(QLatin1Char('\n')).contains(QStringLiteral("c1")));
     QVERIFY(a.host.ticked(StatusBox::RipristinoMagazzino));
 }
 
 void TestRipristinoMagazzino::emptyArticleTableWarns()
 {
-    ArchivioProva a;
+    StepFixture a;
     const QString f = a.install.createArchive(1);
-    ArchivioProva::movimento(f, QStringLiteral("'X'"), QStringLiteral("'01'"), QStringLiteral("1"));
+    addMovement(f, QStringLiteral("'X'"), QStringLiteral("'01'"), QStringLiteral("1"));
     a.host.runEnabled = false;
 
-    auto db = ArchivioProva::apri(2023);
+    auto db = StepFixture::open(2023);
     rio::RIPRISTINA_MAGAZZINO(a.ctx, *db, QStringLiteral("Azienda_1"));
 
     QCOMPARE(a.host.boxes.size(), 1);
@@ -135,35 +141,35 @@ void TestRipristinoMagazzino::emptyArticleTableWarns()
 
 void TestRipristinoMagazzino::callerTransactionDecidesDurability()
 {
-    ArchivioProva a;
+    StepFixture a;
     const QString f = a.install.createArchive(1);
-    ArchivioProva::articolo(f, QStringLiteral("'A'"));
-    ArchivioProva::movimento(f, QStringLiteral("'A'"), QStringLiteral("'01'"), QStringLiteral("4"));
+    addArticle(f, QStringLiteral("'A'"));
+    addMovement(f, QStringLiteral("'A'"), QStringLiteral("'01'"), QStringLiteral("4"));
     const qint64 riga = rowidOf(f, QStringLiteral("CodArt='A'"));
 
     {
         // The run's transaction: nothing is durable until the run commits.
-        auto db = ArchivioProva::apri(2023);
+        auto db = StepFixture::open(2023);
         db->beginTrans();
         rio::RIPRISTINA_MAGAZZINO(a.ctx, *db, QStringLiteral("Azienda_1"));
         QVERIFY(db->inTransaction());
         db->release();
     }
-    QCOMPARE(ArchivioProva::giacenze(f, riga), qta(99, 99, 99, 99, 99));
+    QCOMPARE(stocksOf(f, riga), stocks(99, 99, 99, 99, 99));
 
     {
         // On its own the pass commits what it saved and leaves no
         // transaction open.
-        auto db = ArchivioProva::apri(2023);
+        auto db = StepFixture::open(2023);
         rio::RIPRISTINA_MAGAZZINO(a.ctx, *db, QStringLiteral("Azienda_1"));
         QVERIFY(!db->inTransaction());
-        QCOMPARE(ArchivioProva::giacenze(f, riga), qta(4, 0, 0, 0, 0));
+        QCOMPARE(stocksOf(f, riga), stocks(4, 0, 0, 0, 0));
     }
 }
 
 void TestRipristinoMagazzino::failureKeepsEarlierBatches()
 {
-    ArchivioProva a;
+    StepFixture a;
     const QString f = a.install.createArchive(1);
     QStringList s;
     for (int i = 0; i < 2500; ++i) {
@@ -172,14 +178,14 @@ void TestRipristinoMagazzino::failureKeepsEarlierBatches()
         s << QStringLiteral("insert into MOV_MAG(CodArt, DEP, Qta) values('A%1', '01', 1)")
                  .arg(i, 5, 10, QLatin1Char('0'));
     }
-    ArchivioProva::eseguiTutti(f, s);
+    TestInstall::execAll(f, s);
     TestInstall::exec(
         f, QStringLiteral("create trigger guasto before update on ANAG_ART when old.CodArt = 'A01500' "
                           "and new.Giacenza1 <> 99 "
                           "begin select raise(abort, 'riga bloccata'); end"));
 
     {
-        auto db = ArchivioProva::apri(2023);
+        auto db = StepFixture::open(2023);
         QVERIFY_THROWS_EXCEPTION(rio::Error,
                                  rio::RIPRISTINA_MAGAZZINO(a.ctx, *db, QStringLiteral("Azienda_1")));
         QVERIFY(!db->inTransaction());
@@ -196,7 +202,7 @@ void TestRipristinoMagazzino::failureKeepsEarlierBatches()
     // Under the caller's transaction the failure leaves the commit to it.
     TestInstall::exec(f, QStringLiteral("update ANAG_ART set Giacenza1 = 99"));
     {
-        auto db = ArchivioProva::apri(2023);
+        auto db = StepFixture::open(2023);
         db->beginTrans();
         QVERIFY_THROWS_EXCEPTION(rio::Error,
                                  rio::RIPRISTINA_MAGAZZINO(a.ctx, *db, QStringLiteral("Azienda_1")));
@@ -210,11 +216,11 @@ void TestRipristinoMagazzino::failureKeepsEarlierBatches()
 void TestRipristinoMagazzino::nullCodeFails()
 {
     // A Null code cannot be turned into text: the failure reaches the caller.
-    ArchivioProva a;
+    StepFixture a;
     const QString f = a.install.createArchive(1);
-    ArchivioProva::articolo(f, QStringLiteral("NULL"));
-    ArchivioProva::articolo(f, QStringLiteral("'A'"));
-    auto db = ArchivioProva::apri(2023);
+    addArticle(f, QStringLiteral("NULL"));
+    addArticle(f, QStringLiteral("'A'"));
+    auto db = StepFixture::open(2023);
     db->beginTrans();
     try {
         rio::RIPRISTINA_MAGAZZINO(a.ctx, *db, QStringLiteral("Azienda_1"));
@@ -236,7 +242,7 @@ QString sqlText(const QString& s)
 // The recomputation as the original does it, article by article: five sum
 // queries, a search for the first matching row, five saves. Returns the
 // captions.
-QStringList ricalcoloDiRiferimento(const QString& file)
+QStringList referenceRecomputation(const QString& file)
 {
     QStringList didascalie;
     const auto articoli =
@@ -276,7 +282,7 @@ QStringList ricalcoloDiRiferimento(const QString& file)
 
 void TestRipristinoMagazzino::matchesPerArticleReference()
 {
-    ArchivioProva a;
+    StepFixture a;
     const QString f = a.install.createArchive(1);
     const QStringList codici{QStringLiteral("AB'1"),  QStringLiteral(" AB'1"), QStringLiteral("ab'1"),
                              QStringLiteral("X1"),    QStringLiteral("x1"),    QStringLiteral("X1 "),
@@ -307,16 +313,16 @@ void TestRipristinoMagazzino::matchesPerArticleReference()
         s << QStringLiteral("insert into MOV_MAG(CodArt, DEP, Qta) values(%1, %2, %3)")
                  .arg(sqlText(codiciMovimenti.at(rnd.bounded(codiciMovimenti.size()))),
                       depositi.at(rnd.bounded(depositi.size())), quantita.at(rnd.bounded(quantita.size())));
-    ArchivioProva::eseguiTutti(f, s);
+    TestInstall::execAll(f, s);
     // The reference works on a copy of the same archive.
     const QString riferimento = a.install.archiveHost(1, 2024);
     QVERIFY(QDir().mkpath(QFileInfo(riferimento).absolutePath()));
     QVERIFY(QFile::copy(f, riferimento));
 
-    auto db = ArchivioProva::apri(2023);
+    auto db = StepFixture::open(2023);
     rio::RIPRISTINA_MAGAZZINO(a.ctx, *db, QStringLiteral("Azienda_1"));
     db->release();
-    const QStringList attese = ricalcoloDiRiferimento(riferimento);
+    const QStringList attese = referenceRecomputation(riferimento);
 
     const QString tutte =
         QStringLiteral("select rowid, CodArt, Giacenza1, giacenza2, giacenza3, giacenza4, giacenza5 "

@@ -5,7 +5,7 @@
 #include "app/cli/console_run.h"
 #include "context/exit_status.h"
 #include "context/run_context.h"
-#include "run_fixture.h"
+#include "test_install.h"
 
 #include <QDir>
 #include <QFile>
@@ -224,7 +224,7 @@ private slots:
     void usageErrorsAndNoTerminalDoNotStart()
     {
         TestInstall install;
-        addCompany(install, 1);
+        install.addCompany(1);
         const CliResult bogus = runCli({QStringLiteral("--bogus")});
         QCOMPARE(bogus.status, int(ExitNotStarted));
         QVERIFY(bogus.err.contains(QStringLiteral("Uso:")));
@@ -238,8 +238,8 @@ private slots:
     void aWholeRunOnTheConsole()
     {
         TestInstall install;
-        addCompany(install, 1);
-        addCompany(install, 2);
+        install.addCompany(1);
+        install.addCompany(2);
         const CliResult r = runCli({QStringLiteral("--drive-c"), install.driveC(), QStringLiteral("--yes"),
                                     QStringLiteral("--timings")});
         QVERIFY2(r.status == ExitDone, qPrintable(r.out + r.err));
@@ -267,7 +267,7 @@ private slots:
     void theCheckOnTheConsole()
     {
         TestInstall install;
-        addCompany(install, 1);
+        install.addCompany(1);
         const CliResult healthy =
             runCli({QStringLiteral("--drive-c"), install.driveC(), QStringLiteral("--check")});
         QVERIFY2(healthy.status == ExitDone, qPrintable(healthy.out + healthy.err));
@@ -286,7 +286,7 @@ private slots:
         {
             // An open-item table that cannot be read: that step fails, the run goes on.
             TestInstall install;
-            addCompany(install, 1);
+            install.addCompany(1);
             TestInstall::exec(install.archiveHost(1), QStringLiteral("drop table MOV_CONT"));
             const CliResult r =
                 runCli({QStringLiteral("--drive-c"), install.driveC(), QStringLiteral("--yes")});
@@ -296,7 +296,7 @@ private slots:
         {
             // A company folder without its AZIENDE row: the program ends there.
             TestInstall install;
-            addCompany(install, 1);
+            install.addCompany(1);
             TestInstall::exec(install.archiveHost(1), QStringLiteral("delete from AZIENDE"));
             const CliResult r = runCli({QStringLiteral("--drive-c"), install.driveC(),
                                         QStringLiteral("--yes"), QStringLiteral("--no-log")});
