@@ -105,7 +105,7 @@ void CREAZIONE_MOVIMENTI_CONTABILI(RunContext& ctx, QString Numero_Azienda)
         }
 
         ctx.setProgress(QStringLiteral("RIPRISTINO MOVIMENTO CONTABILI COMPLETATI..."));
-        ctx.host().setStatus(StatusBox::CreazioneMovimContabili, true);
+        ctx.host().showStageDone(Stage::CreazioneMovimContabili, true);
         dbOld.close();
         dbNew.close();
     } catch (const Error& e) {

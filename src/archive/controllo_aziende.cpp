@@ -20,7 +20,7 @@ void CONTROLLO_AZIENDE(RunContext& ctx)
                 ++state.NumAziende;
             }
         }
-        ctx.host().setLabel(PanelLabel::NumAzienda, QString::number(state.NumAziende));
+        ctx.host().showCompanyInfo(CompanyInfo::Count, QString::number(state.NumAziende));
     } catch (const Error& e) {
         ctx.reportError(e, QStringLiteral("CONTROLLO_AZIENDE"));
     }

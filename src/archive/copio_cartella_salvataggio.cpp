@@ -40,7 +40,7 @@ void COPIO_CARTELLA_SALVATAGGIO(RunContext& ctx, QString CartellaDaCopiare)
         const QString copia = freeCopyFolder(ctx.state().PercorsoBase, QDateTime::currentDateTime());
         record.safetyCopy = copia;
         ctx.setProgress(QStringLiteral("BACKUP DI SICUREZZA DEGLI ARCHIVI IN CORSO..."));
-        ctx.host().setBusy(true);
+        ctx.host().showBusy(true);
         ctx.yield();
         const auto yield = [&ctx] {
             ctx.yield();
@@ -57,7 +57,7 @@ void COPIO_CARTELLA_SALVATAGGIO(RunContext& ctx, QString CartellaDaCopiare)
         ctx.setProgress(QString());
         ctx.addEventLine(
             QStringLiteral("Copia di sicurezza verificata: %1 (%2 file)").arg(copia).arg(manifest.size()));
-        ctx.host().setBusy(false);
+        ctx.host().showBusy(false);
     } catch (const Error& e) {
         ctx.reportError(e, QStringLiteral("COPIO_CARTELLA"));
     }

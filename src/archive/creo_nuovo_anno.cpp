@@ -14,7 +14,7 @@ void CREO_NUOVO_ANNO(RunContext& ctx)
     RunState& state = ctx.state();
     try {
         ctx.setProgress(QStringLiteral("CREAZIONE NUOVI ARCHIVI IN CORSO..."));
-        ctx.host().setBusy(true);
+        ctx.host().showBusy(true);
         for (int n = 1; n < int(state.ElencoAziende.size()); ++n) {
             const QString& entry = state.ElencoAziende[n];
             if (entry.isEmpty() || entry.split(QLatin1Char('*')).value(1) != QLatin1String("ATTIVA"))
@@ -24,7 +24,7 @@ void CREO_NUOVO_ANNO(RunContext& ctx)
                            layout::newCompanyFolder(state.PercorsoBase, n), [&ctx] { ctx.yield(); });
         }
         ctx.setProgress(QString());
-        ctx.host().setBusy(false);
+        ctx.host().showBusy(false);
     } catch (const Error& e) {
         ctx.reportError(e, QStringLiteral("CREO_NUOVO_ANNO"));
     }

@@ -5,8 +5,9 @@
 
 namespace rio {
 
-// The five indicators of the status panel, top to bottom.
-enum class StatusBox {
+// The five stages the status panel ticks, top to bottom (named after their
+// indicators chkCopia ... chkCreazioneMovimContabili).
+enum class Stage {
     Copia,
     RipristinoMagazzino,
     Inizializzazione,
@@ -14,60 +15,65 @@ enum class StatusBox {
     CreazioneMovimContabili
 };
 
-// Labels of the status panel the run writes.
-enum class PanelLabel { Azienda, AziendaLavorata, NumAzienda };
+// What the run shows of the company in work: its name, its slot, and how many
+// companies the run found.
+enum class CompanyInfo { Name, Slot, Count };
+
+// Where the data lie: the local installation, or the root recorded in the
+// product's system database.
+enum class DataSource { Local, Server };
 
 enum class Buttons { Ok, YesNo };
 enum class Icon { None, Information, Exclamation, Critical };
 enum class Answer { Ok, Yes, No };
 
-// What the run and its steps need of the screen. The window, the console
-// front end and the tests each implement it; the core never touches a widget.
+// What the run and its steps need of the screen, in the run's terms. The
+// window, the console and the tests each implement it; the run never touches
+// a widget. What a front end may ignore has an empty default.
 class Host
 {
 public:
     virtual ~Host() = default;
 
-    // Caption of the progress label lblArt (the progress service adds the
-    // event-list line itself through appendEvent).
-    virtual void setProgressCaption(const QString& caption) = 0;
     // One more line at the end of the event list.
-    virtual void appendEvent(const QString& line) = 0;
+    virtual void addEvent(const QString& line) = 0;
 
-    virtual void setStatus(StatusBox box, bool ticked) = 0;
-    virtual void setLabel(PanelLabel label, const QString& caption) = 0;
-    virtual void setRunEnabled(bool enabled) = 0;   // cmd
-    virtual void setCloseEnabled(bool enabled) = 0; // cmdChiudi
-    virtual void lockYears() = 0;                   // txtDbOld, txtDbNew
-
-    // The user's choices, read at the moment the run needs them:
-    // chklog, cmbSorgente's selected index (0 LOCAL, 1 SERVER), chkSplus.
-    virtual bool logTicked() const = 0;
-    virtual int dataSourceIndex() const = 0;
-    virtual bool zetaFolderTicked() const = 0;
+    // The choices of the run, read at the moment the run needs them: whether
+    // to write the log, where the data lie, whether to work in the Zeta folder.
+    virtual bool logWanted() const = 0;
+    virtual DataSource dataSource() const = 0;
+    virtual bool zetaFolderChosen() const = 0;
 
     // A modal message box; returns the answer.
     virtual Answer message(const QString& text, Buttons buttons, Icon icon, const QString& title) = 0;
 
-    // Hourglass or default pointer: a state, not a stack.
-    virtual void setBusy(bool hourglass) = 0;
+    // The run asks the program to end (its closing sequence releases the
+    // run's objects).
+    virtual void closeProgram() = 0;
 
-    // Lets pending window messages be processed.
-    virtual void yield() = 0;
-
-    // Closes the main window (its closing sequence releases the run's objects).
-    virtual void closeWindow() = 0;
+    // The progress text as it stands (the event line is added apart).
+    virtual void showProgressText(const QString& /*text*/) {}
+    // A stage has reached its end (true), or starts again for a company (false).
+    virtual void showStageDone(Stage /*stage*/, bool /*done*/) {}
+    virtual void showCompanyInfo(CompanyInfo /*info*/, const QString& /*text*/) {}
+    // Whether a new run, or closing the program, may be asked for now.
+    virtual void allowNewRun(bool /*allowed*/) {}
+    virtual void allowClose(bool /*allowed*/) {}
+    // The two years can no longer be changed.
+    virtual void lockYears() {}
+    // Long work under way (hourglass) or not: a state, not a stack.
+    virtual void showBusy(bool /*busy*/) {}
+    // Lets the screen catch up with pending work (repaint, input).
+    virtual void yield() {}
 
     // A step of the run has ended for a company (slot 0: the common part),
     // with its wall time; for timings and the verification report.
     virtual void stepFinished(const QString& /*step*/, int /*slot*/, qint64 /*milliseconds*/, bool /*ok*/) {}
-
     // The verification report of a finished run: its Windows path (empty when
     // it could not be written) and a few summary lines.
     virtual void verificationReady(const QString& /*reportPath*/, const QStringList& /*summary*/) {}
-
-    // Progress of the run for a progress bar: company i of n, and within it
-    // done of total units of the current step (total 0: no step measure).
+    // Progress of the run: company i of n, and within it done of total units
+    // of the current step (total 0: no step measure).
     virtual void setRunProgress(int /*company*/, int /*companies*/, qint64 /*done*/, qint64 /*total*/) {}
 };
 

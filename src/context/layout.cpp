@@ -22,10 +22,10 @@ QString year(int y)
 
 } // namespace
 
-QString installationRoot(int source, bool splus, bool programFilesX86, const QString& systemRoot,
+QString installationRoot(DataSource source, bool splus, bool programFilesX86, const QString& systemRoot,
                          const QString& programsFolder)
 {
-    if (source != 0) {
+    if (source == DataSource::Server) {
         // Every path is glued to the root: without its final "\" no company
         // would be found and the run would still report success.
         if (systemRoot.isEmpty() || systemRoot.endsWith(QLatin1Char('\\')) ||

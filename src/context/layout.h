@@ -1,5 +1,7 @@
 #pragma once
 
+#include "context/host.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QString>
@@ -45,7 +47,7 @@ bool has64BitProgramFolder();
 // Installation root by data source (0 LOCAL, else SERVER), chkSplus, the
 // 64-bit folder and the Percorso of the system table (SERVER only). A
 // Percorso without its final "\" gets one.
-QString installationRoot(int source, bool splus, bool programFilesX86, const QString& systemRoot,
+QString installationRoot(DataSource source, bool splus, bool programFilesX86, const QString& systemRoot,
                          const QString& programsFolder);
 
 QString workgroupFilePath(bool programFilesX86, const QString& programsFolder);

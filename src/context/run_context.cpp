@@ -20,7 +20,7 @@ RunContext::RunContext(Host& host, RunState& state) : m_host(host), m_state(stat
 
 void RunContext::setProgress(const QString& text)
 {
-    m_host.setProgressCaption(text);
+    m_host.showProgressText(text);
     if (text == m_caption)
         return;
     m_caption = text;
@@ -30,8 +30,8 @@ void RunContext::setProgress(const QString& text)
 void RunContext::addEventLine(const QString& text)
 {
     const QString line = asOneLine(text).toLower();
-    m_host.appendEvent(line);
-    if (m_state.log && m_state.log->isOpen() && m_host.logTicked())
+    m_host.addEvent(line);
+    if (m_state.log && m_state.log->isOpen() && m_host.logWanted())
         m_state.log->writeLine(line);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "context/host.h"
 #include "data/database.h"
 #include "data/filesystem.h"
 
@@ -25,7 +26,7 @@ struct StepRecord
 struct RunRecord
 {
     QDateTime started;
-    int dataSource = 0;
+    DataSource dataSource = DataSource::Local;
     bool zetaFolder = false;
     bool log = false;
     QString safetyCopy;              // Windows path of the dated copy actually used

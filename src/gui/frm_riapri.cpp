@@ -88,7 +88,7 @@ void FrmRiapri::cmd_Click()
         programEnd = true;
     }
     m_running = false;
-    m_host->setBusy(false);
+    m_host->showBusy(false);
     m_events->flush();
     m_ui.lstEventi->scrollToBottom();
 
@@ -131,7 +131,7 @@ void FrmRiapri::cmdVerifica_Click()
         reportUnexpected(checkFailureText(error));
     }
     m_running = false;
-    m_host->setBusy(false);
+    m_host->showBusy(false);
     m_events->flush();
     m_ui.cmd->setEnabled(true);
     m_ui.cmdVerifica->setEnabled(true);

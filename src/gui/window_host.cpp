@@ -17,43 +17,43 @@
 namespace rio::gui {
 
 WindowHost::WindowHost(QWidget& window, FrmRiapriUi& ui, EventListModel& events,
-                       std::function<void()> closeWindow)
-    : m_window(window), m_ui(ui), m_events(events), m_closeWindow(std::move(closeWindow))
+                       std::function<void()> closeProgram)
+    : m_window(window), m_ui(ui), m_events(events), m_closeWindow(std::move(closeProgram))
 {
 }
 
 WindowHost::~WindowHost()
 {
-    setBusy(false);
+    showBusy(false);
 }
 
-void WindowHost::setProgressCaption(const QString& caption)
+void WindowHost::showProgressText(const QString& caption)
 {
     m_ui.lblArt->setText(caption);
 }
 
-void WindowHost::appendEvent(const QString& line)
+void WindowHost::addEvent(const QString& line)
 {
     m_events.append(line);
 }
 
-void WindowHost::setStatus(StatusBox box, bool ticked)
+void WindowHost::showStageDone(Stage box, bool ticked)
 {
     IndicatorBox* target = nullptr;
     switch (box) {
-    case StatusBox::Copia:
+    case Stage::Copia:
         target = m_ui.chkCopia;
         break;
-    case StatusBox::RipristinoMagazzino:
+    case Stage::RipristinoMagazzino:
         target = m_ui.chkRipristinoMagazzino;
         break;
-    case StatusBox::Inizializzazione:
+    case Stage::Inizializzazione:
         target = m_ui.chkInizializzazione;
         break;
-    case StatusBox::CreazioneMagazzino:
+    case Stage::CreazioneMagazzino:
         target = m_ui.chkCreazioneMagazzino;
         break;
-    case StatusBox::CreazioneMovimContabili:
+    case Stage::CreazioneMovimContabili:
         target = m_ui.chkCreazioneMovimContabili;
         break;
     }
@@ -61,27 +61,27 @@ void WindowHost::setStatus(StatusBox box, bool ticked)
         target->setChecked(ticked);
 }
 
-void WindowHost::setLabel(PanelLabel label, const QString& caption)
+void WindowHost::showCompanyInfo(CompanyInfo label, const QString& caption)
 {
     switch (label) {
-    case PanelLabel::Azienda:
+    case CompanyInfo::Name:
         m_ui.lblAzienda->setText(caption);
         break;
-    case PanelLabel::AziendaLavorata:
+    case CompanyInfo::Slot:
         m_ui.lblAziendaLavorata->setText(caption);
         break;
-    case PanelLabel::NumAzienda:
+    case CompanyInfo::Count:
         m_ui.lblNumAzienda->setText(caption);
         break;
     }
 }
 
-void WindowHost::setRunEnabled(bool enabled)
+void WindowHost::allowNewRun(bool enabled)
 {
     m_ui.cmd->setEnabled(enabled);
 }
 
-void WindowHost::setCloseEnabled(bool enabled)
+void WindowHost::allowClose(bool enabled)
 {
     m_ui.cmdChiudi->setEnabled(enabled);
 }
@@ -92,17 +92,17 @@ void WindowHost::lockYears()
     m_ui.txtDbNew->setReadOnly(true);
 }
 
-bool WindowHost::logTicked() const
+bool WindowHost::logWanted() const
 {
     return m_ui.chklog->isChecked();
 }
 
-int WindowHost::dataSourceIndex() const
+DataSource WindowHost::dataSource() const
 {
-    return m_ui.cmbSorgente->currentIndex();
+    return m_ui.cmbSorgente->currentIndex() == 0 ? DataSource::Local : DataSource::Server;
 }
 
-bool WindowHost::zetaFolderTicked() const
+bool WindowHost::zetaFolderChosen() const
 {
     return m_ui.chkSplus->isChecked();
 }
@@ -121,7 +121,7 @@ Answer WindowHost::message(const QString& text, Buttons buttons, Icon icon, cons
     return answer;
 }
 
-void WindowHost::setBusy(bool hourglass)
+void WindowHost::showBusy(bool hourglass)
 {
     if (hourglass == m_busy)
         return;
@@ -142,7 +142,7 @@ void WindowHost::yield()
     m_sinceYield.restart();
 }
 
-void WindowHost::closeWindow()
+void WindowHost::closeProgram()
 {
     if (m_closeWindow)
         m_closeWindow();

@@ -23,25 +23,25 @@ public:
     // the run and still repaints well within 100 ms.
     static constexpr qint64 YieldIntervalMs = 60;
 
-    WindowHost(QWidget& window, FrmRiapriUi& ui, EventListModel& events, std::function<void()> closeWindow);
+    WindowHost(QWidget& window, FrmRiapriUi& ui, EventListModel& events, std::function<void()> closeProgram);
     ~WindowHost() override;
     WindowHost(const WindowHost&) = delete;
     WindowHost& operator=(const WindowHost&) = delete;
 
-    void setProgressCaption(const QString& caption) override;
-    void appendEvent(const QString& line) override;
-    void setStatus(StatusBox box, bool ticked) override;
-    void setLabel(PanelLabel label, const QString& caption) override;
-    void setRunEnabled(bool enabled) override;
-    void setCloseEnabled(bool enabled) override;
+    void showProgressText(const QString& caption) override;
+    void addEvent(const QString& line) override;
+    void showStageDone(Stage box, bool ticked) override;
+    void showCompanyInfo(CompanyInfo label, const QString& caption) override;
+    void allowNewRun(bool enabled) override;
+    void allowClose(bool enabled) override;
     void lockYears() override;
-    bool logTicked() const override;
-    int dataSourceIndex() const override;
-    bool zetaFolderTicked() const override;
+    bool logWanted() const override;
+    DataSource dataSource() const override;
+    bool zetaFolderChosen() const override;
     Answer message(const QString& text, Buttons buttons, Icon icon, const QString& title) override;
-    void setBusy(bool hourglass) override;
+    void showBusy(bool hourglass) override;
     void yield() override;
-    void closeWindow() override;
+    void closeProgram() override;
     void setRunProgress(int company, int companies, qint64 done, qint64 total) override;
     void verificationReady(const QString& reportPath, const QStringList& summary) override;
 

@@ -115,7 +115,7 @@ bool INIZIALIZZAZIONE_FILE(RunContext& ctx, const QString& Numero_Azienda)
         return false;
     }
     db.release();
-    ctx.host().setStatus(StatusBox::Inizializzazione, true);
+    ctx.host().showStageDone(Stage::Inizializzazione, true);
     return true;
 }
 

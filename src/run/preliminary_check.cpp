@@ -29,7 +29,7 @@ public:
     {
         PreliminaryFinding f{level, text};
         m_result.findings << f;
-        m_host.appendEvent(f.line());
+        m_host.addEvent(f.line());
     }
     PreliminaryCheck result() const { return m_result; }
 
@@ -178,14 +178,14 @@ int PreliminaryCheck::count(PreliminaryFinding::Level level) const
 PreliminaryCheck runPreliminaryCheck(Host& host, const RunState& state, const PreliminaryOptions& options)
 {
     Checker check(host);
-    host.setBusy(true);
+    host.showBusy(true);
 
     // The root and the workgroup, settled as the run settles them.
     QString base;
     try {
         Connection system;
         system.open(layout::systemConnectionString());
-        const Value percorso = readSystemRoot(system, host.dataSourceIndex() != 0);
+        const Value percorso = readSystemRoot(system, host.dataSource() == DataSource::Server);
         check.add(
             Level::Ok,
             QStringLiteral("database di sistema aperto: %1").arg(QLatin1String(layout::SystemDatabasePath)));
@@ -249,7 +249,7 @@ PreliminaryCheck runPreliminaryCheck(Host& host, const RunState& state, const Pr
         }
 
     const PreliminaryCheck result = check.result();
-    host.setBusy(false);
+    host.showBusy(false);
     const int errors = result.count(Level::Error);
     const int warnings = result.count(Level::Warning);
     const QString summary = QStringLiteral("Verifica preliminare: %1 OK, %2 ATTENZIONE, %3 ERRORE")

@@ -58,7 +58,7 @@ QString companyName(Connection& connection, int slot)
 {
     ctx.markError();
     ctx.addEventLine(text);
-    ctx.host().setBusy(false);
+    ctx.host().showBusy(false);
     ctx.host().message(text, Buttons::Ok, Icon::Critical, QLatin1String(ApplicationTitle));
     throw ProgramEnd{text};
 }
@@ -88,16 +88,16 @@ void processCompany(RunContext& ctx, Connection& connection, int n, const QStrin
     RunState& state = ctx.state();
     ctx.startCompany();
     ctx.setCompany(index, state.NumAziende);
-    host.setStatus(StatusBox::CreazioneMagazzino, false);
-    host.setStatus(StatusBox::CreazioneMovimContabili, false);
-    host.setStatus(StatusBox::Inizializzazione, false);
-    host.setStatus(StatusBox::RipristinoMagazzino, false);
-    host.setLabel(PanelLabel::AziendaLavorata, QString::number(n));
+    host.showStageDone(Stage::CreazioneMagazzino, false);
+    host.showStageDone(Stage::CreazioneMovimContabili, false);
+    host.showStageDone(Stage::Inizializzazione, false);
+    host.showStageDone(Stage::RipristinoMagazzino, false);
+    host.showCompanyInfo(CompanyInfo::Slot, QString::number(n));
 
     connection.release();
     connection.open(layout::archiveConnectionString(archive, state.PercorsoSystemMdw));
     const QString name = companyName(connection, n);
-    host.setLabel(PanelLabel::Azienda, name);
+    host.showCompanyInfo(CompanyInfo::Name, name);
 
     const QString companyFolder = layout::companyFolderName(n);
     connection.beginTrans();
@@ -138,26 +138,26 @@ void runSteps(RunContext& ctx)
 
     Connection connection;
     connection.open(layout::systemConnectionString());
-    const Value percorso = readSystemRoot(connection, host.dataSourceIndex() != 0);
+    const Value percorso = readSystemRoot(connection, host.dataSource() == DataSource::Server);
 
-    host.setRunEnabled(false);
-    host.setCloseEnabled(false);
+    host.allowNewRun(false);
+    host.allowClose(false);
     host.lockYears();
 
     state.record.started = QDateTime::currentDateTime();
-    state.record.dataSource = host.dataSourceIndex();
-    state.record.zetaFolder = host.zetaFolderTicked();
-    state.record.log = host.logTicked();
+    state.record.dataSource = host.dataSource();
+    state.record.zetaFolder = host.zetaFolderChosen();
+    state.record.log = host.logWanted();
     settleLayout(ctx, percorso);
     const QString tmp = layout::tempFolder(state.PercorsoBase);
     if (!fs::FolderExists(tmp))
         fs::MkDir(tmp);
-    if (host.logTicked())
+    if (host.logWanted())
         state.log = std::make_unique<fs::LogFile>(layout::logFilePath(state.PercorsoBase));
 
     timed(ctx, QStringLiteral("CONTROLLO_AZIENDE"), 0, [&] { CONTROLLO_AZIENDE(ctx); });
     recoverInterruptedArchives(ctx);
-    host.setStatus(StatusBox::Copia, true);
+    host.showStageDone(Stage::Copia, true);
     timed(ctx, QStringLiteral("COPIO_CARTELLA_SALVATAGGIO"), 0,
           [&] { COPIO_CARTELLA_SALVATAGGIO(ctx, layout::dataFolder(state.PercorsoBase)); });
     if (!state.record.safetyCopyVerified)
@@ -181,7 +181,7 @@ void runSteps(RunContext& ctx)
     const VerificationReport report = verifyYearOpening(ctx, &reportPath);
     host.verificationReady(reportPath, report.summary());
 
-    host.setCloseEnabled(true);
+    host.allowClose(true);
     if (ctx.runHadErrors()) {
         ctx.setProgress(QStringLiteral("RIAPERTURA ARCHIVI CONCLUSA CON ERRORI!"));
         ctx.message(
@@ -208,17 +208,16 @@ Value readSystemRoot(Connection& system, bool server)
 
 QString settleInstallationRoot(const Host& host, const QString& programsFolder, const Value& percorso)
 {
-    const int source = host.dataSourceIndex();
-    if (source == 0) {
-        const bool splus = host.zetaFolderTicked();
+    if (host.dataSource() == DataSource::Local) {
+        const bool splus = host.zetaFolderChosen();
         const bool x86 = !splus && layout::has64BitProgramFolder();
-        return layout::installationRoot(0, splus, x86, QString(), programsFolder);
+        return layout::installationRoot(DataSource::Local, splus, x86, QString(), programsFolder);
     }
     const QString root = textOf(percorso);
     if (root.isEmpty())
         throw Error(err::PathNotFound, QStringLiteral("il campo Percorso della tabella system è vuoto: "
                                                       "radice dell'installazione sconosciuta"));
-    return layout::installationRoot(source, false, false, root, programsFolder);
+    return layout::installationRoot(DataSource::Server, false, false, root, programsFolder);
 }
 
 namespace {
@@ -276,7 +275,7 @@ RunOutcome runYearOpening(RunContext& ctx)
         ctx.state().release();
         throw;
     }
-    host.setRunEnabled(true);
+    host.allowNewRun(true);
     ctx.setCompany(0, 0);
     return ctx.runHadErrors() ? RunOutcome::DoneWithErrors : RunOutcome::Done;
 }

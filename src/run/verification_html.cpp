@@ -99,7 +99,7 @@ QString VerificationReport::html(const RunState& state) const
     h += row({QStringLiteral("Computer"), QSysInfo::machineHostName()});
     h += row({QStringLiteral("Utente"), userName()});
     h += row({QStringLiteral("Sorgente dati"),
-              run.dataSource == 0 ? QStringLiteral("LOCAL") : QStringLiteral("SERVER")});
+              run.dataSource == DataSource::Local ? QStringLiteral("LOCAL") : QStringLiteral("SERVER")});
     h += row({QStringLiteral("Aggiornamento in cartella Zeta"), yesNo(run.zetaFolder)});
     h += row({QStringLiteral("File di log"), yesNo(run.log)});
     h += row({QStringLiteral("Radice dell'installazione"), state.PercorsoBase});

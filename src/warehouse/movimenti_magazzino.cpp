@@ -168,7 +168,7 @@ void CREAZIONE_MOVIMENTI_MAGAZZINO(RunContext& ctx, const QString& Numero_Aziend
             const QString testo =
                 QStringLiteral("Ripertura Magazzino Già esistente, impossibile continuare!");
             ctx.message(testo, Buttons::Ok, Icon::Exclamation, QStringLiteral("Ventor"));
-            ctx.host().setBusy(false);
+            ctx.host().showBusy(false);
             // The log says why the program ended.
             ctx.addEventLine(testo);
             throw ProgramEnd{testo};
@@ -186,14 +186,14 @@ void CREAZIONE_MOVIMENTI_MAGAZZINO(RunContext& ctx, const QString& Numero_Aziend
         }
 
         dbNew.beginTrans();
-        ctx.host().setBusy(true);
+        ctx.host().showBusy(true);
         scriviMovimenti(ctx, dbNew, articoli, contatore);
         dbNew.commitTrans();
 
         RIPRISTINA_MAGAZZINO(ctx, dbNew, Numero_Azienda);
 
-        ctx.host().setStatus(StatusBox::CreazioneMagazzino, true);
-        ctx.host().setBusy(false);
+        ctx.host().showStageDone(Stage::CreazioneMagazzino, true);
+        ctx.host().showBusy(false);
         ctx.setProgress(QStringLiteral("Riapertura Magazzino ") + Numero_Azienda +
                         QStringLiteral(" completata!"));
     } catch (const Error& e) {

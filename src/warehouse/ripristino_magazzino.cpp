@@ -97,13 +97,13 @@ QHash<QString, QtaDeposito> LEGGO_MOVIMENTI(Connection& Db, const std::function<
 void RIPRISTINA_MAGAZZINO(RunContext& ctx, Connection& Db, const QString& Numero_Azienda)
 {
     Q_UNUSED(Numero_Azienda);
-    ctx.host().setBusy(true);
+    ctx.host().showBusy(true);
 
     const std::vector<Articolo> articoli = leggiArticoli(ctx, Db);
     if (articoli.empty()) {
         ctx.message(QStringLiteral("Nessun Movimento trovato!"), Buttons::Ok, Icon::Exclamation,
                     QStringLiteral("Ventor"));
-        ctx.host().setBusy(false);
+        ctx.host().showBusy(false);
         return;
     }
 
@@ -137,8 +137,8 @@ void RIPRISTINA_MAGAZZINO(RunContext& ctx, Connection& Db, const QString& Numero
     }
     commit.finish();
 
-    ctx.host().setStatus(StatusBox::RipristinoMagazzino, true);
-    ctx.host().setRunEnabled(true);
+    ctx.host().showStageDone(Stage::RipristinoMagazzino, true);
+    ctx.host().allowNewRun(true);
 }
 
 } // namespace rio

@@ -84,7 +84,7 @@ private slots:
         QCOMPARE(f.host.yields, 3);
         QCOMPARE(f.host.events, (QStringList{Working.toLower(), Completed.toLower()}));
         QCOMPARE(f.host.progressCaption, Completed);
-        QVERIFY(f.host.ticked(rio::StatusBox::CreazioneMovimContabili));
+        QVERIFY(f.host.ticked(rio::Stage::CreazioneMovimContabili));
         QCOMPARE(
             TestInstall::scalar(f.oldArchive(), QStringLiteral("select count(*) from MOV_CONT")).toLongLong(),
             8);
@@ -141,7 +141,7 @@ private slots:
                  QStringLiteral("2023*C*0003*FT*3"));
         QCOMPARE(f.counter(), 2);
         QCOMPARE(f.host.progressCaption, Completed);
-        QVERIFY(f.host.ticked(rio::StatusBox::CreazioneMovimContabili));
+        QVERIFY(f.host.ticked(rio::Stage::CreazioneMovimContabili));
     }
 
     // A row that fails inside a batch costs its number only.
@@ -167,7 +167,7 @@ private slots:
         QCOMPARE(rows.at(1).at(0).toLongLong(), 3);
         QCOMPARE(rows.at(1).at(1).toString(), QStringLiteral("2023*C*0003*FT*3"));
         QCOMPARE(f.counter(), 3);
-        QVERIFY(f.host.ticked(rio::StatusBox::CreazioneMovimContabili));
+        QVERIFY(f.host.ticked(rio::Stage::CreazioneMovimContabili));
     }
 
     void noOpenItemCompletesWithoutWriting()
@@ -181,7 +181,7 @@ private slots:
         QCOMPARE(f.newCount(), 0);
         QCOMPARE(f.counter(), 0);
         QCOMPARE(f.host.progressCaption, Completed);
-        QVERIFY(f.host.ticked(rio::StatusBox::CreazioneMovimContabili));
+        QVERIFY(f.host.ticked(rio::Stage::CreazioneMovimContabili));
     }
 
     void missingOldArchiveLeavesTheNewOneAlone()
@@ -199,7 +199,7 @@ private slots:
         QCOMPARE(f.newCount(), 0);
         QCOMPARE(f.counter(), 0);
         QCOMPARE(f.host.progressCaption, Working);
-        QVERIFY(!f.host.ticked(rio::StatusBox::CreazioneMovimContabili));
+        QVERIFY(!f.host.ticked(rio::Stage::CreazioneMovimContabili));
         QVERIFY(f.ctx.companyHadErrors());
     }
 
@@ -214,7 +214,7 @@ private slots:
         QCOMPARE(f.newCount(), 2500);
         QCOMPARE(f.counter(), 2500);
         QCOMPARE(f.host.yields, 2500);
-        QVERIFY(f.host.ticked(rio::StatusBox::CreazioneMovimContabili));
+        QVERIFY(f.host.ticked(rio::Stage::CreazioneMovimContabili));
     }
 
     // Movements are committed in batches; a failure of the step keeps every
@@ -240,7 +240,7 @@ private slots:
                 .toLongLong(),
             1200);
         QCOMPARE(f.host.progressCaption, Working);
-        QVERIFY(!f.host.ticked(rio::StatusBox::CreazioneMovimContabili));
+        QVERIFY(!f.host.ticked(rio::Stage::CreazioneMovimContabili));
     }
 };
 

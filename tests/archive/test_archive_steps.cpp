@@ -49,7 +49,7 @@ private slots:
         CONTROLLO_AZIENDE(f.ctx);
 
         QCOMPARE(f.state.NumAziende, 3);
-        QCOMPARE(f.host.labels[PanelLabel::NumAzienda], QStringLiteral("3"));
+        QCOMPARE(f.host.labels[CompanyInfo::Count], QStringLiteral("3"));
         QCOMPARE(f.state.ElencoAziende[1],
                  TestInstall::base() + QStringLiteral("dati\\esercizi\\Azienda_1\\2023\\dati.mdb*ATTIVA"));
         QCOMPARE(f.state.ElencoAziende[5],
@@ -65,7 +65,7 @@ private slots:
         StepFixture f;
         CONTROLLO_AZIENDE(f.ctx);
         QCOMPARE(f.state.NumAziende, 0);
-        QCOMPARE(f.host.labels[PanelLabel::NumAzienda], QStringLiteral("0"));
+        QCOMPARE(f.host.labels[CompanyInfo::Count], QStringLiteral("0"));
     }
 
     void safetyCopyHoldsTheWholeDataFolderVerifiedAndNeverOverwritesAnother()

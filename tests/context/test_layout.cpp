@@ -144,7 +144,9 @@ private slots:
         QFETCH(QString, cartella);
         QFETCH(QString, base);
         QFETCH(QString, mdw);
-        QCOMPARE(installationRoot(sorgente, splus, x86, percorso, cartella), base);
+        QCOMPARE(installationRoot(sorgente ? rio::DataSource::Server : rio::DataSource::Local, splus, x86,
+                                  percorso, cartella),
+                 base);
         QCOMPARE(workgroupFilePath(x86, cartella), mdw);
     }
 
@@ -170,12 +172,14 @@ private slots:
         QCOMPARE(safetyCopyName(QDate(2026, 12, 7)), QStringLiteral("Copia_dati_07122026"));
         QCOMPARE(safetyCopyName(QDate(2024, 1, 31)), QStringLiteral("Copia_dati_31012024"));
         // From a SERVER root: plain concatenation.
-        QCOMPARE(
-            oldArchivePath(installationRoot(1, false, false, QStringLiteral("X:\\archivi\\"), QString()), 1),
-            QStringLiteral("X:\\archivi\\dati\\esercizi\\Azienda_1\\2023\\dati.mdb"));
-        QCOMPARE(
-            oldArchivePath(installationRoot(1, false, false, QStringLiteral("X:\\archivi"), QString()), 1),
-            QStringLiteral("X:\\archivi\\dati\\esercizi\\Azienda_1\\2023\\dati.mdb"));
+        QCOMPARE(oldArchivePath(installationRoot(rio::DataSource::Server, false, false,
+                                                 QStringLiteral("X:\\archivi\\"), QString()),
+                                1),
+                 QStringLiteral("X:\\archivi\\dati\\esercizi\\Azienda_1\\2023\\dati.mdb"));
+        QCOMPARE(oldArchivePath(installationRoot(rio::DataSource::Server, false, false,
+                                                 QStringLiteral("X:\\archivi"), QString()),
+                                1),
+                 QStringLiteral("X:\\archivi\\dati\\esercizi\\Azienda_1\\2023\\dati.mdb"));
         QCOMPARE(QString::fromLatin1(SystemDatabasePath),
                  QStringLiteral("C:\\Programmi\\Zeta\\Dati\\system\\systemzeta.mdb"));
     }

@@ -185,47 +185,47 @@ private slots:
         QVERIFY(!child<QCheckBox>(w, "chkInizializzazione")->isChecked());
 
         // The program sets them.
-        w.host().setStatus(StatusBox::Inizializzazione, true);
+        w.host().showStageDone(Stage::Inizializzazione, true);
         QVERIFY(child<QCheckBox>(w, "chkInizializzazione")->isChecked());
-        w.host().setStatus(StatusBox::Inizializzazione, false);
+        w.host().showStageDone(Stage::Inizializzazione, false);
         QVERIFY(!child<QCheckBox>(w, "chkInizializzazione")->isChecked());
 
         // chklog and chkSplus are the user's, and read as they stand.
         auto* log = child<QCheckBox>(w, "chklog");
         QTest::mouseClick(log, Qt::LeftButton, {}, log->rect().center());
         QVERIFY(!log->isChecked());
-        QVERIFY(!w.host().logTicked());
+        QVERIFY(!w.host().logWanted());
         QTest::mouseClick(log, Qt::LeftButton, {}, log->rect().center());
-        QVERIFY(w.host().logTicked());
+        QVERIFY(w.host().logWanted());
         auto* splus = child<QCheckBox>(w, "chkSplus");
         QTest::mouseClick(splus, Qt::LeftButton, {}, splus->rect().center());
-        QVERIFY(w.host().zetaFolderTicked());
+        QVERIFY(w.host().zetaFolderChosen());
         child<QComboBox>(w, "cmbSorgente")->setCurrentIndex(1);
-        QCOMPARE(w.host().dataSourceIndex(), 1);
+        QCOMPARE(w.host().dataSource(), DataSource::Server);
     }
 
     void hostWritesTheControls()
     {
         FrmRiapri w(&doNothing);
         Host& host = w.host();
-        host.setProgressCaption(QStringLiteral("CREAZIONE NUOVI ARCHIVI IN CORSO..."));
+        host.showProgressText(QStringLiteral("CREAZIONE NUOVI ARCHIVI IN CORSO..."));
         QCOMPARE(text(w, "lblArt"), QStringLiteral("CREAZIONE NUOVI ARCHIVI IN CORSO..."));
-        host.setLabel(PanelLabel::Azienda, QStringLiteral("Rossi & Figli <s.r.l.>"));
-        host.setLabel(PanelLabel::AziendaLavorata, QStringLiteral("7"));
-        host.setLabel(PanelLabel::NumAzienda, QStringLiteral("2"));
+        host.showCompanyInfo(CompanyInfo::Name, QStringLiteral("Rossi & Figli <s.r.l.>"));
+        host.showCompanyInfo(CompanyInfo::Slot, QStringLiteral("7"));
+        host.showCompanyInfo(CompanyInfo::Count, QStringLiteral("2"));
         QCOMPARE(text(w, "lblAzienda"), QStringLiteral("Rossi & Figli <s.r.l.>"));
         QCOMPARE(child<QLabel>(w, "lblAzienda")->textFormat(), Qt::PlainText);
         QCOMPARE(text(w, "lblAziendaLavorata"), QStringLiteral("7"));
         QCOMPARE(text(w, "lblNumAzienda"), QStringLiteral("2"));
-        host.setRunEnabled(false);
-        host.setCloseEnabled(false);
+        host.allowNewRun(false);
+        host.allowClose(false);
         QVERIFY(!child(w, "cmd")->isEnabled());
         QVERIFY(!child(w, "cmdChiudi")->isEnabled());
         host.lockYears();
         QVERIFY(child<QLineEdit>(w, "txtDbOld")->isReadOnly());
         QVERIFY(child<QLineEdit>(w, "txtDbNew")->isReadOnly());
 
-        host.appendEvent(QStringLiteral("riga"));
+        host.addEvent(QStringLiteral("riga"));
         QCoreApplication::processEvents();
         QCOMPARE(child<QListView>(w, "lstEventi")->model()->index(0, 0).data().toString(),
                  QStringLiteral("riga"));
@@ -277,8 +277,8 @@ private slots:
         FrmRiapri w(&doNothing);
         gui::WindowHost& host = w.host();
         QVERIFY(!QApplication::overrideCursor());
-        host.setBusy(true);
-        host.setBusy(true);
+        host.showBusy(true);
+        host.showBusy(true);
         QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
 
         // The user answers a box with the ordinary pointer; the hourglass returns.
@@ -291,9 +291,9 @@ private slots:
         QCOMPARE(duringBox, Qt::ArrowCursor);
         QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
 
-        host.setBusy(false);
+        host.showBusy(false);
         QVERIFY(!QApplication::overrideCursor());
-        host.setBusy(false);
+        host.showBusy(false);
         QVERIFY(!QApplication::overrideCursor());
     }
 
@@ -325,7 +325,7 @@ private slots:
         FrmRiapri w([&](RunContext& ctx) {
             ++runs;
             wasRunning = window->isRunning();
-            ctx.host().setRunEnabled(true); // as the stock recomputation does
+            ctx.host().allowNewRun(true); // as the stock recomputation does
             closedDuringRun = window->close();
             // A second click on the run button is not a second run.
             child<QPushButton>(*window, "cmd")->click();
@@ -377,7 +377,7 @@ private slots:
         FrmRiapri w([&](RunContext& ctx) -> RunOutcome {
             ctx.state().log = std::make_unique<fs::LogFile>(QStringLiteral("C:\\log.txt"));
             ctx.setProgress(QStringLiteral("Passo UNO"));
-            ctx.host().setBusy(true);
+            ctx.host().showBusy(true);
             throw ProgramEnd{QStringLiteral("fine")};
         });
         QSignalSpy ended(&w, &FrmRiapri::programEnded);
@@ -423,7 +423,7 @@ private slots:
         FrmRiapri* window = nullptr;
         bool usable = false;
         FrmRiapri w([&](RunContext& ctx) {
-            ctx.host().closeWindow();
+            ctx.host().closeProgram();
             // Closed by the run, but its objects stay until it unwinds.
             usable = !window->isVisible() && window->isRunning();
             return RunOutcome::Done;

@@ -9,7 +9,7 @@
 
 #include <QTest>
 
-using rio::StatusBox;
+using rio::Stage;
 
 class TestInizializzazione : public QObject
 {
@@ -109,7 +109,7 @@ void TestInizializzazione::emptiesMovementsDocumentsAndCounters()
     QVERIFY(contatoriAZero());
     QCOMPARE(m_fixture->host.events, QStringList({QStringLiteral("sto inizializzando il nuovo archivio..."),
                                                   QStringLiteral("sto resettando i progressivi...")}));
-    QVERIFY(m_fixture->host.ticked(StatusBox::Inizializzazione));
+    QVERIFY(m_fixture->host.ticked(Stage::Inizializzazione));
     QVERIFY(m_fixture->host.boxes.isEmpty());
     // Nothing left locked.
     TestInstall::exec(m_file, QStringLiteral("insert into MOV_MAG default values"));
@@ -151,7 +151,7 @@ void TestInizializzazione::missingMovementTablePassedOver()
         QCOMPARE(righe(t), 0);
     QVERIFY(contatoriAZero());
     QVERIFY(m_fixture->host.boxes.isEmpty());
-    QVERIFY(m_fixture->host.ticked(StatusBox::Inizializzazione));
+    QVERIFY(m_fixture->host.ticked(Stage::Inizializzazione));
 }
 
 void TestInizializzazione::noActiveCausalGoesOn_data()
@@ -171,7 +171,7 @@ void TestInizializzazione::noActiveCausalGoesOn()
     QCOMPARE(righe(QStringLiteral("T_FATTURE")), 1);
     QVERIFY(contatoriAZero());
     QVERIFY(m_fixture->host.boxes.isEmpty());
-    QVERIFY(m_fixture->host.ticked(StatusBox::Inizializzazione));
+    QVERIFY(m_fixture->host.ticked(Stage::Inizializzazione));
 }
 
 void TestInizializzazione::namesTrimmedAndQuoted_data()
@@ -242,7 +242,7 @@ void TestInizializzazione::failureLeavesArchiveUnchanged()
     QCOMPARE(box.icon, rio::Icon::None);
     QCOMPARE(box.buttons, rio::Buttons::Ok);
     QVERIFY(m_fixture->ctx.companyHadErrors());
-    QVERIFY(!m_fixture->host.ticked(StatusBox::Inizializzazione));
+    QVERIFY(!m_fixture->host.ticked(Stage::Inizializzazione));
     // Nothing committed: every table as it was.
     for (const QString& t : Movimenti)
         QCOMPARE(righe(t), 1);

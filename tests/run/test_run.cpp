@@ -55,10 +55,10 @@ private slots:
 
         QStringList worked;
         for (const auto& [label, caption] : f.host.labelLog)
-            if (label == PanelLabel::AziendaLavorata)
+            if (label == CompanyInfo::Slot)
                 worked << caption;
         QCOMPARE(worked, QStringList({QStringLiteral("2"), QStringLiteral("10")}));
-        QCOMPARE(f.host.labels[PanelLabel::NumAzienda], QStringLiteral("2"));
+        QCOMPARE(f.host.labels[CompanyInfo::Count], QStringLiteral("2"));
         QCOMPARE(f.boxTexts().mid(1),
                  QStringList(
                      {QStringLiteral("Riapertura nuovo esercizio per L'azienda: Azienda 2 S.r.l. eseguita"),
@@ -115,7 +115,7 @@ private slots:
     {
         StepFixture f;
         QCOMPARE(runYearOpening(f.ctx), RunOutcome::Done);
-        QCOMPARE(f.host.labels[PanelLabel::NumAzienda], QStringLiteral("0"));
+        QCOMPARE(f.host.labels[CompanyInfo::Count], QStringLiteral("0"));
         QVERIFY(QDir(f.file(QStringLiteral("dati\\Tmp"))).exists());
         QVERIFY(QDir(f.file(QStringLiteral("Copia_dati_")) +
                      QDate::currentDate().toString(QStringLiteral("ddMMyyyy")))
@@ -242,7 +242,7 @@ private slots:
         QCOMPARE(runYearOpening(f.ctx), RunOutcome::Done);
         QCOMPARE(f.state.NumAziende, 1);
         QVERIFY(f.state.ElencoAziende[5].isEmpty());
-        QCOMPARE(f.host.labels[PanelLabel::NumAzienda], QStringLiteral("1"));
+        QCOMPARE(f.host.labels[CompanyInfo::Count], QStringLiteral("1"));
     }
 
     void serverRootWithoutFinalBackslashStillFindsTheCompanies()
@@ -251,10 +251,10 @@ private slots:
         f.install.createArchive(1);
         TestInstall::exec(f.install.host(QStringLiteral("C:\\Programmi\\Zeta\\Dati\\system\\systemzeta.mdb")),
                           QStringLiteral("update system set Percorso='c:\\Programmi\\Ventor Sistemi'"));
-        f.host.dataSource = 1;
+        f.host.server = true;
         QCOMPARE(runYearOpening(f.ctx), RunOutcome::Done);
         QCOMPARE(f.state.PercorsoBase, QStringLiteral("c:\\Programmi\\Ventor Sistemi\\"));
-        QCOMPARE(f.host.labels[PanelLabel::NumAzienda], QStringLiteral("1"));
+        QCOMPARE(f.host.labels[CompanyInfo::Count], QStringLiteral("1"));
     }
 
     void theRootIsReadFromTheSystemTableOnlyForServer()
@@ -270,7 +270,7 @@ private slots:
 
         // SERVER with an empty root would glue every path to the working
         // folder: the run stops with the error instead.
-        f.host.dataSource = 1;
+        f.host.server = true;
         QVERIFY_THROWS_EXCEPTION(ProgramEnd, runYearOpening(f.ctx));
         QVERIFY2(f.host.boxes.last().text.contains(QStringLiteral("Percorso")),
                  qPrintable(f.host.boxes.last().text));

@@ -15,7 +15,7 @@ void FakeHost::yield()
         onYield();
 }
 
-bool FakeHost::ticked(rio::StatusBox box) const
+bool FakeHost::ticked(rio::Stage box) const
 {
     const auto it = status.find(box);
     return it != status.end() && it->second;

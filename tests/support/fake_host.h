@@ -23,25 +23,28 @@ public:
         QString title;
     };
 
-    void setProgressCaption(const QString& caption) override { progressCaption = caption; }
-    void appendEvent(const QString& line) override { events << line; }
-    void setStatus(rio::StatusBox box, bool ticked) override { status[box] = ticked; }
-    void setLabel(rio::PanelLabel label, const QString& caption) override
+    void showProgressText(const QString& caption) override { progressCaption = caption; }
+    void addEvent(const QString& line) override { events << line; }
+    void showStageDone(rio::Stage box, bool ticked) override { status[box] = ticked; }
+    void showCompanyInfo(rio::CompanyInfo label, const QString& caption) override
     {
         labels[label] = caption;
         labelLog.append({label, caption});
     }
-    void setRunEnabled(bool enabled) override { runEnabled = enabled; }
-    void setCloseEnabled(bool enabled) override { closeEnabled = enabled; }
+    void allowNewRun(bool enabled) override { runEnabled = enabled; }
+    void allowClose(bool enabled) override { closeEnabled = enabled; }
     void lockYears() override { yearsLocked = true; }
-    bool logTicked() const override { return logOn; }
-    int dataSourceIndex() const override { return dataSource; }
-    bool zetaFolderTicked() const override { return zetaFolder; }
+    bool logWanted() const override { return logOn; }
+    rio::DataSource dataSource() const override
+    {
+        return server ? rio::DataSource::Server : rio::DataSource::Local;
+    }
+    bool zetaFolderChosen() const override { return zetaFolder; }
     rio::Answer message(const QString& text, rio::Buttons buttons, rio::Icon icon,
                         const QString& title) override;
-    void setBusy(bool hourglass) override { busy = hourglass; }
+    void showBusy(bool hourglass) override { busy = hourglass; }
     void yield() override;
-    void closeWindow() override { windowClosed = true; }
+    void closeProgram() override { windowClosed = true; }
     void setRunProgress(int company, int companies, qint64 done, qint64 total) override
     {
         progress.append({company, companies, done, total});
@@ -58,20 +61,20 @@ public:
         summary = lines;
     }
 
-    bool ticked(rio::StatusBox box) const;
+    bool ticked(rio::Stage box) const;
     // Boxes whose text contains the fragment.
     int boxesContaining(const QString& fragment) const;
 
     QString progressCaption;
     QStringList events;
-    std::map<rio::StatusBox, bool> status;
-    std::map<rio::PanelLabel, QString> labels;
-    QList<std::pair<rio::PanelLabel, QString>> labelLog; // every caption set, in order
+    std::map<rio::Stage, bool> status;
+    std::map<rio::CompanyInfo, QString> labels;
+    QList<std::pair<rio::CompanyInfo, QString>> labelLog; // every caption set, in order
     bool runEnabled = true;
     bool closeEnabled = true;
     bool yearsLocked = false;
     bool logOn = true;
-    int dataSource = 0;
+    bool server = false; // the data source chosen
     bool zetaFolder = false;
     bool busy = false;
     bool windowClosed = false;

@@ -10,7 +10,7 @@
 #include <QFileInfo>
 #include <QTest>
 
-using rio::StatusBox;
+using rio::Stage;
 
 class TestMovimentiMagazzino : public QObject
 {
@@ -121,8 +121,8 @@ void TestMovimentiMagazzino::writesOpeningMovementsAndStock()
 
     QVERIFY2(a.host.boxes.isEmpty(), a.shownBoxes());
     checkMovements(a);
-    QVERIFY(a.host.ticked(StatusBox::CreazioneMagazzino));
-    QVERIFY(a.host.ticked(StatusBox::RipristinoMagazzino));
+    QVERIFY(a.host.ticked(Stage::CreazioneMagazzino));
+    QVERIFY(a.host.ticked(Stage::RipristinoMagazzino));
     QVERIFY(!a.host.busy);
     QCOMPARE(a.host.progressCaption, QStringLiteral("Riapertura Magazzino Azienda_1 completata!"));
     QCOMPARE(a.host.events.first(), QStringLiteral("sto creando i movimenti di magazzino nel nuovo db"));
@@ -147,7 +147,7 @@ void TestMovimentiMagazzino::writesOpeningMovementsThroughOdbc()
 
     QVERIFY2(a.host.boxes.isEmpty(), a.shownBoxes());
     checkMovements(a);
-    QVERIFY(a.host.ticked(StatusBox::CreazioneMagazzino));
+    QVERIFY(a.host.ticked(Stage::CreazioneMagazzino));
 }
 
 void TestMovimentiMagazzino::numbersFollowTheCounter()
@@ -206,7 +206,7 @@ void TestMovimentiMagazzino::noArticlesWarns()
     QCOMPARE(a.host.boxes.first().icon, rio::Icon::Exclamation);
     QCOMPARE(a.host.boxes.first().title, QStringLiteral("Ventor"));
     QVERIFY(!a.ctx.companyHadErrors());
-    QVERIFY(!a.host.ticked(StatusBox::CreazioneMagazzino));
+    QVERIFY(!a.host.ticked(Stage::CreazioneMagazzino));
     QCOMPARE(movementCount(a.newArchive()), 0);
     checkNoLock(a);
 }
@@ -227,7 +227,7 @@ void TestMovimentiMagazzino::failureInLoopKeepsNothing()
         QStringLiteral(") in procedure CREAZIONE_MOVIMENTI_MAGAZZINO of Form frmRiapri")));
     QCOMPARE(a.host.boxes.first().icon, rio::Icon::None);
     QVERIFY(a.ctx.companyHadErrors());
-    QVERIFY(!a.host.ticked(StatusBox::CreazioneMagazzino));
+    QVERIFY(!a.host.ticked(Stage::CreazioneMagazzino));
     // Movements and counter advances go together or not at all.
     QCOMPARE(movementCount(a.newArchive()), 0);
     QCOMPARE(movementCounter(a.newArchive()), 0);
@@ -245,7 +245,7 @@ void TestMovimentiMagazzino::failureInRecomputationKeepsMovements()
 
     QCOMPARE(a.host.boxes.size(), 1);
     QVERIFY(a.host.boxes.first().text.contains(QStringLiteral("in procedure CREAZIONE_MOVIMENTI_MAGAZZINO")));
-    QVERIFY(!a.host.ticked(StatusBox::CreazioneMagazzino));
+    QVERIFY(!a.host.ticked(Stage::CreazioneMagazzino));
     QCOMPARE(movementCount(a.newArchive()), 3);
     QCOMPARE(movementCounter(a.newArchive()), 3);
     // The articles recomputed before the failure keep their stock.
@@ -278,7 +278,7 @@ void TestMovimentiMagazzino::emptyCounterTableReported()
     QCOMPARE(a.host.boxes.size(), 1);
     QVERIFY2(a.host.boxes.first().text.startsWith(QStringLiteral("Error 3021 (")), a.shownBoxes());
     QCOMPARE(movementCount(a.newArchive()), 0);
-    QVERIFY(!a.host.ticked(StatusBox::CreazioneMagazzino));
+    QVERIFY(!a.host.ticked(Stage::CreazioneMagazzino));
     checkNoLock(a);
 }
 

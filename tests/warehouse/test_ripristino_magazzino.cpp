@@ -10,7 +10,7 @@
 #include <QRandomGenerator>
 #include <QTest>
 
-using rio::StatusBox;
+using rio::Stage;
 
 class TestRipristinoMagazzino : public QObject
 {
@@ -63,7 +63,7 @@ void TestRipristinoMagazzino::stockRulesAndCaptions()
     QCOMPARE(a.host.events, QStringList({QStringLiteral("ripristino in corso articolo: a1 - "),
                                          QStringLiteral("ripristino in corso articolo: b1 - bullone")}));
     QVERIFY(a.host.yields >= 2);
-    QVERIFY(a.host.ticked(StatusBox::RipristinoMagazzino));
+    QVERIFY(a.host.ticked(Stage::RipristinoMagazzino));
     QVERIFY(a.host.runEnabled);
     QVERIFY(a.host.busy); // the hourglass stays
     QVERIFY(a.host.boxes.isEmpty());
@@ -113,7 +113,7 @@ void TestRipristinoMagazzino::codesWithQuotesBlanksAndCase()
     QVERIFY(a.host.events.contains(QStringLiteral("ripristino in corso articolo: d1 - minuscolo")));
     QVERIFY(a.host.events.contains(QStringLiteral("ripristino in corso articolo: e1\t - con tab")));
     QVERIFY(!a.host.events.join(QLatin1Char('\n')).contains(QStringLiteral("c1")));
-    QVERIFY(a.host.ticked(StatusBox::RipristinoMagazzino));
+    QVERIFY(a.host.ticked(Stage::RipristinoMagazzino));
 }
 
 void TestRipristinoMagazzino::emptyArticleTableWarns()
@@ -132,7 +132,7 @@ void TestRipristinoMagazzino::emptyArticleTableWarns()
     QCOMPARE(a.host.boxes.first().title, QStringLiteral("Ventor"));
     QVERIFY(!a.host.busy);
     QVERIFY(!a.host.windowClosed); // a warning: the run goes on
-    QVERIFY(!a.host.ticked(StatusBox::RipristinoMagazzino));
+    QVERIFY(!a.host.ticked(Stage::RipristinoMagazzino));
     QVERIFY(!a.host.runEnabled);
     QVERIFY(!a.ctx.companyHadErrors());
     QVERIFY(a.host.events.isEmpty());
@@ -197,7 +197,7 @@ void TestRipristinoMagazzino::failureKeepsEarlierBatches()
     QCOMPARE(TestInstall::scalar(f, QStringLiteral("select max(CodArt) from ANAG_ART where Giacenza1 = 1"))
                  .toString(),
              QStringLiteral("A01499"));
-    QVERIFY(!a.host.ticked(StatusBox::RipristinoMagazzino));
+    QVERIFY(!a.host.ticked(Stage::RipristinoMagazzino));
 
     // Under the caller's transaction the failure leaves the commit to it.
     TestInstall::exec(f, QStringLiteral("update ANAG_ART set Giacenza1 = 99"));

@@ -67,7 +67,7 @@ void ConsoleHost::print(std::FILE* stream, const QString& text)
     std::fputc('\n', stream);
 }
 
-void ConsoleHost::appendEvent(const QString& line)
+void ConsoleHost::addEvent(const QString& line)
 {
     print(m_out, line);
 }

@@ -26,20 +26,15 @@ public:
     static Ask terminalAsk(std::FILE* prompt);
     static bool stdinIsTerminal();
 
-    void setProgressCaption(const QString&) override {}
-    void appendEvent(const QString& line) override;
-    void setStatus(StatusBox, bool) override {}
-    void setLabel(PanelLabel, const QString&) override {}
-    void setRunEnabled(bool) override {}
-    void setCloseEnabled(bool) override {}
-    void lockYears() override {}
-    bool logTicked() const override { return m_options.log; }
-    int dataSourceIndex() const override { return m_options.server ? 1 : 0; }
-    bool zetaFolderTicked() const override { return m_options.zetaFolder; }
+    void addEvent(const QString& line) override;
+    bool logWanted() const override { return m_options.log; }
+    DataSource dataSource() const override
+    {
+        return m_options.server ? DataSource::Server : DataSource::Local;
+    }
+    bool zetaFolderChosen() const override { return m_options.zetaFolder; }
     Answer message(const QString& text, Buttons buttons, Icon icon, const QString& title) override;
-    void setBusy(bool) override {}
-    void yield() override {}
-    void closeWindow() override { m_windowClosed = true; }
+    void closeProgram() override { m_windowClosed = true; }
     void stepFinished(const QString& step, int slot, qint64 milliseconds, bool ok) override;
     void verificationReady(const QString& reportPath, const QStringList& summary) override;
     void setRunProgress(int company, int companies, qint64 done, qint64 total) override;

@@ -123,7 +123,8 @@ InstallationSummary writeDemoInstallation(const DemoOptions& options,
     // A 32-bit Italian Windows by default: the programs folder is "Programmi".
     const QString programsFolder = QStringLiteral("Programmi");
     InstallationSummary summary;
-    summary.installationRoot = layout::installationRoot(0, false, options.x86, QString(), programsFolder);
+    summary.installationRoot =
+        layout::installationRoot(DataSource::Local, false, options.x86, QString(), programsFolder);
 
     const QStringList workgroup = schema::workgroupStatements();
     createDatabase(QString::fromLatin1(layout::SystemDatabasePath),

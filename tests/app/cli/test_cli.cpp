@@ -92,9 +92,9 @@ private slots:
         QCOMPARE(all.driveC, QDir(dir.path()).absolutePath());
 
         ConsoleHost host(all, stdout, stderr, {});
-        QCOMPARE(host.dataSourceIndex(), 1);
-        QVERIFY(host.zetaFolderTicked());
-        QVERIFY(!host.logTicked());
+        QCOMPARE(host.dataSource(), DataSource::Server);
+        QVERIFY(host.zetaFolderChosen());
+        QVERIFY(!host.logWanted());
 
         for (const QStringList& bad :
              {QStringList{QStringLiteral("--bogus")}, QStringList{QStringLiteral("extra")},
@@ -115,7 +115,7 @@ private slots:
             ++asked;
             return reply;
         });
-        host.appendEvent(QStringLiteral("ripristino magazzino azienda n. 3 in corso..."));
+        host.addEvent(QStringLiteral("ripristino magazzino azienda n. 3 in corso..."));
         QCOMPARE(host.message(QStringLiteral("Riapertura nuovo esercizio per L'azienda: Rossi eseguita"),
                               Buttons::Ok, Icon::Information, QStringLiteral("Ventor")),
                  Answer::Ok);
@@ -215,7 +215,7 @@ private slots:
         ConsoleHost closing(options({QStringLiteral("--yes")}), out.file, err.file, {});
         QCOMPARE(runConsole(closing, true,
                             [](RunContext& ctx) {
-                                ctx.host().closeWindow();
+                                ctx.host().closeProgram();
                                 return RunOutcome::Done;
                             }),
                  int(ExitProgramEnded));

@@ -74,8 +74,8 @@ private slots:
         qputenv("RIAPERTURA_DRIVE_C", dir.path().toUtf8());
         namespace layout = rio::layout;
         QVERIFY(!layout::has64BitProgramFolder());
-        const QString root =
-            layout::installationRoot(0, false, false, QString(), QStringLiteral("Programmi"));
+        const QString root = layout::installationRoot(rio::DataSource::Local, false, false, QString(),
+                                                      QStringLiteral("Programmi"));
         QCOMPARE(TestInstall::scalar(rio::fs::hostPath(QString::fromLatin1(layout::SystemDatabasePath)),
                                      QStringLiteral("select Percorso from system"))
                      .toString(),
