@@ -115,7 +115,7 @@ void TestMovimentiMagazzino::writesOpeningMovementsAndStock()
     prepara(a);
     rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
 
-    QVERIFY2(a.host.boxes.isEmpty(), scatole(a.host));
+    QVERIFY2(a.host.boxes.isEmpty(), scatole(a.host).constData());
     verificaMovimenti(a);
     QVERIFY(a.host.ticked(StatusBox::CreazioneMagazzino));
     QVERIFY(a.host.ticked(StatusBox::RipristinoMagazzino));
@@ -141,7 +141,7 @@ void TestMovimentiMagazzino::writesOpeningMovementsThroughOdbc()
     a.state.ConnessioneDbOld.reset();
     rio::Connection::setSqliteThroughOdbc(false);
 
-    QVERIFY2(a.host.boxes.isEmpty(), scatole(a.host));
+    QVERIFY2(a.host.boxes.isEmpty(), scatole(a.host).constData());
     verificaMovimenti(a);
     QVERIFY(a.host.ticked(StatusBox::CreazioneMagazzino));
 }
@@ -276,7 +276,8 @@ void TestMovimentiMagazzino::emptyCounterTableReported()
     rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
 
     QCOMPARE(a.host.boxes.size(), 1);
-    QVERIFY2(a.host.boxes.first().text.startsWith(QStringLiteral("Error 3021 (")), scatole(a.host));
+    QVERIFY2(a.host.boxes.first().text.startsWith(QStringLiteral("Error 3021 (")),
+             scatole(a.host).constData());
     QCOMPARE(contaMovimenti(a.nuovo()), 0);
     QVERIFY(!a.host.ticked(StatusBox::CreazioneMagazzino));
     verificaSenzaBlocchi(a);
@@ -302,10 +303,10 @@ void TestMovimentiMagazzino::afterInitialisationStocksCarryOver()
     }
     QVERIFY(QDir().mkpath(QFileInfo(a.nuovo()).absolutePath()));
     QVERIFY(QFile::copy(f, a.nuovo()));
-    QVERIFY2(rio::INIZIALIZZAZIONE_FILE(a.ctx, Azienda), scatole(a.host));
+    QVERIFY2(rio::INIZIALIZZAZIONE_FILE(a.ctx, Azienda), scatole(a.host).constData());
     rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
 
-    QVERIFY2(a.host.boxes.isEmpty(), scatole(a.host));
+    QVERIFY2(a.host.boxes.isEmpty(), scatole(a.host).constData());
     const auto g =
         TestInstall::rows(a.nuovo(), QStringLiteral("select CodArt, Giacenza1, giacenza2, giacenza3, "
                                                     "giacenza4, giacenza5 from ANAG_ART order by CodArt"));
