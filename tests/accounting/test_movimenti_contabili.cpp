@@ -66,7 +66,7 @@ private slots:
         rio::CREAZIONE_MOVIMENTI_CONTABILI(f.ctx, QStringLiteral("Azienda_1"));
 
         QVERIFY(!f.state.ConnessioneDbOld->isOpen());
-        QVERIFY2(f.host.boxes.isEmpty(), f.shownBoxes());
+        QVERIFY2(f.host.boxes.isEmpty(), f.shownBoxes().constData());
         const auto rows = TestInstall::rows(
             f.newArchive(),
             QStringLiteral(
@@ -98,7 +98,7 @@ private slots:
 
         rio::CREAZIONE_MOVIMENTI_CONTABILI(f.ctx, QStringLiteral("Azienda_1"));
 
-        QVERIFY2(f.host.boxes.isEmpty(), f.shownBoxes());
+        QVERIFY2(f.host.boxes.isEmpty(), f.shownBoxes().constData());
         const auto rows = TestInstall::rows(
             f.newArchive(),
             QStringLiteral("select date(Data_Mov_Cont), Giorni_Scadenza, Cod_Cantiere, "
@@ -177,7 +177,7 @@ private slots:
 
         rio::CREAZIONE_MOVIMENTI_CONTABILI(f.ctx, QStringLiteral("Azienda_1"));
 
-        QVERIFY2(f.host.boxes.isEmpty(), f.shownBoxes());
+        QVERIFY2(f.host.boxes.isEmpty(), f.shownBoxes().constData());
         QCOMPARE(f.newCount(), 0);
         QCOMPARE(f.counter(), 0);
         QCOMPARE(f.host.progressCaption, Completed);
@@ -210,7 +210,7 @@ private slots:
 
         rio::CREAZIONE_MOVIMENTI_CONTABILI(f.ctx, QStringLiteral("Azienda_1"));
 
-        QVERIFY2(f.host.boxes.isEmpty(), f.shownBoxes());
+        QVERIFY2(f.host.boxes.isEmpty(), f.shownBoxes().constData());
         QCOMPARE(f.newCount(), 2500);
         QCOMPARE(f.counter(), 2500);
         QCOMPARE(f.host.yields, 2500);

@@ -119,7 +119,7 @@ void TestMovimentiMagazzino::writesOpeningMovementsAndStock()
     prepare(a);
     rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
 
-    QVERIFY2(a.host.boxes.isEmpty(), a.shownBoxes());
+    QVERIFY2(a.host.boxes.isEmpty(), a.shownBoxes().constData());
     checkMovements(a);
     QVERIFY(a.host.ticked(Stage::CreazioneMagazzino));
     QVERIFY(a.host.ticked(Stage::RipristinoMagazzino));
@@ -145,7 +145,7 @@ void TestMovimentiMagazzino::writesOpeningMovementsThroughOdbc()
     a.state.ConnessioneDbOld.reset();
     rio::Connection::setSqliteThroughOdbc(false);
 
-    QVERIFY2(a.host.boxes.isEmpty(), a.shownBoxes());
+    QVERIFY2(a.host.boxes.isEmpty(), a.shownBoxes().constData());
     checkMovements(a);
     QVERIFY(a.host.ticked(Stage::CreazioneMagazzino));
 }
@@ -276,7 +276,7 @@ void TestMovimentiMagazzino::emptyCounterTableReported()
     rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
 
     QCOMPARE(a.host.boxes.size(), 1);
-    QVERIFY2(a.host.boxes.first().text.startsWith(QStringLiteral("Error 3021 (")), a.shownBoxes());
+    QVERIFY2(a.host.boxes.first().text.startsWith(QStringLiteral("Error 3021 (")), a.shownBoxes().constData());
     QCOMPARE(movementCount(a.newArchive()), 0);
     QVERIFY(!a.host.ticked(Stage::CreazioneMagazzino));
     checkNoLock(a);
@@ -301,10 +301,10 @@ void TestMovimentiMagazzino::afterInitialisationStocksCarryOver()
     }
     QVERIFY(QDir().mkpath(QFileInfo(a.newArchive()).absolutePath()));
     QVERIFY(QFile::copy(f, a.newArchive()));
-    QVERIFY2(rio::INIZIALIZZAZIONE_FILE(a.ctx, Azienda), a.shownBoxes());
+    QVERIFY2(rio::INIZIALIZZAZIONE_FILE(a.ctx, Azienda), a.shownBoxes().constData());
     rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
 
-    QVERIFY2(a.host.boxes.isEmpty(), a.shownBoxes());
+    QVERIFY2(a.host.boxes.isEmpty(), a.shownBoxes().constData());
     const auto g = TestInstall::rows(a.newArchive(),
                                      QStringLiteral("select CodArt, Giacenza1, giacenza2, giacenza3, "
                                                     "giacenza4, giacenza5 from ANAG_ART order by CodArt"));
