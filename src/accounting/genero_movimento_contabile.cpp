@@ -113,25 +113,25 @@ QStringList movementFields(unsigned amountMask)
 
 } // namespace
 
-MovimentoContabileWriter::MovimentoContabileWriter(RunContext& ctx, Connection& connessione,
-                                                   const Value& nomeFile, const Value& nomeProgressivo)
-    : m_ctx(ctx), m_connessione(connessione), m_nomeFile(isNull(nomeFile) ? QString() : nomeFile.toString()),
-      m_nomeProgressivo(isNull(nomeProgressivo) ? QString() : nomeProgressivo.toString())
+AccountingMovementWriter::AccountingMovementWriter(RunContext& ctx, Connection& connection,
+                                                   const Value& table, const Value& counterName)
+    : m_ctx(ctx), m_connection(connection), m_table(isNull(table) ? QString() : table.toString()),
+      m_counterName(isNull(counterName) ? QString() : counterName.toString())
 {
 }
 
-MovimentoContabileWriter::~MovimentoContabileWriter() = default;
+AccountingMovementWriter::~AccountingMovementWriter() = default;
 
-QString MovimentoContabileWriter::refusalText(const QString& nomeFile)
+QString AccountingMovementWriter::refusalText(const QString& table)
 {
     return QStringLiteral(
                "Attenzione!!!Non è stato possibile registrare questo movimento contabile per problemi "
                "interni al programma, si prega di contattare il Gestore!\r\n\r\n"
                "DETTAGLIO ERRORE: Non si è potuto creare l'ID del Movimento Contabile (Nome File:") +
-           nomeFile + QStringLiteral("), per mancanza parametri.");
+           table + QStringLiteral("), per mancanza parametri.");
 }
 
-QString MovimentoContabileWriter::movementId(const MovimentoContabile& m)
+QString AccountingMovementWriter::movementId(const AccountingMovement& m)
 {
     const QStringList parts{textOrEmpty(m.Data_Movimento).mid(6, 4), trimBlanks(textOrEmpty(m.Tp_CLI_FOR)),
                             textOrEmpty(m.Cod_CLIFOR), trimBlanks(textOrEmpty(m.Tipo_Documento)),
@@ -139,14 +139,14 @@ QString MovimentoContabileWriter::movementId(const MovimentoContabile& m)
     return parts.join(QLatin1Char('*'));
 }
 
-Value MovimentoContabileWriter::descriptionField(const Value& descrizione)
+Value AccountingMovementWriter::descriptionField(const Value& description)
 {
-    if (isNull(descrizione))
-        return descrizione;
-    return trimBlanks(upperEachChar(textOf(descrizione).left(DescriptionLength)));
+    if (isNull(description))
+        return description;
+    return trimBlanks(upperEachChar(textOf(description).left(DescriptionLength)));
 }
 
-bool MovimentoContabileWriter::hasMissingKey(const MovimentoContabile& m) const
+bool AccountingMovementWriter::hasMissingKey(const AccountingMovement& m) const
 {
     for (const Value* key :
          {&m.Tipo_Documento, &m.Data_Movimento, &m.Tp_CLI_FOR, &m.Cod_CLIFOR, &m.Num_Documento})
@@ -155,14 +155,14 @@ bool MovimentoContabileWriter::hasMissingKey(const MovimentoContabile& m) const
     return false;
 }
 
-bool MovimentoContabileWriter::write(const MovimentoContabile& movimento)
+bool AccountingMovementWriter::GENERO_MOVIMENTO_CONTABILE(const AccountingMovement& movement)
 {
     try {
-        if (hasMissingKey(movimento)) {
-            m_ctx.reportErrorBox(refusalText(m_nomeFile), Icon::Critical, RefusalTitle);
+        if (hasMissingKey(movement)) {
+            m_ctx.reportErrorBox(refusalText(m_table), Icon::Critical, RefusalTitle);
             return false;
         }
-        store(movimento);
+        store(movement);
         return true;
     } catch (const Error& e) {
         m_ctx.reportError(e, ProcedureLabel);
@@ -170,10 +170,10 @@ bool MovimentoContabileWriter::write(const MovimentoContabile& movimento)
     }
 }
 
-void MovimentoContabileWriter::store(const MovimentoContabile& m)
+void AccountingMovementWriter::store(const AccountingMovement& m)
 {
     const QString id = movementId(m);
-    m_connessione.schema(m_nomeFile); // the table must exist before the counter moves
+    m_connection.schema(m_table); // the table must exist before the counter moves
 
     // Saved before the row: a row that then fails leaves its number unused.
     const Value progressivo = nextProgressive();
@@ -207,15 +207,15 @@ void MovimentoContabileWriter::store(const MovimentoContabile& m)
     inserterFor(mask).insert(values);
 }
 
-Value MovimentoContabileWriter::nextProgressive()
+Value AccountingMovementWriter::nextProgressive()
 {
     // The counters live in the first CONTATORI row: read and written there.
     if (!m_counterRow)
-        m_counterRow = firstRowId(m_connessione, QStringLiteral("CONTATORI"));
+        m_counterRow = firstRowId(m_connection, QStringLiteral("CONTATORI"));
     if (!m_counterQuery)
         m_counterQuery = std::make_unique<Query>(
-            m_connessione, QStringLiteral("select ") + Connection::quoteIdentifier(m_nomeProgressivo) +
-                               QStringLiteral(" from CONTATORI where rowid = ?"));
+            m_connection, QStringLiteral("select ") + Connection::quoteIdentifier(m_counterName) +
+                              QStringLiteral(" from CONTATORI where rowid = ?"));
     if (!m_counterValue) {
         m_counterQuery->bind(0, *m_counterRow);
         m_counterQuery->exec();
@@ -226,37 +226,20 @@ Value MovimentoContabileWriter::nextProgressive()
     const Value current = *m_counterValue;
 
     if (!m_counterUpdater)
-        m_counterUpdater = std::make_unique<RowUpdater>(m_connessione, QStringLiteral("CONTATORI"),
-                                                        QStringList{m_nomeProgressivo});
+        m_counterUpdater = std::make_unique<RowUpdater>(m_connection, QStringLiteral("CONTATORI"),
+                                                        QStringList{m_counterName});
     const Value next = incremented(current);
     m_counterUpdater->update(*m_counterRow, {next});
     m_counterValue = next;
     return next;
 }
 
-RowInserter& MovimentoContabileWriter::inserterFor(unsigned amountMask)
+RowInserter& AccountingMovementWriter::inserterFor(unsigned amountMask)
 {
     auto& inserter = m_inserters[amountMask];
     if (!inserter)
-        inserter = std::make_unique<RowInserter>(m_connessione, m_nomeFile, movementFields(amountMask));
+        inserter = std::make_unique<RowInserter>(m_connection, m_table, movementFields(amountMask));
     return *inserter;
-}
-
-void GENERO_MOVIMENTO_CONTABILE(RunContext& ctx, const Value& NOME_FILE, Connection& Connessione,
-                                const Value& Nome_Progressivo, const Value& Data_Movimento,
-                                const Value& Giorni_Scadenza, const Value& Tp_CLI_FOR,
-                                const Value& Cod_CLIFOR, const Value& Tipo_Documento,
-                                const Value& Num_Documento, const Value& ID_Generico,
-                                const Value& DESCRIZIONE_OPERAZIONE, const Value& DEPOSITO,
-                                const Value& Imponibile, const Value& Imposta, const Value& Totale,
-                                const Value& Sezione, const Value& ID_PARTITA, const Value& Tipo_Mov,
-                                const Value& Cod_Cantiere, const Value& Cod_SubCantiere,
-                                const Value& CodAgente, const Value& Partita_Chiusa)
-{
-    MovimentoContabileWriter writer(ctx, Connessione, NOME_FILE, Nome_Progressivo);
-    writer.write({Data_Movimento, Giorni_Scadenza, Tp_CLI_FOR, Cod_CLIFOR, Tipo_Documento, Num_Documento,
-                  ID_Generico, DESCRIZIONE_OPERAZIONE, DEPOSITO, Imponibile, Imposta, Totale, Sezione,
-                  ID_PARTITA, Tipo_Mov, Cod_Cantiere, Cod_SubCantiere, CodAgente, Partita_Chiusa});
 }
 
 } // namespace rio

@@ -18,7 +18,7 @@ class RunContext;
 
 // The data of one accounting movement, in the writer's parameter order
 // (after the table, the connection and the counter name).
-struct MovimentoContabile
+struct AccountingMovement
 {
     Value Data_Movimento;
     Value Giorni_Scadenza;
@@ -46,36 +46,37 @@ struct MovimentoContabile
 // between movements so that a long series costs one insert and one counter
 // update per movement; it neither opens, closes nor commits the connection.
 // Every problem is reported in a box; nothing is thrown to the caller.
-class MovimentoContabileWriter
+class AccountingMovementWriter
 {
 public:
-    MovimentoContabileWriter(RunContext& ctx, Connection& connessione, const Value& nomeFile,
-                             const Value& nomeProgressivo);
-    ~MovimentoContabileWriter();
-    MovimentoContabileWriter(const MovimentoContabileWriter&) = delete;
-    MovimentoContabileWriter& operator=(const MovimentoContabileWriter&) = delete;
+    AccountingMovementWriter(RunContext& ctx, Connection& connection, const Value& table,
+                             const Value& counterName);
+    ~AccountingMovementWriter();
+    AccountingMovementWriter(const AccountingMovementWriter&) = delete;
+    AccountingMovementWriter& operator=(const AccountingMovementWriter&) = delete;
 
-    // True when the row was stored; false when it was refused or failed
+    // Writes one movement, the body of the procedure GENERO_MOVIMENTO_CONTABILE:
+    // true when the row was stored; false when it was refused or failed
     // (already reported).
-    bool write(const MovimentoContabile& movimento);
+    bool GENERO_MOVIMENTO_CONTABILE(const AccountingMovement& movement);
 
     // The refusal text for a movement without its key data.
-    static QString refusalText(const QString& nomeFile);
+    static QString refusalText(const QString& table);
     // The identifier: year*type*code*document type*number.
-    static QString movementId(const MovimentoContabile& movimento);
+    static QString movementId(const AccountingMovement& movement);
     // Description cut to 254 characters, upper case, blanks trimmed.
-    static Value descriptionField(const Value& descrizione);
+    static Value descriptionField(const Value& description);
 
 private:
-    bool hasMissingKey(const MovimentoContabile& movimento) const;
-    void store(const MovimentoContabile& movimento);
+    bool hasMissingKey(const AccountingMovement& movement) const;
+    void store(const AccountingMovement& movement);
     Value nextProgressive();
     RowInserter& inserterFor(unsigned amountMask);
 
     RunContext& m_ctx;
-    Connection& m_connessione;
-    QString m_nomeFile;
-    QString m_nomeProgressivo;
+    Connection& m_connection;
+    QString m_table;
+    QString m_counterName;
     std::unique_ptr<Query> m_counterQuery;
     std::unique_ptr<RowUpdater> m_counterUpdater;
     std::optional<qint64> m_counterRow;
@@ -84,17 +85,5 @@ private:
     std::optional<Value> m_counterValue;
     std::map<unsigned, std::unique_ptr<RowInserter>> m_inserters; // by the amounts assigned
 };
-
-// Writes one accounting movement (a writer for a single call).
-void GENERO_MOVIMENTO_CONTABILE(RunContext& ctx, const Value& NOME_FILE, Connection& Connessione,
-                                const Value& Nome_Progressivo, const Value& Data_Movimento,
-                                const Value& Giorni_Scadenza, const Value& Tp_CLI_FOR,
-                                const Value& Cod_CLIFOR, const Value& Tipo_Documento,
-                                const Value& Num_Documento, const Value& ID_Generico,
-                                const Value& DESCRIZIONE_OPERAZIONE, const Value& DEPOSITO,
-                                const Value& Imponibile, const Value& Imposta, const Value& Totale,
-                                const Value& Sezione, const Value& ID_PARTITA, const Value& Tipo_Mov,
-                                const Value& Cod_Cantiere, const Value& Cod_SubCantiere,
-                                const Value& CodAgente, const Value& Partita_Chiusa);
 
 } // namespace rio

@@ -52,7 +52,7 @@ OpenItemFields resolveOpenItemFields(const Query& item)
 
 // The item's fields in the writer's order; the expiry days and the site
 // codes start again from 0 in the new year.
-MovimentoContabile openItem(const Query& item, const OpenItemFields& f)
+AccountingMovement openItem(const Query& item, const OpenItemFields& f)
 {
     const Value zero = qlonglong(0);
     auto field = [&](int i) {
@@ -87,7 +87,7 @@ void CREAZIONE_MOVIMENTI_CONTABILI(RunContext& ctx, QString Numero_Azienda)
             const qint64 total = items.count();
             qint64 done = 0;
             items.exec();
-            MovimentoContabileWriter writer(ctx, dbNew, QStringLiteral("MOV_CONT"),
+            AccountingMovementWriter writer(ctx, dbNew, QStringLiteral("MOV_CONT"),
                                             QStringLiteral("Progr_mov_cont"));
             // What is written stays written if a later item fails.
             BatchCommit commit(dbNew);
@@ -98,7 +98,7 @@ void CREAZIONE_MOVIMENTI_CONTABILI(RunContext& ctx, QString Numero_Azienda)
                 ctx.stepProgress(++done, total);
                 if (!fields)
                     fields = resolveOpenItemFields(items);
-                writer.write(openItem(items, *fields));
+                writer.GENERO_MOVIMENTO_CONTABILE(openItem(items, *fields));
                 commit.rowWritten();
             }
             commit.finish();

@@ -8,7 +8,7 @@
 #include <QRegularExpression>
 #include <QTest>
 
-using rio::MovimentoContabile;
+using rio::AccountingMovement;
 using rio::Value;
 
 namespace {
@@ -51,9 +51,9 @@ Value date(int year, int month, int day)
 }
 
 // A complete movement: 15/06/2023, C, 000123, FT, 45.
-MovimentoContabile movement()
+AccountingMovement movement()
 {
-    MovimentoContabile m;
+    AccountingMovement m;
     m.Data_Movimento = date(2023, 6, 15);
     m.Giorni_Scadenza = qlonglong(30);
     m.Tp_CLI_FOR = QStringLiteral("C");
@@ -78,22 +78,19 @@ MovimentoContabile movement()
 
 } // namespace
 
-class TstGeneroMovimentoContabile : public QObject
+class TestGeneroMovimentoContabile : public QObject
 {
     Q_OBJECT
 
     struct Writing : AccountingFixture
     {
         Writing() : connection(open(2024)) {}
-        // Through the procedure, one call per movement.
-        void write(const MovimentoContabile& m, const QString& table = QStringLiteral("MOV_CONT"))
+        // Through the procedure, one call per movement: a writer of its own,
+        // so the counter is read from the archive every time.
+        void write(const AccountingMovement& m, const QString& table = QStringLiteral("MOV_CONT"))
         {
-            rio::GENERO_MOVIMENTO_CONTABILE(ctx, table, *connection, QStringLiteral("Progr_mov_cont"),
-                                            m.Data_Movimento, m.Giorni_Scadenza, m.Tp_CLI_FOR, m.Cod_CLIFOR,
-                                            m.Tipo_Documento, m.Num_Documento, m.ID_Generico,
-                                            m.DESCRIZIONE_OPERAZIONE, m.DEPOSITO, m.Imponibile, m.Imposta,
-                                            m.Totale, m.Sezione, m.ID_PARTITA, m.Tipo_Mov, m.Cod_Cantiere,
-                                            m.Cod_SubCantiere, m.CodAgente, m.Partita_Chiusa);
+            rio::AccountingMovementWriter(ctx, *connection, table, QStringLiteral("Progr_mov_cont"))
+                .GENERO_MOVIMENTO_CONTABILE(m);
         }
         QList<QVariantList> rows(const QString& table = QStringLiteral("MOV_CONT"))
         {
@@ -111,7 +108,7 @@ private slots:
     {
         Writing w;
         w.write(movement());
-        MovimentoContabile second = movement();
+        AccountingMovement second = movement();
         second.Num_Documento = 46.0;
         w.write(second);
 
@@ -170,7 +167,7 @@ private slots:
     void refusesMissingKeyDataOnly()
     {
         Writing w;
-        MovimentoContabile blanks = movement();
+        AccountingMovement blanks = movement();
         blanks.Num_Documento = QStringLiteral("   ");
         w.write(blanks);
 
@@ -189,10 +186,10 @@ private slots:
         QCOMPARE(w.counter(), 0);
 
         // Each key, empty or blank, is refused; none of them moves the counter.
-        for (Value MovimentoContabile::*key :
-             {&MovimentoContabile::Data_Movimento, &MovimentoContabile::Tp_CLI_FOR,
-              &MovimentoContabile::Cod_CLIFOR, &MovimentoContabile::Tipo_Documento}) {
-            MovimentoContabile m = movement();
+        for (Value AccountingMovement::*key :
+             {&AccountingMovement::Data_Movimento, &AccountingMovement::Tp_CLI_FOR,
+              &AccountingMovement::Cod_CLIFOR, &AccountingMovement::Tipo_Documento}) {
+            AccountingMovement m = movement();
             m.*key = QStringLiteral(" ");
             w.write(m);
         }
@@ -200,7 +197,7 @@ private slots:
         QCOMPARE(w.counter(), 0);
 
         // Null is no empty text: it passes and adds nothing to the identifier.
-        MovimentoContabile nullType = movement();
+        AccountingMovement nullType = movement();
         nullType.Tp_CLI_FOR = rio::nullValue();
         w.write(nullType);
         QCOMPARE(w.host.boxes.size(), 5);
@@ -214,7 +211,7 @@ private slots:
     void identifierTrimsAllButTheCode()
     {
         Writing w;
-        MovimentoContabile m = movement();
+        AccountingMovement m = movement();
         m.Tp_CLI_FOR = QStringLiteral(" C ");
         m.Cod_CLIFOR = QStringLiteral(" 7");
         m.Data_Movimento = date(2023, 2, 1);
@@ -231,7 +228,7 @@ private slots:
     void documentNumberIsReadFromItsText()
     {
         Writing w;
-        MovimentoContabile m = movement();
+        AccountingMovement m = movement();
         m.Num_Documento = QStringLiteral("12/A");
         w.write(m);
 
@@ -256,18 +253,18 @@ private slots:
                 "Cod_SubCantiere REAL, User TEXT)"));
 
         // One writer for several field sets, as the carry-forward uses it.
-        rio::MovimentoContabileWriter writer(w.ctx, *w.connection, QStringLiteral("MOV_PROVA"),
+        rio::AccountingMovementWriter writer(w.ctx, *w.connection, QStringLiteral("MOV_PROVA"),
                                              QStringLiteral("Progr_mov_cont"));
-        MovimentoContabile m = movement();
+        AccountingMovement m = movement();
         m.Imponibile = 0.0;
         m.Imposta = rio::nullValue();
         m.Totale = 122.0;
-        QVERIFY(writer.write(m));
+        QVERIFY(writer.GENERO_MOVIMENTO_CONTABILE(m));
         m.Imponibile = QStringLiteral("10");
         m.Imposta = 2.2;
         m.Totale = qlonglong(0);
-        QVERIFY(writer.write(m));
-        QVERIFY(writer.write(movement()));
+        QVERIFY(writer.GENERO_MOVIMENTO_CONTABILE(m));
+        QVERIFY(writer.GENERO_MOVIMENTO_CONTABILE(movement()));
 
         QVERIFY(w.host.boxes.isEmpty());
         const auto rows = w.rows(QStringLiteral("MOV_PROVA"));
@@ -289,7 +286,7 @@ private slots:
         QString letters;
         for (int i = 0; i < 300; ++i)
             letters.append(QChar(u'a' + i % 26));
-        MovimentoContabile m = movement();
+        AccountingMovement m = movement();
         m.DESCRIZIONE_OPERAZIONE = letters;
         w.write(m);
         m.DESCRIZIONE_OPERAZIONE = QString(QString(10, QLatin1Char(' ')) + letters.left(290));
@@ -312,7 +309,7 @@ private slots:
     void failedRowLeavesAGapInTheNumbers()
     {
         Writing w;
-        MovimentoContabile noNumber = movement();
+        AccountingMovement noNumber = movement();
         noNumber.Cod_Cantiere = rio::nullValue(); // its text cannot be formed
         w.write(noNumber);
         QCOMPARE(w.host.boxes.size(), 1);
@@ -345,5 +342,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TstGeneroMovimentoContabile)
+QTEST_GUILESS_MAIN(TestGeneroMovimentoContabile)
 #include "test_genero_movimento_contabile.moc"
