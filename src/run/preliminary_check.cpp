@@ -78,73 +78,103 @@ bool archiveInUse(Connection& archive)
     return false;
 }
 
-void checkArchive(Checker& check, const QString& workgroup, int slot, const QString& archivePath)
+bool hasTable(Connection& archive, const QString& table)
 {
-    const QString company = QStringLiteral("Azienda_%1").arg(slot);
+    return gEsistenza_Tabella(&archive, Value(table));
+}
+
+// A lock file or the side files of an interrupted write; returns whether the
+// archive may be opened. Opening it after an interrupted write would play
+// the journal back and change the file: the check only says so, the run
+// recovers it before the safety copy.
+bool checkLocks(Checker& check, const QString& company, const QString& archivePath)
+{
     const QString lockFile =
         archivePath.left(archivePath.lastIndexOf(QLatin1Char('\\')) + 1) + QStringLiteral("dati.ldb");
     if (!fs::Dir(lockFile).isEmpty())
         check.add(
             Level::Error,
             QStringLiteral("%1: l'archivio 2023 è in uso (file di blocco dati.ldb presente)").arg(company));
-    // Opening it would play the journal back and change the file: the check
-    // only says so, the run recovers it before the safety copy.
     if (fs::hasArchiveSideFiles(archivePath)) {
         check.add(Level::Warning,
                   QStringLiteral("%1: una riapertura precedente è stata interrotta: l'archivio sarà "
                                  "ripristinato all'inizio della riapertura")
                       .arg(company));
-        return;
+        return false;
     }
+    return true;
+}
+
+// The tables the run reads, and CAUSALI, whose absence leaves no document
+// table to empty.
+void checkTables(Checker& check, Connection& archive, const QString& company)
+{
+    QStringList missing;
+    for (const char* t : {"AZIENDE", "ANAG_ART", "MOV_MAG", "MOV_CONT", "CONTATORI"})
+        if (!hasTable(archive, QLatin1String(t)))
+            missing << QLatin1String(t);
+    if (missing.isEmpty())
+        check.add(Level::Ok, QStringLiteral("%1: tabelle necessarie presenti").arg(company));
+    else
+        check.add(
+            Level::Error,
+            QStringLiteral("%1: tabelle mancanti: %2").arg(company, missing.join(QStringLiteral(", "))));
+    if (!hasTable(archive, QStringLiteral("CAUSALI")))
+        check.add(Level::Warning,
+                  QStringLiteral("%1: tabella CAUSALI assente, nessuna tabella documenti da svuotare")
+                      .arg(company));
+}
+
+// The company's own AZIENDE row, without which the run stops.
+void checkCompanyRow(Checker& check, Connection& archive, const QString& company)
+{
+    if (!hasTable(archive, QStringLiteral("AZIENDE")))
+        return;
+    Query row(archive,
+              QStringLiteral("select Ragione_Sociale1 from AZIENDE where ID_Azienda='%1'").arg(company));
+    row.exec();
+    if (row.next())
+        check.add(
+            Level::Ok,
+            QStringLiteral("%1: anagrafica azienda presente (%2)").arg(company, textOrEmpty(row.value(0))));
+    else
+        check.add(Level::Error, QStringLiteral("%1: manca la riga '%1' nella tabella AZIENDE: la riapertura "
+                                               "si interromperebbe")
+                                    .arg(company));
+    row.finish();
+}
+
+// Every counter field the run sets in CONTATORI.
+void checkCounterFields(Checker& check, Connection& archive, const QString& company)
+{
+    if (!hasTable(archive, QStringLiteral("CONTATORI")))
+        return;
+    const TableSchema& counters = archive.schema(QStringLiteral("CONTATORI"));
+    QStringList absent;
+    for (const QString& field : schema::counterFields())
+        if (!counters.find(field))
+            absent << field;
+    if (!absent.isEmpty())
+        check.add(Level::Error, QStringLiteral("%1: campi mancanti in CONTATORI: %2")
+                                    .arg(company, absent.join(QStringLiteral(", "))));
+}
+
+// One company's 2023 archive: not locked, opens with the program's account,
+// holds its AZIENDE row and the tables and fields the run reads, and no other
+// program holds it.
+void checkArchive(Checker& check, const QString& workgroup, int slot, const QString& archivePath)
+{
+    const QString company = QStringLiteral("Azienda_%1").arg(slot);
+    if (!checkLocks(check, company, archivePath))
+        return;
     try {
         Connection archive;
         archive.open(layout::archiveConnectionString(archivePath, workgroup));
         check.add(Level::Ok,
                   QStringLiteral("%1: l'archivio 2023 si apre con l'utente del programma").arg(company));
-
-        auto has = [&archive](const QString& t) {
-            return gEsistenza_Tabella(&archive, Value(t));
-        };
-        QStringList missing;
-        for (const char* t : {"AZIENDE", "ANAG_ART", "MOV_MAG", "MOV_CONT", "CONTATORI"})
-            if (!has(QLatin1String(t)))
-                missing << QLatin1String(t);
-        if (missing.isEmpty())
-            check.add(Level::Ok, QStringLiteral("%1: tabelle necessarie presenti").arg(company));
-        else
-            check.add(
-                Level::Error,
-                QStringLiteral("%1: tabelle mancanti: %2").arg(company, missing.join(QStringLiteral(", "))));
-        if (!has(QStringLiteral("CAUSALI")))
-            check.add(Level::Warning,
-                      QStringLiteral("%1: tabella CAUSALI assente, nessuna tabella documenti da svuotare")
-                          .arg(company));
-
-        if (has(QStringLiteral("AZIENDE"))) {
-            Query row(
-                archive,
-                QStringLiteral("select Ragione_Sociale1 from AZIENDE where ID_Azienda='%1'").arg(company));
-            row.exec();
-            if (row.next())
-                check.add(Level::Ok, QStringLiteral("%1: anagrafica azienda presente (%2)")
-                                         .arg(company, textOrEmpty(row.value(0))));
-            else
-                check.add(Level::Error,
-                          QStringLiteral("%1: manca la riga '%1' nella tabella AZIENDE: la riapertura "
-                                         "si interromperebbe")
-                              .arg(company));
-            row.finish();
-        }
-        if (has(QStringLiteral("CONTATORI"))) {
-            const TableSchema& counters = archive.schema(QStringLiteral("CONTATORI"));
-            QStringList absent;
-            for (const QString& field : schema::counterFields())
-                if (!counters.find(field))
-                    absent << field;
-            if (!absent.isEmpty())
-                check.add(Level::Error, QStringLiteral("%1: campi mancanti in CONTATORI: %2")
-                                            .arg(company, absent.join(QStringLiteral(", "))));
-        }
+        checkTables(check, archive, company);
+        checkCompanyRow(check, archive, company);
+        checkCounterFields(check, archive, company);
         if (archiveInUse(archive))
             check.add(Level::Error,
                       QStringLiteral("%1: l'archivio 2023 è in uso da un altro programma").arg(company));
