@@ -4,13 +4,8 @@
 #include "data/connection_private.h"
 #include "data/connection_string.h"
 #include "data/engine_errors.h"
-#include "data/file_kind.h"
 #include "data/filesystem.h"
-#include "data/workgroup.h"
 
-#include <QAtomicInteger>
-#include <QDir>
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlField>
@@ -21,26 +16,6 @@ namespace rio {
 namespace {
 
 bool g_sqliteThroughOdbc = false;
-
-// Engine lock waits: long enough for another connection's commit, short
-// enough that a file held by another program fails the step soon.
-constexpr int lockTimeoutMs = 5000;
-// Page cache of each open archive, in kilobytes.
-constexpr int pageCacheKb = 65536;
-
-QString uniqueConnectionName()
-{
-    static QAtomicInteger<quint64> counter;
-    return QStringLiteral("rio-db-%1").arg(counter.fetchAndAddRelaxed(1));
-}
-
-QString fileNamed(const QString& windowsPath, const QString& hostFile)
-{
-    const QString native = QDir::toNativeSeparators(hostFile);
-    if (native == windowsPath)
-        return QStringLiteral("'%1'").arg(windowsPath);
-    return QStringLiteral("'%1' (%2)").arg(windowsPath, native);
-}
 
 } // namespace
 
@@ -122,98 +97,6 @@ void Connection::setSqliteThroughOdbc(bool on)
 bool Connection::sqliteThroughOdbc()
 {
     return g_sqliteThroughOdbc;
-}
-
-void Connection::open(const QString& connectionString)
-{
-    if (d->open)
-        throw engine::objectOpen();
-    const JetConnectionString cs = parseJetConnectionString(connectionString);
-    checkWorkgroup(cs.systemDatabase, cs.userId, cs.password);
-
-    const QString hostFile = fs::hostPath(cs.dataSource);
-    const QFileInfo info(hostFile);
-    if (cs.dataSource.trimmed().isEmpty() || !info.exists())
-        throw Error(
-            err::EngineFailure,
-            QStringLiteral("Impossibile trovare il file %1.").arg(fileNamed(cs.dataSource, hostFile)));
-    if (!info.isFile())
-        throw Error(err::EngineFailure,
-                    QStringLiteral("%1 non è un file di database.").arg(fileNamed(cs.dataSource, hostFile)));
-
-    Driver driver = Driver::Sqlite;
-    switch (fileKind(hostFile)) {
-    case FileKind::Sqlite:
-        driver = g_sqliteThroughOdbc ? Driver::OdbcSqlite : Driver::Sqlite;
-        break;
-    case FileKind::Jet:
-#ifdef Q_OS_WIN
-        driver = Driver::OdbcAccess;
-        break;
-#else
-        throw Error(
-            err::EngineFailure,
-            QStringLiteral("Il file %1 è un archivio Access (Jet): gli archivi Access si aprono solo con la "
-                           "versione Windows del programma.")
-                .arg(fileNamed(cs.dataSource, hostFile)));
-#endif
-    case FileKind::Unknown:
-        throw Error(err::EngineFailure,
-                    QStringLiteral("Il file %1 non è un database riconosciuto o non è leggibile.")
-                        .arg(fileNamed(cs.dataSource, hostFile)));
-    }
-
-    const QString name = uniqueConnectionName();
-    {
-        QSqlDatabase db;
-        if (driver == Driver::Sqlite) {
-            db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-            db.setConnectOptions(
-                QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(lockTimeoutMs));
-            db.setDatabaseName(sqliteUri(hostFile, QStringLiteral("rw")));
-        } else if (driver == Driver::OdbcSqlite) {
-            db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);
-            db.setDatabaseName(sqliteOdbcConnectionString(hostFile, lockTimeoutMs));
-        } else {
-            db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);
-            db.setDatabaseName(accessOdbcConnectionString(
-                QDir::toNativeSeparators(hostFile), QDir::toNativeSeparators(fs::hostPath(cs.systemDatabase)),
-                cs.userId, cs.password));
-        }
-        if (!db.isValid() || !db.open()) {
-            const QSqlError error = db.lastError();
-            db = QSqlDatabase();
-            QSqlDatabase::removeDatabase(name);
-            QString text = error.databaseText().trimmed();
-            if (text.isEmpty())
-                text = error.driverText().trimmed();
-            throw Error(err::EngineFailure, QStringLiteral("Impossibile aprire il file %1: %2")
-                                                .arg(fileNamed(cs.dataSource, hostFile), text));
-        }
-        if (driver != Driver::OdbcAccess) {
-            // A company archive runs to tens of megabytes; with SQLite's 2 MB
-            // page cache the grouped reads and the keyed saves read the same
-            // pages from the file over and over.
-            QSqlQuery(QStringLiteral("pragma cache_size = -%1").arg(pageCacheKb), db);
-        }
-        d->db = db;
-    }
-    d->name = name;
-    d->driver = driver;
-    d->open = true;
-    d->transactionLevel = 0;
-    d->windowsFile = cs.dataSource;
-    d->hostFile = hostFile;
-    d->schemas.clear();
-
-    // A file that is not a database fails only at the first read.
-    try {
-        tableNames();
-    } catch (const Error& e) {
-        release();
-        throw Error(err::EngineFailure, QStringLiteral("Impossibile aprire il file %1: %2")
-                                            .arg(fileNamed(cs.dataSource, hostFile), e.description()));
-    }
 }
 
 bool Connection::isOpen() const

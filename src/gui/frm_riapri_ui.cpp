@@ -43,148 +43,215 @@ QLineEdit* yearBox(const char* name, QWidget* parent)
     return box;
 }
 
+// Top: data source, the two years, the run and check buttons, the maker's
+// logo. Returns the grid that lays them out.
+QGridLayout* setupYearsAndChoices(FrmRiapriUi& ui, QWidget* form)
+{
+    ui.Label5 = heading(QStringLiteral("SORGENTE DATI"), "Label5", form);
+    ui.cmbSorgente = named(new QComboBox(form), "cmbSorgente");
+    ui.cmbSorgente->addItems({QStringLiteral("LOCAL"), QStringLiteral("SERVER")});
+    ui.cmbSorgente->setCurrentIndex(0);
+    ui.Label1 = heading(QStringLiteral("ESERCIZIO IN CORSO"), "Label1", form);
+    ui.txtDbOld = yearBox("txtDbOld", form);
+    ui.Label2 = heading(QStringLiteral("ESERCIZIO DA APRIRE"), "Label2", form);
+    ui.txtDbNew = yearBox("txtDbNew", form);
+    ui.cmd = named(new QPushButton(QStringLiteral("&ESEGUI"), form), "cmd");
+    ui.cmd->setMinimumSize(110, 44);
+    ui.cmd->setDefault(true);
+    ui.cmdVerifica = named(new QPushButton(QStringLiteral("&VERIFICA"), form), "cmdVerifica");
+    ui.cmdVerifica->setMinimumSize(110, 44);
+    ui.Label8 = named(new QLabel(QStringLiteral("Powered By"), form), "Label8");
+    ui.Image1 = named(new QLabel(form), "Image1");
+    ui.Image1->setPixmap(poweredByLogo(form->devicePixelRatioF()));
+
+    auto* top = new QGridLayout;
+    top->addWidget(ui.Label5, 0, 0);
+    top->addWidget(ui.cmbSorgente, 1, 0);
+    top->addWidget(ui.Label1, 0, 1);
+    top->addWidget(ui.txtDbOld, 1, 1);
+    top->addWidget(ui.Label2, 0, 2);
+    top->addWidget(ui.txtDbNew, 1, 2);
+    top->addWidget(ui.cmd, 0, 3, 2, 1, Qt::AlignVCenter);
+    top->addWidget(ui.cmdVerifica, 0, 4, 2, 1, Qt::AlignVCenter);
+    top->setColumnStretch(5, 1);
+    top->addWidget(ui.Label8, 0, 6, Qt::AlignRight);
+    top->addWidget(ui.Image1, 1, 6, Qt::AlignRight);
+    return top;
+}
+
+// Middle: the event list, the largest control, under its heading and the log
+// choice; the Zeta folder choice below it. Returns the heading's row.
+QHBoxLayout* setupEventList(FrmRiapriUi& ui, QWidget* form)
+{
+    ui.Label3 = heading(QStringLiteral("LOG Eventi"), "Label3", form);
+    ui.chklog = named(new QCheckBox(QStringLiteral("Crea file Log"), form), "chklog");
+    ui.chklog->setChecked(true);
+    ui.lstEventi = named(new QListView(form), "lstEventi");
+    ui.lstEventi->setUniformItemSizes(true);
+    ui.lstEventi->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ui.lstEventi->setSelectionMode(QAbstractItemView::SingleSelection);
+    ui.lstEventi->setMinimumHeight(220);
+
+    auto* eventsHeader = new QHBoxLayout;
+    eventsHeader->addWidget(ui.Label3);
+    eventsHeader->addStretch(1);
+    eventsHeader->addWidget(ui.chklog);
+
+    ui.chkSplus =
+        named(new QCheckBox(QStringLiteral("Abilita aggiornamento in cartella Zeta (Abilitare Solo se "
+                                           "comunicato dalla Ventor Soluzioni)"),
+                            form),
+              "chkSplus");
+    return eventsHeader;
+}
+
+// The company being worked, and "Azienda n di m".
+void setupCompanyLabels(FrmRiapriUi& ui, QWidget* panel)
+{
+    ui.Label4 = named(new QLabel(QStringLiteral("Lavorazione Azienda:"), panel), "Label4");
+    ui.lblAzienda = named(new QLabel(panel), "lblAzienda");
+    ui.lblAzienda->setTextFormat(Qt::PlainText);
+    ui.lblAzienda->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    QFont companyFont = ui.lblAzienda->font();
+    companyFont.setBold(true);
+    ui.lblAzienda->setFont(companyFont);
+    ui.Label7 = named(new QLabel(QStringLiteral("Azienda"), panel), "Label7");
+    ui.lblAziendaLavorata = named(new QLabel(QStringLiteral("1"), panel), "lblAziendaLavorata");
+    ui.Label6 = named(new QLabel(QStringLiteral("di"), panel), "Label6");
+    ui.lblNumAzienda = named(new QLabel(QStringLiteral("1"), panel), "lblNumAzienda");
+}
+
+// The progress text and the progress bar, hidden until a step shows it.
+void setupProgress(FrmRiapriUi& ui, QWidget* panel)
+{
+    // The progress text: a coloured bar whose width never follows its text,
+    // so that a caption per article does not relayout the window.
+    ui.lblArt = named(new QLabel(panel), "lblArt");
+    ui.lblArt->setTextFormat(Qt::PlainText);
+    ui.lblArt->setAutoFillBackground(true);
+    QPalette bar = ui.lblArt->palette();
+    bar.setColor(QPalette::Window, QColor(0x0b, 0x2e, 0x63));
+    bar.setColor(QPalette::WindowText, QColor(0xff, 0xe0, 0x8a));
+    ui.lblArt->setPalette(bar);
+    ui.lblArt->setMargin(4);
+    ui.lblArt->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    ui.lblArt->setFixedHeight(ui.lblArt->fontMetrics().height() + 12);
+
+    ui.barProgresso = named(new QProgressBar(panel), "barProgresso");
+    ui.barProgresso->setRange(0, 1000);
+    ui.barProgresso->setValue(0);
+    ui.barProgresso->setTextVisible(false);
+    ui.barProgresso->hide();
+}
+
+// One box per step of the run, ticked as each ends.
+void setupStepIndicators(FrmRiapriUi& ui, QWidget* panel)
+{
+    ui.chkCopia = named(new IndicatorBox(QStringLiteral("Copia di salvataggio dati..."), panel), "chkCopia");
+    ui.chkRipristinoMagazzino =
+        named(new IndicatorBox(QStringLiteral("Ripristino movimenti di Magazzino..."), panel),
+              "chkRipristinoMagazzino");
+    ui.chkInizializzazione =
+        named(new IndicatorBox(QStringLiteral("&Inizializzazione Nuovo Archivio..."), panel),
+              "chkInizializzazione");
+    ui.chkCreazioneMagazzino =
+        named(new IndicatorBox(QStringLiteral("Creazione nuovi Movimenti di magazzino..."), panel),
+              "chkCreazioneMagazzino");
+    ui.chkCreazioneMovimContabili =
+        named(new IndicatorBox(QStringLiteral("Creazione nuovi Movimenti contabili..."), panel),
+              "chkCreazioneMovimContabili");
+}
+
+// The panel's layout: company and progress on the left, the steps on the
+// right.
+void layOutStatusPanel(FrmRiapriUi& ui)
+{
+    auto* counter = new QHBoxLayout;
+    counter->addWidget(ui.Label7);
+    counter->addWidget(ui.lblAziendaLavorata);
+    counter->addWidget(ui.Label6);
+    counter->addWidget(ui.lblNumAzienda);
+    counter->addStretch(1);
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(ui.Label4);
+    left->addWidget(ui.lblAzienda);
+    left->addLayout(counter);
+    left->addStretch(1);
+    left->addWidget(ui.lblArt);
+    left->addWidget(ui.barProgresso);
+
+    auto* right = new QVBoxLayout;
+    for (QCheckBox* box :
+         {static_cast<QCheckBox*>(ui.chkCopia), static_cast<QCheckBox*>(ui.chkRipristinoMagazzino),
+          static_cast<QCheckBox*>(ui.chkInizializzazione), static_cast<QCheckBox*>(ui.chkCreazioneMagazzino),
+          static_cast<QCheckBox*>(ui.chkCreazioneMovimContabili)})
+        right->addWidget(box);
+
+    auto* panel = new QHBoxLayout(ui.Picture1);
+    panel->addLayout(left, 3);
+    panel->addLayout(right, 2);
+    auto* frameLayout = new QVBoxLayout(ui.Frame1);
+    frameLayout->addWidget(ui.Picture1);
+}
+
+// Bottom: the status panel, STATO RIAPERTURA.
+void setupStatusPanel(FrmRiapriUi& ui, QWidget* form)
+{
+    ui.Frame1 = named(new QGroupBox(QStringLiteral("STATO RIAPERTURA:"), form), "Frame1");
+    ui.Picture1 = named(new QFrame(ui.Frame1), "Picture1");
+    ui.Picture1->setFrameShape(QFrame::StyledPanel);
+    setupCompanyLabels(ui, ui.Picture1);
+    setupProgress(ui, ui.Picture1);
+    setupStepIndicators(ui, ui.Picture1);
+    layOutStatusPanel(ui);
+}
+
+// The close button, and the report's, hidden until there is a report.
+// Returns their row.
+QHBoxLayout* setupButtons(FrmRiapriUi& ui, QWidget* form)
+{
+    ui.cmdChiudi = named(new QPushButton(QStringLiteral("&Chiudi"), form), "cmdChiudi");
+    ui.cmdChiudi->setMinimumSize(110, 32);
+    ui.cmdRapporto =
+        named(new QPushButton(QStringLiteral("Apri &rapporto di verifica"), form), "cmdRapporto");
+    ui.cmdRapporto->setMinimumHeight(32);
+    ui.cmdRapporto->hide();
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(ui.cmdRapporto);
+    bottom->addStretch(1);
+    bottom->addWidget(ui.cmdChiudi);
+    return bottom;
+}
+
+// The order the Tab key follows, that of the original form.
+void setupTabOrder(const FrmRiapriUi& ui)
+{
+    QWidget::setTabOrder(ui.txtDbOld, ui.txtDbNew);
+    QWidget::setTabOrder(ui.txtDbNew, ui.cmd);
+    QWidget::setTabOrder(ui.cmd, ui.cmdVerifica);
+    QWidget::setTabOrder(ui.cmdVerifica, ui.lstEventi);
+    QWidget::setTabOrder(ui.lstEventi, ui.cmdChiudi);
+    QWidget::setTabOrder(ui.cmdChiudi, ui.chklog);
+    QWidget::setTabOrder(ui.chklog, ui.cmbSorgente);
+    QWidget::setTabOrder(ui.cmbSorgente, ui.chkCreazioneMovimContabili);
+    QWidget::setTabOrder(ui.chkCreazioneMovimContabili, ui.chkCreazioneMagazzino);
+    QWidget::setTabOrder(ui.chkCreazioneMagazzino, ui.chkRipristinoMagazzino);
+    QWidget::setTabOrder(ui.chkRipristinoMagazzino, ui.chkInizializzazione);
+    QWidget::setTabOrder(ui.chkInizializzazione, ui.chkCopia);
+    QWidget::setTabOrder(ui.chkCopia, ui.chkSplus);
+}
+
 } // namespace
 
 void FrmRiapriUi::setupUi(QWidget* form)
 {
-    // Top: data source, the two years, the run button, the maker's logo.
-    Label5 = heading(QStringLiteral("SORGENTE DATI"), "Label5", form);
-    cmbSorgente = named(new QComboBox(form), "cmbSorgente");
-    cmbSorgente->addItems({QStringLiteral("LOCAL"), QStringLiteral("SERVER")});
-    cmbSorgente->setCurrentIndex(0);
-    Label1 = heading(QStringLiteral("ESERCIZIO IN CORSO"), "Label1", form);
-    txtDbOld = yearBox("txtDbOld", form);
-    Label2 = heading(QStringLiteral("ESERCIZIO DA APRIRE"), "Label2", form);
-    txtDbNew = yearBox("txtDbNew", form);
-    cmd = named(new QPushButton(QStringLiteral("&ESEGUI"), form), "cmd");
-    cmd->setMinimumSize(110, 44);
-    cmd->setDefault(true);
-    cmdVerifica = named(new QPushButton(QStringLiteral("&VERIFICA"), form), "cmdVerifica");
-    cmdVerifica->setMinimumSize(110, 44);
-    Label8 = named(new QLabel(QStringLiteral("Powered By"), form), "Label8");
-    Image1 = named(new QLabel(form), "Image1");
-    Image1->setPixmap(poweredByLogo(form->devicePixelRatioF()));
-
-    auto* top = new QGridLayout;
-    top->addWidget(Label5, 0, 0);
-    top->addWidget(cmbSorgente, 1, 0);
-    top->addWidget(Label1, 0, 1);
-    top->addWidget(txtDbOld, 1, 1);
-    top->addWidget(Label2, 0, 2);
-    top->addWidget(txtDbNew, 1, 2);
-    top->addWidget(cmd, 0, 3, 2, 1, Qt::AlignVCenter);
-    top->addWidget(cmdVerifica, 0, 4, 2, 1, Qt::AlignVCenter);
-    top->setColumnStretch(5, 1);
-    top->addWidget(Label8, 0, 6, Qt::AlignRight);
-    top->addWidget(Image1, 1, 6, Qt::AlignRight);
-
-    // Middle: the event list, the largest control.
-    Label3 = heading(QStringLiteral("LOG Eventi"), "Label3", form);
-    chklog = named(new QCheckBox(QStringLiteral("Crea file Log"), form), "chklog");
-    chklog->setChecked(true);
-    lstEventi = named(new QListView(form), "lstEventi");
-    lstEventi->setUniformItemSizes(true);
-    lstEventi->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lstEventi->setSelectionMode(QAbstractItemView::SingleSelection);
-    lstEventi->setMinimumHeight(220);
-
-    auto* eventsHeader = new QHBoxLayout;
-    eventsHeader->addWidget(Label3);
-    eventsHeader->addStretch(1);
-    eventsHeader->addWidget(chklog);
-
-    chkSplus = named(new QCheckBox(QStringLiteral("Abilita aggiornamento in cartella Zeta (Abilitare Solo se "
-                                                  "comunicato dalla Ventor Soluzioni)"),
-                                   form),
-                     "chkSplus");
-
-    // Bottom: the status panel.
-    Frame1 = named(new QGroupBox(QStringLiteral("STATO RIAPERTURA:"), form), "Frame1");
-    Picture1 = named(new QFrame(Frame1), "Picture1");
-    Picture1->setFrameShape(QFrame::StyledPanel);
-
-    Label4 = named(new QLabel(QStringLiteral("Lavorazione Azienda:"), Picture1), "Label4");
-    lblAzienda = named(new QLabel(Picture1), "lblAzienda");
-    lblAzienda->setTextFormat(Qt::PlainText);
-    lblAzienda->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    QFont companyFont = lblAzienda->font();
-    companyFont.setBold(true);
-    lblAzienda->setFont(companyFont);
-    Label7 = named(new QLabel(QStringLiteral("Azienda"), Picture1), "Label7");
-    lblAziendaLavorata = named(new QLabel(QStringLiteral("1"), Picture1), "lblAziendaLavorata");
-    Label6 = named(new QLabel(QStringLiteral("di"), Picture1), "Label6");
-    lblNumAzienda = named(new QLabel(QStringLiteral("1"), Picture1), "lblNumAzienda");
-
-    // The progress text: a coloured bar whose width never follows its text,
-    // so that a caption per article does not relayout the window.
-    lblArt = named(new QLabel(Picture1), "lblArt");
-    lblArt->setTextFormat(Qt::PlainText);
-    lblArt->setAutoFillBackground(true);
-    QPalette bar = lblArt->palette();
-    bar.setColor(QPalette::Window, QColor(0x0b, 0x2e, 0x63));
-    bar.setColor(QPalette::WindowText, QColor(0xff, 0xe0, 0x8a));
-    lblArt->setPalette(bar);
-    lblArt->setMargin(4);
-    lblArt->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    lblArt->setFixedHeight(lblArt->fontMetrics().height() + 12);
-
-    barProgresso = named(new QProgressBar(Picture1), "barProgresso");
-    barProgresso->setRange(0, 1000);
-    barProgresso->setValue(0);
-    barProgresso->setTextVisible(false);
-    barProgresso->hide();
-
-    chkCopia = named(new IndicatorBox(QStringLiteral("Copia di salvataggio dati..."), Picture1), "chkCopia");
-    chkRipristinoMagazzino =
-        named(new IndicatorBox(QStringLiteral("Ripristino movimenti di Magazzino..."), Picture1),
-              "chkRipristinoMagazzino");
-    chkInizializzazione =
-        named(new IndicatorBox(QStringLiteral("&Inizializzazione Nuovo Archivio..."), Picture1),
-              "chkInizializzazione");
-    chkCreazioneMagazzino =
-        named(new IndicatorBox(QStringLiteral("Creazione nuovi Movimenti di magazzino..."), Picture1),
-              "chkCreazioneMagazzino");
-    chkCreazioneMovimContabili =
-        named(new IndicatorBox(QStringLiteral("Creazione nuovi Movimenti contabili..."), Picture1),
-              "chkCreazioneMovimContabili");
-
-    auto* counter = new QHBoxLayout;
-    counter->addWidget(Label7);
-    counter->addWidget(lblAziendaLavorata);
-    counter->addWidget(Label6);
-    counter->addWidget(lblNumAzienda);
-    counter->addStretch(1);
-
-    auto* left = new QVBoxLayout;
-    left->addWidget(Label4);
-    left->addWidget(lblAzienda);
-    left->addLayout(counter);
-    left->addStretch(1);
-    left->addWidget(lblArt);
-    left->addWidget(barProgresso);
-
-    auto* right = new QVBoxLayout;
-    for (QCheckBox* box :
-         {static_cast<QCheckBox*>(chkCopia), static_cast<QCheckBox*>(chkRipristinoMagazzino),
-          static_cast<QCheckBox*>(chkInizializzazione), static_cast<QCheckBox*>(chkCreazioneMagazzino),
-          static_cast<QCheckBox*>(chkCreazioneMovimContabili)})
-        right->addWidget(box);
-
-    auto* panel = new QHBoxLayout(Picture1);
-    panel->addLayout(left, 3);
-    panel->addLayout(right, 2);
-    auto* frameLayout = new QVBoxLayout(Frame1);
-    frameLayout->addWidget(Picture1);
-
-    cmdChiudi = named(new QPushButton(QStringLiteral("&Chiudi"), form), "cmdChiudi");
-    cmdChiudi->setMinimumSize(110, 32);
-    cmdRapporto = named(new QPushButton(QStringLiteral("Apri &rapporto di verifica"), form), "cmdRapporto");
-    cmdRapporto->setMinimumHeight(32);
-    cmdRapporto->hide();
-    auto* bottom = new QHBoxLayout;
-    bottom->addWidget(cmdRapporto);
-    bottom->addStretch(1);
-    bottom->addWidget(cmdChiudi);
+    // The pieces create their controls in this order, which is also the
+    // order of the form's children.
+    QGridLayout* top = setupYearsAndChoices(*this, form);
+    QHBoxLayout* eventsHeader = setupEventList(*this, form);
+    setupStatusPanel(*this, form);
+    QHBoxLayout* bottom = setupButtons(*this, form);
 
     auto* layout = new QVBoxLayout(form);
     layout->addLayout(top);
@@ -195,19 +262,7 @@ void FrmRiapriUi::setupUi(QWidget* form)
     layout->addWidget(Frame1);
     layout->addLayout(bottom);
 
-    QWidget::setTabOrder(txtDbOld, txtDbNew);
-    QWidget::setTabOrder(txtDbNew, cmd);
-    QWidget::setTabOrder(cmd, cmdVerifica);
-    QWidget::setTabOrder(cmdVerifica, lstEventi);
-    QWidget::setTabOrder(lstEventi, cmdChiudi);
-    QWidget::setTabOrder(cmdChiudi, chklog);
-    QWidget::setTabOrder(chklog, cmbSorgente);
-    QWidget::setTabOrder(cmbSorgente, chkCreazioneMovimContabili);
-    QWidget::setTabOrder(chkCreazioneMovimContabili, chkCreazioneMagazzino);
-    QWidget::setTabOrder(chkCreazioneMagazzino, chkRipristinoMagazzino);
-    QWidget::setTabOrder(chkRipristinoMagazzino, chkInizializzazione);
-    QWidget::setTabOrder(chkInizializzazione, chkCopia);
-    QWidget::setTabOrder(chkCopia, chkSplus);
+    setupTabOrder(*this);
 }
 
 } // namespace rio::gui

@@ -78,73 +78,103 @@ bool archiveInUse(Connection& archive)
     return false;
 }
 
-void checkArchive(Checker& check, const QString& workgroup, int slot, const QString& archivePath)
+bool hasTable(Connection& archive, const QString& table)
 {
-    const QString company = QStringLiteral("Azienda_%1").arg(slot);
+    return gEsistenza_Tabella(&archive, Value(table));
+}
+
+// A lock file or the side files of an interrupted write; returns whether the
+// archive may be opened. Opening it after an interrupted write would play
+// the journal back and change the file: the check only says so, the run
+// recovers it before the safety copy.
+bool checkLocks(Checker& check, const QString& company, const QString& archivePath)
+{
     const QString lockFile =
         archivePath.left(archivePath.lastIndexOf(QLatin1Char('\\')) + 1) + QStringLiteral("dati.ldb");
     if (!fs::Dir(lockFile).isEmpty())
         check.add(
             Level::Error,
             QStringLiteral("%1: l'archivio 2023 è in uso (file di blocco dati.ldb presente)").arg(company));
-    // Opening it would play the journal back and change the file: the check
-    // only says so, the run recovers it before the safety copy.
     if (fs::hasArchiveSideFiles(archivePath)) {
         check.add(Level::Warning,
                   QStringLiteral("%1: una riapertura precedente è stata interrotta: l'archivio sarà "
                                  "ripristinato all'inizio della riapertura")
                       .arg(company));
-        return;
+        return false;
     }
+    return true;
+}
+
+// The tables the run reads, and CAUSALI, whose absence leaves no document
+// table to empty.
+void checkTables(Checker& check, Connection& archive, const QString& company)
+{
+    QStringList missing;
+    for (const char* t : {"AZIENDE", "ANAG_ART", "MOV_MAG", "MOV_CONT", "CONTATORI"})
+        if (!hasTable(archive, QLatin1String(t)))
+            missing << QLatin1String(t);
+    if (missing.isEmpty())
+        check.add(Level::Ok, QStringLiteral("%1: tabelle necessarie presenti").arg(company));
+    else
+        check.add(
+            Level::Error,
+            QStringLiteral("%1: tabelle mancanti: %2").arg(company, missing.join(QStringLiteral(", "))));
+    if (!hasTable(archive, QStringLiteral("CAUSALI")))
+        check.add(Level::Warning,
+                  QStringLiteral("%1: tabella CAUSALI assente, nessuna tabella documenti da svuotare")
+                      .arg(company));
+}
+
+// The company's own AZIENDE row, without which the run stops.
+void checkCompanyRow(Checker& check, Connection& archive, const QString& company)
+{
+    if (!hasTable(archive, QStringLiteral("AZIENDE")))
+        return;
+    Query row(archive,
+              QStringLiteral("select Ragione_Sociale1 from AZIENDE where ID_Azienda='%1'").arg(company));
+    row.exec();
+    if (row.next())
+        check.add(
+            Level::Ok,
+            QStringLiteral("%1: anagrafica azienda presente (%2)").arg(company, textOrEmpty(row.value(0))));
+    else
+        check.add(Level::Error, QStringLiteral("%1: manca la riga '%1' nella tabella AZIENDE: la riapertura "
+                                               "si interromperebbe")
+                                    .arg(company));
+    row.finish();
+}
+
+// Every counter field the run sets in CONTATORI.
+void checkCounterFields(Checker& check, Connection& archive, const QString& company)
+{
+    if (!hasTable(archive, QStringLiteral("CONTATORI")))
+        return;
+    const TableSchema& counters = archive.schema(QStringLiteral("CONTATORI"));
+    QStringList absent;
+    for (const QString& field : schema::counterFields())
+        if (!counters.find(field))
+            absent << field;
+    if (!absent.isEmpty())
+        check.add(Level::Error, QStringLiteral("%1: campi mancanti in CONTATORI: %2")
+                                    .arg(company, absent.join(QStringLiteral(", "))));
+}
+
+// One company's 2023 archive: not locked, opens with the program's account,
+// holds its AZIENDE row and the tables and fields the run reads, and no other
+// program holds it.
+void checkArchive(Checker& check, const QString& workgroup, int slot, const QString& archivePath)
+{
+    const QString company = QStringLiteral("Azienda_%1").arg(slot);
+    if (!checkLocks(check, company, archivePath))
+        return;
     try {
         Connection archive;
         archive.open(layout::archiveConnectionString(archivePath, workgroup));
         check.add(Level::Ok,
                   QStringLiteral("%1: l'archivio 2023 si apre con l'utente del programma").arg(company));
-
-        auto has = [&archive](const QString& t) {
-            return gEsistenza_Tabella(&archive, Value(t));
-        };
-        QStringList missing;
-        for (const char* t : {"AZIENDE", "ANAG_ART", "MOV_MAG", "MOV_CONT", "CONTATORI"})
-            if (!has(QLatin1String(t)))
-                missing << QLatin1String(t);
-        if (missing.isEmpty())
-            check.add(Level::Ok, QStringLiteral("%1: tabelle necessarie presenti").arg(company));
-        else
-            check.add(
-                Level::Error,
-                QStringLiteral("%1: tabelle mancanti: %2").arg(company, missing.join(QStringLiteral(", "))));
-        if (!has(QStringLiteral("CAUSALI")))
-            check.add(Level::Warning,
-                      QStringLiteral("%1: tabella CAUSALI assente, nessuna tabella documenti da svuotare")
-                          .arg(company));
-
-        if (has(QStringLiteral("AZIENDE"))) {
-            Query row(
-                archive,
-                QStringLiteral("select Ragione_Sociale1 from AZIENDE where ID_Azienda='%1'").arg(company));
-            row.exec();
-            if (row.next())
-                check.add(Level::Ok, QStringLiteral("%1: anagrafica azienda presente (%2)")
-                                         .arg(company, textOrEmpty(row.value(0))));
-            else
-                check.add(Level::Error,
-                          QStringLiteral("%1: manca la riga '%1' nella tabella AZIENDE: la riapertura "
-                                         "si interromperebbe")
-                              .arg(company));
-            row.finish();
-        }
-        if (has(QStringLiteral("CONTATORI"))) {
-            const TableSchema& counters = archive.schema(QStringLiteral("CONTATORI"));
-            QStringList absent;
-            for (const QString& field : schema::counterFields())
-                if (!counters.find(field))
-                    absent << field;
-            if (!absent.isEmpty())
-                check.add(Level::Error, QStringLiteral("%1: campi mancanti in CONTATORI: %2")
-                                            .arg(company, absent.join(QStringLiteral(", "))));
-        }
+        checkTables(check, archive, company);
+        checkCompanyRow(check, archive, company);
+        checkCounterFields(check, archive, company);
         if (archiveInUse(archive))
             check.add(Level::Error,
                       QStringLiteral("%1: l'archivio 2023 è in uso da un altro programma").arg(company));
@@ -152,6 +182,130 @@ void checkArchive(Checker& check, const QString& workgroup, int slot, const QStr
         check.add(Level::Error,
                   QStringLiteral("%1: l'archivio 2023 non si apre: %2").arg(company, describe(e)));
     }
+}
+
+// The system database and the root of the installation, settled as the run
+// settles them; returns the root, empty when it cannot be settled.
+QString checkSystemDatabase(Checker& check, Host& host, const RunState& state)
+{
+    QString base;
+    try {
+        Connection system;
+        system.open(layout::systemConnectionString());
+        const Value percorso = readSystemRoot(system, host.dataSource() == DataSource::Server);
+        check.add(
+            Level::Ok,
+            QStringLiteral("database di sistema aperto: %1").arg(QLatin1String(layout::SystemDatabasePath)));
+        try {
+            base = settleInstallationRoot(host, state.CartellaProgrammi, percorso);
+        } catch (const Error&) {
+            check.add(Level::Error, QStringLiteral("il campo Percorso della tabella system è vuoto"));
+        }
+    } catch (const Error& e) {
+        check.add(Level::Error, QStringLiteral("database di sistema %1 non utilizzabile: %2")
+                                    .arg(QLatin1String(layout::SystemDatabasePath), describe(e)));
+    }
+    return base;
+}
+
+// The workgroup file the run will use; returns its path, found or not.
+QString checkWorkgroupFile(Checker& check, const RunState& state)
+{
+    const QString mdw = layout::workgroupFilePath(layout::has64BitProgramFolder(), state.CartellaProgrammi);
+    if (fs::Dir(mdw).isEmpty())
+        check.add(Level::Error, QStringLiteral("file di gruppo di lavoro mancante: %1").arg(mdw));
+    else
+        check.add(Level::Ok, QStringLiteral("file di gruppo di lavoro: %1").arg(mdw));
+    return mdw;
+}
+
+// The root and its data folder. Raises the file services' error for a root
+// that cannot be reached.
+void checkRoot(Checker& check, const QString& base)
+{
+    check.add(Level::Ok, QStringLiteral("radice dell'installazione: %1").arg(base));
+    if (!fs::FolderExists(layout::dataFolder(base)))
+        check.add(Level::Error, QStringLiteral("cartella dati mancante: %1").arg(layout::dataFolder(base)));
+}
+
+// The companies 1-10 that have a 2023 archive. Raises as checkRoot.
+QList<int> findCompanies(Checker& check, const QString& base)
+{
+    QList<int> companies;
+    for (int n = 1; n <= 10; ++n)
+        if (!fs::Dir(layout::oldArchivePath(base, n)).isEmpty())
+            companies << n;
+    if (companies.isEmpty())
+        check.add(Level::Warning, QStringLiteral("nessuna azienda con archivio 2023 trovata"));
+    else
+        check.add(Level::Ok, QStringLiteral("aziende trovate: %1").arg(companies.size()));
+    return companies;
+}
+
+// Each company's 2023 archive and 2024 folder; returns the bytes the copies
+// will need: the data folder and every company's 2023 folder. Raises as
+// checkRoot.
+qint64 checkCompanies(Checker& check, const QString& base, const QString& mdw, const QList<int>& companies)
+{
+    qint64 needed = folderSize(fs::hostPath(layout::dataFolder(base)));
+    for (int n : companies) {
+        checkArchive(check, mdw, n, layout::oldArchivePath(base, n));
+        if (fs::FolderExists(layout::newCompanyFolder(base, n)))
+            check.add(Level::Warning,
+                      QStringLiteral("Azienda_%1: la cartella 2024 esiste già e sarà sostituita").arg(n));
+        needed += folderSize(fs::hostPath(layout::oldCompanyFolder(base, n)));
+    }
+    return needed;
+}
+
+// The free space on the root's drive (or the one a test simulates) against
+// what the copies need. Raises as checkRoot.
+void checkFreeSpace(Checker& check, const QString& base, qint64 needed, const PreliminaryOptions& options)
+{
+    const qint64 available =
+        options.freeBytes ? *options.freeBytes : QStorageInfo(fs::hostPath(base)).bytesAvailable();
+    if (available < needed)
+        check.add(Level::Error, QStringLiteral("spazio libero insufficiente: servono %1, disponibili %2")
+                                    .arg(megabytes(needed), megabytes(available)));
+    else
+        check.add(Level::Ok, QStringLiteral("spazio libero: servono %1, disponibili %2")
+                                 .arg(megabytes(needed), megabytes(available)));
+}
+
+// Everything under a settled root: the root, the companies and their
+// archives, the free space. A root that cannot be reached ends the check
+// with one error.
+void checkInstallation(Checker& check, const QString& base, const QString& mdw,
+                       const PreliminaryOptions& options)
+{
+    try {
+        checkRoot(check, base);
+        const QList<int> companies = findCompanies(check, base);
+        const qint64 needed = checkCompanies(check, base, mdw, companies);
+        checkFreeSpace(check, base, needed, options);
+    } catch (const Error& e) {
+        // A root on a drive that is not there.
+        check.add(
+            Level::Error,
+            QStringLiteral("radice dell'installazione %1 non raggiungibile: %2").arg(base, describe(e)));
+    }
+}
+
+// The box that closes the check: the count of each level, with the icon of
+// the worst.
+void showSummary(Host& host, const PreliminaryCheck& result)
+{
+    const int errors = result.count(Level::Error);
+    const int warnings = result.count(Level::Warning);
+    const QString summary = QStringLiteral("Verifica preliminare: %1 OK, %2 ATTENZIONE, %3 ERRORE")
+                                .arg(result.count(Level::Ok))
+                                .arg(warnings)
+                                .arg(errors);
+    host.message(summary, Buttons::Ok,
+                 errors     ? Icon::Critical
+                 : warnings ? Icon::Exclamation
+                            : Icon::Information,
+                 QStringLiteral("Riapertura"));
 }
 
 } // namespace
@@ -179,88 +333,13 @@ PreliminaryCheck runPreliminaryCheck(Host& host, const RunState& state, const Pr
 {
     Checker check(host);
     host.showBusy(true);
-
-    // The root and the workgroup, settled as the run settles them.
-    QString base;
-    try {
-        Connection system;
-        system.open(layout::systemConnectionString());
-        const Value percorso = readSystemRoot(system, host.dataSource() == DataSource::Server);
-        check.add(
-            Level::Ok,
-            QStringLiteral("database di sistema aperto: %1").arg(QLatin1String(layout::SystemDatabasePath)));
-        try {
-            base = settleInstallationRoot(host, state.CartellaProgrammi, percorso);
-        } catch (const Error&) {
-            check.add(Level::Error, QStringLiteral("il campo Percorso della tabella system è vuoto"));
-        }
-    } catch (const Error& e) {
-        check.add(Level::Error, QStringLiteral("database di sistema %1 non utilizzabile: %2")
-                                    .arg(QLatin1String(layout::SystemDatabasePath), describe(e)));
-    }
-
-    const QString mdw = layout::workgroupFilePath(layout::has64BitProgramFolder(), state.CartellaProgrammi);
-    if (fs::Dir(mdw).isEmpty())
-        check.add(Level::Error, QStringLiteral("file di gruppo di lavoro mancante: %1").arg(mdw));
-    else
-        check.add(Level::Ok, QStringLiteral("file di gruppo di lavoro: %1").arg(mdw));
-
+    const QString base = checkSystemDatabase(check, host, state);
+    const QString mdw = checkWorkgroupFile(check, state);
     if (!base.isEmpty())
-        try {
-            check.add(Level::Ok, QStringLiteral("radice dell'installazione: %1").arg(base));
-            if (!fs::FolderExists(layout::dataFolder(base)))
-                check.add(Level::Error,
-                          QStringLiteral("cartella dati mancante: %1").arg(layout::dataFolder(base)));
-
-            QList<int> companies;
-            for (int n = 1; n <= 10; ++n)
-                if (!fs::Dir(layout::oldArchivePath(base, n)).isEmpty())
-                    companies << n;
-            if (companies.isEmpty())
-                check.add(Level::Warning, QStringLiteral("nessuna azienda con archivio 2023 trovata"));
-            else
-                check.add(Level::Ok, QStringLiteral("aziende trovate: %1").arg(companies.size()));
-
-            qint64 needed = 0;
-            const QString dataHost = fs::hostPath(layout::dataFolder(base));
-            needed += folderSize(dataHost);
-            for (int n : std::as_const(companies)) {
-                checkArchive(check, mdw, n, layout::oldArchivePath(base, n));
-                if (fs::FolderExists(layout::newCompanyFolder(base, n)))
-                    check.add(
-                        Level::Warning,
-                        QStringLiteral("Azienda_%1: la cartella 2024 esiste già e sarà sostituita").arg(n));
-                needed += folderSize(fs::hostPath(layout::oldCompanyFolder(base, n)));
-            }
-            const qint64 available =
-                options.freeBytes ? *options.freeBytes : QStorageInfo(fs::hostPath(base)).bytesAvailable();
-            if (available < needed)
-                check.add(Level::Error,
-                          QStringLiteral("spazio libero insufficiente: servono %1, disponibili %2")
-                              .arg(megabytes(needed), megabytes(available)));
-            else
-                check.add(Level::Ok, QStringLiteral("spazio libero: servono %1, disponibili %2")
-                                         .arg(megabytes(needed), megabytes(available)));
-        } catch (const Error& e) {
-            // A root on a drive that is not there.
-            check.add(
-                Level::Error,
-                QStringLiteral("radice dell'installazione %1 non raggiungibile: %2").arg(base, describe(e)));
-        }
-
+        checkInstallation(check, base, mdw, options);
     const PreliminaryCheck result = check.result();
     host.showBusy(false);
-    const int errors = result.count(Level::Error);
-    const int warnings = result.count(Level::Warning);
-    const QString summary = QStringLiteral("Verifica preliminare: %1 OK, %2 ATTENZIONE, %3 ERRORE")
-                                .arg(result.count(Level::Ok))
-                                .arg(warnings)
-                                .arg(errors);
-    host.message(summary, Buttons::Ok,
-                 errors     ? Icon::Critical
-                 : warnings ? Icon::Exclamation
-                            : Icon::Information,
-                 QStringLiteral("Riapertura"));
+    showSummary(host, result);
     return result;
 }
 
