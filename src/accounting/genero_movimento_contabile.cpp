@@ -20,7 +20,7 @@ const auto ProcedureLabel = QStringLiteral("GENERO_MOVIMENTO_CONTABILE");
 const auto RefusalTitle = QStringLiteral("CONTATTARE IL GESTORE - ");
 constexpr qsizetype DescriptionLength = 254;
 
-enum AmountBit : unsigned { ImponibileBit = 1, ImpostaBit = 2, TotaleBit = 4 };
+enum AmountBit : unsigned { TaxableBit = 1, TaxBit = 2, TotalBit = 4 };
 
 // Character by character, so that the length never changes (no "ß" -> "SS").
 QString upperEachChar(QString s)
@@ -99,11 +99,11 @@ QStringList movementFields(unsigned amountMask)
                        QStringLiteral("TipoCliFor"),       QStringLiteral("CodCLIFOR"),
                        QStringLiteral("CodAgente"),        QStringLiteral("ID_Generico"),
                        QStringLiteral("Sezione")};
-    if (amountMask & ImponibileBit)
+    if (amountMask & TaxableBit)
         fields << QStringLiteral("Imponibile_Mov_Cont");
-    if (amountMask & ImpostaBit)
+    if (amountMask & TaxBit)
         fields << QStringLiteral("Imposta_Mov_Cont");
-    if (amountMask & TotaleBit)
+    if (amountMask & TotalBit)
         fields << QStringLiteral("Totale_Mov_Cont");
     fields << QStringLiteral("Dep") << QStringLiteral("Giorni_Scadenza") << QStringLiteral("ID_PARTITA")
            << QStringLiteral("Stato_PArtita") << QStringLiteral("Cod_Cantiere")
@@ -176,29 +176,29 @@ void AccountingMovementWriter::store(const AccountingMovement& m)
     m_connection.schema(m_table); // the table must exist before the counter moves
 
     // Saved before the row: a row that then fails leaves its number unused.
-    const Value progressivo = nextProgressive();
+    const Value number = nextProgressive();
 
     const QDateTime now = QDateTime::currentDateTime();
-    const QString ultimoAggiornamento = now.date().toString(QStringLiteral("dd/MM/yyyy")) + QLatin1Char(' ') +
-                                        now.time().toString(QStringLiteral("hh:mm:ss"));
+    const QString lastUpdate = now.date().toString(QStringLiteral("dd/MM/yyyy")) + QLatin1Char(' ') +
+                               now.time().toString(QStringLiteral("hh:mm:ss"));
 
     QList<Value> values;
     values.reserve(23);
-    values << progressivo << id << dateField(m.Data_Movimento) << descriptionField(m.DESCRIZIONE_OPERAZIONE)
+    values << number << id << dateField(m.Data_Movimento) << descriptionField(m.DESCRIZIONE_OPERAZIONE)
            << (isNull(m.Tipo_Mov) ? m.Tipo_Mov : Value(trimBlanks(upperEachChar(textOf(m.Tipo_Mov)))))
-           << m.Tipo_Documento << vbVal(m.Num_Documento) << ultimoAggiornamento << m.Tp_CLI_FOR
-           << m.Cod_CLIFOR << m.CodAgente << m.ID_Generico << m.Sezione;
+           << m.Tipo_Documento << vbVal(m.Num_Documento) << lastUpdate << m.Tp_CLI_FOR << m.Cod_CLIFOR
+           << m.CodAgente << m.ID_Generico << m.Sezione;
     unsigned mask = 0;
     if (isAssignedAmount(m.Imponibile)) {
-        mask |= ImponibileBit;
+        mask |= TaxableBit;
         values << m.Imponibile;
     }
     if (isAssignedAmount(m.Imposta)) {
-        mask |= ImpostaBit;
+        mask |= TaxBit;
         values << m.Imposta;
     }
     if (isAssignedAmount(m.Totale)) {
-        mask |= TotaleBit;
+        mask |= TotalBit;
         values << m.Totale;
     }
     values << m.DEPOSITO << m.Giorni_Scadenza << m.ID_PARTITA << m.Partita_Chiusa << vbVal(m.Cod_Cantiere)

@@ -37,8 +37,8 @@ void COPIO_CARTELLA_SALVATAGGIO(RunContext& ctx, QString CartellaDaCopiare)
     RunRecord& record = ctx.state().record;
     record.safetyCopyVerified = false;
     try {
-        const QString copia = freeCopyFolder(ctx.state().PercorsoBase, QDateTime::currentDateTime());
-        record.safetyCopy = copia;
+        const QString copyPath = freeCopyFolder(ctx.state().PercorsoBase, QDateTime::currentDateTime());
+        record.safetyCopy = copyPath;
         ctx.setProgress(QStringLiteral("BACKUP DI SICUREZZA DEGLI ARCHIVI IN CORSO..."));
         ctx.host().showBusy(true);
         ctx.yield();
@@ -46,17 +46,17 @@ void COPIO_CARTELLA_SALVATAGGIO(RunContext& ctx, QString CartellaDaCopiare)
             ctx.yield();
         };
         fs::Manifest manifest;
-        fs::CopyFolder(CartellaDaCopiare, copia, yield, &manifest);
-        fs::writeManifest(copia, manifest);
+        fs::CopyFolder(CartellaDaCopiare, copyPath, yield, &manifest);
+        fs::writeManifest(copyPath, manifest);
         ctx.yield();
-        const QStringList differing = fs::verifyManifest(copia, manifest, yield);
+        const QStringList differing = fs::verifyManifest(copyPath, manifest, yield);
         if (!differing.isEmpty())
             throw Error(err::PathFileAccess, QStringLiteral("la copia %1 non corrisponde ai dati copiati: %2")
-                                                 .arg(copia, differing.join(QStringLiteral(", "))));
+                                                 .arg(copyPath, differing.join(QStringLiteral(", "))));
         record.safetyCopyVerified = true;
         ctx.setProgress(QString());
         ctx.addEventLine(
-            QStringLiteral("Copia di sicurezza verificata: %1 (%2 file)").arg(copia).arg(manifest.size()));
+            QStringLiteral("Copia di sicurezza verificata: %1 (%2 file)").arg(copyPath).arg(manifest.size()));
         ctx.host().showBusy(false);
     } catch (const Error& e) {
         ctx.reportError(e, QStringLiteral("COPIO_CARTELLA"));

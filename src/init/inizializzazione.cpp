@@ -12,81 +12,81 @@ namespace rio {
 
 namespace {
 
-const QString Procedura = QStringLiteral("INIZIALIZZAZIONE_FILE");
+const QString ProcedureLabel = QStringLiteral("INIZIALIZZAZIONE_FILE");
 
 // Empties a table; a table that is not there (or a name that can name
 // none) is passed over.
 // The window repaints between two tables; a big table's single delete still
 // holds it until it ends.
-void svuotaSeEsiste(RunContext& ctx, Connection& db, const QString& tabella)
+void emptyIfPresent(RunContext& ctx, Connection& db, const QString& table)
 {
     ctx.yield();
     try {
-        db.execute(QStringLiteral("delete * from ") + Connection::quoteIdentifier(tabella));
+        db.execute(QStringLiteral("delete * from ") + Connection::quoteIdentifier(table));
     } catch (const Error& e) {
         if (e.number() != err::NoTable)
             throw;
     }
 }
 
-void svuotaMovimenti(RunContext& ctx, Connection& db)
+void emptyMovements(RunContext& ctx, Connection& db)
 {
-    for (const char* tabella : {"MOV_MAG", "MOV_CONT", "MOV_IVA", "MOV_PROVV", "MOV_TRASP"})
-        svuotaSeEsiste(ctx, db, QLatin1String(tabella));
+    for (const char* table : {"MOV_MAG", "MOV_CONT", "MOV_IVA", "MOV_PROVV", "MOV_TRASP"})
+        emptyIfPresent(ctx, db, QLatin1String(table));
 }
 
 // Document-table names of the active causals; none when CAUSALI is missing.
-QList<Value> tabelleDocumenti(Connection& db)
+QList<Value> documentTables(Connection& db)
 {
-    QList<Value> tabelle;
+    QList<Value> tables;
     try {
         Query q(db, QStringLiteral("select Tipo_Causale,Nome_Tabella_Archiviazione_dati_documento as tabella "
                                    "from CAUSALI where Attivazione_causale=true"));
         q.exec();
         while (q.next())
-            tabelle << q.value(QStringLiteral("tabella"));
+            tables << q.value(QStringLiteral("tabella"));
     } catch (const Error& e) {
         if (e.number() != err::NoTable)
             throw;
     }
-    return tabelle;
+    return tables;
 }
 
-void svuotaDocumenti(RunContext& ctx, Connection& db)
+void emptyDocuments(RunContext& ctx, Connection& db)
 {
-    const QList<Value> nomi = tabelleDocumenti(db);
-    if (nomi.isEmpty())
+    const QList<Value> names = documentTables(db);
+    if (names.isEmpty())
         return;
     // A name that no table of the catalogue bears is passed over before any
     // statement is formed from it: some drivers refuse a quoted name holding
     // ";" with an error that is not the missing-table one.
-    QSet<QString> esistenti;
+    QSet<QString> existing;
     for (const QString& t : db.tableNames())
-        esistenti.insert(t.toUpper());
-    const auto svuota = [&](const QString& tabella) {
-        if (esistenti.contains(tabella.toUpper()))
-            svuotaSeEsiste(ctx, db, tabella);
+        existing.insert(t.toUpper());
+    const auto emptyIfInCatalogue = [&](const QString& table) {
+        if (existing.contains(table.toUpper()))
+            emptyIfPresent(ctx, db, table);
     };
-    for (const Value& valore : nomi) {
+    for (const Value& value : names) {
         // A Null name names no table.
-        if (isNull(valore))
+        if (isNull(value))
             continue;
         // The name comes from data: trimmed and quoted, it can only ever name
         // a table.
-        const QString nome = trimBlanks(textOf(valore));
-        if (nome == QLatin1String("DISTINTA_BASE") || nome == QLatin1String("LISTINO_AUTO_1"))
+        const QString name = trimBlanks(textOf(value));
+        if (name == QLatin1String("DISTINTA_BASE") || name == QLatin1String("LISTINO_AUTO_1"))
             continue;
-        svuota(QStringLiteral("T_") + nome);
-        svuota(QStringLiteral("C_") + nome);
+        emptyIfInCatalogue(QStringLiteral("T_") + name);
+        emptyIfInCatalogue(QStringLiteral("C_") + name);
     }
 }
 
-void azzeraContatori(Connection& db)
+void resetCounters(Connection& db)
 {
-    const QStringList campi = schema::counterFields();
-    const qint64 primaRiga = firstRowId(db, QStringLiteral("CONTATORI"));
-    const QList<Value> zeri(campi.size(), Value(qlonglong(0)));
-    RowUpdater(db, QStringLiteral("CONTATORI"), campi).update(primaRiga, zeri);
+    const QStringList fields = schema::counterFields();
+    const qint64 firstRow = firstRowId(db, QStringLiteral("CONTATORI"));
+    const QList<Value> zeros(fields.size(), Value(qlonglong(0)));
+    RowUpdater(db, QStringLiteral("CONTATORI"), fields).update(firstRow, zeros);
 }
 
 } // namespace
@@ -96,22 +96,22 @@ bool INIZIALIZZAZIONE_FILE(RunContext& ctx, const QString& Numero_Azienda)
     ctx.setProgress(QStringLiteral("STO INIZIALIZZANDO IL NUOVO ARCHIVIO..."));
     Connection db;
     try {
-        const RunState& stato = ctx.state();
+        const RunState& state = ctx.state();
         db.open(layout::archiveConnectionString(
-            layout::archivePath(stato.PercorsoBase, Numero_Azienda, layout::AnnoDaAprire),
-            stato.PercorsoSystemMdw));
+            layout::archivePath(state.PercorsoBase, Numero_Azienda, layout::AnnoDaAprire),
+            state.PercorsoSystemMdw));
         // One transaction for the whole archive: either fully initialised or
         // left as it was.
         db.beginTrans();
-        svuotaMovimenti(ctx, db);
-        svuotaDocumenti(ctx, db);
+        emptyMovements(ctx, db);
+        emptyDocuments(ctx, db);
         ctx.setProgress(QStringLiteral("STO RESETTANDO I PROGRESSIVI..."));
-        azzeraContatori(db);
+        resetCounters(db);
         db.commitTrans();
     } catch (const Error& e) {
         // Discards the uncommitted work before the box waits for the user.
         db.release();
-        ctx.reportError(e, Procedura);
+        ctx.reportError(e, ProcedureLabel);
         return false;
     }
     db.release();
@@ -124,12 +124,12 @@ bool gEsistenza_Tabella(Connection* Connessione, const Value& NomeTabella)
     if (!Connessione || !Connessione->isOpen() || isNull(NomeTabella))
         return false;
     try {
-        const QString cercato = trimBlanks(textOf(NomeTabella)).toUpper();
-        bool trovata = false;
-        for (const QString& nome : Connessione->tableNames())
-            if (trimBlanks(nome.toUpper()) == cercato)
-                trovata = true;
-        return trovata;
+        const QString wanted = trimBlanks(textOf(NomeTabella)).toUpper();
+        bool found = false;
+        for (const QString& name : Connessione->tableNames())
+            if (trimBlanks(name.toUpper()) == wanted)
+                found = true;
+        return found;
     } catch (...) {
         return false;
     }

@@ -16,40 +16,40 @@ namespace rio {
 
 namespace {
 
-const QString Procedura = QStringLiteral("CREAZIONE_MOVIMENTI_MAGAZZINO");
+const QString ProcedureLabel = QStringLiteral("CREAZIONE_MOVIMENTI_MAGAZZINO");
 
-struct ArticoloVecchio
+struct OldArticle
 {
-    Value codArt, giacenza1, giacenza2, codIva, costoStandard, costoMedio, costoUltimo;
+    Value code, stock1, stock2, vatCode, standardCost, averageCost, lastCost;
 };
 
-std::vector<ArticoloVecchio> leggiArticoli(Connection& dbOld)
+std::vector<OldArticle> readArticles(Connection& dbOld)
 {
-    std::vector<ArticoloVecchio> articoli;
+    std::vector<OldArticle> articles;
     Query q(dbOld, QStringLiteral("select codart,Giacenza1,Giacenza2,CodIva,CostoStandard,CostoMedio,"
                                   "CostoUltimo from ANAG_ART"));
     q.exec();
     while (q.next())
-        articoli.push_back(
+        articles.push_back(
             {q.value(0), q.value(1), q.value(2), q.value(3), q.value(4), q.value(5), q.value(6)});
-    return articoli;
+    return articles;
 }
 
-bool riaperturaEsistente(Connection& dbNew)
+bool openingMovementsExist(Connection& dbNew)
 {
     Query q(dbNew, QStringLiteral("select TOP 1 TipoMov from MOV_MAG where TipoMov='RIAPERTURA'"));
     q.exec();
-    const bool trovata = q.next();
+    const bool found = q.next();
     q.finish();
-    return trovata;
+    return found;
 }
 
 // The movement counter: the first CONTATORI row's Progr_Mov_Mag. Read when the
 // first movement needs it, as the program reads it; an empty table fails there.
-class Contatore
+class MovementCounter
 {
 public:
-    explicit Contatore(Connection& db) : m_db(db)
+    explicit MovementCounter(Connection& db) : m_db(db)
     {
         // Fails at once when the table or its field is missing, as opening
         // "select progr_mov_mag from Contatori" does.
@@ -57,129 +57,129 @@ public:
     }
 
     // The number the next movement takes; then the counter moves on.
-    Value prossimo()
+    Value next()
     {
         if (!m_rowid)
-            leggi();
-        const Value numero = m_valore;
+            read();
+        const Value number = m_value;
         // Null + 1 is Null: numbers and counter stay Null.
-        if (!isNull(m_valore))
-            m_valore = static_cast<qlonglong>(numberOf(m_valore)) + 1;
-        m_avanzato = true;
-        return numero;
+        if (!isNull(m_value))
+            m_value = static_cast<qlonglong>(numberOf(m_value)) + 1;
+        m_advanced = true;
+        return number;
     }
 
     // Written once: the final value is the start plus the movements written.
-    void salva()
+    void save()
     {
-        if (!m_avanzato)
+        if (!m_advanced)
             return;
         RowUpdater(m_db, QStringLiteral("CONTATORI"), {QStringLiteral("Progr_Mov_Mag")})
-            .update(*m_rowid, {m_valore});
+            .update(*m_rowid, {m_value});
     }
 
 private:
-    void leggi()
+    void read()
     {
         const qint64 rowid = firstRowId(m_db, QStringLiteral("CONTATORI"));
         Query q(m_db, QStringLiteral("select progr_mov_mag from Contatori where rowid = ?"));
         q.bind(0, rowid);
         q.exec();
         q.moveFirst();
-        m_valore = q.value(0);
+        m_value = q.value(0);
         q.finish();
         m_rowid = rowid;
     }
 
     Connection& m_db;
     std::optional<qint64> m_rowid;
-    Value m_valore;
-    bool m_avanzato = false;
+    Value m_value;
+    bool m_advanced = false;
 };
 
-const QStringList& campiMovimento()
+const QStringList& movementFields()
 {
-    static const QStringList campi{
+    static const QStringList fields{
         QStringLiteral("Progr_Mov_Mag"),  QStringLiteral("DataMov"),    QStringLiteral("DEP"),
         QStringLiteral("Carico_Scarico"), QStringLiteral("DescrMov"),   QStringLiteral("oRAMov"),
         QStringLiteral("TipoMov"),        QStringLiteral("CodCliFor"),  QStringLiteral("TipoCliFor"),
         QStringLiteral("TipoDoc"),        QStringLiteral("DataDoc"),    QStringLiteral("CodArt"),
         QStringLiteral("CodIva"),         QStringLiteral("CostoMedio"), QStringLiteral("CostoUltimo"),
         QStringLiteral("CostoStandard"),  QStringLiteral("Qta"),        QStringLiteral("NumDoc")};
-    return campi;
+    return fields;
 }
 
 // The time of day as the program stores it: on the date engine's day zero,
 // whole seconds.
-Value oraCorrente()
+Value currentTimeOfDay()
 {
-    const QTime adesso = QTime::currentTime();
-    return QDateTime(QDate(1899, 12, 30), QTime(adesso.hour(), adesso.minute(), adesso.second()));
+    const QTime now = QTime::currentTime();
+    return QDateTime(QDate(1899, 12, 30), QTime(now.hour(), now.minute(), now.second()));
 }
 
-void scriviMovimenti(RunContext& ctx, Connection& dbNew, const std::vector<ArticoloVecchio>& articoli,
-                     Contatore& contatore)
+void writeMovements(RunContext& ctx, Connection& dbNew, const std::vector<OldArticle>& articles,
+                    MovementCounter& counter)
 {
-    const QString data = QStringLiteral("01/01/%1").arg(layout::AnnoDaAprire);
-    RowInserter movimento(dbNew, QStringLiteral("MOV_MAG"), campiMovimento());
-    qint64 fatti = 0;
-    for (const ArticoloVecchio& a : articoli) {
+    const QString openingDate = QStringLiteral("01/01/%1").arg(layout::AnnoDaAprire);
+    RowInserter movementInserter(dbNew, QStringLiteral("MOV_MAG"), movementFields());
+    qint64 done = 0;
+    for (const OldArticle& a : articles) {
         ctx.yield();
-        ctx.stepProgress(++fatti, qint64(articoli.size()));
+        ctx.stepProgress(++done, qint64(articles.size()));
         for (int d = 1; d <= 2; ++d) {
-            const Value& giacenza = d == 1 ? a.giacenza1 : a.giacenza2;
-            if (isNull(giacenza) || numberOf(giacenza) == 0)
+            const Value& stock = d == 1 ? a.stock1 : a.stock2;
+            if (isNull(stock) || numberOf(stock) == 0)
                 continue;
-            movimento.insert({contatore.prossimo(), data, QStringLiteral("0%1").arg(d), QStringLiteral("C"),
-                              QStringLiteral("RIPORTO DA ESERCIZIO PRECEDENTE"), oraCorrente(),
-                              QStringLiteral("RIAPERTURA"), QStringLiteral("VENTOR"), QStringLiteral("F"),
-                              QStringLiteral("RIAPERTURA"), data, a.codArt, a.codIva, a.costoMedio,
-                              a.costoUltimo, a.costoStandard, giacenza, QStringLiteral("0")});
+            movementInserter.insert({counter.next(), openingDate, QStringLiteral("0%1").arg(d),
+                                     QStringLiteral("C"), QStringLiteral("RIPORTO DA ESERCIZIO PRECEDENTE"),
+                                     currentTimeOfDay(), QStringLiteral("RIAPERTURA"),
+                                     QStringLiteral("VENTOR"), QStringLiteral("F"),
+                                     QStringLiteral("RIAPERTURA"), openingDate, a.code, a.vatCode,
+                                     a.averageCost, a.lastCost, a.standardCost, stock, QStringLiteral("0")});
         }
     }
-    contatore.salva();
+    counter.save();
 }
 
 } // namespace
 
 void CREAZIONE_MOVIMENTI_MAGAZZINO(RunContext& ctx, const QString& Numero_Azienda)
 {
-    RunState& stato = ctx.state();
-    std::unique_ptr<Connection> ConnessioneDbNew;
+    RunState& state = ctx.state();
+    std::unique_ptr<Connection> newConnection;
     try {
         ctx.setProgress(QStringLiteral("STO CREANDO I MOVIMENTI DI MAGAZZINO NEL NUOVO DB"));
 
-        if (stato.ConnessioneDbOld)
-            stato.ConnessioneDbOld->release();
+        if (state.ConnessioneDbOld)
+            state.ConnessioneDbOld->release();
         else
-            stato.ConnessioneDbOld = std::make_unique<Connection>();
-        Connection& dbOld = *stato.ConnessioneDbOld;
+            state.ConnessioneDbOld = std::make_unique<Connection>();
+        Connection& dbOld = *state.ConnessioneDbOld;
         dbOld.open(layout::archiveConnectionString(
-            layout::archivePath(stato.PercorsoBase, Numero_Azienda, layout::AnnoInCorso),
-            stato.PercorsoSystemMdw));
-        ConnessioneDbNew = std::make_unique<Connection>();
-        Connection& dbNew = *ConnessioneDbNew;
+            layout::archivePath(state.PercorsoBase, Numero_Azienda, layout::AnnoInCorso),
+            state.PercorsoSystemMdw));
+        newConnection = std::make_unique<Connection>();
+        Connection& dbNew = *newConnection;
         dbNew.open(layout::archiveConnectionString(
-            layout::archivePath(stato.PercorsoBase, Numero_Azienda, layout::AnnoDaAprire),
-            stato.PercorsoSystemMdw));
+            layout::archivePath(state.PercorsoBase, Numero_Azienda, layout::AnnoDaAprire),
+            state.PercorsoSystemMdw));
 
-        if (riaperturaEsistente(dbNew)) {
-            ConnessioneDbNew.reset();
-            const QString testo =
-                QStringLiteral("Ripertura Magazzino Già esistente, impossibile continuare!");
-            ctx.message(testo, Buttons::Ok, Icon::Exclamation, QStringLiteral("Ventor"));
+        if (openingMovementsExist(dbNew)) {
+            newConnection.reset();
+            const QString text = QStringLiteral("Ripertura Magazzino Già esistente, impossibile continuare!");
+            ctx.message(text, Buttons::Ok, Icon::Exclamation, QStringLiteral("Ventor"));
             ctx.host().showBusy(false);
             // The log says why the program ended.
-            ctx.addEventLine(testo);
-            throw ProgramEnd{testo};
+            ctx.addEventLine(text);
+            throw ProgramEnd{text};
         }
 
-        Contatore contatore(dbNew);
+        MovementCounter counter(dbNew);
         // Read in full before any write, so that the old archive holds no
         // open read (and no lock) once the step returns; the program's
         // read-only transaction there has nothing to keep and is left out.
-        const std::vector<ArticoloVecchio> articoli = leggiArticoli(dbOld);
-        if (articoli.empty()) {
+        const std::vector<OldArticle> articles = readArticles(dbOld);
+        if (articles.empty()) {
             ctx.message(QStringLiteral("Nessun Articolo trovato"), Buttons::Ok, Icon::Exclamation,
                         QStringLiteral("Ventor"));
             return;
@@ -187,7 +187,7 @@ void CREAZIONE_MOVIMENTI_MAGAZZINO(RunContext& ctx, const QString& Numero_Aziend
 
         dbNew.beginTrans();
         ctx.host().showBusy(true);
-        scriviMovimenti(ctx, dbNew, articoli, contatore);
+        writeMovements(ctx, dbNew, articles, counter);
         dbNew.commitTrans();
 
         RIPRISTINA_MAGAZZINO(ctx, dbNew, Numero_Azienda);
@@ -199,8 +199,8 @@ void CREAZIONE_MOVIMENTI_MAGAZZINO(RunContext& ctx, const QString& Numero_Aziend
     } catch (const Error& e) {
         // Uncommitted movements and counter advances are discarded with the
         // connection, before the box waits for the user.
-        ConnessioneDbNew.reset();
-        ctx.reportError(e, Procedura);
+        newConnection.reset();
+        ctx.reportError(e, ProcedureLabel);
     }
 }
 

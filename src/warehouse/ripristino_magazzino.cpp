@@ -13,85 +13,85 @@ namespace rio {
 
 namespace {
 
-const QStringList& campiGiacenza()
+const QStringList& stockFields()
 {
-    static const QStringList campi{QStringLiteral("Giacenza1"), QStringLiteral("giacenza2"),
-                                   QStringLiteral("giacenza3"), QStringLiteral("giacenza4"),
-                                   QStringLiteral("giacenza5")};
-    return campi;
+    static const QStringList fields{QStringLiteral("Giacenza1"), QStringLiteral("giacenza2"),
+                                    QStringLiteral("giacenza3"), QStringLiteral("giacenza4"),
+                                    QStringLiteral("giacenza5")};
+    return fields;
 }
 
-struct Articolo
+struct Article
 {
     qint64 rowid = 0;
-    Value codArt;
-    Value descrArt;
+    Value code;
+    Value description;
 };
 
 // The row an article key finds: the first in the file whose CodArt equals the
 // key, letter case aside and blanks counting.
-struct RigaTrovata
+struct FoundRow
 {
     qint64 rowid = 0;
-    QString descrArt;
+    QString description;
 };
 
-std::vector<Articolo> leggiArticoli(RunContext& ctx, Connection& Db)
+std::vector<Article> readArticles(RunContext& ctx, Connection& db)
 {
-    std::vector<Articolo> articoli;
-    Query q(Db, QStringLiteral("select rowid, CodArt, DescrArt from ANAG_ART order by CodArt"));
+    std::vector<Article> articles;
+    Query q(db, QStringLiteral("select rowid, CodArt, DescrArt from ANAG_ART order by CodArt"));
     q.exec();
     while (q.next()) {
         ctx.yield();
-        articoli.push_back({q.value(0).toLongLong(), q.value(1), q.value(2)});
+        articles.push_back({q.value(0).toLongLong(), q.value(1), q.value(2)});
     }
-    return articoli;
+    return articles;
 }
 
-QHash<QString, RigaTrovata> mappaRighe(const std::vector<Articolo>& articoli)
+QHash<QString, FoundRow> rowsByKey(const std::vector<Article>& articles)
 {
-    QHash<QString, RigaTrovata> righe;
-    for (const Articolo& a : articoli) {
-        if (isNull(a.codArt))
+    QHash<QString, FoundRow> rows;
+    for (const Article& a : articles) {
+        if (isNull(a.code))
             continue;
-        const QString chiave = asciiUpper(textOf(a.codArt));
-        auto it = righe.find(chiave);
-        if (it == righe.end() || a.rowid < it->rowid)
-            righe.insert(chiave, {a.rowid, textOrEmpty(a.descrArt)});
+        const QString key = asciiUpper(textOf(a.code));
+        auto it = rows.find(key);
+        if (it == rows.end() || a.rowid < it->rowid)
+            rows.insert(key, {a.rowid, textOrEmpty(a.description)});
     }
-    return righe;
+    return rows;
 }
 
 } // namespace
 
-QString chiaveArticolo(const QString& codiceArticolo)
+QString articleKey(const QString& articleCode)
 {
-    return asciiUpper(trimBlanks(codiceArticolo));
+    return asciiUpper(trimBlanks(articleCode));
 }
 
-QHash<QString, QtaDeposito> LEGGO_MOVIMENTI(Connection& Db, const std::function<void()>& yield)
+QHash<QString, WarehouseStocks> LEGGO_MOVIMENTI(Connection& Db, const std::function<void()>& yield)
 {
-    QHash<QString, QtaDeposito> somme;
+    QHash<QString, WarehouseStocks> sums;
     Query q(Db, QStringLiteral("select CodArt, Dep, sum(Qta) as QtaRecuperata from MOV_MAG "
                                "where Dep in ('01','02','03','04','05') group by CodArt, Dep"));
     q.exec();
     while (q.next()) {
         if (yield)
             yield();
-        const Value codArt = q.value(0);
-        const Value dep = q.value(1);
-        const Value qta = q.value(2);
-        if (isNull(codArt) || isNull(dep) || isNull(qta))
+        const Value code = q.value(0);
+        const Value warehouseCode = q.value(1);
+        const Value quantity = q.value(2);
+        if (isNull(code) || isNull(warehouseCode) || isNull(quantity))
             continue;
-        const int deposito = textOf(dep).toInt();
-        if (deposito < 1 || deposito > 5)
+        const int warehouse = textOf(warehouseCode).toInt();
+        if (warehouse < 1 || warehouse > 5)
             continue;
-        auto it = somme.find(asciiUpper(textOf(codArt)));
-        if (it == somme.end())
-            it = somme.insert(asciiUpper(textOf(codArt)), QtaDeposito{});
-        (*it)[deposito - 1] += numberOf(qta);
+        auto it = sums.find(asciiUpper(textOf(code)));
+        if (it == sums.end())
+            it = sums.insert(asciiUpper(textOf(code)), WarehouseStocks{});
+        (*it)[warehouse - 1] += numberOf(quantity);
     }
-    return somme;
+    return sums;
 }
 
 void RIPRISTINA_MAGAZZINO(RunContext& ctx, Connection& Db, const QString& Numero_Azienda)
@@ -99,40 +99,40 @@ void RIPRISTINA_MAGAZZINO(RunContext& ctx, Connection& Db, const QString& Numero
     Q_UNUSED(Numero_Azienda);
     ctx.host().showBusy(true);
 
-    const std::vector<Articolo> articoli = leggiArticoli(ctx, Db);
-    if (articoli.empty()) {
+    const std::vector<Article> articles = readArticles(ctx, Db);
+    if (articles.empty()) {
         ctx.message(QStringLiteral("Nessun Movimento trovato!"), Buttons::Ok, Icon::Exclamation,
                     QStringLiteral("Ventor"));
         ctx.host().showBusy(false);
         return;
     }
 
-    const QHash<QString, RigaTrovata> righe = mappaRighe(articoli);
-    const QHash<QString, QtaDeposito> somme = LEGGO_MOVIMENTI(Db, [&ctx] { ctx.yield(); });
+    const QHash<QString, FoundRow> rows = rowsByKey(articles);
+    const QHash<QString, WarehouseStocks> sums = LEGGO_MOVIMENTI(Db, [&ctx] { ctx.yield(); });
 
-    RowUpdater salva(Db, QStringLiteral("ANAG_ART"), campiGiacenza());
+    RowUpdater stockUpdater(Db, QStringLiteral("ANAG_ART"), stockFields());
     BatchCommit commit(Db);
-    QSet<qint64> salvate;
-    qint64 fatti = 0;
-    for (const Articolo& a : articoli) {
+    QSet<qint64> savedRows;
+    qint64 done = 0;
+    for (const Article& a : articles) {
         ctx.yield();
-        ctx.stepProgress(++fatti, qint64(articoli.size()));
-        const QString CodiceArticolo = textOf(a.codArt);
-        const QString chiave = chiaveArticolo(CodiceArticolo);
-        const auto riga = righe.constFind(chiave);
+        ctx.stepProgress(++done, qint64(articles.size()));
+        const QString articleCode = textOf(a.code);
+        const QString key = articleKey(articleCode);
+        const auto row = rows.constFind(key);
         // An article whose row the search does not find (its code has blanks
         // around it and no trimmed twin) gets no caption and nothing written.
-        if (riga == righe.constEnd())
+        if (row == rows.constEnd())
             continue;
-        ctx.setProgress(QStringLiteral("Ripristino in corso articolo: ") + CodiceArticolo +
-                        QStringLiteral(" - ") + riga->descrArt);
+        ctx.setProgress(QStringLiteral("Ripristino in corso articolo: ") + articleCode +
+                        QStringLiteral(" - ") + row->description);
         // Articles with the same key find the same row and would write the
         // same quantities into it again.
-        if (salvate.contains(riga->rowid))
+        if (savedRows.contains(row->rowid))
             continue;
-        const QtaDeposito qta = somme.value(chiave, QtaDeposito{});
-        salva.update(riga->rowid, {qta[0], qta[1], qta[2], qta[3], qta[4]});
-        salvate.insert(riga->rowid);
+        const WarehouseStocks stocks = sums.value(key, WarehouseStocks{});
+        stockUpdater.update(row->rowid, {stocks[0], stocks[1], stocks[2], stocks[3], stocks[4]});
+        savedRows.insert(row->rowid);
         commit.rowWritten();
     }
     commit.finish();

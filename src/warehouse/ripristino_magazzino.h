@@ -19,16 +19,16 @@ class RunContext;
 void RIPRISTINA_MAGAZZINO(RunContext& ctx, Connection& Db, const QString& Numero_Azienda);
 
 // Stock of warehouses 01..05 (index 0..4).
-using QtaDeposito = std::array<double, 5>;
+using WarehouseStocks = std::array<double, 5>;
 
 // The key an article code is looked up by: blanks around it removed, ASCII
 // letters upper-cased, as the file compares text.
-QString chiaveArticolo(const QString& codiceArticolo);
+QString articleKey(const QString& articleCode);
 
 // The stock of every article code that has movements in warehouses 01..05,
 // by the code's ASCII upper case (blanks kept: a movement code with blanks
 // around it never matches a trimmed article key). One grouped query.
 // yield runs after each grouped row: a million movements take seconds to sum.
-QHash<QString, QtaDeposito> LEGGO_MOVIMENTI(Connection& Db, const std::function<void()>& yield = {});
+QHash<QString, WarehouseStocks> LEGGO_MOVIMENTI(Connection& Db, const std::function<void()>& yield = {});
 
 } // namespace rio

@@ -20,28 +20,28 @@ const QString Fields = QStringLiteral(
     "Stato_PArtita, "
     "Cod_Cantiere, Cod_SubCantiere, User");
 enum Col {
-    Progr,
+    Progressive,
     Id,
-    Data,
-    Descr,
-    TipoMov,
-    TipoDoc,
-    NumDoc,
-    Ultimo,
-    TipoCF,
-    CodCF,
-    Agente,
-    Generico,
-    Sezione,
-    Imponibile,
-    Imposta,
-    Totale,
-    Dep,
-    Giorni,
-    Partita,
-    Stato,
-    Cantiere,
-    SubCantiere,
+    Date,
+    Description,
+    MovementType,
+    DocumentType,
+    DocumentNumber,
+    LastUpdate,
+    PartyType,
+    PartyCode,
+    Agent,
+    GenericId,
+    Section,
+    Taxable,
+    Tax,
+    Total,
+    Warehouse,
+    ExpiryDays,
+    OpenItemId,
+    ItemState,
+    Site,
+    SubSite,
     User
 };
 
@@ -78,7 +78,7 @@ AccountingMovement movement()
 
 } // namespace
 
-class TestGeneroMovimentoContabile : public QObject
+class TestAccountingMovementWriter : public QObject
 {
     Q_OBJECT
 
@@ -117,34 +117,35 @@ private slots:
         const auto rows = w.rows();
         QCOMPARE(rows.size(), 2);
         const QVariantList& r = rows.at(0);
-        QCOMPARE(r[Progr].toLongLong(), 1);
-        QCOMPARE(rows.at(1)[Progr].toLongLong(), 2);
+        QCOMPARE(r[Progressive].toLongLong(), 1);
+        QCOMPARE(rows.at(1)[Progressive].toLongLong(), 2);
         QCOMPARE(r[Id].toString(), QStringLiteral("2023*C*000123*FT*45"));
         QCOMPARE(rows.at(1)[Id].toString(), QStringLiteral("2023*C*000123*FT*46"));
-        QCOMPARE(r[Data].toString(), QStringLiteral("2023-06-15"));
-        QCOMPARE(r[Descr].toString(), QStringLiteral("FATTURA DI VENDITA"));
-        QCOMPARE(r[TipoMov].toString(), QStringLiteral("FA"));
-        QCOMPARE(r[TipoDoc].toString(), QStringLiteral("FT"));
-        QCOMPARE(r[NumDoc].toDouble(), 45.0);
+        QCOMPARE(r[Date].toString(), QStringLiteral("2023-06-15"));
+        QCOMPARE(r[Description].toString(), QStringLiteral("FATTURA DI VENDITA"));
+        QCOMPARE(r[MovementType].toString(), QStringLiteral("FA"));
+        QCOMPARE(r[DocumentType].toString(), QStringLiteral("FT"));
+        QCOMPARE(r[DocumentNumber].toDouble(), 45.0);
         QVERIFY2(QRegularExpression(QStringLiteral("^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d$"))
-                     .match(r[Ultimo].toString())
+                     .match(r[LastUpdate].toString())
                      .hasMatch(),
-                 qPrintable(r[Ultimo].toString()));
-        QVERIFY(r[Ultimo].toString().startsWith(QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy"))));
-        QCOMPARE(r[TipoCF].toString(), QStringLiteral("C"));
-        QCOMPARE(r[CodCF].toString(), QStringLiteral("000123"));
-        QCOMPARE(r[Agente].toString(), QStringLiteral("AG1"));
-        QCOMPARE(r[Generico].toString(), QStringLiteral("G1"));
-        QCOMPARE(r[Sezione].toString(), QStringLiteral("D"));
-        QCOMPARE(r[Imponibile].toDouble(), 100.0);
-        QCOMPARE(r[Imposta].toDouble(), 22.0);
-        QCOMPARE(r[Totale].toDouble(), 122.0);
-        QCOMPARE(r[Dep].toString(), QStringLiteral("01"));
-        QCOMPARE(r[Giorni].toLongLong(), 30);
-        QCOMPARE(r[Partita].toString(), QStringLiteral("P-9"));
-        QVERIFY(r[Stato].isNull());
-        QCOMPARE(r[Cantiere].toDouble(), 3.0);
-        QCOMPARE(r[SubCantiere].toDouble(), 4.0);
+                 qPrintable(r[LastUpdate].toString()));
+        QVERIFY(
+            r[LastUpdate].toString().startsWith(QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy"))));
+        QCOMPARE(r[PartyType].toString(), QStringLiteral("C"));
+        QCOMPARE(r[PartyCode].toString(), QStringLiteral("000123"));
+        QCOMPARE(r[Agent].toString(), QStringLiteral("AG1"));
+        QCOMPARE(r[GenericId].toString(), QStringLiteral("G1"));
+        QCOMPARE(r[Section].toString(), QStringLiteral("D"));
+        QCOMPARE(r[Taxable].toDouble(), 100.0);
+        QCOMPARE(r[Tax].toDouble(), 22.0);
+        QCOMPARE(r[Total].toDouble(), 122.0);
+        QCOMPARE(r[Warehouse].toString(), QStringLiteral("01"));
+        QCOMPARE(r[ExpiryDays].toLongLong(), 30);
+        QCOMPARE(r[OpenItemId].toString(), QStringLiteral("P-9"));
+        QVERIFY(r[ItemState].isNull());
+        QCOMPARE(r[Site].toDouble(), 3.0);
+        QCOMPARE(r[SubSite].toDouble(), 4.0);
         QCOMPARE(r[User].toString(), QStringLiteral("Larvinote"));
     }
 
@@ -158,7 +159,7 @@ private slots:
         TestInstall::exec(w.newArchive(),
                           QStringLiteral("create index CONTATORI_Cont on CONTATORI(Progr_Mov_Cont)"));
         w.write(movement());
-        QCOMPARE(w.rows().at(0)[Progr].toLongLong(), 11);
+        QCOMPARE(w.rows().at(0)[Progressive].toLongLong(), 11);
         QCOMPARE(TestInstall::rows(w.newArchive(),
                                    QStringLiteral("select Progr_Mov_Cont from CONTATORI order by rowid")),
                  QList<QVariantList>({{11}, {3}}));
@@ -203,9 +204,9 @@ private slots:
         QCOMPARE(w.host.boxes.size(), 5);
         const auto rows = w.rows();
         QCOMPARE(rows.size(), 1);
-        QCOMPARE(rows.at(0)[Progr].toLongLong(), 1);
+        QCOMPARE(rows.at(0)[Progressive].toLongLong(), 1);
         QCOMPARE(rows.at(0)[Id].toString(), QStringLiteral("2023**000123*FT*45"));
-        QVERIFY(rows.at(0)[TipoCF].isNull());
+        QVERIFY(rows.at(0)[PartyType].isNull());
     }
 
     void identifierTrimsAllButTheCode()
@@ -220,9 +221,9 @@ private slots:
 
         const auto r = w.rows().value(0);
         QCOMPARE(r.value(Id).toString(), QStringLiteral("2023*C* 7*FT*5"));
-        QCOMPARE(r.value(Data).toString(), QStringLiteral("2023-02-01"));
-        QCOMPARE(r.value(TipoCF).toString(), QStringLiteral(" C "));
-        QCOMPARE(r.value(CodCF).toString(), QStringLiteral(" 7"));
+        QCOMPARE(r.value(Date).toString(), QStringLiteral("2023-02-01"));
+        QCOMPARE(r.value(PartyType).toString(), QStringLiteral(" C "));
+        QCOMPARE(r.value(PartyCode).toString(), QStringLiteral(" 7"));
     }
 
     void documentNumberIsReadFromItsText()
@@ -234,7 +235,7 @@ private slots:
 
         const auto r = w.rows().value(0);
         QVERIFY(r.value(Id).toString().endsWith(QStringLiteral("*12/A")));
-        QCOMPARE(r.value(NumDoc).toDouble(), 12.0);
+        QCOMPARE(r.value(DocumentNumber).toDouble(), 12.0);
     }
 
     void amountsOfZeroOrNullKeepTheDefault()
@@ -269,14 +270,14 @@ private slots:
         QVERIFY(w.host.boxes.isEmpty());
         const auto rows = w.rows(QStringLiteral("MOV_PROVA"));
         QCOMPARE(rows.size(), 3);
-        QCOMPARE(rows.at(0)[Imponibile].toDouble(), 99.5);
-        QCOMPARE(rows.at(0)[Imposta].toDouble(), 99.5);
-        QCOMPARE(rows.at(0)[Totale].toDouble(), 122.0);
-        QCOMPARE(rows.at(1)[Imponibile].toDouble(), 10.0);
-        QCOMPARE(rows.at(1)[Imposta].toDouble(), 2.2);
-        QCOMPARE(rows.at(1)[Totale].toDouble(), 99.5);
-        QCOMPARE(rows.at(2)[Totale].toDouble(), 122.0);
-        QCOMPARE(rows.at(2)[Progr].toLongLong(), 3);
+        QCOMPARE(rows.at(0)[Taxable].toDouble(), 99.5);
+        QCOMPARE(rows.at(0)[Tax].toDouble(), 99.5);
+        QCOMPARE(rows.at(0)[Total].toDouble(), 122.0);
+        QCOMPARE(rows.at(1)[Taxable].toDouble(), 10.0);
+        QCOMPARE(rows.at(1)[Tax].toDouble(), 2.2);
+        QCOMPARE(rows.at(1)[Total].toDouble(), 99.5);
+        QCOMPARE(rows.at(2)[Total].toDouble(), 122.0);
+        QCOMPARE(rows.at(2)[Progressive].toLongLong(), 3);
         QCOMPARE(w.counter(), 3);
     }
 
@@ -300,10 +301,10 @@ private slots:
 
         const auto rows = w.rows();
         QCOMPARE(rows.size(), 4);
-        QCOMPARE(rows.at(0)[Descr].toString(), letters.left(254).toUpper());
-        QCOMPARE(rows.at(1)[Descr].toString(), letters.left(244).toUpper());
-        QCOMPARE(rows.at(2)[Descr].toString(), QStringLiteral("STRAßE PERÒ"));
-        QCOMPARE(rows.at(3)[Descr].toString(), QStringLiteral("\tNOTA\tINTERNA\t"));
+        QCOMPARE(rows.at(0)[Description].toString(), letters.left(254).toUpper());
+        QCOMPARE(rows.at(1)[Description].toString(), letters.left(244).toUpper());
+        QCOMPARE(rows.at(2)[Description].toString(), QStringLiteral("STRAßE PERÒ"));
+        QCOMPARE(rows.at(3)[Description].toString(), QStringLiteral("\tNOTA\tINTERNA\t"));
     }
 
     void failedRowLeavesAGapInTheNumbers()
@@ -321,7 +322,7 @@ private slots:
         QCOMPARE(w.counter(), 1);
 
         w.write(movement());
-        QCOMPARE(w.rows().value(0).value(Progr).toLongLong(), 2);
+        QCOMPARE(w.rows().value(0).value(Progressive).toLongLong(), 2);
     }
 
     void failuresBeforeTheCounterChangeNothing()
@@ -342,5 +343,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestGeneroMovimentoContabile)
+QTEST_GUILESS_MAIN(TestAccountingMovementWriter)
 #include "test_genero_movimento_contabile.moc"

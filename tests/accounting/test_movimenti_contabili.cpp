@@ -15,7 +15,7 @@ const QString Working = QStringLiteral("STO CREANDO I MOVIMENTI CONTABILI...");
 const QString StepError = QStringLiteral("in procedure CREAZIONI_MOVIMENTI_CONTABILI of Form frmRiapri");
 
 // One old MOV_CONT row; state is SQL (NULL for an open item).
-QString item(int progr, const QString& numero, const QString& state,
+QString item(int progressive, const QString& number, const QString& state,
              const QString& date = QStringLiteral("2023-03-10"))
 {
     return QStringLiteral(
@@ -25,8 +25,8 @@ QString item(int progr, const QString& numero, const QString& state,
                "ID_PARTITA, Stato_PArtita, Cod_Cantiere, Cod_SubCantiere, User) values(%1, 'OLD-%1', "
                "'%4', 'Fattura %1', 'fa', 'FT', %2, 'C', '000%1', 'AG', 'G%1', 'D', 100, 22, 122, '01', "
                "60, 'P%1', %3, 5, 7, 'Admin')")
-        .arg(progr)
-        .arg(numero, state, date);
+        .arg(progressive)
+        .arg(number, state, date);
 }
 
 void insertOpenItems(const AccountingFixture& f, int count)
@@ -42,7 +42,7 @@ void insertOpenItems(const AccountingFixture& f, int count)
 
 } // namespace
 
-class TstMovimentiContabili : public QObject
+class TstAccountingMovements : public QObject
 {
     Q_OBJECT
 
@@ -244,5 +244,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TstMovimentiContabili)
+QTEST_GUILESS_MAIN(TstAccountingMovements)
 #include "test_movimenti_contabili.moc"

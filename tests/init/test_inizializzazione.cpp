@@ -11,7 +11,7 @@
 
 using rio::Stage;
 
-class TestInizializzazione : public QObject
+class TestInitialisation : public QObject
 {
     Q_OBJECT
 
@@ -36,37 +36,38 @@ private slots:
     void probeEmptyCatalogue();
 
 private:
-    void riempi();
-    int righe(const QString& table) const;
-    bool contatoriAZero() const;
+    void fill();
+    int rowCount(const QString& table) const;
+    bool countersAreZero() const;
 
     std::unique_ptr<StepFixture> m_fixture;
     QString m_file;
 };
 
 namespace {
-const QString Azienda = QStringLiteral("Azienda_4");
-const QStringList Movimenti{QStringLiteral("MOV_MAG"), QStringLiteral("MOV_CONT"), QStringLiteral("MOV_IVA"),
-                            QStringLiteral("MOV_PROVV"), QStringLiteral("MOV_TRASP")};
+const QString Company = QStringLiteral("Azienda_4");
+const QStringList MovementTables{QStringLiteral("MOV_MAG"), QStringLiteral("MOV_CONT"),
+                                 QStringLiteral("MOV_IVA"), QStringLiteral("MOV_PROVV"),
+                                 QStringLiteral("MOV_TRASP")};
 } // namespace
 
-void TestInizializzazione::init()
+void TestInitialisation::init()
 {
     m_fixture = std::make_unique<StepFixture>();
     m_file = m_fixture->install.createArchive(4, 2024);
-    riempi();
+    fill();
 }
 
-void TestInizializzazione::cleanup()
+void TestInitialisation::cleanup()
 {
     rio::Connection::setSqliteThroughOdbc(false);
     m_fixture.reset();
 }
 
 // Rows in every movement table and in both document tables of every causal.
-void TestInizializzazione::riempi()
+void TestInitialisation::fill()
 {
-    for (const QString& t : Movimenti)
+    for (const QString& t : MovementTables)
         TestInstall::exec(m_file, QStringLiteral("insert into %1 default values").arg(t));
     for (const auto& c : rio::schema::demoCausals()) {
         if (c.tabella.isEmpty())
@@ -76,12 +77,12 @@ void TestInizializzazione::riempi()
     }
 }
 
-int TestInizializzazione::righe(const QString& table) const
+int TestInitialisation::rowCount(const QString& table) const
 {
     return TestInstall::scalar(m_file, QStringLiteral("select count(*) from ") + table).toInt();
 }
 
-bool TestInizializzazione::contatoriAZero() const
+bool TestInitialisation::countersAreZero() const
 {
     const auto r =
         TestInstall::rows(m_file, QStringLiteral("select * from CONTATORI order by rowid limit 1"));
@@ -91,22 +92,22 @@ bool TestInizializzazione::contatoriAZero() const
     return r.first().size() == 34;
 }
 
-void TestInizializzazione::emptiesMovementsDocumentsAndCounters()
+void TestInitialisation::emptiesMovementsDocumentsAndCounters()
 {
-    QVERIFY(rio::INIZIALIZZAZIONE_FILE(m_fixture->ctx, Azienda));
+    QVERIFY(rio::INIZIALIZZAZIONE_FILE(m_fixture->ctx, Company));
 
-    for (const QString& t : Movimenti)
-        QCOMPARE(righe(t), 0);
+    for (const QString& t : MovementTables)
+        QCOMPARE(rowCount(t), 0);
     for (const char* t : {"FATTURE", "DDT", "ORDINI_CLIENTI", "PREVENTIVI"}) {
-        QCOMPARE(righe(QStringLiteral("T_") + QLatin1String(t)), 0);
-        QCOMPARE(righe(QStringLiteral("C_") + QLatin1String(t)), 0);
+        QCOMPARE(rowCount(QStringLiteral("T_") + QLatin1String(t)), 0);
+        QCOMPARE(rowCount(QStringLiteral("C_") + QLatin1String(t)), 0);
     }
     // Inactive causal, and the two kept by name.
     for (const char* t : {"ORDINI_FORNITORI", "DISTINTA_BASE", "LISTINO_AUTO_1"}) {
-        QCOMPARE(righe(QStringLiteral("T_") + QLatin1String(t)), 1);
-        QCOMPARE(righe(QStringLiteral("C_") + QLatin1String(t)), 1);
+        QCOMPARE(rowCount(QStringLiteral("T_") + QLatin1String(t)), 1);
+        QCOMPARE(rowCount(QStringLiteral("C_") + QLatin1String(t)), 1);
     }
-    QVERIFY(contatoriAZero());
+    QVERIFY(countersAreZero());
     QCOMPARE(m_fixture->host.events, QStringList({QStringLiteral("sto inizializzando il nuovo archivio..."),
                                                   QStringLiteral("sto resettando i progressivi...")}));
     QVERIFY(m_fixture->host.ticked(Stage::Inizializzazione));
@@ -115,102 +116,102 @@ void TestInizializzazione::emptiesMovementsDocumentsAndCounters()
     TestInstall::exec(m_file, QStringLiteral("insert into MOV_MAG default values"));
 }
 
-void TestInizializzazione::exclusionIsCaseSensitive()
+void TestInitialisation::exclusionIsCaseSensitive()
 {
     TestInstall::exec(m_file, QStringLiteral("update CAUSALI set Nome_Tabella_Archiviazione_dati_documento = "
                                              "'distinta_base' where Tipo_Causale = 'DB'"));
-    QVERIFY(rio::INIZIALIZZAZIONE_FILE(m_fixture->ctx, Azienda));
-    QCOMPARE(righe(QStringLiteral("T_DISTINTA_BASE")), 0);
-    QCOMPARE(righe(QStringLiteral("C_DISTINTA_BASE")), 0);
-    QCOMPARE(righe(QStringLiteral("T_LISTINO_AUTO_1")), 1);
+    QVERIFY(rio::INIZIALIZZAZIONE_FILE(m_fixture->ctx, Company));
+    QCOMPARE(rowCount(QStringLiteral("T_DISTINTA_BASE")), 0);
+    QCOMPARE(rowCount(QStringLiteral("C_DISTINTA_BASE")), 0);
+    QCOMPARE(rowCount(QStringLiteral("T_LISTINO_AUTO_1")), 1);
 }
 
 // Both ways to the file: the missing-table error must be told apart on each.
-static void percorsi()
+static void bothDrivers()
 {
     QTest::addColumn<bool>("odbc");
     QTest::newRow("sqlite") << false;
     QTest::newRow("odbc") << true;
 }
 
-void TestInizializzazione::missingMovementTablePassedOver_data()
+void TestInitialisation::missingMovementTablePassedOver_data()
 {
-    percorsi();
+    bothDrivers();
 }
 
-void TestInizializzazione::missingMovementTablePassedOver()
+void TestInitialisation::missingMovementTablePassedOver()
 {
     QFETCH(bool, odbc);
     rio::Connection::setSqliteThroughOdbc(odbc);
     TestInstall::exec(m_file, QStringLiteral("drop table MOV_IVA"));
     TestInstall::exec(m_file, QStringLiteral("drop table C_FATTURE"));
-    QVERIFY(rio::INIZIALIZZAZIONE_FILE(m_fixture->ctx, Azienda));
+    QVERIFY(rio::INIZIALIZZAZIONE_FILE(m_fixture->ctx, Company));
     for (const QString& t :
          {QStringLiteral("MOV_MAG"), QStringLiteral("MOV_CONT"), QStringLiteral("MOV_PROVV"),
           QStringLiteral("MOV_TRASP"), QStringLiteral("T_FATTURE"), QStringLiteral("T_DDT")})
-        QCOMPARE(righe(t), 0);
-    QVERIFY(contatoriAZero());
+        QCOMPARE(rowCount(t), 0);
+    QVERIFY(countersAreZero());
     QVERIFY(m_fixture->host.boxes.isEmpty());
     QVERIFY(m_fixture->host.ticked(Stage::Inizializzazione));
 }
 
-void TestInizializzazione::noActiveCausalGoesOn_data()
+void TestInitialisation::noActiveCausalGoesOn_data()
 {
     QTest::addColumn<QString>("sql");
     QTest::newRow("no active causal") << QStringLiteral("update CAUSALI set Attivazione_causale = 0");
     QTest::newRow("no CAUSALI") << QStringLiteral("drop table CAUSALI");
 }
 
-void TestInizializzazione::noActiveCausalGoesOn()
+void TestInitialisation::noActiveCausalGoesOn()
 {
     QFETCH(QString, sql);
     TestInstall::exec(m_file, sql);
-    QVERIFY(rio::INIZIALIZZAZIONE_FILE(m_fixture->ctx, Azienda));
-    for (const QString& t : Movimenti)
-        QCOMPARE(righe(t), 0);
-    QCOMPARE(righe(QStringLiteral("T_FATTURE")), 1);
-    QVERIFY(contatoriAZero());
+    QVERIFY(rio::INIZIALIZZAZIONE_FILE(m_fixture->ctx, Company));
+    for (const QString& t : MovementTables)
+        QCOMPARE(rowCount(t), 0);
+    QCOMPARE(rowCount(QStringLiteral("T_FATTURE")), 1);
+    QVERIFY(countersAreZero());
     QVERIFY(m_fixture->host.boxes.isEmpty());
     QVERIFY(m_fixture->host.ticked(Stage::Inizializzazione));
 }
 
-void TestInizializzazione::namesTrimmedAndQuoted_data()
+void TestInitialisation::namesTrimmedAndQuoted_data()
 {
-    percorsi();
+    bothDrivers();
 }
 
-void TestInizializzazione::namesTrimmedAndQuoted()
+void TestInitialisation::namesTrimmedAndQuoted()
 {
     QFETCH(bool, odbc);
     rio::Connection::setSqliteThroughOdbc(odbc);
     TestInstall::exec(m_file, QStringLiteral("update CAUSALI set Nome_Tabella_Archiviazione_dati_documento = "
                                              "'  FATTURE ' where Tipo_Causale = 'FT'"));
-    const QStringList insidiosi{QStringLiteral("DDT; delete from ANAG_ART"),
-                                QStringLiteral("X where 1=1 or 1"),
-                                QStringLiteral("DDT\" ; drop table AZIENDE; --"),
-                                QStringLiteral("DDT] ; --"),
-                                QStringLiteral(""),
-                                QStringLiteral("DDT")};
-    for (qsizetype i = 0; i < insidiosi.size(); ++i) {
-        QString nome = insidiosi.at(i);
-        nome.replace(QLatin1Char('\''), QLatin1String("''"));
+    const QStringList hostileNames{QStringLiteral("DDT; delete from ANAG_ART"),
+                                   QStringLiteral("X where 1=1 or 1"),
+                                   QStringLiteral("DDT\" ; drop table AZIENDE; --"),
+                                   QStringLiteral("DDT] ; --"),
+                                   QStringLiteral(""),
+                                   QStringLiteral("DDT")};
+    for (qsizetype i = 0; i < hostileNames.size(); ++i) {
+        QString name = hostileNames.at(i);
+        name.replace(QLatin1Char('\''), QLatin1String("''"));
         TestInstall::exec(m_file,
-                          QStringLiteral("insert into CAUSALI values('Z%1', 'x', '%2', 1)").arg(i).arg(nome));
+                          QStringLiteral("insert into CAUSALI values('Z%1', 'x', '%2', 1)").arg(i).arg(name));
     }
     TestInstall::exec(m_file, QStringLiteral("insert into ANAG_ART(CodArt) values('A')"));
 
-    QVERIFY2(rio::INIZIALIZZAZIONE_FILE(m_fixture->ctx, Azienda),
+    QVERIFY2(rio::INIZIALIZZAZIONE_FILE(m_fixture->ctx, Company),
              qPrintable(m_fixture->host.boxes.value(0).text));
-    QCOMPARE(righe(QStringLiteral("T_FATTURE")), 0);
-    QCOMPARE(righe(QStringLiteral("C_FATTURE")), 0);
-    QCOMPARE(righe(QStringLiteral("T_DDT")), 0);
-    QCOMPARE(righe(QStringLiteral("ANAG_ART")), 1);
-    QCOMPARE(righe(QStringLiteral("AZIENDE")), 1);
-    QCOMPARE(righe(QStringLiteral("T_ORDINI_FORNITORI")), 1);
+    QCOMPARE(rowCount(QStringLiteral("T_FATTURE")), 0);
+    QCOMPARE(rowCount(QStringLiteral("C_FATTURE")), 0);
+    QCOMPARE(rowCount(QStringLiteral("T_DDT")), 0);
+    QCOMPARE(rowCount(QStringLiteral("ANAG_ART")), 1);
+    QCOMPARE(rowCount(QStringLiteral("AZIENDE")), 1);
+    QCOMPARE(rowCount(QStringLiteral("T_ORDINI_FORNITORI")), 1);
     QVERIFY(m_fixture->host.boxes.isEmpty());
 }
 
-void TestInizializzazione::failureLeavesArchiveUnchanged_data()
+void TestInitialisation::failureLeavesArchiveUnchanged_data()
 {
     QTest::addColumn<QString>("sql");
     QTest::newRow("counter field missing")
@@ -221,20 +222,20 @@ void TestInizializzazione::failureLeavesArchiveUnchanged_data()
         "create trigger guasto before delete on T_DDT begin select raise(abort, 'bloccata'); end");
 }
 
-void TestInizializzazione::failureLeavesArchiveUnchanged()
+void TestInitialisation::failureLeavesArchiveUnchanged()
 {
     QFETCH(QString, sql);
     TestInstall::exec(m_file, sql);
-    const auto contatori = [this] {
+    const auto counters = [this] {
         return TestInstall::rows(m_file,
                                  QStringLiteral("select * from sqlite_master where name = 'CONTATORI'"))
                        .isEmpty()
                    ? QList<QVariantList>()
                    : TestInstall::rows(m_file, QStringLiteral("select * from CONTATORI order by rowid"));
     };
-    const QList<QVariantList> prima = contatori();
+    const QList<QVariantList> before = counters();
 
-    QVERIFY(!rio::INIZIALIZZAZIONE_FILE(m_fixture->ctx, Azienda));
+    QVERIFY(!rio::INIZIALIZZAZIONE_FILE(m_fixture->ctx, Company));
     QCOMPARE(m_fixture->host.boxes.size(), 1);
     const FakeHost::Box& box = m_fixture->host.boxes.first();
     QVERIFY2(box.text.startsWith(QStringLiteral("Error ")), qPrintable(box.text));
@@ -244,26 +245,26 @@ void TestInizializzazione::failureLeavesArchiveUnchanged()
     QVERIFY(m_fixture->ctx.companyHadErrors());
     QVERIFY(!m_fixture->host.ticked(Stage::Inizializzazione));
     // Nothing committed: every table as it was.
-    for (const QString& t : Movimenti)
-        QCOMPARE(righe(t), 1);
-    QCOMPARE(righe(QStringLiteral("T_FATTURE")), 1);
-    QCOMPARE(contatori(), prima);
+    for (const QString& t : MovementTables)
+        QCOMPARE(rowCount(t), 1);
+    QCOMPARE(rowCount(QStringLiteral("T_FATTURE")), 1);
+    QCOMPARE(counters(), before);
     TestInstall::exec(m_file, QStringLiteral("insert into MOV_MAG default values"));
 }
 
-void TestInizializzazione::onlyFirstCounterRowReset()
+void TestInitialisation::onlyFirstCounterRowReset()
 {
     TestInstall::exec(m_file,
                       QStringLiteral("insert into CONTATORI(Progr_Fatture, Progr_Mov_Mag) values(5, 6)"));
-    QVERIFY(rio::INIZIALIZZAZIONE_FILE(m_fixture->ctx, Azienda));
-    QVERIFY(contatoriAZero());
+    QVERIFY(rio::INIZIALIZZAZIONE_FILE(m_fixture->ctx, Company));
+    QVERIFY(countersAreZero());
     QCOMPARE(TestInstall::rows(m_file, QStringLiteral("select Progr_Fatture, Progr_Mov_Mag from CONTATORI "
                                                       "order by rowid"))
                  .last(),
              (QVariantList{5, 6}));
 }
 
-void TestInizializzazione::probeFindsTables()
+void TestInitialisation::probeFindsTables()
 {
     TestInstall::exec(m_file, QStringLiteral("create view V_ARTICOLI as select CodArt from ANAG_ART"));
     const auto db = StepFixture::open(2024, 4);
@@ -280,10 +281,10 @@ void TestInizializzazione::probeFindsTables()
     TestInstall::exec(m_file, QStringLiteral("insert into MOV_MAG default values"));
 }
 
-void TestInizializzazione::probeClosedOrNull()
+void TestInitialisation::probeClosedOrNull()
 {
-    rio::Connection chiusa;
-    QVERIFY(!rio::gEsistenza_Tabella(&chiusa, QStringLiteral("ANAG_ART")));
+    rio::Connection closed;
+    QVERIFY(!rio::gEsistenza_Tabella(&closed, QStringLiteral("ANAG_ART")));
     QVERIFY(!rio::gEsistenza_Tabella(nullptr, QStringLiteral("ANAG_ART")));
 
     const auto db = StepFixture::open(2024, 4);
@@ -292,7 +293,7 @@ void TestInizializzazione::probeClosedOrNull()
     QVERIFY(!rio::gEsistenza_Tabella(db.get(), QStringLiteral("ANAG_ART")));
 }
 
-void TestInizializzazione::probeEmptyCatalogue()
+void TestInitialisation::probeEmptyCatalogue()
 {
     // Only a view: no table of type "Table".
     TestInstall::createDatabase(m_fixture->install.archiveHost(5, 2024),
@@ -302,5 +303,5 @@ void TestInizializzazione::probeEmptyCatalogue()
     QVERIFY(!rio::gEsistenza_Tabella(db.get(), QStringLiteral("ANAG_ART")));
 }
 
-QTEST_GUILESS_MAIN(TestInizializzazione)
+QTEST_GUILESS_MAIN(TestInitialisation)
 #include "test_inizializzazione.moc"

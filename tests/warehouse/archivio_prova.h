@@ -9,20 +9,20 @@
 // Null, quotes and blanks as they are.
 
 // An article row; stocks start at 99 so that an untouched row shows.
-inline void addArticle(const QString& file, const QString& codArtSql,
-                       const QString& descrSql = QStringLiteral("'d'"))
+inline void addArticle(const QString& file, const QString& codeSql,
+                       const QString& descriptionSql = QStringLiteral("'d'"))
 {
     TestInstall::exec(file,
                       QStringLiteral("insert into ANAG_ART(CodArt, DescrArt, Giacenza1, giacenza2, "
                                      "giacenza3, giacenza4, giacenza5) values(%1, %2, 99, 99, 99, 99, 99)")
-                          .arg(codArtSql, descrSql));
+                          .arg(codeSql, descriptionSql));
 }
 
-inline void addMovement(const QString& file, const QString& codArtSql, const QString& depSql,
-                        const QString& qtaSql)
+inline void addMovement(const QString& file, const QString& codeSql, const QString& warehouseSql,
+                        const QString& quantitySql)
 {
     TestInstall::exec(file, QStringLiteral("insert into MOV_MAG(CodArt, DEP, Qta) values(%1, %2, %3)")
-                                .arg(codArtSql, depSql, qtaSql));
+                                .arg(codeSql, warehouseSql, quantitySql));
 }
 
 // The five stocks of the row with that rowid.

@@ -12,7 +12,7 @@
 
 using rio::Stage;
 
-class TestMovimentiMagazzino : public QObject
+class TestWarehouseMovements : public QObject
 {
     Q_OBJECT
 
@@ -31,7 +31,7 @@ private slots:
 
 namespace {
 
-const QString Azienda = QStringLiteral("Azienda_1");
+const QString Company = QStringLiteral("Azienda_1");
 
 // Old archive with the articles of the cases; the new one its copy with the
 // movements emptied and the movement counter at 0.
@@ -64,18 +64,18 @@ int movementCounter(const QString& file)
     return TestInstall::scalar(file, QStringLiteral("select Progr_Mov_Mag from CONTATORI")).toInt();
 }
 
-const QString Movimenti = QStringLiteral(
+const QString MovementsQuery = QStringLiteral(
     "select Progr_Mov_Mag, DEP, Carico_Scarico, DescrMov, TipoMov, CodCliFor, TipoCliFor, TipoDoc, "
     "CodArt, CodIva, CostoMedio, CostoUltimo, CostoStandard, Qta, NumDoc from MOV_MAG order by rowid");
 
 void checkMovements(const StepFixture& a)
 {
-    const auto m = TestInstall::rows(a.newArchive(), Movimenti);
-    const QString descr = QStringLiteral("RIPORTO DA ESERCIZIO PRECEDENTE");
+    const auto m = TestInstall::rows(a.newArchive(), MovementsQuery);
+    const QString description = QStringLiteral("RIPORTO DA ESERCIZIO PRECEDENTE");
     const QString r = QStringLiteral("RIAPERTURA");
     const QString v = QStringLiteral("VENTOR");
     QCOMPARE(m.size(), 3);
-    QCOMPARE(m.at(0), (QVariantList{0, QStringLiteral("01"), QStringLiteral("C"), descr, r, v,
+    QCOMPARE(m.at(0), (QVariantList{0, QStringLiteral("01"), QStringLiteral("C"), description, r, v,
                                     QStringLiteral("F"), r, QStringLiteral("A"), QStringLiteral("22"), 2.5,
                                     3.5, 1.5, 5.0, QStringLiteral("0")}));
     QCOMPARE(m.at(1).mid(0, 2), (QVariantList{1, QStringLiteral("01")}));
@@ -113,11 +113,11 @@ void checkNoLock(const StepFixture& a)
 
 } // namespace
 
-void TestMovimentiMagazzino::writesOpeningMovementsAndStock()
+void TestWarehouseMovements::writesOpeningMovementsAndStock()
 {
     StepFixture a;
     prepare(a);
-    rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
+    rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Company);
 
     QVERIFY2(a.host.boxes.isEmpty(), a.shownBoxes().constData());
     checkMovements(a);
@@ -135,13 +135,13 @@ void TestMovimentiMagazzino::writesOpeningMovementsAndStock()
     QCOMPARE(movementCount(a.oldArchive()), 1);
 }
 
-void TestMovimentiMagazzino::writesOpeningMovementsThroughOdbc()
+void TestWarehouseMovements::writesOpeningMovementsThroughOdbc()
 {
     rio::Connection::setSqliteThroughOdbc(true);
     StepFixture a;
     prepare(a);
     QCOMPARE(StepFixture::open(2023)->driver(), rio::Connection::Driver::OdbcSqlite);
-    rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
+    rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Company);
     a.state.ConnessioneDbOld.reset();
     rio::Connection::setSqliteThroughOdbc(false);
 
@@ -150,7 +150,7 @@ void TestMovimentiMagazzino::writesOpeningMovementsThroughOdbc()
     QVERIFY(a.host.ticked(Stage::CreazioneMagazzino));
 }
 
-void TestMovimentiMagazzino::numbersFollowTheCounter()
+void TestWarehouseMovements::numbersFollowTheCounter()
 {
     // A counter not at 0 numbers on from its value; only the first row counts.
     StepFixture a;
@@ -158,7 +158,7 @@ void TestMovimentiMagazzino::numbersFollowTheCounter()
     TestInstall::execAll(a.newArchive(),
                          {QStringLiteral("update CONTATORI set Progr_Mov_Mag = 40"),
                           QStringLiteral("insert into CONTATORI(Progr_Mov_Mag) values(900)")});
-    rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
+    rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Company);
 
     const auto n =
         TestInstall::rows(a.newArchive(), QStringLiteral("select Progr_Mov_Mag from MOV_MAG order by rowid"));
@@ -168,17 +168,17 @@ void TestMovimentiMagazzino::numbersFollowTheCounter()
              (QList<QVariantList>{{43}, {900}}));
 }
 
-void TestMovimentiMagazzino::guardEndsTheProgram()
+void TestWarehouseMovements::guardEndsTheProgram()
 {
     StepFixture a;
     prepare(a);
-    rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
+    rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Company);
     QCOMPARE(movementCount(a.newArchive()), 3);
-    const int contatore = movementCounter(a.newArchive());
+    const int counter = movementCounter(a.newArchive());
     a.host.boxes.clear();
     a.host.busy = true;
 
-    QVERIFY_THROWS_EXCEPTION(rio::ProgramEnd, rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda));
+    QVERIFY_THROWS_EXCEPTION(rio::ProgramEnd, rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Company));
     QCOMPARE(a.host.boxes.size(), 1);
     QCOMPARE(a.host.boxes.first().text,
              QStringLiteral("Ripertura Magazzino Già esistente, impossibile continuare!"));
@@ -189,17 +189,17 @@ void TestMovimentiMagazzino::guardEndsTheProgram()
              QStringLiteral("ripertura magazzino già esistente, impossibile continuare!"));
     QVERIFY(!a.host.busy);
     QCOMPARE(movementCount(a.newArchive()), 3);
-    QCOMPARE(movementCounter(a.newArchive()), contatore);
+    QCOMPARE(movementCounter(a.newArchive()), counter);
     a.state.ConnessioneDbOld.reset();
     checkNoLock(a);
 }
 
-void TestMovimentiMagazzino::noArticlesWarns()
+void TestWarehouseMovements::noArticlesWarns()
 {
     StepFixture a;
     prepare(a);
     TestInstall::exec(a.oldArchive(), QStringLiteral("delete from ANAG_ART"));
-    rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
+    rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Company);
 
     QCOMPARE(a.host.boxes.size(), 1);
     QCOMPARE(a.host.boxes.first().text, QStringLiteral("Nessun Articolo trovato"));
@@ -211,14 +211,14 @@ void TestMovimentiMagazzino::noArticlesWarns()
     checkNoLock(a);
 }
 
-void TestMovimentiMagazzino::failureInLoopKeepsNothing()
+void TestWarehouseMovements::failureInLoopKeepsNothing()
 {
     StepFixture a;
     prepare(a);
     TestInstall::exec(a.newArchive(),
                       QStringLiteral("create trigger guasto before insert on MOV_MAG when new.DEP = '02' "
                                      "begin select raise(abort, 'inserimento rifiutato'); end"));
-    rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
+    rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Company);
 
     QCOMPARE(a.host.boxes.size(), 1);
     QVERIFY2(a.host.boxes.first().text.startsWith(QStringLiteral("Error ")),
@@ -234,14 +234,14 @@ void TestMovimentiMagazzino::failureInLoopKeepsNothing()
     checkNoLock(a);
 }
 
-void TestMovimentiMagazzino::failureInRecomputationKeepsMovements()
+void TestWarehouseMovements::failureInRecomputationKeepsMovements()
 {
     StepFixture a;
     prepare(a);
     TestInstall::exec(a.newArchive(),
                       QStringLiteral("create trigger guasto before update on ANAG_ART when old.CodArt = 'C' "
                                      "begin select raise(abort, 'articolo bloccato'); end"));
-    rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
+    rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Company);
 
     QCOMPARE(a.host.boxes.size(), 1);
     QVERIFY(a.host.boxes.first().text.contains(QStringLiteral("in procedure CREAZIONE_MOVIMENTI_MAGAZZINO")));
@@ -255,11 +255,11 @@ void TestMovimentiMagazzino::failureInRecomputationKeepsMovements()
     checkNoLock(a);
 }
 
-void TestMovimentiMagazzino::missingArchiveReported()
+void TestWarehouseMovements::missingArchiveReported()
 {
     StepFixture a;
     a.install.createArchive(1);
-    rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
+    rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Company);
 
     QCOMPARE(a.host.boxes.size(), 1);
     QVERIFY(a.host.boxes.first().text.contains(QStringLiteral("in procedure CREAZIONE_MOVIMENTI_MAGAZZINO")));
@@ -268,21 +268,22 @@ void TestMovimentiMagazzino::missingArchiveReported()
     QVERIFY(!QFile::exists(a.newArchive()));
 }
 
-void TestMovimentiMagazzino::emptyCounterTableReported()
+void TestWarehouseMovements::emptyCounterTableReported()
 {
     StepFixture a;
     prepare(a);
     TestInstall::exec(a.newArchive(), QStringLiteral("delete from CONTATORI"));
-    rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
+    rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Company);
 
     QCOMPARE(a.host.boxes.size(), 1);
-    QVERIFY2(a.host.boxes.first().text.startsWith(QStringLiteral("Error 3021 (")), a.shownBoxes().constData());
+    QVERIFY2(a.host.boxes.first().text.startsWith(QStringLiteral("Error 3021 (")),
+             a.shownBoxes().constData());
     QCOMPARE(movementCount(a.newArchive()), 0);
     QVERIFY(!a.host.ticked(Stage::CreazioneMagazzino));
     checkNoLock(a);
 }
 
-void TestMovimentiMagazzino::afterInitialisationStocksCarryOver()
+void TestWarehouseMovements::afterInitialisationStocksCarryOver()
 {
     // The company's road: recompute 2023, empty 2024, carry the stock.
     StepFixture a;
@@ -296,13 +297,13 @@ void TestMovimentiMagazzino::afterInitialisationStocksCarryOver()
     {
         auto db = StepFixture::open(2023);
         db->beginTrans();
-        rio::RIPRISTINA_MAGAZZINO(a.ctx, *db, Azienda);
+        rio::RIPRISTINA_MAGAZZINO(a.ctx, *db, Company);
         db->commitTrans();
     }
     QVERIFY(QDir().mkpath(QFileInfo(a.newArchive()).absolutePath()));
     QVERIFY(QFile::copy(f, a.newArchive()));
-    QVERIFY2(rio::INIZIALIZZAZIONE_FILE(a.ctx, Azienda), a.shownBoxes().constData());
-    rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Azienda);
+    QVERIFY2(rio::INIZIALIZZAZIONE_FILE(a.ctx, Company), a.shownBoxes().constData());
+    rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Company);
 
     QVERIFY2(a.host.boxes.isEmpty(), a.shownBoxes().constData());
     const auto g = TestInstall::rows(a.newArchive(),
@@ -314,5 +315,5 @@ void TestMovimentiMagazzino::afterInitialisationStocksCarryOver()
     QCOMPARE(movementCount(a.newArchive()), 2);
 }
 
-QTEST_GUILESS_MAIN(TestMovimentiMagazzino)
+QTEST_GUILESS_MAIN(TestWarehouseMovements)
 #include "test_movimenti_magazzino.moc"

@@ -12,7 +12,7 @@
 
 using rio::Stage;
 
-class TestRipristinoMagazzino : public QObject
+class TestStockRecomputation : public QObject
 {
     Q_OBJECT
 
@@ -36,7 +36,7 @@ qint64 rowidOf(const QString& file, const QString& where)
 
 } // namespace
 
-void TestRipristinoMagazzino::stockRulesAndCaptions()
+void TestStockRecomputation::stockRulesAndCaptions()
 {
     StepFixture a;
     const QString f = a.install.createArchive(1);
@@ -49,8 +49,8 @@ void TestRipristinoMagazzino::stockRulesAndCaptions()
     addMovement(f, QStringLiteral("'B1'"), QStringLiteral("'03'"), QStringLiteral("NULL"));
     addMovement(f, QStringLiteral("'B1'"), QStringLiteral("'05'"), QStringLiteral("0.5"));
     // Warehouse codes outside 01..05 count nowhere.
-    for (const char* dep : {"'1'", "'06'", "''", "NULL", "' 01'"})
-        addMovement(f, QStringLiteral("'B1'"), QLatin1String(dep), QStringLiteral("100"));
+    for (const char* warehouseCode : {"'1'", "'06'", "''", "NULL", "' 01'"})
+        addMovement(f, QStringLiteral("'B1'"), QLatin1String(warehouseCode), QStringLiteral("100"));
 
     auto db = StepFixture::open(2023);
     a.host.runEnabled = false;
@@ -69,7 +69,7 @@ void TestRipristinoMagazzino::stockRulesAndCaptions()
     QVERIFY(a.host.boxes.isEmpty());
 }
 
-void TestRipristinoMagazzino::codesWithQuotesBlanksAndCase()
+void TestStockRecomputation::codesWithQuotesBlanksAndCase()
 {
     StepFixture a;
     const QString f = a.install.createArchive(1);
@@ -116,7 +116,7 @@ void TestRipristinoMagazzino::codesWithQuotesBlanksAndCase()
     QVERIFY(a.host.ticked(Stage::RipristinoMagazzino));
 }
 
-void TestRipristinoMagazzino::emptyArticleTableWarns()
+void TestStockRecomputation::emptyArticleTableWarns()
 {
     StepFixture a;
     const QString f = a.install.createArchive(1);
@@ -139,13 +139,13 @@ void TestRipristinoMagazzino::emptyArticleTableWarns()
     QVERIFY(!db->inTransaction());
 }
 
-void TestRipristinoMagazzino::callerTransactionDecidesDurability()
+void TestStockRecomputation::callerTransactionDecidesDurability()
 {
     StepFixture a;
     const QString f = a.install.createArchive(1);
     addArticle(f, QStringLiteral("'A'"));
     addMovement(f, QStringLiteral("'A'"), QStringLiteral("'01'"), QStringLiteral("4"));
-    const qint64 riga = rowidOf(f, QStringLiteral("CodArt='A'"));
+    const qint64 row = rowidOf(f, QStringLiteral("CodArt='A'"));
 
     {
         // The run's transaction: nothing is durable until the run commits.
@@ -155,7 +155,7 @@ void TestRipristinoMagazzino::callerTransactionDecidesDurability()
         QVERIFY(db->inTransaction());
         db->release();
     }
-    QCOMPARE(stocksOf(f, riga), stocks(99, 99, 99, 99, 99));
+    QCOMPARE(stocksOf(f, row), stocks(99, 99, 99, 99, 99));
 
     {
         // On its own the pass commits what it saved and leaves no
@@ -163,11 +163,11 @@ void TestRipristinoMagazzino::callerTransactionDecidesDurability()
         auto db = StepFixture::open(2023);
         rio::RIPRISTINA_MAGAZZINO(a.ctx, *db, QStringLiteral("Azienda_1"));
         QVERIFY(!db->inTransaction());
-        QCOMPARE(stocksOf(f, riga), stocks(4, 0, 0, 0, 0));
+        QCOMPARE(stocksOf(f, row), stocks(4, 0, 0, 0, 0));
     }
 }
 
-void TestRipristinoMagazzino::failureKeepsEarlierBatches()
+void TestStockRecomputation::failureKeepsEarlierBatches()
 {
     StepFixture a;
     const QString f = a.install.createArchive(1);
@@ -213,7 +213,7 @@ void TestRipristinoMagazzino::failureKeepsEarlierBatches()
         0);
 }
 
-void TestRipristinoMagazzino::nullCodeFails()
+void TestStockRecomputation::nullCodeFails()
 {
     // A Null code cannot be turned into text: the failure reaches the caller.
     StepFixture a;
@@ -244,102 +244,103 @@ QString sqlText(const QString& s)
 // captions.
 QStringList referenceRecomputation(const QString& file)
 {
-    QStringList didascalie;
-    const auto articoli =
+    QStringList captions;
+    const auto articles =
         TestInstall::rows(file, QStringLiteral("select CodArt from ANAG_ART order by CodArt"));
-    for (const QVariantList& articolo : articoli) {
-        const QString codice = articolo.first().toString();
-        const QString chiave = sqlText(rio::chiaveArticolo(codice));
-        QVariantList somme;
+    for (const QVariantList& article : articles) {
+        const QString code = article.first().toString();
+        const QString key = sqlText(rio::articleKey(code));
+        QVariantList sums;
         for (int n = 1; n <= 5; ++n) {
             const QVariant s = TestInstall::scalar(
                 file, QStringLiteral("select sum(Qta) as QtaRecuperata from MOV_MAG where (MOV_MAG.CodArt=%1 "
                                      "and MOV_MAG.Dep ='0%2')")
-                          .arg(chiave)
+                          .arg(key)
                           .arg(n));
-            somme << (s.isNull() ? 0.0 : s.toDouble());
+            sums << (s.isNull() ? 0.0 : s.toDouble());
         }
-        const auto trovate = TestInstall::rows(
+        const auto found = TestInstall::rows(
             file,
             QStringLiteral("select rowid, DescrArt from ANAG_ART where CodArt=%1 order by rowid limit 1")
-                .arg(chiave));
-        if (trovate.isEmpty())
+                .arg(key));
+        if (found.isEmpty())
             continue;
-        didascalie << QStringLiteral("Ripristino in corso articolo: ") + codice + QStringLiteral(" - ") +
-                          trovate.first().at(1).toString();
-        const QStringList campi{QStringLiteral("Giacenza1"), QStringLiteral("giacenza2"),
-                                QStringLiteral("giacenza3"), QStringLiteral("giacenza4"),
-                                QStringLiteral("giacenza5")};
+        captions << QStringLiteral("Ripristino in corso articolo: ") + code + QStringLiteral(" - ") +
+                        found.first().at(1).toString();
+        const QStringList fields{QStringLiteral("Giacenza1"), QStringLiteral("giacenza2"),
+                                 QStringLiteral("giacenza3"), QStringLiteral("giacenza4"),
+                                 QStringLiteral("giacenza5")};
         for (int n = 0; n < 5; ++n)
             TestInstall::exec(file, QStringLiteral("update ANAG_ART set %1 = %2 where rowid = %3")
-                                        .arg(campi.at(n), QString::number(somme.at(n).toDouble(), 'g', 17))
-                                        .arg(trovate.first().at(0).toLongLong()));
+                                        .arg(fields.at(n), QString::number(sums.at(n).toDouble(), 'g', 17))
+                                        .arg(found.first().at(0).toLongLong()));
     }
-    return didascalie;
+    return captions;
 }
 
 } // namespace
 
-void TestRipristinoMagazzino::matchesPerArticleReference()
+void TestStockRecomputation::matchesPerArticleReference()
 {
     StepFixture a;
     const QString f = a.install.createArchive(1);
-    const QStringList codici{QStringLiteral("AB'1"),  QStringLiteral(" AB'1"), QStringLiteral("ab'1"),
-                             QStringLiteral("X1"),    QStringLiteral("x1"),    QStringLiteral("X1 "),
-                             QStringLiteral(" x1"),   QStringLiteral("Y2"),    QStringLiteral("Y2"),
-                             QStringLiteral("Z"),     QStringLiteral(""),      QStringLiteral("caffè"),
-                             QStringLiteral("CAFFè"), QStringLiteral("Q'' "),  QStringLiteral(" W ")};
-    const QStringList codiciMovimenti = codici + QStringList{QStringLiteral("NOART"), QStringLiteral(" Y2"),
-                                                             QStringLiteral("w"), QStringLiteral("Q''")};
-    const QStringList depositi{QStringLiteral("'01'"), QStringLiteral("'02'"), QStringLiteral("'03'"),
-                               QStringLiteral("'04'"), QStringLiteral("'05'"), QStringLiteral("'1'"),
-                               QStringLiteral("'06'"), QStringLiteral("''"),   QStringLiteral("NULL"),
-                               QStringLiteral("'5 '")};
+    const QStringList codes{QStringLiteral("AB'1"),  QStringLiteral(" AB'1"), QStringLiteral("ab'1"),
+                            QStringLiteral("X1"),    QStringLiteral("x1"),    QStringLiteral("X1 "),
+                            QStringLiteral(" x1"),   QStringLiteral("Y2"),    QStringLiteral("Y2"),
+                            QStringLiteral("Z"),     QStringLiteral(""),      QStringLiteral("caffè"),
+                            QStringLiteral("CAFFè"), QStringLiteral("Q'' "),  QStringLiteral(" W ")};
+    const QStringList movementCodes = codes + QStringList{QStringLiteral("NOART"), QStringLiteral(" Y2"),
+                                                          QStringLiteral("w"), QStringLiteral("Q''")};
+    const QStringList warehouses{QStringLiteral("'01'"), QStringLiteral("'02'"), QStringLiteral("'03'"),
+                                 QStringLiteral("'04'"), QStringLiteral("'05'"), QStringLiteral("'1'"),
+                                 QStringLiteral("'06'"), QStringLiteral("''"),   QStringLiteral("NULL"),
+                                 QStringLiteral("'5 '")};
     // Quantities exact in binary, so that no summing order can tell.
-    const QStringList quantita{QStringLiteral("NULL"), QStringLiteral("-3"),    QStringLiteral("2.5"),
-                               QStringLiteral("0.25"), QStringLiteral("-0.75"), QStringLiteral("1000000"),
-                               QStringLiteral("0")};
+    const QStringList quantities{QStringLiteral("NULL"), QStringLiteral("-3"),    QStringLiteral("2.5"),
+                                 QStringLiteral("0.25"), QStringLiteral("-0.75"), QStringLiteral("1000000"),
+                                 QStringLiteral("0")};
     QRandomGenerator rnd(20231231);
     QStringList s;
     for (int i = 0; i < 60; ++i) {
-        const QString codice = codici.at(i % codici.size());
+        const QString code = codes.at(i % codes.size());
         s << QStringLiteral(
                  "insert into ANAG_ART(CodArt, DescrArt, Giacenza1, giacenza2, giacenza3, giacenza4, "
                  "giacenza5) values(%1, 'art %2', 99, 99, 99, 99, 99)")
-                 .arg(sqlText(codice))
+                 .arg(sqlText(code))
                  .arg(i);
     }
     for (int i = 0; i < 1500; ++i)
         s << QStringLiteral("insert into MOV_MAG(CodArt, DEP, Qta) values(%1, %2, %3)")
-                 .arg(sqlText(codiciMovimenti.at(rnd.bounded(codiciMovimenti.size()))),
-                      depositi.at(rnd.bounded(depositi.size())), quantita.at(rnd.bounded(quantita.size())));
+                 .arg(sqlText(movementCodes.at(rnd.bounded(movementCodes.size()))),
+                      warehouses.at(rnd.bounded(warehouses.size())),
+                      quantities.at(rnd.bounded(quantities.size())));
     TestInstall::execAll(f, s);
     // The reference works on a copy of the same archive.
-    const QString riferimento = a.install.archiveHost(1, 2024);
-    QVERIFY(QDir().mkpath(QFileInfo(riferimento).absolutePath()));
-    QVERIFY(QFile::copy(f, riferimento));
+    const QString reference = a.install.archiveHost(1, 2024);
+    QVERIFY(QDir().mkpath(QFileInfo(reference).absolutePath()));
+    QVERIFY(QFile::copy(f, reference));
 
     auto db = StepFixture::open(2023);
     rio::RIPRISTINA_MAGAZZINO(a.ctx, *db, QStringLiteral("Azienda_1"));
     db->release();
-    const QStringList attese = referenceRecomputation(riferimento);
+    const QStringList expected = referenceRecomputation(reference);
 
-    const QString tutte =
+    const QString allRows =
         QStringLiteral("select rowid, CodArt, Giacenza1, giacenza2, giacenza3, giacenza4, giacenza5 "
                        "from ANAG_ART order by rowid");
-    QCOMPARE(TestInstall::rows(f, tutte), TestInstall::rows(riferimento, tutte));
+    QCOMPARE(TestInstall::rows(f, allRows), TestInstall::rows(reference, allRows));
 
     // The same captions in the same order; a caption equal to the one before
     // adds no line.
-    QStringList righe;
-    QString precedente;
-    for (const QString& c : attese) {
-        if (c != precedente)
-            righe << c.toLower();
-        precedente = c;
+    QStringList lines;
+    QString previous;
+    for (const QString& c : expected) {
+        if (c != previous)
+            lines << c.toLower();
+        previous = c;
     }
-    QCOMPARE(a.host.events, righe);
+    QCOMPARE(a.host.events, lines);
 }
 
-QTEST_GUILESS_MAIN(TestRipristinoMagazzino)
+QTEST_GUILESS_MAIN(TestStockRecomputation)
 #include "test_ripristino_magazzino.moc"
