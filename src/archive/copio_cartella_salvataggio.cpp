@@ -7,6 +7,7 @@
 #include "data/manifest.h"
 
 #include <QDateTime>
+#include <QDir>
 
 namespace rio {
 
@@ -36,8 +37,9 @@ void COPIO_CARTELLA_SALVATAGGIO(RunContext& ctx, QString CartellaDaCopiare)
 {
     RunRecord& record = ctx.state().record;
     record.safetyCopyVerified = false;
+    QString copyPath; // a folder that did not exist before this copy
     try {
-        const QString copyPath = freeCopyFolder(ctx.state().PercorsoBase, QDateTime::currentDateTime());
+        copyPath = freeCopyFolder(ctx.state().PercorsoBase, QDateTime::currentDateTime());
         record.safetyCopy = copyPath;
         ctx.setProgress(QStringLiteral("BACKUP DI SICUREZZA DEGLI ARCHIVI IN CORSO..."));
         ctx.host().showBusy(true);
@@ -60,6 +62,11 @@ void COPIO_CARTELLA_SALVATAGGIO(RunContext& ctx, QString CartellaDaCopiare)
         ctx.host().showBusy(false);
     } catch (const Error& e) {
         ctx.reportError(e, QStringLiteral("COPIO_CARTELLA"));
+        // Half a copy is no copy: it would pass for one later, and on a full
+        // disk it holds the space the user needs back.
+        QDir partial(copyPath.isEmpty() ? QString() : fs::hostPath(copyPath));
+        if (!copyPath.isEmpty() && partial.exists() && partial.removeRecursively())
+            ctx.addEventLine(QStringLiteral("Copia di sicurezza incompleta rimossa: %1").arg(copyPath));
     }
 }
 

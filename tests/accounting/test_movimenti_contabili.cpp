@@ -42,7 +42,7 @@ void insertOpenItems(const AccountingFixture& f, int count)
 
 } // namespace
 
-class TstAccountingMovements : public QObject
+class TestAccountingMovements : public QObject
 {
     Q_OBJECT
 
@@ -244,5 +244,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TstAccountingMovements)
+QTEST_GUILESS_MAIN(TestAccountingMovements)
 #include "test_movimenti_contabili.moc"

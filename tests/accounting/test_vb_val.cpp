@@ -3,7 +3,7 @@
 
 #include <QTest>
 
-class TstVbVal : public QObject
+class TestVbVal : public QObject
 {
     Q_OBJECT
 
@@ -70,5 +70,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TstVbVal)
+QTEST_GUILESS_MAIN(TestVbVal)
 #include "test_vb_val.moc"

@@ -223,6 +223,8 @@ private slots:
         QVERIFY(readFile(f.logPath()).endsWith("nessun archivio \xe8 stato modificato\"\r\n"));
         QCOMPARE(readFile(f.oldArchive(1)), before);
         QVERIFY(!QDir(f.file(QStringLiteral("dati\\Esercizi\\Azienda_1\\2024"))).exists());
+        // The half copy is gone: it would pass for a copy later.
+        QVERIFY(!QDir(f.install.host(f.state.record.safetyCopy)).exists());
     }
 
     void eachRunStartsFromAFreshStateOnceConfirmed()

@@ -1,4 +1,4 @@
-#include "archivio_prova.h"
+#include "warehouse_rows.h"
 
 #include "data/error.h"
 #include "data/value.h"
