@@ -2,6 +2,7 @@
 // an uninterrupted run leaves; two runs the same day keep both safety copies.
 // Drives the built riapertura-cli on demo installations and kills it with
 // strace at writes chosen from the trace of one uninterrupted run.
+#include "child_process.h"
 #include "support/test_install.h"
 
 #include <QDir>
@@ -40,69 +41,6 @@ const QString ManifestName = QStringLiteral("copia_di_sicurezza.sha256");
 QRegularExpression pattern(const QString& text)
 {
     return QRegularExpression(text, QRegularExpression::CaseInsensitiveOption);
-}
-
-struct Outcome
-{
-    QProcess::ExitStatus status = QProcess::CrashExit;
-    int code = -1;
-    QString output;
-
-    bool exitedWith(int expected) const { return status == QProcess::NormalExit && code == expected; }
-    // The error lines, or else the last lines: what a failure shows.
-    QString gist() const
-    {
-        const QStringList lines = output.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        QStringList shown = lines.filter(QStringLiteral("error"), Qt::CaseInsensitive).mid(0, 3);
-        if (shown.isEmpty())
-            shown = lines.mid(std::max<qsizetype>(0, lines.size() - 3));
-        return QStringLiteral("exit %1%2: %3")
-            .arg(code)
-            .arg(status == QProcess::CrashExit ? QStringLiteral(" (crash)") : QString())
-            .arg(shown.join(QStringLiteral(" | ")));
-    }
-};
-
-Outcome run(const QString& program, const QStringList& arguments, const QString& folder = {})
-{
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("RIAPERTURA_DRIVE_C"));
-    p.setProcessEnvironment(env);
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.setWorkingDirectory(folder);
-    p.start(program, arguments);
-    p.closeWriteChannel();
-    if (!p.waitForFinished(120000)) {
-        p.kill();
-        p.waitForFinished();
-        return {QProcess::CrashExit, -1, program + QStringLiteral(" did not finish")};
-    }
-    return {p.exitStatus(), p.exitCode(), QString::fromUtf8(p.readAll())};
-}
-
-Outcome cli(const QString& drive, const QString& option)
-{
-    return run(QStringLiteral(RIAPERTURA_CLI), {QStringLiteral("--drive-c"), drive, option});
-}
-
-// riapertura-cli --yes on the drive under strace with the given -e
-// expressions, the calls traced written beside the drive; with -y each call
-// names its file. No --seccomp-bpf: with it strace injects nothing.
-Outcome traced(const QString& drive, const QStringList& expressions)
-{
-    QStringList arguments{QStringLiteral("-f"),
-                          QStringLiteral("-qq"),
-                          QStringLiteral("-y"),
-                          QStringLiteral("-s"),
-                          QStringLiteral("80"),
-                          QStringLiteral("-o"),
-                          drive + QStringLiteral(".trace")};
-    for (const QString& e : expressions)
-        arguments << QStringLiteral("-e") << e;
-    arguments << QStringLiteral(RIAPERTURA_CLI) << QStringLiteral("--drive-c") << drive
-              << QStringLiteral("--yes");
-    return run(QStringLiteral("strace"), arguments);
 }
 
 // One system call of such a trace.
