@@ -1,6 +1,7 @@
 #include "data/error.h"
 #include "data/filesystem.h"
 #include "data/fs_detail.h"
+#include "support/raised_error.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,7 +9,6 @@
 #include <QTest>
 
 #include <cerrno>
-#include <functional>
 
 namespace fs = rio::fs;
 
@@ -33,16 +33,6 @@ class TestFilesystemServices : public QObject
     {
         QFile f(host(relative));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
-
-    static qint64 errorOf(const std::function<void()>& f)
-    {
-        try {
-            f();
-        } catch (const rio::Error& e) {
-            return e.number();
-        }
-        return 0;
     }
 
 private slots:

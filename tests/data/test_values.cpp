@@ -4,6 +4,7 @@
 #include "data/database.h"
 #include "data/error.h"
 #include "data/value.h"
+#include "support/raised_error.h"
 
 #include <QDateTime>
 #include <QTest>
@@ -11,20 +12,6 @@
 using namespace rio;
 
 Q_DECLARE_METATYPE(rio::Value)
-
-namespace {
-
-qint64 errorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.number();
-    }
-    return 0;
-}
-
-} // namespace
 
 class TestValues : public QObject
 {

@@ -2,27 +2,21 @@
 // an uninterrupted run leaves; two runs the same day keep both safety copies.
 // Drives the built riapertura-cli on demo installations and kills it with
 // strace at writes chosen from the trace of one uninterrupted run.
+#include "archive_dump.h"
+#include "child_process.h"
+#include "crash_points.h"
 #include "support/test_install.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QSet>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <algorithm>
-#include <functional>
-#include <stdexcept>
+#include <exception>
 
 namespace {
 
@@ -37,282 +31,6 @@ constexpr int Companies = 2;
 constexpr int OpenItemCommits = 2;
 const QString ManifestName = QStringLiteral("copia_di_sicurezza.sha256");
 
-QRegularExpression pattern(const QString& text)
-{
-    return QRegularExpression(text, QRegularExpression::CaseInsensitiveOption);
-}
-
-struct Outcome
-{
-    QProcess::ExitStatus status = QProcess::CrashExit;
-    int code = -1;
-    QString output;
-
-    bool exitedWith(int expected) const { return status == QProcess::NormalExit && code == expected; }
-    // The error lines, or else the last lines: what a failure shows.
-    QString gist() const
-    {
-        const QStringList lines = output.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        QStringList shown = lines.filter(QStringLiteral("error"), Qt::CaseInsensitive).mid(0, 3);
-        if (shown.isEmpty())
-            shown = lines.mid(std::max<qsizetype>(0, lines.size() - 3));
-        return QStringLiteral("exit %1%2: %3")
-            .arg(code)
-            .arg(status == QProcess::CrashExit ? QStringLiteral(" (crash)") : QString())
-            .arg(shown.join(QStringLiteral(" | ")));
-    }
-};
-
-Outcome run(const QString& program, const QStringList& arguments, const QString& folder = {})
-{
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("RIAPERTURA_DRIVE_C"));
-    p.setProcessEnvironment(env);
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.setWorkingDirectory(folder);
-    p.start(program, arguments);
-    p.closeWriteChannel();
-    if (!p.waitForFinished(120000)) {
-        p.kill();
-        p.waitForFinished();
-        return {QProcess::CrashExit, -1, program + QStringLiteral(" did not finish")};
-    }
-    return {p.exitStatus(), p.exitCode(), QString::fromUtf8(p.readAll())};
-}
-
-Outcome cli(const QString& drive, const QString& option)
-{
-    return run(QStringLiteral(RIAPERTURA_CLI), {QStringLiteral("--drive-c"), drive, option});
-}
-
-// riapertura-cli --yes on the drive under strace with the given -e
-// expressions, the calls traced written beside the drive; with -y each call
-// names its file. No --seccomp-bpf: with it strace injects nothing.
-Outcome traced(const QString& drive, const QStringList& expressions)
-{
-    QStringList arguments{QStringLiteral("-f"),
-                          QStringLiteral("-qq"),
-                          QStringLiteral("-y"),
-                          QStringLiteral("-s"),
-                          QStringLiteral("80"),
-                          QStringLiteral("-o"),
-                          drive + QStringLiteral(".trace")};
-    for (const QString& e : expressions)
-        arguments << QStringLiteral("-e") << e;
-    arguments << QStringLiteral(RIAPERTURA_CLI) << QStringLiteral("--drive-c") << drive
-              << QStringLiteral("--yes");
-    return run(QStringLiteral("strace"), arguments);
-}
-
-// One system call of such a trace.
-struct Call
-{
-    qint64 pid = 0;
-    QString name;
-    QString path; // the file, relative to the drive, run timestamps as '*'
-    QString args; // what follows the file
-    QString result;
-    int index = 0; // its number among this thread's calls of this name
-
-    bool is(const QString& n) const { return name == n; }
-    bool syncs() const { return is(QStringLiteral("fsync")) || is(QStringLiteral("fdatasync")); }
-    bool in(const QRegularExpression& re) const { return re.match(path).hasMatch(); }
-    // What a second run must repeat to be at the same place: the page of a
-    // database write, the text of a log line (other contents hold the clock).
-    QString signature() const
-    {
-        static const QRegularExpression sizeAndOffset(QStringLiteral(R"(, (\d+, \d+)$)"));
-        static const QRegularExpression log = pattern(QStringLiteral("/tmp/log_[^/]*$"));
-        QString s = name + QLatin1Char(' ') + path;
-        if (is(QStringLiteral("pwrite64")))
-            s += QLatin1Char(' ') + sizeAndOffset.match(args).captured(1);
-        else if (in(log))
-            s += QLatin1Char(' ') + args;
-        return s;
-    }
-};
-
-QList<Call> readTrace(const QString& file, const QString& drive)
-{
-    static const QRegularExpression done(QStringLiteral(R"(^(\d+)\s+(\w+)\((.*)\) += (.*)$)"));
-    static const QRegularExpression unfinished(
-        QStringLiteral(R"(^(\d+)\s+(\w+)\((.*) <unfinished \.\.\.>$)"));
-    static const QRegularExpression fd(QStringLiteral(R"(^\d+<(.*?)>(?:, (.*))?$)"));
-    static const QRegularExpression name(QStringLiteral(R"re(^"(.*)"$)re"));
-    static const QRegularExpression stamp(QStringLiteral(R"(\d{8}_\d{6})"));
-    QList<Call> calls;
-    QHash<QString, int> counted;
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
-        return calls;
-    while (!f.atEnd()) {
-        const QString line = QString::fromUtf8(f.readLine()).trimmed();
-        QRegularExpressionMatch m = done.match(line);
-        if (!m.hasMatch())
-            m = unfinished.match(line);
-        if (!m.hasMatch())
-            continue;
-        Call c;
-        c.pid = m.captured(1).toLongLong();
-        c.name = m.captured(2);
-        c.result = m.captured(4);
-        const QString args = m.captured(3);
-        if (const auto byFd = fd.match(args); byFd.hasMatch()) {
-            c.path = byFd.captured(1);
-            c.args = byFd.captured(2);
-        } else {
-            c.path = name.match(args).captured(1);
-        }
-        if (c.path.startsWith(drive + QLatin1Char('/')))
-            c.path = c.path.mid(drive.size() + 1);
-        c.path.replace(stamp, QStringLiteral("*"));
-        c.index = ++counted[QString::number(c.pid) + c.name];
-        calls << c;
-    }
-    return calls;
-}
-
-// A point where the run is killed: the call is never carried out.
-struct KillPoint
-{
-    QString label;
-    Call call;
-};
-
-// One transaction of an archive in rollback-journal mode: the journal
-// writes before its first sync, then the page writes into the database.
-struct Commit
-{
-    QList<int> journalBeforeSync;
-    QList<int> pageWrites;
-};
-
-QMap<QString, QList<Commit>> commitsByArchive(const QList<Call>& calls)
-{
-    static const QRegularExpression journal(QStringLiteral("-journal$"));
-    QMap<QString, QList<Commit>> commits;
-    QMap<QString, Commit> open;
-    QSet<QString> synced;
-    for (int i = 0; i < calls.size(); ++i) {
-        const Call& c = calls[i];
-        QString archive = c.path.toLower();
-        const bool toJournal = archive.endsWith(QLatin1String("-journal"));
-        archive.remove(journal);
-        if (!archive.endsWith(QLatin1String("/dati.mdb")))
-            continue;
-        if (c.is(QStringLiteral("pwrite64")) && toJournal) {
-            if (!open.contains(archive))
-                synced.remove(archive);
-            if (!synced.contains(archive))
-                open[archive].journalBeforeSync << i;
-        } else if (c.syncs() && toJournal && open.contains(archive)) {
-            synced.insert(archive);
-        } else if (c.is(QStringLiteral("pwrite64")) && synced.contains(archive) && open.contains(archive)) {
-            open[archive].pageWrites << i;
-        } else if (c.is(QStringLiteral("unlink")) && toJournal && open.contains(archive)) {
-            commits[archive] << open.take(archive);
-        }
-    }
-    return commits;
-}
-
-using Fingerprint = QMap<QString, QByteArray>;
-
-Fingerprint withoutTmp(Fingerprint files)
-{
-    for (auto it = files.begin(); it != files.end();)
-        it =
-            it.key().startsWith(QLatin1String("tmp/"), Qt::CaseInsensitive) ? files.erase(it) : std::next(it);
-    return files;
-}
-
-QString differences(const Fingerprint& before, const Fingerprint& after)
-{
-    QStringList changed;
-    for (auto it = before.begin(); it != before.end(); ++it)
-        if (after.value(it.key()) != it.value())
-            changed << it.key();
-    for (auto it = after.begin(); it != after.end(); ++it)
-        if (!before.contains(it.key()))
-            changed << QStringLiteral("+") + it.key();
-    return changed.join(QStringLiteral(", "));
-}
-
-// Every table of an archive, its schema line first, then its rows in rowid
-// order as text, leaving out the values the run takes from the clock. One
-// read-only connection: opening never recovers, so never changes, the file.
-using Dump = QMap<QString, QStringList>;
-
-Dump dumpArchive(const QString& file)
-{
-    const QString connection = QStringLiteral("dump");
-    struct Release
-    {
-        QString name;
-        ~Release() { QSqlDatabase::removeDatabase(name); }
-    } release{connection};
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-    db.setDatabaseName(file);
-    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-    if (!db.open())
-        throw std::runtime_error(db.lastError().text().toStdString());
-    QSqlQuery q(db);
-    const auto exec = [&](const QString& sql) {
-        if (!q.exec(sql))
-            throw std::runtime_error(q.lastError().text().toStdString());
-    };
-    const auto fromClock = [](const QString& table, const QString& column) {
-        return (table.compare(QLatin1String("MOV_MAG"), Qt::CaseInsensitive) == 0 &&
-                column.compare(QLatin1String("oRAMov"), Qt::CaseInsensitive) == 0) ||
-               (table.compare(QLatin1String("MOV_CONT"), Qt::CaseInsensitive) == 0 &&
-                column.compare(QLatin1String("UltimoAggiornamento"), Qt::CaseInsensitive) == 0);
-    };
-
-    Dump dump;
-    exec(QStringLiteral("select name, sql from sqlite_master where type = 'table' order by name"));
-    while (q.next())
-        dump.insert(q.value(0).toString(), {q.value(1).toString()});
-    for (auto table = dump.begin(); table != dump.end(); ++table) {
-        exec(QStringLiteral("select rowid, * from \"%1\" order by rowid").arg(table.key()));
-        const QSqlRecord record = q.record();
-        while (q.next()) {
-            QStringList cells;
-            for (int i = 0; i < record.count(); ++i) {
-                const QVariant v = q.value(i);
-                if (i > 0 && fromClock(table.key(), record.fieldName(i)))
-                    continue;
-                cells << (v.isNull()                            ? QStringLiteral("NULL")
-                          : v.typeId() == QMetaType::QByteArray ? QString::fromLatin1(v.toByteArray().toHex())
-                                                                : v.toString());
-            }
-            table->append(cells.join(QLatin1Char('|')));
-        }
-    }
-    q.finish();
-    return dump;
-}
-
-// The first difference between two dumps, empty when equal.
-QString firstDifference(const Dump& got, const Dump& expected)
-{
-    if (got.keys() != expected.keys())
-        return QStringLiteral("tables %1, expected %2")
-            .arg(got.keys().join(QLatin1Char(' ')), expected.keys().join(QLatin1Char(' ')));
-    for (auto it = expected.begin(); it != expected.end(); ++it) {
-        const QStringList& rows = got[it.key()];
-        for (qsizetype i = 0; i < std::max(rows.size(), it->size()); ++i)
-            if (rows.value(i) != it->value(i))
-                return QStringLiteral("%1 line %2 (%3 rows, expected %4): \"%5\", expected \"%6\"")
-                    .arg(it.key())
-                    .arg(i)
-                    .arg(rows.size() - 1)
-                    .arg(it->size() - 1)
-                    .arg(rows.value(i).left(200), it->value(i).left(200));
-    }
-    return {};
-}
-
 } // namespace
 
 class TestCrashRecovery : public QObject
@@ -323,7 +41,6 @@ class TestCrashRecovery : public QObject
     QString m_base;
     QString m_template;
     int m_drives = 0;
-    QList<Call> m_trace;
     QList<KillPoint> m_points;
     int m_pointBeforeSecondRun = -1;
     QMap<QString, Dump> m_expected; // archive, relative to the drive -> its dump
@@ -336,147 +53,6 @@ class TestCrashRecovery : public QObject
         if (!run(QStringLiteral("cp"), {QStringLiteral("-a"), m_template, drive}).exitedWith(0))
             return {};
         return drive;
-    }
-
-    void addPoint(const QString& label, int call) { m_points.append({label, m_trace[call]}); }
-
-    int first(int from, const std::function<bool(const Call&)>& match) const
-    {
-        for (int i = std::max(from, 0); i < m_trace.size(); ++i)
-            if (match(m_trace[i]))
-                return i;
-        return -1;
-    }
-
-    void selectKillPoints()
-    {
-        const auto write = QStringLiteral("write");
-        const auto copy = pattern(QStringLiteral("(^|/)copia_dati_[^/]*/"));
-        const auto log = pattern(QStringLiteral("/tmp/log_[^/]*$"));
-        const auto archiveFile = pattern(QStringLiteral("/dati\\.mdb$"));
-        const auto newYear = pattern(QStringLiteral("/esercizi/azienda_\\d+/2024/"));
-        const auto reportFile = pattern(QStringLiteral("/verifica_riapertura_2024_[^/]*\\.html$"));
-
-        const int safetyCopy =
-            first(0, [&](const Call& c) { return c.is(write) && c.in(copy) && c.in(archiveFile); });
-        QVERIFY2(safetyCopy >= 0, "no write of an archive into the safety copy");
-        addPoint(QStringLiteral("safety copy: archive of the first company"), safetyCopy);
-
-        const int firstPage =
-            first(0, [&](const Call& c) { return c.is(QStringLiteral("pwrite64")) && c.in(newYear); });
-        int newYearCopy = -1;
-        for (int i = 0; i < firstPage; ++i)
-            if (m_trace[i].is(write) && m_trace[i].in(newYear) && !m_trace[i].in(copy) &&
-                m_trace[i].in(archiveFile))
-                newYearCopy = i;
-        QVERIFY2(newYearCopy >= 0, "no file copy into a 2024 folder before its first page write");
-        addPoint(QStringLiteral("new-year copy: archive of the last company"), newYearCopy);
-
-        const auto logLine = [&](int from, const QString& caption) {
-            return first(from, [&](const Call& c) {
-                return c.is(write) && c.in(log) && !c.in(copy) && c.args.contains(caption);
-            });
-        };
-        const struct
-        {
-            const char* caption;
-            const char* step;
-        } common[] = {{"backup di sicurezza degli archivi in corso...", "safety copy"},
-                      {"creazione nuovi archivi in corso...", "new-year copy"}},
-          perCompany[] = {{"sto inizializzando il nuovo archivio...", "initialisation"},
-                          {"sto creando i movimenti di magazzino nel nuovo db", "opening stock"},
-                          {"sto creando i movimenti contabili...", "open items"}};
-        for (const auto& step : common) {
-            const int line = logLine(0, QLatin1String(step.caption));
-            QVERIFY2(line >= 0, step.caption);
-            addPoint(QStringLiteral("start of step: %1").arg(QLatin1String(step.step)), line);
-        }
-
-        const QMap<QString, QList<Commit>> commits = commitsByArchive(m_trace);
-        const auto middle = [](const QList<int>& calls) {
-            return calls.value(calls.size() / 2, -1);
-        };
-        for (int n = 1; n <= Companies; ++n) {
-            const QString company = QStringLiteral("Azienda_%1").arg(n);
-            const int start =
-                logLine(0, QStringLiteral("ripristino magazzino azienda n. %1 in corso...").arg(n));
-            QVERIFY2(start >= 0, qPrintable(company + QStringLiteral(": no first step")));
-            addPoint(company + QStringLiteral(" start of step: 2023 stock recomputation"), start);
-            for (const auto& step : perCompany) {
-                const int line = logLine(start, QLatin1String(step.caption));
-                QVERIFY2(line >= 0, step.caption);
-                addPoint(company + QStringLiteral(" start of step: ") + QLatin1String(step.step), line);
-            }
-
-            const auto archive = [&](int year) {
-                const QString suffix = QStringLiteral("/esercizi/azienda_%1/%2/dati.mdb").arg(n).arg(year);
-                for (auto it = commits.begin(); it != commits.end(); ++it)
-                    if (it.key().endsWith(suffix) && !it.key().contains(QLatin1String("copia_dati_")))
-                        return *it;
-                return QList<Commit>();
-            };
-            const QList<Commit> old = archive(2023);
-            QVERIFY2(old.size() == 1,
-                     qPrintable(company + QStringLiteral(": commits into 2023: %1").arg(old.size())));
-            QVERIFY2(middle(old[0].pageWrites) >= 0, "2023 commit without page writes");
-            addPoint(company + QStringLiteral(" 2023 commit: page write"), middle(old[0].pageWrites));
-
-            const QList<Commit> year = archive(2024);
-            QVERIFY2(year.size() == 3 + OpenItemCommits,
-                     qPrintable(company + QStringLiteral(": commits into 2024: %1").arg(year.size())));
-            const QStringList names{QStringLiteral("initialisation"), QStringLiteral("opening stock"),
-                                    QStringLiteral("stock recomputation")};
-            for (int i = 0; i < year.size(); ++i) {
-                const QString commit = company + QStringLiteral(" 2024 ") +
-                                       names.value(i, QStringLiteral("open items %1").arg(i - 2)) +
-                                       QStringLiteral(" commit: ");
-                QVERIFY2(middle(year[i].pageWrites) >= 0,
-                         qPrintable(commit + QStringLiteral("no page write")));
-                addPoint(commit + QStringLiteral("page write"), middle(year[i].pageWrites));
-                if (i == 3 && n == 1)
-                    m_pointBeforeSecondRun = int(m_points.size()) - 1;
-                // A journal half written: once at the first commit, once at the last.
-                if ((n == 1 && i == 0) || (n == Companies && i == year.size() - 1)) {
-                    QVERIFY2(middle(year[i].journalBeforeSync) >= 0,
-                             qPrintable(commit + QStringLiteral("no journal")));
-                    addPoint(commit + QStringLiteral("journal write before its sync"),
-                             middle(year[i].journalBeforeSync));
-                }
-            }
-        }
-
-        const int report = first(0, [&](const Call& c) { return c.is(write) && c.in(reportFile); });
-        QVERIFY2(report >= 0, "no write of the verification report");
-        addPoint(QStringLiteral("verification report"), report);
-
-        // strace counts each thread's calls: no other thread may reach the same number.
-        for (const KillPoint& p : std::as_const(m_points)) {
-            const bool alone = std::none_of(m_trace.begin(), m_trace.end(), [&](const Call& c) {
-                return c.pid != p.call.pid && c.name == p.call.name && c.index == p.call.index;
-            });
-            QVERIFY2(alone, qPrintable(p.label + QStringLiteral(": another thread makes as many calls")));
-        }
-    }
-
-    // Runs the year opening killed at the point, and checks that it died there.
-    void killAt(const QString& drive, const KillPoint& point)
-    {
-        const Outcome killed = traced(
-            drive,
-            {QStringLiteral("trace=") + point.call.name,
-             QStringLiteral("inject=%1:signal=SIGKILL:when=%2").arg(point.call.name).arg(point.call.index)});
-        QVERIFY2(killed.status == QProcess::CrashExit,
-                 qPrintable(QStringLiteral("not killed: ") + killed.gist()));
-        const QList<Call> calls = readTrace(drive + QStringLiteral(".trace"), drive);
-        const auto last = std::find_if(calls.begin(), calls.end(),
-                                       [](const Call& c) { return c.result == QLatin1String("?"); });
-        QVERIFY2(last != calls.end(), "no call cut short in the trace of the killed run");
-        QVERIFY2(last->index == point.call.index && last->signature() == point.call.signature(),
-                 qPrintable(QStringLiteral("killed at %1 #%2, expected %3 #%4")
-                                .arg(last->signature())
-                                .arg(last->index)
-                                .arg(point.call.signature())
-                                .arg(point.call.index)));
     }
 
     void sameArchivesAsExpected(const QString& drive)
@@ -532,7 +108,7 @@ private slots:
         QVERIFY(!drive.isEmpty());
         const Outcome clean = traced(drive, {QStringLiteral("trace=write,pwrite64,fsync,fdatasync,unlink")});
         QVERIFY2(clean.exitedWith(0), qPrintable(clean.gist()));
-        m_trace = readTrace(drive + QStringLiteral(".trace"), drive);
+        const QList<Call> trace = readTrace(drive + QStringLiteral(".trace"), drive);
 
         const auto archive = pattern(
             QStringLiteral("^programmi/ventor sistemi/dati/esercizi/azienda_\\d+/\\d{4}/dati\\.mdb$"));
@@ -544,7 +120,7 @@ private slots:
         }
         QCOMPARE(m_expected.size(), 2 * Companies);
 
-        selectKillPoints();
+        selectKillPoints(trace, Companies, OpenItemCommits, m_points, m_pointBeforeSecondRun);
         if (QTest::currentTestFailed())
             return;
         qInfo("%d kill points (system call, its number among the thread's calls of it):",

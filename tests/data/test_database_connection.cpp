@@ -1,0 +1,186 @@
+// Opening an archive through the connection string (the driver chosen, the
+// workgroup file and its account, files that are no archive) and what the
+// connection does with transactions and locks. Registered with ODBC_TOO.
+#include "data/error.h"
+#include "database_fixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+using namespace rio;
+
+class TestDatabaseConnection : public QObject, DatabaseFixture
+{
+    Q_OBJECT
+
+private slots:
+    void init() { createArchive(); }
+
+    void cleanup() { removeArchive(); }
+
+    void opensTheArchiveOnTheChosenDriver()
+    {
+        auto c = openArchive();
+        QVERIFY(c->isOpen());
+        QCOMPARE(Connection::sqliteThroughOdbc(), qgetenv("RIO_TEST_DB_DRIVER") == "odbc");
+        QCOMPARE(c->driver(), Connection::sqliteThroughOdbc() ? Connection::Driver::OdbcSqlite
+                                                              : Connection::Driver::Sqlite);
+        QCOMPARE(QFileInfo(c->hostFilePath()).canonicalFilePath(), QFileInfo(m_file).canonicalFilePath());
+        c->close();
+        QVERIFY(!c->isOpen());
+        QCOMPARE(errorOf([&] { c->close(); }), err::ObjectClosed);
+    }
+
+    void missingFileFailsAndIsNotCreated()
+    {
+        const QString windows = TestInstall::archiveWindowsPath(7, 2023);
+        QDir().mkpath(QFileInfo(m_install->host(windows)).absolutePath());
+        Connection c;
+        QString text;
+        QCOMPARE(errorOf([&] { c.open(connectionString(windows)); }, &text), err::EngineFailure);
+        QVERIFY2(text.contains(windows), qPrintable(text));
+        QVERIFY(!c.isOpen());
+        QVERIFY(!QFile::exists(m_install->host(windows)));
+    }
+
+    void workgroupRefusals()
+    {
+        Connection c;
+        QString text;
+        const QString missing = QStringLiteral("c:\\Programmi\\Nessuno\\System.mdw");
+        QCOMPARE(errorOf([&] { c.open(connectionString(m_windows, missing)); }, &text),
+                 err::WorkgroupRefused);
+        QVERIFY2(text.contains(missing), qPrintable(text));
+        QVERIFY(!QFile::exists(m_install->host(missing)));
+
+        QCOMPARE(
+            errorOf([&] { c.open(connectionString(m_windows, TestInstall::mdw(), QStringLiteral("x"))); },
+                    &text),
+            err::WorkgroupRefused);
+        QVERIFY2(text.contains(QLatin1String("password")), qPrintable(text));
+
+        QString other = connectionString(m_windows);
+        other.replace(QLatin1String("User ID=Larvinote"), QLatin1String("User ID=Admin"));
+        QCOMPARE(errorOf([&] { c.open(other); }), err::WorkgroupRefused);
+
+        // A workgroup file without the accounts is no workgroup file.
+        TestInstall::createDatabase(m_install->host(TestInstall::mdw()),
+                                    {QStringLiteral("create table x(a)")});
+        QCOMPARE(errorOf([&] { c.open(connectionString(m_windows)); }), err::WorkgroupRefused);
+        QVERIFY(!c.isOpen());
+    }
+
+    void accountNameIgnoresCase()
+    {
+        Connection c;
+        QString lower = connectionString(m_windows);
+        lower.replace(QLatin1String("User ID=Larvinote"), QLatin1String("User ID=larvinote"));
+        c.open(lower);
+        QVERIFY(c.isOpen());
+    }
+
+    void accessFileNeedsTheWindowsBuild()
+    {
+        QFile jet(m_file);
+        QVERIFY(jet.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QByteArray header(2048, '\0');
+        header.replace(0, 19, QByteArrayLiteral("\x00\x01\x00\x00Standard Jet DB\x00"));
+        jet.write(header);
+        jet.close();
+        Connection c;
+        QString text;
+        QCOMPARE(errorOf([&] { c.open(connectionString(m_windows)); }, &text), err::EngineFailure);
+        QVERIFY2(text.contains(m_windows) && text.contains(QLatin1String("Windows")), qPrintable(text));
+    }
+
+    void notADatabase()
+    {
+        QFile junk(m_file);
+        QVERIFY(junk.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        junk.write("questo non è un database");
+        junk.close();
+        Connection c;
+        QCOMPARE(errorOf([&] { c.open(connectionString(m_windows)); }), err::EngineFailure);
+        QVERIFY(!c.isOpen());
+    }
+
+    void uncommittedWorkIsDiscarded()
+    {
+        const QString count = QStringLiteral("select count(*) from ANAG_ART");
+        {
+            auto c = openArchive();
+            c->beginTrans();
+            c->execute(QStringLiteral("insert into ANAG_ART(CodArt) values('X')"));
+            QVERIFY(c->inTransaction());
+            c->close();
+        }
+        QCOMPARE(TestInstall::scalar(m_file, count).toInt(), 0);
+        {
+            auto c = openArchive();
+            c->beginTrans();
+            RowInserter(*c, QStringLiteral("ANAG_ART"), {QStringLiteral("CodArt")})
+                .insert({QStringLiteral("Y")});
+        } // destroyed with the transaction open
+        QCOMPARE(TestInstall::scalar(m_file, count).toInt(), 0);
+        {
+            auto c = openArchive();
+            c->beginTrans();
+            c->execute(QStringLiteral("insert into ANAG_ART(CodArt) values('Z')"));
+            c->commitTrans();
+            QVERIFY(!c->inTransaction());
+        }
+        QCOMPARE(TestInstall::scalar(m_file, count).toInt(), 1);
+    }
+
+    void lockedDatabase()
+    {
+        auto writer = openArchive();
+        writer->beginTrans();
+        writer->execute(QStringLiteral("insert into ANAG_ART(CodArt) values('A')"));
+        auto other = openArchive();
+        QString text;
+        QCOMPARE(errorOf([&] { other->execute(QStringLiteral("insert into ANAG_ART(CodArt) values('B')")); },
+                         &text),
+                 err::EngineFailure);
+        QVERIFY2(text.contains(QLatin1String("locked"), Qt::CaseInsensitive), qPrintable(text));
+        writer->commitTrans();
+        other->execute(QStringLiteral("insert into ANAG_ART(CodArt) values('B')"));
+    }
+
+    void finishedReadsHoldNoLock()
+    {
+        auto reader = openArchive();
+        auto writer = openArchive();
+        Query q(*reader, QStringLiteral("select * from CAUSALI"));
+        q.exec();
+        while (q.next()) {
+        }
+        Query early(*reader, QStringLiteral("select * from CAUSALI"));
+        early.exec();
+        QVERIFY(early.next());
+        early.finish();
+        writer->beginTrans();
+        writer->execute(QStringLiteral("delete from CAUSALI"));
+        writer->commitTrans();
+        QCOMPARE(TestInstall::scalar(m_file, QStringLiteral("select count(*) from CAUSALI")).toInt(), 0);
+    }
+
+    void commitWithAReadInProgress()
+    {
+        auto c = openArchive();
+        c->beginTrans();
+        Query reading(*c, QStringLiteral("select Tipo_Causale from CAUSALI order by rowid"));
+        reading.exec();
+        QVERIFY(reading.next());
+        c->execute(QStringLiteral("update CONTATORI set Progr_ddt = 0"));
+        c->commitTrans();
+        QVERIFY(reading.next());
+        reading.finish();
+        QCOMPARE(TestInstall::scalar(m_file, QStringLiteral("select Progr_ddt from CONTATORI")).toInt(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDatabaseConnection)
+#include "test_database_connection.moc"

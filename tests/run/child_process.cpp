@@ -1,0 +1,42 @@
+#include "child_process.h"
+
+#include <QProcessEnvironment>
+
+Outcome run(const QString& program, const QStringList& arguments, const QString& folder)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("RIAPERTURA_DRIVE_C"));
+    p.setProcessEnvironment(env);
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.setWorkingDirectory(folder);
+    p.start(program, arguments);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(120000)) {
+        p.kill();
+        p.waitForFinished();
+        return {QProcess::CrashExit, -1, program + QStringLiteral(" did not finish")};
+    }
+    return {p.exitStatus(), p.exitCode(), QString::fromUtf8(p.readAll())};
+}
+
+Outcome cli(const QString& drive, const QString& option)
+{
+    return run(QStringLiteral(RIAPERTURA_CLI), {QStringLiteral("--drive-c"), drive, option});
+}
+
+Outcome traced(const QString& drive, const QStringList& expressions)
+{
+    QStringList arguments{QStringLiteral("-f"),
+                          QStringLiteral("-qq"),
+                          QStringLiteral("-y"),
+                          QStringLiteral("-s"),
+                          QStringLiteral("80"),
+                          QStringLiteral("-o"),
+                          drive + QStringLiteral(".trace")};
+    for (const QString& e : expressions)
+        arguments << QStringLiteral("-e") << e;
+    arguments << QStringLiteral(RIAPERTURA_CLI) << QStringLiteral("--drive-c") << drive
+              << QStringLiteral("--yes");
+    return run(QStringLiteral("strace"), arguments);
+}

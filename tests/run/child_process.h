@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <algorithm>
+
+// How a program run by the crash tests ended, and what it wrote.
+struct Outcome
+{
+    QProcess::ExitStatus status = QProcess::CrashExit;
+    int code = -1;
+    QString output;
+
+    bool exitedWith(int expected) const { return status == QProcess::NormalExit && code == expected; }
+    // The error lines, or else the last lines: what a failure shows.
+    QString gist() const
+    {
+        const QStringList lines = output.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QStringList shown = lines.filter(QStringLiteral("error"), Qt::CaseInsensitive).mid(0, 3);
+        if (shown.isEmpty())
+            shown = lines.mid(std::max<qsizetype>(0, lines.size() - 3));
+        return QStringLiteral("exit %1%2: %3")
+            .arg(code)
+            .arg(status == QProcess::CrashExit ? QStringLiteral(" (crash)") : QString())
+            .arg(shown.join(QStringLiteral(" | ")));
+    }
+};
+
+// Runs a program in the folder (the current one when empty) with the test's
+// environment less RIAPERTURA_DRIVE_C, its two outputs merged, and waits for
+// it; one that has not finished after two minutes is killed and reported as
+// a crash.
+Outcome run(const QString& program, const QStringList& arguments, const QString& folder = {});
+
+// The built riapertura-cli on the drive with one option (--yes, --check).
+Outcome cli(const QString& drive, const QString& option);
+
+// riapertura-cli --yes on the drive under strace with the given -e
+// expressions, the calls traced written to <drive>.trace; with -y each call
+// names its file. No --seccomp-bpf: with it strace injects nothing.
+Outcome traced(const QString& drive, const QStringList& expressions);

@@ -1,0 +1,249 @@
+#include "crash_points.h"
+
+#include "child_process.h"
+
+#include <QFile>
+#include <QHash>
+#include <QMap>
+#include <QProcess>
+#include <QSet>
+#include <QTest>
+
+#include <algorithm>
+#include <functional>
+
+QRegularExpression pattern(const QString& text)
+{
+    return QRegularExpression(text, QRegularExpression::CaseInsensitiveOption);
+}
+
+QString Call::signature() const
+{
+    static const QRegularExpression sizeAndOffset(QStringLiteral(R"(, (\d+, \d+)$)"));
+    static const QRegularExpression log = pattern(QStringLiteral("/tmp/log_[^/]*$"));
+    QString s = name + QLatin1Char(' ') + path;
+    if (is(QStringLiteral("pwrite64")))
+        s += QLatin1Char(' ') + sizeAndOffset.match(args).captured(1);
+    else if (in(log))
+        s += QLatin1Char(' ') + args;
+    return s;
+}
+
+QList<Call> readTrace(const QString& file, const QString& drive)
+{
+    static const QRegularExpression done(QStringLiteral(R"(^(\d+)\s+(\w+)\((.*)\) += (.*)$)"));
+    static const QRegularExpression unfinished(
+        QStringLiteral(R"(^(\d+)\s+(\w+)\((.*) <unfinished \.\.\.>$)"));
+    static const QRegularExpression fd(QStringLiteral(R"(^\d+<(.*?)>(?:, (.*))?$)"));
+    static const QRegularExpression name(QStringLiteral(R"re(^"(.*)"$)re"));
+    static const QRegularExpression stamp(QStringLiteral(R"(\d{8}_\d{6})"));
+    QList<Call> calls;
+    QHash<QString, int> counted;
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return calls;
+    while (!f.atEnd()) {
+        const QString line = QString::fromUtf8(f.readLine()).trimmed();
+        QRegularExpressionMatch m = done.match(line);
+        if (!m.hasMatch())
+            m = unfinished.match(line);
+        if (!m.hasMatch())
+            continue;
+        Call c;
+        c.pid = m.captured(1).toLongLong();
+        c.name = m.captured(2);
+        c.result = m.captured(4);
+        const QString args = m.captured(3);
+        if (const auto byFd = fd.match(args); byFd.hasMatch()) {
+            c.path = byFd.captured(1);
+            c.args = byFd.captured(2);
+        } else {
+            c.path = name.match(args).captured(1);
+        }
+        if (c.path.startsWith(drive + QLatin1Char('/')))
+            c.path = c.path.mid(drive.size() + 1);
+        c.path.replace(stamp, QStringLiteral("*"));
+        c.index = ++counted[QString::number(c.pid) + c.name];
+        calls << c;
+    }
+    return calls;
+}
+
+namespace {
+
+// One transaction of an archive in rollback-journal mode: the journal
+// writes before its first sync, then the page writes into the database.
+struct Commit
+{
+    QList<int> journalBeforeSync;
+    QList<int> pageWrites;
+};
+
+QMap<QString, QList<Commit>> commitsByArchive(const QList<Call>& calls)
+{
+    static const QRegularExpression journal(QStringLiteral("-journal$"));
+    QMap<QString, QList<Commit>> commits;
+    QMap<QString, Commit> open;
+    QSet<QString> synced;
+    for (int i = 0; i < calls.size(); ++i) {
+        const Call& c = calls[i];
+        QString archive = c.path.toLower();
+        const bool toJournal = archive.endsWith(QLatin1String("-journal"));
+        archive.remove(journal);
+        if (!archive.endsWith(QLatin1String("/dati.mdb")))
+            continue;
+        if (c.is(QStringLiteral("pwrite64")) && toJournal) {
+            if (!open.contains(archive))
+                synced.remove(archive);
+            if (!synced.contains(archive))
+                open[archive].journalBeforeSync << i;
+        } else if (c.syncs() && toJournal && open.contains(archive)) {
+            synced.insert(archive);
+        } else if (c.is(QStringLiteral("pwrite64")) && synced.contains(archive) && open.contains(archive)) {
+            open[archive].pageWrites << i;
+        } else if (c.is(QStringLiteral("unlink")) && toJournal && open.contains(archive)) {
+            commits[archive] << open.take(archive);
+        }
+    }
+    return commits;
+}
+
+} // namespace
+
+void selectKillPoints(const QList<Call>& trace, int companies, int openItemCommits, QList<KillPoint>& points,
+                      int& pointBeforeSecondRun)
+{
+    const auto addPoint = [&](const QString& label, int call) {
+        points.append({label, trace[call]});
+    };
+    const auto first = [&](int from, const std::function<bool(const Call&)>& match) {
+        for (int i = std::max(from, 0); i < trace.size(); ++i)
+            if (match(trace[i]))
+                return i;
+        return -1;
+    };
+
+    const auto write = QStringLiteral("write");
+    const auto copy = pattern(QStringLiteral("(^|/)copia_dati_[^/]*/"));
+    const auto log = pattern(QStringLiteral("/tmp/log_[^/]*$"));
+    const auto archiveFile = pattern(QStringLiteral("/dati\\.mdb$"));
+    const auto newYear = pattern(QStringLiteral("/esercizi/azienda_\\d+/2024/"));
+    const auto reportFile = pattern(QStringLiteral("/verifica_riapertura_2024_[^/]*\\.html$"));
+
+    const int safetyCopy =
+        first(0, [&](const Call& c) { return c.is(write) && c.in(copy) && c.in(archiveFile); });
+    QVERIFY2(safetyCopy >= 0, "no write of an archive into the safety copy");
+    addPoint(QStringLiteral("safety copy: archive of the first company"), safetyCopy);
+
+    const int firstPage =
+        first(0, [&](const Call& c) { return c.is(QStringLiteral("pwrite64")) && c.in(newYear); });
+    int newYearCopy = -1;
+    for (int i = 0; i < firstPage; ++i)
+        if (trace[i].is(write) && trace[i].in(newYear) && !trace[i].in(copy) && trace[i].in(archiveFile))
+            newYearCopy = i;
+    QVERIFY2(newYearCopy >= 0, "no file copy into a 2024 folder before its first page write");
+    addPoint(QStringLiteral("new-year copy: archive of the last company"), newYearCopy);
+
+    const auto logLine = [&](int from, const QString& caption) {
+        return first(from, [&](const Call& c) {
+            return c.is(write) && c.in(log) && !c.in(copy) && c.args.contains(caption);
+        });
+    };
+    const struct
+    {
+        const char* caption;
+        const char* step;
+    } common[] = {{"backup di sicurezza degli archivi in corso...", "safety copy"},
+                  {"creazione nuovi archivi in corso...", "new-year copy"}},
+      perCompany[] = {{"sto inizializzando il nuovo archivio...", "initialisation"},
+                      {"sto creando i movimenti di magazzino nel nuovo db", "opening stock"},
+                      {"sto creando i movimenti contabili...", "open items"}};
+    for (const auto& step : common) {
+        const int line = logLine(0, QLatin1String(step.caption));
+        QVERIFY2(line >= 0, step.caption);
+        addPoint(QStringLiteral("start of step: %1").arg(QLatin1String(step.step)), line);
+    }
+
+    const QMap<QString, QList<Commit>> commits = commitsByArchive(trace);
+    const auto middle = [](const QList<int>& calls) {
+        return calls.value(calls.size() / 2, -1);
+    };
+    for (int n = 1; n <= companies; ++n) {
+        const QString company = QStringLiteral("Azienda_%1").arg(n);
+        const int start = logLine(0, QStringLiteral("ripristino magazzino azienda n. %1 in corso...").arg(n));
+        QVERIFY2(start >= 0, qPrintable(company + QStringLiteral(": no first step")));
+        addPoint(company + QStringLiteral(" start of step: 2023 stock recomputation"), start);
+        for (const auto& step : perCompany) {
+            const int line = logLine(start, QLatin1String(step.caption));
+            QVERIFY2(line >= 0, step.caption);
+            addPoint(company + QStringLiteral(" start of step: ") + QLatin1String(step.step), line);
+        }
+
+        const auto archive = [&](int year) {
+            const QString suffix = QStringLiteral("/esercizi/azienda_%1/%2/dati.mdb").arg(n).arg(year);
+            for (auto it = commits.begin(); it != commits.end(); ++it)
+                if (it.key().endsWith(suffix) && !it.key().contains(QLatin1String("copia_dati_")))
+                    return *it;
+            return QList<Commit>();
+        };
+        const QList<Commit> old = archive(2023);
+        QVERIFY2(old.size() == 1,
+                 qPrintable(company + QStringLiteral(": commits into 2023: %1").arg(old.size())));
+        QVERIFY2(middle(old[0].pageWrites) >= 0, "2023 commit without page writes");
+        addPoint(company + QStringLiteral(" 2023 commit: page write"), middle(old[0].pageWrites));
+
+        const QList<Commit> year = archive(2024);
+        QVERIFY2(year.size() == 3 + openItemCommits,
+                 qPrintable(company + QStringLiteral(": commits into 2024: %1").arg(year.size())));
+        const QStringList names{QStringLiteral("initialisation"), QStringLiteral("opening stock"),
+                                QStringLiteral("stock recomputation")};
+        for (int i = 0; i < year.size(); ++i) {
+            const QString commit = company + QStringLiteral(" 2024 ") +
+                                   names.value(i, QStringLiteral("open items %1").arg(i - 2)) +
+                                   QStringLiteral(" commit: ");
+            QVERIFY2(middle(year[i].pageWrites) >= 0, qPrintable(commit + QStringLiteral("no page write")));
+            addPoint(commit + QStringLiteral("page write"), middle(year[i].pageWrites));
+            if (i == 3 && n == 1)
+                pointBeforeSecondRun = int(points.size()) - 1;
+            // A journal half written: once at the first commit, once at the last.
+            if ((n == 1 && i == 0) || (n == companies && i == year.size() - 1)) {
+                QVERIFY2(middle(year[i].journalBeforeSync) >= 0,
+                         qPrintable(commit + QStringLiteral("no journal")));
+                addPoint(commit + QStringLiteral("journal write before its sync"),
+                         middle(year[i].journalBeforeSync));
+            }
+        }
+    }
+
+    const int report = first(0, [&](const Call& c) { return c.is(write) && c.in(reportFile); });
+    QVERIFY2(report >= 0, "no write of the verification report");
+    addPoint(QStringLiteral("verification report"), report);
+
+    // strace counts each thread's calls: no other thread may reach the same number.
+    for (const KillPoint& p : std::as_const(points)) {
+        const bool alone = std::none_of(trace.begin(), trace.end(), [&](const Call& c) {
+            return c.pid != p.call.pid && c.name == p.call.name && c.index == p.call.index;
+        });
+        QVERIFY2(alone, qPrintable(p.label + QStringLiteral(": another thread makes as many calls")));
+    }
+}
+
+void killAt(const QString& drive, const KillPoint& point)
+{
+    const Outcome killed = traced(
+        drive,
+        {QStringLiteral("trace=") + point.call.name,
+         QStringLiteral("inject=%1:signal=SIGKILL:when=%2").arg(point.call.name).arg(point.call.index)});
+    QVERIFY2(killed.status == QProcess::CrashExit,
+             qPrintable(QStringLiteral("not killed: ") + killed.gist()));
+    const QList<Call> calls = readTrace(drive + QStringLiteral(".trace"), drive);
+    const auto last = std::find_if(calls.begin(), calls.end(),
+                                   [](const Call& c) { return c.result == QLatin1String("?"); });
+    QVERIFY2(last != calls.end(), "no call cut short in the trace of the killed run");
+    QVERIFY2(last->index == point.call.index && last->signature() == point.call.signature(),
+             qPrintable(QStringLiteral("killed at %1 #%2, expected %3 #%4")
+                            .arg(last->signature())
+                            .arg(last->index)
+                            .arg(point.call.signature())
+                            .arg(point.call.index)));
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QList>
+#include <QRegularExpression>
+#include <QString>
+
+// The points where the crash tests kill a run: the system calls of one
+// uninterrupted run, read from its strace output, and the calls chosen among
+// them; then a run killed at one of them.
+
+// A pattern matched without regard to case, as the product's paths are.
+QRegularExpression pattern(const QString& text);
+
+// One system call of such a trace.
+struct Call
+{
+    qint64 pid = 0;
+    QString name;
+    QString path; // the file, relative to the drive, run timestamps as '*'
+    QString args; // what follows the file
+    QString result;
+    int index = 0; // its number among this thread's calls of this name
+
+    bool is(const QString& n) const { return name == n; }
+    bool syncs() const { return is(QStringLiteral("fsync")) || is(QStringLiteral("fdatasync")); }
+    bool in(const QRegularExpression& re) const { return re.match(path).hasMatch(); }
+    // What a second run must repeat to be at the same place: the page of a
+    // database write, the text of a log line (other contents hold the clock).
+    QString signature() const;
+};
+
+// The calls of a trace written by strace -f -y (see traced()), finished or
+// cut short ("?" as the result), in order; paths under the drive are made
+// relative to it. Empty when the file cannot be read.
+QList<Call> readTrace(const QString& file, const QString& drive);
+
+// A point where the run is killed: the call is never carried out.
+struct KillPoint
+{
+    QString label;
+    Call call;
+};
+
+// Chooses the kill points from the trace of one uninterrupted run over as
+// many companies as given, each with that many commits of open items: the
+// safety copy, the new-year copy, the start of every step, a page write of
+// every commit into an archive, two journals half written and the
+// verification report. pointBeforeSecondRun is the one of the first
+// company's first commit of open items. A point the trace lacks, or a call
+// another thread could reach with the same number, fails the current test
+// (QVERIFY) with the points chosen so far left in points.
+void selectKillPoints(const QList<Call>& trace, int companies, int openItemCommits, QList<KillPoint>& points,
+                      int& pointBeforeSecondRun);
+
+// Runs the year opening on the drive killed at the point, and checks (QVERIFY)
+// that it died there, at the same call of the same thread.
+void killAt(const QString& drive, const KillPoint& point);
