@@ -37,7 +37,7 @@ bool FolderExists(const QString& windowsPath);
 void CopyFolder(const QString& source, const QString& destination, const std::function<void()>& yield = {},
                 QList<ManifestEntry>* manifest = nullptr);
 
-// True when a database file has a journal or write-ahead log beside it: a
+// True when a database file has a non-empty journal or write-ahead log beside it: a
 // write to it was interrupted and the engine will put it back when it is
 // next opened for writing.
 bool hasArchiveSideFiles(const QString& windowsArchivePath);

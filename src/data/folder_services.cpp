@@ -223,7 +223,8 @@ void CopyFolder(const QString& source, const QString& destination, const std::fu
 bool hasArchiveSideFiles(const QString& windowsArchivePath)
 {
     const QString host = hostPath(windowsArchivePath);
-    for (const char* suffix : SideFileSuffixes) {
+    // The shared-memory index alone holds no data to play back.
+    for (const char* suffix : {"-journal", "-wal"}) {
         // An empty journal is what a finished write may leave; it is not played back.
         const QFileInfo side(host + QLatin1String(suffix));
         if (side.isFile() && side.size() > 0)
