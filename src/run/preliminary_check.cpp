@@ -7,7 +7,7 @@
 #include "data/error.h"
 #include "data/filesystem.h"
 #include "data/product_schema.h"
-#include "init/inizializzazione.h"
+#include "init/inizializzazione.h" // the table probe: tables are found as the initialisation finds them
 #include "run/run.h"
 
 #include <QDirIterator>

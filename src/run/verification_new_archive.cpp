@@ -6,7 +6,7 @@
 
 #include "data/database.h"
 #include "data/product_schema.h"
-#include "init/inizializzazione.h"
+#include "init/inizializzazione.h" // the table probe: tables are found as the initialisation finds them
 
 namespace rio::verification {
 
