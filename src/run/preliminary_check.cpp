@@ -23,18 +23,20 @@ using Level = PreliminaryFinding::Level;
 class Checker
 {
 public:
-    Checker(Host& host) : m_host(host) {}
+    Checker(Host& host, bool silent) : m_host(host), m_silent(silent) {}
 
     void add(Level level, const QString& text)
     {
         PreliminaryFinding f{level, text};
         m_result.findings << f;
-        m_host.addEvent(f.line());
+        if (!m_silent)
+            m_host.addEvent(f.line());
     }
     PreliminaryCheck result() const { return m_result; }
 
 private:
     Host& m_host;
+    bool m_silent;
     PreliminaryCheck m_result;
 };
 
@@ -109,16 +111,29 @@ bool checkLocks(Checker& check, const QString& company, const QString& archivePa
 // table to empty.
 void checkTables(Checker& check, Connection& archive, const QString& company)
 {
+    // Without these the run stops at this company.
     QStringList missing;
-    for (const char* t : {"AZIENDE", "ANAG_ART", "MOV_MAG", "MOV_CONT", "CONTATORI"})
+    for (const char* t : {"AZIENDE", "ANAG_ART", "MOV_MAG"})
         if (!hasTable(archive, QLatin1String(t)))
             missing << QLatin1String(t);
-    if (missing.isEmpty())
-        check.add(Level::Ok, QStringLiteral("%1: tabelle necessarie presenti").arg(company));
-    else
+    if (!missing.isEmpty())
         check.add(
             Level::Error,
             QStringLiteral("%1: tabelle mancanti: %2").arg(company, missing.join(QStringLiteral(", "))));
+    // Without these a step reports its failure and the run goes on.
+    if (!hasTable(archive, QStringLiteral("MOV_CONT")))
+        check.add(Level::Warning,
+                  QStringLiteral("%1: tabella MOV_CONT assente: nessuna partita aperta sarà riportata")
+                      .arg(company));
+    if (!hasTable(archive, QStringLiteral("CONTATORI")))
+        check.add(
+            Level::Warning,
+            QStringLiteral("%1: tabella CONTATORI assente: il nuovo archivio non sarà inizializzato e non "
+                           "riceverà movimenti")
+                .arg(company));
+    if (missing.isEmpty() && hasTable(archive, QStringLiteral("MOV_CONT")) &&
+        hasTable(archive, QStringLiteral("CONTATORI")))
+        check.add(Level::Ok, QStringLiteral("%1: tabelle necessarie presenti").arg(company));
     if (!hasTable(archive, QStringLiteral("CAUSALI")))
         check.add(Level::Warning,
                   QStringLiteral("%1: tabella CAUSALI assente, nessuna tabella documenti da svuotare")
@@ -155,8 +170,9 @@ void checkCounterFields(Checker& check, Connection& archive, const QString& comp
         if (!counters.find(field))
             absent << field;
     if (!absent.isEmpty())
-        check.add(Level::Error, QStringLiteral("%1: campi mancanti in CONTATORI: %2")
-                                    .arg(company, absent.join(QStringLiteral(", "))));
+        check.add(Level::Warning, QStringLiteral("%1: campi mancanti in CONTATORI: %2: il nuovo archivio non "
+                                                 "sarà inizializzato e non riceverà movimenti")
+                                      .arg(company, absent.join(QStringLiteral(", "))));
 }
 
 // One company's 2023 archive: not locked, opens with the program's account,
@@ -331,15 +347,18 @@ int PreliminaryCheck::count(PreliminaryFinding::Level level) const
 
 PreliminaryCheck runPreliminaryCheck(Host& host, const RunState& state, const PreliminaryOptions& options)
 {
-    Checker check(host);
-    host.showBusy(true);
+    Checker check(host, options.silent);
+    if (!options.silent)
+        host.showBusy(true);
     const QString base = checkSystemDatabase(check, host, state);
     const QString mdw = checkWorkgroupFile(check, state);
     if (!base.isEmpty())
         checkInstallation(check, base, mdw, options);
     const PreliminaryCheck result = check.result();
-    host.showBusy(false);
-    showSummary(host, result);
+    if (!options.silent) {
+        host.showBusy(false);
+        showSummary(host, result);
+    }
     return result;
 }
 

@@ -30,13 +30,17 @@ struct PreliminaryOptions
 {
     // Free bytes on the drive of the installation, when a test simulates them.
     std::optional<qint64> freeBytes;
+    // No event lines, no summary box, no busy pointer: the run's own gate.
+    bool silent = false;
 };
 
 // Checks, writing nothing anywhere, what the run will need: the root and
 // workgroup as the run settles them, the companies, each 2023 archive (opens
 // with the account, holds its AZIENDE row and the tables the run reads, not
 // in use), an existing 2024 folder, and the free space for the copies. Each
-// finding becomes an event-list line; a summary box closes the check.
+// finding becomes an event-list line; a summary box closes the check. ERRORE
+// only where the run would stop or lose data; what a step reports and passes
+// over is ATTENZIONE.
 PreliminaryCheck runPreliminaryCheck(Host& host, const RunState& state,
                                      const PreliminaryOptions& options = {});
 

@@ -9,6 +9,7 @@
 #include "data/error.h"
 #include "data/filesystem.h"
 #include "init/inizializzazione.h"
+#include "run/preliminary_check.h"
 #include "run/verification.h"
 #include "warehouse/movimenti_magazzino.h"
 #include "warehouse/ripristino_magazzino.h"
@@ -61,6 +62,30 @@ QString companyName(Connection& connection, int slot)
     ctx.host().showBusy(false);
     ctx.host().message(text, Buttons::Ok, Icon::Critical, QLatin1String(ApplicationTitle));
     throw ProgramEnd{text};
+}
+
+// The check before the run, run silently: where it finds an ERRORE the run
+// would stop half-way or lose data, so it does not start and nothing is
+// written anywhere. The ERRORE lines go to the event list and one box.
+bool checkBeforeStarting(RunContext& ctx)
+{
+    PreliminaryOptions options;
+    options.silent = true;
+    const PreliminaryCheck check = runPreliminaryCheck(ctx.host(), ctx.state(), options);
+    if (!check.hasErrors())
+        return true;
+    QStringList errors;
+    for (const PreliminaryFinding& finding : check.findings)
+        if (finding.level == PreliminaryFinding::Level::Error) {
+            ctx.host().addEvent(finding.line());
+            errors << finding.text;
+        }
+    ctx.host().message(QStringLiteral("Impossibile iniziare la riapertura: ") +
+                           errors.join(QStringLiteral("; ")) +
+                           QStringLiteral(".\r\nNessun file è stato modificato."),
+                       Buttons::Ok, Icon::Critical, QLatin1String(ApplicationTitle));
+    ctx.host().allowNewRun(true);
+    return false;
 }
 
 // A 2023 archive that a killed run left in the middle of a write is put back
@@ -256,6 +281,8 @@ RunOutcome runYearOpening(RunContext& ctx)
         QStringLiteral("Prima di continuare è preferibile scollegare tutti gli utenti\r\nContinuare?"),
         Buttons::YesNo, Icon::Exclamation, Ventor);
     if (answer != Answer::Yes)
+        return RunOutcome::NotStarted;
+    if (!checkBeforeStarting(ctx))
         return RunOutcome::NotStarted;
 
     ctx.state().reset();

@@ -1,9 +1,9 @@
 // Whole runs of the year opening through the real window, on a temporary
 // installation, with the message boxes answered by the test.
+#include "context/exit_status.h"
 #include "gui/event_list_model.h"
 #include "gui/frm_riapri.h"
 #include "gui/message_box.h"
-#include "context/exit_status.h"
 #include "test_install.h"
 
 #include <QCheckBox>
@@ -158,12 +158,14 @@ private slots:
         QVERIFY(f.events().contains(QStringLiteral("ripristino magazzino azienda n. 1 in corso...")));
     }
 
-    void aCompanyWithoutItsRowEndsTheProgram()
+    void anArticleWithoutCodeEndsTheProgram()
     {
         Fixture f;
         f.install.addCompany(1);
         f.install.addCompany(3);
-        TestInstall::exec(f.install.archiveHost(3), QStringLiteral("delete from AZIENDE"));
+        TestInstall::exec(
+            f.install.archiveHost(3),
+            QStringLiteral("insert into ANAG_ART(CodArt, DescrArt) values (null, 'senza codice')"));
         QSignalSpy ended(&f.window, &FrmRiapri::programEnded);
         f.clickRun();
 
@@ -172,10 +174,10 @@ private slots:
         QVERIFY(!f.window.isVisible());
         QVERIFY(!f.window.runState().log);
         QCOMPARE(f.boxes.last().icon, Icon::Critical);
-        QVERIFY(f.boxes.last().text.contains(QStringLiteral("3021")));
+        QVERIFY(f.boxes.last().text.contains(QStringLiteral("Errore 94 ")));
         // Company 1 was done, company 3 never got a message of its own.
         QCOMPARE(f.boxes.size(), 3);
-        QVERIFY(f.logLines().last().contains(QStringLiteral("3021")));
+        QVERIFY(f.logLines().last().contains(QStringLiteral("errore 94 ")));
         // The program has ended: the button starts nothing any more.
         f.clickRun();
         QCOMPARE(f.boxes.size(), 3);

@@ -123,13 +123,41 @@ private slots:
         QCOMPARE(f.host.boxes.last().text, QStringLiteral("APERTURA NUOVO ESERCIZIO ESEGUITA CORRETTAMENTE"));
     }
 
-    void missingCompanyRowEndsTheProgram()
+    void missingCompanyRowIsRefusedBeforeAnythingIsWritten()
     {
         StepFixture f;
         f.install.addCompany(1);
         f.install.createArchive(2);
         TestInstall::exec(f.oldArchive(1), QStringLiteral("delete from AZIENDE"));
+        const auto before = TestInstall::fingerprint(f.install.driveC());
+
+        QCOMPARE(runYearOpening(f.ctx), RunOutcome::NotStarted);
+
+        QCOMPARE(TestInstall::fingerprint(f.install.driveC()), before);
+        QVERIFY(!QDir(f.file(QStringLiteral("dati\\Tmp"))).exists());
+        const auto box = f.host.boxes.last();
+        QVERIFY2(
+            box.text.startsWith(QStringLiteral("Impossibile iniziare la riapertura: Azienda_1: manca la riga "
+                                               "'Azienda_1' nella tabella AZIENDE")),
+            qPrintable(box.text));
+        QCOMPARE(box.icon, Icon::Critical);
+        QCOMPARE(f.host.events,
+                 QStringList{QStringLiteral("ERRORE Azienda_1: manca la riga 'Azienda_1' nella "
+                                            "tabella AZIENDE: la riapertura si interromperebbe")});
+        QVERIFY(f.host.runEnabled);
+    }
+
+    void companyRowGoneAfterTheCheckEndsTheProgram()
+    {
+        StepFixture f;
+        f.install.addCompany(1);
+        f.install.createArchive(2);
         const QByteArray before = readFile(f.oldArchive(2));
+        // The row disappears between the check and the company's turn.
+        f.host.onStepFinished = [&f](const QString& step, int) {
+            if (step == QLatin1String("CREO_NUOVO_ANNO"))
+                TestInstall::exec(f.oldArchive(1), QStringLiteral("delete from AZIENDE"));
+        };
 
         QVERIFY_THROWS_EXCEPTION(ProgramEnd, runYearOpening(f.ctx));
 
@@ -271,9 +299,9 @@ private slots:
         QCOMPARE(runYearOpening(f.ctx), RunOutcome::Done);
 
         // SERVER with an empty root would glue every path to the working
-        // folder: the run stops with the error instead.
+        // folder: the run does not start.
         f.host.server = true;
-        QVERIFY_THROWS_EXCEPTION(ProgramEnd, runYearOpening(f.ctx));
+        QCOMPARE(runYearOpening(f.ctx), RunOutcome::NotStarted);
         QVERIFY2(f.host.boxes.last().text.contains(QStringLiteral("Percorso")),
                  qPrintable(f.host.boxes.last().text));
         QCOMPARE(f.host.boxes.last().icon, Icon::Critical);

@@ -294,14 +294,28 @@ private slots:
             QVERIFY(r.out.contains(QStringLiteral("TERMINATA CON ERRORI")));
         }
         {
-            // A company folder without its AZIENDE row: the program ends there.
+            // A company folder without its AZIENDE row: the check refuses the start, nothing changes.
             TestInstall install;
             install.addCompany(1);
             TestInstall::exec(install.archiveHost(1), QStringLiteral("delete from AZIENDE"));
+            const auto before = TestInstall::fingerprint(install.driveC());
+            const CliResult r =
+                runCli({QStringLiteral("--drive-c"), install.driveC(), QStringLiteral("--yes")});
+            QVERIFY2(r.status == ExitNotStarted, qPrintable(r.out + r.err));
+            QVERIFY(r.out.contains(QStringLiteral("Impossibile iniziare la riapertura")));
+            QCOMPARE(TestInstall::fingerprint(install.driveC()), before);
+        }
+        {
+            // An article without its code: the program ends there.
+            TestInstall install;
+            install.addCompany(1);
+            TestInstall::exec(
+                install.archiveHost(1),
+                QStringLiteral("insert into ANAG_ART(CodArt, DescrArt) values (null, 'senza codice')"));
             const CliResult r = runCli({QStringLiteral("--drive-c"), install.driveC(),
                                         QStringLiteral("--yes"), QStringLiteral("--no-log")});
             QVERIFY2(r.status == ExitProgramEnded, qPrintable(r.out + r.err));
-            QVERIFY(r.out.contains(QStringLiteral("3021")));
+            QVERIFY(r.out.contains(QStringLiteral("Errore 94 ")));
             QVERIFY(!r.out.contains(QStringLiteral("APERTURA NUOVO ESERCIZIO")));
             QVERIFY(!QFile::exists(
                 install.host(TestInstall::base() + QStringLiteral("dati\\tmp\\log_Riapertura_2024.txt"))));
