@@ -8,9 +8,9 @@
 #include "data/filesystem.h"
 #include "data/product_schema.h"
 #include "init/inizializzazione.h" // the table probe: tables are found as the initialisation finds them
+#include "run/probes.h"
 #include "run/run.h"
 
-#include <QDirIterator>
 #include <QFileInfo>
 #include <QStorageInfo>
 
@@ -45,17 +45,6 @@ QString describe(const Error& e)
     return QStringLiteral("errore %1 (%2)").arg(e.number()).arg(e.description());
 }
 
-qint64 folderSize(const QString& hostFolder)
-{
-    qint64 total = 0;
-    QDirIterator it(hostFolder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        it.next();
-        total += it.fileInfo().size();
-    }
-    return total;
-}
-
 QString megabytes(qint64 bytes)
 {
     return QString::number(double(bytes) / (1024.0 * 1024.0), 'f', 1)
@@ -63,26 +52,36 @@ QString megabytes(qint64 bytes)
            QStringLiteral(" MB");
 }
 
-// True when another program holds a lock on the archive: a write lock cannot
-// be taken at once. Nothing is written; the empty transaction is undone.
-bool archiveInUse(Connection& archive)
-{
-    if (archive.driver() != Connection::Driver::Sqlite)
-        return false;
-    try {
-        Query begin(archive, QStringLiteral("begin immediate"));
-        begin.exec();
-        Query rollback(archive, QStringLiteral("rollback"));
-        rollback.exec();
-    } catch (const Error&) {
-        return true;
-    }
-    return false;
-}
-
 bool hasTable(Connection& archive, const QString& table)
 {
     return gEsistenza_Tabella(&archive, Value(table));
+}
+
+// A file or folder the run will write: seen without writing anything.
+void checkWritable(Checker& check, const QString& what, const QString& windowsPath)
+{
+    if (!canWrite(fs::hostPath(windowsPath)))
+        check.add(Level::Error,
+                  QStringLiteral("%1 non è scrivibile (sola lettura o protetto): %2").arg(what, windowsPath));
+}
+
+// An article without its code stops the stock recomputation of the company.
+void checkArticleCodes(Checker& check, Connection& archive, const QString& company)
+{
+    if (!hasTable(archive, QStringLiteral("ANAG_ART")))
+        return;
+    Query position(archive, QStringLiteral("select count(*) from ANAG_ART where rowid <= (select min(rowid) "
+                                           "from ANAG_ART where CodArt is null)"));
+    position.exec();
+    position.moveFirst();
+    const qint64 row = qint64(numberOf(position.value(0)));
+    position.finish();
+    if (row > 0)
+        check.add(Level::Error,
+                  QStringLiteral("%1: l'articolo alla riga %2 di ANAG_ART non ha codice (CodArt "
+                                 "vuoto): la riapertura si interromperebbe")
+                      .arg(company)
+                      .arg(row));
 }
 
 // A lock file or the side files of an interrupted write; returns whether the
@@ -190,6 +189,7 @@ void checkArchive(Checker& check, const QString& workgroup, int slot, const QStr
                   QStringLiteral("%1: l'archivio 2023 si apre con l'utente del programma").arg(company));
         checkTables(check, archive, company);
         checkCompanyRow(check, archive, company);
+        checkArticleCodes(check, archive, company);
         checkCounterFields(check, archive, company);
         if (archiveInUse(archive))
             check.add(Level::Error,
@@ -240,8 +240,12 @@ QString checkWorkgroupFile(Checker& check, const RunState& state)
 void checkRoot(Checker& check, const QString& base)
 {
     check.add(Level::Ok, QStringLiteral("radice dell'installazione: %1").arg(base));
+    checkWritable(check, QStringLiteral("la radice dell'installazione, dove va la copia di sicurezza,"),
+                  base);
     if (!fs::FolderExists(layout::dataFolder(base)))
         check.add(Level::Error, QStringLiteral("cartella dati mancante: %1").arg(layout::dataFolder(base)));
+    else
+        checkWritable(check, QStringLiteral("la cartella dati"), layout::dataFolder(base));
 }
 
 // The companies 1-10 that have a 2023 archive. Raises as checkRoot.
@@ -258,20 +262,32 @@ QList<int> findCompanies(Checker& check, const QString& base)
     return companies;
 }
 
-// Each company's 2023 archive and 2024 folder; returns the bytes the copies
-// will need: the data folder and every company's 2023 folder. Raises as
-// checkRoot.
+// Each company's 2023 archive and 2024 folder; returns the bytes the run
+// will need: the data folder and every company's 2023 folder for the copies,
+// a journal as large as the largest archive (one is open at a time), and room
+// for the log and the report. Raises as checkRoot.
 qint64 checkCompanies(Checker& check, const QString& base, const QString& mdw, const QList<int>& companies)
 {
-    qint64 needed = folderSize(fs::hostPath(layout::dataFolder(base)));
+    constexpr qint64 LogAndReport = 16 * 1024 * 1024;
+    qint64 needed = folderSize(fs::hostPath(layout::dataFolder(base))) + LogAndReport;
+    qint64 largestArchive = 0;
     for (int n : companies) {
-        checkArchive(check, mdw, n, layout::oldArchivePath(base, n));
-        if (fs::FolderExists(layout::newCompanyFolder(base, n)))
+        const QString company = QStringLiteral("Azienda_%1").arg(n);
+        const QString archive = layout::oldArchivePath(base, n);
+        checkArchive(check, mdw, n, archive);
+        checkWritable(check, company + QStringLiteral(": l'archivio 2023"), archive);
+        checkWritable(check, company + QStringLiteral(": la cartella 2023"),
+                      layout::oldCompanyFolder(base, n));
+        const QString newFolder = layout::newCompanyFolder(base, n);
+        if (fs::FolderExists(newFolder)) {
             check.add(Level::Warning,
-                      QStringLiteral("Azienda_%1: la cartella 2024 esiste già e sarà sostituita").arg(n));
+                      company + QStringLiteral(": la cartella 2024 esiste già e sarà sostituita"));
+            checkWritable(check, company + QStringLiteral(": la cartella 2024"), newFolder);
+        }
         needed += folderSize(fs::hostPath(layout::oldCompanyFolder(base, n)));
+        largestArchive = std::max(largestArchive, QFileInfo(fs::hostPath(archive)).size());
     }
-    return needed;
+    return needed + largestArchive;
 }
 
 // The free space on the root's drive (or the one a test simulates) against

@@ -158,14 +158,12 @@ private slots:
         QVERIFY(f.events().contains(QStringLiteral("ripristino magazzino azienda n. 1 in corso...")));
     }
 
-    void anArticleWithoutCodeEndsTheProgram()
+    void aLogThatCannotBeOpenedEndsTheProgram()
     {
         Fixture f;
         f.install.addCompany(1);
-        f.install.addCompany(3);
-        TestInstall::exec(
-            f.install.archiveHost(3),
-            QStringLiteral("insert into ANAG_ART(CodArt, DescrArt) values (null, 'senza codice')"));
+        // A folder where the log file should be: the run's own failure.
+        QVERIFY(QDir().mkpath(f.logPath()));
         QSignalSpy ended(&f.window, &FrmRiapri::programEnded);
         f.clickRun();
 
@@ -174,13 +172,13 @@ private slots:
         QVERIFY(!f.window.isVisible());
         QVERIFY(!f.window.runState().log);
         QCOMPARE(f.boxes.last().icon, Icon::Critical);
-        QVERIFY(f.boxes.last().text.contains(QStringLiteral("Errore 94 ")));
-        // Company 1 was done, company 3 never got a message of its own.
-        QCOMPARE(f.boxes.size(), 3);
-        QVERIFY(f.logLines().last().contains(QStringLiteral("errore 94 ")));
+        QVERIFY2(f.boxes.last().text.contains(QStringLiteral("log_Riapertura_2024.txt")),
+                 qPrintable(f.boxes.last().text));
+        // The confirmation and the error: no company was reached.
+        QCOMPARE(f.boxes.size(), 2);
         // The program has ended: the button starts nothing any more.
         f.clickRun();
-        QCOMPARE(f.boxes.size(), 3);
+        QCOMPARE(f.boxes.size(), 2);
     }
 
     void closingDuringTheRunIsRefused()

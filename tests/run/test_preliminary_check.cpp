@@ -1,12 +1,15 @@
 // The check before the run: findings on a healthy installation and on each
 // kind of trouble, and not one byte changed.
-#include "run/run.h"
+#include "context/run_context.h"
 #include "run/preliminary_check.h"
+#include "run/run.h"
 #include "step_fixture.h"
 
 #include <QCryptographicHash>
 #include <QDirIterator>
 #include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
@@ -36,7 +39,7 @@ struct Fixture : StepFixture
 
 } // namespace
 
-class TestVerificaPreliminare : public QObject
+class TestPreliminaryCheck : public QObject
 {
     Q_OBJECT
 
@@ -119,6 +122,51 @@ private slots:
                  QVariant(0));
     }
 
+    // What the run would trip on half-way: the check says ERRORE, and the run
+    // then refuses to start with every file as it was.
+    void whatTheRunWouldTripOnIsAnErrorAndRefusesTheRun_data()
+    {
+        QTest::addColumn<QString>("immutable"); // relative to the root, made immutable
+        QTest::addColumn<QString>("sql");       // run on company 1's 2023 archive
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("archive immutable")
+            << QStringLiteral("dati\\esercizi\\Azienda_1\\2023\\dati.mdb") << QString()
+            << QStringLiteral("Azienda_1: l'archivio 2023 non è scrivibile");
+        QTest::newRow("data folder immutable")
+            << QStringLiteral("dati") << QString() << QStringLiteral("la cartella dati non è scrivibile");
+        QTest::newRow("article without code")
+            << QString()
+            << QStringLiteral(
+                   "insert into ANAG_ART(CodArt, DescrArt) values ('A1', 'a'), (null, 'senza codice')")
+            << QStringLiteral("Azienda_1: l'articolo alla riga 2 di ANAG_ART non ha codice");
+    }
+    void whatTheRunWouldTripOnIsAnErrorAndRefusesTheRun()
+    {
+        QFETCH(QString, immutable);
+        QFETCH(QString, sql);
+        QFETCH(QString, expected);
+        Fixture f;
+        if (!sql.isEmpty())
+            TestInstall::exec(f.oldArchive(1), sql);
+        QString flagged;
+        if (!immutable.isEmpty()) {
+            flagged = f.file(immutable);
+            if (QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), flagged}) != 0)
+                QSKIP("chattr +i is not available here");
+        }
+        const auto cleanUp = qScopeGuard([&flagged] {
+            if (!flagged.isEmpty())
+                QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), flagged});
+        });
+        const auto before = TestInstall::fingerprint(f.install.driveC());
+
+        const QStringList errors = lines(runPreliminaryCheck(f.host, f.state), Level::Error);
+        QVERIFY2(errors.filter(expected).size() == 1, qPrintable(errors.join(QLatin1Char('\n'))));
+        QCOMPARE(runYearOpening(f.ctx), RunOutcome::NotStarted);
+        QVERIFY(f.host.boxes.last().text.contains(expected));
+        QCOMPARE(TestInstall::fingerprint(f.install.driveC()), before);
+    }
+
     void anArchiveLockedByAnotherConnectionIsInUse()
     {
         Fixture f;
@@ -142,5 +190,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestVerificaPreliminare)
+QTEST_GUILESS_MAIN(TestPreliminaryCheck)
 #include "test_preliminary_check.moc"

@@ -1,0 +1,52 @@
+#include "run/probes.h"
+
+#include "data/database.h"
+#include "data/error.h"
+
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
+
+namespace rio {
+
+bool canWrite(const QString& hostPath)
+{
+#ifdef Q_OS_WIN
+    const QFileInfo info(hostPath);
+    return info.exists() && info.isWritable();
+#else
+    return ::access(QFile::encodeName(hostPath).constData(), W_OK) == 0;
+#endif
+}
+
+bool archiveInUse(Connection& archive)
+{
+    if (archive.driver() != Connection::Driver::Sqlite)
+        return false;
+    try {
+        Query begin(archive, QStringLiteral("begin immediate"));
+        begin.exec();
+        Query rollback(archive, QStringLiteral("rollback"));
+        rollback.exec();
+    } catch (const Error&) {
+        return true;
+    }
+    return false;
+}
+
+qint64 folderSize(const QString& hostFolder)
+{
+    qint64 total = 0;
+    QDirIterator it(hostFolder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        total += it.fileInfo().size();
+    }
+    return total;
+}
+
+} // namespace rio
