@@ -6,44 +6,17 @@
 #include "data/database.h"
 #include "data/error.h"
 #include "data/filesystem.h"
-#include "data/product_schema.h"
-#include "init/inizializzazione.h" // the table probe: tables are found as the initialisation finds them
+#include "run/preliminary_check_archive.h"
 #include "run/probes.h"
 #include "run/run.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QStorageInfo>
 
 namespace rio {
 
 namespace {
-
-using Level = PreliminaryFinding::Level;
-
-class Checker
-{
-public:
-    Checker(Host& host, bool silent) : m_host(host), m_silent(silent) {}
-
-    void add(Level level, const QString& text)
-    {
-        PreliminaryFinding f{level, text};
-        m_result.findings << f;
-        if (!m_silent)
-            m_host.addEvent(f.line());
-    }
-    PreliminaryCheck result() const { return m_result; }
-
-private:
-    Host& m_host;
-    bool m_silent;
-    PreliminaryCheck m_result;
-};
-
-QString describe(const Error& e)
-{
-    return QStringLiteral("errore %1 (%2)").arg(e.number()).arg(e.description());
-}
 
 QString megabytes(qint64 bytes)
 {
@@ -52,152 +25,12 @@ QString megabytes(qint64 bytes)
            QStringLiteral(" MB");
 }
 
-bool hasTable(Connection& archive, const QString& table)
-{
-    return gEsistenza_Tabella(&archive, Value(table));
-}
-
 // A file or folder the run will write: seen without writing anything.
 void checkWritable(Checker& check, const QString& what, const QString& windowsPath)
 {
     if (!canWrite(fs::hostPath(windowsPath)))
         check.add(Level::Error,
                   QStringLiteral("%1 non è scrivibile (sola lettura o protetto): %2").arg(what, windowsPath));
-}
-
-// An article without its code stops the stock recomputation of the company.
-void checkArticleCodes(Checker& check, Connection& archive, const QString& company)
-{
-    if (!hasTable(archive, QStringLiteral("ANAG_ART")))
-        return;
-    Query position(archive, QStringLiteral("select count(*) from ANAG_ART where rowid <= (select min(rowid) "
-                                           "from ANAG_ART where CodArt is null)"));
-    position.exec();
-    position.moveFirst();
-    const qint64 row = qint64(numberOf(position.value(0)));
-    position.finish();
-    if (row > 0)
-        check.add(Level::Error,
-                  QStringLiteral("%1: l'articolo alla riga %2 di ANAG_ART non ha codice (CodArt "
-                                 "vuoto): la riapertura si interromperebbe")
-                      .arg(company)
-                      .arg(row));
-}
-
-// A lock file or the side files of an interrupted write; returns whether the
-// archive may be opened. Opening it after an interrupted write would play
-// the journal back and change the file: the check only says so, the run
-// recovers it before the safety copy.
-bool checkLocks(Checker& check, const QString& company, const QString& archivePath)
-{
-    const QString lockFile =
-        archivePath.left(archivePath.lastIndexOf(QLatin1Char('\\')) + 1) + QStringLiteral("dati.ldb");
-    if (!fs::Dir(lockFile).isEmpty())
-        check.add(
-            Level::Error,
-            QStringLiteral("%1: l'archivio 2023 è in uso (file di blocco dati.ldb presente)").arg(company));
-    if (fs::hasArchiveSideFiles(archivePath)) {
-        check.add(Level::Warning,
-                  QStringLiteral("%1: una riapertura precedente è stata interrotta: l'archivio sarà "
-                                 "ripristinato all'inizio della riapertura")
-                      .arg(company));
-        return false;
-    }
-    return true;
-}
-
-// The tables the run reads, and CAUSALI, whose absence leaves no document
-// table to empty.
-void checkTables(Checker& check, Connection& archive, const QString& company)
-{
-    // Without these the run stops at this company.
-    QStringList missing;
-    for (const char* t : {"AZIENDE", "ANAG_ART", "MOV_MAG"})
-        if (!hasTable(archive, QLatin1String(t)))
-            missing << QLatin1String(t);
-    if (!missing.isEmpty())
-        check.add(
-            Level::Error,
-            QStringLiteral("%1: tabelle mancanti: %2").arg(company, missing.join(QStringLiteral(", "))));
-    // Without these a step reports its failure and the run goes on.
-    if (!hasTable(archive, QStringLiteral("MOV_CONT")))
-        check.add(Level::Warning,
-                  QStringLiteral("%1: tabella MOV_CONT assente: nessuna partita aperta sarà riportata")
-                      .arg(company));
-    if (!hasTable(archive, QStringLiteral("CONTATORI")))
-        check.add(
-            Level::Warning,
-            QStringLiteral("%1: tabella CONTATORI assente: il nuovo archivio non sarà inizializzato e non "
-                           "riceverà movimenti")
-                .arg(company));
-    if (missing.isEmpty() && hasTable(archive, QStringLiteral("MOV_CONT")) &&
-        hasTable(archive, QStringLiteral("CONTATORI")))
-        check.add(Level::Ok, QStringLiteral("%1: tabelle necessarie presenti").arg(company));
-    if (!hasTable(archive, QStringLiteral("CAUSALI")))
-        check.add(Level::Warning,
-                  QStringLiteral("%1: tabella CAUSALI assente, nessuna tabella documenti da svuotare")
-                      .arg(company));
-}
-
-// The company's own AZIENDE row, without which the run stops.
-void checkCompanyRow(Checker& check, Connection& archive, const QString& company)
-{
-    if (!hasTable(archive, QStringLiteral("AZIENDE")))
-        return;
-    Query row(archive,
-              QStringLiteral("select Ragione_Sociale1 from AZIENDE where ID_Azienda='%1'").arg(company));
-    row.exec();
-    if (row.next())
-        check.add(
-            Level::Ok,
-            QStringLiteral("%1: anagrafica azienda presente (%2)").arg(company, textOrEmpty(row.value(0))));
-    else
-        check.add(Level::Error, QStringLiteral("%1: manca la riga '%1' nella tabella AZIENDE: la riapertura "
-                                               "si interromperebbe")
-                                    .arg(company));
-    row.finish();
-}
-
-// Every counter field the run sets in CONTATORI.
-void checkCounterFields(Checker& check, Connection& archive, const QString& company)
-{
-    if (!hasTable(archive, QStringLiteral("CONTATORI")))
-        return;
-    const TableSchema& counters = archive.schema(QStringLiteral("CONTATORI"));
-    QStringList absent;
-    for (const QString& field : schema::counterFields())
-        if (!counters.find(field))
-            absent << field;
-    if (!absent.isEmpty())
-        check.add(Level::Warning, QStringLiteral("%1: campi mancanti in CONTATORI: %2: il nuovo archivio non "
-                                                 "sarà inizializzato e non riceverà movimenti")
-                                      .arg(company, absent.join(QStringLiteral(", "))));
-}
-
-// One company's 2023 archive: not locked, opens with the program's account,
-// holds its AZIENDE row and the tables and fields the run reads, and no other
-// program holds it.
-void checkArchive(Checker& check, const QString& workgroup, int slot, const QString& archivePath)
-{
-    const QString company = QStringLiteral("Azienda_%1").arg(slot);
-    if (!checkLocks(check, company, archivePath))
-        return;
-    try {
-        Connection archive;
-        archive.open(layout::archiveConnectionString(archivePath, workgroup));
-        check.add(Level::Ok,
-                  QStringLiteral("%1: l'archivio 2023 si apre con l'utente del programma").arg(company));
-        checkTables(check, archive, company);
-        checkCompanyRow(check, archive, company);
-        checkArticleCodes(check, archive, company);
-        checkCounterFields(check, archive, company);
-        if (archiveInUse(archive))
-            check.add(Level::Error,
-                      QStringLiteral("%1: l'archivio 2023 è in uso da un altro programma").arg(company));
-    } catch (const Error& e) {
-        check.add(Level::Error,
-                  QStringLiteral("%1: l'archivio 2023 non si apre: %2").arg(company, describe(e)));
-    }
 }
 
 // The system database and the root of the installation, settled as the run
@@ -248,17 +81,48 @@ void checkRoot(Checker& check, const QString& base)
         checkWritable(check, QStringLiteral("la cartella dati"), layout::dataFolder(base));
 }
 
+// Folders that look like a company's but are never looked at by the run
+// (Azienda_03, Azienda_11): the user may expect them to be reopened.
+void warnAboutOtherCompanyFolders(Checker& check, const QString& base)
+{
+    const QString companiesFolder = fs::hostPath(base + QStringLiteral("dati\\esercizi"));
+    const QStringList folders =
+        QDir(companiesFolder).entryList({QStringLiteral("Azienda_*")}, QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& folder : folders) {
+        bool isSlot = false;
+        for (int n = 1; n <= 10 && !isSlot; ++n)
+            isSlot = folder.compare(layout::companyFolderName(n), Qt::CaseInsensitive) == 0;
+        if (!isSlot)
+            check.add(
+                Level::Warning,
+                QStringLiteral("cartella %1 ignorata: le aziende sono le cartelle da Azienda_1 ad Azienda_10")
+                    .arg(folder));
+    }
+}
+
 // The companies 1-10 that have a 2023 archive. Raises as checkRoot.
 QList<int> findCompanies(Checker& check, const QString& base)
 {
     QList<int> companies;
-    for (int n = 1; n <= 10; ++n)
-        if (!fs::Dir(layout::oldArchivePath(base, n)).isEmpty())
+    QStringList names;
+    for (int n = 1; n <= 10; ++n) {
+        const QString archive = layout::oldArchivePath(base, n);
+        if (!fs::Dir(archive).isEmpty()) {
             companies << n;
+            names << layout::companyFolderName(n);
+        } else if (!fs::Dir(archive, fs::vbDirectory).isEmpty()) {
+            check.add(Level::Warning, QStringLiteral("%1: 2023\\dati.mdb è una cartella, non un archivio: "
+                                                     "l'azienda non sarà riaperta")
+                                          .arg(layout::companyFolderName(n)));
+        }
+    }
+    warnAboutOtherCompanyFolders(check, base);
     if (companies.isEmpty())
         check.add(Level::Warning, QStringLiteral("nessuna azienda con archivio 2023 trovata"));
     else
-        check.add(Level::Ok, QStringLiteral("aziende trovate: %1").arg(companies.size()));
+        check.add(Level::Ok, QStringLiteral("aziende trovate: %1 (%2)")
+                                 .arg(companies.size())
+                                 .arg(names.join(QStringLiteral(", "))));
     return companies;
 }
 

@@ -53,7 +53,8 @@ private slots:
         QVERIFY2(lines(check, Level::Error).isEmpty(),
                  qPrintable(lines(check, Level::Error).join(QLatin1Char('\n'))));
         QVERIFY(lines(check, Level::Warning).isEmpty());
-        QVERIFY(lines(check, Level::Ok).contains(QStringLiteral("aziende trovate: 2")));
+        QVERIFY(
+            lines(check, Level::Ok).contains(QStringLiteral("aziende trovate: 2 (Azienda_1, Azienda_3)")));
         QCOMPARE(f.host.events.size(), check.findings.size());
         QVERIFY(f.host.events.first().startsWith(QStringLiteral("OK ")));
         QCOMPARE(f.host.boxes.last().icon, Icon::Information);
@@ -68,6 +69,10 @@ private slots:
         lock.close();
         TestInstall::exec(f.oldArchive(3), QStringLiteral("delete from AZIENDE"));
         QDir().mkpath(f.file(QStringLiteral("dati\\esercizi\\Azienda_3\\2024")));
+        // Never reopened: a folder in place of the archive, folders that are not a slot.
+        QDir().mkpath(f.file(QStringLiteral("dati\\esercizi\\Azienda_4\\2023\\dati.mdb")));
+        QDir().mkpath(f.file(QStringLiteral("dati\\esercizi\\Azienda_03\\2023")));
+        QDir().mkpath(f.file(QStringLiteral("dati\\esercizi\\Azienda_11\\2023")));
 
         const PreliminaryCheck check = runPreliminaryCheck(f.host, f.state, PreliminaryOptions{1024});
 
@@ -78,8 +83,13 @@ private slots:
         QVERIFY(errors.filter(QStringLiteral("Azienda_3: manca la riga")).size() == 1);
         QVERIFY(errors.filter(QStringLiteral("spazio libero insufficiente")).size() == 1);
         QCOMPARE(errors.size(), 3);
-        QVERIFY(lines(check, Level::Warning)
-                    .contains(QStringLiteral("Azienda_3: la cartella 2024 esiste già e sarà sostituita")));
+        const QStringList warnings = lines(check, Level::Warning);
+        QVERIFY(
+            warnings.contains(QStringLiteral("Azienda_3: la cartella 2024 esiste già e sarà sostituita")));
+        QVERIFY2(warnings.filter(QStringLiteral("Azienda_4: 2023\\dati.mdb è una cartella")).size() == 1,
+                 qPrintable(warnings.join(QLatin1Char('\n'))));
+        QVERIFY(warnings.filter(QStringLiteral("cartella Azienda_03 ignorata")).size() == 1);
+        QVERIFY(warnings.filter(QStringLiteral("cartella Azienda_11 ignorata")).size() == 1);
         QCOMPARE(f.host.boxes.last().icon, Icon::Critical);
     }
 

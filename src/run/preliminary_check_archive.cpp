@@ -1,0 +1,161 @@
+#include "run/preliminary_check_archive.h"
+
+#include "context/layout.h"
+#include "data/database.h"
+#include "data/filesystem.h"
+#include "data/product_schema.h"
+#include "init/inizializzazione.h" // the table probe: tables are found as the initialisation finds them
+#include "run/probes.h"
+
+namespace rio {
+
+QString describe(const Error& e)
+{
+    return QStringLiteral("errore %1 (%2)").arg(e.number()).arg(e.description());
+}
+
+namespace {
+
+bool hasTable(Connection& archive, const QString& table)
+{
+    return gEsistenza_Tabella(&archive, Value(table));
+}
+
+// An article without its code stops the stock recomputation of the company.
+void checkArticleCodes(Checker& check, Connection& archive, const QString& company)
+{
+    if (!hasTable(archive, QStringLiteral("ANAG_ART")))
+        return;
+    Query position(archive, QStringLiteral("select count(*) from ANAG_ART where rowid <= (select min(rowid) "
+                                           "from ANAG_ART where CodArt is null)"));
+    position.exec();
+    position.moveFirst();
+    const qint64 row = qint64(numberOf(position.value(0)));
+    position.finish();
+    if (row > 0)
+        check.add(Level::Error,
+                  QStringLiteral("%1: l'articolo alla riga %2 di ANAG_ART non ha codice (CodArt "
+                                 "vuoto): la riapertura si interromperebbe")
+                      .arg(company)
+                      .arg(row));
+}
+
+// A lock file or the side files of an interrupted write; returns whether the
+// archive may be opened. Opening it after an interrupted write would play
+// the journal back and change the file: the check only says so, the run
+// recovers it before the safety copy.
+bool checkLocks(Checker& check, const QString& company, const QString& archivePath)
+{
+    const QString lockFile =
+        archivePath.left(archivePath.lastIndexOf(QLatin1Char('\\')) + 1) + QStringLiteral("dati.ldb");
+    if (!fs::Dir(lockFile).isEmpty())
+        check.add(
+            Level::Error,
+            QStringLiteral("%1: l'archivio 2023 è in uso (file di blocco dati.ldb presente)").arg(company));
+    if (fs::hasArchiveSideFiles(archivePath)) {
+        check.add(Level::Warning,
+                  QStringLiteral("%1: una riapertura precedente è stata interrotta: l'archivio sarà "
+                                 "ripristinato all'inizio della riapertura")
+                      .arg(company));
+        return false;
+    }
+    return true;
+}
+
+// The tables the run reads, and CAUSALI, whose absence leaves no document
+// table to empty.
+void checkTables(Checker& check, Connection& archive, const QString& company)
+{
+    // Without these the run stops at this company.
+    QStringList missing;
+    for (const char* t : {"AZIENDE", "ANAG_ART", "MOV_MAG"})
+        if (!hasTable(archive, QLatin1String(t)))
+            missing << QLatin1String(t);
+    if (!missing.isEmpty())
+        check.add(
+            Level::Error,
+            QStringLiteral("%1: tabelle mancanti: %2").arg(company, missing.join(QStringLiteral(", "))));
+    // Without these a step reports its failure and the run goes on.
+    if (!hasTable(archive, QStringLiteral("MOV_CONT")))
+        check.add(Level::Warning,
+                  QStringLiteral("%1: tabella MOV_CONT assente: nessuna partita aperta sarà riportata")
+                      .arg(company));
+    if (!hasTable(archive, QStringLiteral("CONTATORI")))
+        check.add(
+            Level::Warning,
+            QStringLiteral("%1: tabella CONTATORI assente: il nuovo archivio non sarà inizializzato e non "
+                           "riceverà movimenti")
+                .arg(company));
+    if (missing.isEmpty() && hasTable(archive, QStringLiteral("MOV_CONT")) &&
+        hasTable(archive, QStringLiteral("CONTATORI")))
+        check.add(Level::Ok, QStringLiteral("%1: tabelle necessarie presenti").arg(company));
+    if (!hasTable(archive, QStringLiteral("CAUSALI")))
+        check.add(Level::Warning,
+                  QStringLiteral("%1: tabella CAUSALI assente, nessuna tabella documenti da svuotare")
+                      .arg(company));
+}
+
+// The company's own AZIENDE row, without which the run stops.
+void checkCompanyRow(Checker& check, Connection& archive, const QString& company)
+{
+    if (!hasTable(archive, QStringLiteral("AZIENDE")))
+        return;
+    Query row(archive,
+              QStringLiteral("select Ragione_Sociale1 from AZIENDE where ID_Azienda='%1'").arg(company));
+    row.exec();
+    if (row.next())
+        check.add(
+            Level::Ok,
+            QStringLiteral("%1: anagrafica azienda presente (%2)").arg(company, textOrEmpty(row.value(0))));
+    else
+        check.add(Level::Error, QStringLiteral("%1: manca la riga '%1' nella tabella AZIENDE: la riapertura "
+                                               "si interromperebbe")
+                                    .arg(company));
+    row.finish();
+}
+
+// Every counter field the run sets in CONTATORI.
+void checkCounterFields(Checker& check, Connection& archive, const QString& company)
+{
+    if (!hasTable(archive, QStringLiteral("CONTATORI")))
+        return;
+    const TableSchema& counters = archive.schema(QStringLiteral("CONTATORI"));
+    QStringList absent;
+    for (const QString& field : schema::counterFields())
+        if (!counters.find(field))
+            absent << field;
+    if (!absent.isEmpty())
+        check.add(Level::Warning, QStringLiteral("%1: campi mancanti in CONTATORI: %2: il nuovo archivio non "
+                                                 "sarà inizializzato e non riceverà movimenti")
+                                      .arg(company, absent.join(QStringLiteral(", "))));
+}
+
+// One company's 2023 archive: not locked, opens with the program's account,
+// holds its AZIENDE row and the tables and fields the run reads, and no other
+// program holds it.
+} // namespace
+
+void checkArchive(Checker& check, const QString& workgroup, int slot, const QString& archivePath)
+{
+    const QString company = QStringLiteral("Azienda_%1").arg(slot);
+    if (!checkLocks(check, company, archivePath))
+        return;
+    try {
+        Connection archive;
+        archive.open(layout::archiveConnectionString(archivePath, workgroup));
+        check.add(Level::Ok,
+                  QStringLiteral("%1: l'archivio 2023 si apre con l'utente del programma").arg(company));
+        checkTables(check, archive, company);
+        checkCompanyRow(check, archive, company);
+        checkArticleCodes(check, archive, company);
+        checkCounterFields(check, archive, company);
+        if (archiveInUse(archive))
+            check.add(Level::Error,
+                      QStringLiteral("%1: l'archivio 2023 è in uso da un altro programma").arg(company));
+    } catch (const Error& e) {
+        check.add(Level::Error,
+                  QStringLiteral("%1: l'archivio 2023 non si apre: %2").arg(company, describe(e)));
+    }
+}
+
+} // namespace rio

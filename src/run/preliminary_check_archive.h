@@ -1,0 +1,44 @@
+#pragma once
+
+#include "context/host.h"
+#include "data/error.h"
+#include "run/preliminary_check.h"
+
+#include <QString>
+
+namespace rio {
+
+using Level = PreliminaryFinding::Level;
+
+// The findings of one check as it goes: each finding is kept and, unless the
+// check is silent, shown as an event line.
+class Checker
+{
+public:
+    Checker(Host& host, bool silent) : m_host(host), m_silent(silent) {}
+
+    void add(Level level, const QString& text)
+    {
+        PreliminaryFinding f{level, text};
+        m_result.findings << f;
+        if (!m_silent)
+            m_host.addEvent(f.line());
+    }
+    PreliminaryCheck result() const { return m_result; }
+
+private:
+    Host& m_host;
+    bool m_silent;
+    PreliminaryCheck m_result;
+};
+
+// "errore <n> (<descrizione>)", for a finding.
+QString describe(const Error& e);
+
+// One company's 2023 archive: not locked, opens with the program's account,
+// holds its AZIENDE row, the tables and fields the run reads and a code for
+// every article, and no other program holds it. Opens nothing after an
+// interrupted write.
+void checkArchive(Checker& check, const QString& workgroup, int slot, const QString& archivePath);
+
+} // namespace rio
