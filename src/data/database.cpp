@@ -56,7 +56,7 @@ void Statement::prepare(Connection& c, const QString& sql)
     query = QSqlQuery(c.database());
     query.setForwardOnly(true);
     if (!query.prepare(sql))
-        throw engine::fromSqlError(query.lastError(), c.driver());
+        throw engine::fromSqlError(query.lastError(), c);
     prepared = true;
 }
 
@@ -136,7 +136,7 @@ void Connection::beginTrans()
         throw engine::objectClosed();
     // Jet nests transactions; the engine's one spans the outermost.
     if (d->transactionLevel == 0 && !d->db.transaction())
-        throw engine::fromSqlError(d->db.lastError(), d->driver);
+        throw engine::fromSqlError(d->db.lastError(), *this);
     ++d->transactionLevel;
 }
 
@@ -147,7 +147,7 @@ void Connection::commitTrans()
     if (d->transactionLevel == 0)
         throw Error(err::EngineFailure, QStringLiteral("Nessuna transazione attiva da confermare."));
     if (d->transactionLevel == 1 && !d->db.commit())
-        throw engine::fromSqlError(d->db.lastError(), d->driver);
+        throw engine::fromSqlError(d->db.lastError(), *this);
     --d->transactionLevel;
 }
 
@@ -164,7 +164,7 @@ qint64 Connection::execute(const QString& jetSql)
     QSqlQuery q(d->db);
     q.setForwardOnly(true);
     if (!q.exec(sql))
-        throw engine::fromSqlError(q.lastError(), d->driver);
+        throw engine::fromSqlError(q.lastError(), *this);
     const qint64 affected = q.numRowsAffected();
     q.finish();
     static const QRegularExpression ddl(QStringLiteral("^\\s*(create|drop|alter)\\b"),
@@ -184,12 +184,12 @@ QStringList Connection::tableNames()
     q.setForwardOnly(true);
     if (!q.exec(QStringLiteral("select name from sqlite_master where type = 'table' and name not like "
                                "'sqlite\\_%' escape '\\' order by rowid")))
-        throw engine::fromSqlError(q.lastError(), d->driver);
+        throw engine::fromSqlError(q.lastError(), *this);
     QStringList names;
     while (q.next())
         names << q.value(0).toString();
     if (q.lastError().isValid())
-        throw engine::fromSqlError(q.lastError(), d->driver);
+        throw engine::fromSqlError(q.lastError(), *this);
     return names;
 }
 
@@ -222,7 +222,7 @@ const TableSchema& Connection::schema(const QString& table)
         QSqlQuery q(d->db);
         q.setForwardOnly(true);
         if (!q.exec(QStringLiteral("pragma table_info(%1)").arg(quoteIdentifier(table))))
-            throw engine::fromSqlError(q.lastError(), d->driver);
+            throw engine::fromSqlError(q.lastError(), *this);
         while (q.next())
             schema.add({q.value(1).toString(), columnTypeOf(q.value(2).toString())});
         q.finish();
@@ -243,6 +243,11 @@ Connection::Driver Connection::driver() const
 QString Connection::hostFilePath() const
 {
     return d->hostFile;
+}
+
+QString Connection::windowsFilePath() const
+{
+    return d->windowsFile;
 }
 
 QSqlDatabase Connection::database() const

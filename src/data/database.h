@@ -81,6 +81,7 @@ public:
 
     Driver driver() const;
     QString hostFilePath() const;
+    QString windowsFilePath() const; // as the connection string names it
     QSqlDatabase database() const;
 
     // Test switch: open SQLite files through unixODBC and the SQLite3 ODBC

@@ -52,10 +52,36 @@ QString nameAfter(const QString& text, const QString& marker)
     return text.mid(at + marker.size()).trimmed();
 }
 
+// The engine's common failures as the user can act on them; others keep the
+// engine's words.
+QString explained(const QString& text, const QString& archive)
+{
+    const QString file =
+        archive.isEmpty() ? QStringLiteral("L'archivio") : QStringLiteral("L'archivio %1").arg(archive);
+    const auto has = [&text](const char* words) {
+        return text.contains(QLatin1String(words), Qt::CaseInsensitive);
+    };
+    if (has("database is locked") || has("database table is locked"))
+        return file + QStringLiteral(
+                          " è in uso da un altro programma: chiudere il programma che lo usa e riprovare.");
+    if (has("readonly database"))
+        return file + QStringLiteral(" è in sola lettura: non può essere modificato.");
+    if (has("unable to open database file"))
+        return file + QStringLiteral(" non si può aprire (cartella mancante o non accessibile).");
+    if (has("database or disk is full"))
+        return QStringLiteral("Disco pieno: ") +
+               (archive.isEmpty() ? QStringLiteral("l'archivio") : archive) +
+               QStringLiteral(" non può essere scritto.");
+    if (has("malformed") || has("file is not a database"))
+        return file + QStringLiteral(" è danneggiato: ripristinare la copia di sicurezza.");
+    return text;
+}
+
 } // namespace
 
-Error fromSqlError(const QSqlError& error, Connection::Driver driver)
+Error fromSqlError(const QSqlError& error, const Connection& connection)
 {
+    const Connection::Driver driver = connection.driver();
     const QString text = engineText(error);
     bool missingTable = false;
     bool unknownColumn = false;
@@ -85,7 +111,7 @@ Error fromSqlError(const QSqlError& error, Connection::Driver driver)
                                     "sconosciuto '%1').")
                          .arg(column));
     }
-    return Error(err::EngineFailure, text);
+    return Error(err::EngineFailure, explained(text, connection.windowsFilePath()));
 }
 
 } // namespace rio::engine

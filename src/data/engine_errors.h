@@ -13,9 +13,10 @@ Error itemNotFound();
 Error objectClosed();
 Error objectOpen();
 
-// An engine failure classified by what the driver reports: a missing table,
-// an unknown column, anything else (a locked file among it) with the
-// engine's own text.
-Error fromSqlError(const QSqlError& error, Connection::Driver driver);
+// An engine failure on a connection, classified by what the driver reports:
+// a missing table, an unknown column; the engine's common failures (archive
+// in use, read-only, not openable, disk full, damaged) in Italian with the
+// archive's Windows path; anything else with the engine's own text.
+Error fromSqlError(const QSqlError& error, const Connection& connection);
 
 } // namespace rio::engine

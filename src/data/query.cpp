@@ -102,12 +102,12 @@ struct Query::Private : Statement
         QSqlQuery probe(c.database());
         probe.setForwardOnly(true);
         if (!probe.prepare(storage::probe(sql)))
-            throw engine::fromSqlError(probe.lastError(), c.driver());
+            throw engine::fromSqlError(probe.lastError(), c);
         const int parameters = storage::parameterCount(sql);
         for (int i = 0; i < parameters; ++i)
             probe.bindValue(i, QVariant(QMetaType::fromType<QString>()));
         if (!probe.exec())
-            throw engine::fromSqlError(probe.lastError(), c.driver());
+            throw engine::fromSqlError(probe.lastError(), c);
         const QSqlRecord record = probe.record();
         for (int i = 0; i < record.count(); ++i)
             storageNames << record.fieldName(i);
@@ -183,7 +183,7 @@ void Query::exec()
     for (auto it = d->bound.cbegin(); it != d->bound.cend(); ++it)
         d->query.bindValue(it.key(), bindableValue(it.value(), ColumnType::Other));
     if (!d->query.exec())
-        throw engine::fromSqlError(d->query.lastError(), c.driver());
+        throw engine::fromSqlError(d->query.lastError(), c);
     d->executed = true;
     if (!d->storageRead && !d->query.isSelect()) {
         d->query.finish();
@@ -216,7 +216,7 @@ bool Query::next()
     const QSqlError error = d->query.lastError();
     d->endRead(); // nothing left to read holds no lock
     if (error.isValid())
-        throw engine::fromSqlError(error, c.driver());
+        throw engine::fromSqlError(error, c);
     return false;
 }
 
@@ -269,11 +269,11 @@ qint64 Query::count()
     QSqlQuery q(c.database());
     q.setForwardOnly(true);
     if (!q.prepare(QStringLiteral("select count(*) from (") + inner + QStringLiteral(")")))
-        throw engine::fromSqlError(q.lastError(), c.driver());
+        throw engine::fromSqlError(q.lastError(), c);
     for (auto it = d->bound.cbegin(); it != d->bound.cend(); ++it)
         q.bindValue(it.key(), bindableValue(it.value(), ColumnType::Other));
     if (!q.exec())
-        throw engine::fromSqlError(q.lastError(), c.driver());
+        throw engine::fromSqlError(q.lastError(), c);
     const qint64 n = q.next() ? q.value(0).toLongLong() : 0;
     q.finish();
     return n;
@@ -320,7 +320,7 @@ void RowInserter::insert(const QList<Value>& values)
     for (qsizetype i = 0; i < bound.size(); ++i)
         d->query.bindValue(int(i), bound.at(i));
     if (!d->query.exec())
-        throw engine::fromSqlError(d->query.lastError(), c.driver());
+        throw engine::fromSqlError(d->query.lastError(), c);
     d->query.finish();
 }
 
@@ -358,7 +358,7 @@ void RowUpdater::update(qint64 rowid, const QList<Value>& values)
         d->query.bindValue(int(i), bound.at(i));
     d->query.bindValue(int(bound.size()), QVariant(qlonglong(rowid)));
     if (!d->query.exec())
-        throw engine::fromSqlError(d->query.lastError(), c.driver());
+        throw engine::fromSqlError(d->query.lastError(), c);
     const int affected = d->query.numRowsAffected();
     d->query.finish();
     if (affected == 0)
