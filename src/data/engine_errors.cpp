@@ -11,6 +11,17 @@ Error noCurrentRecord()
                                 "deleted. Requested operation requires a current record."));
 }
 
+Error noRowIn(const QString& table, const QString& archive)
+{
+    if (table.isEmpty())
+        return noCurrentRecord();
+    QString text = QStringLiteral("Nessuna riga trovata nella tabella %1").arg(table);
+    if (!archive.isEmpty())
+        text += QStringLiteral(" dell'archivio %1").arg(archive);
+    return Error(err::NoCurrentRecord,
+                 text + QStringLiteral(": la tabella è vuota o la riga cercata manca."));
+}
+
 Error itemNotFound()
 {
     return Error(err::ItemNotFound,

@@ -9,6 +9,9 @@
 namespace rio::engine {
 
 Error noCurrentRecord();
+// 3021 for a read that found no row: names the table and the archive, so
+// that an empty system or CONTATORI table says so.
+Error noRowIn(const QString& table, const QString& archive);
 Error itemNotFound();
 Error objectClosed();
 Error objectOpen();

@@ -196,7 +196,7 @@ void Query::exec()
 void Query::moveFirst()
 {
     if (!next())
-        throw engine::noCurrentRecord();
+        throw engine::noRowIn(d->table, d->connection ? d->connection->windowsFilePath() : QString());
 }
 
 bool Query::next()
@@ -371,7 +371,7 @@ qint64 firstRowId(Connection& connection, const QString& table)
                             .arg(Connection::quoteIdentifier(table)));
     q.exec();
     if (!q.next())
-        throw engine::noCurrentRecord();
+        throw engine::noRowIn(table, connection.windowsFilePath());
     const qint64 id = numberOf(q.value(0));
     q.finish();
     return id;

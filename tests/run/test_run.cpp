@@ -162,7 +162,9 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(ProgramEnd, runYearOpening(f.ctx));
 
         const auto box = f.host.boxes.last();
-        QVERIFY2(box.text.contains(QStringLiteral("3021")), qPrintable(box.text));
+        QVERIFY2(box.text.contains(
+                     QStringLiteral("3021 (Nessuna riga trovata nella tabella AZIENDE dell'archivio")),
+                 qPrintable(box.text));
         QCOMPARE(box.icon, Icon::Critical);
         QCOMPARE(f.host.events.last(), box.text.toLower());
         QVERIFY(!f.state.log);
