@@ -24,12 +24,17 @@ void RunContext::setProgress(const QString& text)
     if (text == m_caption)
         return;
     m_caption = text;
-    addEventLine(text);
+    addLine(text.toLower());
 }
 
 void RunContext::addEventLine(const QString& text)
 {
-    const QString line = asOneLine(text).toLower();
+    addLine(text);
+}
+
+void RunContext::addLine(const QString& text)
+{
+    const QString line = asOneLine(text);
     m_host.addEvent(line);
     if (m_state.log && m_state.log->isOpen() && m_host.logWanted())
         m_state.log->writeLine(line);

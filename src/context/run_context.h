@@ -32,7 +32,8 @@ public:
     void setProgress(const QString& text);
     const QString& progress() const { return m_caption; }
 
-    // A line of the event list and the log that leaves lblArt alone.
+    // A line of the event list and the log that leaves lblArt alone, in its
+    // own letter case: an error keeps the path as it is on disk.
     void addEventLine(const QString& text);
 
     // The error box of a step: "Error <n> (<description>) in procedure
@@ -68,6 +69,8 @@ public:
     static QString errorText(const Error& error, const QString& procedureLabel);
 
 private:
+    // One line, on one line, to the event list and (when wanted) the log.
+    void addLine(const QString& text);
     Host& m_host;
     RunState& m_state;
     QString m_caption;

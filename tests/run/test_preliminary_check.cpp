@@ -123,7 +123,7 @@ private slots:
         QVERIFY(!QFile::exists(archive + QStringLiteral("-journal")));
         QVERIFY(f.host.events
                     .filter(QStringLiteral(
-                        "archivio c:\\programmi\\ventor sistemi\\dati\\esercizi\\azienda_1\\2023\\"
+                        "Archivio c:\\Programmi\\Ventor Sistemi\\dati\\esercizi\\Azienda_1\\2023\\"
                         "dati.mdb riportato all'ultimo stato confermato"))
                     .size() == 1);
         QCOMPARE(f.host.boxesContaining(QStringLiteral("Azienda 1 S.r.l. eseguita")), 1);

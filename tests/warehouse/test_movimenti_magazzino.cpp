@@ -186,7 +186,7 @@ void TestWarehouseMovements::guardEndsTheProgram()
     QCOMPARE(a.host.boxes.first().title, QStringLiteral("Ventor"));
     // The event list and the log say why the program ended.
     QCOMPARE(a.host.events.last(),
-             QStringLiteral("ripertura magazzino già esistente, impossibile continuare!"));
+             QStringLiteral("Ripertura Magazzino Già esistente, impossibile continuare!"));
     QVERIFY(!a.host.busy);
     QCOMPARE(movementCount(a.newArchive()), 3);
     QCOMPARE(movementCounter(a.newArchive()), counter);
@@ -263,7 +263,7 @@ void TestWarehouseMovements::missingArchiveReported()
 
     QCOMPARE(a.host.boxes.size(), 1);
     QVERIFY(a.host.boxes.first().text.contains(QStringLiteral("in procedure CREAZIONE_MOVIMENTI_MAGAZZINO")));
-    QVERIFY(a.host.events.last().contains(QStringLiteral("creazione_movimenti_magazzino")));
+    QVERIFY(a.host.events.last().contains(QStringLiteral("CREAZIONE_MOVIMENTI_MAGAZZINO")));
     QVERIFY(a.ctx.companyHadErrors());
     QVERIFY(!QFile::exists(a.newArchive()));
 }
