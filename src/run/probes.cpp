@@ -28,7 +28,8 @@ bool archiveInUse(Connection& archive)
     if (archive.driver() != Connection::Driver::Sqlite)
         return false;
     try {
-        Query begin(archive, QStringLiteral("begin immediate"));
+        // The lock a commit takes: refused while anyone else reads or writes.
+        Query begin(archive, QStringLiteral("begin exclusive"));
         begin.exec();
         Query rollback(archive, QStringLiteral("rollback"));
         rollback.exec();

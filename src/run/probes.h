@@ -15,8 +15,9 @@ class Connection;
 // writable.
 bool canWrite(const QString& hostPath);
 
-// True when another program holds a lock on the archive: the write lock a
-// commit needs cannot be taken at once. The empty transaction is undone.
+// True when another program holds a lock on the archive, reading or writing:
+// the exclusive lock a commit needs cannot be had. The empty transaction is
+// undone; nothing is written.
 bool archiveInUse(Connection& archive);
 
 // Bytes of every file under a host folder.

@@ -177,22 +177,39 @@ private slots:
         QCOMPARE(TestInstall::fingerprint(f.install.driveC()), before);
     }
 
+    // Another program writing, or only reading inside a transaction: either
+    // way the run's commit would wait and fail.
+    void anArchiveLockedByAnotherConnectionIsInUse_data()
+    {
+        QTest::addColumn<QString>("begin");
+        QTest::addColumn<QString>("statement");
+        QTest::newRow("writing") << QStringLiteral("begin immediate")
+                                 << QStringLiteral("update CONTATORI set Progr_1 = Progr_1");
+        QTest::newRow("reading") << QStringLiteral("begin") << QStringLiteral("select CodArt from ANAG_ART");
+    }
     void anArchiveLockedByAnotherConnectionIsInUse()
     {
+        QFETCH(QString, begin);
+        QFETCH(QString, statement);
         Fixture f;
+        TestInstall::exec(f.oldArchive(1),
+                          QStringLiteral("insert into ANAG_ART(CodArt) values ('A1'), ('A2')"));
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
             db.setDatabaseName(f.oldArchive(1));
             db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));
             QVERIFY(db.open());
             QSqlQuery q(db);
-            QVERIFY(q.exec(QStringLiteral("begin immediate")));
-            QVERIFY(q.exec(QStringLiteral("update CONTATORI set Progr_1 = Progr_1")));
+            QVERIFY(q.exec(begin));
+            QSqlQuery held(db);
+            QVERIFY(held.exec(statement));
+            held.next(); // a read left in the middle holds its lock
 
             const PreliminaryCheck check = runPreliminaryCheck(f.host, f.state);
             QVERIFY(
                 lines(check, Level::Error)
                     .contains(QStringLiteral("Azienda_1: l'archivio 2023 è in uso da un altro programma")));
+            held.finish();
             QVERIFY(q.exec(QStringLiteral("rollback")));
             db.close();
         }
