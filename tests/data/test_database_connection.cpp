@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QTest>
 
 using namespace rio;
@@ -150,6 +152,24 @@ private slots:
                  qPrintable(text));
         writer->commitTrans();
         other->execute(QStringLiteral("insert into ANAG_ART(CodArt) values('B')"));
+    }
+
+    void aReadOnlyArchiveSaysSo()
+    {
+        if (QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), m_file}) != 0)
+            QSKIP("chattr +i is not available here");
+        const auto cleanUp = qScopeGuard([this] {
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), m_file});
+        });
+        QString text;
+        QCOMPARE(
+            errorOf(
+                [&] { openArchive()->execute(QStringLiteral("insert into ANAG_ART(CodArt) values('A')")); },
+                &text),
+            err::EngineFailure);
+        QVERIFY2(text.startsWith(QStringLiteral("L'archivio ") + TestInstall::archiveWindowsPath(1, 2023) +
+                                 QStringLiteral(" è in sola lettura")),
+                 qPrintable(text));
     }
 
     void aDamagedArchiveSaysWhatToDo()

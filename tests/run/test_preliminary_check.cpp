@@ -142,6 +142,9 @@ private slots:
         QTest::newRow("archive immutable")
             << QStringLiteral("dati\\esercizi\\Azienda_1\\2023\\dati.mdb") << QString()
             << QStringLiteral("Azienda_1: l'archivio 2023 non è scrivibile");
+        QTest::newRow("2024 folder immutable")
+            << QStringLiteral("dati\\Esercizi\\Azienda_1\\2024") << QString()
+            << QStringLiteral("Azienda_1: la cartella 2024 non è scrivibile");
         QTest::newRow("data folder immutable")
             << QStringLiteral("dati") << QString() << QStringLiteral("la cartella dati non è scrivibile");
         QTest::newRow("article without code")
@@ -161,6 +164,7 @@ private slots:
         QString flagged;
         if (!immutable.isEmpty()) {
             flagged = f.file(immutable);
+            QDir().mkpath(QFileInfo(flagged).isFile() ? QString() : flagged);
             if (QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), flagged}) != 0)
                 QSKIP("chattr +i is not available here");
         }
