@@ -15,13 +15,11 @@ void CREO_NUOVO_ANNO(RunContext& ctx)
     try {
         ctx.setProgress(QStringLiteral("CREAZIONE NUOVI ARCHIVI IN CORSO..."));
         ctx.host().showBusy(true);
-        for (int n = 1; n < int(state.ElencoAziende.size()); ++n) {
-            const QString& entry = state.ElencoAziende[n];
-            if (entry.isEmpty() || entry.split(QLatin1Char('*')).value(1) != QLatin1String("ATTIVA"))
-                continue;
+        for (const ListedCompany& company : state.activeCompanies()) {
             ctx.yield();
-            fs::CopyFolder(layout::oldCompanyFolder(state.PercorsoBase, n),
-                           layout::newCompanyFolder(state.PercorsoBase, n), [&ctx] { ctx.yield(); });
+            fs::CopyFolder(layout::oldCompanyFolder(state.PercorsoBase, company.slot),
+                           layout::newCompanyFolder(state.PercorsoBase, company.slot),
+                           [&ctx] { ctx.yield(); });
         }
         ctx.setProgress(QString());
         ctx.host().showBusy(false);

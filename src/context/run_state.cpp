@@ -2,6 +2,17 @@
 
 namespace rio {
 
+QList<ListedCompany> RunState::activeCompanies() const
+{
+    QList<ListedCompany> companies;
+    for (int n = 1; n < int(ElencoAziende.size()); ++n) {
+        const QStringList fields = ElencoAziende[n].split(QLatin1Char('*'));
+        if (fields.value(1) == QLatin1String("ATTIVA"))
+            companies.append({n, fields.value(0)});
+    }
+    return companies;
+}
+
 void RunState::reset()
 {
     release();

@@ -39,6 +39,13 @@ struct RunRecord
 // What the run keeps between its steps, owned by whoever starts the run (the
 // window, the console front end, a test). Released when the window closes and
 // before a new run starts.
+// A company the run works on: its slot and the path of its 2023 archive.
+struct ListedCompany
+{
+    int slot = 0;
+    QString archivePath;
+};
+
 struct RunState
 {
     QString CartellaProgrammi; // set at start-up
@@ -51,6 +58,9 @@ struct RunState
     std::unique_ptr<Connection> ConnessioneDbOld; // left open by the opening stock movements
 
     RunRecord record;
+
+    // The entries of ElencoAziende whose state is "ATTIVA" (exactly), in slot order.
+    QList<ListedCompany> activeCompanies() const;
 
     // Clears the company list and releases every object of the last run.
     void reset();

@@ -94,17 +94,13 @@ bool checkBeforeStarting(RunContext& ctx)
 void recoverInterruptedArchives(RunContext& ctx)
 {
     const RunState& state = ctx.state();
-    for (int n = 1; n < int(state.ElencoAziende.size()); ++n) {
-        const QStringList fields = state.ElencoAziende[n].split(QLatin1Char('*'));
-        if (fields.value(1) != QLatin1String("ATTIVA"))
-            continue;
+    for (const ListedCompany& company : state.activeCompanies())
         if (recoverInterruptedArchive(
-                layout::archiveConnectionString(fields.value(0), state.PercorsoSystemMdw)))
+                layout::archiveConnectionString(company.archivePath, state.PercorsoSystemMdw)))
             ctx.addEventLine(
                 QStringLiteral("Archivio %1 riportato all'ultimo stato confermato: una riapertura precedente "
                                "era stata interrotta")
-                    .arg(fields.value(0)));
-    }
+                    .arg(company.archivePath));
 }
 
 void processCompany(RunContext& ctx, Connection& connection, int n, const QString& archive, int index)
@@ -191,15 +187,8 @@ void runSteps(RunContext& ctx)
     timed(ctx, QStringLiteral("CREO_NUOVO_ANNO"), 0, [&] { CREO_NUOVO_ANNO(ctx); });
 
     int index = 0;
-    for (int n = 1; n < int(state.ElencoAziende.size()); ++n) {
-        const QString entry = state.ElencoAziende[n];
-        if (entry.isEmpty())
-            continue;
-        const QStringList fields = entry.split(QLatin1Char('*'));
-        if (fields.value(1) != QLatin1String("ATTIVA"))
-            continue;
-        processCompany(ctx, connection, n, fields.value(0), ++index);
-    }
+    for (const ListedCompany& company : state.activeCompanies())
+        processCompany(ctx, connection, company.slot, company.archivePath, ++index);
 
     // Compare what was carried with what was left; a mismatch is an error of the run.
     QString reportPath;
