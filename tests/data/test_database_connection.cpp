@@ -154,12 +154,23 @@ private slots:
         other->execute(QStringLiteral("insert into ANAG_ART(CodArt) values('B')"));
     }
 
+    // The archive immutable, or its folder (no journal can be made beside it).
+    void aReadOnlyArchiveSaysSo_data()
+    {
+        QTest::addColumn<bool>("folder");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("archive") << false << QStringLiteral(" è in sola lettura");
+        QTest::newRow("folder") << true << QStringLiteral(" non si può aprire");
+    }
     void aReadOnlyArchiveSaysSo()
     {
-        if (QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), m_file}) != 0)
+        QFETCH(bool, folder);
+        QFETCH(QString, expected);
+        const QString flagged = folder ? QFileInfo(m_file).absolutePath() : m_file;
+        if (QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), flagged}) != 0)
             QSKIP("chattr +i is not available here");
-        const auto cleanUp = qScopeGuard([this] {
-            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), m_file});
+        const auto cleanUp = qScopeGuard([&flagged] {
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), flagged});
         });
         QString text;
         QCOMPARE(
@@ -168,7 +179,7 @@ private slots:
                 &text),
             err::EngineFailure);
         QVERIFY2(text.startsWith(QStringLiteral("L'archivio ") + TestInstall::archiveWindowsPath(1, 2023) +
-                                 QStringLiteral(" è in sola lettura")),
+                                 expected),
                  qPrintable(text));
     }
 

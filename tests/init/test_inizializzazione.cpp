@@ -214,17 +214,23 @@ void TestInitialisation::namesTrimmedAndQuoted()
 void TestInitialisation::failureLeavesArchiveUnchanged_data()
 {
     QTest::addColumn<QString>("sql");
+    QTest::addColumn<QString>("says"); // in the box, when the words matter
     QTest::newRow("counter field missing")
-        << QStringLiteral("alter table CONTATORI drop column Progr_Mov_Iva");
-    QTest::newRow("no counter row") << QStringLiteral("delete from CONTATORI");
-    QTest::newRow("no CONTATORI") << QStringLiteral("drop table CONTATORI");
-    QTest::newRow("document table refuses") << QStringLiteral(
-        "create trigger guasto before delete on T_DDT begin select raise(abort, 'bloccata'); end");
+        << QStringLiteral("alter table CONTATORI drop column Progr_Mov_Iva") << QString();
+    QTest::newRow("no counter row") << QStringLiteral("delete from CONTATORI")
+                                    << QStringLiteral("3021 (Nessuna riga trovata nella tabella CONTATORI "
+                                                      "dell'archivio c:\\Programmi\\Ventor Sistemi\\");
+    QTest::newRow("no CONTATORI") << QStringLiteral("drop table CONTATORI") << QString();
+    QTest::newRow("document table refuses")
+        << QStringLiteral(
+               "create trigger guasto before delete on T_DDT begin select raise(abort, 'bloccata'); end")
+        << QString();
 }
 
 void TestInitialisation::failureLeavesArchiveUnchanged()
 {
     QFETCH(QString, sql);
+    QFETCH(QString, says);
     TestInstall::exec(m_file, sql);
     const auto counters = [this] {
         return TestInstall::rows(m_file,
@@ -240,6 +246,7 @@ void TestInitialisation::failureLeavesArchiveUnchanged()
     const FakeHost::Box& box = m_fixture->host.boxes.first();
     QVERIFY2(box.text.startsWith(QStringLiteral("Error ")), qPrintable(box.text));
     QVERIFY(box.text.endsWith(QStringLiteral(") in procedure INIZIALIZZAZIONE_FILE of Form frmRiapri")));
+    QVERIFY2(box.text.contains(says), qPrintable(box.text));
     QCOMPARE(box.icon, rio::Icon::None);
     QCOMPARE(box.buttons, rio::Buttons::Ok);
     QVERIFY(m_fixture->ctx.companyHadErrors());

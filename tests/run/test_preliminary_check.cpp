@@ -1,18 +1,23 @@
 // The check before the run: findings on a healthy installation and on each
 // kind of trouble, and not one byte changed.
 #include "context/run_context.h"
+#include "raised_error.h"
 #include "run/preliminary_check.h"
 #include "run/run.h"
+#include "scoped_mount.h"
 #include "step_fixture.h"
 
 #include <QCryptographicHash>
 #include <QDirIterator>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
+
+#include <optional>
 
 using namespace rio;
 using Level = PreliminaryFinding::Level;
@@ -26,6 +31,18 @@ QStringList lines(const PreliminaryCheck& check, Level level)
         if (f.level == level)
             out << f.text;
     return out;
+}
+
+// The bytes of a "servono 12,3 MB" figure of the free-space line.
+std::optional<qint64> neededBytes(const PreliminaryCheck& check)
+{
+    static const QRegularExpression figure(QStringLiteral("spazio libero.*: servono ([0-9]+),([0-9]) MB"));
+    for (const auto& f : check.findings) {
+        const auto m = figure.match(f.text);
+        if (m.hasMatch())
+            return (m.captured(1).toLongLong() * 10 + m.captured(2).toLongLong()) * 1024 * 1024 / 10;
+    }
+    return std::nullopt;
 }
 
 struct Fixture : StepFixture
@@ -91,6 +108,15 @@ private slots:
         QVERIFY(warnings.filter(QStringLiteral("cartella Azienda_03 ignorata")).size() == 1);
         QVERIFY(warnings.filter(QStringLiteral("cartella Azienda_11 ignorata")).size() == 1);
         QCOMPARE(f.host.boxes.last().icon, Icon::Critical);
+
+        // ESEGUI agrees with VERIFICA: it refuses, with every ERRORE in its box
+        // (the space here was only simulated).
+        const auto before = TestInstall::fingerprint(f.install.driveC());
+        QCOMPARE(runYearOpening(f.ctx), RunOutcome::NotStarted);
+        for (const QString& error : errors)
+            QVERIFY2(error.startsWith(QStringLiteral("spazio")) || f.host.boxes.last().text.contains(error),
+                     qPrintable(error));
+        QCOMPARE(TestInstall::fingerprint(f.install.driveC()), before);
     }
 
     void aMissingWorkgroupStopsEveryArchive()
@@ -137,18 +163,22 @@ private slots:
     void whatTheRunWouldTripOnIsAnErrorAndRefusesTheRun_data()
     {
         QTest::addColumn<QString>("immutable"); // relative to the root, made immutable
+        QTest::addColumn<bool>("mount");        // that folder bound read-only instead
         QTest::addColumn<QString>("sql");       // run on company 1's 2023 archive
         QTest::addColumn<QString>("expected");
         QTest::newRow("archive immutable")
-            << QStringLiteral("dati\\esercizi\\Azienda_1\\2023\\dati.mdb") << QString()
+            << QStringLiteral("dati\\esercizi\\Azienda_1\\2023\\dati.mdb") << false << QString()
             << QStringLiteral("Azienda_1: l'archivio 2023 non è scrivibile");
         QTest::newRow("2024 folder immutable")
-            << QStringLiteral("dati\\Esercizi\\Azienda_1\\2024") << QString()
+            << QStringLiteral("dati\\Esercizi\\Azienda_1\\2024") << false << QString()
             << QStringLiteral("Azienda_1: la cartella 2024 non è scrivibile");
-        QTest::newRow("data folder immutable")
-            << QStringLiteral("dati") << QString() << QStringLiteral("la cartella dati non è scrivibile");
+        QTest::newRow("data folder immutable") << QStringLiteral("dati") << false << QString()
+                                               << QStringLiteral("la cartella dati non è scrivibile");
+        QTest::newRow("data folder on a read-only mount")
+            << QStringLiteral("dati") << true << QString()
+            << QStringLiteral("Azienda_1: l'archivio 2023 non è scrivibile");
         QTest::newRow("article without code")
-            << QString()
+            << QString() << false
             << QStringLiteral(
                    "insert into ANAG_ART(CodArt, DescrArt) values ('A1', 'a'), (null, 'senza codice')")
             << QStringLiteral("Azienda_1: l'articolo alla riga 2 di ANAG_ART non ha codice");
@@ -156,13 +186,20 @@ private slots:
     void whatTheRunWouldTripOnIsAnErrorAndRefusesTheRun()
     {
         QFETCH(QString, immutable);
+        QFETCH(bool, mount);
         QFETCH(QString, sql);
         QFETCH(QString, expected);
         Fixture f;
         if (!sql.isEmpty())
             TestInstall::exec(f.oldArchive(1), sql);
+        std::unique_ptr<ScopedMount> readOnly;
+        if (mount) {
+            readOnly = ScopedMount::readOnly(f.file(immutable));
+            if (!readOnly->isMounted())
+                QSKIP("mounting is not allowed here");
+        }
         QString flagged;
-        if (!immutable.isEmpty()) {
+        if (!immutable.isEmpty() && !mount) {
             flagged = f.file(immutable);
             QDir().mkpath(QFileInfo(flagged).isFile() ? QString() : flagged);
             if (QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), flagged}) != 0)
@@ -179,6 +216,26 @@ private slots:
         QCOMPARE(runYearOpening(f.ctx), RunOutcome::NotStarted);
         QVERIFY(f.host.boxes.last().text.contains(expected));
         QCOMPARE(TestInstall::fingerprint(f.install.driveC()), before);
+    }
+
+    // What the steps report and pass over never blocks the start.
+    void whatTheStepsPassOverDoesNotRefuseTheRun_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::newRow("no movement table") << QStringLiteral("drop table MOV_PROVV");
+        QTest::newRow("no CAUSALI") << QStringLiteral("drop table CAUSALI");
+        QTest::newRow("empty ANAG_ART") << QStringLiteral("delete from ANAG_ART");
+    }
+    void whatTheStepsPassOverDoesNotRefuseTheRun()
+    {
+        QFETCH(QString, sql);
+        Fixture f;
+        TestInstall::exec(f.oldArchive(1), sql);
+        const QStringList errors = lines(runPreliminaryCheck(f.host, f.state), Level::Error);
+        QVERIFY2(errors.isEmpty(), qPrintable(errors.join(QLatin1Char('\n'))));
+        QVERIFY(runYearOpening(f.ctx) != RunOutcome::NotStarted);
+        QVERIFY(QFile::exists(f.newArchive(1)));
+        QVERIFY(QFile::exists(f.newArchive(3)));
     }
 
     // Another program writing, or only reading inside a transaction: either
@@ -218,6 +275,57 @@ private slots:
             db.close();
         }
         QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+    }
+
+    // The space the check asks for is what the run takes: a little short, it
+    // refuses; with that much free, the run ends without running out. Then a
+    // disk that is full reads as such, with the archive named.
+    void theSpaceTheCheckAsksForIsEnoughForTheRun()
+    {
+        const auto drive = ScopedMount::tmpfs(512LL * 1024 * 1024);
+        if (!drive->isMounted())
+            QSKIP("mounting is not allowed here");
+        Fixture f;
+        // Archives larger than the room kept for the log and the report, so a
+        // journal the check did not count would not fit in that room.
+        for (int slot : {1, 3})
+            TestInstall::execAll(
+                f.oldArchive(slot),
+                {QStringLiteral(
+                     "with recursive n(i) as (select 0 union all select i + 1 from n where i < 49) "
+                     "insert into ANAG_ART(CodArt) select 'A' || i from n"),
+                 QStringLiteral(
+                     "with recursive n(i) as (select 1 union all select i + 1 from n where i < 2000) "
+                     "insert into MOV_MAG(CodArt, DEP, Qta, NumDoc) "
+                     "select 'A' || (i % 50), '01', 1, hex(randomblob(5000)) from n")});
+        const std::optional<qint64> needed = neededBytes(runPreliminaryCheck(f.host, f.state));
+        QVERIFY(needed);
+        QVERIFY2(*needed > 2 * 20 * 1024 * 1024, qPrintable(QString::number(*needed)));
+
+        const qint64 tenth = 1024 * 1024 / 10; // the figure's rounding
+        QVERIFY(drive->resize(drive->used() + *needed - 2 * tenth));
+        const auto before = TestInstall::fingerprint(f.install.driveC());
+        QCOMPARE(runYearOpening(f.ctx), RunOutcome::NotStarted);
+        QVERIFY(f.host.boxes.last().text.contains(QStringLiteral("spazio libero insufficiente")));
+        QCOMPARE(TestInstall::fingerprint(f.install.driveC()), before);
+
+        QVERIFY(drive->resize(drive->used() + *needed + tenth));
+        f.host.boxes.clear();
+        QCOMPARE(runYearOpening(f.ctx), RunOutcome::Done);
+        QVERIFY2(f.host.events.filter(QStringLiteral("Disco pieno")).isEmpty(),
+                 qPrintable(f.host.events.join(QLatin1Char('\n'))));
+
+        QVERIFY(drive->resize(drive->used() + 64 * 1024));
+        QString text;
+        errorOf(
+            [&] {
+                StepFixture::open(2023, 1)->execute(
+                    QStringLiteral("insert into ANAG_ART(CodArt, DescrArt) "
+                                   "select 'B' || CodArt, hex(randomblob(100000)) from ANAG_ART"));
+            },
+            &text);
+        QVERIFY2(text.startsWith(QStringLiteral("Disco pieno: ") + TestInstall::archiveWindowsPath(1, 2023)),
+                 qPrintable(text));
     }
 };
 

@@ -289,13 +289,20 @@ private slots:
         QCOMPARE(f.host.labels[CompanyInfo::Count], QStringLiteral("1"));
     }
 
+    void theRootIsReadFromTheSystemTableOnlyForServer_data()
+    {
+        QTest::addColumn<QString>("percorso");
+        QTest::newRow("empty") << QStringLiteral("''");
+        QTest::newRow("Null") << QStringLiteral("null");
+    }
     void theRootIsReadFromTheSystemTableOnlyForServer()
     {
+        QFETCH(QString, percorso);
         StepFixture f;
         f.install.createArchive(1);
         const QString system =
             f.install.host(QStringLiteral("C:\\Programmi\\Zeta\\Dati\\system\\systemzeta.mdb"));
-        TestInstall::exec(system, QStringLiteral("update system set Percorso=''"));
+        TestInstall::exec(system, QStringLiteral("update system set Percorso=") + percorso);
 
         // LOCAL never looks at Percorso.
         QCOMPARE(runYearOpening(f.ctx), RunOutcome::Done);
@@ -304,7 +311,8 @@ private slots:
         // folder: the run does not start.
         f.host.server = true;
         QCOMPARE(runYearOpening(f.ctx), RunOutcome::NotStarted);
-        QVERIFY2(f.host.boxes.last().text.contains(QStringLiteral("Percorso")),
+        QVERIFY2(f.host.boxes.last().text.contains(
+                     QStringLiteral("il campo Percorso della tabella system è vuoto")),
                  qPrintable(f.host.boxes.last().text));
         QCOMPARE(f.host.boxes.last().icon, Icon::Critical);
     }
