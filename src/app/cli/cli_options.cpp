@@ -1,65 +1,84 @@
 #include "app/cli/cli_options.h"
 
-#include <QCommandLineParser>
+#include "context/command_line.h"
+
 #include <QDir>
 #include <QFileInfo>
 
 namespace rio::cli {
 
+namespace {
+
+CommandLine commandLine()
+{
+    CommandLine line(
+        QStringLiteral("riapertura-cli"), QStringLiteral("[opzioni]"),
+        QStringLiteral("Apre il nuovo esercizio 2024 di ogni azienda Zeta, come il pulsante ESEGUI della "
+                       "finestra:\nrighe degli eventi e messaggi su standard output, avanzamento su "
+                       "standard error\nquando è un terminale."),
+        {QStringLiteral("0  riapertura eseguita (con --check: nessun ERRORE)"),
+         QStringLiteral("1  riapertura eseguita con errori (con --check: almeno un ERRORE)"),
+         QStringLiteral("2  riapertura non iniziata: opzioni errate, risposta No, nessun terminale "
+                        "senza --yes,\n     un ERRORE della verifica preliminare"),
+         QStringLiteral("3  il programma è terminato prima della fine della riapertura")});
+    line.addOption({QStringLiteral("server"), QChar(), QString(),
+                    QStringLiteral("Sorgente dati SERVER (percorso dalla tabella system).")});
+    line.addOption({QStringLiteral("zeta-folder"), QChar(), QString(),
+                    QStringLiteral("Aggiornamento in cartella Zeta (solo se comunicato dalla Ventor).")});
+    line.addOption(
+        {QStringLiteral("no-log"), QChar(), QString(), QStringLiteral("Non scrive il file di log.")});
+    line.addOption({QStringLiteral("drive-c"), QChar(), QStringLiteral("CARTELLA"),
+                    QStringLiteral("Cartella che fa da disco C: (non su Windows).")});
+    line.addOption({QStringLiteral("yes"), QLatin1Char('y'), QString(),
+                    QStringLiteral("Risponde Sì alla conferma (utenti scollegati).")});
+    line.addOption({QStringLiteral("quiet"), QLatin1Char('q'), QString(),
+                    QStringLiteral("Solo i messaggi, gli errori e le righe finali.")});
+    line.addOption({QStringLiteral("timings"), QChar(), QString(),
+                    QStringLiteral("Scrive su standard error il tempo di ogni passo.")});
+    line.addOption({QStringLiteral("check"), QChar(), QString(),
+                    QStringLiteral("Solo la verifica prima della riapertura: non scrive nulla.")});
+    return line;
+}
+
+} // namespace
+
 ParsedOptions parseOptions(const QStringList& arguments)
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Apre il nuovo esercizio 2024 di ogni azienda Zeta (come il pulsante ESEGUI della finestra)."));
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption server(QStringLiteral("server"),
-                                    QStringLiteral("Sorgente dati SERVER (percorso dalla tabella system)."));
-    const QCommandLineOption zeta(
-        QStringLiteral("zeta-folder"),
-        QStringLiteral("Aggiornamento in cartella Zeta (solo se comunicato dalla Ventor)."));
-    const QCommandLineOption noLog(QStringLiteral("no-log"), QStringLiteral("Non scrive il file di log."));
-    const QCommandLineOption driveC(QStringLiteral("drive-c"),
-                                    QStringLiteral("Cartella che fa da disco C: (non su Windows)."),
-                                    QStringLiteral("cartella"));
-    const QCommandLineOption yes(QStringLiteral("yes"),
-                                 QStringLiteral("Risponde Sì alla conferma (utenti scollegati)."));
-    const QCommandLineOption timings(QStringLiteral("timings"),
-                                     QStringLiteral("Scrive su standard error il tempo di ogni passo."));
-    const QCommandLineOption check(
-        QStringLiteral("check"),
-        QStringLiteral("Solo la verifica prima della riapertura: non scrive nulla."));
-    parser.addOptions({server, zeta, noLog, driveC, yes, timings, check});
-
+    const CommandLine line = commandLine();
+    const CommandLine::Parsed parsed = line.parse(arguments.mid(1));
     ParsedOptions result;
-    if (!parser.parse(arguments)) {
-        result.text = parser.errorText();
+    if (!parsed.ok) {
+        result.text = parsed.error;
         return result;
     }
-    if (parser.isSet(help)) {
+    if (parsed.help || parsed.version) {
         result.helpShown = true;
-        result.text = parser.helpText();
+        result.text = parsed.help ? line.helpText() : line.versionText();
         return result;
     }
-    if (!parser.positionalArguments().isEmpty()) {
+    if (!parsed.positional.isEmpty()) {
         result.text =
-            QStringLiteral("Argomento non previsto: %1").arg(parser.positionalArguments().constFirst());
+            CommandLine::mistake(QStringLiteral("argomento non previsto: %1").arg(parsed.positional.first()));
         return result;
     }
     CliOptions& o = result.options;
-    o.server = parser.isSet(server);
-    o.zetaFolder = parser.isSet(zeta);
-    o.log = !parser.isSet(noLog);
-    o.yes = parser.isSet(yes);
-    o.timings = parser.isSet(timings);
-    o.check = parser.isSet(check);
-    if (parser.isSet(driveC)) {
+    o.server = parsed.isSet(QStringLiteral("server"));
+    o.zetaFolder = parsed.isSet(QStringLiteral("zeta-folder"));
+    o.log = !parsed.isSet(QStringLiteral("no-log"));
+    o.yes = parsed.isSet(QStringLiteral("yes"));
+    o.quiet = parsed.isSet(QStringLiteral("quiet"));
+    o.timings = parsed.isSet(QStringLiteral("timings"));
+    o.check = parsed.isSet(QStringLiteral("check"));
+    if (parsed.isSet(QStringLiteral("drive-c"))) {
+        const QString driveC = parsed.value(QStringLiteral("drive-c"));
 #ifdef Q_OS_WIN
+        Q_UNUSED(driveC);
         result.text = QStringLiteral("--drive-c non serve su Windows: il disco C: è quello vero.");
         return result;
 #else
-        const QFileInfo folder(parser.value(driveC));
+        const QFileInfo folder(driveC);
         if (!folder.isDir()) {
-            result.text = QStringLiteral("--drive-c: la cartella %1 non esiste.").arg(parser.value(driveC));
+            result.text = QStringLiteral("--drive-c: la cartella %1 non esiste.").arg(driveC);
             return result;
         }
         o.driveC = folder.absoluteFilePath();

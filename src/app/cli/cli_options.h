@@ -15,6 +15,7 @@ struct CliOptions
     bool yes = false;        // answers the confirmation
     bool timings = false;    // step times on standard error
     bool check = false;      // only the check before the run, writing nothing
+    bool quiet = false;      // only boxes, errors and the closing lines
 };
 
 struct ParsedOptions
@@ -25,7 +26,9 @@ struct ParsedOptions
     QString text;           // the error, or the help or version text
 };
 
-// Reads the command line (arguments[0] is the program).
+// Reads the command line (arguments[0] is the program). A mistake gives one
+// Italian line ending with "usare --help"; --help, --help-all and --version
+// give their text with helpShown set, and nothing runs.
 ParsedOptions parseOptions(const QStringList& arguments);
 
 } // namespace rio::cli

@@ -1,7 +1,5 @@
 #include "app/cli/console_host.h"
 
-#include "data/filesystem.h"
-
 #include <QTextStream>
 
 #include <algorithm>
@@ -69,7 +67,14 @@ void ConsoleHost::print(std::FILE* stream, const QString& text)
 
 void ConsoleHost::addEvent(const QString& line)
 {
-    print(m_out, line);
+    if (!m_options.quiet)
+        print(m_out, line);
+}
+
+void ConsoleHost::addMarkedEvent(const QString& line, EventMark mark)
+{
+    if (!m_options.quiet || mark.closing || mark.tone == Tone::Error)
+        print(m_out, line);
 }
 
 Answer ConsoleHost::message(const QString& text, Buttons buttons, Icon, const QString& title)
@@ -101,14 +106,6 @@ void ConsoleHost::stepFinished(const QString& step, int slot, qint64 millisecond
                      .arg(step, company)
                      .arg(milliseconds)
                      .arg(ok ? QString() : QStringLiteral(" errore")));
-}
-
-void ConsoleHost::verificationReady(const QString& reportPath, const QStringList& summary)
-{
-    for (const QString& line : summary)
-        print(m_out, QStringLiteral("verifica: ") + line);
-    if (!reportPath.isEmpty())
-        print(m_out, QStringLiteral("verifica: rapporto %1").arg(fs::hostPath(reportPath)));
 }
 
 bool ConsoleHost::stderrIsTerminal()

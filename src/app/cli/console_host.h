@@ -27,6 +27,8 @@ public:
     static bool stdinIsTerminal();
 
     void addEvent(const QString& line) override;
+    // With --quiet, errors and the closing lines still show.
+    void addMarkedEvent(const QString& line, EventMark mark) override;
     bool logWanted() const override { return m_options.log; }
     DataSource dataSource() const override
     {
@@ -36,7 +38,6 @@ public:
     Answer message(const QString& text, Buttons buttons, Icon icon, const QString& title) override;
     void closeProgram() override { m_windowClosed = true; }
     void stepFinished(const QString& step, int slot, qint64 milliseconds, bool ok) override;
-    void verificationReady(const QString& reportPath, const QStringList& summary) override;
     void setRunProgress(int company, int companies, qint64 done, qint64 total) override;
 
     // Progress lines on standard error (when it is a terminal).

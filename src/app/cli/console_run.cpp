@@ -86,15 +86,12 @@ int checkConsole(ConsoleHost& host)
 int consoleMain(const QStringList& arguments)
 {
     const ParsedOptions parsed = parseOptions(arguments);
+    if (parsed.helpShown) {
+        std::fputs(parsed.text.toUtf8().constData(), stdout);
+        return ExitDone;
+    }
     if (!parsed.ok) {
-        if (parsed.helpShown) {
-            std::fputs(parsed.text.toUtf8().constData(), stdout);
-            return ExitDone;
-        }
-        printErr(parsed.text);
-        printErr(
-            QStringLiteral("Uso: riapertura-cli [--server] [--zeta-folder] [--no-log] [--drive-c CARTELLA] "
-                           "[--yes] [--timings] [--check]"));
+        printErr(QStringLiteral("riapertura-cli: ") + parsed.text);
         return ExitNotStarted;
     }
     const CliOptions& options = parsed.options;

@@ -19,11 +19,15 @@ struct DemoOptions
     bool x86 = false;
 };
 
-// Reads "DIR [--companies N] [--articles N] [--movements N] [--open-items N]
-// [--seed S] [--x86]" (arguments without the program name). On a mistake
-// returns nothing and sets error to an Italian message.
-std::optional<DemoOptions> parseDemoArguments(const QStringList& arguments, QString& error);
+// The exit statuses of riapertura-demo.
+enum DemoExit : int { DemoWritten = 0, DemoFailed = 1, DemoUsage = 2, DemoRefusedFolder = 3 };
 
-QString demoUsage();
+// Reads "DIR [--companies N] [--articles N] [--movements N] [--open-items N]
+// [--seed S] [--x86]" (arguments without the program name), as the console
+// reads its options. On a mistake returns nothing and sets error to one
+// Italian line ending with "usare --help". On --help or --version returns
+// nothing, leaves error empty and sets information to the text to print.
+std::optional<DemoOptions> parseDemoArguments(const QStringList& arguments, QString& error,
+                                              QString* information = nullptr);
 
 } // namespace rio::demo

@@ -14,16 +14,16 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
-    const QStringList arguments = app.arguments().mid(1);
-    if (arguments.contains(QLatin1String("--help")) || arguments.contains(QLatin1String("-h"))) {
-        out << rio::demo::demoUsage();
-        return 0;
-    }
     QString error;
-    const auto options = rio::demo::parseDemoArguments(arguments, error);
+    QString information;
+    const auto options = rio::demo::parseDemoArguments(app.arguments().mid(1), error, &information);
     if (!options) {
-        err << "riapertura-demo: " << error << "\n\n" << rio::demo::demoUsage();
-        return 2;
+        if (error.isEmpty()) {
+            out << information;
+            return rio::demo::DemoWritten;
+        }
+        err << "riapertura-demo: " << error << '\n';
+        return rio::demo::DemoUsage;
     }
     try {
         QElapsedTimer timer;
@@ -45,12 +45,12 @@ int main(int argc, char* argv[])
             << QDir::toNativeSeparators(QDir(options->dir).absolutePath()) << " (unità C:)\n"
             << "  Radice dell'installazione (tabella system): " << summary.installationRoot << '\n'
             << QStringLiteral("Fatto in %1 s.\n").arg(double(timer.elapsed()) / 1000.0, 0, 'f', 1);
-        return 0;
+        return rio::demo::DemoWritten;
     } catch (const rio::demo::DemoRefused& e) {
         err << "riapertura-demo: " << QString::fromStdString(e.what()) << '\n';
-        return 3;
+        return rio::demo::DemoRefusedFolder;
     } catch (const std::exception& e) {
         err << "riapertura-demo: " << QString::fromStdString(e.what()) << '\n';
-        return 1;
+        return rio::demo::DemoFailed;
     }
 }

@@ -221,18 +221,37 @@ private slots:
                  int(ExitProgramEnded));
     }
 
-    void usageErrorsAndNoTerminalDoNotStart()
+    void usageErrorsHelpAndNoTerminalDoNotStart()
     {
         TestInstall install;
         install.addCompany(1);
+        const QString tmp = install.host(TestInstall::base() + QStringLiteral("dati\\Tmp"));
         const CliResult bogus = runCli({QStringLiteral("--bogus")});
         QCOMPARE(bogus.status, int(ExitNotStarted));
-        QVERIFY(bogus.err.contains(QStringLiteral("Uso:")));
+        QCOMPARE(bogus.err, QStringLiteral("riapertura-cli: opzione sconosciuta: --bogus; usare --help\n"));
+        const CliResult missing = runCli({QStringLiteral("--drive-c")});
+        QCOMPARE(missing.err, QStringLiteral("riapertura-cli: manca il valore di --drive-c; usare --help\n"));
+
+        // Help and version print their text and start nothing, even with --yes.
+        for (const QString& info : {QStringLiteral("--help-all"), QStringLiteral("--help"),
+                                    QStringLiteral("-h"), QStringLiteral("--version")}) {
+            const CliResult r =
+                runCli({QStringLiteral("--drive-c"), install.driveC(), QStringLiteral("--yes"), info});
+            QVERIFY2(r.status == ExitDone && r.err.isEmpty(), qPrintable(info + r.err));
+            QVERIFY2(r.out.startsWith(info == QLatin1String("--version")
+                                          ? QStringLiteral("riapertura-cli 1.")
+                                          : QStringLiteral("Uso: riapertura-cli")),
+                     qPrintable(r.out));
+            QVERIFY(!QDir(tmp).exists());
+        }
+        const CliResult help = runCli({QStringLiteral("--help")});
+        QVERIFY(help.out.contains(QStringLiteral("Opzioni:\n")));
+        QVERIFY(help.out.contains(QStringLiteral("Stato di uscita:\n  0  riapertura eseguita")));
 
         const CliResult unconfirmed = runCli({QStringLiteral("--drive-c"), install.driveC()});
         QCOMPARE(unconfirmed.status, int(ExitNotStarted));
         QVERIFY(unconfirmed.out.isEmpty());
-        QVERIFY(!QDir(install.host(TestInstall::base() + QStringLiteral("dati\\Tmp"))).exists());
+        QVERIFY(!QDir(tmp).exists());
     }
 
     void aWholeRunOnTheConsole()

@@ -208,7 +208,22 @@ private slots:
         for (const QStringList& args : wrong) {
             error.clear();
             QVERIFY2(!parseDemoArguments(args, error), qPrintable(args.join(QLatin1Char(' '))));
-            QVERIFY(!error.isEmpty());
+            QVERIFY(error.endsWith(QStringLiteral("; usare --help")));
+        }
+        // Read as the console reads its options.
+        QVERIFY(!parseDemoArguments({QStringLiteral("d"), QStringLiteral("--bogus")}, error));
+        QCOMPARE(error, QStringLiteral("opzione sconosciuta: --bogus; usare --help"));
+        QVERIFY(!parseDemoArguments({QStringLiteral("d"), QStringLiteral("--x86=1")}, error));
+        QCOMPARE(error, QStringLiteral("l'opzione --x86 non vuole un valore; usare --help"));
+        for (const QString& info :
+             {QStringLiteral("--help"), QStringLiteral("-h"), QStringLiteral("--version")}) {
+            QString text;
+            error.clear();
+            QVERIFY(!parseDemoArguments({info}, error, &text));
+            QVERIFY2(error.isEmpty() && text.startsWith(QLatin1String(info == QLatin1String("--version")
+                                                                          ? "riapertura-demo 1."
+                                                                          : "Uso: riapertura-demo")),
+                     qPrintable(text));
         }
     }
 };
