@@ -23,6 +23,15 @@ enum class CompanyInfo { Name, Slot, Count };
 // product's system database.
 enum class DataSource { Local, Server };
 
+// How an event line stands out: plain, a warning, an error. A closing line
+// is one of those that sum up the end of a run.
+enum class Tone { Plain, Warning, Error };
+struct EventMark
+{
+    Tone tone = Tone::Plain;
+    bool closing = false;
+};
+
 enum class Buttons { Ok, YesNo };
 enum class Icon { None, Information, Exclamation, Critical };
 enum class Answer { Ok, Yes, No };
@@ -37,6 +46,9 @@ public:
 
     // One more line at the end of the event list.
     virtual void addEvent(const QString& line) = 0;
+    // The same for a line that stands out (shown apart, or kept when the
+    // screen shows little); by default an ordinary line.
+    virtual void addMarkedEvent(const QString& line, EventMark /*mark*/) { addEvent(line); }
 
     // The choices of the run, read at the moment the run needs them: whether
     // to write the log, where the data lie, whether to work in the Zeta folder.
@@ -69,6 +81,9 @@ public:
     // A step of the run has ended for a company (slot 0: the common part),
     // with its wall time; for timings and the verification report.
     virtual void stepFinished(const QString& /*step*/, int /*slot*/, qint64 /*milliseconds*/, bool /*ok*/) {}
+    // How the run ended, in a few words (empty: a run starts); errors: it
+    // ended with errors or mismatches.
+    virtual void showRunOutcome(const QString& /*text*/, bool /*errors*/) {}
     // The verification report of a finished run: its Windows path (empty when
     // it could not be written) and a few summary lines.
     virtual void verificationReady(const QString& /*reportPath*/, const QStringList& /*summary*/) {}

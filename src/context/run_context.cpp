@@ -32,10 +32,13 @@ void RunContext::addEventLine(const QString& text)
     addLine(text);
 }
 
-void RunContext::addLine(const QString& text)
+void RunContext::addLine(const QString& text, EventMark mark)
 {
     const QString line = asOneLine(text);
-    m_host.addEvent(line);
+    if (mark.tone == Tone::Plain && !mark.closing)
+        m_host.addEvent(line);
+    else
+        m_host.addMarkedEvent(line, mark);
     if (m_state.log && m_state.log->isOpen() && m_host.logWanted())
         m_state.log->writeLine(line);
 }
@@ -55,7 +58,7 @@ void RunContext::reportError(const Error& error, const QString& procedureLabel)
 void RunContext::reportErrorBox(const QString& text, Icon icon, const QString& title)
 {
     markError();
-    addEventLine(text);
+    addErrorLine(text);
     m_host.message(text, Buttons::Ok, icon, title);
 }
 

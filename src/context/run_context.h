@@ -35,6 +35,10 @@ public:
     // A line of the event list and the log that leaves lblArt alone, in its
     // own letter case: an error keeps the path as it is on disk.
     void addEventLine(const QString& text);
+    // The same for an error that is not a box of its own.
+    void addErrorLine(const QString& text) { addLine(text, {Tone::Error, false}); }
+    // One of the lines that sum up the end of a run.
+    void addClosingLine(const QString& text, Tone tone) { addLine(text, {tone, true}); }
 
     // The error box of a step: "Error <n> (<description>) in procedure
     // <label> of Form frmRiapri", OK, no icon, title "Riapertura". The text
@@ -70,7 +74,7 @@ public:
 
 private:
     // One line, on one line, to the event list and (when wanted) the log.
-    void addLine(const QString& text);
+    void addLine(const QString& text, EventMark mark = {});
     Host& m_host;
     RunState& m_state;
     QString m_caption;

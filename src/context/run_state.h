@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QMap>
 #include <QString>
 
 #include <array>
@@ -32,8 +33,9 @@ struct RunRecord
     QString safetyCopy;              // Windows path of the dated copy actually used
     bool safetyCopyVerified = false; // copied, listed in its manifest and read back equal
     QList<StepRecord> steps;
-    QList<int> companies;   // slots processed, in order
-    QList<int> initialised; // slots whose new archive was emptied
+    QList<int> companies;         // slots processed, in order
+    QList<int> initialised;       // slots whose new archive was emptied
+    QMap<int, int> companyErrors; // errors reported while each slot was in work
 };
 
 // What the run keeps between its steps, owned by whoever starts the run (the

@@ -1,10 +1,19 @@
 #include "gui/event_list_model.h"
 
+#include <QAbstractItemView>
+#include <QColor>
+#include <QFont>
+#include <QHelpEvent>
 #include <QMetaObject>
+#include <QToolTip>
 
 #include <limits>
 
 namespace rio::gui {
+
+namespace {
+constexpr quint8 ClosingBit = 0x80;
+} // namespace
 
 EventListModel::EventListModel(QObject* parent) : QAbstractListModel(parent) {}
 
@@ -15,9 +24,32 @@ int EventListModel::rowCount(const QModelIndex& parent) const
 
 QVariant EventListModel::data(const QModelIndex& index, int role) const
 {
-    if (role != Qt::DisplayRole || !index.isValid() || index.column() != 0 || index.row() >= m_shown)
+    if (!index.isValid() || index.column() != 0 || index.row() >= m_shown)
         return {};
-    return line(index.row());
+    const quint8 mark = m_marks[size_t(index.row())];
+    switch (role) {
+    case Qt::DisplayRole:
+        return line(index.row());
+    case Qt::ForegroundRole:
+        switch (Tone(mark & ~ClosingBit)) {
+        case Tone::Error:
+            return QColor(0xb0, 0x00, 0x00);
+        case Tone::Warning:
+            return QColor(0x8a, 0x6d, 0x00);
+        case Tone::Plain:
+            break;
+        }
+        return {};
+    case Qt::FontRole:
+        if (mark & ClosingBit) {
+            QFont bold;
+            bold.setBold(true);
+            return bold;
+        }
+        return {};
+    default:
+        return {};
+    }
 }
 
 QString EventListModel::line(qsizetype index) const
@@ -28,7 +60,7 @@ QString EventListModel::line(qsizetype index) const
     return QString::fromUtf8(m_text.constData() + begin, m_ends[size_t(index)] - begin);
 }
 
-void EventListModel::append(const QString& line)
+void EventListModel::append(const QString& line, EventMark mark)
 {
     // A view counts rows in int; lines past that are dropped rather than
     // overflowing the row numbers.
@@ -36,6 +68,7 @@ void EventListModel::append(const QString& line)
         return;
     m_text.append(line.toUtf8());
     m_ends.push_back(m_text.size());
+    m_marks.push_back(quint8(int(mark.tone) | (mark.closing ? ClosingBit : 0)));
     if (!m_flushPosted) {
         m_flushPosted = true;
         QMetaObject::invokeMethod(this, &EventListModel::flush, Qt::QueuedConnection);
@@ -51,6 +84,23 @@ void EventListModel::flush()
     beginInsertRows(QModelIndex(), m_shown, total - 1);
     m_shown = total;
     endInsertRows();
+}
+
+bool EventLineDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
+                                  const QStyleOptionViewItem& option, const QModelIndex& index)
+{
+    if (event->type() != QEvent::ToolTip || !index.isValid())
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    const QString text = index.data().toString();
+    QStyleOptionViewItem shown = option;
+    initStyleOption(&shown, index);
+    if (shown.fontMetrics.horizontalAdvance(text) + 8 > view->viewport()->width()) {
+        QToolTip::showText(event->globalPos(), text, view);
+        return true;
+    }
+    QToolTip::hideText();
+    event->ignore();
+    return true;
 }
 
 } // namespace rio::gui

@@ -10,15 +10,18 @@
 #include "run/preliminary_check.h"
 #include "run/run.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
 #include <QTimer>
-#include <QUrl>
 
 #include <exception>
 
@@ -50,6 +53,8 @@ FrmRiapri::FrmRiapri(Runner runner, QWidget* parent) : QWidget(parent), m_runner
     connect(m_ui.cmdChiudi, &QPushButton::clicked, this, &FrmRiapri::cmdChiudi_Click);
     connect(m_ui.cmdVerifica, &QPushButton::clicked, this, &FrmRiapri::cmdVerifica_Click);
     connect(m_ui.cmdRapporto, &QPushButton::clicked, this, &FrmRiapri::cmdRapporto_Click);
+    connect(m_ui.actCopia, &QAction::triggered, this, &FrmRiapri::copyEventLine);
+    connect(m_ui.actSalvaElenco, &QAction::triggered, this, &FrmRiapri::saveEventList);
     Form_Load();
 }
 
@@ -76,6 +81,11 @@ void FrmRiapri::cmd_Click()
         return;
     m_running = true;
     m_closedByRun = false;
+    // Neither a second run nor the check may start inside this one, whatever
+    // a step enables on the way.
+    m_ui.cmd->setEnabled(false);
+    m_ui.cmdVerifica->setEnabled(false);
+    m_host->setRunInProgress(true);
     bool programEnd = false;
     try {
         // The run starts from a fresh state once the user has confirmed.
@@ -88,6 +98,7 @@ void FrmRiapri::cmd_Click()
         programEnd = true;
     }
     m_running = false;
+    m_host->setRunInProgress(false);
     m_host->showBusy(false);
     m_events->flush();
     m_ui.lstEventi->scrollToBottom();
@@ -97,6 +108,7 @@ void FrmRiapri::cmd_Click()
         return;
     }
     m_ui.cmd->setEnabled(true);
+    m_ui.cmdVerifica->setEnabled(true);
     m_ui.cmdChiudi->setEnabled(true);
 }
 
@@ -142,9 +154,38 @@ void FrmRiapri::cmdRapporto_Click()
     const QString path = m_host->reportPath();
     if (path.isEmpty())
         return;
-    const QString file = fs::hostPath(path);
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(file)))
-        MessageBox::show(this, {QStringLiteral("Impossibile aprire il rapporto di verifica:\n%1").arg(file),
+    const QString file = QDir::toNativeSeparators(fs::hostPath(path));
+    if (MessageBox::openFile(file))
+        return;
+    // No browser started: the path, to open it by hand.
+    QGuiApplication::clipboard()->setText(file);
+    MessageBox::show(this, {QStringLiteral("Nessun programma ha aperto il rapporto di verifica. Il percorso, "
+                                           "copiato negli appunti, è:\n%1")
+                                .arg(file),
+                            Buttons::Ok, Icon::Exclamation, QLatin1String(ApplicationTitle)});
+}
+
+void FrmRiapri::copyEventLine()
+{
+    const QModelIndex current = m_ui.lstEventi->currentIndex();
+    if (current.isValid())
+        QGuiApplication::clipboard()->setText(current.data().toString());
+}
+
+void FrmRiapri::saveEventList()
+{
+    const QString target = MessageBox::askSaveFile(
+        this, QStringLiteral("Salva elenco"), QDir::home().filePath(QStringLiteral("eventi_riapertura.txt")));
+    if (target.isEmpty())
+        return;
+    QByteArray text;
+    for (qsizetype i = 0; i < m_events->lineCount(); ++i)
+        text += m_events->line(i).toUtf8() + "\r\n";
+    QFile file(target);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text) != text.size() ||
+        !file.flush())
+        MessageBox::show(this, {QStringLiteral("Impossibile salvare l'elenco in %1: %2")
+                                    .arg(QDir::toNativeSeparators(target), file.errorString()),
                                 Buttons::Ok, Icon::Exclamation, QLatin1String(ApplicationTitle)});
 }
 

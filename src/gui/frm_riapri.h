@@ -55,6 +55,10 @@ public slots:
     void cmdChiudi_Click();
     void cmdRapporto_Click();
     void cmdVerifica_Click();
+    // The event list's menu: the current line to the clipboard; every line
+    // to a text file the user chooses (UTF-8, CR LF).
+    void copyEventLine();
+    void saveEventList();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

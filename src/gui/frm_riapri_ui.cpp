@@ -1,8 +1,10 @@
 #include "gui/frm_riapri_ui.h"
 
+#include "gui/event_list_model.h"
 #include "gui/indicator_box.h"
 #include "gui/powered_by_logo.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -40,6 +42,8 @@ QLineEdit* yearBox(const char* name, QWidget* parent)
     box->setAlignment(Qt::AlignCenter);
     box->setMaxLength(4);
     box->setFixedWidth(90);
+    // The years are fixed: the boxes only show them.
+    box->setReadOnly(true);
     return box;
 }
 
@@ -91,6 +95,14 @@ QHBoxLayout* setupEventList(FrmRiapriUi& ui, QWidget* form)
     ui.lstEventi->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ui.lstEventi->setSelectionMode(QAbstractItemView::SingleSelection);
     ui.lstEventi->setMinimumHeight(220);
+    ui.lstEventi->setItemDelegate(new EventLineDelegate(ui.lstEventi));
+    ui.actCopia = named(new QAction(QStringLiteral("Copia"), ui.lstEventi), "actCopia");
+    ui.actCopia->setShortcut(QKeySequence::Copy);
+    ui.actCopia->setShortcutContext(Qt::WidgetShortcut);
+    ui.actSalvaElenco = named(new QAction(QStringLiteral("Salva elenco..."), ui.lstEventi), "actSalvaElenco");
+    ui.lstEventi->addAction(ui.actCopia);
+    ui.lstEventi->addAction(ui.actSalvaElenco);
+    ui.lstEventi->setContextMenuPolicy(Qt::ActionsContextMenu);
 
     auto* eventsHeader = new QHBoxLayout;
     eventsHeader->addWidget(ui.Label3);
@@ -142,6 +154,16 @@ void setupProgress(FrmRiapriUi& ui, QWidget* panel)
     ui.barProgresso->setValue(0);
     ui.barProgresso->setTextVisible(false);
     ui.barProgresso->hide();
+
+    ui.lblTime = named(new QLabel(panel), "lblTime");
+    ui.lblTime->setTextFormat(Qt::PlainText);
+    ui.lblOutcome = named(new QLabel(panel), "lblOutcome");
+    ui.lblOutcome->setTextFormat(Qt::PlainText);
+    ui.lblOutcome->setWordWrap(true);
+    QFont outcomeFont = ui.lblOutcome->font();
+    outcomeFont.setBold(true);
+    ui.lblOutcome->setFont(outcomeFont);
+    ui.lblOutcome->hide();
 }
 
 // One box per step of the run, ticked as each ends.
@@ -180,6 +202,8 @@ void layOutStatusPanel(FrmRiapriUi& ui)
     left->addStretch(1);
     left->addWidget(ui.lblArt);
     left->addWidget(ui.barProgresso);
+    left->addWidget(ui.lblTime);
+    left->addWidget(ui.lblOutcome);
 
     auto* right = new QVBoxLayout;
     for (QCheckBox* box :

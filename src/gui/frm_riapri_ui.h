@@ -1,5 +1,6 @@
 #pragma once
 
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -31,6 +32,8 @@ struct FrmRiapriUi
     QLabel* Label3 = nullptr;
     QCheckBox* chklog = nullptr;
     QListView* lstEventi = nullptr;
+    QAction* actCopia = nullptr;       // lstEventi's menu: the selected line to the clipboard
+    QAction* actSalvaElenco = nullptr; // lstEventi's menu: every line to a text file
     QCheckBox* chkSplus = nullptr;
     QGroupBox* Frame1 = nullptr;
     QFrame* Picture1 = nullptr;
@@ -42,6 +45,8 @@ struct FrmRiapriUi
     QLabel* lblNumAzienda = nullptr;
     QLabel* lblArt = nullptr;
     QProgressBar* barProgresso = nullptr;
+    QLabel* lblTime = nullptr;    // elapsed time and the estimate of what is left
+    QLabel* lblOutcome = nullptr; // how the last run ended
     IndicatorBox* chkCopia = nullptr;
     IndicatorBox* chkRipristinoMagazzino = nullptr;
     IndicatorBox* chkInizializzazione = nullptr;

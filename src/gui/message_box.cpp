@@ -1,8 +1,11 @@
 #include "gui/message_box.h"
 
+#include <QDesktopServices>
+#include <QFileDialog>
 #include <QList>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QUrl>
 
 namespace rio::gui {
 
@@ -17,6 +20,18 @@ QList<Answer>& nextAnswers()
 std::function<Answer(const MessageBox::Request&)>& handler()
 {
     static std::function<Answer(const MessageBox::Request&)> h;
+    return h;
+}
+
+std::function<QString(const QString&)>& saveFileHandler()
+{
+    static std::function<QString(const QString&)> h;
+    return h;
+}
+
+std::function<bool(const QString&)>& openFileHandler()
+{
+    static std::function<bool(const QString&)> h;
     return h;
 }
 
@@ -72,6 +87,32 @@ void MessageBox::reset()
 {
     nextAnswers().clear();
     handler() = nullptr;
+    saveFileHandler() = nullptr;
+    openFileHandler() = nullptr;
+}
+
+QString MessageBox::askSaveFile(QWidget* parent, const QString& caption, const QString& suggested)
+{
+    if (saveFileHandler())
+        return saveFileHandler()(suggested);
+    return QFileDialog::getSaveFileName(parent, caption, suggested, QStringLiteral("File di testo (*.txt)"));
+}
+
+void MessageBox::setSaveFileHandler(std::function<QString(const QString&)> h)
+{
+    saveFileHandler() = std::move(h);
+}
+
+bool MessageBox::openFile(const QString& path)
+{
+    if (openFileHandler())
+        return openFileHandler()(path);
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+void MessageBox::setOpenFileHandler(std::function<bool(const QString&)> h)
+{
+    openFileHandler() = std::move(h);
 }
 
 } // namespace rio::gui

@@ -33,8 +33,20 @@ public:
     // Tests: every box without a next answer goes to the handler instead of
     // the screen (an empty handler restores the screen).
     static void setHandler(std::function<Answer(const Request&)> handler);
-    // Tests: forgets the next answers and the handler.
+    // Tests: forgets the next answers and the handlers.
     static void reset();
+
+    // The name of a file to write, chosen by the user in a dialog that
+    // proposes suggested; empty when cancelled.
+    static QString askSaveFile(QWidget* parent, const QString& caption, const QString& suggested);
+    // Tests: the file is chosen by the handler instead of a dialog.
+    static void setSaveFileHandler(std::function<QString(const QString& suggested)> handler);
+
+    // Opens a file with the program the desktop has for it (the report in a
+    // browser); false when none starts.
+    static bool openFile(const QString& path);
+    // Tests: the handler opens it instead of the desktop.
+    static void setOpenFileHandler(std::function<bool(const QString& path)> handler);
 };
 
 } // namespace rio::gui

@@ -37,6 +37,11 @@ void WindowHost::addEvent(const QString& line)
     m_events.append(line);
 }
 
+void WindowHost::addMarkedEvent(const QString& line, EventMark mark)
+{
+    m_events.append(line, mark);
+}
+
 void WindowHost::showStageDone(Stage box, bool ticked)
 {
     IndicatorBox* target = nullptr;
@@ -78,6 +83,8 @@ void WindowHost::showCompanyInfo(CompanyInfo label, const QString& caption)
 
 void WindowHost::allowNewRun(bool enabled)
 {
+    if (m_runInProgress)
+        return;
     m_ui.cmd->setEnabled(enabled);
 }
 
@@ -167,6 +174,14 @@ void WindowHost::verificationReady(const QString& reportPath, const QStringList&
     m_reportPath = reportPath;
     m_ui.cmdRapporto->setVisible(!reportPath.isEmpty());
     m_ui.cmdRapporto->setToolTip(summary.join(QLatin1Char('\n')));
+}
+
+void WindowHost::showRunOutcome(const QString& text, bool errors)
+{
+    QLabel* label = m_ui.lblOutcome;
+    label->setText(text);
+    label->setStyleSheet(errors ? QStringLiteral("color:#b00000") : QStringLiteral("color:#176b1c"));
+    label->setVisible(!text.isEmpty());
 }
 
 } // namespace rio::gui

@@ -30,6 +30,7 @@ public:
 
     void showProgressText(const QString& caption) override;
     void addEvent(const QString& line) override;
+    void addMarkedEvent(const QString& line, EventMark mark) override;
     void showStageDone(Stage box, bool ticked) override;
     void showCompanyInfo(CompanyInfo label, const QString& caption) override;
     void allowNewRun(bool enabled) override;
@@ -44,6 +45,11 @@ public:
     void closeProgram() override;
     void setRunProgress(int company, int companies, qint64 done, qint64 total) override;
     void verificationReady(const QString& reportPath, const QStringList& summary) override;
+    void showRunOutcome(const QString& text, bool errors) override;
+
+    // While a run is in progress the run button stays disabled, whatever a
+    // step asks: the window enables it when the run returns.
+    void setRunInProgress(bool inProgress) { m_runInProgress = inProgress; }
 
     // Windows path of the last run's verification report ("" when none).
     const QString& reportPath() const { return m_reportPath; }
@@ -57,6 +63,7 @@ private:
     std::function<void()> m_closeWindow;
     QElapsedTimer m_sinceYield;
     bool m_busy = false;
+    bool m_runInProgress = false;
     QString m_reportPath;
 };
 

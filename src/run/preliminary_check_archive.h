@@ -21,8 +21,12 @@ public:
     {
         PreliminaryFinding f{level, text};
         m_result.findings << f;
-        if (!m_silent)
+        if (m_silent)
+            return;
+        if (level == Level::Ok)
             m_host.addEvent(f.line());
+        else
+            m_host.addMarkedEvent(f.line(), {level == Level::Error ? Tone::Error : Tone::Warning, false});
     }
     PreliminaryCheck result() const { return m_result; }
 

@@ -5,6 +5,7 @@
 #include "context/layout.h"
 #include "context/local_zone.h"
 #include "context/run_context.h"
+#include "context/wording.h"
 #include "data/database.h"
 #include "data/error.h"
 #include "data/filesystem.h"
@@ -58,7 +59,7 @@ QString companyName(Connection& connection, int slot)
 [[noreturn]] void endProgram(RunContext& ctx, const QString& text)
 {
     ctx.markError();
-    ctx.addEventLine(text);
+    ctx.addErrorLine(text);
     ctx.host().showBusy(false);
     ctx.host().message(text, Buttons::Ok, Icon::Critical, QLatin1String(ApplicationTitle));
     throw ProgramEnd{text};
@@ -77,7 +78,7 @@ bool checkBeforeStarting(RunContext& ctx)
     QStringList errors;
     for (const PreliminaryFinding& finding : check.findings)
         if (finding.level == PreliminaryFinding::Level::Error) {
-            ctx.host().addEvent(finding.line());
+            ctx.host().addMarkedEvent(finding.line(), {Tone::Error, false});
             errors << finding.text;
         }
     ctx.host().message(QStringLiteral("Impossibile iniziare la riapertura: ") +
@@ -108,6 +109,7 @@ void processCompany(RunContext& ctx, Connection& connection, int n, const QStrin
     Host& host = ctx.host();
     RunState& state = ctx.state();
     ctx.startCompany();
+    const int errorsBefore = ctx.errorCount();
     ctx.setCompany(index, state.NumAziende);
     host.showStageDone(Stage::CreazioneMagazzino, false);
     host.showStageDone(Stage::CreazioneMovimContabili, false);
@@ -145,11 +147,56 @@ void processCompany(RunContext& ctx, Connection& connection, int n, const QStrin
         ctx.markError();
     }
 
+    state.record.companyErrors[n] = ctx.errorCount() - errorsBefore;
     const QString done = QStringLiteral("Riapertura nuovo esercizio per L'azienda: ") + name;
     if (ctx.companyHadErrors())
         ctx.message(done + QStringLiteral(" eseguita con errori"), Buttons::Ok, Icon::Exclamation, Ventor);
     else
         ctx.message(done + QStringLiteral(" eseguita"), Buttons::Ok, Icon::Information, Ventor);
+}
+
+// The end of a run in the event list: the verification's lines, then each
+// company's outcome and where the copy, the log and the report are; in the
+// status panel, how many companies ended with errors.
+void showClosingLines(RunContext& ctx, const VerificationReport& report, const QString& reportPath)
+{
+    const QStringList summary = report.summary();
+    for (qsizetype i = 0; i < summary.size(); ++i) {
+        const bool headline = i == summary.size() - 1;
+        const int mismatches = headline ? (report.passed() ? 0 : 1) : report.companies[i].mismatches();
+        const int warnings = headline ? report.warnings() : report.companies[i].warnings();
+        ctx.addClosingLine(summary[i], mismatches ? Tone::Error : warnings ? Tone::Warning : Tone::Plain);
+    }
+    int withErrors = 0;
+    for (const CompanyVerification& c : report.companies)
+        if (c.outcome() != CompanyVerification::Outcome::Done)
+            ++withErrors;
+    const QStringList closing = report.closingLines(ctx.state(), reportPath);
+    for (qsizetype i = 0; i < closing.size(); ++i) {
+        const bool failed = i < report.companies.size() &&
+                            report.companies[i].outcome() != CompanyVerification::Outcome::Done;
+        ctx.addClosingLine(closing[i], failed ? Tone::Error : Tone::Plain);
+    }
+    const qsizetype companies = report.companies.size();
+    ctx.host().showRunOutcome(withErrors == 0 ? QStringLiteral("Riapertura conclusa senza errori (%1)")
+                                                    .arg(counted(companies, "azienda", "aziende"))
+                                              : QStringLiteral("Riapertura conclusa: %1 su %2 con errori")
+                                                    .arg(counted(withErrors, "azienda", "aziende"))
+                                                    .arg(companies),
+                              !report.passed());
+}
+
+// A new run starts from a clear status panel: nothing of the last run's
+// company, count or ticks stays on screen.
+void clearStatusPanel(Host& host)
+{
+    host.showCompanyInfo(CompanyInfo::Name, QString());
+    host.showCompanyInfo(CompanyInfo::Slot, QStringLiteral("0"));
+    host.showCompanyInfo(CompanyInfo::Count, QStringLiteral("0"));
+    for (Stage stage : {Stage::Copia, Stage::RipristinoMagazzino, Stage::Inizializzazione,
+                        Stage::CreazioneMagazzino, Stage::CreazioneMovimContabili})
+        host.showStageDone(stage, false);
+    host.showRunOutcome(QString(), false);
 }
 
 void runSteps(RunContext& ctx)
@@ -193,8 +240,8 @@ void runSteps(RunContext& ctx)
     // Compare what was carried with what was left; a mismatch is an error of the run.
     QString reportPath;
     const VerificationReport report = verifyYearOpening(ctx, &reportPath);
+    showClosingLines(ctx, report, reportPath);
     host.verificationReady(reportPath, report.summary());
-
     host.allowClose(true);
     if (ctx.runHadErrors()) {
         ctx.setProgress(QStringLiteral("RIAPERTURA ARCHIVI CONCLUSA CON ERRORI!"));
@@ -276,6 +323,7 @@ RunOutcome runYearOpening(RunContext& ctx)
 
     ctx.state().reset();
     ctx.startRun();
+    clearStatusPanel(host);
     try {
         try {
             runSteps(ctx);

@@ -32,10 +32,14 @@ CompanyVerification verifySlot(const RunState& state, int slot)
         Connection newDb;
         newDb.open(layout::archiveConnectionString(
             layout::archivePath(state.PercorsoBase, numero, layout::AnnoDaAprire), state.PercorsoSystemMdw));
-        return verifyCompany(oldDb, newDb, slot, state.record.initialised.contains(slot));
+        CompanyVerification v = verifyCompany(oldDb, newDb, slot, state.record.initialised.contains(slot));
+        if (v.initialised)
+            readSpreadsheetRows(oldDb, newDb, v);
+        return v;
     } catch (const Error& e) {
         CompanyVerification v;
         v.slot = slot;
+        v.initialised = state.record.initialised.contains(slot);
         v.findings << Finding{
             Finding::Kind::Mismatch, QStringLiteral("Archivio"),
             QStringLiteral("Verifica non eseguita: errore %1 (%2)").arg(e.number()).arg(e.description())};
@@ -43,23 +47,35 @@ CompanyVerification verifySlot(const RunState& state, int slot)
     }
 }
 
-// Writes the report as dati\tmp\verifica_Riapertura_2024_<yyyymmdd_hhmmss>.html;
-// returns its Windows path, or an empty one (with an event line) when it
-// could not be written.
+bool writeFile(const QString& windowsPath, const QByteArray& content)
+{
+    QFile file(fs::hostPath(windowsPath));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size())
+        return false;
+    return file.flush();
+}
+
+// Writes the report as dati\tmp\verifica_Riapertura_2024_<yyyymmdd_hhmmss>.html
+// and its two spreadsheets beside it; returns the report's Windows path, or
+// an empty one (with an event line) when it could not be written.
 QString writeReport(RunContext& ctx, const VerificationReport& report)
 {
     const RunState& state = ctx.state();
-    const QString path = state.PercorsoBase + QStringLiteral("dati\\tmp\\verifica_Riapertura_") +
+    const QString stem = state.PercorsoBase + QStringLiteral("dati\\tmp\\verifica_Riapertura_") +
                          QString::number(layout::AnnoDaAprire) + QLatin1Char('_') +
-                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmss")) +
-                         QStringLiteral(".html");
-    QFile file(fs::hostPath(path));
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-        file.write(report.html(state).toUtf8()) >= 0) {
-        file.close();
-        return path;
+                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmss"));
+    const QString path = stem + QStringLiteral(".html");
+    QStringList csvFiles;
+    for (const auto& [suffix, content] : {std::pair{QStringLiteral("_giacenze.csv"), report.stockCsv()},
+                                          std::pair{QStringLiteral("_partite.csv"), report.openItemsCsv()}}) {
+        if (writeFile(stem + suffix, content))
+            csvFiles << QString(stem + suffix).mid(stem.lastIndexOf(QLatin1Char('\\')) + 1);
+        else
+            ctx.addErrorLine(QStringLiteral("Foglio di calcolo non scritto: ") + stem + suffix);
     }
-    ctx.addEventLine(QStringLiteral("Rapporto di verifica non scritto: ") + path);
+    if (writeFile(path, report.html(state, csvFiles).toUtf8()))
+        return path;
+    ctx.addErrorLine(QStringLiteral("Rapporto di verifica non scritto: ") + path);
     return QString();
 }
 
@@ -79,6 +95,13 @@ int CompanyVerification::mismatches() const
 int CompanyVerification::warnings() const
 {
     return int(findings.size()) - mismatches();
+}
+
+CompanyVerification::Outcome CompanyVerification::outcome() const
+{
+    if (!initialised)
+        return Outcome::NotDone;
+    return runErrors > 0 || mismatches() > 0 ? Outcome::DoneWithErrors : Outcome::Done;
 }
 
 int VerificationReport::mismatches() const
@@ -118,10 +141,13 @@ CompanyVerification verifyCompany(Connection& oldArchive, Connection& newArchive
 VerificationReport verifyYearOpening(RunContext& ctx, QString* reportPath)
 {
     VerificationReport report;
-    for (int slot : std::as_const(ctx.state().record.companies)) {
+    report.runErrors = ctx.errorCount();
+    const RunRecord& record = ctx.state().record;
+    for (int slot : record.companies) {
         // A company's check reads whole tables: the window repaints between two.
         ctx.yield();
         report.companies << verifySlot(ctx.state(), slot);
+        report.companies.last().runErrors = record.companyErrors.value(slot);
     }
     const QString path = writeReport(ctx, report);
     if (reportPath)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -42,35 +43,88 @@ struct PartyLine
     bool ok() const;
 };
 
+// The opening stock of one article in one warehouse, for the spreadsheet.
+struct StockRow
+{
+    QString code;
+    QString dep;
+    double stock2023 = 0;
+    double opening = 0; // the RIAPERTURA movements of 2024
+    double stock2024 = 0;
+};
+
+// One open item of 2023 and what became of it in 2024, for the spreadsheet.
+struct OpenItemRow
+{
+    QString tipo;
+    QString codice;
+    QString date;
+    QString documentType;
+    QString documentNumber;
+    bool in2023 = true;
+    bool in2024 = true;
+    double total2023 = 0;
+    double total2024 = 0;
+};
+
 struct CompanyVerification
 {
+    enum class Outcome { Done, DoneWithErrors, NotDone };
+
     int slot = 0;
     QString name;
+    int runErrors = 0;       // errors the run's steps reported for the company
+    bool initialised = true; // its new archive was emptied, so the rest was written
     QList<CheckLine> checks;
     QList<PartyLine> parties;
     QList<Finding> findings;
     QStringList refusedItems;
+    QList<StockRow> stock;
+    QList<OpenItemRow> openItems;
     int mismatches() const;
     int warnings() const;
+    Outcome outcome() const;
 };
 
 struct VerificationReport
 {
     QList<CompanyVerification> companies;
+    int runErrors = 0; // errors the run reported before the verification
     int mismatches() const;
     int warnings() const;
-    // A few lines for the console and the window.
+    // No error of the run and no mismatch.
+    bool passed() const { return runErrors == 0 && mismatches() == 0; }
+    // "VERIFICA SUPERATA: ..." or "VERIFICA FALLITA: ...", with the counts.
+    QString headline() const;
+    // A line per company and the headline, for the console and the window.
     QStringList summary() const;
-    // The whole report as one HTML page.
-    QString html(const RunState& state) const;
+    // What the end of a run shows: each company's outcome, then the safety
+    // copy, the log and the report (reportPath: empty when not written).
+    QStringList closingLines(const RunState& state, const QString& reportPath) const;
+    // The whole report as one HTML page; csvFiles: the names of the
+    // spreadsheets written beside it.
+    QString html(const RunState& state, const QStringList& csvFiles = {}) const;
+    // The spreadsheets: opening stock per article and warehouse, open items
+    // of 2023 and 2024 side by side. ";" separated, decimal comma, UTF-8 with
+    // a byte order mark, CR LF.
+    QByteArray stockCsv() const;
+    QByteArray openItemsCsv() const;
 };
+
+// The Italian words of an outcome: "eseguita", "eseguita con errori", "non eseguita".
+QString outcomeText(CompanyVerification::Outcome outcome);
 
 // Compares the 2023 and 2024 archives of one company.
 CompanyVerification verifyCompany(Connection& oldArchive, Connection& newArchive, int slot, bool initialised);
 
+// Fills v.stock and v.openItems from the two archives. Raises the engine's error.
+void readSpreadsheetRows(Connection& oldArchive, Connection& newArchive, CompanyVerification& v);
+
 // Verifies every company of the run, writes the report to
-// dati\tmp\verifica_Riapertura_2024_<yyyymmdd_hhmmss>.html and returns it;
-// its Windows path is reportPath. A mismatch counts as an error of the run.
+// dati\tmp\verifica_Riapertura_2024_<yyyymmdd_hhmmss>.html, with the two
+// spreadsheets beside it (..._giacenze.csv, ..._partite.csv), and returns it;
+// its Windows path is reportPath. The errors the run reported so far are the
+// report's too; a mismatch counts as an error of the run.
 VerificationReport verifyYearOpening(RunContext& ctx, QString* reportPath);
 
 } // namespace rio

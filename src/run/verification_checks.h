@@ -20,7 +20,8 @@ void checkStock(Connection& oldDb, Connection& newDb, CompanyVerification& v);
 
 // Area "Partite aperte": the open items of 2023 (Stato_PArtita Null) against
 // the items of 2024, per customer/supplier and in total. An item with a blank
-// key field, which the writer refuses, goes to v.refusedItems with a warning.
+// key field, which the writer refuses, goes to v.refusedItems and is a
+// mismatch: every open item of 2023 belongs in 2024.
 void checkOpenItems(Connection& oldDb, Connection& newDb, CompanyVerification& v);
 
 // Area "Contatori": the first CONTATORI row holds the number of opening

@@ -1,7 +1,11 @@
-// The verification report as text: a short summary and one HTML page.
+// The verification report as one HTML page: the outcome of each company and
+// what needs attention at the top, the run, then each company's full tables.
 #include "run/verification.h"
 
+#include "context/layout.h"
 #include "context/run_state.h"
+#include "context/wording.h"
+#include "run/report_format.h"
 
 #include <QDir>
 #include <QSysInfo>
@@ -15,24 +19,26 @@ QString esc(const QString& s)
     return s.toHtmlEscaped();
 }
 
-QString cell(const QString& s, const char* tag = "td")
+// A cell; a class "num" right-aligns a number.
+QString cell(const QString& s, const char* tag = "td", const char* cls = nullptr)
 {
-    return QStringLiteral("<%1>%2</%1>").arg(QLatin1String(tag), esc(s));
+    const QString attribute = cls ? QStringLiteral(" class=\"%1\"").arg(QLatin1String(cls)) : QString();
+    return QStringLiteral("<%1%2>%3</%1>").arg(QLatin1String(tag), attribute, esc(s));
 }
 
-QString row(const QStringList& cells, const QString& cls = QString())
+QString row(const QStringList& cells, const QString& cls = QString(), int firstNumber = -1)
 {
     QString r = cls.isEmpty() ? QStringLiteral("<tr>") : QStringLiteral("<tr class=\"%1\">").arg(cls);
-    for (const QString& c : cells)
-        r += cell(c);
+    for (qsizetype i = 0; i < cells.size(); ++i)
+        r += cell(cells[i], "td", firstNumber >= 0 && i >= firstNumber ? "num" : nullptr);
     return r + QStringLiteral("</tr>\n");
 }
 
-QString header(const QStringList& cells)
+QString header(const QStringList& cells, int firstNumber = -1)
 {
     QString r = QStringLiteral("<tr>");
-    for (const QString& c : cells)
-        r += cell(c, "th");
+    for (qsizetype i = 0; i < cells.size(); ++i)
+        r += cell(cells[i], "th", firstNumber >= 0 && i >= firstNumber ? "num" : nullptr);
     return r + QStringLiteral("</tr>\n");
 }
 
@@ -51,103 +57,139 @@ QString userName()
     return QDir::home().dirName();
 }
 
-QString formatAmount(double v)
+QString company(int slot)
 {
-    return QString::number(v, 'f', 2).replace(QLatin1Char('.'), QLatin1Char(','));
+    return QStringLiteral("Azienda_%1").arg(slot);
 }
 
-} // namespace
-
-QStringList VerificationReport::summary() const
+QString outcomeClass(CompanyVerification::Outcome outcome)
 {
-    QStringList lines;
-    for (const CompanyVerification& c : companies)
-        lines << QStringLiteral("Azienda_%1 %2: %3 discordanze, %4 avvisi")
-                     .arg(c.slot)
-                     .arg(c.name)
-                     .arg(c.mismatches())
-                     .arg(c.warnings());
-    lines << (mismatches() == 0
-                  ? QStringLiteral("VERIFICA SUPERATA: nessuna discordanza (%1 avvisi)").arg(warnings())
-                  : QStringLiteral("VERIFICA FALLITA: %1 discordanze, %2 avvisi")
-                        .arg(mismatches())
-                        .arg(warnings()));
-    return lines;
+    return outcome == CompanyVerification::Outcome::Done ? QString() : QStringLiteral("ko");
 }
 
-QString VerificationReport::html(const RunState& state) const
+const auto Style = QStringLiteral(
+    "body{font-family:sans-serif;margin:2em;color:#222}"
+    "table{border-collapse:collapse;margin:0.5em 0 1.5em}"
+    "th,td{border:1px solid #bbb;padding:3px 8px;text-align:left;vertical-align:top}"
+    "th{background:#e8eef6}.num{text-align:right;white-space:nowrap}"
+    "tr.ko td{background:#f8d0d0}tr.ko td:first-child{font-weight:bold}"
+    "tr.warn td{background:#fff2c0}"
+    ".headline{font-size:1.3em;padding:0.5em 0.8em;border-radius:4px}"
+    ".headline.ok{background:#dff0d8;color:#176b1c}.headline.ko{background:#f8d0d0;color:#b00000}"
+    "@media print{body{margin:0;font-size:10pt}.company{break-before:page}"
+    "tr{break-inside:avoid}th{background:#ddd}}");
+
+QString topTable(const VerificationReport& report)
+{
+    QString h = QStringLiteral("<h2>Esito per azienda</h2>\n<table>\n") +
+                header({QStringLiteral("Azienda"), QStringLiteral("Ragione sociale"), QStringLiteral("Esito"),
+                        QStringLiteral("Errori"), QStringLiteral("Discordanze"), QStringLiteral("Avvisi")},
+                       3);
+    for (const CompanyVerification& c : report.companies)
+        h += row({company(c.slot), c.name, outcomeText(c.outcome()), QString::number(c.runErrors),
+                  QString::number(c.mismatches()), QString::number(c.warnings())},
+                 outcomeClass(c.outcome()), 3);
+    if (report.companies.isEmpty())
+        h += QStringLiteral("<tr><td colspan=\"6\">Nessuna azienda trovata.</td></tr>\n");
+    return h + QStringLiteral("</table>\n");
+}
+
+// Only what needs attention: mismatches first, then warnings.
+QString attention(const VerificationReport& report)
+{
+    QString h = QStringLiteral("<h2>Discordanze e avvisi</h2>\n");
+    if (report.mismatches() + report.warnings() == 0)
+        return h + QStringLiteral("<p>Nessuna discordanza e nessun avviso.</p>\n");
+    h += QStringLiteral("<table>\n") + header({QStringLiteral("Tipo"), QStringLiteral("Azienda"),
+                                               QStringLiteral("Area"), QStringLiteral("Dettaglio")});
+    for (const Finding::Kind kind : {Finding::Kind::Mismatch, Finding::Kind::Warning})
+        for (const CompanyVerification& c : report.companies)
+            for (const Finding& f : c.findings) {
+                if (f.kind != kind)
+                    continue;
+                const bool ko = kind == Finding::Kind::Mismatch;
+                h += row({ko ? QStringLiteral("DISCORDANZA") : QStringLiteral("AVVISO"), company(c.slot),
+                          f.area, f.text},
+                         ko ? QStringLiteral("ko") : QStringLiteral("warn"));
+            }
+    return h + QStringLiteral("</table>\n");
+}
+
+QString runSection(const RunState& state, const QStringList& csvFiles)
 {
     const RunRecord& run = state.record;
-    QString h;
-    h += QStringLiteral("<!DOCTYPE html>\n<html lang=\"it\"><head><meta charset=\"utf-8\">"
-                        "<title>Verifica riapertura 2024</title>\n<style>"
-                        "body{font-family:sans-serif;margin:2em;color:#222}"
-                        "table{border-collapse:collapse;margin:0.5em 0 1.5em}"
-                        "th,td{border:1px solid #bbb;padding:3px 8px;text-align:left}"
-                        "th{background:#e8eef6}tr.ko td{background:#f8d0d0;font-weight:bold}"
-                        "tr.warn td{background:#fff2c0}.ok{color:#176b1c}.ko{color:#b00000}"
-                        "</style></head><body>\n");
-    h += QStringLiteral("<h1>Verifica della riapertura dell'esercizio 2024</h1>\n");
-    h += mismatches() == 0
-             ? QStringLiteral("<p class=\"ok\"><b>Nessuna discordanza</b> (%1 avvisi).</p>\n").arg(warnings())
-             : QStringLiteral("<p class=\"ko\"><b>%1 discordanze</b>, %2 avvisi.</p>\n")
-                   .arg(mismatches())
-                   .arg(warnings());
-
-    h += QStringLiteral("<h2>Esecuzione</h2>\n<table>\n");
+    QString h = QStringLiteral("<h2>Esecuzione</h2>\n<table>\n");
     h += row({QStringLiteral("Data e ora"), run.started.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"))});
+    h += row({QStringLiteral("Versione del programma"), programVersion()});
     h += row({QStringLiteral("Computer"), QSysInfo::machineHostName()});
     h += row({QStringLiteral("Utente"), userName()});
     h += row({QStringLiteral("Sorgente dati"),
               run.dataSource == DataSource::Local ? QStringLiteral("LOCAL") : QStringLiteral("SERVER")});
     h += row({QStringLiteral("Aggiornamento in cartella Zeta"), yesNo(run.zetaFolder)});
-    h += row({QStringLiteral("File di log"), yesNo(run.log)});
     h += row({QStringLiteral("Radice dell'installazione"), state.PercorsoBase});
-    h += row({QStringLiteral("Copia di salvataggio"), run.safetyCopy});
-    h += QStringLiteral("</table>\n");
+    h += row({QStringLiteral("Copia di salvataggio"),
+              run.safetyCopy.isEmpty() ? QStringLiteral("nessuna") : run.safetyCopy});
+    h += row({QStringLiteral("File di log"),
+              run.log ? layout::logFilePath(state.PercorsoBase) : QStringLiteral("non scritto")});
+    h += QStringLiteral("<tr><td>Fogli di calcolo</td><td>");
+    for (const QString& name : csvFiles)
+        h += QStringLiteral("<a href=\"%1\">%1</a><br>").arg(esc(name));
+    h += QStringLiteral("</td></tr>\n</table>\n");
 
     h += QStringLiteral("<h2>Passi</h2>\n<table>\n") +
          header({QStringLiteral("Azienda"), QStringLiteral("Passo"), QStringLiteral("Esito"),
-                 QStringLiteral("Tempo (ms)")});
+                 QStringLiteral("Tempo (ms)")},
+                3);
     for (const StepRecord& s : run.steps)
-        h += row({s.slot == 0 ? QStringLiteral("-") : QStringLiteral("Azienda_%1").arg(s.slot), s.step,
+        h += row({s.slot == 0 ? QStringLiteral("-") : company(s.slot), s.step,
                   s.ok ? QStringLiteral("eseguito") : QStringLiteral("con errori"),
                   QString::number(s.milliseconds)},
-                 s.ok ? QString() : QStringLiteral("ko"));
-    h += QStringLiteral("</table>\n");
+                 s.ok ? QString() : QStringLiteral("ko"), 3);
+    return h + QStringLiteral("</table>\n");
+}
 
-    for (const CompanyVerification& c : companies) {
-        h += QStringLiteral("<h2>Azienda_%1 &mdash; %2</h2>\n").arg(c.slot).arg(esc(c.name));
-        h += QStringLiteral("<table>\n") +
-             header({QStringLiteral("Area"), QStringLiteral("Controllo"), QStringLiteral("Atteso"),
-                     QStringLiteral("Trovato"), QStringLiteral("Esito")});
-        for (const CheckLine& l : c.checks)
-            h += row({l.area, l.what, l.expected, l.found,
-                      l.ok ? QStringLiteral("OK") : QStringLiteral("DISCORDANZA")},
-                     l.ok ? QString() : QStringLiteral("ko"));
+QString companySection(const CompanyVerification& c)
+{
+    QString h = QStringLiteral("<div class=\"company\">\n<h2>%1 &mdash; %2: %3</h2>\n")
+                    .arg(company(c.slot), esc(c.name), esc(outcomeText(c.outcome())));
+    h += QStringLiteral("<table>\n") +
+         header({QStringLiteral("Area"), QStringLiteral("Controllo"), QStringLiteral("Atteso"),
+                 QStringLiteral("Trovato"), QStringLiteral("Esito")});
+    for (const CheckLine& l : c.checks)
+        h += row({l.area, l.what, l.expected, l.found,
+                  l.ok ? QStringLiteral("OK") : QStringLiteral("DISCORDANZA")},
+                 l.ok ? QString() : QStringLiteral("ko"));
+    h += QStringLiteral("</table>\n");
+    if (!c.parties.isEmpty()) {
+        h += QStringLiteral("<h3>Partite aperte per cliente/fornitore</h3>\n<table>\n") +
+             header({QStringLiteral("Tipo"), QStringLiteral("Codice"), QStringLiteral("Partite 2023"),
+                     QStringLiteral("Totale 2023"), QStringLiteral("Partite 2024"),
+                     QStringLiteral("Totale 2024")},
+                    2);
+        for (const PartyLine& p : c.parties)
+            h += row({p.tipo, p.codice, QString::number(p.expectedCount), formatAmount(p.expectedTotal),
+                      QString::number(p.carriedCount), formatAmount(p.carriedTotal)},
+                     p.ok() ? QString() : QStringLiteral("ko"), 2);
         h += QStringLiteral("</table>\n");
-        if (!c.findings.isEmpty()) {
-            h += QStringLiteral("<h3>Discordanze e avvisi</h3>\n<table>\n") +
-                 header({QStringLiteral("Tipo"), QStringLiteral("Area"), QStringLiteral("Dettaglio")});
-            for (const Finding& f : c.findings) {
-                const bool ko = f.kind == Finding::Kind::Mismatch;
-                h += row({ko ? QStringLiteral("DISCORDANZA") : QStringLiteral("AVVISO"), f.area, f.text},
-                         ko ? QStringLiteral("ko") : QStringLiteral("warn"));
-            }
-            h += QStringLiteral("</table>\n");
-        }
-        if (!c.parties.isEmpty()) {
-            h += QStringLiteral("<h3>Partite aperte per cliente/fornitore</h3>\n<table>\n") +
-                 header({QStringLiteral("Tipo"), QStringLiteral("Codice"), QStringLiteral("Partite 2023"),
-                         QStringLiteral("Totale 2023"), QStringLiteral("Partite 2024"),
-                         QStringLiteral("Totale 2024")});
-            for (const PartyLine& p : c.parties)
-                h += row({p.tipo, p.codice, QString::number(p.expectedCount), formatAmount(p.expectedTotal),
-                          QString::number(p.carriedCount), formatAmount(p.carriedTotal)},
-                         p.ok() ? QString() : QStringLiteral("ko"));
-            h += QStringLiteral("</table>\n");
-        }
     }
+    return h + QStringLiteral("</div>\n");
+}
+
+} // namespace
+
+QString VerificationReport::html(const RunState& state, const QStringList& csvFiles) const
+{
+    QString h = QStringLiteral("<!DOCTYPE html>\n<html lang=\"it\"><head><meta charset=\"utf-8\">"
+                               "<title>Verifica riapertura 2024</title>\n<style>") +
+                Style + QStringLiteral("</style></head><body>\n");
+    h += QStringLiteral("<h1>Verifica della riapertura dell'esercizio 2024</h1>\n");
+    h += QStringLiteral("<p class=\"headline %1\"><b>%2</b></p>\n")
+             .arg(passed() ? QStringLiteral("ok") : QStringLiteral("ko"), esc(headline()));
+    h += topTable(*this);
+    h += attention(*this);
+    h += runSection(state, csvFiles);
+    for (const CompanyVerification& c : companies)
+        h += companySection(c);
     h += QStringLiteral("</body></html>\n");
     return h;
 }

@@ -1,5 +1,6 @@
 // Comparing the open items: those left open in 2023 against those carried
 // into 2024, per customer/supplier and in total.
+#include "run/report_format.h"
 #include "run/verification.h"
 #include "run/verification_checks.h"
 #include "run/verification_read.h"
@@ -34,9 +35,11 @@ QString partyKey(const Value& tipo, const Value& codice)
     return shown(tipo) + QChar(0x1F) + shown(codice);
 }
 
-// The 2023 open items, added to their parties' expected counts and totals;
-// those the writer refuses go to v.refusedItems instead.
-ItemTotals readOpenItems(Connection& oldDb, Parties& parties, CompanyVerification& v)
+// The 2023 open items, added to their parties' expected counts and totals:
+// every one of them belongs in 2024. Those the writer refuses go to
+// v.refusedItems too, and are summed per party in refused.
+ItemTotals readOpenItems(Connection& oldDb, Parties& parties, QHash<QString, ItemTotals>& refused,
+                         CompanyVerification& v)
 {
     ItemTotals expected;
     Query items(
@@ -46,13 +49,15 @@ ItemTotals readOpenItems(Connection& oldDb, Parties& parties, CompanyVerificatio
     while (items.next()) {
         const QList<Value> keys{items.value(0), items.value(1), items.value(2), items.value(3),
                                 items.value(4)};
+        const QString party = partyKey(keys[1], keys[2]);
         if (refusedByWriter(keys)) {
             v.refusedItems << QStringLiteral("%1 %2 %3 documento %4 n. \"%5\" totale %6")
                                   .arg(shown(keys[0]), shown(keys[1]), shown(keys[2]), shown(keys[3]),
-                                       shown(keys[4]), shown(items.value(5)));
-            continue;
+                                       shown(keys[4]), formatAmount(numberOrZero(items.value(5))));
+            ++refused[party].count;
+            refused[party].total += numberOrZero(items.value(5));
         }
-        PartyLine& p = parties[partyKey(keys[1], keys[2])];
+        PartyLine& p = parties[party];
         p.tipo = shown(keys[1]);
         p.codice = shown(keys[2]);
         ++p.expectedCount;
@@ -87,27 +92,35 @@ void checkOpenItems(Connection& oldDb, Connection& newDb, CompanyVerification& v
 {
     const QString area = QStringLiteral("Partite aperte");
     Parties parties;
-    const ItemTotals expected = readOpenItems(oldDb, parties, v);
+    QHash<QString, ItemTotals> refused;
+    const ItemTotals expected = readOpenItems(oldDb, parties, refused, v);
     const ItemTotals carried = readCarriedItems(newDb, parties);
-    v.parties = parties.values();
-    for (const PartyLine& p : std::as_const(v.parties))
-        if (!p.ok())
+    for (auto p = parties.cbegin(); p != parties.cend(); ++p) {
+        // A gap that the refused items of the party make up is told once, item by item, below.
+        const ItemTotals gap = refused.value(p.key());
+        const bool explained = p->carriedCount + gap.count == p->expectedCount &&
+                               sameAmount(p->carriedTotal + gap.total, p->expectedTotal);
+        if (!p->ok() && !explained)
             v.findings << Finding{
                 Finding::Kind::Mismatch, area,
                 QStringLiteral("Cliente/fornitore %1 %2: %3 partite per %4 nel 2023, %5 per %6 nel 2024")
-                    .arg(p.tipo, p.codice)
-                    .arg(p.expectedCount)
-                    .arg(number(p.expectedTotal))
-                    .arg(p.carriedCount)
-                    .arg(number(p.carriedTotal))};
+                    .arg(p->tipo, p->codice)
+                    .arg(p->expectedCount)
+                    .arg(formatAmount(p->expectedTotal))
+                    .arg(p->carriedCount)
+                    .arg(formatAmount(p->carriedTotal))};
+    }
+    v.parties = parties.values();
     for (const QString& item : std::as_const(v.refusedItems))
-        v.findings << Finding{Finding::Kind::Warning, area,
-                              QStringLiteral("Partita non riportata (dati chiave mancanti): ") + item};
+        v.findings << Finding{Finding::Kind::Mismatch, area,
+                              QStringLiteral("Partita del 2023 non riportata nel 2024 (dati chiave mancanti: "
+                                             "la scrittura l'ha rifiutata): ") +
+                                  item};
     v.checks << CheckLine{area, QStringLiteral("Numero di partite aperte riportate"),
                           QString::number(expected.count), QString::number(carried.count),
                           expected.count == carried.count};
     v.checks << CheckLine{area, QStringLiteral("Totale delle partite aperte riportate"),
-                          number(expected.total), number(carried.total),
+                          formatAmount(expected.total), formatAmount(carried.total),
                           sameAmount(expected.total, carried.total)};
 }
 

@@ -2,6 +2,7 @@
 #include "run/verification_read.h"
 
 #include "data/database.h"
+#include "run/report_format.h"
 
 #include <algorithm>
 #include <cmath>
@@ -20,7 +21,7 @@ QString shown(const Value& v)
 
 QString number(double v)
 {
-    return textOf(Value(v));
+    return formatQuantity(v);
 }
 
 bool sameAmount(double a, double b)

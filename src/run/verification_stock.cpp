@@ -4,8 +4,6 @@
 #include "run/verification_checks.h"
 #include "run/verification_read.h"
 
-#include <QSet>
-
 #include <algorithm>
 
 namespace rio::verification {
@@ -20,17 +18,22 @@ QString stockArea()
 }
 
 // Codes the stock rules cannot match by design: blanks around the code, or a
-// twin that differs only in case.
-QSet<qint64> irregularRows(const QList<ArticleRow>& rows)
+// twin that differs only in case. Each with what it is, naming the twins.
+QHash<qint64, QString> irregularRows(const QList<ArticleRow>& rows)
 {
-    QHash<QString, int> perKey;
+    QHash<QString, QStringList> perKey;
     for (const ArticleRow& r : rows)
-        ++perKey[asciiUpper(trimBlanks(r.code))];
-    QSet<qint64> irregular;
+        perKey[asciiUpper(trimBlanks(r.code))] << r.code;
+    QHash<qint64, QString> irregular;
     for (const ArticleRow& r : rows) {
-        const bool blanks = r.code != trimBlanks(r.code);
-        if (blanks || perKey.value(asciiUpper(trimBlanks(r.code))) > 1)
-            irregular.insert(r.rowid);
+        QStringList twins = perKey.value(asciiUpper(trimBlanks(r.code)));
+        twins.removeOne(r.code);
+        if (!twins.isEmpty())
+            irregular.insert(r.rowid, QStringLiteral("codice gemello di \"%1\": differiscono solo per "
+                                                     "maiuscole/minuscole o spazi")
+                                          .arg(twins.join(QStringLiteral("\", \""))));
+        else if (r.code != trimBlanks(r.code))
+            irregular.insert(r.rowid, QStringLiteral("codice con spazi all'inizio o alla fine"));
     }
     return irregular;
 }
@@ -46,7 +49,7 @@ bool movementMatches(const ArticleRow& row, const QString& dep, double stock, qi
             Finding::Kind::Mismatch, stockArea(),
             QStringLiteral("Articolo \"%1\" deposito %2: giacenza %3, movimento RIAPERTURA n. %4 "
                            "mancante")
-                .arg(row.code, dep, textOf(Value(stock)))
+                .arg(row.code, dep, verification::number(stock))
                 .arg(number)};
         return false;
     }
@@ -55,9 +58,9 @@ bool movementMatches(const ArticleRow& row, const QString& dep, double stock, qi
             Finding::Kind::Mismatch, stockArea(),
             QStringLiteral("Articolo \"%1\" deposito %2: giacenza %3, movimento RIAPERTURA n. %4 "
                            "per \"%5\" deposito %6 quantità %7")
-                .arg(row.code, dep, textOf(Value(stock)))
+                .arg(row.code, dep, verification::number(stock))
                 .arg(number)
-                .arg(found->code, found->dep, textOf(Value(found->qta)))};
+                .arg(found->code, found->dep, verification::number(found->qta))};
         return false;
     }
     return true;
@@ -128,7 +131,7 @@ void checkCarriedStock(const QList<ArticleRow>& oldRows, const QList<ArticleRow>
     QHash<qint64, const ArticleRow*> oldByRow;
     for (const ArticleRow& r : oldRows)
         oldByRow.insert(r.rowid, &r);
-    const QSet<qint64> irregular = irregularRows(oldRows);
+    const QHash<qint64, QString> irregular = irregularRows(oldRows);
     int stockMismatches = 0;
     int stockWarnings = 0;
     for (const ArticleRow& row : newRows) {
@@ -137,12 +140,16 @@ void checkCarriedStock(const QList<ArticleRow>& oldRows, const QList<ArticleRow>
             continue;
         const bool byDesign = irregular.contains(row.rowid);
         (byDesign ? stockWarnings : stockMismatches)++;
-        v.findings << Finding{
-            byDesign ? Finding::Kind::Warning : Finding::Kind::Mismatch, stockArea(),
-            QStringLiteral("Giacenza 2024 dell'articolo \"%1\"%2: %3")
-                .arg(row.code,
-                     byDesign ? QStringLiteral(" (codice con spazi o gemello per maiuscole)") : QString(),
-                     differences.join(QStringLiteral("; ")))};
+        QString text = QStringLiteral("Giacenza 2024 dell'articolo \"%1\"").arg(row.code);
+        if (byDesign)
+            text += QStringLiteral(" (") + irregular.value(row.rowid) + QLatin1Char(')');
+        text += QStringLiteral(": ") + differences.join(QStringLiteral("; ")) + QLatin1Char('.');
+        if (byDesign)
+            text += QStringLiteral(" Il ricalcolo delle giacenze non distingue questi codici e attribuisce i "
+                                   "movimenti a uno solo: controllare a mano la giacenza 2024 degli articoli "
+                                   "coinvolti, correggerla se serve con un movimento di rettifica e rendere "
+                                   "distinti i codici nel prodotto.");
+        v.findings << Finding{byDesign ? Finding::Kind::Warning : Finding::Kind::Mismatch, stockArea(), text};
     }
     v.checks << CheckLine{stockArea(),
                           QStringLiteral("Giacenze 2024 uguali a quelle riportate (03-05 a zero)"),

@@ -90,7 +90,9 @@ private slots:
             QVERIFY2(!child<QCheckBox>(w, box)->isChecked(), box);
         QVERIFY(child(w, "cmd")->isEnabled());
         QVERIFY(child(w, "cmdChiudi")->isEnabled());
-        QVERIFY(!child<QLineEdit>(w, "txtDbOld")->isReadOnly());
+        // The years are fixed: shown, never edited.
+        QVERIFY(child<QLineEdit>(w, "txtDbOld")->isReadOnly());
+        QVERIFY(child<QLineEdit>(w, "txtDbNew")->isReadOnly());
         QCOMPARE(child<QListView>(w, "lstEventi")->model()->rowCount(), 0);
         QVERIFY(!child<QLabel>(w, "Image1")->pixmap().isNull());
         QVERIFY(child(w, "Picture1")->isAncestorOf(child(w, "lblArt")));

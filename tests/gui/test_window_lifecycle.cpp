@@ -33,6 +33,7 @@ private slots:
     void closingIsRefusedWhileARunIsInProgress()
     {
         bool closedDuringRun = true;
+        bool enabledDuringRun = true;
         bool wasRunning = false;
         int runs = 0;
         FrmRiapri* window = nullptr;
@@ -40,6 +41,8 @@ private slots:
             ++runs;
             wasRunning = window->isRunning();
             ctx.host().allowNewRun(true); // as the stock recomputation does
+            enabledDuringRun =
+                child(*window, "cmd")->isEnabled() || child(*window, "cmdVerifica")->isEnabled();
             closedDuringRun = window->close();
             // A second click on the run button is not a second run.
             child<QPushButton>(*window, "cmd")->click();
@@ -53,6 +56,7 @@ private slots:
         QCOMPARE(runs, 1);
         QVERIFY(wasRunning);
         QVERIFY(!closedDuringRun);
+        QVERIFY(!enabledDuringRun);
         QVERIFY(ended.isEmpty());
         QVERIFY(!w.isRunning());
         QVERIFY(child(w, "cmd")->isEnabled());

@@ -6,13 +6,19 @@
 #include "gui/message_box.h"
 #include "test_install.h"
 
+#include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QColor>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace rio;
@@ -98,7 +104,7 @@ private slots:
         QVERIFY(!QDir(f.tmpFolder()).exists());
         QVERIFY(!QFile::exists(f.install.archiveHost(1, 2024)));
         QVERIFY(f.child("cmd")->isEnabled());
-        QVERIFY(!f.child<QLineEdit>("txtDbOld")->isReadOnly());
+        QVERIFY(f.child("cmdVerifica")->isEnabled());
         QVERIFY(f.child("barProgresso")->isHidden());
     }
 
@@ -130,7 +136,6 @@ private slots:
             QVERIFY2(f.child<QCheckBox>(box)->isChecked(), box);
         QVERIFY(f.child("cmd")->isEnabled());
         QVERIFY(f.child("cmdChiudi")->isEnabled());
-        QVERIFY(f.child<QLineEdit>("txtDbNew")->isReadOnly());
         QVERIFY(!f.window.isRunning());
         QVERIFY(QFile::exists(f.install.archiveHost(7, 2024)));
 
@@ -234,6 +239,75 @@ private slots:
         // Both runs appended to the same log.
         const QStringList log = f.logLines();
         QCOMPARE(log.count(QStringLiteral("riapertura archivi conclusa con successo!")), 2);
+
+        // A third run that finds no company shows nothing of the last one.
+        QVERIFY(QFile::remove(f.install.archiveHost(1)));
+        f.clickRun();
+        QCOMPARE(f.child<QLabel>("lblAzienda")->text(), QString());
+        QCOMPARE(f.child<QLabel>("lblAziendaLavorata")->text(), QStringLiteral("0"));
+        QCOMPARE(f.child<QLabel>("lblNumAzienda")->text(), QStringLiteral("0"));
+        for (const char* box : {"chkRipristinoMagazzino", "chkInizializzazione", "chkCreazioneMagazzino",
+                                "chkCreazioneMovimContabili"})
+            QVERIFY2(!f.child<QCheckBox>(box)->isChecked(), box);
+    }
+
+    // A run whose one company has an open item the writer refuses: its end
+    // tells the user what happened and where the files are, without opening
+    // anything.
+    void theEndOfARunWithErrorsIsOnScreen()
+    {
+        Fixture f;
+        f.install.addCompany(1);
+        TestInstall::exec(f.install.archiveHost(1),
+                          QStringLiteral("insert into MOV_CONT(Data_Mov_Cont, TipoCliFor, CodCLIFOR, "
+                                         "Tipo_Documento, Numero_Documento, Totale_Mov_Cont) values "
+                                         "('2023-05-02', 'F', '900', 'FA', '  ', 30)"));
+        f.clickRun();
+        QCOMPARE(f.window.lastOutcome(), RunOutcome::DoneWithErrors);
+        QCOMPARE(f.child<QLabel>("lblOutcome")->text(),
+                 QStringLiteral("Riapertura conclusa: 1 azienda su 1 con errori"));
+
+        const QStringList events = f.events();
+        const qsizetype outcome = events.indexOf(
+            QStringLiteral("Azienda_1 Azienda 1 S.r.l.: eseguita con errori (1 errore, 1 discordanza)"));
+        QVERIFY2(outcome > events.indexOf(QStringLiteral("VERIFICA FALLITA: 1 errore della riapertura, "
+                                                         "1 discordanza, 0 avvisi")),
+                 qPrintable(events.join(QLatin1Char('\n'))));
+        QCOMPARE(
+            f.window.events().data(f.window.events().index(int(outcome)), Qt::ForegroundRole).value<QColor>(),
+            QColor(0xb0, 0x00, 0x00));
+        QVERIFY(events.value(outcome + 1).startsWith(QStringLiteral("Copia di sicurezza: ")));
+        QVERIFY(events.value(outcome + 2).startsWith(QStringLiteral("File di log: ")));
+        QVERIFY(events.value(outcome + 3).startsWith(QStringLiteral("Rapporto di verifica: ")));
+        // The writer's error line is red too.
+        const qsizetype refusal = events.indexOf(QRegularExpression(QStringLiteral("Attenzione!!!.*")));
+        QVERIFY2(refusal >= 0, qPrintable(events.join(QLatin1Char('\n'))));
+        QCOMPARE(
+            f.window.events().data(f.window.events().index(int(refusal)), Qt::ForegroundRole).value<QColor>(),
+            QColor(0xb0, 0x00, 0x00));
+
+        // No browser: the report's path in a box and on the clipboard.
+        QString opened;
+        MessageBox::setOpenFileHandler([&](const QString& path) {
+            opened = path;
+            return false;
+        });
+        const qsizetype before = f.boxes.size();
+        f.child<QPushButton>("cmdRapporto")->click();
+        QVERIFY(QFile::exists(opened));
+        QCOMPARE(f.boxes.size(), before + 1);
+        QVERIFY(f.boxes.last().text.endsWith(opened));
+        QCOMPARE(QGuiApplication::clipboard()->text(), opened);
+
+        // The list's menu saves every line.
+        QTemporaryDir dir;
+        const QString saved = dir.filePath(QStringLiteral("eventi.txt"));
+        MessageBox::setSaveFileHandler([&](const QString&) { return saved; });
+        f.child<QAction>("actSalvaElenco")->trigger();
+        QFile file(saved);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(file.readAll()),
+                 events.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
     }
 };
 

@@ -1,0 +1,80 @@
+// The verification in a few lines: the headline, a line per company, and
+// what the end of a run shows in the event list.
+#include "run/verification.h"
+
+#include "context/layout.h"
+#include "context/run_state.h"
+#include "context/wording.h"
+#include "data/filesystem.h"
+
+#include <QDir>
+
+namespace rio {
+
+namespace {
+
+// Where a file of the run is on this machine, as the user looks for it.
+QString shownPath(const QString& windowsPath)
+{
+    return QDir::toNativeSeparators(fs::hostPath(windowsPath));
+}
+
+} // namespace
+
+QString outcomeText(CompanyVerification::Outcome outcome)
+{
+    switch (outcome) {
+    case CompanyVerification::Outcome::Done:
+        return QStringLiteral("eseguita");
+    case CompanyVerification::Outcome::DoneWithErrors:
+        return QStringLiteral("eseguita con errori");
+    case CompanyVerification::Outcome::NotDone:
+        break;
+    }
+    return QStringLiteral("non eseguita");
+}
+
+QString VerificationReport::headline() const
+{
+    if (passed())
+        return QStringLiteral("VERIFICA SUPERATA: nessuna discordanza (%1)").arg(warningsCounted(warnings()));
+    QStringList counts;
+    if (runErrors > 0)
+        counts << errorsCounted(runErrors) + QStringLiteral(" della riapertura");
+    counts << mismatchesCounted(mismatches()) << warningsCounted(warnings());
+    return QStringLiteral("VERIFICA FALLITA: ") + counts.join(QStringLiteral(", "));
+}
+
+QStringList VerificationReport::summary() const
+{
+    QStringList lines;
+    for (const CompanyVerification& c : companies)
+        lines << QStringLiteral("Azienda_%1 %2: %3, %4")
+                     .arg(c.slot)
+                     .arg(c.name, mismatchesCounted(c.mismatches()), warningsCounted(c.warnings()));
+    lines << headline();
+    return lines;
+}
+
+QStringList VerificationReport::closingLines(const RunState& state, const QString& reportPath) const
+{
+    QStringList lines;
+    for (const CompanyVerification& c : companies) {
+        QString line = QStringLiteral("Azienda_%1 %2: %3").arg(c.slot).arg(c.name, outcomeText(c.outcome()));
+        if (c.outcome() != CompanyVerification::Outcome::Done)
+            line += QStringLiteral(" (%1, %2)")
+                        .arg(errorsCounted(c.runErrors), mismatchesCounted(c.mismatches()));
+        lines << line;
+    }
+    const RunRecord& run = state.record;
+    lines << QStringLiteral("Copia di sicurezza: ") +
+                 (run.safetyCopy.isEmpty() ? QStringLiteral("nessuna") : shownPath(run.safetyCopy));
+    lines << QStringLiteral("File di log: ") +
+                 (run.log ? shownPath(layout::logFilePath(state.PercorsoBase))
+                          : QStringLiteral("non scritto (Crea file Log non spuntato)"));
+    lines << QStringLiteral("Rapporto di verifica: ") +
+                 (reportPath.isEmpty() ? QStringLiteral("non scritto") : shownPath(reportPath));
+    return lines;
+}
+
+} // namespace rio
