@@ -1,5 +1,7 @@
 #pragma once
 
+#include "context/run_progress.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -87,9 +89,9 @@ public:
     // The verification report of a finished run: its Windows path (empty when
     // it could not be written) and a few summary lines.
     virtual void verificationReady(const QString& /*reportPath*/, const QStringList& /*summary*/) {}
-    // Progress of the run: company i of n, and within it done of total units
-    // of the current step (total 0: no step measure).
-    virtual void setRunProgress(int /*company*/, int /*companies*/, qint64 /*done*/, qint64 /*total*/) {}
+    // Where the whole run stands: its fraction only grows; shown when it
+    // moves by a thousandth or a second has passed, and once at the end.
+    virtual void setRunProgress(const RunProgressReport& /*progress*/) {}
 };
 
 } // namespace rio

@@ -59,29 +59,65 @@ void RunContext::reportErrorBox(const QString& text, Icon icon, const QString& t
 {
     markError();
     addErrorLine(text);
-    m_host.message(text, Buttons::Ok, icon, title);
+    timedBox(text, Buttons::Ok, icon, title);
 }
 
 Answer RunContext::message(const QString& text, Buttons buttons, Icon icon, const QString& title)
 {
-    return m_host.message(text, buttons, icon, title);
+    return timedBox(text, buttons, icon, title);
 }
 
-void RunContext::setCompany(int index, int count)
+Answer RunContext::timedBox(const QString& text, Buttons buttons, Icon icon, const QString& title)
 {
-    m_company = index;
-    m_companies = count;
-    m_stepPercent = -1;
-    m_host.setRunProgress(index, count, 0, 0);
+    const qint64 shown = m_progress.now();
+    const Answer answer = m_host.message(text, buttons, icon, title);
+    m_progress.pause(m_progress.now() - shown);
+    return answer;
+}
+
+void RunContext::startRun()
+{
+    m_companyErrors = m_runErrors = false;
+    m_errorCount = 0;
+    m_progress.start();
+    m_shownPermille = -1;
+    m_shownSecond = -1;
+}
+
+void RunContext::beginCompany(int index, qint64 articles, qint64 openItems)
+{
+    m_progress.beginCompany(index, articles, openItems);
+    showProgress(true);
+}
+
+void RunContext::beginPhase(RunProgress::Phase phase)
+{
+    m_progress.beginPhase(phase);
+    showProgress(false);
 }
 
 void RunContext::stepProgress(qint64 done, qint64 total)
 {
-    const int percent = total > 0 ? int(done * 100 / total) : 0;
-    if (percent == m_stepPercent && done != total)
+    m_progress.advance(done, total);
+    showProgress(false);
+}
+
+void RunContext::finishProgress()
+{
+    m_progress.finish();
+    showProgress(true);
+}
+
+void RunContext::showProgress(bool always)
+{
+    const RunProgressReport report = m_progress.report();
+    const int permille = int(report.fraction * 1000);
+    const qint64 second = report.elapsedMs / 1000;
+    if (!always && permille == m_shownPermille && second == m_shownSecond)
         return;
-    m_stepPercent = percent;
-    m_host.setRunProgress(m_company, m_companies, done, total);
+    m_shownPermille = permille;
+    m_shownSecond = second;
+    m_host.setRunProgress(report);
 }
 
 void RunContext::markError()

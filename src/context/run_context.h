@@ -1,6 +1,7 @@
 #pragma once
 
 #include "context/host.h"
+#include "context/run_progress.h"
 #include "context/run_state.h"
 #include "data/error.h"
 
@@ -51,22 +52,22 @@ public:
 
     void yield() { m_host.yield(); }
 
-    // Progress for a progress bar: the company in work (index of count), and
-    // within it the current step's units done of its total. Passed on to the
-    // screen only when the step's percentage moves.
-    void setCompany(int index, int count);
+    // The progress of the whole run (RunProgress): the run says which part
+    // is under way, the steps how far their current pass has come. Passed
+    // on to the screen when it moves by a thousandth or a second.
+    RunProgress& runProgress() { return m_progress; }
+    void setCompanyCount(int count) { m_progress.setCompanies(count); }
+    void beginCompany(int index, qint64 articles, qint64 openItems);
+    void beginPhase(RunProgress::Phase phase);
     void stepProgress(qint64 done, qint64 total);
+    void finishProgress();
 
     // Errors of the company in work and of the whole run.
     bool companyHadErrors() const { return m_companyErrors; }
     bool runHadErrors() const { return m_runErrors; }
     // Errors reported since the run started (to tell whether one step failed).
     int errorCount() const { return m_errorCount; }
-    void startRun()
-    {
-        m_companyErrors = m_runErrors = false;
-        m_errorCount = 0;
-    }
+    void startRun();
     void startCompany() { m_companyErrors = false; }
     void markError();
 
@@ -81,9 +82,12 @@ private:
     bool m_companyErrors = false;
     bool m_runErrors = false;
     int m_errorCount = 0;
-    int m_company = 0;
-    int m_companies = 0;
-    int m_stepPercent = -1;
+    // A box waits for the user: that time is not the run's.
+    Answer timedBox(const QString& text, Buttons buttons, Icon icon, const QString& title);
+    void showProgress(bool always);
+    RunProgress m_progress;
+    int m_shownPermille = -1;
+    qint64 m_shownSecond = -1;
 };
 
 inline constexpr auto ApplicationTitle = "Riapertura";

@@ -12,8 +12,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-#include <algorithm>
-
 namespace rio::gui {
 
 WindowHost::WindowHost(QWidget& window, FrmRiapriUi& ui, EventListModel& events,
@@ -155,18 +153,13 @@ void WindowHost::closeProgram()
         m_closeWindow();
 }
 
-void WindowHost::setRunProgress(int company, int companies, qint64 done, qint64 total)
+void WindowHost::setRunProgress(const RunProgressReport& progress)
 {
     QProgressBar* bar = m_ui.barProgresso;
     if (bar->isHidden())
         bar->show();
-    // No companies to count: the run is over.
-    double fraction = 1;
-    if (companies > 0) {
-        const double within = total > 0 ? std::clamp(double(done) / double(total), 0.0, 1.0) : 0.0;
-        fraction = (std::clamp(company - 1, 0, companies) + within) / companies;
-    }
-    bar->setValue(int(std::clamp(fraction, 0.0, 1.0) * bar->maximum()));
+    bar->setValue(int(progress.fraction * bar->maximum()));
+    m_ui.lblTime->setText(progress.timeText());
 }
 
 void WindowHost::verificationReady(const QString& reportPath, const QStringList& summary)

@@ -43,7 +43,7 @@ public:
     void showBusy(bool hourglass) override;
     void yield() override;
     void closeProgram() override;
-    void setRunProgress(int company, int companies, qint64 done, qint64 total) override;
+    void setRunProgress(const RunProgressReport& progress) override;
     void verificationReady(const QString& reportPath, const QStringList& summary) override;
     void showRunOutcome(const QString& text, bool errors) override;
 

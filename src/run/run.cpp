@@ -24,9 +24,12 @@ namespace {
 
 const QString Ventor = QStringLiteral("Ventor");
 
+using Phase = RunProgress::Phase;
+
 // Runs one step and reports its wall time and whether it reported an error.
-template <typename Step> void timed(RunContext& ctx, const QString& name, int slot, Step&& step)
+template <typename Step> void timed(RunContext& ctx, Phase phase, const QString& name, int slot, Step&& step)
 {
+    ctx.beginPhase(phase);
     QElapsedTimer timer;
     timer.start();
     const int errorsBefore = ctx.errorCount();
@@ -53,6 +56,21 @@ QString companyName(Connection& connection, int slot)
     aziende.moveFirst();
     const Value name = aziende.value(QStringLiteral("Ragione_Sociale1"));
     return textOrEmpty(name);
+}
+
+// Rows the query counts, for the progress bar only: 0 where the table cannot
+// be read (the step that reads it says so).
+qint64 rowsOrZero(Connection& connection, const QString& sql)
+{
+    try {
+        Query q(connection, sql);
+        q.exec();
+        const qint64 n = q.next() ? q.value(0).toLongLong() : 0;
+        q.finish();
+        return n;
+    } catch (const Error&) {
+        return 0;
+    }
 }
 
 // The program ends here: the text as a box and an event and log line.
@@ -110,7 +128,6 @@ void processCompany(RunContext& ctx, Connection& connection, int n, const QStrin
     RunState& state = ctx.state();
     ctx.startCompany();
     const int errorsBefore = ctx.errorCount();
-    ctx.setCompany(index, state.NumAziende);
     host.showStageDone(Stage::CreazioneMagazzino, false);
     host.showStageDone(Stage::CreazioneMovimContabili, false);
     host.showStageDone(Stage::Inizializzazione, false);
@@ -121,24 +138,27 @@ void processCompany(RunContext& ctx, Connection& connection, int n, const QStrin
     connection.open(layout::archiveConnectionString(archive, state.PercorsoSystemMdw));
     const QString name = companyName(connection, n);
     host.showCompanyInfo(CompanyInfo::Name, name);
+    ctx.beginCompany(
+        index, rowsOrZero(connection, QStringLiteral("select count(*) from ANAG_ART")),
+        rowsOrZero(connection, QStringLiteral("select count(*) from MOV_CONT where Stato_PArtita is null")));
 
     const QString companyFolder = layout::companyFolderName(n);
     connection.beginTrans();
     ctx.setProgress(QStringLiteral("RIPRISTINO MAGAZZINO AZIENDA N. %1 IN CORSO...").arg(n));
-    timed(ctx, QStringLiteral("RIPRISTINA_MAGAZZINO"), n,
+    timed(ctx, Phase::Recompute, QStringLiteral("RIPRISTINA_MAGAZZINO"), n,
           [&] { RIPRISTINA_MAGAZZINO(ctx, connection, companyFolder); });
     connection.commitTrans();
     connection.close();
 
     bool initialised = false;
-    timed(ctx, QStringLiteral("INIZIALIZZAZIONE_FILE"), n,
+    timed(ctx, Phase::Initialise, QStringLiteral("INIZIALIZZAZIONE_FILE"), n,
           [&] { initialised = INIZIALIZZAZIONE_FILE(ctx, companyFolder); });
     ctx.state().record.companies << n;
     if (initialised) {
         ctx.state().record.initialised << n;
-        timed(ctx, QStringLiteral("CREAZIONE_MOVIMENTI_MAGAZZINO"), n,
+        timed(ctx, Phase::OpeningStock, QStringLiteral("CREAZIONE_MOVIMENTI_MAGAZZINO"), n,
               [&] { CREAZIONE_MOVIMENTI_MAGAZZINO(ctx, companyFolder); });
-        timed(ctx, QStringLiteral("CREAZIONE_MOVIMENTI_CONTABILI"), n,
+        timed(ctx, Phase::OpenItems, QStringLiteral("CREAZIONE_MOVIMENTI_CONTABILI"), n,
               [&] { CREAZIONE_MOVIMENTI_CONTABILI(ctx, companyFolder); });
     } else {
         // The new archive was not emptied: writing the opening movements and
@@ -223,15 +243,16 @@ void runSteps(RunContext& ctx)
     if (host.logWanted())
         state.log = std::make_unique<fs::LogFile>(layout::logFilePath(state.PercorsoBase));
 
-    timed(ctx, QStringLiteral("CONTROLLO_AZIENDE"), 0, [&] { CONTROLLO_AZIENDE(ctx); });
+    timed(ctx, Phase::CompanyList, QStringLiteral("CONTROLLO_AZIENDE"), 0, [&] { CONTROLLO_AZIENDE(ctx); });
+    ctx.setCompanyCount(int(state.activeCompanies().size()));
     recoverInterruptedArchives(ctx);
     host.showStageDone(Stage::Copia, true);
-    timed(ctx, QStringLiteral("COPIO_CARTELLA_SALVATAGGIO"), 0,
+    timed(ctx, Phase::SafetyCopy, QStringLiteral("COPIO_CARTELLA_SALVATAGGIO"), 0,
           [&] { COPIO_CARTELLA_SALVATAGGIO(ctx, layout::dataFolder(state.PercorsoBase)); });
     if (!state.record.safetyCopyVerified)
         endProgram(ctx, QStringLiteral("COPIA DI SICUREZZA NON RIUSCITA: la riapertura non prosegue, nessun "
                                        "archivio è stato modificato"));
-    timed(ctx, QStringLiteral("CREO_NUOVO_ANNO"), 0, [&] { CREO_NUOVO_ANNO(ctx); });
+    timed(ctx, Phase::NewYear, QStringLiteral("CREO_NUOVO_ANNO"), 0, [&] { CREO_NUOVO_ANNO(ctx); });
 
     int index = 0;
     for (const ListedCompany& company : state.activeCompanies())
@@ -242,6 +263,7 @@ void runSteps(RunContext& ctx)
     const VerificationReport report = verifyYearOpening(ctx, &reportPath);
     showClosingLines(ctx, report, reportPath);
     host.verificationReady(reportPath, report.summary());
+    ctx.finishProgress();
     host.allowClose(true);
     if (ctx.runHadErrors()) {
         ctx.setProgress(QStringLiteral("RIAPERTURA ARCHIVI CONCLUSA CON ERRORI!"));
@@ -340,7 +362,6 @@ RunOutcome runYearOpening(RunContext& ctx)
         throw;
     }
     host.allowNewRun(true);
-    ctx.setCompany(0, 0);
     return ctx.runHadErrors() ? RunOutcome::DoneWithErrors : RunOutcome::Done;
 }
 

@@ -143,8 +143,10 @@ VerificationReport verifyYearOpening(RunContext& ctx, QString* reportPath)
     VerificationReport report;
     report.runErrors = ctx.errorCount();
     const RunRecord& record = ctx.state().record;
+    ctx.beginPhase(RunProgress::Phase::Verification);
     for (int slot : record.companies) {
         // A company's check reads whole tables: the window repaints between two.
+        ctx.stepProgress(report.companies.size(), record.companies.size());
         ctx.yield();
         report.companies << verifySlot(ctx.state(), slot);
         report.companies.last().runErrors = record.companyErrors.value(slot);

@@ -196,13 +196,19 @@ private slots:
                  QStringLiteral("riga"));
 
         auto* bar = child<QProgressBar>(w, "barProgresso");
-        host.setRunProgress(2, 4, 50, 100); // second of four, half done
+        RunProgressReport progress;
+        progress.fraction = 0.375;
+        progress.elapsedMs = 75'000;
+        progress.remainingMs = 125'000;
+        host.setRunProgress(progress);
         QVERIFY(!bar->isHidden());
         QCOMPARE(bar->value(), 375);
-        host.setRunProgress(4, 4, 7, 0); // no step measure
-        QCOMPARE(bar->value(), 750);
-        host.setRunProgress(0, 0, 0, 0); // run over
+        QCOMPARE(text(w, "lblTime"), QStringLiteral("trascorsi 1:15, ne mancano circa 2:05"));
+        progress.fraction = 1;
+        progress.over = true;
+        host.setRunProgress(progress);
         QCOMPARE(bar->value(), 1000);
+        QCOMPARE(text(w, "lblTime"), QStringLiteral("tempo impiegato 1:15"));
 
         host.verificationReady(QStringLiteral("C:\\dati\\tmp\\verifica.html"), {QStringLiteral("tutto OK")});
         QVERIFY(!child(w, "cmdRapporto")->isHidden());

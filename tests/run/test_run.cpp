@@ -72,20 +72,13 @@ private slots:
         QVERIFY(f.host.closeEnabled);
         QVERIFY(f.host.yearsLocked);
 
-        // The progress bar follows the companies, and each step runs to its total.
-        QList<qint64> companies;
-        int stepsDone = 0;
-        for (const auto& p : f.host.progress) {
-            if (companies.isEmpty() || companies.last() != p[0])
-                companies << p[0];
-            QVERIFY(p[2] <= p[3]);
-            if (p[3] > 0 && p[2] == p[3])
-                ++stepsDone;
-        }
-        QCOMPARE(companies, QList<qint64>({1, 2, 0}));
-        // Per company: the 2023 recomputation, the opening movements, the 2024
-        // recomputation, the open items.
-        QCOMPARE(stepsDone, 2 * 4);
+        // The progress follows the companies and reaches the end.
+        QList<int> companies;
+        for (const RunProgressReport& p : std::as_const(f.host.progress))
+            if (companies.isEmpty() || companies.last() != p.company)
+                companies << p.company;
+        QCOMPARE(companies, QList<int>({0, 1, 2}));
+        QCOMPARE(f.host.progress.last().fraction, 1.0);
 
         for (int slot : {2, 10})
             QVERIFY2(QDir(f.file(QStringLiteral("dati\\esercizi\\Azienda_%1\\2024").arg(slot))).exists(),
@@ -110,6 +103,42 @@ private slots:
             expected += '"' + line.toLatin1() + "\"\r\n";
         f.state.release();
         QCOMPARE(readFile(f.logPath()), expected);
+    }
+
+    // One fraction for the whole run: it only grows across companies of
+    // different sizes and the steps that count their rows more than once,
+    // ends at 1, and estimates the time left once enough has been done (the
+    // clock moves as the run yields).
+    void progressOnlyGrowsOverTheWholeRun()
+    {
+        StepFixture f;
+        for (int slot : {1, 2, 3})
+            f.install.addCompany(slot);
+        QStringList articles;
+        for (int i = 0; i < 40; ++i)
+            articles
+                << QStringLiteral("insert into ANAG_ART(CodArt, DescrArt) values ('X%1', 'Extra')").arg(i);
+        TestInstall::execAll(f.install.archiveHost(2), articles);
+        qint64 now = 0;
+        f.ctx.runProgress() = RunProgress([&now] { return now; });
+        f.host.onYield = [&now] {
+            now += 400;
+        };
+        QCOMPARE(runYearOpening(f.ctx), RunOutcome::Done);
+
+        const QList<RunProgressReport>& shown = f.host.progress;
+        QVERIFY(shown.size() > 20);
+        for (qsizetype i = 1; i < shown.size(); ++i)
+            QVERIFY2(shown[i].fraction >= shown[i - 1].fraction && shown[i].company >= shown[i - 1].company,
+                     qPrintable(QStringLiteral("report %1: %2 after %3")
+                                    .arg(i)
+                                    .arg(shown[i].fraction)
+                                    .arg(shown[i - 1].fraction)));
+        QCOMPARE(shown.last().fraction, 1.0);
+        QVERIFY(shown.last().over);
+        QCOMPARE(shown.last().companies, 3);
+        QVERIFY(std::any_of(shown.begin(), shown.end(),
+                            [](const RunProgressReport& r) { return r.remainingMs > 0; }));
     }
 
     void noCompanyStillCopiesAndSucceeds()

@@ -6,7 +6,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <array>
 #include <functional>
 #include <map>
 
@@ -45,10 +44,7 @@ public:
     void showBusy(bool hourglass) override { busy = hourglass; }
     void yield() override;
     void closeProgram() override { windowClosed = true; }
-    void setRunProgress(int company, int companies, qint64 done, qint64 total) override
-    {
-        progress.append({company, companies, done, total});
-    }
+    void setRunProgress(const rio::RunProgressReport& report) override { progress.append(report); }
     void stepFinished(const QString& step, int slot, qint64 milliseconds, bool ok) override
     {
         steps.append({step, slot, milliseconds, ok});
@@ -91,7 +87,7 @@ public:
         bool ok;
     };
     QList<Step> steps;
-    QList<std::array<qint64, 4>> progress; // company, companies, done, total
+    QList<rio::RunProgressReport> progress; // every report shown, in order
     QString reportPath;
     QStringList summary;
 };

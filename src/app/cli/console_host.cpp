@@ -58,8 +58,21 @@ ConsoleHost::Ask ConsoleHost::terminalAsk(std::FILE* prompt)
     };
 }
 
+void ConsoleHost::clearStatus()
+{
+    if (m_statusWidth == 0)
+        return;
+    std::fputs(QString(QLatin1Char('\r') + QString(m_statusWidth, QLatin1Char(' ')) + QLatin1Char('\r'))
+                   .toUtf8()
+                   .constData(),
+               m_err);
+    std::fflush(m_err);
+    m_statusWidth = 0;
+}
+
 void ConsoleHost::print(std::FILE* stream, const QString& text)
 {
+    clearStatus();
     const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     std::fputc('\n', stream);
@@ -117,26 +130,26 @@ bool ConsoleHost::stderrIsTerminal()
 #endif
 }
 
-void ConsoleHost::setRunProgress(int company, int companies, qint64 done, qint64 total)
+void ConsoleHost::setRunProgress(const RunProgressReport& progress)
 {
     if (!m_progressShown)
         return;
-    if (companies <= 0) {
-        print(m_err, QStringLiteral("avanzamento: 100%"));
-        m_progressCompany = -1;
+    if (progress.over) {
+        clearStatus();
         return;
     }
-    // A line when the company changes, else at most one a second.
-    if (company == m_progressCompany && m_sinceProgress.isValid() && m_sinceProgress.elapsed() < 1000)
+    QString line = QStringLiteral("avanzamento: %1%").arg(int(progress.fraction * 100));
+    if (progress.company > 0)
+        line += QStringLiteral(" (%1)").arg(progress.companyText());
+    line += QStringLiteral(", ") + progress.timeText();
+    if (m_statusWidth > 0 && line == m_status)
         return;
-    m_progressCompany = company;
-    m_sinceProgress.restart();
-    const double within = total > 0 ? std::clamp(double(done) / double(total), 0.0, 1.0) : 0.0;
-    const double fraction = (std::clamp(company - 1, 0, companies) + within) / companies;
-    print(m_err, QStringLiteral("avanzamento: azienda %1 di %2, %3%")
-                     .arg(company)
-                     .arg(companies)
-                     .arg(int(std::clamp(fraction, 0.0, 1.0) * 100)));
+    m_status = line;
+    // Blanks over what is left of a longer line before it.
+    const QString padding(std::max<qsizetype>(0, m_statusWidth - line.size()), QLatin1Char(' '));
+    std::fputs(QString(QLatin1Char('\r') + line + padding).toUtf8().constData(), m_err);
+    std::fflush(m_err);
+    m_statusWidth = line.size();
 }
 
 void ConsoleHost::totalTime(qint64 milliseconds)
@@ -147,6 +160,7 @@ void ConsoleHost::totalTime(qint64 milliseconds)
 
 void ConsoleHost::flush()
 {
+    clearStatus();
     std::fflush(m_out);
     std::fflush(m_err);
 }

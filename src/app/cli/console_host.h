@@ -3,8 +3,6 @@
 #include "app/cli/cli_options.h"
 #include "context/host.h"
 
-#include <QElapsedTimer>
-
 #include <cstdio>
 #include <functional>
 #include <optional>
@@ -38,9 +36,10 @@ public:
     Answer message(const QString& text, Buttons buttons, Icon icon, const QString& title) override;
     void closeProgram() override { m_windowClosed = true; }
     void stepFinished(const QString& step, int slot, qint64 milliseconds, bool ok) override;
-    void setRunProgress(int company, int companies, qint64 done, qint64 total) override;
+    void setRunProgress(const RunProgressReport& progress) override;
 
-    // Progress lines on standard error (when it is a terminal).
+    // Progress as one status line on standard error, rewritten in place and
+    // cleared before any other output and at the end: only on a terminal.
     void setProgressShown(bool shown) { m_progressShown = shown; }
     static bool stderrIsTerminal();
 
@@ -52,6 +51,7 @@ public:
 
 private:
     void print(std::FILE* stream, const QString& text);
+    void clearStatus();
 
     CliOptions m_options;
     std::FILE* m_out;
@@ -59,8 +59,8 @@ private:
     Ask m_ask;
     bool m_windowClosed = false;
     bool m_progressShown = false;
-    int m_progressCompany = -1;
-    QElapsedTimer m_sinceProgress;
+    qsizetype m_statusWidth = 0; // characters of the status line on screen
+    QString m_status;
 };
 
 } // namespace rio::cli

@@ -52,10 +52,12 @@ int runConsole(ConsoleHost& host, bool canConfirm, const Runner& runner)
             break;
         }
     } catch (const ProgramEnd& end) {
+        host.flush(); // the status line goes before the last word
         if (!end.reason.isEmpty())
             printErr(QStringLiteral("Programma terminato: %1").arg(end.reason));
         status = ExitProgramEnded;
     } catch (const std::exception& error) {
+        host.flush();
         printErr(interruptionText(error));
         status = ExitProgramEnded;
     }

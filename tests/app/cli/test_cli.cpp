@@ -169,23 +169,45 @@ private slots:
         ConsoleHost quiet(options({}), out2.file, err2.file, {});
         quiet.stepFinished(QStringLiteral("CONTROLLO_AZIENDE"), 0, 12, true);
         quiet.totalTime(5);
-        quiet.setRunProgress(1, 2, 5, 10);
+        quiet.setRunProgress(RunProgressReport{1, 2, 0.5, 10, -1, false});
         QVERIFY(err2.text().isEmpty());
     }
 
-    void progressLinesWhenShown()
+    // One status line rewritten in place, gone before any other output and
+    // at the end: the events never mix with it.
+    void progressIsOneStatusLine()
     {
         Capture out, err;
         ConsoleHost host(options({}), out.file, err.file, {});
         host.setProgressShown(true);
-        host.setRunProgress(1, 4, 0, 0);
-        host.setRunProgress(1, 4, 50, 100); // same company, within the second: no line
-        host.setRunProgress(2, 4, 50, 100);
-        host.setRunProgress(0, 0, 0, 0);
-        QCOMPARE(err.text(), QStringLiteral("avanzamento: azienda 1 di 4, 0%\n"
-                                            "avanzamento: azienda 2 di 4, 37%\n"
-                                            "avanzamento: 100%\n"));
-        QVERIFY(out.text().isEmpty());
+        host.setRunProgress(RunProgressReport{1, 4, 0.25, 12'000, 36'000, false});
+        host.setRunProgress(RunProgressReport{2, 4, 0.5, 24'000, -1, false});
+        host.addEvent(QStringLiteral("ripristino magazzino azienda n. 2 in corso..."));
+        host.setRunProgress(RunProgressReport{2, 4, 1, 30'000, -1, true});
+        const QString first =
+            QStringLiteral("avanzamento: 25% (azienda 1 di 4), trascorsi 0:12, ne mancano circa 0:36");
+        const QString second = QStringLiteral("avanzamento: 50% (azienda 2 di 4), trascorsi 0:24");
+        const QString blank =
+            QStringLiteral("\r") + QString(second.size(), QLatin1Char(' ')) + QStringLiteral("\r");
+        QCOMPARE(err.text(), QStringLiteral("\r") + first + QStringLiteral("\r") + second +
+                                 QString(first.size() - second.size(), QLatin1Char(' ')) + blank);
+        QCOMPARE(out.text(), QStringLiteral("ripristino magazzino azienda n. 2 in corso...\n"));
+    }
+
+    // --quiet keeps the boxes, the errors and the closing lines.
+    void quietKeepsWhatMatters()
+    {
+        Capture out, err;
+        ConsoleHost host(options({QStringLiteral("--quiet")}), out.file, err.file, {});
+        host.addEvent(QStringLiteral("ripristino in corso articolo: a1"));
+        host.addMarkedEvent(QStringLiteral("ATTENZIONE tabella CAUSALI mancante"), {Tone::Warning, false});
+        host.addMarkedEvent(QStringLiteral("Error 3021 (...)"), {Tone::Error, false});
+        host.addMarkedEvent(QStringLiteral("Rapporto di verifica: x.html"), {Tone::Plain, true});
+        host.message(QStringLiteral("APERTURA NUOVO ESERCIZIO ESEGUITA CORRETTAMENTE"), Buttons::Ok,
+                     Icon::Information, QStringLiteral("Ventor 2005"));
+        QCOMPARE(out.text(),
+                 QStringLiteral("Error 3021 (...)\nRapporto di verifica: x.html\n"
+                                "[Ventor 2005] APERTURA NUOVO ESERCIZIO ESEGUITA CORRETTAMENTE\n"));
     }
 
     void exitStatusFollowsTheOutcome()
