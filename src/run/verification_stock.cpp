@@ -18,22 +18,38 @@ QString stockArea()
 }
 
 // Codes the stock rules cannot match by design: blanks around the code, or a
-// twin that differs only in case. Each with what it is, naming the twins.
-QHash<qint64, QString> irregularRows(const QList<ArticleRow>& rows)
+// twin that differs only in case. Each with what it is, naming the twins, and
+// what the user should do about it.
+struct Irregular
+{
+    QString what;
+    QString advice;
+};
+
+QHash<qint64, Irregular> irregularRows(const QList<ArticleRow>& rows)
 {
     QHash<QString, QStringList> perKey;
     for (const ArticleRow& r : rows)
         perKey[asciiUpper(trimBlanks(r.code))] << r.code;
-    QHash<qint64, QString> irregular;
+    QHash<qint64, Irregular> irregular;
     for (const ArticleRow& r : rows) {
         QStringList twins = perKey.value(asciiUpper(trimBlanks(r.code)));
         twins.removeOne(r.code);
         if (!twins.isEmpty())
-            irregular.insert(r.rowid, QStringLiteral("codice gemello di \"%1\": differiscono solo per "
-                                                     "maiuscole/minuscole o spazi")
-                                          .arg(twins.join(QStringLiteral("\", \""))));
+            irregular.insert(
+                r.rowid,
+                {QStringLiteral("codice gemello di \"%1\": differiscono solo per maiuscole/minuscole o spazi")
+                     .arg(twins.join(QStringLiteral("\", \""))),
+                 QStringLiteral(
+                     "Il ricalcolo delle giacenze non distingue i codici gemelli e dà i movimenti di "
+                     "tutti a uno solo: controllare a mano la giacenza 2024 degli articoli nominati, "
+                     "rettificarla se serve e rendere distinti i codici in Zeta.")});
         else if (r.code != trimBlanks(r.code))
-            irregular.insert(r.rowid, QStringLiteral("codice con spazi all'inizio o alla fine"));
+            irregular.insert(
+                r.rowid, {QStringLiteral("codice con spazi all'inizio o alla fine"),
+                          QStringLiteral("Il ricalcolo delle giacenze non trova i movimenti di un codice con "
+                                         "spazi: controllare a mano la giacenza 2024 dell'articolo, "
+                                         "rettificarla se serve e togliere gli spazi dal codice in Zeta.")});
     }
     return irregular;
 }
@@ -131,7 +147,7 @@ void checkCarriedStock(const QList<ArticleRow>& oldRows, const QList<ArticleRow>
     QHash<qint64, const ArticleRow*> oldByRow;
     for (const ArticleRow& r : oldRows)
         oldByRow.insert(r.rowid, &r);
-    const QHash<qint64, QString> irregular = irregularRows(oldRows);
+    const QHash<qint64, Irregular> irregular = irregularRows(oldRows);
     int stockMismatches = 0;
     int stockWarnings = 0;
     for (const ArticleRow& row : newRows) {
@@ -142,13 +158,10 @@ void checkCarriedStock(const QList<ArticleRow>& oldRows, const QList<ArticleRow>
         (byDesign ? stockWarnings : stockMismatches)++;
         QString text = QStringLiteral("Giacenza 2024 dell'articolo \"%1\"").arg(row.code);
         if (byDesign)
-            text += QStringLiteral(" (") + irregular.value(row.rowid) + QLatin1Char(')');
+            text += QStringLiteral(" (") + irregular.value(row.rowid).what + QLatin1Char(')');
         text += QStringLiteral(": ") + differences.join(QStringLiteral("; ")) + QLatin1Char('.');
         if (byDesign)
-            text += QStringLiteral(" Il ricalcolo delle giacenze non distingue questi codici e attribuisce i "
-                                   "movimenti a uno solo: controllare a mano la giacenza 2024 degli articoli "
-                                   "coinvolti, correggerla se serve con un movimento di rettifica e rendere "
-                                   "distinti i codici nel prodotto.");
+            text += QLatin1Char(' ') + irregular.value(row.rowid).advice;
         v.findings << Finding{byDesign ? Finding::Kind::Warning : Finding::Kind::Mismatch, stockArea(), text};
     }
     v.checks << CheckLine{stockArea(),
