@@ -143,6 +143,7 @@ void Connection::open(const QString& connectionString)
     const Driver driver = driverForFile(cs.dataSource, hostFile);
     const QString name = uniqueConnectionName();
     d->db = openDriverConnection(driver, name, hostFile, cs);
+    d->lite = engineHandle(d->db);
     d->name = name;
     d->driver = driver;
     d->open = true;

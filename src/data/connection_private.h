@@ -6,15 +6,26 @@
 #include <QList>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QVariant>
+
+struct sqlite3;
+struct sqlite3_stmt;
 
 namespace rio {
 
 // A prepared statement that belongs to a connection. Closing the connection
 // ends it, so that no handle outlives the engine's connection.
+// On Qt's SQLite driver it runs on the engine's own handle of the same
+// connection (one transaction, one lock), binding and reading each value by
+// its type instead of through Qt's per-row variants; through ODBC it is a
+// QSqlQuery.
 struct Statement
 {
     Connection* connection = nullptr;
     QSqlQuery query;
+    sqlite3_stmt* lite = nullptr;
+    bool liteRowPending = false; // run() stepped onto the first row
+    bool liteActive = false;     // rows may follow
     QString preparedSql;
     bool prepared = false;
 
@@ -34,13 +45,37 @@ struct Statement
     void ensurePrepared(Connection& c);
     // Ends a read so that it holds no lock.
     void endRead();
+    // Ends a statement that returned no rows, keeping it prepared.
+    void finishWrite();
+
+    // A value in the form bindableValue() gives, at a "?" from 0.
+    void bind(int index, const QVariant& value);
+    // Executes with the values bound; a select then stands before its first
+    // row. Raises the engine's error.
+    void run(Connection& c);
+    // Whether run() left rows to read.
+    bool isActive() const;
+    bool returnsRows() const;
+    // Moves to the next row; false past the last, the read then ended.
+    // Raises the engine's error.
+    bool fetch(Connection& c);
+    // The current row's column as the driver types it: qlonglong, double,
+    // QString, QByteArray; isSqlNull for NULL.
+    QVariant column(int index, bool& isSqlNull) const;
+    QStringList columnNames() const;
+    qint64 rowsAffected() const;
 };
+
+// The engine handle of a connection on Qt's SQLite driver; nullptr through
+// ODBC.
+sqlite3* engineHandle(const QSqlDatabase& db);
 
 struct Connection::Private
 {
     Driver driver = Driver::Sqlite;
     QString name; // Qt's connection name
     QSqlDatabase db;
+    sqlite3* lite = nullptr; // Qt's SQLite driver: its handle, for the statements
     bool open = false;
     int transactionLevel = 0;
     QString windowsFile;

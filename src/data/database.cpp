@@ -19,67 +19,6 @@ bool g_sqliteThroughOdbc = false;
 
 } // namespace
 
-// ---------------------------------------------------------------- Statement
-
-Statement::~Statement()
-{
-    detach();
-}
-
-void Statement::attach(Connection& c)
-{
-    connection = &c;
-    ConnectionAccess::of(c).statements.append(this);
-}
-
-void Statement::detach()
-{
-    if (!connection)
-        return;
-    ConnectionAccess::of(*connection).statements.removeOne(this);
-    query.finish();
-    query = QSqlQuery();
-    connection = nullptr;
-}
-
-Connection& Statement::requireConnection() const
-{
-    if (!connection || !connection->isOpen())
-        throw engine::objectClosed();
-    return *connection;
-}
-
-void Statement::prepare(Connection& c, const QString& sql)
-{
-    preparedSql = sql;
-    prepared = false;
-    query = QSqlQuery(c.database());
-    query.setForwardOnly(true);
-    if (!query.prepare(sql))
-        throw engine::fromSqlError(query.lastError(), c);
-    prepared = true;
-}
-
-void Statement::ensurePrepared(Connection& c)
-{
-    if (!prepared)
-        prepare(c, preparedSql);
-}
-
-void Statement::endRead()
-{
-    if (!connection)
-        return;
-    if (connection->driver() == Connection::Driver::Sqlite) {
-        query.finish();
-        return;
-    }
-    // Through ODBC, closing the cursor leaves SQLite's read lock in place
-    // until the statement itself is freed.
-    query = QSqlQuery();
-    prepared = false;
-}
-
 // --------------------------------------------------------------- Connection
 
 Connection::Connection() : d(std::make_unique<Private>()) {}
@@ -114,6 +53,7 @@ void Connection::close()
     if (d->transactionLevel > 0)
         d->db.rollback(); // work left uncommitted is discarded
     d->transactionLevel = 0;
+    d->lite = nullptr;
     d->db.close();
     d->db = QSqlDatabase();
     QSqlDatabase::removeDatabase(d->name);

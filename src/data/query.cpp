@@ -116,14 +116,7 @@ struct Query::Private : Statement
 
     void resolveColumns(Connection& c)
     {
-        QStringList fieldNames;
-        if (storageRead) {
-            fieldNames = storageNames;
-        } else {
-            const QSqlRecord record = query.record();
-            for (int i = 0; i < record.count(); ++i)
-                fieldNames << record.fieldName(i);
-        }
+        const QStringList fieldNames = storageRead ? storageNames : columnNames();
         const TableSchema* schema = nullptr;
         if (!table.isEmpty()) {
             try {
@@ -176,17 +169,16 @@ Query& Query::bind(int index, const Value& value)
 void Query::exec()
 {
     Connection& c = d->requireConnection();
-    if (d->query.isActive())
+    if (d->isActive())
         d->endRead();
     d->ensurePrepared(c);
     d->onRow = false;
     for (auto it = d->bound.cbegin(); it != d->bound.cend(); ++it)
-        d->query.bindValue(it.key(), bindableValue(it.value(), ColumnType::Other));
-    if (!d->query.exec())
-        throw engine::fromSqlError(d->query.lastError(), c);
+        d->bind(it.key(), bindableValue(it.value(), ColumnType::Other));
+    d->run(c);
     d->executed = true;
-    if (!d->storageRead && !d->query.isSelect()) {
-        d->query.finish();
+    if (!d->storageRead && !d->returnsRows()) {
+        d->finishWrite();
         return;
     }
     if (!d->typed)
@@ -204,20 +196,13 @@ bool Query::next()
     Connection& c = d->requireConnection();
     if (!d->executed)
         throw engine::objectClosed();
-    if (!d->query.isActive()) {
+    if (!d->isActive()) {
         d->onRow = false;
         return false;
     }
-    if (d->query.next()) {
-        d->onRow = true;
-        return true;
-    }
     d->onRow = false;
-    const QSqlError error = d->query.lastError();
-    d->endRead(); // nothing left to read holds no lock
-    if (error.isValid())
-        throw engine::fromSqlError(error, c);
-    return false;
+    d->onRow = d->fetch(c);
+    return d->onRow;
 }
 
 void Query::finish()
@@ -256,8 +241,9 @@ Value Query::value(int index) const
             storage::rebuild(d->query.value(2 * index).toString(), d->query.value(2 * index + 1));
         return readValue(raw, !raw.isValid(), d->types.at(index));
     }
-    const QVariant raw = d->query.value(index);
-    return readValue(raw, d->query.isNull(index), d->types.at(index));
+    bool isSqlNull = false;
+    const QVariant raw = d->column(index, isSqlNull);
+    return readValue(raw, isSqlNull, d->types.at(index));
 }
 
 qint64 Query::count()
@@ -318,10 +304,9 @@ void RowInserter::insert(const QList<Value>& values)
     Connection& c = d->requireConnection();
     const QVariantList bound = convertAll(d->columns, values);
     for (qsizetype i = 0; i < bound.size(); ++i)
-        d->query.bindValue(int(i), bound.at(i));
-    if (!d->query.exec())
-        throw engine::fromSqlError(d->query.lastError(), c);
-    d->query.finish();
+        d->bind(int(i), bound.at(i));
+    d->run(c);
+    d->finishWrite();
 }
 
 // --------------------------------------------------------------- RowUpdater
@@ -355,12 +340,11 @@ void RowUpdater::update(qint64 rowid, const QList<Value>& values)
     Connection& c = d->requireConnection();
     const QVariantList bound = convertAll(d->columns, values);
     for (qsizetype i = 0; i < bound.size(); ++i)
-        d->query.bindValue(int(i), bound.at(i));
-    d->query.bindValue(int(bound.size()), QVariant(qlonglong(rowid)));
-    if (!d->query.exec())
-        throw engine::fromSqlError(d->query.lastError(), c);
-    const int affected = d->query.numRowsAffected();
-    d->query.finish();
+        d->bind(int(i), bound.at(i));
+    d->bind(int(bound.size()), QVariant(qlonglong(rowid)));
+    d->run(c);
+    const qint64 affected = d->rowsAffected();
+    d->finishWrite();
     if (affected == 0)
         throw engine::noCurrentRecord(); // the row is gone
 }
