@@ -1,10 +1,10 @@
 #include "data/column_values.h"
 
+#include "data/date_text.h"
 #include "data/error.h"
 #include "data/value_text.h"
 
 #include <QDateTime>
-#include <QRegularExpression>
 
 #include <cmath>
 #include <limits>
@@ -41,99 +41,6 @@ bool isWholeType(int id)
 bool isFloatType(int id)
 {
     return id == QMetaType::Double || id == QMetaType::Float;
-}
-
-// Digits at [from, from + count) of s as a number, -1 when any is no digit.
-int digitsAt(const QString& s, qsizetype from, qsizetype count)
-{
-    int n = 0;
-    for (qsizetype i = from; i < from + count; ++i) {
-        const char16_t c = s.at(i).unicode();
-        if (c < u'0' || c > u'9')
-            return -1;
-        n = n * 10 + (c - u'0');
-    }
-    return n;
-}
-
-// The two forms the file holds, read without a regular expression: a
-// million movements are read per company.
-std::optional<QDateTime> parseExactIso(const QString& s)
-{
-    if (s.size() != 10 && s.size() != 19)
-        return std::nullopt;
-    if (s.at(4) != u'-' || s.at(7) != u'-')
-        return std::nullopt;
-    const QDate date(digitsAt(s, 0, 4), digitsAt(s, 5, 2), digitsAt(s, 8, 2));
-    QTime time(0, 0);
-    if (s.size() == 19) {
-        if ((s.at(10) != u' ' && s.at(10) != u'T') || s.at(13) != u':' || s.at(16) != u':')
-            return std::nullopt;
-        time = QTime(digitsAt(s, 11, 2), digitsAt(s, 14, 2), digitsAt(s, 17, 2));
-    }
-    if (!date.isValid() || !time.isValid())
-        return std::nullopt;
-    return QDateTime(date, time);
-}
-
-// A date as the file holds it: ISO, with or without the time of day.
-std::optional<QDateTime> parseIsoDate(const QString& text)
-{
-    if (const std::optional<QDateTime> exact = parseExactIso(text))
-        return exact;
-    static const QRegularExpression iso(QStringLiteral(
-        "^(\\d{4})-(\\d{1,2})-(\\d{1,2})(?:[ T](\\d{1,2}):(\\d{2})(?::(\\d{2})(?:\\.(\\d{1,3})\\d*)?)?)?$"));
-    const QRegularExpressionMatch m = iso.match(text.trimmed());
-    if (!m.hasMatch())
-        return std::nullopt;
-    const QDate date(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
-    QTime time(0, 0);
-    if (m.hasCaptured(4)) {
-        const QString ms = m.captured(7);
-        time = QTime(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt(),
-                     ms.isEmpty() ? 0 : ms.leftJustified(3, QLatin1Char('0')).toInt());
-    }
-    if (!date.isValid() || !time.isValid())
-        return std::nullopt;
-    return QDateTime(date, time);
-}
-
-// A time of day alone ("10:30", "10:30:00"), on Jet's day zero.
-std::optional<QDateTime> parseTimeOfDay(const QString& text)
-{
-    static const QRegularExpression hms(QStringLiteral("^(\\d{1,2})[:.](\\d{2})(?:[:.](\\d{2}))?$"));
-    const QRegularExpressionMatch m = hms.match(text.trimmed());
-    if (!m.hasMatch())
-        return std::nullopt;
-    const QTime time(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
-    if (!time.isValid())
-        return std::nullopt;
-    return QDateTime(QDate(1899, 12, 30), time);
-}
-
-// A date typed as an Italian Windows reads it: dd/mm/yyyy with an optional
-// time of day, or a time alone (on Jet's day zero).
-std::optional<QDateTime> parseItalianDate(const QString& text)
-{
-    static const QRegularExpression dmy(QStringLiteral(
-        "^(\\d{1,2})[/.-](\\d{1,2})[/.-](\\d{4}|\\d{2})(?:\\s+(\\d{1,2})[:.](\\d{2})(?:[:.](\\d{2}))?)?$"));
-    const QString s = text.trimmed();
-    const QRegularExpressionMatch m = dmy.match(s);
-    if (m.hasMatch()) {
-        int year = m.captured(3).toInt();
-        if (m.captured(3).size() == 2)
-            year += year < 30 ? 2000 : 1900; // Windows' default century window
-        const QDate date(year, m.captured(2).toInt(), m.captured(1).toInt());
-        QTime time(0, 0);
-        if (m.hasCaptured(4))
-            time = QTime(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt());
-        if (!date.isValid() || !time.isValid())
-            return std::nullopt;
-        return QDateTime(date, time);
-    }
-    if (const std::optional<QDateTime> time = parseTimeOfDay(s))
-        return time;
-    return parseIsoDate(s);
 }
 
 // A number from a value, as Jet reads it for a number column.
@@ -299,13 +206,6 @@ Value readValue(const QVariant& raw, bool isSqlNull, ColumnType type)
     if (id == QMetaType::Float)
         return raw.toDouble();
     return raw;
-}
-
-QString isoDateText(const QDateTime& dt)
-{
-    if (dt.time() == QTime(0, 0))
-        return dt.date().toString(QStringLiteral("yyyy-MM-dd"));
-    return dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
 QVariant bindableValue(const Value& value, ColumnType type)
