@@ -27,8 +27,8 @@ QString articleKey(const QString& articleCode);
 
 // The stock of every article code that has movements in warehouses 01..05,
 // by the code's ASCII upper case (blanks kept: a movement code with blanks
-// around it never matches a trimmed article key). One grouped query.
-// yield runs after each grouped row: a million movements take seconds to sum.
+// around it never matches a trimmed article key). One pass over MOV_MAG.
+// yield runs after each movement read: a million movements take a while.
 QHash<QString, WarehouseStocks> LEGGO_MOVIMENTI(Connection& Db, const std::function<void()>& yield = {});
 
 } // namespace rio
