@@ -51,7 +51,8 @@ ItemTotals readOpenItems(Connection& oldDb, Parties& parties, QHash<QString, Ite
                                 items.value(4)};
         const QString party = partyKey(keys[1], keys[2]);
         if (refusedByWriter(keys)) {
-            v.refusedItems << QStringLiteral("%1 %2 %3 documento %4 n. \"%5\" totale %6")
+            v.refusedItems << QStringLiteral(
+                                  "data %1, cliente/fornitore %2 \"%3\", documento %4 n. \"%5\", totale %6")
                                   .arg(shown(keys[0]), shown(keys[1]), shown(keys[2]), shown(keys[3]),
                                        shown(keys[4]), formatAmount(numberOrZero(items.value(5))));
             ++refused[party].count;

@@ -73,7 +73,7 @@ private slots:
         const QStringList mismatches = texts(v.findings, Finding::Kind::Mismatch);
         QCOMPARE(mismatches.size(), 1); // the item, not its supplier's totals again
         QVERIFY2(mismatches.first().contains(QStringLiteral("non riportata nel 2024")) &&
-                     mismatches.first().contains(QStringLiteral("F 900")) &&
+                     mismatches.first().contains(QStringLiteral("cliente/fornitore F \"900\"")) &&
                      mismatches.first().contains(QStringLiteral("totale 30,00")),
                  qPrintable(mismatches.first()));
         const QStringList warnings = texts(v.findings, Finding::Kind::Warning);
