@@ -67,6 +67,7 @@ public:
     bool runHadErrors() const { return m_runErrors; }
     // Errors reported since the run started (to tell whether one step failed).
     int errorCount() const { return m_errorCount; }
+    // A run starts: no error yet, the progress from zero.
     void startRun();
     void startCompany() { m_companyErrors = false; }
     void markError();

@@ -3,10 +3,12 @@
 #include "gui/event_list_model.h"
 
 #include <QApplication>
+#include <QHelpEvent>
 #include <QListView>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 
 using rio::gui::EventListModel;
 
@@ -82,6 +84,30 @@ private slots:
         QVERIFY(bar->maximum() > 0);
         QCOMPARE(bar->value(), bar->maximum());
         QVERIFY(view.viewport()->rect().contains(view.visualRect(model.index(4999))));
+    }
+
+    // Only a line the list's width cuts has a tooltip, with the whole line.
+    void aCutLineShowsWholeInATooltip()
+    {
+        EventListModel model;
+        QListView view;
+        view.setModel(&model);
+        view.setItemDelegate(new rio::gui::EventLineDelegate(&view));
+        view.resize(200, 120);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        const QString longLine = QStringLiteral("Rapporto di verifica: ") + QString(120, QLatin1Char('x'));
+        model.append(QStringLiteral("corta"));
+        model.append(longLine);
+        model.flush();
+        const auto tipAt = [&view](int row) {
+            const QPoint at = view.visualRect(view.model()->index(row, 0)).center();
+            QHelpEvent help(QEvent::ToolTip, at, view.viewport()->mapToGlobal(at));
+            QApplication::sendEvent(view.viewport(), &help);
+            return QToolTip::isVisible() ? QToolTip::text() : QString();
+        };
+        QCOMPARE(tipAt(0), QString());
+        QCOMPARE(tipAt(1), longLine);
     }
 
     void aMillionLinesStayCheap()
