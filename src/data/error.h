@@ -41,11 +41,13 @@ inline constexpr qint64 InvalidUseOfNull = 94;
 inline constexpr qint64 BadFileNameOrNumber = 52;
 inline constexpr qint64 FileNotFound = 53;
 inline constexpr qint64 FileAlreadyOpen = 55;
+inline constexpr qint64 FileAlreadyExists = 58;
 inline constexpr qint64 DiskFull = 61;
 inline constexpr qint64 DeviceUnavailable = 68;
 inline constexpr qint64 PermissionDenied = 70;
 inline constexpr qint64 PathFileAccess = 75;
 inline constexpr qint64 PathNotFound = 76;
+inline constexpr qint64 RenameAcrossDisks = 74;
 } // namespace err
 
 } // namespace rio

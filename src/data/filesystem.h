@@ -54,6 +54,13 @@ QString Dir(const QString& windowsPath, int attributes = vbNormal);
 // Creates one folder level; its parent must exist.
 void MkDir(const QString& windowsPath);
 
+// Renames a file or folder (the Name ... As statement): on the same drive it
+// is instant whatever the size, nothing is copied, and a process killed
+// around it leaves either name, never both. The new name must not exist
+// (58); another drive raises 74; a missing source 53 or 76. The change of
+// name reaches the disk before it returns.
+void Name(const QString& oldWindowsPath, const QString& newWindowsPath);
+
 // The text log: opened for appending (created when absent); each line is
 // '"' + text + '"' + CR LF in Windows-1252, flushed to disk as it is written.
 class LogFile

@@ -10,7 +10,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <optional>
+
+#ifndef Q_OS_WIN
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace rio::fs {
 
@@ -189,6 +195,21 @@ void requireDrive(const QString& windowsPath)
         raise(err::DeviceUnavailable, windowsPath);
 }
 
+// A rename is kept in the folder that holds the name: it reaches the disk
+// when that folder is synced.
+void syncFolder(const QString& hostFolder)
+{
+#ifndef Q_OS_WIN
+    const int fd = ::open(QFile::encodeName(hostFolder).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+#else
+    Q_UNUSED(hostFolder);
+#endif
+}
+
 } // namespace
 
 bool FolderExists(const QString& windowsPath)
@@ -277,6 +298,29 @@ void MkDir(const QString& windowsPath)
     errno = 0;
     if (!QDir().mkdir(host))
         raiseSystemError(errno ? errno : EACCES, host, windowsPath);
+}
+
+void Name(const QString& oldWindowsPath, const QString& newWindowsPath)
+{
+    requireDrive(oldWindowsPath);
+    requireDrive(newWindowsPath);
+    const QString from = hostPath(withoutTrailingSeparators(oldWindowsPath));
+    const QString to = hostPath(withoutTrailingSeparators(newWindowsPath));
+    if (!QFileInfo::exists(from))
+        raise(QFileInfo(QFileInfo(from).absolutePath()).isDir() ? err::FileNotFound : err::PathNotFound,
+              oldWindowsPath);
+    // The system would put a folder in place of an empty one of that name.
+    if (QFileInfo::exists(to))
+        raise(err::FileAlreadyExists, newWindowsPath);
+    if (detail::hostDriveRoot(oldWindowsPath)
+            .compare(detail::hostDriveRoot(newWindowsPath), Qt::CaseInsensitive) != 0)
+        raise(err::RenameAcrossDisks, newWindowsPath);
+    errno = 0;
+    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
+        raiseSystemError(errno ? errno : EACCES, from, oldWindowsPath);
+    syncFolder(QFileInfo(to).absolutePath());
+    if (QFileInfo(from).absolutePath() != QFileInfo(to).absolutePath())
+        syncFolder(QFileInfo(from).absolutePath());
 }
 
 } // namespace rio::fs

@@ -18,6 +18,8 @@ QString description(qint64 number)
         return QStringLiteral("Impossibile trovare il file");
     case err::FileAlreadyOpen:
         return QStringLiteral("File già aperto");
+    case err::FileAlreadyExists:
+        return QStringLiteral("File già esistente");
     case err::DiskFull:
         return QStringLiteral("Disco pieno");
     case err::DeviceUnavailable:
@@ -26,6 +28,8 @@ QString description(qint64 number)
         return QStringLiteral("Autorizzazione negata");
     case err::PathNotFound:
         return QStringLiteral("Impossibile trovare il percorso");
+    case err::RenameAcrossDisks:
+        return QStringLiteral("Impossibile rinominare con un'unità disco differente");
     default:
         return QStringLiteral("Errore di accesso al percorso/file");
     }
@@ -60,6 +64,11 @@ void raiseSystemError(int systemError, const QString& hostFile, const QString& w
 #endif
     case EFBIG:
         raise(err::DiskFull, windowsPath);
+    case EEXIST:
+    case ENOTEMPTY:
+        raise(err::FileAlreadyExists, windowsPath);
+    case EXDEV:
+        raise(err::RenameAcrossDisks, windowsPath);
     case EBUSY:
 #ifdef ETXTBSY
     case ETXTBSY:

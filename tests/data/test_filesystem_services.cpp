@@ -206,6 +206,8 @@ private slots:
         QTest::newRow("read-only disk") << EROFS << "dati/x.mdb" << rio::err::PermissionDenied;
         QTest::newRow("disk full") << ENOSPC << "dati/x.mdb" << rio::err::DiskFull;
         QTest::newRow("busy") << EBUSY << "dati/x.mdb" << rio::err::FileAlreadyOpen;
+        QTest::newRow("name taken") << ENOTEMPTY << "dati" << rio::err::FileAlreadyExists;
+        QTest::newRow("another disk") << EXDEV << "dati" << rio::err::RenameAcrossDisks;
         QTest::newRow("other") << EIO << "dati/x.mdb" << rio::err::PathFileAccess;
         QTest::newRow("is a folder") << EISDIR << "dati" << rio::err::PathFileAccess;
     }
@@ -222,6 +224,34 @@ private slots:
             QCOMPARE(e.number(), number);
             QVERIFY(e.description().endsWith(QStringLiteral(": C:\\x")));
         }
+    }
+
+    // A rename moves the whole folder under its new name; it never goes over
+    // a name that is taken, even by an empty folder, nor to another drive.
+    void nameRenamesAFolder()
+    {
+        write(QStringLiteral("Zeta/Dati/esercizi/Azienda_1/2023/dati.mdb"), "archivio");
+        fs::Name(QStringLiteral("c:\\zeta\\dati"), QStringLiteral("c:\\Zeta\\Dati_prima_del_ripristino_1"));
+        QVERIFY(!QDir(host(QStringLiteral("Zeta/Dati"))).exists());
+        QCOMPARE(read(QStringLiteral("Zeta/Dati_prima_del_ripristino_1/esercizi/Azienda_1/2023/dati.mdb")),
+                 QByteArray("archivio"));
+
+        QDir().mkpath(host(QStringLiteral("Zeta/vuota")));
+        QCOMPARE(errorOf([] {
+                     fs::Name(QStringLiteral("c:\\Zeta\\Dati_prima_del_ripristino_1"),
+                              QStringLiteral("c:\\Zeta\\VUOTA"));
+                 }),
+                 rio::err::FileAlreadyExists);
+        QVERIFY(QDir(host(QStringLiteral("Zeta/Dati_prima_del_ripristino_1"))).exists());
+        QCOMPARE(
+            errorOf([] { fs::Name(QStringLiteral("c:\\Zeta\\manca"), QStringLiteral("c:\\Zeta\\altro")); }),
+            rio::err::FileNotFound);
+        QDir().mkpath(m_dir->path() + QStringLiteral("/drive_d"));
+        QCOMPARE(errorOf([] {
+                     fs::Name(QStringLiteral("c:\\Zeta\\Dati_prima_del_ripristino_1"),
+                              QStringLiteral("d:\\dati"));
+                 }),
+                 rio::err::RenameAcrossDisks);
     }
 
     void errorsCarryNumberAndItalianText()
