@@ -34,7 +34,9 @@ struct EventMark
     bool closing = false;
 };
 
-enum class Buttons { Ok, YesNo };
+// YesNoDefaultNo: a question whose answer by default is No, for a step that
+// replaces data.
+enum class Buttons { Ok, YesNo, YesNoDefaultNo };
 enum class Icon { None, Information, Exclamation, Critical };
 enum class Answer { Ok, Yes, No };
 

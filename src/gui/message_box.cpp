@@ -60,9 +60,9 @@ Answer MessageBox::show(QWidget* parent, const Request& request)
         return handler()(request);
 
     QMessageBox box(qtIcon(request.icon), request.title, request.text, QMessageBox::NoButton, parent);
-    if (request.buttons == Buttons::YesNo) {
+    if (request.buttons != Buttons::Ok) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::Yes);
+        box.setDefaultButton(request.buttons == Buttons::YesNo ? QMessageBox::Yes : QMessageBox::No);
         box.setEscapeButton(QMessageBox::No);
         box.button(QMessageBox::Yes)->setText(QStringLiteral("&Sì"));
         box.button(QMessageBox::No)->setText(QStringLiteral("&No"));

@@ -16,14 +16,14 @@
 
 namespace rio {
 
-namespace {
-
 QString megabytes(qint64 bytes)
 {
     return QString::number(double(bytes) / (1024.0 * 1024.0), 'f', 1)
                .replace(QLatin1Char('.'), QLatin1Char(',')) +
            QStringLiteral(" MB");
 }
+
+namespace {
 
 // A file or folder the run will write: seen without writing anything.
 void checkWritable(Checker& check, const QString& what, const QString& windowsPath)
@@ -76,7 +76,7 @@ void checkRoot(Checker& check, const QString& base)
     checkWritable(check, QStringLiteral("la radice dell'installazione, dove va la copia di sicurezza,"),
                   base);
     if (!fs::FolderExists(layout::dataFolder(base)))
-        check.add(Level::Error, QStringLiteral("cartella dati mancante: %1").arg(layout::dataFolder(base)));
+        check.add(Level::Error, missingDataFolderText(base));
     else
         checkWritable(check, QStringLiteral("la cartella dati"), layout::dataFolder(base));
 }
@@ -154,6 +154,8 @@ qint64 checkCompanies(Checker& check, const QString& base, const QString& mdw, c
     return needed + largestArchive;
 }
 
+} // namespace
+
 // The free space on the root's drive (or the one a test simulates) against
 // what the copies need. Raises as checkRoot.
 void checkFreeSpace(Checker& check, const QString& base, qint64 needed, const PreliminaryOptions& options)
@@ -167,6 +169,8 @@ void checkFreeSpace(Checker& check, const QString& base, qint64 needed, const Pr
         check.add(Level::Ok, QStringLiteral("spazio libero: servono %1, disponibili %2")
                                  .arg(megabytes(needed), megabytes(available)));
 }
+
+namespace {
 
 // Everything under a settled root: the root, the companies and their
 // archives, the free space. A root that cannot be reached ends the check

@@ -39,6 +39,16 @@ private:
 // "errore <n> (<descrizione>)", for a finding.
 QString describe(const Error& e);
 
+// "12,3 MB".
+QString megabytes(qint64 bytes);
+
+// The free space on the root's drive (or the one options simulate) against
+// what is needed: ERRORE when short. Raises the file services' errors.
+void checkFreeSpace(Checker& check, const QString& base, qint64 needed, const PreliminaryOptions& options);
+
+// "cartella dati mancante: ...", and where an interrupted restore set it aside.
+QString missingDataFolderText(const QString& base);
+
 // One company's 2023 archive: not locked, opens with the program's account,
 // holds its AZIENDE row, the tables and fields the run reads and a code for
 // every article, and no other program holds it. Opens nothing after an

@@ -11,6 +11,8 @@
 #include "data/filesystem.h"
 #include "init/inizializzazione.h"
 #include "run/preliminary_check.h"
+#include "run/preliminary_check_archive.h"
+#include "run/restore.h"
 #include "run/verification.h"
 #include "warehouse/movimenti_magazzino.h"
 #include "warehouse/ripristino_magazzino.h"
@@ -105,6 +107,24 @@ bool checkBeforeStarting(RunContext& ctx)
                        Buttons::Ok, Icon::Critical, QLatin1String(ApplicationTitle));
     ctx.host().allowNewRun(true);
     return false;
+}
+
+// A restore killed half-way leaves the data folder set aside: the run says so
+// and offers to put it back before its check, which would find no data.
+void putBackAfterInterruptedRestore(RunContext& ctx)
+{
+    QString root;
+    try {
+        root = readInstallationRoot(ctx.host(), ctx.state().CartellaProgrammi);
+    } catch (const Error&) {
+        return; // the check says what is wrong with the system database
+    }
+    try {
+        offerToPutBackDataFolder(ctx, root);
+    } catch (const Error& e) {
+        ctx.addEventLine(QStringLiteral("Impossibile rimettere al suo posto la cartella dati: ") +
+                         describe(e));
+    }
 }
 
 // A 2023 archive that a killed run left in the middle of a write is put back
@@ -289,6 +309,15 @@ Value readSystemRoot(Connection& system, bool server)
     return percorso;
 }
 
+QString readInstallationRoot(const Host& host, const QString& programsFolder)
+{
+    Connection system;
+    system.open(layout::systemConnectionString());
+    const Value percorso = readSystemRoot(system, host.dataSource() == DataSource::Server);
+    system.close();
+    return settleInstallationRoot(host, programsFolder, percorso);
+}
+
 QString settleInstallationRoot(const Host& host, const QString& programsFolder, const Value& percorso)
 {
     if (host.dataSource() == DataSource::Local) {
@@ -340,6 +369,7 @@ RunOutcome runYearOpening(RunContext& ctx)
         Buttons::YesNo, Icon::Exclamation, Ventor);
     if (answer != Answer::Yes)
         return RunOutcome::NotStarted;
+    putBackAfterInterruptedRestore(ctx);
     if (!checkBeforeStarting(ctx))
         return RunOutcome::NotStarted;
 

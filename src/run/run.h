@@ -22,6 +22,10 @@ Value readSystemRoot(Connection& system, bool server);
 // an empty one raises too (every path would be relative to the working folder).
 QString settleInstallationRoot(const Host& host, const QString& programsFolder, const Value& percorso);
 
+// The installation root as the run settles it, reading the product's system
+// database (required whatever the data source). Raises its errors.
+QString readInstallationRoot(const Host& host, const QString& programsFolder);
+
 // What the front ends say when something unexpected interrupts the run.
 QString interruptionText(const std::exception& error);
 // What the front ends say when something unexpected interrupts the check.

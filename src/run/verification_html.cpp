@@ -6,56 +6,15 @@
 #include "context/run_state.h"
 #include "context/wording.h"
 #include "run/report_format.h"
+#include "run/report_html.h"
 
-#include <QDir>
 #include <QSysInfo>
 
 namespace rio {
 
 namespace {
 
-QString esc(const QString& s)
-{
-    return s.toHtmlEscaped();
-}
-
-// A cell; a class "num" right-aligns a number.
-QString cell(const QString& s, const char* tag = "td", const char* cls = nullptr)
-{
-    const QString attribute = cls ? QStringLiteral(" class=\"%1\"").arg(QLatin1String(cls)) : QString();
-    return QStringLiteral("<%1%2>%3</%1>").arg(QLatin1String(tag), attribute, esc(s));
-}
-
-QString row(const QStringList& cells, const QString& cls = QString(), int firstNumber = -1)
-{
-    QString r = cls.isEmpty() ? QStringLiteral("<tr>") : QStringLiteral("<tr class=\"%1\">").arg(cls);
-    for (qsizetype i = 0; i < cells.size(); ++i)
-        r += cell(cells[i], "td", firstNumber >= 0 && i >= firstNumber ? "num" : nullptr);
-    return r + QStringLiteral("</tr>\n");
-}
-
-QString header(const QStringList& cells, int firstNumber = -1)
-{
-    QString r = QStringLiteral("<tr>");
-    for (qsizetype i = 0; i < cells.size(); ++i)
-        r += cell(cells[i], "th", firstNumber >= 0 && i >= firstNumber ? "num" : nullptr);
-    return r + QStringLiteral("</tr>\n");
-}
-
-QString yesNo(bool v)
-{
-    return v ? QStringLiteral("sì") : QStringLiteral("no");
-}
-
-QString userName()
-{
-    for (const char* variable : {"USERNAME", "USER", "LOGNAME"}) {
-        const QString user = qEnvironmentVariable(variable);
-        if (!user.isEmpty())
-            return user;
-    }
-    return QDir::home().dirName();
-}
+using namespace html;
 
 QString company(int slot)
 {
@@ -66,18 +25,6 @@ QString outcomeClass(CompanyVerification::Outcome outcome)
 {
     return outcome == CompanyVerification::Outcome::Done ? QString() : QStringLiteral("ko");
 }
-
-const auto Style = QStringLiteral(
-    "body{font-family:sans-serif;margin:2em;color:#222}"
-    "table{border-collapse:collapse;margin:0.5em 0 1.5em}"
-    "th,td{border:1px solid #bbb;padding:3px 8px;text-align:left;vertical-align:top}"
-    "th{background:#e8eef6}.num{text-align:right;white-space:nowrap}"
-    "tr.ko td{background:#f8d0d0}tr.ko td:first-child{font-weight:bold}"
-    "tr.warn td{background:#fff2c0}"
-    ".headline{font-size:1.3em;padding:0.5em 0.8em;border-radius:4px}"
-    ".headline.ok{background:#dff0d8;color:#176b1c}.headline.ko{background:#f8d0d0;color:#b00000}"
-    "@media print{body{margin:0;font-size:10pt}.company{break-before:page}"
-    "tr{break-inside:avoid}th{background:#ddd}}");
 
 QString topTable(const VerificationReport& report)
 {
@@ -179,9 +126,7 @@ QString companySection(const CompanyVerification& c)
 
 QString VerificationReport::html(const RunState& state, const QStringList& csvFiles) const
 {
-    QString h = QStringLiteral("<!DOCTYPE html>\n<html lang=\"it\"><head><meta charset=\"utf-8\">"
-                               "<title>Verifica riapertura 2024</title>\n<style>") +
-                Style + QStringLiteral("</style></head><body>\n");
+    QString h = pageStart(QStringLiteral("Verifica riapertura 2024"));
     h += QStringLiteral("<h1>Verifica della riapertura dell'esercizio 2024</h1>\n");
     h += QStringLiteral("<p class=\"headline %1\"><b>%2</b></p>\n")
              .arg(passed() ? QStringLiteral("ok") : QStringLiteral("ko"), esc(headline()));

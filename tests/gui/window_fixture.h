@@ -49,7 +49,7 @@ protected:
         m_unexpectedBoxes = 0;
         rio::gui::MessageBox::setHandler([this](const rio::gui::MessageBox::Request& r) {
             ++m_unexpectedBoxes;
-            return r.buttons == rio::Buttons::YesNo ? rio::Answer::No : rio::Answer::Ok;
+            return r.buttons == rio::Buttons::Ok ? rio::Answer::Ok : rio::Answer::No;
         });
     }
 };

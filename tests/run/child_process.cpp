@@ -20,12 +20,20 @@ Outcome run(const QString& program, const QStringList& arguments, const QString&
     return {p.exitStatus(), p.exitCode(), QString::fromUtf8(p.readAll())};
 }
 
+QString copyOfDrive(const QString& folder, const QString& base, int& counter)
+{
+    const QString drive = base + QStringLiteral("/drive_%1").arg(counter++, 3, 10, QLatin1Char('0'));
+    if (!run(QStringLiteral("cp"), {QStringLiteral("-a"), folder, drive}).exitedWith(0))
+        return {};
+    return drive;
+}
+
 Outcome cli(const QString& drive, const QString& option)
 {
     return run(QStringLiteral(RIAPERTURA_CLI), {QStringLiteral("--drive-c"), drive, option});
 }
 
-Outcome traced(const QString& drive, const QStringList& expressions)
+Outcome traced(const QString& drive, const QStringList& expressions, const QStringList& cliArguments)
 {
     QStringList arguments{QStringLiteral("-f"),
                           QStringLiteral("-qq"),
@@ -36,7 +44,6 @@ Outcome traced(const QString& drive, const QStringList& expressions)
                           drive + QStringLiteral(".trace")};
     for (const QString& e : expressions)
         arguments << QStringLiteral("-e") << e;
-    arguments << QStringLiteral(RIAPERTURA_CLI) << QStringLiteral("--drive-c") << drive
-              << QStringLiteral("--yes");
+    arguments << QStringLiteral(RIAPERTURA_CLI) << QStringLiteral("--drive-c") << drive << cliArguments;
     return run(QStringLiteral("strace"), arguments);
 }

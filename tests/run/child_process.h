@@ -34,10 +34,17 @@ struct Outcome
 // a crash.
 Outcome run(const QString& program, const QStringList& arguments, const QString& folder = {});
 
+// A copy (cp -a) of the folder as <base>/drive_NNN, NNN the counter, which
+// goes up: every such path has the same length, so that the console's output
+// takes as many writes in every run. Empty when the copy fails.
+QString copyOfDrive(const QString& folder, const QString& base, int& counter);
+
 // The built riapertura-cli on the drive with one option (--yes, --check).
 Outcome cli(const QString& drive, const QString& option);
 
-// riapertura-cli --yes on the drive under strace with the given -e
-// expressions, the calls traced written to <drive>.trace; with -y each call
-// names its file. No --seccomp-bpf: with it strace injects nothing.
-Outcome traced(const QString& drive, const QStringList& expressions);
+// riapertura-cli on the drive (with --yes, or the arguments given) under
+// strace with the given -e expressions, the calls traced written to
+// <drive>.trace; with -y each call names its file. No --seccomp-bpf: with it
+// strace injects nothing.
+Outcome traced(const QString& drive, const QStringList& expressions,
+               const QStringList& cliArguments = {QStringLiteral("--yes")});

@@ -60,13 +60,44 @@ QList<Call> readTrace(const QString& file, const QString& drive)
         } else {
             c.path = name.match(args).captured(1);
         }
-        if (c.path.startsWith(drive + QLatin1Char('/')))
-            c.path = c.path.mid(drive.size() + 1);
+        // Both names of a rename are relative to the drive.
+        c.path.replace(drive + QLatin1Char('/'), QString());
         c.path.replace(stamp, QStringLiteral("*"));
         c.index = ++counted[QString::number(c.pid) + c.name];
         calls << c;
     }
     return calls;
+}
+
+QList<int> callsWhere(const QList<Call>& trace, const std::function<bool(const Call&)>& match, int from)
+{
+    QList<int> found;
+    for (int i = from; i < trace.size(); ++i)
+        if (match(trace[i]))
+            found << i;
+    return found;
+}
+
+bool aloneAtItsNumber(const QList<Call>& trace, const Call& call)
+{
+    return std::none_of(trace.begin(), trace.end(), [&](const Call& c) {
+        return c.pid != call.pid && c.name == call.name && c.index == call.index;
+    });
+}
+
+void addKillPointRows(const QList<KillPoint>& points)
+{
+    QTest::addColumn<int>("point");
+    for (int i = 0; i < points.size(); ++i)
+        QTest::newRow(qPrintable(points[i].label)) << i;
+}
+
+void showKillPoints(const QList<KillPoint>& points)
+{
+    qInfo("%d kill points (system call, its number among the thread's calls of it):", int(points.size()));
+    for (const KillPoint& p : points)
+        qInfo("  %s: %s #%d %s", qPrintable(p.label), qPrintable(p.call.name), p.call.index,
+              qPrintable(p.call.path));
 }
 
 namespace {
@@ -117,10 +148,7 @@ void selectKillPoints(const QList<Call>& trace, int companies, int openItemCommi
         points.append({label, trace[call]});
     };
     const auto first = [&](int from, const std::function<bool(const Call&)>& match) {
-        for (int i = std::max(from, 0); i < trace.size(); ++i)
-            if (match(trace[i]))
-                return i;
-        return -1;
+        return callsWhere(trace, match, std::max(from, 0)).value(0, -1);
     };
 
     const auto write = QStringLiteral("write");
@@ -219,21 +247,18 @@ void selectKillPoints(const QList<Call>& trace, int companies, int openItemCommi
     QVERIFY2(report >= 0, "no write of the verification report");
     addPoint(QStringLiteral("verification report"), report);
 
-    // strace counts each thread's calls: no other thread may reach the same number.
-    for (const KillPoint& p : std::as_const(points)) {
-        const bool alone = std::none_of(trace.begin(), trace.end(), [&](const Call& c) {
-            return c.pid != p.call.pid && c.name == p.call.name && c.index == p.call.index;
-        });
-        QVERIFY2(alone, qPrintable(p.label + QStringLiteral(": another thread makes as many calls")));
-    }
+    for (const KillPoint& p : std::as_const(points))
+        QVERIFY2(aloneAtItsNumber(trace, p.call),
+                 qPrintable(p.label + QStringLiteral(": another thread makes as many calls")));
 }
 
-void killAt(const QString& drive, const KillPoint& point)
+void killAt(const QString& drive, const KillPoint& point, const QStringList& cliArguments)
 {
     const Outcome killed = traced(
         drive,
         {QStringLiteral("trace=") + point.call.name,
-         QStringLiteral("inject=%1:signal=SIGKILL:when=%2").arg(point.call.name).arg(point.call.index)});
+         QStringLiteral("inject=%1:signal=SIGKILL:when=%2").arg(point.call.name).arg(point.call.index)},
+        cliArguments);
     QVERIFY2(killed.status == QProcess::CrashExit,
              qPrintable(QStringLiteral("not killed: ") + killed.gist()));
     const QList<Call> calls = readTrace(drive + QStringLiteral(".trace"), drive);

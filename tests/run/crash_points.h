@@ -4,6 +4,8 @@
 #include <QRegularExpression>
 #include <QString>
 
+#include <functional>
+
 // The points where the crash tests kill a run: the system calls of one
 // uninterrupted run, read from its strace output, and the calls chosen among
 // them; then a run killed at one of them.
@@ -31,8 +33,15 @@ struct Call
 
 // The calls of a trace written by strace -f -y (see traced()), finished or
 // cut short ("?" as the result), in order; paths under the drive are made
-// relative to it. Empty when the file cannot be read.
+// relative to it (both of a rename's). Empty when the file cannot be read.
 QList<Call> readTrace(const QString& file, const QString& drive);
+
+// The positions in the trace of the calls that match, from position from on.
+QList<int> callsWhere(const QList<Call>& trace, const std::function<bool(const Call&)>& match, int from = 0);
+
+// strace counts each thread's calls: true when no other thread makes as many
+// calls of the call's name, so that its number names it alone.
+bool aloneAtItsNumber(const QList<Call>& trace, const Call& call);
 
 // A point where the run is killed: the call is never carried out.
 struct KillPoint
@@ -52,6 +61,13 @@ struct KillPoint
 void selectKillPoints(const QList<Call>& trace, int companies, int openItemCommits, QList<KillPoint>& points,
                       int& pointBeforeSecondRun);
 
-// Runs the year opening on the drive killed at the point, and checks (QVERIFY)
-// that it died there, at the same call of the same thread.
-void killAt(const QString& drive, const KillPoint& point);
+// Each point a row of the current data-driven test (column "point", its
+// index), and a line of the test's output.
+void addKillPointRows(const QList<KillPoint>& points);
+void showKillPoints(const QList<KillPoint>& points);
+
+// Runs the year opening (or the console with the arguments given) on the
+// drive killed at the point, and checks (QVERIFY) that it died there, at the
+// same call of the same thread.
+void killAt(const QString& drive, const KillPoint& point,
+            const QStringList& cliArguments = {QStringLiteral("--yes")});

@@ -45,15 +45,8 @@ class TestCrashRecovery : public QObject
     int m_pointBeforeSecondRun = -1;
     QMap<QString, Dump> m_expected; // archive, relative to the drive -> its dump
 
-    // A copy of the pristine installation. Every drive path has the same
-    // length, so that the console's output takes as many writes in every run.
-    QString freshDrive()
-    {
-        const QString drive = m_base + QStringLiteral("/drive_%1").arg(m_drives++, 3, 10, QLatin1Char('0'));
-        if (!run(QStringLiteral("cp"), {QStringLiteral("-a"), m_template, drive}).exitedWith(0))
-            return {};
-        return drive;
-    }
+    // A copy of the pristine installation.
+    QString freshDrive() { return copyOfDrive(m_template, m_base, m_drives); }
 
     void sameArchivesAsExpected(const QString& drive)
     {
@@ -123,19 +116,10 @@ private slots:
         selectKillPoints(trace, Companies, OpenItemCommits, m_points, m_pointBeforeSecondRun);
         if (QTest::currentTestFailed())
             return;
-        qInfo("%d kill points (system call, its number among the thread's calls of it):",
-              int(m_points.size()));
-        for (const KillPoint& p : std::as_const(m_points))
-            qInfo("  %s: %s #%d %s", qPrintable(p.label), qPrintable(p.call.name), p.call.index,
-                  qPrintable(p.call.path));
+        showKillPoints(m_points);
     }
 
-    void killedAndRunAgain_data()
-    {
-        QTest::addColumn<int>("point");
-        for (int i = 0; i < m_points.size(); ++i)
-            QTest::newRow(qPrintable(m_points[i].label)) << i;
-    }
+    void killedAndRunAgain_data() { addKillPointRows(m_points); }
 
     // Killed anywhere, checked, then run again: the same archives as one
     // uninterrupted run, and the check alone writes nothing.

@@ -5,7 +5,7 @@ rio::Answer FakeHost::message(const QString& text, rio::Buttons buttons, rio::Ic
     boxes.append({text, buttons, icon, title});
     if (!answers.isEmpty())
         return answers.takeFirst();
-    return buttons == rio::Buttons::YesNo ? rio::Answer::Yes : rio::Answer::Ok;
+    return buttons == rio::Buttons::Ok ? rio::Answer::Ok : rio::Answer::Yes;
 }
 
 void FakeHost::yield()

@@ -93,7 +93,7 @@ void ConsoleHost::addMarkedEvent(const QString& line, EventMark mark)
 Answer ConsoleHost::message(const QString& text, Buttons buttons, Icon, const QString& title)
 {
     print(m_out, QStringLiteral("[%1] %2").arg(title, oneLine(text)));
-    if (buttons != Buttons::YesNo)
+    if (buttons == Buttons::Ok)
         return Answer::Ok;
 
     if (m_options.yes) {

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The pieces of the HTML reports written beside the data (the verification
+// after a run, the restore's report): one look for both.
+namespace rio::html {
+
+QString esc(const QString& s);
+// One cell, escaped: <td>...</td> (or the tag given); a class "num"
+// right-aligns a number.
+QString cell(const QString& s, const char* tag = "td", const char* cls = nullptr);
+// One row of cells; cls is the row's class ("ko", "warn") when not empty;
+// cells from firstNumber on are numbers.
+QString row(const QStringList& cells, const QString& cls = QString(), int firstNumber = -1);
+QString header(const QStringList& cells, int firstNumber = -1);
+QString yesNo(bool v);
+// Who runs the program, for the report.
+QString userName();
+// The page up to the opening of its body, with the reports' style.
+QString pageStart(const QString& title);
+
+} // namespace rio::html

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "run/preliminary_check.h"
+#include "run/restore.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+// What the restore shares between its files: the check before it and its
+// report.
+namespace rio {
+
+class RunContext;
+
+// One phase of a restore, with its wall time.
+struct RestorePhase
+{
+    QString name;
+    qint64 milliseconds = 0;
+    bool ok = true;
+};
+
+// What one restore did, for its report.
+struct RestoreRecord
+{
+    QDateTime started;
+    QString root;
+    QString dataFolder; // Windows path of the data folder
+    SafetyCopy copy;
+    CopyCheck check;
+    int filesCopied = 0;
+    QString setAside; // where the data folder went ("" when it never moved)
+    bool tmpCarried = false;
+    QList<RestorePhase> phases;
+    bool restored = false;
+    QString outcome; // the final line
+};
+
+// The check before a restore, silent: an archive under the data folder in
+// use, a root that cannot be written, too little space for the copy, no data
+// folder. On an ERRORE the lines go to the event list, one box lists them,
+// and false is returned: nothing has changed.
+bool checkBeforeRestoring(RunContext& ctx, const SafetyCopy& copy, const PreliminaryOptions& options);
+
+// Reads the copy back against its manifest (record.check); a copy without
+// one is restored only when the user confirms. False when refused or not
+// confirmed (a box has said why); nothing is written either way.
+bool verifyBeforeRestoring(RunContext& ctx, RestoreRecord& record);
+
+// The last word before anything changes, a Yes/No box whose default is No:
+// what is replaced, where the current data folder goes.
+bool confirmRestore(RunContext& ctx, const RestoreRecord& record, const QString& setAside);
+
+// Writes dati\tmp\ripristino_<yyyymmdd_hhmmss>.html under the root and
+// returns its Windows path, or "" (with an event line) when it could not be
+// written.
+QString writeRestoreReport(RunContext& ctx, const RestoreRecord& record);
+
+// The box that refuses a restore, with what was found; nothing has changed.
+RunOutcome refuseRestore(RunContext& ctx, const QStringList& reasons);
+
+} // namespace rio

@@ -1,0 +1,351 @@
+// Undoing a year opening: the run's safety copy restored in place of the data
+// folder, the refusals that change nothing, a failure that puts the data
+// folder back, and what an interrupted restore leaves offered back.
+#include "archive_dump.h"
+#include "context/run_context.h"
+#include "data/error.h"
+#include "data/filesystem.h"
+#include "data/manifest.h"
+#include "run/preliminary_check.h"
+#include "run/restore.h"
+#include "run/run.h"
+#include "step_fixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTest>
+
+using namespace rio;
+
+namespace {
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A demo installation of two companies after one run: the data folder as it
+// was before the run and as the run left it.
+struct AfterRun : StepFixture
+{
+    Fingerprint beforeRun;
+    Fingerprint afterRun;
+
+    AfterRun()
+    {
+        install.addCompany(1);
+        install.addCompany(2);
+        beforeRun = TestInstall::fingerprint(data());
+        if (runYearOpening(ctx) != RunOutcome::Done)
+            qFatal("the run before the restore did not end well");
+        afterRun = TestInstall::fingerprint(data());
+        host.boxes.clear();
+        host.events.clear();
+    }
+    QString data() const { return file(QStringLiteral("dati")); }
+    QString copy() const
+    {
+        const QList<SafetyCopy> copies = listSafetyCopies(TestInstall::base());
+        return copies.isEmpty() ? QString() : fs::hostPath(copies.first().path);
+    }
+    QString setAside() const
+    {
+        const QString folder = setAsideFolder(TestInstall::base());
+        return folder.isEmpty() ? QString() : fs::hostPath(folder);
+    }
+    bool stagingLeft() const { return QDir(file(QLatin1String(RestoreStagingFolder))).exists(); }
+};
+
+// What is wrong with a copy or the installation when a restore is asked for.
+enum class Trouble {
+    ByteChanged,
+    FileAdded,
+    FileMissing,
+    ArchiveInUse,
+    LockFile,
+    NoSpace,
+    NoManifestAnsweredNo,
+    ConfirmationAnsweredNo,
+    UnknownCopy
+};
+
+} // namespace
+
+class TestRestore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // The grouped case of the issue: a run, then a restore of its copy.
+    void aRunIsUndone()
+    {
+        AfterRun f;
+        const QByteArray logAfterRun = readFile(f.logPath());
+        QCOMPARE(restoreSafetyCopy(f.ctx), RunOutcome::Done);
+
+        // Every file as before the run, but Tmp keeps the newer logs and reports.
+        const Fingerprint restored = TestInstall::fingerprint(f.data());
+        QCOMPARE(differences(withoutTmp(f.beforeRun), withoutTmp(restored)), QString());
+        QVERIFY(readFile(f.logPath()).startsWith(logAfterRun));
+        for (auto it = f.afterRun.begin(); it != f.afterRun.end(); ++it)
+            if (it.key().startsWith(QLatin1String("Tmp/verifica_")))
+                QCOMPARE(restored.value(it.key()), it.value());
+        // The data folder as the run left it, set aside under its own name.
+        QVERIFY(f.setAside().contains(QStringLiteral("/Dati_prima_del_ripristino_")));
+        QCOMPARE(differences(withoutTmp(f.afterRun), withoutTmp(TestInstall::fingerprint(f.setAside()))),
+                 QString());
+        QVERIFY(!f.stagingLeft());
+        QVERIFY(!QFile::exists(f.data() + QLatin1Char('/') + QLatin1String(fs::ManifestFileName)));
+
+        // What was asked, and what was said at each phase.
+        QCOMPARE(f.host.boxes.size(), 2);
+        QCOMPARE(f.host.boxes[0].buttons, Buttons::YesNoDefaultNo);
+        QVERIFY(f.host.boxes[0].text.contains(QStringLiteral("sarà messa da parte come ") +
+                                              TestInstall::base() +
+                                              QStringLiteral("Dati_prima_del_ripristino_")));
+        QCOMPARE(f.host.boxes[1].icon, Icon::Information);
+        QVERIFY(
+            f.host.boxes[1].text.startsWith(QStringLiteral("COPIA DI SICUREZZA RIPRISTINATA: Copia_dati_")));
+        const QString log = QString::fromLatin1(readFile(f.logPath()).mid(logAfterRun.size()));
+        for (const QString& phase :
+             {QStringLiteral("RIPRISTINO della copia di sicurezza"),
+              QStringLiteral("confrontati con il manifesto"), QStringLiteral("Cartella dati messa da parte"),
+              QStringLiteral("(log e rapporti)"), QStringLiteral("Cartella dati ripristinata"),
+              QStringLiteral("ripristino concluso con successo!"),
+              QStringLiteral("Ripristino concluso: copia"), QStringLiteral("Rapporto del ripristino")}) {
+            QVERIFY2(log.contains(phase), qPrintable(phase));
+            QVERIFY2(!f.host.events.filter(phase).isEmpty(), qPrintable(phase));
+        }
+        const QStringList reports =
+            QDir(f.file(QStringLiteral("dati\\Tmp"))).entryList({QStringLiteral("ripristino_*.html")});
+        QCOMPARE(reports.size(), 1);
+        const QString report =
+            QString::fromUtf8(readFile(f.file(QStringLiteral("dati\\Tmp")) + QLatin1Char('/') + reports[0]));
+        QVERIFY(report.contains(QStringLiteral("<h2>Ripristino</h2>")));
+        QVERIFY(report.contains(QStringLiteral("verificata (")));
+    }
+
+    void refusedChangesNothing_data()
+    {
+        QTest::addColumn<int>("trouble");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("one byte changed in the copy")
+            << int(Trouble::ByteChanged)
+            << QStringLiteral("esercizi/Azienda_1/2023/dati.mdb (contenuto diverso)");
+        QTest::newRow("a file added to the copy")
+            << int(Trouble::FileAdded) << QStringLiteral("nota.txt (non elencato nel manifesto)");
+        QTest::newRow("a file gone from the copy")
+            << int(Trouble::FileMissing) << QStringLiteral("esercizi/Azienda_2/2023/dati.mdb (mancante)");
+        QTest::newRow("an archive in use")
+            << int(Trouble::ArchiveInUse) << QStringLiteral("archivio in uso da un altro programma: ");
+        QTest::newRow("a lock file") << int(Trouble::LockFile)
+                                     << QStringLiteral("file di blocco dati.ldb presente");
+        QTest::newRow("too little space")
+            << int(Trouble::NoSpace) << QStringLiteral("spazio libero insufficiente");
+        QTest::newRow("no manifest, not confirmed")
+            << int(Trouble::NoManifestAnsweredNo) << QStringLiteral("non può essere verificata");
+        QTest::newRow("the confirmation answered No")
+            << int(Trouble::ConfirmationAnsweredNo) << QStringLiteral("sarà messa da parte come");
+        QTest::newRow("a copy that is not there")
+            << int(Trouble::UnknownCopy) << QStringLiteral("non trovata");
+    }
+
+    // Refused before anything changes, with the reason in a box.
+    void refusedChangesNothing()
+    {
+        QFETCH(int, trouble);
+        QFETCH(QString, said);
+        AfterRun f;
+        const QString copy = f.copy();
+        QString name;
+        PreliminaryOptions options;
+        QSqlDatabase holder;
+        switch (Trouble(trouble)) {
+        case Trouble::ByteChanged: {
+            QFile archive(copy + QStringLiteral("/esercizi/Azienda_1/2023/dati.mdb"));
+            QVERIFY(archive.open(QIODevice::ReadWrite));
+            archive.seek(archive.size() / 2);
+            char byte = 0;
+            archive.getChar(&byte);
+            archive.seek(archive.size() / 2);
+            archive.putChar(char(byte ^ 0x01));
+            break;
+        }
+        case Trouble::FileAdded: {
+            QFile note(copy + QStringLiteral("/nota.txt"));
+            QVERIFY(note.open(QIODevice::WriteOnly));
+            note.write("aggiunto a mano\n");
+            break;
+        }
+        case Trouble::FileMissing:
+            QVERIFY(QFile::remove(copy + QStringLiteral("/esercizi/Azienda_2/2023/dati.mdb")));
+            break;
+        case Trouble::ArchiveInUse:
+            holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
+            holder.setDatabaseName(f.newArchive(2));
+            holder.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));
+            QVERIFY(holder.open());
+            QVERIFY(QSqlQuery(holder).exec(QStringLiteral("begin immediate")));
+            QVERIFY(QSqlQuery(holder).exec(QStringLiteral("update CONTATORI set Progr_1 = Progr_1")));
+            break;
+        case Trouble::LockFile: {
+            QFile lock(f.file(QStringLiteral("dati\\esercizi\\Azienda_1\\2023\\dati.ldb")));
+            QVERIFY(lock.open(QIODevice::WriteOnly));
+            break;
+        }
+        case Trouble::NoSpace:
+            options.freeBytes = 1024;
+            break;
+        case Trouble::NoManifestAnsweredNo:
+            QVERIFY(QFile::remove(copy + QLatin1Char('/') + QLatin1String(fs::ManifestFileName)));
+            f.host.answers = {Answer::No};
+            break;
+        case Trouble::ConfirmationAnsweredNo:
+            f.host.answers = {Answer::No};
+            break;
+        case Trouble::UnknownCopy:
+            name = QStringLiteral("Copia_dati_01011999");
+            break;
+        }
+        const Fingerprint before = TestInstall::fingerprint(f.install.driveC());
+
+        QCOMPARE(restoreSafetyCopy(f.ctx, name, options), RunOutcome::NotStarted);
+        QCOMPARE(differences(before, TestInstall::fingerprint(f.install.driveC())), QString());
+        QVERIFY2(f.host.boxesContaining(said) == 1, f.shownBoxes().constData());
+        if (holder.isOpen()) {
+            QVERIFY(QSqlQuery(holder).exec(QStringLiteral("rollback")));
+            holder.close();
+        }
+        holder = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+    }
+
+    void aCopyWithoutManifestOnceConfirmed()
+    {
+        AfterRun f;
+        QVERIFY(QFile::remove(f.copy() + QLatin1Char('/') + QLatin1String(fs::ManifestFileName)));
+        QCOMPARE(restoreSafetyCopy(f.ctx), RunOutcome::Done);
+        QCOMPARE(f.host.boxes[0].buttons, Buttons::YesNoDefaultNo);
+        QVERIFY(f.host.boxes[0].text.contains(QStringLiteral("non può essere verificata")));
+        QCOMPARE(differences(withoutTmp(f.beforeRun), withoutTmp(TestInstall::fingerprint(f.data()))),
+                 QString());
+        QVERIFY(!f.host.events.filter(QStringLiteral("non verificati (copia senza manifesto)")).isEmpty());
+    }
+
+    void aFailurePutsTheDataFolderBack_data()
+    {
+        QTest::addColumn<QString>("during");
+        QTest::newRow("the copy") << QStringLiteral("copia dei dati dalla copia di sicurezza in corso...");
+        QTest::newRow("the logs carried, data folder set aside")
+            << QStringLiteral("trasferimento di log e rapporti in corso...");
+    }
+
+    void aFailurePutsTheDataFolderBack()
+    {
+        QFETCH(QString, during);
+        AfterRun f;
+        f.host.onYield = [&f, during] {
+            if (f.host.events.contains(during))
+                throw Error(err::DiskFull, QStringLiteral("Disco pieno (per prova)"));
+        };
+        QCOMPARE(restoreSafetyCopy(f.ctx), RunOutcome::DoneWithErrors);
+        f.host.onYield = nullptr;
+
+        QCOMPARE(differences(withoutTmp(f.afterRun), withoutTmp(TestInstall::fingerprint(f.data()))),
+                 QString());
+        QVERIFY(f.setAside().isEmpty());
+        QVERIFY(!f.stagingLeft());
+        QCOMPARE(f.host.boxes.last().icon, Icon::Critical);
+        QVERIFY2(f.host.boxes.last().text.contains(
+                     QStringLiteral("la cartella dati è quella di prima del ripristino")),
+                 f.shownBoxes().constData());
+        const QString log = QString::fromLatin1(readFile(f.logPath()));
+        QVERIFY(log.contains(QStringLiteral("RIPRISTINO NON RIUSCITO: errore 61 (Disco pieno (per prova))")));
+    }
+
+    void anInterruptedRestoreIsOfferedBack_data()
+    {
+        QTest::addColumn<bool>("putBack");
+        QTest::newRow("put back") << true;
+        QTest::newRow("left aside") << false;
+    }
+
+    // A restore killed between its two renames: the check says where the data
+    // folder went, the run offers to put it back.
+    void anInterruptedRestoreIsOfferedBack()
+    {
+        QFETCH(bool, putBack);
+        StepFixture f;
+        f.install.addCompany(1);
+        const QString data = f.file(QStringLiteral("dati"));
+        const QString aside = f.file(QStringLiteral("Dati_prima_del_ripristino_20261207_101500"));
+        const QString staging = f.file(QLatin1String(RestoreStagingFolder));
+        QVERIFY(QDir().rename(data, aside));
+        QVERIFY(QDir().mkpath(staging + QStringLiteral("/esercizi")));
+
+        const Fingerprint before = TestInstall::fingerprint(f.install.driveC());
+        runPreliminaryCheck(f.host, f.state);
+        QVERIFY(!f.host.events
+                     .filter(QStringLiteral("un ripristino interrotto l'ha messa da parte come ") +
+                             TestInstall::base() +
+                             QStringLiteral("Dati_prima_del_ripristino_20261207_101500"))
+                     .isEmpty());
+        QCOMPARE(TestInstall::fingerprint(f.install.driveC()), before);
+
+        f.host.boxes.clear();
+        f.host.answers = {Answer::Yes, putBack ? Answer::Yes : Answer::No};
+        const RunOutcome outcome = runYearOpening(f.ctx);
+        QVERIFY2(f.host.boxesContaining(QStringLiteral("Rimetterla al suo posto?")) == 1,
+                 f.shownBoxes().constData());
+        if (!putBack) {
+            QCOMPARE(outcome, RunOutcome::NotStarted);
+            QCOMPARE(TestInstall::fingerprint(f.install.driveC()), before);
+            return;
+        }
+        QCOMPARE(outcome, RunOutcome::Done);
+        QVERIFY(!QDir(aside).exists());
+        QVERIFY(!QDir(staging).exists());
+        QVERIFY(QFile::exists(f.newArchive(1)));
+        QVERIFY(!f.host.events.filter(QStringLiteral("Cartella dati rimessa al suo posto")).isEmpty());
+    }
+
+    void copiesAreListedNewestFirst()
+    {
+        StepFixture f;
+        f.install.addCompany(1);
+        const QString data = TestInstall::base() + QStringLiteral("dati");
+        for (const char* name : {"Copia_dati_07122031", "Copia_dati_31122025", "Copia_dati_07122031_101500",
+                                 "copia_dati_08122031"}) {
+            fs::Manifest manifest;
+            fs::CopyFolder(data, TestInstall::base() + QLatin1String(name), {}, &manifest);
+            if (QByteArray(name) != "Copia_dati_31122025")
+                fs::writeManifest(TestInstall::base() + QLatin1String(name), manifest);
+        }
+        const QList<SafetyCopy> copies = listSafetyCopies(TestInstall::base());
+        QStringList names;
+        for (const SafetyCopy& c : copies)
+            names << c.name + QLatin1Char(' ') + c.takenText();
+        QCOMPARE(names, QStringList({QStringLiteral("copia_dati_08122031 08/12/2031"),
+                                     QStringLiteral("Copia_dati_07122031_101500 07/12/2031 10:15"),
+                                     QStringLiteral("Copia_dati_07122031 07/12/2031"),
+                                     QStringLiteral("Copia_dati_31122025 31/12/2025")}));
+        QVERIFY(copies[0].hasManifest && !copies[3].hasManifest);
+        QCOMPARE(copies[3].bytes, copies[0].bytes);
+        QVERIFY(copies[0].sizeText().endsWith(QStringLiteral(" MB")));
+
+        QList<qint64> progress;
+        const CopyCheck verified =
+            checkSafetyCopy(copies[0].path, [&](qint64 done, qint64 total) { progress << done << total; });
+        QCOMPARE(verified.state, CopyCheck::State::Verified);
+        QCOMPARE(verified.text(), QStringLiteral("verificata (%1 file)").arg(verified.files));
+        QCOMPARE(progress.mid(progress.size() - 2), QList<qint64>({copies[0].bytes, copies[0].bytes}));
+        QCOMPARE(checkSafetyCopy(copies[3].path).state, CopyCheck::State::NoManifest);
+        QCOMPARE(checkSafetyCopy(copies[0].path, {}, [] { return true; }).state, CopyCheck::State::Cancelled);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRestore)
+#include "test_restore.moc"

@@ -1,0 +1,211 @@
+// A restore killed at the rename that sets the data folder aside, during its
+// copy, while it carries the logs, or at the final swap, and then asked
+// again, ends with the restored data folder and nothing lost. Drives the
+// built riapertura-cli on a demo installation after a run, killed with strace
+// at calls chosen from the trace of one uninterrupted restore.
+#include "archive_dump.h"
+#include "child_process.h"
+#include "crash_points.h"
+#include "support/test_install.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <functional>
+
+namespace {
+
+const QStringList DemoSize{QStringLiteral("--companies"),  QStringLiteral("2"),
+                           QStringLiteral("--articles"),   QStringLiteral("40"),
+                           QStringLiteral("--movements"),  QStringLiteral("200"),
+                           QStringLiteral("--open-items"), QStringLiteral("50"),
+                           QStringLiteral("--seed"),       QStringLiteral("7")};
+const QStringList Restore{QStringLiteral("--ripristina"), QStringLiteral("--yes")};
+const QString Root = QStringLiteral("Programmi/Ventor Sistemi");
+
+// The entry of a folder named so without regard to case ("" when none).
+QString entry(const QString& folder, const QString& name)
+{
+    const QStringList names = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    const auto it = std::find_if(names.begin(), names.end(),
+                                 [&](const QString& n) { return n.compare(name, Qt::CaseInsensitive) == 0; });
+    return it == names.end() ? QString() : folder + QLatin1Char('/') + *it;
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QString logOf(const QString& data)
+{
+    return entry(entry(data, QStringLiteral("tmp")), QStringLiteral("log_Riapertura_2024.txt"));
+}
+
+bool isRename(const Call& c)
+{
+    return c.is(QStringLiteral("rename")) || c.is(QStringLiteral("renameat")) ||
+           c.is(QStringLiteral("renameat2"));
+}
+
+} // namespace
+
+class TestRestoreRecovery : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_root;
+    QString m_base;
+    QString m_template; // a demo installation after one run
+    int m_drives = 0;
+    Fingerprint m_beforeRun; // the data folder less Tmp
+    Fingerprint m_afterRun;
+    QByteArray m_logAfterRun;
+    QList<KillPoint> m_points;
+
+    // A copy of the installation after the run.
+    QString freshDrive() { return copyOfDrive(m_template, m_base, m_drives); }
+
+    static QString dataOf(const QString& drive)
+    {
+        return entry(drive + QLatin1Char('/') + Root, QStringLiteral("dati"));
+    }
+
+    static QStringList besideData(const QString& drive, const QString& filter)
+    {
+        return QDir(drive + QLatin1Char('/') + Root).entryList({filter}, QDir::Dirs | QDir::NoDotAndDotDot);
+    }
+
+    // The data folder as before the run but for the newer logs; the state
+    // after the run set aside, once; nothing half copied left.
+    void restoredAsExpected(const QString& drive)
+    {
+        const QString data = dataOf(drive);
+        QVERIFY2(!data.isEmpty(), "no data folder");
+        QCOMPARE(differences(m_beforeRun, withoutTmp(TestInstall::fingerprint(data))), QString());
+        QVERIFY(readFile(logOf(data)).startsWith(m_logAfterRun));
+        const QStringList aside = besideData(drive, QStringLiteral("dati_prima_del_ripristino_*"));
+        QCOMPARE(aside.size(), 1);
+        const QString setAside = drive + QLatin1Char('/') + Root + QLatin1Char('/') + aside.first();
+        QCOMPARE(differences(m_afterRun, withoutTmp(TestInstall::fingerprint(setAside))), QString());
+        QVERIFY(besideData(drive, QStringLiteral("dati_ripristino_in_corso")).isEmpty());
+    }
+
+    // The calls of the uninterrupted restore where the kills go.
+    void choosePoints(const QList<Call>& trace)
+    {
+        const auto write = QStringLiteral("write");
+        const auto staging = pattern(QStringLiteral("/dati_ripristino_in_corso/"));
+        const auto archive = pattern(QStringLiteral("/dati\\.mdb$"));
+        const auto stagingTmp = pattern(QStringLiteral("/dati_ripristino_in_corso/tmp/"));
+        const auto setAside = pattern(QStringLiteral("/dati\", \".*/dati_prima_del_ripristino_"));
+        const auto swap = pattern(QStringLiteral("/dati_ripristino_in_corso\", \".*/dati$"));
+        const QList<int> renames =
+            callsWhere(trace, [&](const Call& c) { return isRename(c) && c.in(setAside); });
+        QVERIFY2(renames.size() == 1, "the data folder is set aside once");
+        const int setAsideCall = renames.first();
+        const struct
+        {
+            const char* label;
+            QList<int> calls;
+        } chosen[] = {
+            {"during the copy: an archive half written",
+             callsWhere(trace, [&](const Call& c) { return c.is(write) && c.in(staging) && c.in(archive); })},
+            {"at the rename that sets the data folder aside", renames},
+            {"while the logs are carried: data folder set aside",
+             callsWhere(
+                 trace, [&](const Call& c) { return c.is(write) && c.in(stagingTmp); }, setAsideCall)},
+            {"at the final swap",
+             callsWhere(trace, [&](const Call& c) { return isRename(c) && c.in(swap); })},
+        };
+        for (const auto& point : chosen) {
+            QVERIFY2(!point.calls.isEmpty(), point.label);
+            const Call& call = trace[point.calls[point.calls.size() / 2]];
+            QVERIFY2(aloneAtItsNumber(trace, call), point.label);
+            m_points.append({QLatin1String(point.label), call});
+        }
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_root.isValid());
+        QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("strace")).isEmpty(),
+                 "strace kills the restore at the chosen calls");
+        m_base = QDir(m_root.path()).canonicalPath();
+        m_template = m_base + QStringLiteral("/template");
+        const Outcome demo = run(QStringLiteral(RIAPERTURA_DEMO), QStringList{m_template} + DemoSize);
+        QVERIFY2(demo.exitedWith(0), qPrintable(demo.gist()));
+        m_beforeRun = withoutTmp(TestInstall::fingerprint(dataOf(m_template)));
+        const Outcome opened = cli(m_template, QStringLiteral("--yes"));
+        QVERIFY2(opened.exitedWith(0), qPrintable(opened.gist()));
+        m_afterRun = withoutTmp(TestInstall::fingerprint(dataOf(m_template)));
+        m_logAfterRun = readFile(logOf(dataOf(m_template)));
+        QVERIFY(!m_logAfterRun.isEmpty());
+
+        // The uninterrupted restore, traced: what every restore after a kill must leave.
+        const QString drive = freshDrive();
+        QVERIFY(!drive.isEmpty());
+        const Outcome clean =
+            traced(drive, {QStringLiteral("trace=write,rename,renameat,renameat2")}, Restore);
+        QVERIFY2(clean.exitedWith(0), qPrintable(clean.gist()));
+        restoredAsExpected(drive);
+        choosePoints(readTrace(drive + QStringLiteral(".trace"), drive));
+        showKillPoints(m_points);
+    }
+
+    void killedAndRestoredAgain_data() { addKillPointRows(m_points); }
+
+    // Killed, checked (which writes nothing and says where the data folder
+    // went), then asked again: restored, and nothing lost.
+    void killedAndRestoredAgain()
+    {
+        QFETCH(int, point);
+        const QString drive = freshDrive();
+        QVERIFY(!drive.isEmpty());
+        killAt(drive, m_points[point], Restore);
+        if (QTest::currentTestFailed())
+            return;
+
+        const Fingerprint before = TestInstall::fingerprint(drive);
+        const Outcome check = cli(drive, QStringLiteral("--check"));
+        QCOMPARE(TestInstall::fingerprint(drive), before);
+        if (dataOf(drive).isEmpty())
+            QVERIFY2(
+                check.output.contains(QStringLiteral("un ripristino interrotto l'ha messa da parte come")),
+                qPrintable(check.output));
+
+        const bool setAsideLeft = dataOf(drive).isEmpty();
+        const Outcome again =
+            run(QStringLiteral(RIAPERTURA_CLI), QStringList{QStringLiteral("--drive-c"), drive} + Restore);
+        QVERIFY2(again.exitedWith(0), qPrintable(QStringLiteral("restore again: ") + again.gist()));
+        QCOMPARE(again.output.contains(QStringLiteral("Rimetterla al suo posto?")), setAsideLeft);
+        restoredAsExpected(drive);
+    }
+
+    // After a kill at the final swap, the run says so and puts the data back.
+    void aRunAfterAKillPutsTheDataFolderBack()
+    {
+        const QString drive = freshDrive();
+        QVERIFY(!drive.isEmpty());
+        killAt(drive, m_points.last(), Restore);
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY(dataOf(drive).isEmpty());
+        const Outcome opened = cli(drive, QStringLiteral("--yes"));
+        QVERIFY2(opened.exitedWith(0), qPrintable(opened.gist()));
+        QVERIFY(opened.output.contains(QStringLiteral("Rimetterla al suo posto?")));
+        QVERIFY(opened.output.contains(QStringLiteral("Cartella dati rimessa al suo posto")));
+        QVERIFY(!dataOf(drive).isEmpty());
+        QVERIFY(besideData(drive, QStringLiteral("dati_prima_del_ripristino_*")).isEmpty());
+        QVERIFY(besideData(drive, QStringLiteral("dati_ripristino_in_corso")).isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRestoreRecovery)
+#include "test_restore_recovery.moc"
