@@ -6,8 +6,10 @@
 #include "data/filesystem.h"
 #include "gui/event_list_model.h"
 #include "gui/message_box.h"
+#include "gui/restore_dialog.h"
 #include "gui/window_host.h"
 #include "run/preliminary_check.h"
+#include "run/restore.h"
 #include "run/run.h"
 
 #include <QAction>
@@ -55,6 +57,7 @@ FrmRiapri::FrmRiapri(Runner runner, QWidget* parent) : QWidget(parent), m_runner
     connect(m_ui.cmdRapporto, &QPushButton::clicked, this, &FrmRiapri::cmdRapporto_Click);
     connect(m_ui.actCopia, &QAction::triggered, this, &FrmRiapri::copyEventLine);
     connect(m_ui.actSalvaElenco, &QAction::triggered, this, &FrmRiapri::saveEventList);
+    connect(m_ui.cmdRipristina, &QPushButton::clicked, this, &FrmRiapri::cmdRipristina_Click);
     Form_Load();
 }
 
@@ -86,6 +89,7 @@ void FrmRiapri::cmd_Click()
     m_ui.cmd->setEnabled(false);
     m_ui.cmdVerifica->setEnabled(false);
     m_host->setRunInProgress(true);
+    m_ui.cmdRipristina->setEnabled(false);
     bool programEnd = false;
     try {
         // The run starts from a fresh state once the user has confirmed.
@@ -110,6 +114,7 @@ void FrmRiapri::cmd_Click()
     m_ui.cmd->setEnabled(true);
     m_ui.cmdVerifica->setEnabled(true);
     m_ui.cmdChiudi->setEnabled(true);
+    m_ui.cmdRipristina->setEnabled(true);
 }
 
 void FrmRiapri::reportUnexpected(const QString& text)
@@ -137,6 +142,7 @@ void FrmRiapri::cmdVerifica_Click()
     m_running = true;
     m_ui.cmd->setEnabled(false);
     m_ui.cmdVerifica->setEnabled(false);
+    m_ui.cmdRipristina->setEnabled(false);
     try {
         runPreliminaryCheck(*m_host, m_state);
     } catch (const std::exception& error) {
@@ -147,6 +153,50 @@ void FrmRiapri::cmdVerifica_Click()
     m_events->flush();
     m_ui.cmd->setEnabled(true);
     m_ui.cmdVerifica->setEnabled(true);
+    m_ui.cmdRipristina->setEnabled(true);
+}
+
+void FrmRiapri::cmdRipristina_Click()
+{
+    if (m_running || m_exitStatus)
+        return;
+    QString root;
+    try {
+        root = readInstallationRoot(*m_host, m_state.CartellaProgrammi);
+    } catch (const Error& e) {
+        MessageBox::show(this, {QStringLiteral("Impossibile elencare le copie di sicurezza: errore %1 (%2)")
+                                    .arg(e.number())
+                                    .arg(e.description()),
+                                Buttons::Ok, Icon::Critical, QLatin1String(ApplicationTitle)});
+        return;
+    }
+    auto* dialog = new DlgRipristino(root, listSafetyCopies(root), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        // Once the dialog has closed: the restore takes the window for a while.
+        QTimer::singleShot(0, this, [this, name = dialog->chosenCopy()] { restoreCopy(name); });
+    });
+    dialog->open();
+}
+
+void FrmRiapri::restoreCopy(const QString& copyName)
+{
+    if (m_running || m_exitStatus)
+        return;
+    m_running = true;
+    for (QPushButton* button : {m_ui.cmd, m_ui.cmdVerifica, m_ui.cmdRipristina, m_ui.cmdChiudi})
+        button->setEnabled(false);
+    try {
+        m_lastOutcome = restoreSafetyCopy(*m_ctx, copyName);
+    } catch (const std::exception& error) {
+        reportUnexpected(interruptionText(error));
+    }
+    m_running = false;
+    m_host->showBusy(false);
+    m_events->flush();
+    m_ui.lstEventi->scrollToBottom();
+    for (QPushButton* button : {m_ui.cmd, m_ui.cmdVerifica, m_ui.cmdRipristina, m_ui.cmdChiudi})
+        button->setEnabled(true);
 }
 
 void FrmRiapri::cmdRapporto_Click()

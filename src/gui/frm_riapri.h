@@ -59,6 +59,8 @@ public slots:
     // to a text file the user chooses (UTF-8, CR LF).
     void copyEventLine();
     void saveEventList();
+    // Opens the list of the safety copies; the one picked is restored.
+    void cmdRipristina_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -68,6 +70,7 @@ private:
     void closeByRun();
     void reportUnexpected(const QString& text);
     void endProgram(int exitStatus);
+    void restoreCopy(const QString& copyName);
 
     FrmRiapriUi m_ui;
     EventListModel* m_events = nullptr;

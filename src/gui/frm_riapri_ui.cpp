@@ -231,10 +231,15 @@ void setupStatusPanel(FrmRiapriUi& ui, QWidget* form)
     layOutStatusPanel(ui);
 }
 
-// The close button, and the report's, hidden until there is a report.
-// Returns their row.
+// The close button, the restore's, and the report's, hidden until there is
+// a report. Returns their row.
 QHBoxLayout* setupButtons(FrmRiapriUi& ui, QWidget* form)
 {
+    ui.cmdRipristina = named(new QPushButton(QStringLiteral("&Ripristina copia..."), form), "cmdRipristina");
+    ui.cmdRipristina->setMinimumHeight(32);
+    ui.cmdRipristina->setToolTip(QStringLiteral(
+        "Rimette una copia di sicurezza al posto della cartella dati (la cartella attuale è messa "
+        "da parte, non cancellata)"));
     ui.cmdChiudi = named(new QPushButton(QStringLiteral("&Chiudi"), form), "cmdChiudi");
     ui.cmdChiudi->setMinimumSize(110, 32);
     ui.cmdRapporto =
@@ -242,6 +247,7 @@ QHBoxLayout* setupButtons(FrmRiapriUi& ui, QWidget* form)
     ui.cmdRapporto->setMinimumHeight(32);
     ui.cmdRapporto->hide();
     auto* bottom = new QHBoxLayout;
+    bottom->addWidget(ui.cmdRipristina);
     bottom->addWidget(ui.cmdRapporto);
     bottom->addStretch(1);
     bottom->addWidget(ui.cmdChiudi);
@@ -255,7 +261,8 @@ void setupTabOrder(const FrmRiapriUi& ui)
     QWidget::setTabOrder(ui.txtDbNew, ui.cmd);
     QWidget::setTabOrder(ui.cmd, ui.cmdVerifica);
     QWidget::setTabOrder(ui.cmdVerifica, ui.lstEventi);
-    QWidget::setTabOrder(ui.lstEventi, ui.cmdChiudi);
+    QWidget::setTabOrder(ui.lstEventi, ui.cmdRipristina);
+    QWidget::setTabOrder(ui.cmdRipristina, ui.cmdChiudi);
     QWidget::setTabOrder(ui.cmdChiudi, ui.chklog);
     QWidget::setTabOrder(ui.chklog, ui.cmbSorgente);
     QWidget::setTabOrder(ui.cmbSorgente, ui.chkCreazioneMovimContabili);

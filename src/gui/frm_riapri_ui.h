@@ -52,7 +52,8 @@ struct FrmRiapriUi
     IndicatorBox* chkInizializzazione = nullptr;
     IndicatorBox* chkCreazioneMagazzino = nullptr;
     IndicatorBox* chkCreazioneMovimContabili = nullptr;
-    QPushButton* cmdRapporto = nullptr; // opens the verification report
+    QPushButton* cmdRipristina = nullptr; // restores a safety copy
+    QPushButton* cmdRapporto = nullptr;   // opens the verification report
     QPushButton* cmdChiudi = nullptr;
 
     // Creates every control in its start-up state inside form.

@@ -1,0 +1,198 @@
+// The restore through the real window: its button, the dialog that lists the
+// safety copies and reads them back in the background, the confirmation
+// whose default is No, and the button disabled while a run works.
+#include "context/exit_status.h"
+#include "data/filesystem.h"
+#include "data/manifest.h"
+#include "gui/event_list_model.h"
+#include "gui/frm_riapri.h"
+#include "gui/message_box.h"
+#include "gui/restore_dialog.h"
+#include "test_install.h"
+#include "window_fixture.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+using namespace rio;
+using rio::gui::DlgRipristino;
+using rio::gui::FrmRiapri;
+using rio::gui::MessageBox;
+
+namespace {
+
+enum { Name, Taken, Size, Check };
+
+// An installation of two companies and the window on it, after one run made
+// in the window; every box is recorded and answered Yes or OK.
+struct Fixture
+{
+    TestInstall install;
+    QByteArray archiveBeforeRun;
+    FrmRiapri window;
+    QList<MessageBox::Request> boxes;
+    bool restoreOfferedDuringRun = false;
+
+    Fixture()
+    {
+        install.addCompany(1);
+        install.addCompany(2);
+        archiveBeforeRun = TestInstall::fingerprint(install.driveC()).value(relative(install.archiveHost(1)));
+        MessageBox::setHandler([this](const MessageBox::Request& r) {
+            boxes << r;
+            if (window.isRunning() && child<QPushButton>(window, "cmdRipristina")->isEnabled())
+                restoreOfferedDuringRun = true;
+            return r.buttons == Buttons::Ok ? Answer::Ok : Answer::Yes;
+        });
+        window.show();
+        child<QPushButton>(window, "cmd")->click();
+    }
+    ~Fixture() { MessageBox::reset(); }
+
+    QString relative(const QString& host) const { return QDir(install.driveC()).relativeFilePath(host); }
+    QString copy() const { return fs::hostPath(listSafetyCopies(TestInstall::base()).first().path); }
+
+    DlgRipristino* openDialog()
+    {
+        child<QPushButton>(window, "cmdRipristina")->click();
+        auto* dialog = window.findChild<DlgRipristino*>(QStringLiteral("dlgRipristino"));
+        if (!dialog || !dialog->isVisible())
+            qFatal("no restore dialog");
+        return dialog;
+    }
+};
+
+} // namespace
+
+class TestWindowRestore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { MessageBox::reset(); }
+
+    void theCopyPickedIsRestored()
+    {
+        Fixture f;
+        QCOMPARE(f.window.lastOutcome(), std::optional<RunOutcome>(RunOutcome::Done));
+        QVERIFY(!f.restoreOfferedDuringRun);
+        QVERIFY(child<QPushButton>(f.window, "cmdRipristina")->isEnabled());
+        QCOMPARE(text(f.window, "cmdRipristina"), QStringLiteral("&Ripristina copia..."));
+        // An older copy made by hand, without a manifest.
+        fs::CopyFolder(TestInstall::base() + QStringLiteral("dati"),
+                       TestInstall::base() + QStringLiteral("Copia_dati_01122025"));
+
+        DlgRipristino* dialog = f.openDialog();
+        auto* list = child<QTreeWidget>(*dialog, "lstCopie");
+        QCOMPARE(list->topLevelItemCount(), 2);
+        QTRY_VERIFY(!dialog->checking());
+        QVERIFY(list->topLevelItem(0)->text(Name).startsWith(QStringLiteral("Copia_dati_")));
+        QVERIFY2(list->topLevelItem(0)->text(Check).startsWith(QStringLiteral("verificata (")),
+                 qPrintable(list->topLevelItem(0)->text(Check)));
+        QCOMPARE(list->topLevelItem(1)->text(Name), QStringLiteral("Copia_dati_01122025"));
+        QCOMPARE(list->topLevelItem(1)->text(Taken), QStringLiteral("01/12/2025"));
+        QCOMPARE(list->topLevelItem(1)->text(Check),
+                 QStringLiteral("non verificabile: manca copia_di_sicurezza.sha256"));
+        QVERIFY(list->topLevelItem(0)->text(Size).endsWith(QStringLiteral(" MB")));
+        QCOMPARE(child<QProgressBar>(*dialog, "barVerifica")->value(), 1000);
+        QVERIFY(!child<QPushButton>(*dialog, "cmdInterrompi")->isEnabled());
+        QVERIFY(text(*dialog, "lblVerifica").startsWith(QStringLiteral("Verifica completata")));
+
+        f.boxes.clear();
+        list->setCurrentItem(list->topLevelItem(0));
+        child<QPushButton>(*dialog, "cmdRipristinaCopia")->click();
+        QTRY_VERIFY(f.boxes.size() >= 2 && !f.window.isRunning());
+        QCOMPARE(f.boxes[0].buttons, Buttons::YesNoDefaultNo);
+        QVERIFY(f.boxes[0].text.contains(QStringLiteral("sarà messa da parte come")));
+        QVERIFY(f.boxes.last().text.startsWith(QStringLiteral("COPIA DI SICUREZZA RIPRISTINATA")));
+        QCOMPARE(f.window.lastOutcome(), std::optional<RunOutcome>(RunOutcome::Done));
+
+        // The archives as before the run; the buttons back.
+        QCOMPARE(TestInstall::fingerprint(f.install.driveC()).value(f.relative(f.install.archiveHost(1))),
+                 f.archiveBeforeRun);
+        QVERIFY(!QFile::exists(f.install.archiveHost(1, 2024)));
+        const auto& events = f.window.events();
+        QVERIFY(events.line(events.lineCount() - 1).startsWith(QStringLiteral("Rapporto del ripristino: ")));
+        for (const char* button : {"cmd", "cmdVerifica", "cmdRipristina", "cmdChiudi"})
+            QVERIFY2(child<QPushButton>(f.window, button)->isEnabled(), button);
+    }
+
+    // A copy that does not read back equal is shown so and cannot be picked.
+    void aCopyThatDiffersIsNotOffered()
+    {
+        Fixture f;
+        QFile archive(f.copy() + QStringLiteral("/esercizi/Azienda_2/2023/dati.mdb"));
+        QVERIFY(archive.open(QIODevice::Append));
+        archive.write("x");
+        archive.close();
+
+        DlgRipristino* dialog = f.openDialog();
+        auto* list = child<QTreeWidget>(*dialog, "lstCopie");
+        QTRY_VERIFY(!dialog->checking());
+        QCOMPARE(list->topLevelItem(0)->text(Check),
+                 QStringLiteral(
+                     "NON corrisponde al manifesto: esercizi/Azienda_2/2023/dati.mdb (contenuto diverso)"));
+        QVERIFY(!child<QPushButton>(*dialog, "cmdRipristinaCopia")->isEnabled());
+        f.boxes.clear();
+        child<QPushButton>(*dialog, "cmdAnnulla")->click();
+        QTRY_VERIFY(!f.window.findChild<DlgRipristino*>());
+        QVERIFY(f.boxes.isEmpty());
+        QVERIFY(QFile::exists(f.install.archiveHost(1, 2024)));
+    }
+
+    // The reading can be interrupted; what was not read says so, and may
+    // still be picked (the restore reads it again).
+    void theReadingCanBeInterrupted()
+    {
+        Fixture f;
+        // A large file listed in the manifest keeps the reading busy.
+        QFile big(f.copy() + QStringLiteral("/grande.bin"));
+        QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(qint64(1) << 30));
+        big.close();
+        QFile manifest(f.copy() + QLatin1Char('/') + QLatin1String(fs::ManifestFileName));
+        QVERIFY(manifest.open(QIODevice::Append));
+        manifest.write(QByteArray(64, '0') + "  grande.bin\n");
+        manifest.close();
+
+        DlgRipristino* dialog = f.openDialog();
+        child<QPushButton>(*dialog, "cmdInterrompi")->click();
+        QTRY_VERIFY(!dialog->checking());
+        QCOMPARE(child<QTreeWidget>(*dialog, "lstCopie")->topLevelItem(0)->text(Check),
+                 QStringLiteral("verifica interrotta"));
+        QCOMPARE(text(*dialog, "lblVerifica"), QStringLiteral("Verifica interrotta."));
+        QVERIFY(child<QProgressBar>(*dialog, "barVerifica")->value() < 1000);
+        QVERIFY(!child<QPushButton>(*dialog, "cmdInterrompi")->isEnabled());
+        QVERIFY(child<QPushButton>(*dialog, "cmdRipristinaCopia")->isEnabled());
+        dialog->reject();
+    }
+
+    // The real box: Yes by default for the run's question, No for the restore's.
+    void theRestoreQuestionDefaultsToNo()
+    {
+        MessageBox::reset();
+        for (const Buttons buttons : {Buttons::YesNo, Buttons::YesNoDefaultNo}) {
+            QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+            QTimer::singleShot(0, [&] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                QVERIFY(box);
+                defaultButton = box->standardButton(box->defaultButton());
+                QTest::keyClick(box, Qt::Key_Return);
+            });
+            const Answer answer =
+                MessageBox::show(nullptr, {QStringLiteral("Continuare?"), buttons, Icon::Exclamation,
+                                           QStringLiteral("Riapertura")});
+            QCOMPARE(answer, buttons == Buttons::YesNo ? Answer::Yes : Answer::No);
+            QCOMPARE(defaultButton, buttons == Buttons::YesNo ? QMessageBox::Yes : QMessageBox::No);
+        }
+    }
+};
+
+QTEST_MAIN(TestWindowRestore)
+#include "test_window_restore.moc"
