@@ -12,12 +12,15 @@ namespace {
 CommandLine commandLine()
 {
     CommandLine line(
-        QStringLiteral("riapertura-cli"), QStringLiteral("[opzioni]"),
+        QStringLiteral("riapertura-cli"), QStringLiteral("[opzioni] [--ripristina [NOME]]"),
         QStringLiteral("Apre il nuovo esercizio 2024 di ogni azienda Zeta, come il pulsante ESEGUI della "
                        "finestra:\nrighe degli eventi e messaggi su standard output, avanzamento su "
                        "standard error\nquando è un terminale."),
-        {QStringLiteral("0  riapertura eseguita (con --check: nessun ERRORE)"),
-         QStringLiteral("1  riapertura eseguita con errori (con --check: almeno un ERRORE)"),
+        {QStringLiteral("0  riapertura eseguita (con --check: nessun ERRORE; con --ripristina: copia "
+                        "ripristinata)"),
+         QStringLiteral(
+             "1  riapertura eseguita con errori (con --check: almeno un ERRORE; con --ripristina:\n"
+             "     ripristino non riuscito, cartella dati rimessa al suo posto)"),
          QStringLiteral("2  riapertura non iniziata: opzioni errate, risposta No, nessun terminale "
                         "senza --yes,\n     un ERRORE della verifica preliminare"),
          QStringLiteral("3  il programma è terminato prima della fine della riapertura")});
@@ -37,6 +40,12 @@ CommandLine commandLine()
                     QStringLiteral("Scrive su standard error il tempo di ogni passo.")});
     line.addOption({QStringLiteral("check"), QChar(), QString(),
                     QStringLiteral("Solo la verifica prima della riapertura: non scrive nulla.")});
+    line.addOption({QStringLiteral("elenca-copie"), QChar(), QString(),
+                    QStringLiteral("Elenca le copie di sicurezza, dalla più recente, e le confronta con il "
+                                   "loro manifesto.")});
+    line.addOption({QStringLiteral("ripristina"), QChar(), QString(),
+                    QStringLiteral("Ripristina la copia di sicurezza NOME (senza nome la più recente) al "
+                                   "posto della cartella dati, che è messa da parte.")});
     return line;
 }
 
@@ -56,19 +65,28 @@ ParsedOptions parseOptions(const QStringList& arguments)
         result.text = parsed.help ? line.helpText() : line.versionText();
         return result;
     }
-    if (!parsed.positional.isEmpty()) {
-        result.text =
-            CommandLine::mistake(QStringLiteral("argomento non previsto: %1").arg(parsed.positional.first()));
+    CliOptions& o = result.options;
+    o.restore = parsed.isSet(QStringLiteral("ripristina"));
+    // A name only after --ripristina, and one.
+    if (parsed.positional.size() > (o.restore ? 1 : 0)) {
+        result.text = CommandLine::mistake(
+            QStringLiteral("argomento non previsto: %1").arg(parsed.positional.value(o.restore ? 1 : 0)));
         return result;
     }
-    CliOptions& o = result.options;
+    o.restoreCopy = parsed.positional.value(0);
+    o.listCopies = parsed.isSet(QStringLiteral("elenca-copie"));
+    o.check = parsed.isSet(QStringLiteral("check"));
+    if (int(o.check) + int(o.listCopies) + int(o.restore) > 1) {
+        result.text =
+            CommandLine::mistake(QStringLiteral("--check, --elenca-copie e --ripristina non vanno insieme"));
+        return result;
+    }
     o.server = parsed.isSet(QStringLiteral("server"));
     o.zetaFolder = parsed.isSet(QStringLiteral("zeta-folder"));
     o.log = !parsed.isSet(QStringLiteral("no-log"));
     o.yes = parsed.isSet(QStringLiteral("yes"));
     o.quiet = parsed.isSet(QStringLiteral("quiet"));
     o.timings = parsed.isSet(QStringLiteral("timings"));
-    o.check = parsed.isSet(QStringLiteral("check"));
     if (parsed.isSet(QStringLiteral("drive-c"))) {
         const QString driveC = parsed.value(QStringLiteral("drive-c"));
 #ifdef Q_OS_WIN

@@ -16,6 +16,9 @@ struct CliOptions
     bool timings = false;    // step times on standard error
     bool check = false;      // only the check before the run, writing nothing
     bool quiet = false;      // only boxes, errors and the closing lines
+    bool listCopies = false; // only the list of the safety copies, each read back
+    bool restore = false;    // restores a safety copy instead of the run
+    QString restoreCopy;     // its name; empty: the newest
 };
 
 struct ParsedOptions

@@ -5,10 +5,12 @@
 #include "context/run_context.h"
 #include "context/run_state.h"
 #include "run/preliminary_check.h"
+#include "run/restore.h"
 #include "run/run.h"
 
 #include <QElapsedTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 
@@ -85,6 +87,41 @@ int checkConsole(ConsoleHost& host)
     return status;
 }
 
+int listCopiesConsole(ConsoleHost& host)
+{
+    RunState state;
+    int status = ExitDoneWithErrors;
+    try {
+        startUp(state);
+        const QString root = readInstallationRoot(host, state.CartellaProgrammi);
+        const QList<SafetyCopy> copies = listSafetyCopies(root);
+        if (copies.isEmpty())
+            host.addEvent(QStringLiteral("Nessuna copia di sicurezza (Copia_dati_...) in %1").arg(root));
+        else
+            host.addEvent(QStringLiteral("Copie di sicurezza in %1, dalla più recente:").arg(root));
+        qsizetype width = 0;
+        for (const SafetyCopy& copy : copies)
+            width = std::max(width, copy.name.size());
+        for (const SafetyCopy& copy : copies) {
+            const CopyCheck check = checkSafetyCopy(copy.path);
+            host.addEvent(QStringLiteral("%1  %2  %3  %4")
+                              .arg(copy.name.leftJustified(width), copy.takenText().leftJustified(16),
+                                   copy.sizeText().rightJustified(12), check.text()));
+            // The line names a few files; here they all are.
+            if (check.problems.size() > 1)
+                for (const QString& problem : check.problems)
+                    host.addEvent(QStringLiteral("    ") + problem);
+            host.flush();
+        }
+        status = ExitDone;
+    } catch (const std::exception& error) {
+        printErr(checkFailureText(error));
+    }
+    state.release();
+    host.flush();
+    return status;
+}
+
 int consoleMain(const QStringList& arguments)
 {
     const ParsedOptions parsed = parseOptions(arguments);
@@ -104,7 +141,13 @@ int consoleMain(const QStringList& arguments)
     host.setProgressShown(ConsoleHost::stderrIsTerminal());
     if (options.check)
         return checkConsole(host);
+    if (options.listCopies)
+        return listCopiesConsole(host);
     const bool canConfirm = options.yes || ConsoleHost::stdinIsTerminal();
+    if (options.restore)
+        return runConsole(host, canConfirm, [name = options.restoreCopy](RunContext& ctx) {
+            return restoreSafetyCopy(ctx, name);
+        });
     return runConsole(host, canConfirm, &runYearOpening);
 }
 

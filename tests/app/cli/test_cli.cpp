@@ -96,8 +96,18 @@ private slots:
         QVERIFY(host.zetaFolderChosen());
         QVERIFY(!host.logWanted());
 
+        const CliOptions restore =
+            options({QStringLiteral("--ripristina"), QStringLiteral("Copia_dati_07122026")});
+        QVERIFY(restore.restore && !restore.listCopies && !restore.check);
+        QCOMPARE(restore.restoreCopy, QStringLiteral("Copia_dati_07122026"));
+        QVERIFY(options({QStringLiteral("--ripristina")}).restoreCopy.isEmpty());
+        QVERIFY(options({QStringLiteral("--elenca-copie")}).listCopies);
+
         for (const QStringList& bad :
              {QStringList{QStringLiteral("--bogus")}, QStringList{QStringLiteral("extra")},
+              QStringList{QStringLiteral("--ripristina"), QStringLiteral("a"), QStringLiteral("b")},
+              QStringList{QStringLiteral("--check"), QStringLiteral("--elenca-copie")},
+              QStringList{QStringLiteral("--elenca-copie"), QStringLiteral("Copia_dati_07122026")},
               QStringList{QStringLiteral("--drive-c")},
               QStringList{QStringLiteral("--drive-c"), dir.filePath(QStringLiteral("none"))}}) {
             const ParsedOptions parsed = parseOptions(QStringList{QStringLiteral("riapertura-cli")} + bad);
@@ -320,6 +330,44 @@ private slots:
             runCli({QStringLiteral("--drive-c"), install.driveC(), QStringLiteral("--check")});
         QVERIFY2(broken.status == ExitDoneWithErrors, qPrintable(broken.out + broken.err));
         QVERIFY(broken.out.contains(QStringLiteral("ERRORE ")));
+    }
+
+    // The copies listed, a restore unconfirmed, of a copy that is not there,
+    // and of the run's copy by name.
+    void restoreOnTheConsole()
+    {
+        TestInstall install;
+        install.addCompany(1);
+        const QStringList drive{QStringLiteral("--drive-c"), install.driveC()};
+        const CliResult opened = runCli(drive + QStringList{QStringLiteral("--yes")});
+        QVERIFY2(opened.status == ExitDone, qPrintable(opened.out + opened.err));
+
+        const CliResult list = runCli(drive + QStringList{QStringLiteral("--elenca-copie")});
+        QVERIFY2(list.status == ExitDone, qPrintable(list.out + list.err));
+        const QStringList lines = list.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY(lines[0].startsWith(QStringLiteral("Copie di sicurezza in c:\\Programmi\\Ventor Sistemi\\")));
+        QVERIFY2(lines[1].startsWith(QStringLiteral("Copia_dati_")) &&
+                     lines[1].contains(QStringLiteral(" MB  verificata (")),
+                 qPrintable(lines[1]));
+        const QString name = lines[1].section(QLatin1Char(' '), 0, 0);
+
+        const auto before = TestInstall::fingerprint(install.driveC());
+        const CliResult unconfirmed = runCli(drive + QStringList{QStringLiteral("--ripristina")});
+        QCOMPARE(unconfirmed.status, int(ExitNotStarted));
+        const CliResult unknown =
+            runCli(drive + QStringList{QStringLiteral("--ripristina"), QStringLiteral("Copia_dati_01011999"),
+                                       QStringLiteral("--yes")});
+        QCOMPARE(unknown.status, int(ExitNotStarted));
+        QVERIFY(unknown.out.contains(QStringLiteral("copia Copia_dati_01011999 non trovata")));
+        QCOMPARE(TestInstall::fingerprint(install.driveC()), before);
+
+        const CliResult restored = runCli(
+            drive + QStringList{QStringLiteral("--ripristina"), name.toLower(), QStringLiteral("--yes")});
+        QVERIFY2(restored.status == ExitDone, qPrintable(restored.out + restored.err));
+        QVERIFY(
+            restored.out.contains(QStringLiteral("[Riapertura] COPIA DI SICUREZZA RIPRISTINATA: ") + name));
+        QVERIFY(!QFile::exists(install.archiveHost(1, 2024)));
     }
 
     void stepErrorsAndAnEarlyEnd()
