@@ -109,6 +109,9 @@ void RunProgress::phaseRange(double& from, double& to) const
     case Phase::Verification:
         from = CompaniesEnd, to = 1;
         return;
+    case Phase::Restore:
+        from = 0, to = 1;
+        return;
     case Phase::Recompute:
     case Phase::Initialise:
     case Phase::OpeningStock:
@@ -143,7 +146,7 @@ void RunProgress::advance(qint64 done, qint64 total)
     if (done < m_lastDone)
         ++m_pass;
     m_lastDone = done;
-    const int passes = m_phase == Phase::OpeningStock ? 2 : 1;
+    const int passes = m_phase == Phase::OpeningStock || m_phase == Phase::Restore ? 2 : 1;
     const double within =
         (std::min(m_pass, passes - 1) + std::clamp(double(done) / double(total), 0.0, 1.0)) / passes;
     double from = 0, to = 0;

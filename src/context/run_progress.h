@@ -43,6 +43,7 @@ public:
         OpeningStock, // writing the opening movements, then recomputing 2024: two passes
         OpenItems,    // one pass over the open items
         Verification, // one pass over the companies
+        Restore,      // a restore on its own: the copy read back, then copied in
     };
 
     // clock: milliseconds from any fixed origin (a steady clock unless a test gives one).

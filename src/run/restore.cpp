@@ -152,7 +152,6 @@ private:
         caption(QStringLiteral("COPIA DEI DATI DALLA COPIA DI SICUREZZA IN CORSO..."));
         const QString hostStaging = fs::hostPath(m_staging);
         QDir(hostStaging).removeRecursively();
-        m_ctx.setCompany(1, 1);
         QElapsedTimer sinceProgress;
         const auto yield = [&] {
             m_ctx.yield();
@@ -296,7 +295,7 @@ private:
             if (!report.isEmpty())
                 line(QStringLiteral("Rapporto del ripristino: %1").arg(report));
         }
-        m_ctx.setCompany(0, 0);
+        m_ctx.finishProgress();
         m_ctx.host().showBusy(false);
         m_ctx.message(box, Buttons::Ok, icon, Title);
         return outcome;

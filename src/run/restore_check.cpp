@@ -156,7 +156,7 @@ bool verifyBeforeRestoring(RunContext& ctx, RestoreRecord& record)
     timer.start();
     ctx.host().showBusy(true);
     ctx.setProgress(QStringLiteral("VERIFICA DELLA COPIA DI SICUREZZA IN CORSO..."));
-    ctx.setCompany(1, 1);
+    ctx.beginPhase(RunProgress::Phase::Restore);
     record.check = checkSafetyCopy(
         record.copy.path, [&ctx](qint64 done, qint64 total) { ctx.stepProgress(done, total); },
         [&ctx] {
