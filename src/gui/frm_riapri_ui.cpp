@@ -243,7 +243,7 @@ QHBoxLayout* setupButtons(FrmRiapriUi& ui, QWidget* form)
     ui.cmdChiudi = named(new QPushButton(QStringLiteral("&Chiudi"), form), "cmdChiudi");
     ui.cmdChiudi->setMinimumSize(110, 32);
     ui.cmdRapporto =
-        named(new QPushButton(QStringLiteral("Apri &rapporto di verifica"), form), "cmdRapporto");
+        named(new QPushButton(QStringLiteral("&Apri rapporto di verifica"), form), "cmdRapporto");
     ui.cmdRapporto->setMinimumHeight(32);
     ui.cmdRapporto->hide();
     auto* bottom = new QHBoxLayout;
