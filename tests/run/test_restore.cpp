@@ -79,7 +79,7 @@ class TestRestore : public QObject
     Q_OBJECT
 
 private slots:
-    // The grouped case of the issue: a run, then a restore of its copy.
+    // A run, then a restore of its copy: the data folder as it was before the run.
     void aRunIsUndone()
     {
         AfterRun f;
