@@ -8,6 +8,8 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <functional>
+
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -48,6 +50,11 @@ struct Statement
     // Ends a statement that returned no rows, keeping it prepared.
     void finishWrite();
 
+    // Runs a statement that returns no rows to its end on a worker thread
+    // over the same engine handle, calling whileWaiting on this thread every
+    // few tens of milliseconds meanwhile. Raises the engine's error.
+    void runAside(Connection& c, const std::function<void()>& whileWaiting);
+
     // A value in the form bindableValue() gives, at a "?" from 0.
     void bind(int index, const QVariant& value);
     // Executes with the values bound; a select then stands before its first
@@ -81,6 +88,7 @@ struct Connection::Private
     QString windowsFile;
     QString hostFile;
     QHash<QString, TableSchema> schemas; // by upper-case table name
+    std::function<void()> whileBusy;
     QList<Statement*> statements;
 };
 

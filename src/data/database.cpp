@@ -6,6 +6,7 @@
 #include "data/engine_errors.h"
 #include "data/filesystem.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlField>
@@ -53,6 +54,7 @@ void Connection::close()
     if (d->transactionLevel > 0)
         d->db.rollback(); // work left uncommitted is discarded
     d->transactionLevel = 0;
+    setWhileBusy({});
     d->lite = nullptr;
     d->db.close();
     d->db = QSqlDatabase();
@@ -101,12 +103,21 @@ qint64 Connection::execute(const QString& jetSql)
     if (!d->open)
         throw engine::objectClosed();
     const QString sql = d->driver == Driver::OdbcAccess ? jetSql : translateJetSql(jetSql);
-    QSqlQuery q(d->db);
-    q.setForwardOnly(true);
-    if (!q.exec(sql))
-        throw engine::fromSqlError(q.lastError(), *this);
-    const qint64 affected = q.numRowsAffected();
-    q.finish();
+    qint64 affected = 0;
+    if (d->lite && d->whileBusy && QFileInfo(d->hostFile).size() >= RunAsideFromBytes) {
+        Statement statement;
+        statement.prepare(*this, sql);
+        statement.attach(*this);
+        statement.runAside(*this, d->whileBusy);
+        affected = statement.rowsAffected();
+    } else {
+        QSqlQuery q(d->db);
+        q.setForwardOnly(true);
+        if (!q.exec(sql))
+            throw engine::fromSqlError(q.lastError(), *this);
+        affected = q.numRowsAffected();
+        q.finish();
+    }
     static const QRegularExpression ddl(QStringLiteral("^\\s*(create|drop|alter)\\b"),
                                         QRegularExpression::CaseInsensitiveOption);
     if (ddl.match(sql).hasMatch())

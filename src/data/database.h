@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 namespace rio {
@@ -66,7 +67,21 @@ public:
     bool inTransaction() const;
 
     // Runs one Jet SQL statement that returns no rows; returns the rows affected.
+    // With a whileBusy set, on Qt's SQLite driver and a file of at least
+    // RunAsideFromBytes, the statement runs on a worker thread over the same
+    // engine connection (one transaction, one lock) while this thread calls
+    // whileBusy: emptying a table of a million rows is one step of the engine
+    // that nothing can interrupt. A smaller file is read whole in a few tens
+    // of milliseconds: no thread for it.
     qint64 execute(const QString& jetSql);
+    static constexpr qint64 RunAsideFromBytes = 32 * 1024 * 1024;
+
+    // Called now and then while a statement of this connection works (on
+    // Qt's SQLite driver: every few thousand engine instructions, and while
+    // execute() waits), so that a long read or delete lets the window
+    // repaint. It must not use this connection. Empty: nothing is called.
+    // Dropped when the connection closes.
+    void setWhileBusy(std::function<void()> whileBusy);
 
     // The catalogue: names of the tables of type "Table" (no views, no
     // engine-internal tables).

@@ -15,9 +15,8 @@ namespace {
 const QString ProcedureLabel = QStringLiteral("INIZIALIZZAZIONE_FILE");
 
 // Empties a table; a table that is not there (or a name that can name
-// none) is passed over.
-// The window repaints between two tables; a big table's single delete still
-// holds it until it ends.
+// none) is passed over. The window repaints between two tables, and during a
+// big table's delete (the connection's whileBusy).
 void emptyIfPresent(RunContext& ctx, Connection& db, const QString& table)
 {
     ctx.yield();
@@ -100,6 +99,7 @@ bool INIZIALIZZAZIONE_FILE(RunContext& ctx, const QString& Numero_Azienda)
         db.open(layout::archiveConnectionString(
             layout::archivePath(state.PercorsoBase, Numero_Azienda, layout::AnnoDaAprire),
             state.PercorsoSystemMdw));
+        db.setWhileBusy([&ctx] { ctx.yield(); });
         // One transaction for the whole archive: either fully initialised or
         // left as it was.
         db.beginTrans();

@@ -15,23 +15,27 @@
 #include <QFile>
 
 #include <algorithm>
+#include <functional>
 
 namespace rio {
 
 namespace {
 
 // Opens both archives of a company and compares them; an archive that cannot
-// be read makes the company's only finding.
-CompanyVerification verifySlot(const RunState& state, int slot)
+// be read makes the company's only finding. whileBusy runs while the engine
+// reads: a large company's tables take most of a second.
+CompanyVerification verifySlot(const RunState& state, int slot, const std::function<void()>& whileBusy)
 {
     const QString numero = layout::companyFolderName(slot);
     try {
         Connection oldDb;
         oldDb.open(layout::archiveConnectionString(
             layout::archivePath(state.PercorsoBase, numero, layout::AnnoInCorso), state.PercorsoSystemMdw));
+        oldDb.setWhileBusy(whileBusy);
         Connection newDb;
         newDb.open(layout::archiveConnectionString(
             layout::archivePath(state.PercorsoBase, numero, layout::AnnoDaAprire), state.PercorsoSystemMdw));
+        newDb.setWhileBusy(whileBusy);
         CompanyVerification v = verifyCompany(oldDb, newDb, slot, state.record.initialised.contains(slot));
         if (v.initialised)
             readSpreadsheetRows(oldDb, newDb, v);
@@ -148,7 +152,7 @@ VerificationReport verifyYearOpening(RunContext& ctx, QString* reportPath)
         // A company's check reads whole tables: the window repaints between two.
         ctx.stepProgress(report.companies.size(), record.companies.size());
         ctx.yield();
-        report.companies << verifySlot(ctx.state(), slot);
+        report.companies << verifySlot(ctx.state(), slot, [&ctx] { ctx.yield(); });
         report.companies.last().runErrors = record.companyErrors.value(slot);
     }
     const QString path = writeReport(ctx, report);

@@ -115,6 +115,34 @@ private slots:
         QCOMPARE(errorOf([&] { c->tableNames(); }), err::ObjectClosed);
     }
 
+    // On a file past Connection::RunAsideFromBytes a statement runs on a worker
+    // thread of the same connection: its rows, its errors and the transaction
+    // are those of the connection.
+    void bigFileStatementsRunAside()
+    {
+        TestInstall::execAll(
+            m_file,
+            {QStringLiteral("create table PADDING(b)"),
+             QStringLiteral("insert into PADDING values(zeroblob(%1))").arg(Connection::RunAsideFromBytes),
+             QStringLiteral("insert into MOV_MAG(CodArt) values('A'), ('B'), ('C')"),
+             QStringLiteral("create table T_ERR(x)"), QStringLiteral("insert into T_ERR values(1)"),
+             QStringLiteral("create trigger T_ERR_NO before delete on T_ERR "
+                            "begin select raise(abort, 'cancellazione vietata'); end")});
+        auto c = openArchive();
+        int calls = 0;
+        c->setWhileBusy([&calls] { ++calls; });
+        c->beginTrans();
+        QCOMPARE(c->execute(QStringLiteral("delete * from MOV_MAG")), 3);
+        QString text;
+        QCOMPARE(errorOf([&] { c->execute(QStringLiteral("delete * from T_ERR")); }, &text),
+                 err::EngineFailure);
+        QVERIFY2(text.contains(QLatin1String("cancellazione vietata")), qPrintable(text));
+        QCOMPARE(c->execute(QStringLiteral("delete * from PADDING")), 1);
+        c->release(); // uncommitted: discarded
+        QCOMPARE(TestInstall::scalar(m_file, QStringLiteral("select count(*) from MOV_MAG")).toInt(), 3);
+        QCOMPARE(TestInstall::scalar(m_file, QStringLiteral("select count(*) from PADDING")).toInt(), 1);
+    }
+
     void severalQueriesAtOnce()
     {
         auto c = openArchive();
