@@ -36,10 +36,7 @@ CompanyVerification verifySlot(const RunState& state, int slot, const std::funct
         newDb.open(layout::archiveConnectionString(
             layout::archivePath(state.PercorsoBase, numero, layout::AnnoDaAprire), state.PercorsoSystemMdw));
         newDb.setWhileBusy(whileBusy);
-        CompanyVerification v = verifyCompany(oldDb, newDb, slot, state.record.initialised.contains(slot));
-        if (v.initialised)
-            readSpreadsheetRows(oldDb, newDb, v);
-        return v;
+        return verifyCompany(oldDb, newDb, slot, state.record.initialised.contains(slot));
     } catch (const Error& e) {
         CompanyVerification v;
         v.slot = slot;
@@ -135,8 +132,10 @@ CompanyVerification verifyCompany(Connection& oldArchive, Connection& newArchive
             QStringLiteral("Il nuovo archivio non è stato inizializzato: nessun movimento creato")};
         return v;
     }
-    verification::checkStock(oldArchive, newArchive, v);
-    verification::checkOpenItems(oldArchive, newArchive, v);
+    const verification::ArchiveRows rows = verification::readArchives(oldArchive, newArchive);
+    verification::checkStock(rows, v);
+    verification::checkOpenItems(rows, v);
+    fillSpreadsheetRows(rows, v);
     verification::checkCounters(newArchive, v);
     verification::checkEmptied(newArchive, v);
     return v;

@@ -114,11 +114,15 @@ struct VerificationReport
 // The Italian words of an outcome: "eseguita", "eseguita con errori", "non eseguita".
 QString outcomeText(CompanyVerification::Outcome outcome);
 
-// Compares the 2023 and 2024 archives of one company.
+// Compares the 2023 and 2024 archives of one company, each table read once,
+// and fills the spreadsheets' rows (v.stock, v.openItems) from the same read.
 CompanyVerification verifyCompany(Connection& oldArchive, Connection& newArchive, int slot, bool initialised);
 
-// Fills v.stock and v.openItems from the two archives. Raises the engine's error.
-void readSpreadsheetRows(Connection& oldArchive, Connection& newArchive, CompanyVerification& v);
+namespace verification {
+struct ArchiveRows;
+}
+// Fills v.stock and v.openItems from what was read of the two archives.
+void fillSpreadsheetRows(const verification::ArchiveRows& rows, CompanyVerification& v);
 
 // Verifies every company of the run, writes the report to
 // dati\tmp\verifica_Riapertura_2024_<yyyymmdd_hhmmss>.html, with the two

@@ -2,7 +2,7 @@
 
 // The checks of one company's verification, in the order verifyCompany runs
 // them. Each appends its lines to v.checks and what it finds to v.findings;
-// each raises the engine's error when an archive cannot be read.
+// those that read raise the engine's error when an archive cannot be read.
 
 namespace rio {
 
@@ -11,18 +11,20 @@ struct CompanyVerification;
 
 namespace verification {
 
+struct ArchiveRows;
+
 // Area "Magazzino": every non-zero stock 01-02 of the 2023 articles has its
 // opening movement in the 2024 archive, numbered from 0 in the order of the
 // articles; the 2024 archive has the same articles, with the stock carried in
 // 01-02 and 03-05 at zero. A code that cannot match by design (blanks around
 // it, or a twin differing only in case) gives a warning, not a mismatch.
-void checkStock(Connection& oldDb, Connection& newDb, CompanyVerification& v);
+void checkStock(const ArchiveRows& rows, CompanyVerification& v);
 
 // Area "Partite aperte": the open items of 2023 (Stato_PArtita Null) against
 // the items of 2024, per customer/supplier and in total. An item with a blank
 // key field, which the writer refuses, goes to v.refusedItems and is a
 // mismatch: every open item of 2023 belongs in 2024.
-void checkOpenItems(Connection& oldDb, Connection& newDb, CompanyVerification& v);
+void checkOpenItems(const ArchiveRows& rows, CompanyVerification& v);
 
 // Area "Contatori": the first CONTATORI row holds the number of opening
 // movements in Progr_Mov_Mag, of accounting movements in Progr_Mov_Cont, and

@@ -4,8 +4,6 @@
 #include "run/verification.h"
 #include "run/verification_read.h"
 
-#include "data/database.h"
-
 #include <QMultiHash>
 
 namespace rio {
@@ -46,86 +44,73 @@ QByteArray csv(const QStringList& heading, const QList<QStringList>& rows)
     return out;
 }
 
-struct Item
+// The writer's key fields as text, Null as nothing.
+QStringList keyTexts(const verification::ItemRow& item)
 {
-    QStringList keys; // date, type, code, document type, document number
-    double total = 0;
-};
-
-QList<Item> readItems(Connection& c, const QString& where)
-{
-    Query q(c,
-            QStringLiteral("select Data_Mov_Cont, TipoCliFor, CodCliFor, Tipo_Documento, Numero_Documento, "
-                           "Totale_Mov_Cont from MOV_CONT") +
-                where + QStringLiteral(" order by rowid"));
-    q.exec();
-    QList<Item> items;
-    while (q.next()) {
-        Item item;
-        for (int i = 0; i < 5; ++i)
-            item.keys << (isNull(q.value(i)) ? QString() : textOf(q.value(i)));
-        item.total = verification::numberOrZero(q.value(5));
-        items << item;
-    }
-    return items;
+    QStringList keys;
+    for (const Value* v : {&item.date, &item.tipo, &item.codice, &item.documentType, &item.documentNumber})
+        keys << (isNull(*v) ? QString() : textOf(*v));
+    return keys;
 }
 
-OpenItemRow itemRow(const Item& item)
+OpenItemRow itemRow(const QStringList& keys)
 {
     OpenItemRow r;
-    r.date = item.keys[0];
-    r.tipo = item.keys[1];
-    r.codice = item.keys[2];
-    r.documentType = item.keys[3];
-    r.documentNumber = item.keys[4];
+    r.date = keys[0];
+    r.tipo = keys[1];
+    r.codice = keys[2];
+    r.documentType = keys[3];
+    r.documentNumber = keys[4];
     return r;
 }
 
 } // namespace
 
-void readSpreadsheetRows(Connection& oldArchive, Connection& newArchive, CompanyVerification& v)
+void fillSpreadsheetRows(const verification::ArchiveRows& rows, CompanyVerification& v)
 {
     using namespace verification;
     QHash<QString, double> opening;
-    const auto moves = readOpeningMovements(newArchive);
-    for (const OpeningMovement& m : moves)
+    for (const OpeningMovement& m : rows.opening)
         opening[key({m.code, m.dep})] += m.qta;
-    QHash<qint64, ArticleRow> newByRow;
-    for (const ArticleRow& r : readArticles(newArchive, 2))
-        newByRow.insert(r.rowid, r);
-    for (const ArticleRow& r : readArticles(oldArchive, 2)) {
-        const ArticleRow carried = newByRow.value(r.rowid);
+    QHash<qint64, const ArticleRow*> newByRow;
+    for (const ArticleRow& r : rows.newArticles)
+        newByRow.insert(r.rowid, &r);
+    for (const ArticleRow& r : rows.oldArticles) {
+        const ArticleRow* carried = newByRow.value(r.rowid);
         for (int d = 0; d < 2; ++d) {
             const QString dep = QStringLiteral("0%1").arg(d + 1);
             StockRow row{r.code, dep, numberOrZero(r.stock[d]), opening.take(key({r.code, dep})),
-                         numberOrZero(carried.stock[d])};
+                         carried ? numberOrZero(carried->stock[d]) : 0.0};
             if (row.stock2023 != 0 || row.opening != 0 || row.stock2024 != 0)
                 v.stock << row;
         }
     }
 
-    const QList<Item> carried = readItems(newArchive, QString());
+    QList<QStringList> carriedKeys;
+    for (const ItemRow& item : rows.newItems)
+        carriedKeys << keyTexts(item);
     QMultiHash<QString, qsizetype> unmatched;
-    for (qsizetype i = carried.size() - 1; i >= 0; --i) // find() gives the last inserted first
-        unmatched.insert(key(carried[i].keys), i);
-    QList<bool> matched(carried.size(), false);
-    for (const Item& item : readItems(oldArchive, QStringLiteral(" where Stato_PArtita is null"))) {
-        OpenItemRow r = itemRow(item);
-        r.total2023 = item.total;
-        const auto found = unmatched.find(key(item.keys));
+    for (qsizetype i = carriedKeys.size() - 1; i >= 0; --i) // find() gives the last inserted first
+        unmatched.insert(key(carriedKeys[i]), i);
+    QList<bool> matched(carriedKeys.size(), false);
+    for (const ItemRow& item : rows.oldOpenItems) {
+        const QStringList keys = keyTexts(item);
+        OpenItemRow r = itemRow(keys);
+        r.total2023 = numberOrZero(item.total);
+        const auto found = unmatched.find(key(keys));
         r.in2024 = found != unmatched.end();
         if (r.in2024) {
-            r.total2024 = carried[*found].total;
+            r.total2024 = numberOrZero(rows.newItems[*found].total);
             matched[*found] = true;
             unmatched.erase(found);
         }
         v.openItems << r;
     }
-    for (qsizetype i = 0; i < carried.size(); ++i)
+    for (qsizetype i = 0; i < carriedKeys.size(); ++i)
         if (!matched[i]) {
-            OpenItemRow r = itemRow(carried[i]);
+            OpenItemRow r = itemRow(carriedKeys[i]);
             r.in2023 = false;
-            r.total2024 = carried[i].total;
+            r.total2024 = numberOrZero(rows.newItems[i].total);
             v.openItems << r;
         }
 }

@@ -5,8 +5,6 @@
 #include "run/verification_checks.h"
 #include "run/verification_read.h"
 
-#include "data/database.h"
-
 #include <QMap>
 
 namespace rio::verification {
@@ -38,64 +36,58 @@ QString partyKey(const Value& tipo, const Value& codice)
 // The 2023 open items, added to their parties' expected counts and totals:
 // every one of them belongs in 2024. Those the writer refuses go to
 // v.refusedItems too, and are summed per party in refused.
-ItemTotals readOpenItems(Connection& oldDb, Parties& parties, QHash<QString, ItemTotals>& refused,
-                         CompanyVerification& v)
+ItemTotals addOpenItems(const QList<ItemRow>& items, Parties& parties, QHash<QString, ItemTotals>& refused,
+                        CompanyVerification& v)
 {
     ItemTotals expected;
-    Query items(
-        oldDb, QStringLiteral("select Data_Mov_Cont, TipoCliFor, CodCliFor, Tipo_Documento, "
-                              "Numero_Documento, Totale_Mov_Cont from MOV_CONT where Stato_PArtita is null"));
-    items.exec();
-    while (items.next()) {
-        const QList<Value> keys{items.value(0), items.value(1), items.value(2), items.value(3),
-                                items.value(4)};
+    for (const ItemRow& item : items) {
+        const QList<Value> keys{item.date, item.tipo, item.codice, item.documentType, item.documentNumber};
         const QString party = partyKey(keys[1], keys[2]);
+        const double total = numberOrZero(item.total);
         if (refusedByWriter(keys)) {
             v.refusedItems << QStringLiteral(
                                   "data %1, cliente/fornitore %2 \"%3\", documento %4 n. \"%5\", totale %6")
                                   .arg(shown(keys[0]), shown(keys[1]), shown(keys[2]), shown(keys[3]),
-                                       shown(keys[4]), formatAmount(numberOrZero(items.value(5))));
+                                       shown(keys[4]), formatAmount(total));
             ++refused[party].count;
-            refused[party].total += numberOrZero(items.value(5));
+            refused[party].total += total;
         }
         PartyLine& p = parties[party];
         p.tipo = shown(keys[1]);
         p.codice = shown(keys[2]);
         ++p.expectedCount;
-        p.expectedTotal += numberOrZero(items.value(5));
+        p.expectedTotal += total;
         ++expected.count;
-        expected.total += numberOrZero(items.value(5));
+        expected.total += total;
     }
     return expected;
 }
 
 // The 2024 items, added to their parties' carried counts and totals.
-ItemTotals readCarriedItems(Connection& newDb, Parties& parties)
+ItemTotals addCarriedItems(const QList<ItemRow>& items, Parties& parties)
 {
     ItemTotals carried;
-    Query items(newDb, QStringLiteral("select TipoCliFor, CodCLIFOR, Totale_Mov_Cont from MOV_CONT"));
-    items.exec();
-    while (items.next()) {
-        PartyLine& p = parties[partyKey(items.value(0), items.value(1))];
-        p.tipo = shown(items.value(0));
-        p.codice = shown(items.value(1));
+    for (const ItemRow& item : items) {
+        PartyLine& p = parties[partyKey(item.tipo, item.codice)];
+        p.tipo = shown(item.tipo);
+        p.codice = shown(item.codice);
         ++p.carriedCount;
-        p.carriedTotal += numberOrZero(items.value(2));
+        p.carriedTotal += numberOrZero(item.total);
         ++carried.count;
-        carried.total += numberOrZero(items.value(2));
+        carried.total += numberOrZero(item.total);
     }
     return carried;
 }
 
 } // namespace
 
-void checkOpenItems(Connection& oldDb, Connection& newDb, CompanyVerification& v)
+void checkOpenItems(const ArchiveRows& rows, CompanyVerification& v)
 {
     const QString area = QStringLiteral("Partite aperte");
     Parties parties;
     QHash<QString, ItemTotals> refused;
-    const ItemTotals expected = readOpenItems(oldDb, parties, refused, v);
-    const ItemTotals carried = readCarriedItems(newDb, parties);
+    const ItemTotals expected = addOpenItems(rows.oldOpenItems, parties, refused, v);
+    const ItemTotals carried = addCarriedItems(rows.newItems, parties);
     for (auto p = parties.cbegin(); p != parties.cend(); ++p) {
         // A gap that the refused items of the party make up is told once, item by item, below.
         const ItemTotals gap = refused.value(p.key());

@@ -62,6 +62,34 @@ QHash<qint64, OpeningMovement> readOpeningMovements(Connection& c)
     return moves;
 }
 
+namespace {
+
+QList<ItemRow> readItems(Connection& c, const QString& where)
+{
+    Query q(c,
+            QStringLiteral("select Data_Mov_Cont, TipoCliFor, CodCliFor, Tipo_Documento, Numero_Documento, "
+                           "Totale_Mov_Cont from MOV_CONT") +
+                where + QStringLiteral(" order by rowid"));
+    q.exec();
+    QList<ItemRow> items;
+    while (q.next())
+        items << ItemRow{q.value(0), q.value(1), q.value(2), q.value(3), q.value(4), q.value(5)};
+    return items;
+}
+
+} // namespace
+
+ArchiveRows readArchives(Connection& oldDb, Connection& newDb)
+{
+    ArchiveRows rows;
+    rows.oldArticles = readArticles(oldDb, 2);
+    rows.newArticles = readArticles(newDb, 5);
+    rows.opening = readOpeningMovements(newDb);
+    rows.oldOpenItems = readItems(oldDb, QStringLiteral(" where Stato_PArtita is null"));
+    rows.newItems = readItems(newDb, QString());
+    return rows;
+}
+
 qint64 countRows(Connection& c, const QString& table, const QString& where)
 {
     Query q(c, QStringLiteral("select count(*) from ") + Connection::quoteIdentifier(table) + where);

@@ -52,6 +52,26 @@ struct OpeningMovement
 // Raises the engine's error.
 QHash<qint64, OpeningMovement> readOpeningMovements(Connection& c);
 
+// One accounting item of MOV_CONT: the writer's key fields and the total.
+struct ItemRow
+{
+    Value date, tipo, codice, documentType, documentNumber, total;
+};
+
+// What the comparisons read of a company's two archives, each table once,
+// as the files hold them at the end of the run.
+struct ArchiveRows
+{
+    QList<ArticleRow> oldArticles;          // 2023, stock 1-2
+    QList<ArticleRow> newArticles;          // 2024, stock 1-5
+    QHash<qint64, OpeningMovement> opening; // 2024
+    QList<ItemRow> oldOpenItems;            // 2023, Stato_PArtita Null, in rowid order
+    QList<ItemRow> newItems;                // every 2024 item, in rowid order
+};
+
+// Reads them. Raises the engine's error.
+ArchiveRows readArchives(Connection& oldDb, Connection& newDb);
+
 // Rows of a table, with an optional " where ..." clause. Raises the engine's
 // error, NoTable when the table is absent.
 qint64 countRows(Connection& c, const QString& table, const QString& where = QString());

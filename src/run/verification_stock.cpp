@@ -176,13 +176,11 @@ void checkCarriedStock(const QList<ArticleRow>& oldRows, const QList<ArticleRow>
 
 } // namespace
 
-void checkStock(Connection& oldDb, Connection& newDb, CompanyVerification& v)
+void checkStock(const ArchiveRows& rows, CompanyVerification& v)
 {
-    const QList<ArticleRow> oldRows = readArticles(oldDb, 2);
-    checkOpeningMovements(oldRows, readOpeningMovements(newDb), v);
-    const QList<ArticleRow> newRows = readArticles(newDb, 5);
-    checkArticleCount(oldRows, newRows, v);
-    checkCarriedStock(oldRows, newRows, v);
+    checkOpeningMovements(rows.oldArticles, rows.opening, v);
+    checkArticleCount(rows.oldArticles, rows.newArticles, v);
+    checkCarriedStock(rows.oldArticles, rows.newArticles, v);
 }
 
 } // namespace rio::verification
