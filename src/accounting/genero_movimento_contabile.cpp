@@ -3,6 +3,7 @@
 #include "accounting/vb_val.h"
 #include "context/run_context.h"
 #include "data/database.h"
+#include "data/date_text.h"
 #include "data/error.h"
 
 #include <QDate>
@@ -35,12 +36,11 @@ Value dateField(const Value& v)
 {
     if (isNull(v))
         return v;
-    const auto format = QStringLiteral("dd/MM/yyyy");
     switch (v.typeId()) {
     case QMetaType::QDateTime:
-        return v.toDateTime().toString(format);
+        return dayMonthYearText(v.toDateTime().date());
     case QMetaType::QDate:
-        return v.toDate().toString(format);
+        return dayMonthYearText(v.toDate());
     case QMetaType::QString: {
         const QString text = trimBlanks(v.toString());
         for (const auto& pattern : {QStringLiteral("d/M/yyyy H:mm:ss"), QStringLiteral("d/M/yyyy"),
@@ -48,7 +48,7 @@ Value dateField(const Value& v)
                                     QStringLiteral("yyyy-MM-dd HH:mm:ss"), QStringLiteral("yyyy-MM-dd")}) {
             const QDateTime parsed = QDateTime::fromString(text, pattern);
             if (parsed.isValid())
-                return parsed.toString(format);
+                return dayMonthYearText(parsed.date());
         }
         return v; // not a date: the text as it is
     }
@@ -62,7 +62,7 @@ Value dateField(const Value& v)
     // A day number counted from 30/12/1899, within the dates VB can hold
     // (01/01/100 to 31/12/9999).
     if (ok && serial >= -657434.0 && serial < 2958466.0)
-        return QDate(1899, 12, 30).addDays(static_cast<qint64>(std::floor(serial))).toString(format);
+        return dayMonthYearText(QDate(1899, 12, 30).addDays(static_cast<qint64>(std::floor(serial))));
     if (ok)
         throw Error(err::Overflow, QStringLiteral("Overflow"));
     return v;
@@ -179,8 +179,7 @@ void AccountingMovementWriter::store(const AccountingMovement& m)
     const Value number = nextProgressive();
 
     const QDateTime now = QDateTime::currentDateTime();
-    const QString lastUpdate = now.date().toString(QStringLiteral("dd/MM/yyyy")) + QLatin1Char(' ') +
-                               now.time().toString(QStringLiteral("hh:mm:ss"));
+    const QString lastUpdate = dayMonthYearText(now.date()) + QLatin1Char(' ') + clockText(now.time());
 
     QList<Value> values;
     values.reserve(23);

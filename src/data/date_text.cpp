@@ -132,14 +132,47 @@ void appendDigits(QString& out, int value, int width)
     out.append(reinterpret_cast<const QChar*>(digits), width);
 }
 
+bool fourDigitYear(const QDate& date)
+{
+    return date.isValid() && date.year() >= 1 && date.year() <= 9999;
+}
+
 } // namespace
+
+QString dayMonthYearText(const QDate& date)
+{
+    if (!fourDigitYear(date))
+        return date.toString(QStringLiteral("dd/MM/yyyy"));
+    QString out;
+    out.reserve(10);
+    appendDigits(out, date.day(), 2);
+    out.append(u'/');
+    appendDigits(out, date.month(), 2);
+    out.append(u'/');
+    appendDigits(out, date.year(), 4);
+    return out;
+}
+
+QString clockText(const QTime& time)
+{
+    if (!time.isValid())
+        return time.toString(QStringLiteral("HH:mm:ss"));
+    QString out;
+    out.reserve(8);
+    appendDigits(out, time.hour(), 2);
+    out.append(u':');
+    appendDigits(out, time.minute(), 2);
+    out.append(u':');
+    appendDigits(out, time.second(), 2);
+    return out;
+}
 
 QString isoDateText(const QDateTime& dt)
 {
     const QDate date = dt.date();
     const QTime time = dt.time();
     // Years outside 1..9999, and no date at all, keep Qt's own form.
-    if (!dt.isValid() || date.year() < 1 || date.year() > 9999) {
+    if (!dt.isValid() || !fourDigitYear(date)) {
         if (time == QTime(0, 0))
             return date.toString(QStringLiteral("yyyy-MM-dd"));
         return dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
@@ -155,13 +188,7 @@ QString isoDateText(const QDateTime& dt)
     appendDigits(out, date.day(), 2);
     if (time == QTime(0, 0))
         return out;
-    out.append(u' ');
-    appendDigits(out, time.hour(), 2);
-    out.append(u':');
-    appendDigits(out, time.minute(), 2);
-    out.append(u':');
-    appendDigits(out, time.second(), 2);
-    return out;
+    return out + QLatin1Char(' ') + clockText(time);
 }
 
 } // namespace rio

@@ -18,4 +18,9 @@ std::optional<QDateTime> parseTimeOfDay(const QString& text);
 // time of day, a time alone (on Jet's day zero), or ISO.
 std::optional<QDateTime> parseItalianDate(const QString& text);
 
+// dd/mm/yyyy and hh:mm:ss, as an Italian Windows writes them; written digit by
+// digit, since formatting through a pattern costs more than a row's reading.
+QString dayMonthYearText(const QDate& date);
+QString clockText(const QTime& time);
+
 } // namespace rio

@@ -1,5 +1,6 @@
 #include "data/value.h"
 
+#include "data/date_text.h"
 #include "data/error.h"
 #include "data/value_text.h"
 
@@ -20,15 +21,16 @@ const QDate& jetDayZero()
 
 QString timeText(const QTime& t)
 {
-    return t.toString(QStringLiteral("HH:mm:ss"));
+    return clockText(t);
 }
 
 QString dateTimeText(const QDateTime& dt)
 {
     const QTime t = dt.time();
-    if (dt.date() == jetDayZero())
+    const QDate d = dt.date();
+    if (d == jetDayZero())
         return timeText(t);
-    QString text = dt.date().toString(QStringLiteral("dd/MM/yyyy"));
+    QString text = dayMonthYearText(d);
     if (t != QTime(0, 0))
         text += QLatin1Char(' ') + timeText(t);
     return text;
@@ -62,7 +64,7 @@ QString textOf(const Value& v)
     case QMetaType::QDateTime:
         return dateTimeText(v.toDateTime());
     case QMetaType::QDate:
-        return v.toDate().toString(QStringLiteral("dd/MM/yyyy"));
+        return dayMonthYearText(v.toDate());
     case QMetaType::QTime:
         return timeText(v.toTime());
     default:
