@@ -56,25 +56,46 @@ bool writeFile(const QString& windowsPath, const QByteArray& content)
     return file.flush();
 }
 
-// Writes the report as dati\tmp\verifica_Riapertura_2024_<yyyymmdd_hhmmss>.html
-// and its two spreadsheets beside it; returns the report's Windows path, or
-// an empty one (with an event line) when it could not be written.
-QString writeReport(RunContext& ctx, const VerificationReport& report)
+// One spreadsheet beside the report, filled a company at a time. A write
+// that fails leaves it out of the report, with an error line at the end.
+class SpreadsheetFile
 {
-    const RunState& state = ctx.state();
-    const QString stem = state.PercorsoBase + QStringLiteral("dati\\tmp\\verifica_Riapertura_") +
-                         QString::number(layout::AnnoDaAprire) + QLatin1Char('_') +
-                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmss"));
-    const QString path = stem + QStringLiteral(".html");
-    QStringList csvFiles;
-    for (const auto& [suffix, content] : {std::pair{QStringLiteral("_giacenze.csv"), report.stockCsv()},
-                                          std::pair{QStringLiteral("_partite.csv"), report.openItemsCsv()}}) {
-        if (writeFile(stem + suffix, content))
-            csvFiles << QString(stem + suffix).mid(stem.lastIndexOf(QLatin1Char('\\')) + 1);
-        else
-            ctx.addErrorLine(QStringLiteral("Foglio di calcolo non scritto: ") + stem + suffix);
+public:
+    SpreadsheetFile(const QString& windowsPath, Spreadsheet sheet)
+        : m_path(windowsPath), m_sheet(sheet), m_file(fs::hostPath(windowsPath))
+    {
+        m_ok = m_file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        append(spreadsheetStart(sheet));
     }
-    if (writeFile(path, report.html(state, csvFiles).toUtf8()))
+    void add(const CompanyVerification& v) { append(spreadsheetLines(m_sheet, v)); }
+    // Closes the file; its name for the report, or "" (with an error line)
+    // when it could not be written.
+    QString finish(RunContext& ctx)
+    {
+        m_ok = m_ok && m_file.flush();
+        m_file.close();
+        if (m_ok)
+            return m_path.mid(m_path.lastIndexOf(QLatin1Char('\\')) + 1);
+        ctx.addErrorLine(QStringLiteral("Foglio di calcolo non scritto: ") + m_path);
+        return QString();
+    }
+
+private:
+    void append(const QByteArray& bytes) { m_ok = m_ok && m_file.write(bytes) == bytes.size(); }
+
+    QString m_path;
+    Spreadsheet m_sheet;
+    QFile m_file;
+    bool m_ok = false;
+};
+
+// Writes the report as <stem>.html; returns its Windows path, or an empty
+// one (with an event line) when it could not be written.
+QString writeReport(RunContext& ctx, const VerificationReport& report, const QString& stem,
+                    const QStringList& csvFiles)
+{
+    const QString path = stem + QStringLiteral(".html");
+    if (writeFile(path, report.html(ctx.state(), csvFiles).toUtf8()))
         return path;
     ctx.addErrorLine(QStringLiteral("Rapporto di verifica non scritto: ") + path);
     return QString();
@@ -147,14 +168,33 @@ VerificationReport verifyYearOpening(RunContext& ctx, QString* reportPath)
     report.runErrors = ctx.errorCount();
     const RunRecord& record = ctx.state().record;
     ctx.beginPhase(RunProgress::Phase::Verification);
+    // dati\tmp\verifica_Riapertura_2024_<yyyymmdd_hhmmss>: the report and its spreadsheets.
+    const QString stem = ctx.state().PercorsoBase + QStringLiteral("dati\\tmp\\verifica_Riapertura_") +
+                         QString::number(layout::AnnoDaAprire) + QLatin1Char('_') +
+                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmss"));
+    SpreadsheetFile stock(stem + QStringLiteral("_giacenze.csv"), Spreadsheet::Stock);
+    SpreadsheetFile openItems(stem + QStringLiteral("_partite.csv"), Spreadsheet::OpenItems);
     for (int slot : record.companies) {
         // A company's check reads whole tables: the window repaints between two.
         ctx.stepProgress(report.companies.size(), record.companies.size());
         ctx.yield();
-        report.companies << verifySlot(ctx.state(), slot, [&ctx] { ctx.yield(); });
-        report.companies.last().runErrors = record.companyErrors.value(slot);
+        CompanyVerification v = verifySlot(ctx.state(), slot, [&ctx] { ctx.yield(); });
+        v.runErrors = record.companyErrors.value(slot);
+        stock.add(v);
+        openItems.add(v);
+        // Its rows are in the files: a large installation does not hold
+        // every article and item of every company until the end.
+        v.stock = {};
+        v.openItems = {};
+        report.companies << std::move(v);
     }
-    const QString path = writeReport(ctx, report);
+    QStringList csvFiles;
+    for (SpreadsheetFile* sheet : {&stock, &openItems}) {
+        const QString name = sheet->finish(ctx);
+        if (!name.isEmpty())
+            csvFiles << name;
+    }
+    const QString path = writeReport(ctx, report, stem, csvFiles);
     if (reportPath)
         *reportPath = path;
     if (report.mismatches() > 0)

@@ -104,12 +104,17 @@ struct VerificationReport
     // The whole report as one HTML page; csvFiles: the names of the
     // spreadsheets written beside it.
     QString html(const RunState& state, const QStringList& csvFiles = {}) const;
-    // The spreadsheets: opening stock per article and warehouse, open items
-    // of 2023 and 2024 side by side. ";" separated, decimal comma, UTF-8 with
-    // a byte order mark, CR LF.
-    QByteArray stockCsv() const;
-    QByteArray openItemsCsv() const;
 };
+
+// The spreadsheets beside the report: the opening stock per article and
+// warehouse, and the open items of 2023 and 2024 side by side. ";"
+// separated, decimal comma, UTF-8 with a byte order mark, CR LF. Written a
+// company at a time, so that no company's rows outlive its turn.
+enum class Spreadsheet { Stock, OpenItems };
+// The byte order mark and the heading line.
+QByteArray spreadsheetStart(Spreadsheet sheet);
+// One company's lines (from v.stock or v.openItems).
+QByteArray spreadsheetLines(Spreadsheet sheet, const CompanyVerification& v);
 
 // The Italian words of an outcome: "eseguita", "eseguita con errori", "non eseguita".
 QString outcomeText(CompanyVerification::Outcome outcome);

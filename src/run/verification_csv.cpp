@@ -28,20 +28,12 @@ QString text(const QString& s)
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
-// UTF-8 with a byte order mark, so that a spreadsheet reads the accents.
-QByteArray csv(const QStringList& heading, const QList<QStringList>& rows)
+QByteArray csvLine(const QStringList& cells)
 {
-    QByteArray out("\xEF\xBB\xBF");
-    auto line = [&out](const QStringList& cells) {
-        QStringList shown;
-        for (const QString& c : cells)
-            shown << text(c);
-        out += shown.join(QLatin1Char(';')).toUtf8() + "\r\n";
-    };
-    line(heading);
-    for (const QStringList& r : rows)
-        line(r);
-    return out;
+    QStringList shown;
+    for (const QString& c : cells)
+        shown << text(c);
+    return shown.join(QLatin1Char(';')).toUtf8() + "\r\n";
 }
 
 // The writer's key fields as text, Null as nothing.
@@ -115,52 +107,45 @@ void fillSpreadsheetRows(const verification::ArchiveRows& rows, CompanyVerificat
         }
 }
 
-QByteArray VerificationReport::stockCsv() const
+QByteArray spreadsheetStart(Spreadsheet sheet)
 {
-    QList<QStringList> rows;
-    for (const CompanyVerification& c : companies)
-        for (const StockRow& r : c.stock)
-            rows << QStringList{QStringLiteral("Azienda_%1").arg(c.slot),
-                                c.name,
-                                r.code,
-                                r.dep,
-                                formatCsvNumber(r.stock2023),
-                                formatCsvNumber(r.opening),
-                                formatCsvNumber(r.stock2024)};
-    return csv({QStringLiteral("Azienda"), QStringLiteral("Ragione sociale"), QStringLiteral("Articolo"),
-                QStringLiteral("Deposito"), QStringLiteral("Giacenza 2023"),
-                QStringLiteral("Movimento RIAPERTURA 2024"), QStringLiteral("Giacenza 2024")},
-               rows);
+    // The byte order mark makes a spreadsheet read the accents as UTF-8.
+    const QByteArray bom("\xEF\xBB\xBF");
+    if (sheet == Spreadsheet::Stock)
+        return bom + csvLine({QStringLiteral("Azienda"), QStringLiteral("Ragione sociale"),
+                              QStringLiteral("Articolo"), QStringLiteral("Deposito"),
+                              QStringLiteral("Giacenza 2023"), QStringLiteral("Movimento RIAPERTURA 2024"),
+                              QStringLiteral("Giacenza 2024")});
+    return bom +
+           csvLine({QStringLiteral("Azienda"), QStringLiteral("Ragione sociale"), QStringLiteral("Tipo"),
+                    QStringLiteral("Codice cliente/fornitore"), QStringLiteral("Data"),
+                    QStringLiteral("Tipo documento"), QStringLiteral("Numero documento"),
+                    QStringLiteral("Totale 2023"), QStringLiteral("Totale 2024"), QStringLiteral("Esito")});
 }
 
-QByteArray VerificationReport::openItemsCsv() const
+QByteArray spreadsheetLines(Spreadsheet sheet, const CompanyVerification& c)
 {
-    QList<QStringList> rows;
-    for (const CompanyVerification& c : companies)
-        for (const OpenItemRow& r : c.openItems) {
-            QString outcome = QStringLiteral("riportata");
-            if (!r.in2024)
-                outcome = QStringLiteral("non riportata");
-            else if (!r.in2023)
-                outcome = QStringLiteral("solo nel 2024");
-            else if (!verification::sameAmount(r.total2023, r.total2024))
-                outcome = QStringLiteral("totale diverso");
-            rows << QStringList{QStringLiteral("Azienda_%1").arg(c.slot),
-                                c.name,
-                                r.tipo,
-                                r.codice,
-                                r.date,
-                                r.documentType,
-                                r.documentNumber,
-                                r.in2023 ? formatCsvNumber(r.total2023) : QString(),
-                                r.in2024 ? formatCsvNumber(r.total2024) : QString(),
-                                outcome};
-        }
-    return csv({QStringLiteral("Azienda"), QStringLiteral("Ragione sociale"), QStringLiteral("Tipo"),
-                QStringLiteral("Codice cliente/fornitore"), QStringLiteral("Data"),
-                QStringLiteral("Tipo documento"), QStringLiteral("Numero documento"),
-                QStringLiteral("Totale 2023"), QStringLiteral("Totale 2024"), QStringLiteral("Esito")},
-               rows);
+    const QString company = QStringLiteral("Azienda_%1").arg(c.slot);
+    QByteArray out;
+    if (sheet == Spreadsheet::Stock) {
+        for (const StockRow& r : c.stock)
+            out += csvLine({company, c.name, r.code, r.dep, formatCsvNumber(r.stock2023),
+                            formatCsvNumber(r.opening), formatCsvNumber(r.stock2024)});
+        return out;
+    }
+    for (const OpenItemRow& r : c.openItems) {
+        QString outcome = QStringLiteral("riportata");
+        if (!r.in2024)
+            outcome = QStringLiteral("non riportata");
+        else if (!r.in2023)
+            outcome = QStringLiteral("solo nel 2024");
+        else if (!verification::sameAmount(r.total2023, r.total2024))
+            outcome = QStringLiteral("totale diverso");
+        out += csvLine({company, c.name, r.tipo, r.codice, r.date, r.documentType, r.documentNumber,
+                        r.in2023 ? formatCsvNumber(r.total2023) : QString(),
+                        r.in2024 ? formatCsvNumber(r.total2024) : QString(), outcome});
+    }
+    return out;
 }
 
 } // namespace rio
