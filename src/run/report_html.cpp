@@ -1,6 +1,9 @@
 #include "run/report_html.h"
 
+#include "data/filesystem.h"
+
 #include <QDir>
+#include <QFile>
 
 namespace rio::html {
 
@@ -63,6 +66,14 @@ QString pageStart(const QString& title)
                "tr{break-inside:avoid}th{background:#ddd}}"
                "</style></head><body>\n")
         .arg(esc(title));
+}
+
+bool writeFile(const QString& windowsPath, const QByteArray& content)
+{
+    QFile file(fs::hostPath(windowsPath));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size())
+        return false;
+    return file.flush();
 }
 
 } // namespace rio::html

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -20,5 +21,8 @@ QString yesNo(bool v);
 QString userName();
 // The page up to the opening of its body, with the reports' style.
 QString pageStart(const QString& title);
+// Writes a report file whole (a Windows path); false when any of it could
+// not be written, a full disk included.
+bool writeFile(const QString& windowsPath, const QByteArray& content);
 
 } // namespace rio::html

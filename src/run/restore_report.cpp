@@ -6,7 +6,6 @@
 #include "run/restore_record.h"
 
 #include <QDateTime>
-#include <QFile>
 #include <QSysInfo>
 
 namespace rio {
@@ -67,12 +66,8 @@ QString writeRestoreReport(RunContext& ctx, const RestoreRecord& record)
     const QString path = record.root + QStringLiteral("dati\\tmp\\ripristino_") +
                          QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmss")) +
                          QStringLiteral(".html");
-    QFile file(fs::hostPath(path));
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-        file.write(restoreHtml(record).toUtf8()) >= 0) {
-        file.close();
+    if (writeFile(path, restoreHtml(record).toUtf8()))
         return path;
-    }
     ctx.addEventLine(QStringLiteral("Rapporto del ripristino non scritto: ") + path);
     return QString();
 }

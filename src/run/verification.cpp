@@ -8,6 +8,7 @@
 #include "data/database.h"
 #include "data/error.h"
 #include "data/filesystem.h"
+#include "run/report_html.h"
 #include "run/verification_checks.h"
 #include "run/verification_read.h"
 
@@ -46,14 +47,6 @@ CompanyVerification verifySlot(const RunState& state, int slot, const std::funct
             QStringLiteral("Verifica non eseguita: errore %1 (%2)").arg(e.number()).arg(e.description())};
         return v;
     }
-}
-
-bool writeFile(const QString& windowsPath, const QByteArray& content)
-{
-    QFile file(fs::hostPath(windowsPath));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size())
-        return false;
-    return file.flush();
 }
 
 // One spreadsheet beside the report, filled a company at a time. A write
@@ -95,7 +88,7 @@ QString writeReport(RunContext& ctx, const VerificationReport& report, const QSt
                     const QStringList& csvFiles)
 {
     const QString path = stem + QStringLiteral(".html");
-    if (writeFile(path, report.html(ctx.state(), csvFiles).toUtf8()))
+    if (html::writeFile(path, report.html(ctx.state(), csvFiles).toUtf8()))
         return path;
     ctx.addErrorLine(QStringLiteral("Rapporto di verifica non scritto: ") + path);
     return QString();
