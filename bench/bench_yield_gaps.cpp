@@ -5,6 +5,7 @@
 #include "app/cli/cli_options.h"
 #include "app/cli/console_host.h"
 #include "app/cli/console_run.h"
+#include "data/one_heap.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -75,6 +76,7 @@ private:
 
 int main(int argc, char** argv)
 {
+    rio::useOneHeap();
     QCoreApplication app(argc, argv);
     const rio::cli::ParsedOptions parsed = rio::cli::parseOptions(QCoreApplication::arguments());
     if (!parsed.ok) {

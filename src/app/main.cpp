@@ -1,10 +1,12 @@
 // riapertura: the window that opens the new financial year.
+#include "data/one_heap.h"
 #include "gui/frm_riapri.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv)
 {
+    rio::useOneHeap();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("riapertura"));
     // The window decides when the program ends, and with which status.

@@ -25,7 +25,8 @@ namespace {
 // Opens both archives of a company and compares them; an archive that cannot
 // be read makes the company's only finding. whileBusy runs while the engine
 // reads: a large company's tables take most of a second.
-CompanyVerification verifySlot(const RunState& state, int slot, const std::function<void()>& whileBusy)
+CompanyVerification verifySlot(const RunState& state, int slot, const std::function<void()>& whileBusy,
+                               const SpreadsheetRows& rows)
 {
     const QString numero = layout::companyFolderName(slot);
     try {
@@ -37,7 +38,7 @@ CompanyVerification verifySlot(const RunState& state, int slot, const std::funct
         newDb.open(layout::archiveConnectionString(
             layout::archivePath(state.PercorsoBase, numero, layout::AnnoDaAprire), state.PercorsoSystemMdw));
         newDb.setWhileBusy(whileBusy);
-        return verifyCompany(oldDb, newDb, slot, state.record.initialised.contains(slot));
+        return verifyCompany(oldDb, newDb, slot, state.record.initialised.contains(slot), rows);
     } catch (const Error& e) {
         CompanyVerification v;
         v.slot = slot;
@@ -55,12 +56,15 @@ class SpreadsheetFile
 {
 public:
     SpreadsheetFile(const QString& windowsPath, Spreadsheet sheet)
-        : m_path(windowsPath), m_sheet(sheet), m_file(fs::hostPath(windowsPath))
+        : m_path(windowsPath), m_file(fs::hostPath(windowsPath))
     {
         m_ok = m_file.open(QIODevice::WriteOnly | QIODevice::Truncate);
         append(spreadsheetStart(sheet));
     }
-    void add(const CompanyVerification& v) { append(spreadsheetLines(m_sheet, v)); }
+    template <typename Row> void add(const CompanyVerification& v, const Row& row)
+    {
+        append(spreadsheetLine(v, row));
+    }
     // Closes the file; its name for the report, or "" (with an error line)
     // when it could not be written.
     QString finish(RunContext& ctx)
@@ -77,7 +81,6 @@ private:
     void append(const QByteArray& bytes) { m_ok = m_ok && m_file.write(bytes) == bytes.size(); }
 
     QString m_path;
-    Spreadsheet m_sheet;
     QFile m_file;
     bool m_ok = false;
 };
@@ -135,7 +138,8 @@ int VerificationReport::warnings() const
     return n;
 }
 
-CompanyVerification verifyCompany(Connection& oldArchive, Connection& newArchive, int slot, bool initialised)
+CompanyVerification verifyCompany(Connection& oldArchive, Connection& newArchive, int slot, bool initialised,
+                                  const SpreadsheetRows& rows)
 {
     CompanyVerification v;
     v.slot = slot;
@@ -146,10 +150,8 @@ CompanyVerification verifyCompany(Connection& oldArchive, Connection& newArchive
             QStringLiteral("Il nuovo archivio non è stato inizializzato: nessun movimento creato")};
         return v;
     }
-    const verification::ArchiveRows rows = verification::readArchives(oldArchive, newArchive);
-    verification::checkStock(rows, v);
-    verification::checkOpenItems(rows, v);
-    fillSpreadsheetRows(rows, v);
+    verification::checkStock(oldArchive, newArchive, v, rows);
+    verification::checkOpenItems(oldArchive, newArchive, v, rows);
     verification::checkCounters(newArchive, v);
     verification::checkEmptied(newArchive, v);
     return v;
@@ -171,14 +173,14 @@ VerificationReport verifyYearOpening(RunContext& ctx, QString* reportPath)
         // A company's check reads whole tables: the window repaints between two.
         ctx.stepProgress(report.companies.size(), record.companies.size());
         ctx.yield();
-        CompanyVerification v = verifySlot(ctx.state(), slot, [&ctx] { ctx.yield(); });
+        const SpreadsheetRows rows{
+            [&stock](const CompanyVerification& c, const StockRow& row) { stock.add(c, row); },
+            [&openItems](const CompanyVerification& c, const OpenItemRow& row) {
+                openItems.add(c, row);
+            }};
+        CompanyVerification v = verifySlot(
+            ctx.state(), slot, [&ctx] { ctx.yield(); }, rows);
         v.runErrors = record.companyErrors.value(slot);
-        stock.add(v);
-        openItems.add(v);
-        // Its rows are in the files: a large installation does not hold
-        // every article and item of every company until the end.
-        v.stock = {};
-        v.openItems = {};
         report.companies << std::move(v);
     }
     QStringList csvFiles;

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace rio {
 
 class Connection;
@@ -79,8 +81,6 @@ struct CompanyVerification
     QList<PartyLine> parties;
     QList<Finding> findings;
     QStringList refusedItems;
-    QList<StockRow> stock;
-    QList<OpenItemRow> openItems;
     int mismatches() const;
     int warnings() const;
     Outcome outcome() const;
@@ -109,25 +109,29 @@ struct VerificationReport
 // The spreadsheets beside the report: the opening stock per article and
 // warehouse, and the open items of 2023 and 2024 side by side. ";"
 // separated, decimal comma, UTF-8 with a byte order mark, CR LF. Written a
-// company at a time, so that no company's rows outlive its turn.
+// row at a time as the comparison reaches it, so that no company's rows are
+// held.
 enum class Spreadsheet { Stock, OpenItems };
 // The byte order mark and the heading line.
 QByteArray spreadsheetStart(Spreadsheet sheet);
-// One company's lines (from v.stock or v.openItems).
-QByteArray spreadsheetLines(Spreadsheet sheet, const CompanyVerification& v);
+// One line of a company's rows (its slot and name from c).
+QByteArray spreadsheetLine(const CompanyVerification& c, const StockRow& row);
+QByteArray spreadsheetLine(const CompanyVerification& c, const OpenItemRow& row);
+
+// Where the comparison sends the spreadsheets' rows; an empty one drops them.
+struct SpreadsheetRows
+{
+    std::function<void(const CompanyVerification&, const StockRow&)> stock;
+    std::function<void(const CompanyVerification&, const OpenItemRow&)> openItem;
+};
 
 // The Italian words of an outcome: "eseguita", "eseguita con errori", "non eseguita".
 QString outcomeText(CompanyVerification::Outcome outcome);
 
-// Compares the 2023 and 2024 archives of one company, each table read once,
-// and fills the spreadsheets' rows (v.stock, v.openItems) from the same read.
-CompanyVerification verifyCompany(Connection& oldArchive, Connection& newArchive, int slot, bool initialised);
-
-namespace verification {
-struct ArchiveRows;
-}
-// Fills v.stock and v.openItems from what was read of the two archives.
-void fillSpreadsheetRows(const verification::ArchiveRows& rows, CompanyVerification& v);
+// Compares the 2023 and 2024 archives of one company, each table read once
+// and forward, and sends the spreadsheets' rows to `rows` as it goes.
+CompanyVerification verifyCompany(Connection& oldArchive, Connection& newArchive, int slot, bool initialised,
+                                  const SpreadsheetRows& rows = {});
 
 // Verifies every company of the run, writes the report to
 // dati\tmp\verifica_Riapertura_2024_<yyyymmdd_hhmmss>.html, with the two

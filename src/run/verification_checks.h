@@ -8,23 +8,26 @@ namespace rio {
 
 class Connection;
 struct CompanyVerification;
+struct SpreadsheetRows;
 
 namespace verification {
-
-struct ArchiveRows;
 
 // Area "Magazzino": every non-zero stock 01-02 of the 2023 articles has its
 // opening movement in the 2024 archive, numbered from 0 in the order of the
 // articles; the 2024 archive has the same articles, with the stock carried in
 // 01-02 and 03-05 at zero. A code that cannot match by design (blanks around
 // it, or a twin differing only in case) gives a warning, not a mismatch.
-void checkStock(const ArchiveRows& rows, CompanyVerification& v);
+// Each 2023 article's stock rows go to rows.stock.
+void checkStock(Connection& oldDb, Connection& newDb, CompanyVerification& v, const SpreadsheetRows& rows);
 
 // Area "Partite aperte": the open items of 2023 (Stato_PArtita Null) against
 // the items of 2024, per customer/supplier and in total. An item with a blank
 // key field, which the writer refuses, goes to v.refusedItems and is a
-// mismatch: every open item of 2023 belongs in 2024.
-void checkOpenItems(const ArchiveRows& rows, CompanyVerification& v);
+// mismatch: every open item of 2023 belongs in 2024. Each 2023 open item,
+// with the 2024 item of the same key fields, and then each 2024 item left,
+// goes to rows.openItem.
+void checkOpenItems(Connection& oldDb, Connection& newDb, CompanyVerification& v,
+                    const SpreadsheetRows& rows);
 
 // Area "Contatori": the first CONTATORI row holds the number of opening
 // movements in Progr_Mov_Mag, of accounting movements in Progr_Mov_Cont, and

@@ -29,24 +29,33 @@ bool sameAmount(double a, double b)
     return std::fabs(a - b) <= 1e-6 * std::max({1.0, std::fabs(a), std::fabs(b)});
 }
 
-QList<ArticleRow> readArticles(Connection& c, int warehouses)
+namespace {
+
+QString articlesSql(int warehouses)
 {
     QString sql = QStringLiteral("select rowid, CodArt, Giacenza1, giacenza2");
     if (warehouses == 5)
         sql += QStringLiteral(", giacenza3, giacenza4, giacenza5");
-    sql += QStringLiteral(" from ANAG_ART order by rowid");
-    Query q(c, sql);
-    q.exec();
-    QList<ArticleRow> rows;
-    while (q.next()) {
-        ArticleRow row;
-        row.rowid = q.value(0).toLongLong();
-        row.code = textOrEmpty(q.value(1));
-        for (int i = 0; i < warehouses; ++i)
-            row.stock[i] = q.value(2 + i);
-        rows << row;
-    }
-    return rows;
+    return sql + QStringLiteral(" from ANAG_ART order by rowid");
+}
+
+} // namespace
+
+ArticleReader::ArticleReader(Connection& c, int warehouses)
+    : m_query(c, articlesSql(warehouses)), m_warehouses(warehouses)
+{
+    m_query.exec();
+}
+
+bool ArticleReader::next(ArticleRow& row)
+{
+    if (!m_query.next())
+        return false;
+    row.rowid = m_query.value(0).toLongLong();
+    row.code = textOrEmpty(m_query.value(1));
+    for (int i = 0; i < m_warehouses; ++i)
+        row.stock[i] = m_query.value(2 + i);
+    return true;
 }
 
 QHash<qint64, OpeningMovement> readOpeningMovements(Connection& c)
@@ -62,32 +71,21 @@ QHash<qint64, OpeningMovement> readOpeningMovements(Connection& c)
     return moves;
 }
 
-namespace {
-
-QList<ItemRow> readItems(Connection& c, const QString& where)
+ItemReader::ItemReader(Connection& c, const QString& where)
+    : m_query(c, QStringLiteral("select Data_Mov_Cont, TipoCliFor, CodCliFor, Tipo_Documento, "
+                                "Numero_Documento, Totale_Mov_Cont from MOV_CONT") +
+                     where + QStringLiteral(" order by rowid"))
 {
-    Query q(c,
-            QStringLiteral("select Data_Mov_Cont, TipoCliFor, CodCliFor, Tipo_Documento, Numero_Documento, "
-                           "Totale_Mov_Cont from MOV_CONT") +
-                where + QStringLiteral(" order by rowid"));
-    q.exec();
-    QList<ItemRow> items;
-    while (q.next())
-        items << ItemRow{q.value(0), q.value(1), q.value(2), q.value(3), q.value(4), q.value(5)};
-    return items;
+    m_query.exec();
 }
 
-} // namespace
-
-ArchiveRows readArchives(Connection& oldDb, Connection& newDb)
+bool ItemReader::next(ItemRow& row)
 {
-    ArchiveRows rows;
-    rows.oldArticles = readArticles(oldDb, 2);
-    rows.newArticles = readArticles(newDb, 5);
-    rows.opening = readOpeningMovements(newDb);
-    rows.oldOpenItems = readItems(oldDb, QStringLiteral(" where Stato_PArtita is null"));
-    rows.newItems = readItems(newDb, QString());
-    return rows;
+    if (!m_query.next())
+        return false;
+    row = ItemRow{m_query.value(0), m_query.value(1), m_query.value(2),
+                  m_query.value(3), m_query.value(4), m_query.value(5)};
+    return true;
 }
 
 qint64 countRows(Connection& c, const QString& table, const QString& where)

@@ -3,6 +3,7 @@
 // What the verification reads from the two archives, and how it compares and
 // shows the values it reads. For the verification's own files only.
 
+#include "data/database.h"
 #include "data/value.h"
 
 #include <QHash>
@@ -10,8 +11,6 @@
 #include <QString>
 
 namespace rio {
-
-class Connection;
 
 namespace verification {
 
@@ -36,9 +35,19 @@ struct ArticleRow
     Value stock[5];
 };
 
-// The articles of ANAG_ART in rowid order, with stock 1-2 or, for
-// warehouses == 5, stock 1-5. Raises the engine's error.
-QList<ArticleRow> readArticles(Connection& c, int warehouses);
+// The articles of ANAG_ART read forward in rowid order, with stock 1-2 or,
+// for warehouses == 5, stock 1-5: a company's comparison holds one at a time.
+class ArticleReader
+{
+public:
+    ArticleReader(Connection& c, int warehouses); // raises the engine's error
+    // The next article into row; false past the last. Raises the engine's error.
+    bool next(ArticleRow& row);
+
+private:
+    Query m_query;
+    int m_warehouses;
+};
 
 // One opening movement (TipoMov 'RIAPERTURA') of MOV_MAG.
 struct OpeningMovement
@@ -58,19 +67,18 @@ struct ItemRow
     Value date, tipo, codice, documentType, documentNumber, total;
 };
 
-// What the comparisons read of a company's two archives, each table once,
-// as the files hold them at the end of the run.
-struct ArchiveRows
+// The items of MOV_CONT read forward in rowid order, with an optional
+// " where ..." clause.
+class ItemReader
 {
-    QList<ArticleRow> oldArticles;          // 2023, stock 1-2
-    QList<ArticleRow> newArticles;          // 2024, stock 1-5
-    QHash<qint64, OpeningMovement> opening; // 2024
-    QList<ItemRow> oldOpenItems;            // 2023, Stato_PArtita Null, in rowid order
-    QList<ItemRow> newItems;                // every 2024 item, in rowid order
-};
+public:
+    ItemReader(Connection& c, const QString& where); // raises the engine's error
+    // The next item into row; false past the last. Raises the engine's error.
+    bool next(ItemRow& row);
 
-// Reads them. Raises the engine's error.
-ArchiveRows readArchives(Connection& oldDb, Connection& newDb);
+private:
+    Query m_query;
+};
 
 // Rows of a table, with an optional " where ..." clause. Raises the engine's
 // error, NoTable when the table is absent.

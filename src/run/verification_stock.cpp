@@ -5,6 +5,7 @@
 #include "run/verification_read.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace rio::verification {
 
@@ -26,42 +27,43 @@ struct Irregular
     QString advice;
 };
 
-QHash<qint64, Irregular> irregularRows(const QList<ArticleRow>& rows)
+// The 2023 codes by the key the recomputation matches them on, to find
+// twins once every article has been read.
+using CodesByKey = QHash<QString, QStringList>;
+
+QString matchKey(const QString& code)
 {
-    QHash<QString, QStringList> perKey;
-    for (const ArticleRow& r : rows)
-        perKey[asciiUpper(trimBlanks(r.code))] << r.code;
-    QHash<qint64, Irregular> irregular;
-    for (const ArticleRow& r : rows) {
-        QStringList twins = perKey.value(asciiUpper(trimBlanks(r.code)));
-        twins.removeOne(r.code);
-        if (!twins.isEmpty())
-            irregular.insert(
-                r.rowid,
-                {QStringLiteral("codice gemello di \"%1\": differiscono solo per maiuscole/minuscole o spazi")
-                     .arg(twins.join(QStringLiteral("\", \""))),
-                 QStringLiteral(
-                     "Il ricalcolo delle giacenze non distingue i codici gemelli e dà i movimenti di "
-                     "tutti a uno solo: controllare a mano la giacenza 2024 degli articoli nominati, "
-                     "rettificarla se serve e rendere distinti i codici in Zeta.")});
-        else if (r.code != trimBlanks(r.code))
-            irregular.insert(
-                r.rowid, {QStringLiteral("codice con spazi all'inizio o alla fine"),
-                          QStringLiteral("Il ricalcolo delle giacenze non trova i movimenti di un codice con "
-                                         "spazi: controllare a mano la giacenza 2024 dell'articolo, "
-                                         "rettificarla se serve e togliere gli spazi dal codice in Zeta.")});
-    }
-    return irregular;
+    return asciiUpper(trimBlanks(code));
+}
+
+// Why a 2023 code cannot match by design, or nothing.
+std::optional<Irregular> irregularCode(const QString& code, const CodesByKey& codes)
+{
+    QStringList twins = codes.value(matchKey(code));
+    twins.removeOne(code);
+    if (!twins.isEmpty())
+        return Irregular{
+            QStringLiteral("codice gemello di \"%1\": differiscono solo per maiuscole/minuscole o spazi")
+                .arg(twins.join(QStringLiteral("\", \""))),
+            QStringLiteral("Il ricalcolo delle giacenze non distingue i codici gemelli e dà i movimenti di "
+                           "tutti a uno solo: controllare a mano la giacenza 2024 degli articoli nominati, "
+                           "rettificarla se serve e rendere distinti i codici in Zeta.")};
+    if (code != trimBlanks(code))
+        return Irregular{QStringLiteral("codice con spazi all'inizio o alla fine"),
+                         QStringLiteral("Il ricalcolo delle giacenze non trova i movimenti di un codice con "
+                                        "spazi: controllare a mano la giacenza 2024 dell'articolo, "
+                                        "rettificarla se serve e togliere gli spazi dal codice in Zeta.")};
+    return std::nullopt;
 }
 
 // Whether movement `number` carries `stock` of the article into deposit `dep`;
-// when it does not, says so in v.findings.
+// when it does not, says so in findings.
 bool movementMatches(const ArticleRow& row, const QString& dep, double stock, qint64 number,
-                     const Movements& moves, CompanyVerification& v)
+                     const Movements& moves, QList<Finding>& findings)
 {
     const auto found = moves.constFind(number);
     if (found == moves.cend()) {
-        v.findings << Finding{
+        findings << Finding{
             Finding::Kind::Mismatch, stockArea(),
             QStringLiteral("Articolo \"%1\" deposito %2: giacenza %3, movimento RIAPERTURA n. %4 "
                            "mancante")
@@ -70,7 +72,7 @@ bool movementMatches(const ArticleRow& row, const QString& dep, double stock, qi
         return false;
     }
     if (found->code != row.code || found->dep != dep || found->qta != stock) {
-        v.findings << Finding{
+        findings << Finding{
             Finding::Kind::Mismatch, stockArea(),
             QStringLiteral("Articolo \"%1\" deposito %2: giacenza %3, movimento RIAPERTURA n. %4 "
                            "per \"%5\" deposito %6 quantità %7")
@@ -80,47 +82,6 @@ bool movementMatches(const ArticleRow& row, const QString& dep, double stock, qi
         return false;
     }
     return true;
-}
-
-// The opening movements follow the articles in the order they were read,
-// numbered from 0: the k-th stock to carry is movement number k.
-void checkOpeningMovements(const QList<ArticleRow>& oldRows, const Movements& moves, CompanyVerification& v)
-{
-    qint64 expectedMoves = 0;
-    int moveMismatches = 0;
-    for (const ArticleRow& row : oldRows) {
-        for (int d = 0; d < 2; ++d) {
-            const double stock = numberOrZero(row.stock[d]);
-            if (stock == 0)
-                continue;
-            const qint64 number = expectedMoves++;
-            if (!movementMatches(row, QStringLiteral("0%1").arg(d + 1), stock, number, moves, v))
-                ++moveMismatches;
-        }
-    }
-    const qint64 extra = std::count_if(moves.keyBegin(), moves.keyEnd(),
-                                       [expectedMoves](qint64 k) { return k < 0 || k >= expectedMoves; });
-    if (extra > 0) {
-        v.findings << Finding{
-            Finding::Kind::Mismatch, stockArea(),
-            QStringLiteral("%1 movimenti RIAPERTURA senza articolo corrispondente").arg(extra)};
-        ++moveMismatches;
-    }
-    v.checks << CheckLine{stockArea(), QStringLiteral("Movimenti RIAPERTURA (giacenze 01 e 02 del 2023)"),
-                          QString::number(expectedMoves), QString::number(moves.size()), moveMismatches == 0};
-}
-
-void checkArticleCount(const QList<ArticleRow>& oldRows, const QList<ArticleRow>& newRows,
-                       CompanyVerification& v)
-{
-    const bool sameArticles = newRows.size() == oldRows.size();
-    v.checks << CheckLine{stockArea(), QStringLiteral("Articoli (2023 e 2024)"),
-                          QString::number(oldRows.size()), QString::number(newRows.size()), sameArticles};
-    if (!sameArticles)
-        v.findings << Finding{Finding::Kind::Mismatch, stockArea(),
-                              QStringLiteral("Il 2024 ha %1 articoli, il 2023 ne ha %2")
-                                  .arg(newRows.size())
-                                  .arg(oldRows.size())};
 }
 
 // How a 2024 article's stock differs from what it should hold: its 2023
@@ -139,48 +100,168 @@ QStringList stockDifferences(const ArticleRow& row, const ArticleRow* old)
     return differences;
 }
 
-// The 2024 stock recomputed from the opening movements, article by article
-// (matched by rowid).
-void checkCarriedStock(const QList<ArticleRow>& oldRows, const QList<ArticleRow>& newRows,
-                       CompanyVerification& v)
+// A 2024 article whose stock is not what was carried, with the code of the
+// 2023 article of its row (none without one).
+struct StockDifference
 {
-    QHash<qint64, const ArticleRow*> oldByRow;
-    for (const ArticleRow& r : oldRows)
-        oldByRow.insert(r.rowid, &r);
-    const QHash<qint64, Irregular> irregular = irregularRows(oldRows);
-    int stockMismatches = 0;
-    int stockWarnings = 0;
-    for (const ArticleRow& row : newRows) {
-        const QStringList differences = stockDifferences(row, oldByRow.value(row.rowid));
-        if (differences.isEmpty())
-            continue;
-        const bool byDesign = irregular.contains(row.rowid);
-        (byDesign ? stockWarnings : stockMismatches)++;
-        QString text = QStringLiteral("Giacenza 2024 dell'articolo \"%1\"").arg(row.code);
-        if (byDesign)
-            text += QStringLiteral(" (") + irregular.value(row.rowid).what + QLatin1Char(')');
-        text += QStringLiteral(": ") + differences.join(QStringLiteral("; ")) + QLatin1Char('.');
-        if (byDesign)
-            text += QLatin1Char(' ') + irregular.value(row.rowid).advice;
-        v.findings << Finding{byDesign ? Finding::Kind::Warning : Finding::Kind::Mismatch, stockArea(), text};
-    }
-    v.checks << CheckLine{stockArea(),
-                          QStringLiteral("Giacenze 2024 uguali a quelle riportate (03-05 a zero)"),
-                          QString::number(newRows.size()),
-                          stockWarnings == 0 ? QString::number(newRows.size() - stockMismatches)
-                                             : QStringLiteral("%1 (+%2 con avviso)")
-                                                   .arg(newRows.size() - stockMismatches - stockWarnings)
-                                                   .arg(stockWarnings),
-                          stockMismatches == 0};
+    QString code;
+    std::optional<QString> oldCode;
+    QStringList differences;
+};
+
+QString key(const QString& code, const QString& dep)
+{
+    return code + QChar(0x1F) + dep;
 }
+
+// One pass over the articles of both years side by side, in rowid order.
+class StockPass
+{
+public:
+    StockPass(Movements moves, const CompanyVerification& v, const SpreadsheetRows& rows)
+        : m_moves(std::move(moves)), m_v(v), m_rows(rows)
+    {
+        for (const OpeningMovement& m : std::as_const(m_moves))
+            m_opening[key(m.code, m.dep)] += m.qta;
+    }
+
+    // A 2023 article, with the 2024 one of the same row (or null).
+    void oldArticle(const ArticleRow& row, const ArticleRow* carried)
+    {
+        ++m_oldCount;
+        m_codes[matchKey(row.code)] << row.code;
+        for (int d = 0; d < 2; ++d) {
+            const QString dep = QStringLiteral("0%1").arg(d + 1);
+            // The opening movements follow the articles in the order they
+            // were read, numbered from 0: the k-th stock to carry is movement k.
+            const double stock = numberOrZero(row.stock[d]);
+            if (stock != 0 &&
+                !movementMatches(row, dep, stock, m_expectedMoves++, m_moves, m_movementFindings))
+                ++m_moveMismatches;
+            const StockRow sheetRow{row.code, dep, stock, m_opening.take(key(row.code, dep)),
+                                    carried ? numberOrZero(carried->stock[d]) : 0.0};
+            if (m_rows.stock && (sheetRow.stock2023 != 0 || sheetRow.opening != 0 || sheetRow.stock2024 != 0))
+                m_rows.stock(m_v, sheetRow);
+        }
+    }
+
+    // A 2024 article, with the 2023 one of the same row (or null).
+    void newArticle(const ArticleRow& row, const ArticleRow* old)
+    {
+        ++m_newCount;
+        QStringList differences = stockDifferences(row, old);
+        if (!differences.isEmpty())
+            m_differences << StockDifference{row.code, old ? std::optional(old->code) : std::nullopt,
+                                             std::move(differences)};
+    }
+
+    void finish(CompanyVerification& v)
+    {
+        v.findings << m_movementFindings;
+        finishMovements(v);
+        finishArticleCount(v);
+        finishCarriedStock(v);
+    }
+
+private:
+    void finishMovements(CompanyVerification& v)
+    {
+        const qint64 expected = m_expectedMoves;
+        const qint64 extra = std::count_if(m_moves.keyBegin(), m_moves.keyEnd(),
+                                           [expected](qint64 k) { return k < 0 || k >= expected; });
+        if (extra > 0) {
+            v.findings << Finding{
+                Finding::Kind::Mismatch, stockArea(),
+                QStringLiteral("%1 movimenti RIAPERTURA senza articolo corrispondente").arg(extra)};
+            ++m_moveMismatches;
+        }
+        v.checks << CheckLine{stockArea(), QStringLiteral("Movimenti RIAPERTURA (giacenze 01 e 02 del 2023)"),
+                              QString::number(expected), QString::number(m_moves.size()),
+                              m_moveMismatches == 0};
+    }
+
+    void finishArticleCount(CompanyVerification& v) const
+    {
+        const bool sameArticles = m_newCount == m_oldCount;
+        v.checks << CheckLine{stockArea(), QStringLiteral("Articoli (2023 e 2024)"),
+                              QString::number(m_oldCount), QString::number(m_newCount), sameArticles};
+        if (!sameArticles)
+            v.findings << Finding{
+                Finding::Kind::Mismatch, stockArea(),
+                QStringLiteral("Il 2024 ha %1 articoli, il 2023 ne ha %2").arg(m_newCount).arg(m_oldCount)};
+    }
+
+    // The 2024 stock against what was carried; a difference the 2023 code
+    // explains (a twin, blanks) is a warning that says so.
+    void finishCarriedStock(CompanyVerification& v) const
+    {
+        qint64 stockMismatches = 0;
+        qint64 stockWarnings = 0;
+        for (const StockDifference& d : m_differences) {
+            const std::optional<Irregular> irregular =
+                d.oldCode ? irregularCode(*d.oldCode, m_codes) : std::nullopt;
+            (irregular ? stockWarnings : stockMismatches)++;
+            QString text = QStringLiteral("Giacenza 2024 dell'articolo \"%1\"").arg(d.code);
+            if (irregular)
+                text += QStringLiteral(" (") + irregular->what + QLatin1Char(')');
+            text += QStringLiteral(": ") + d.differences.join(QStringLiteral("; ")) + QLatin1Char('.');
+            if (irregular)
+                text += QLatin1Char(' ') + irregular->advice;
+            v.findings << Finding{irregular ? Finding::Kind::Warning : Finding::Kind::Mismatch, stockArea(),
+                                  text};
+        }
+        v.checks << CheckLine{stockArea(),
+                              QStringLiteral("Giacenze 2024 uguali a quelle riportate (03-05 a zero)"),
+                              QString::number(m_newCount),
+                              stockWarnings == 0 ? QString::number(m_newCount - stockMismatches)
+                                                 : QStringLiteral("%1 (+%2 con avviso)")
+                                                       .arg(m_newCount - stockMismatches - stockWarnings)
+                                                       .arg(stockWarnings),
+                              stockMismatches == 0};
+    }
+
+    const Movements m_moves;
+    QHash<QString, double> m_opening; // the opening movements' quantities by code and warehouse
+    const CompanyVerification& m_v;
+    const SpreadsheetRows& m_rows;
+    CodesByKey m_codes;
+    qint64 m_oldCount = 0;
+    qint64 m_newCount = 0;
+    qint64 m_expectedMoves = 0;
+    int m_moveMismatches = 0;
+    QList<Finding> m_movementFindings;
+    QList<StockDifference> m_differences;
+};
 
 } // namespace
 
-void checkStock(const ArchiveRows& rows, CompanyVerification& v)
+void checkStock(Connection& oldDb, Connection& newDb, CompanyVerification& v, const SpreadsheetRows& rows)
 {
-    checkOpeningMovements(rows.oldArticles, rows.opening, v);
-    checkArticleCount(rows.oldArticles, rows.newArticles, v);
-    checkCarriedStock(rows.oldArticles, rows.newArticles, v);
+    StockPass pass(readOpeningMovements(newDb), v, rows);
+    // Both years read side by side, matched by rowid: the 2024 archive is a
+    // copy of the 2023 one, so a row is in both or, when something went
+    // wrong, in one only.
+    ArticleReader oldArticles(oldDb, 2);
+    ArticleReader newArticles(newDb, 5);
+    ArticleRow oldRow;
+    ArticleRow newRow;
+    bool hasOld = oldArticles.next(oldRow);
+    bool hasNew = newArticles.next(newRow);
+    while (hasOld || hasNew) {
+        if (hasOld && (!hasNew || oldRow.rowid <= newRow.rowid)) {
+            const bool paired = hasNew && newRow.rowid == oldRow.rowid;
+            pass.oldArticle(oldRow, paired ? &newRow : nullptr);
+            if (paired) {
+                pass.newArticle(newRow, &oldRow);
+                hasNew = newArticles.next(newRow);
+            }
+            hasOld = oldArticles.next(oldRow);
+        } else {
+            pass.newArticle(newRow, nullptr);
+            hasNew = newArticles.next(newRow);
+        }
+    }
+    pass.finish(v);
 }
 
 } // namespace rio::verification

@@ -124,6 +124,33 @@ private slots:
         QVERIFY(items.last().endsWith(QStringLiteral(";30;;non riportata")));
     }
 
+    // Each 2023 item finds its 2024 twin by the key fields whatever the
+    // order the 2024 archive holds them in; a 2024 item no 2023 item takes
+    // comes after them.
+    void theItemsArePairedByTheirKeyFields()
+    {
+        Fixture f;
+        runYearOpening(f.ctx);
+        const QString next = f.newArchive();
+        TestInstall::exec(next, QStringLiteral("update MOV_CONT set rowid = -rowid")); // read in reverse
+        TestInstall::exec(
+            next, QStringLiteral("update MOV_CONT set Totale_Mov_Cont = 60 where Totale_Mov_Cont = 50.5"));
+        TestInstall::exec(next, QStringLiteral("insert into MOV_CONT(Data_Mov_Cont, TipoCliFor, CodCLIFOR, "
+                                               "Tipo_Documento, Numero_Documento, Totale_Mov_Cont) values "
+                                               "('2023-07-01', 'C', '003', 'FT', 15, 10)"));
+        QStringList lines;
+        SpreadsheetRows rows;
+        rows.openItem = [&lines](const CompanyVerification& c, const OpenItemRow& r) {
+            lines << QString::fromUtf8(spreadsheetLine(c, r)).section(QLatin1Char(';'), 5).trimmed();
+        };
+        verifyCompany(*f.open(2023), *f.open(2024), 1, true, rows);
+        QCOMPARE(lines, QStringList({QStringLiteral("FT;12;100;100;riportata"),
+                                     QStringLiteral("FT;13;50,5;60;totale diverso"),
+                                     QStringLiteral("FA;7;30;30;riportata"),
+                                     QStringLiteral("FA;\"   \";30;;non riportata"),
+                                     QStringLiteral("FT;15;;10;solo nel 2024")}));
+    }
+
     void amountsAndQuantitiesInItalian_data()
     {
         QTest::addColumn<double>("value");
