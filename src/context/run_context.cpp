@@ -18,13 +18,13 @@ QString asOneLine(const QString& text)
 
 RunContext::RunContext(Host& host, RunState& state) : m_host(host), m_state(state) {}
 
-void RunContext::setProgress(const QString& text)
+void RunContext::setProgress(const QString& text, fs::LogFile::Timing timing)
 {
     m_host.showProgressText(text);
     if (text == m_caption)
         return;
     m_caption = text;
-    addLine(text.toLower());
+    addLine(text.toLower(), {}, timing);
 }
 
 void RunContext::addEventLine(const QString& text)
@@ -32,7 +32,7 @@ void RunContext::addEventLine(const QString& text)
     addLine(text);
 }
 
-void RunContext::addLine(const QString& text, EventMark mark)
+void RunContext::addLine(const QString& text, EventMark mark, fs::LogFile::Timing timing)
 {
     const QString line = asOneLine(text);
     if (mark.tone == Tone::Plain && !mark.closing)
@@ -40,7 +40,7 @@ void RunContext::addLine(const QString& text, EventMark mark)
     else
         m_host.addMarkedEvent(line, mark);
     if (m_state.log && m_state.log->isOpen() && m_host.logWanted())
-        m_state.log->writeLine(line);
+        m_state.log->writeLine(line, timing);
 }
 
 QString RunContext::errorText(const Error& error, const QString& procedureLabel)
@@ -67,8 +67,28 @@ Answer RunContext::message(const QString& text, Buttons buttons, Icon icon, cons
     return timedBox(text, buttons, icon, title);
 }
 
+void RunContext::yield()
+{
+    if (m_state.log)
+        m_state.log->flushIfDue();
+    m_host.yield();
+}
+
+void RunContext::writeHeldLogLines()
+{
+    // A box may wait for the user a long time, and the program may end there.
+    if (!m_state.log || !m_state.log->isOpen())
+        return;
+    try {
+        m_state.log->flush();
+    } catch (const Error&) {
+        // Still held: the next log line raises it where a step handles it.
+    }
+}
+
 Answer RunContext::timedBox(const QString& text, Buttons buttons, Icon icon, const QString& title)
 {
+    writeHeldLogLines();
     const qint64 shown = m_progress.now();
     const Answer answer = m_host.message(text, buttons, icon, title);
     m_progress.pause(m_progress.now() - shown);

@@ -29,8 +29,9 @@ public:
 
     // The progress text: sets lblArt's caption; a change becomes a lower-case
     // event-list line and, when chklog is ticked and the log is open, a log
-    // line. Setting the caption it already has adds nothing.
-    void setProgress(const QString& text);
+    // line. Setting the caption it already has adds nothing. A line of a fast
+    // flow (one per article) may wait a little before it is logged.
+    void setProgress(const QString& text, fs::LogFile::Timing timing = fs::LogFile::Timing::AtOnce);
     const QString& progress() const { return m_caption; }
 
     // A line of the event list and the log that leaves lblArt alone, in its
@@ -49,8 +50,13 @@ public:
     void reportErrorBox(const QString& text, Icon icon, const QString& title);
 
     Answer message(const QString& text, Buttons buttons, Icon icon, const QString& title);
+    // Writes the log lines held in memory now; a failure stays for the next
+    // log line to raise.
+    void writeHeldLogLines();
 
-    void yield() { m_host.yield(); }
+    // Lets the window repaint; log lines held for a tenth of a second are
+    // written. Never raises: it may run from inside the engine.
+    void yield();
 
     // The progress of the whole run (RunProgress): the run says which part
     // is under way, the steps how far their current pass has come. Passed
@@ -76,7 +82,8 @@ public:
 
 private:
     // One line, on one line, to the event list and (when wanted) the log.
-    void addLine(const QString& text, EventMark mark = {});
+    void addLine(const QString& text, EventMark mark = {},
+                 fs::LogFile::Timing timing = fs::LogFile::Timing::AtOnce);
     Host& m_host;
     RunState& m_state;
     QString m_caption;

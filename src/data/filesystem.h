@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QString>
 
@@ -62,7 +63,11 @@ void MkDir(const QString& windowsPath);
 void Name(const QString& oldWindowsPath, const QString& newWindowsPath);
 
 // The text log: opened for appending (created when absent); each line is
-// '"' + text + '"' + CR LF in Windows-1252, flushed to disk as it is written.
+// '"' + text + '"' + CR LF in Windows-1252, written at once. A line of a
+// fast flow (a stock recomputation logs one per article: a system write each
+// cost a tenth of the whole run) may wait in memory and go with others in one
+// write: at most a tenth of a second (when a later line or flushIfDue() comes),
+// or until 64 KiB wait; a line written at once first writes those waiting.
 class LogFile
 {
 public:
@@ -70,13 +75,25 @@ public:
     ~LogFile();
     LogFile(const LogFile&) = delete;
     LogFile& operator=(const LogFile&) = delete;
-    void writeLine(const QString& text);
+    enum class Timing { AtOnce, MayWait };
+    // Raises when the file is closed, or when a write fails (the lines not
+    // written stay held, to be written by the next call).
+    void writeLine(const QString& text, Timing timing = Timing::AtOnce);
+    // Writes what is held; raises as writeLine.
+    void flush();
+    // Writes what is held when it has waited a tenth of a second; never
+    // raises (a failure is raised by the next writeLine or flush). For the
+    // window's repaints, which may come from inside the engine.
+    void flushIfDue() noexcept;
+    // Writes what is held, as far as it can, and closes: errors are ignored.
     void close();
     bool isOpen() const;
 
 private:
     QString m_windowsPath;
     std::unique_ptr<QFile> m_file;
+    QByteArray m_held;
+    QElapsedTimer m_sinceWrite;
 };
 
 // Text in Windows-1252; a character the code page cannot hold becomes "?".

@@ -36,8 +36,8 @@ LogFile::LogFile(const QString& windowsPath) : m_windowsPath(windowsPath)
     if (QFileInfo::exists(host) && openLogs().contains(identity(*file)))
         detail::raise(err::FileAlreadyOpen, windowsPath);
     errno = 0;
-    // Unbuffered: every line goes to the system as it is written, so the log
-    // is complete however the program ends.
+    // Unbuffered: what flush() writes goes to the system at once, so the log
+    // is complete however the program ends but for the last tenth of a second.
     if (!file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         detail::raiseSystemError(errno ? errno : ENOENT, host, windowsPath);
     openLogs().insert(identity(*file));
@@ -49,20 +49,64 @@ LogFile::~LogFile()
     close();
 }
 
-void LogFile::writeLine(const QString& text)
+namespace {
+
+// How long a line may wait in memory, and how much may wait.
+constexpr qint64 HoldMilliseconds = 100;
+constexpr qsizetype HoldBytes = 64 * 1024;
+
+} // namespace
+
+void LogFile::writeLine(const QString& text, Timing timing)
 {
     if (!isOpen())
         detail::raise(err::BadFileNameOrNumber, m_windowsPath);
     const QByteArray line = '"' + toWindows1252(text) + "\"\r\n";
+    if (timing == Timing::AtOnce) {
+        // Those waiting first, in a write of their own: this line starts its write.
+        flush();
+        m_held = line;
+        flush();
+        return;
+    }
+    m_held += line;
+    if (!m_sinceWrite.isValid() || m_sinceWrite.elapsed() >= HoldMilliseconds || m_held.size() >= HoldBytes)
+        flush();
+}
+
+void LogFile::flush()
+{
+    if (!isOpen())
+        detail::raise(err::BadFileNameOrNumber, m_windowsPath);
+    m_sinceWrite.start();
+    if (m_held.isEmpty())
+        return;
     errno = 0;
-    if (m_file->write(line) != line.size())
+    const qint64 written = m_file->write(m_held);
+    if (written > 0)
+        m_held.remove(0, written);
+    if (!m_held.isEmpty())
         detail::raiseSystemError(errno ? errno : ENOSPC, m_file->fileName(), m_windowsPath);
+}
+
+void LogFile::flushIfDue() noexcept
+{
+    if (m_held.isEmpty() || !isOpen() || m_sinceWrite.elapsed() < HoldMilliseconds)
+        return;
+    try {
+        flush();
+    } catch (...) {
+        // Still held: the next writeLine or flush raises it.
+    }
 }
 
 void LogFile::close()
 {
     if (!m_file)
         return;
+    if (!m_held.isEmpty())
+        m_file->write(m_held); // closing goes on whatever happens
+    m_held.clear();
     openLogs().remove(identity(*m_file));
     m_file->close();
     m_file.reset();

@@ -391,6 +391,7 @@ RunOutcome runYearOpening(RunContext& ctx)
         ctx.state().release();
         throw;
     }
+    ctx.writeHeldLogLines();
     host.allowNewRun(true);
     return ctx.runHadErrors() ? RunOutcome::DoneWithErrors : RunOutcome::Done;
 }

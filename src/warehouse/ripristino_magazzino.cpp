@@ -3,6 +3,7 @@
 #include "context/run_context.h"
 #include "data/batch_commit.h"
 #include "data/database.h"
+#include "data/filesystem.h"
 #include "data/value.h"
 
 #include <QSet>
@@ -132,7 +133,8 @@ void RIPRISTINA_MAGAZZINO(RunContext& ctx, Connection& Db, const QString& Numero
         if (row == rows.constEnd())
             continue;
         ctx.setProgress(QStringLiteral("Ripristino in corso articolo: ") + articleCode +
-                        QStringLiteral(" - ") + row->description);
+                            QStringLiteral(" - ") + row->description,
+                        fs::LogFile::Timing::MayWait);
         // Articles with the same key find the same row and would write the
         // same quantities into it again.
         if (savedRows.contains(row->rowid))

@@ -74,6 +74,31 @@ private slots:
                                         "\"articolo \"ab'1\" \xe8 pi\xf9\"\r\n"));
     }
 
+    // Lines of a fast flow wait in memory, never past a line written at
+    // once, a tenth of a second, or the closing.
+    void waitingLinesKeepTheirOrder()
+    {
+        const QByteArray before = logBytes();
+        const auto added = [&] {
+            return logBytes().mid(before.size());
+        };
+        {
+            fs::LogFile log(m_log);
+            log.writeLine(QStringLiteral("a"), fs::LogFile::Timing::MayWait); // nothing written yet: at once
+            log.writeLine(QStringLiteral("b"), fs::LogFile::Timing::MayWait);
+            QCOMPARE(added(), QByteArray("\"a\"\r\n"));
+            log.writeLine(QStringLiteral("c"));
+            QCOMPARE(added(), QByteArray("\"a\"\r\n\"b\"\r\n\"c\"\r\n"));
+            log.writeLine(QStringLiteral("d"), fs::LogFile::Timing::MayWait);
+            QTest::qWait(120);
+            log.flushIfDue();
+            QCOMPARE(added(), QByteArray("\"a\"\r\n\"b\"\r\n\"c\"\r\n\"d\"\r\n"));
+            log.writeLine(QStringLiteral("e"), fs::LogFile::Timing::MayWait);
+            log.writeLine(QStringLiteral("f"), fs::LogFile::Timing::MayWait);
+        }
+        QVERIFY(added().endsWith("\"e\"\r\n\"f\"\r\n"));
+    }
+
     void appendsToAnExistingLog()
     {
         const QByteArray before = logBytes();
