@@ -2,7 +2,23 @@
 
 #include "data/database.h"
 
+#include <QtGlobal>
+
 namespace rio {
+
+namespace {
+
+int rowsPerCommit()
+{
+    static const int rows = [] {
+        bool ok = false;
+        const int set = qEnvironmentVariableIntValue("RIAPERTURA_ROWS_PER_COMMIT", &ok);
+        return ok && set > 0 ? set : BatchCommit::RowsPerCommit;
+    }();
+    return rows;
+}
+
+} // namespace
 
 BatchCommit::BatchCommit(Connection& connection)
     : m_connection(connection), m_owned(!connection.inTransaction())
@@ -24,7 +40,7 @@ BatchCommit::~BatchCommit()
 
 void BatchCommit::rowWritten()
 {
-    if (!m_owned || ++m_pending < RowsPerCommit)
+    if (!m_owned || ++m_pending < rowsPerCommit())
         return;
     m_pending = 0;
     m_connection.commitTrans();

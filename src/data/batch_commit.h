@@ -10,7 +10,12 @@ class Connection;
 class BatchCommit
 {
 public:
-    static constexpr int RowsPerCommit = 1000;
+    // A commit syncs the journal and the file several times: a few
+    // milliseconds on a quiet disk, hundreds while it writes back a copy.
+    // Every thousand rows that came to a tenth of a large run. The
+    // environment variable RIAPERTURA_ROWS_PER_COMMIT sets another count
+    // (tests that kill a run between two commits).
+    static constexpr int RowsPerCommit = 10000;
 
     // Begins a transaction on the connection unless one is open; raises the
     // engine's error.

@@ -20,8 +20,8 @@
 
 namespace {
 
-// Small enough for a quick run, with two commits of open items per company
-// (the carry-forward commits every 1,000 items).
+// Small enough for a quick run, with two commits of open items per company:
+// the run is told to commit every 1,000 rows (initTestCase).
 const QStringList DemoSize{QStringLiteral("--companies"),  QStringLiteral("2"),
                            QStringLiteral("--articles"),   QStringLiteral("40"),
                            QStringLiteral("--movements"),  QStringLiteral("200"),
@@ -88,6 +88,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_root.isValid());
+        qputenv("RIAPERTURA_ROWS_PER_COMMIT", "1000");
         QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("strace")).isEmpty(),
                  "strace kills the run at the chosen writes");
         // strace shows real paths: the drives are named by theirs.
