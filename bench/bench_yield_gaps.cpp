@@ -76,7 +76,7 @@ private:
 
 int main(int argc, char** argv)
 {
-    rio::useOneHeap();
+    rio::keepOneHeap();
     QCoreApplication app(argc, argv);
     const rio::cli::ParsedOptions parsed = rio::cli::parseOptions(QCoreApplication::arguments());
     if (!parsed.ok) {

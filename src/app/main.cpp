@@ -6,7 +6,7 @@
 
 int main(int argc, char** argv)
 {
-    rio::useOneHeap();
+    rio::keepOneHeap();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("riapertura"));
     // The window decides when the program ends, and with which status.

@@ -9,10 +9,14 @@
 
 namespace rio {
 
-void useOneHeap()
+void keepOneHeap()
 {
 #if defined(__GLIBC__)
     mallopt(M_ARENA_MAX, 1);
+    // Freed memory stays in the heap up to this much (the run's peak is
+    // well below it), and blocks up to the allocator's largest come from it.
+    mallopt(M_TRIM_THRESHOLD, 512 * 1024 * 1024);
+    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
 #endif
 }
 

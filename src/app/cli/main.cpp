@@ -6,7 +6,7 @@
 
 int main(int argc, char** argv)
 {
-    rio::useOneHeap();
+    rio::keepOneHeap();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("riapertura-cli"));
     return rio::cli::consoleMain(QCoreApplication::arguments());
