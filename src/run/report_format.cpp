@@ -36,9 +36,13 @@ QString formatQuantity(double v)
 
 QString formatCsvNumber(double v)
 {
-    QLocale plain = italian();
-    plain.setNumberOptions(QLocale::OmitGroupSeparator);
-    return plain.toString(withoutNoise(v), 'f', QLocale::FloatingPointShortest);
+    // The Italian form without grouping is the plain one with a comma: a
+    // spreadsheet line per article and item, so no locale on the way.
+    const double r = withoutNoise(v);
+    if (std::trunc(r) == r && std::fabs(r) < 1e15)
+        return QString::number(qint64(r));
+    return QString::number(r, 'f', QLocale::FloatingPointShortest)
+        .replace(QLatin1Char('.'), QLatin1Char(','));
 }
 
 } // namespace rio

@@ -4,29 +4,45 @@
 #include "run/verification.h"
 #include "run/verification_read.h"
 
+#include <initializer_list>
+
 namespace rio {
 
 namespace {
 
 // A text cell: quoted when a spreadsheet would split or trim it.
-QString text(const QString& s)
+void appendCell(QString& line, const QString& s)
 {
-    static const QString special = QStringLiteral(";\"\r\n");
-    const bool quote =
-        std::any_of(s.begin(), s.end(), [](QChar c) { return special.contains(c); }) || s != s.trimmed();
-    if (!quote)
-        return s;
-    QString quoted = s;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
+    bool quote = !s.isEmpty() && (s.front().isSpace() || s.back().isSpace());
+    for (qsizetype i = 0; !quote && i < s.size(); ++i) {
+        const QChar c = s[i];
+        quote = c == QLatin1Char(';') || c == QLatin1Char('"') || c == QLatin1Char('\r') ||
+                c == QLatin1Char('\n');
+    }
+    if (!quote) {
+        line += s;
+        return;
+    }
+    line += QLatin1Char('"');
+    for (const QChar c : s) {
+        if (c == QLatin1Char('"'))
+            line += QLatin1Char('"');
+        line += c;
+    }
+    line += QLatin1Char('"');
 }
 
-QByteArray csvLine(const QStringList& cells)
+QByteArray csvLine(std::initializer_list<QString> cells)
 {
-    QStringList shown;
-    for (const QString& c : cells)
-        shown << text(c);
-    return shown.join(QLatin1Char(';')).toUtf8() + "\r\n";
+    QString line;
+    line.reserve(160);
+    for (const QString& cell : cells) {
+        if (&cell != cells.begin())
+            line += QLatin1Char(';');
+        appendCell(line, cell);
+    }
+    line += QLatin1String("\r\n");
+    return line.toUtf8();
 }
 
 } // namespace

@@ -5,15 +5,17 @@
 #include "run/verification_checks.h"
 #include "run/verification_read.h"
 
-#include <QMap>
+#include <QHash>
 
+#include <algorithm>
 #include <optional>
 
 namespace rio::verification {
 
 namespace {
 
-using Parties = QMap<QString, PartyLine>;
+// Parties by "tipo" + U+001F + "codice"; shown in the order of their keys.
+using Parties = QHash<QString, PartyLine>;
 
 struct ItemTotals
 {
@@ -21,49 +23,61 @@ struct ItemTotals
     double total = 0;
 };
 
-// An item the writer refuses: one of its key fields is blank text.
-bool refusedByWriter(const QList<Value>& keys)
+// The writer's key fields of an item (data, tipo, codice, tipo and number of
+// the document) as text, Null as nothing, with which of them were Null.
+struct ItemKeys
 {
-    for (const Value& k : keys)
-        if (!isNull(k) && trimBlanks(textOf(k)).isEmpty())
-            return true;
-    return false;
-}
+    QString text[5];
+    bool null[5] = {};
 
-QString partyKey(const Value& tipo, const Value& codice)
-{
-    return shown(tipo) + QChar(0x1F) + shown(codice);
-}
+    // As the report shows it: "Null" for Null.
+    QString shown(int i) const { return null[i] ? QStringLiteral("Null") : text[i]; }
+    QString party() const { return shown(1) + QChar(0x1F) + shown(2); }
+    // The key the two years' items are paired on.
+    QString joined() const
+    {
+        const QChar separator(0x1F);
+        return text[0] + separator + text[1] + separator + text[2] + separator + text[3] + separator +
+               text[4];
+    }
+    // The writer refuses an item with a key field of blank text.
+    bool refusedByWriter() const
+    {
+        for (int i = 0; i < 5; ++i)
+            if (!null[i] && trimBlanks(text[i]).isEmpty())
+                return true;
+        return false;
+    }
+};
 
-// The writer's key fields as text, Null as nothing.
-QStringList keyTexts(const ItemRow& item)
+ItemKeys keysOf(const ItemRow& item)
 {
-    QStringList keys;
-    for (const Value* v : {&item.date, &item.tipo, &item.codice, &item.documentType, &item.documentNumber})
-        keys << (isNull(*v) ? QString() : textOf(*v));
+    ItemKeys keys;
+    int i = 0;
+    for (const Value* v : {&item.date, &item.tipo, &item.codice, &item.documentType, &item.documentNumber}) {
+        keys.null[i] = isNull(*v);
+        if (!keys.null[i])
+            keys.text[i] = textOf(*v);
+        ++i;
+    }
     return keys;
 }
 
-QString joined(const QStringList& keys)
-{
-    return keys.join(QChar(0x1F));
-}
-
-OpenItemRow sheetRow(const QStringList& keys)
+OpenItemRow sheetRow(const ItemKeys& keys)
 {
     OpenItemRow r;
-    r.date = keys[0];
-    r.tipo = keys[1];
-    r.codice = keys[2];
-    r.documentType = keys[3];
-    r.documentNumber = keys[4];
+    r.date = keys.text[0];
+    r.tipo = keys.text[1];
+    r.codice = keys.text[2];
+    r.documentType = keys.text[3];
+    r.documentNumber = keys.text[4];
     return r;
 }
 
 // A 2024 item read but not yet given to a 2023 one.
 struct CarriedItem
 {
-    QStringList keys;
+    ItemKeys keys;
     double total = 0;
 };
 
@@ -85,33 +99,42 @@ public:
     // to v.refusedItems too, and are summed per party in refused.
     void openItem(const ItemRow& item)
     {
-        const QList<Value> keys{item.date, item.tipo, item.codice, item.documentType, item.documentNumber};
-        const QString party = partyKey(keys[1], keys[2]);
+        const ItemKeys keys = keysOf(item);
+        const QString party = keys.party();
         const double total = numberOrZero(item.total);
-        if (refusedByWriter(keys)) {
+        if (keys.refusedByWriter()) {
             m_v.refusedItems << QStringLiteral(
                                     "data %1, cliente/fornitore %2 \"%3\", documento %4 n. \"%5\", totale %6")
-                                    .arg(shown(keys[0]), shown(keys[1]), shown(keys[2]), shown(keys[3]),
-                                         shown(keys[4]), formatAmount(total));
+                                    .arg(keys.shown(0), keys.shown(1), keys.shown(2), keys.shown(3),
+                                         keys.shown(4), formatAmount(total));
             ++refused[party].count;
             refused[party].total += total;
         }
-        PartyLine& p = parties[party];
-        p.tipo = shown(keys[1]);
-        p.codice = shown(keys[2]);
+        PartyLine& p = partyOf(party, keys);
         ++p.expectedCount;
         p.expectedTotal += total;
         ++expected.count;
         expected.total += total;
 
-        const QStringList texts = keyTexts(item);
-        OpenItemRow row = sheetRow(texts);
+        OpenItemRow row = sheetRow(keys);
         row.total2023 = total;
-        const std::optional<double> found = takeCarried(joined(texts));
+        const std::optional<double> found = takeCarried(keys.joined());
         row.in2024 = found.has_value();
         row.total2024 = found.value_or(0.0);
         if (m_rows.openItem)
             m_rows.openItem(m_v, row);
+    }
+
+    // The line of a party, made when first met.
+    PartyLine& partyOf(const QString& party, const ItemKeys& keys)
+    {
+        auto it = parties.find(party);
+        if (it == parties.end()) {
+            it = parties.insert(party, PartyLine{});
+            it->tipo = keys.shown(1);
+            it->codice = keys.shown(2);
+        }
+        return *it;
     }
 
     // The 2024 items no 2023 item took, in their order.
@@ -146,9 +169,10 @@ private:
         }
         CarriedItem item;
         while (readCarried(item)) {
-            if (joined(item.keys) == key)
+            const QString itemKey = item.keys.joined();
+            if (itemKey == key)
                 return item.total;
-            m_waitingByKey[joined(item.keys)] << m_waiting.size();
+            m_waitingByKey[itemKey] << m_waiting.size();
             m_waiting << std::move(item);
         }
         return std::nullopt;
@@ -160,14 +184,12 @@ private:
         ItemRow item;
         if (!m_carried.next(item))
             return false;
-        PartyLine& p = parties[partyKey(item.tipo, item.codice)];
-        p.tipo = shown(item.tipo);
-        p.codice = shown(item.codice);
+        out = CarriedItem{keysOf(item), numberOrZero(item.total)};
+        PartyLine& p = partyOf(out.keys.party(), out.keys);
         ++p.carriedCount;
-        p.carriedTotal += numberOrZero(item.total);
+        p.carriedTotal += out.total;
         ++carried.count;
-        carried.total += numberOrZero(item.total);
-        out = CarriedItem{keyTexts(item), numberOrZero(item.total)};
+        carried.total += out.total;
         return true;
     }
 
@@ -202,9 +224,13 @@ void checkOpenItems(Connection& oldDb, Connection& newDb, CompanyVerification& v
     const QHash<QString, ItemTotals>& refused = pass.refused;
     const ItemTotals& expected = pass.expected;
     const ItemTotals& carried = pass.carried;
-    for (auto p = parties.cbegin(); p != parties.cend(); ++p) {
+    QStringList keys = parties.keys();
+    std::sort(keys.begin(), keys.end());
+    for (const QString& key : std::as_const(keys)) {
+        const PartyLine* p = &*parties.constFind(key);
+        v.parties << *p;
         // A gap that the refused items of the party make up is told once, item by item, below.
-        const ItemTotals gap = refused.value(p.key());
+        const ItemTotals gap = refused.value(key);
         const bool explained = p->carriedCount + gap.count == p->expectedCount &&
                                sameAmount(p->carriedTotal + gap.total, p->expectedTotal);
         if (!p->ok() && !explained)
@@ -217,7 +243,6 @@ void checkOpenItems(Connection& oldDb, Connection& newDb, CompanyVerification& v
                     .arg(p->carriedCount)
                     .arg(formatAmount(p->carriedTotal))};
     }
-    v.parties = parties.values();
     for (const QString& refusedItem : std::as_const(v.refusedItems))
         v.findings << Finding{Finding::Kind::Mismatch, area,
                               QStringLiteral("Partita del 2023 non riportata nel 2024 (dati chiave mancanti: "

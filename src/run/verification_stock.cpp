@@ -130,8 +130,9 @@ public:
     {
         ++m_oldCount;
         m_codes[matchKey(row.code)] << row.code;
+        static const QString deps[2]{QStringLiteral("01"), QStringLiteral("02")};
         for (int d = 0; d < 2; ++d) {
-            const QString dep = QStringLiteral("0%1").arg(d + 1);
+            const QString& dep = deps[d];
             // The opening movements follow the articles in the order they
             // were read, numbered from 0: the k-th stock to carry is movement k.
             const double stock = numberOrZero(row.stock[d]);

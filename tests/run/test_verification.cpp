@@ -156,19 +156,28 @@ private slots:
         QTest::addColumn<double>("value");
         QTest::addColumn<QString>("amount");
         QTest::addColumn<QString>("quantity");
+        QTest::addColumn<QString>("cell"); // spreadsheet
         QTest::newRow("a long sum") << 61703333.4900002 << QStringLiteral("61.703.333,49")
-                                    << QStringLiteral("61.703.333,49");
-        QTest::newRow("negative") << -1234.5 << QStringLiteral("-1.234,50") << QStringLiteral("-1.234,5");
-        QTest::newRow("tenths added") << 0.1 + 0.2 << QStringLiteral("0,30") << QStringLiteral("0,3");
-        QTest::newRow("whole") << 7.0 << QStringLiteral("7,00") << QStringLiteral("7");
+                                    << QStringLiteral("61.703.333,49") << QStringLiteral("61703333,49");
+        QTest::newRow("negative") << -1234.5 << QStringLiteral("-1.234,50") << QStringLiteral("-1.234,5")
+                                  << QStringLiteral("-1234,5");
+        QTest::newRow("tenths added")
+            << 0.1 + 0.2 << QStringLiteral("0,30") << QStringLiteral("0,3") << QStringLiteral("0,3");
+        QTest::newRow("whole") << 7.0 << QStringLiteral("7,00") << QStringLiteral("7") << QStringLiteral("7");
+        QTest::newRow("negative whole") << -40000.0 << QStringLiteral("-40.000,00")
+                                        << QStringLiteral("-40.000") << QStringLiteral("-40000");
+        QTest::newRow("noise around zero")
+            << -1e-9 << QStringLiteral("0,00") << QStringLiteral("0") << QStringLiteral("0");
     }
     void amountsAndQuantitiesInItalian()
     {
         QFETCH(double, value);
         QFETCH(QString, amount);
         QFETCH(QString, quantity);
+        QFETCH(QString, cell);
         QCOMPARE(formatAmount(value), amount);
         QCOMPARE(formatQuantity(value), quantity);
+        QCOMPARE(formatCsvNumber(value), cell);
     }
 
     // One value changed in the 2024 archive between the last step and the
