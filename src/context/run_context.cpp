@@ -67,13 +67,6 @@ Answer RunContext::message(const QString& text, Buttons buttons, Icon icon, cons
     return timedBox(text, buttons, icon, title);
 }
 
-void RunContext::yield()
-{
-    if (m_state.log)
-        m_state.log->flushIfDue();
-    m_host.yield();
-}
-
 void RunContext::writeHeldLogLines()
 {
     // A box may wait for the user a long time, and the program may end there.

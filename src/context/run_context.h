@@ -54,9 +54,7 @@ public:
     // log line to raise.
     void writeHeldLogLines();
 
-    // Lets the window repaint; log lines held for a tenth of a second are
-    // written. Never raises: it may run from inside the engine.
-    void yield();
+    void yield() { m_host.yield(); }
 
     // The progress of the whole run (RunProgress): the run says which part
     // is under way, the steps how far their current pass has come. Passed

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QString>
 
@@ -66,8 +65,9 @@ void Name(const QString& oldWindowsPath, const QString& newWindowsPath);
 // '"' + text + '"' + CR LF in Windows-1252, written at once. A line of a
 // fast flow (a stock recomputation logs one per article: a system write each
 // cost a tenth of the whole run) may wait in memory and go with others in one
-// write: at most a tenth of a second (when a later line or flushIfDue() comes),
-// or until 64 KiB wait; a line written at once first writes those waiting.
+// write: until 64 KiB wait (a few hundred lines), a line is written at once,
+// flush() or close(). When they go depends on the lines alone, never on the
+// clock, so that a run makes the same writes every time.
 class LogFile
 {
 public:
@@ -81,10 +81,6 @@ public:
     void writeLine(const QString& text, Timing timing = Timing::AtOnce);
     // Writes what is held; raises as writeLine.
     void flush();
-    // Writes what is held when it has waited a tenth of a second; never
-    // raises (a failure is raised by the next writeLine or flush). For the
-    // window's repaints, which may come from inside the engine.
-    void flushIfDue() noexcept;
     // Writes what is held, as far as it can, and closes: errors are ignored.
     void close();
     bool isOpen() const;
@@ -93,7 +89,6 @@ private:
     QString m_windowsPath;
     std::unique_ptr<QFile> m_file;
     QByteArray m_held;
-    QElapsedTimer m_sinceWrite;
 };
 
 // Text in Windows-1252; a character the code page cannot hold becomes "?".

@@ -37,7 +37,7 @@ LogFile::LogFile(const QString& windowsPath) : m_windowsPath(windowsPath)
         detail::raise(err::FileAlreadyOpen, windowsPath);
     errno = 0;
     // Unbuffered: what flush() writes goes to the system at once, so the log
-    // is complete however the program ends but for the last tenth of a second.
+    // is complete however the program ends, but for lines of a flow still held.
     if (!file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         detail::raiseSystemError(errno ? errno : ENOENT, host, windowsPath);
     openLogs().insert(identity(*file));
@@ -51,8 +51,7 @@ LogFile::~LogFile()
 
 namespace {
 
-// How long a line may wait in memory, and how much may wait.
-constexpr qint64 HoldMilliseconds = 100;
+// How much may wait in memory.
 constexpr qsizetype HoldBytes = 64 * 1024;
 
 } // namespace
@@ -70,7 +69,7 @@ void LogFile::writeLine(const QString& text, Timing timing)
         return;
     }
     m_held += line;
-    if (!m_sinceWrite.isValid() || m_sinceWrite.elapsed() >= HoldMilliseconds || m_held.size() >= HoldBytes)
+    if (m_held.size() >= HoldBytes)
         flush();
 }
 
@@ -78,7 +77,6 @@ void LogFile::flush()
 {
     if (!isOpen())
         detail::raise(err::BadFileNameOrNumber, m_windowsPath);
-    m_sinceWrite.start();
     if (m_held.isEmpty())
         return;
     errno = 0;
@@ -87,17 +85,6 @@ void LogFile::flush()
         m_held.remove(0, written);
     if (!m_held.isEmpty())
         detail::raiseSystemError(errno ? errno : ENOSPC, m_file->fileName(), m_windowsPath);
-}
-
-void LogFile::flushIfDue() noexcept
-{
-    if (m_held.isEmpty() || !isOpen() || m_sinceWrite.elapsed() < HoldMilliseconds)
-        return;
-    try {
-        flush();
-    } catch (...) {
-        // Still held: the next writeLine or flush raises it.
-    }
 }
 
 void LogFile::close()

@@ -144,6 +144,7 @@ void RIPRISTINA_MAGAZZINO(RunContext& ctx, Connection& Db, const QString& Numero
         savedRows.insert(row->rowid);
         commit.rowWritten();
     }
+    ctx.writeHeldLogLines(); // the flow's last lines, before the commit waits for the disk
     commit.finish();
 
     ctx.host().showStageDone(Stage::RipristinoMagazzino, true);
