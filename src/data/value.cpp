@@ -41,6 +41,10 @@ QString doubleText(double d)
 {
     if (d == 0)
         return QStringLiteral("0");
+    // Fifteen digits show a whole number below 10^15 as its digits; counters,
+    // codes and numbers of documents are whole, and the general way is slow.
+    if (std::trunc(d) == d && std::fabs(d) < 1e15)
+        return QString::number(qint64(d));
     QString text = QString::number(d, 'g', 15);
     text.replace(QLatin1Char('e'), QLatin1Char('E'));
     text.replace(QLatin1Char('.'), QLatin1Char(','));

@@ -23,6 +23,8 @@ private slots:
         QTest::addColumn<Value>("value");
         QTest::addColumn<QString>("text");
         QTest::newRow("whole double") << Value(45.0) << QStringLiteral("45");
+        QTest::newRow("negative whole") << Value(-999999999999999.0) << QStringLiteral("-999999999999999");
+        QTest::newRow("whole past fifteen digits") << Value(1e15) << QStringLiteral("1E+15");
         QTest::newRow("decimal comma") << Value(12.5) << QStringLiteral("12,5");
         QTest::newRow("negative") << Value(-0.25) << QStringLiteral("-0,25");
         QTest::newRow("no thousands") << Value(1234567.5) << QStringLiteral("1234567,5");
