@@ -92,6 +92,12 @@ struct Connection::Private
     QList<Statement*> statements;
 };
 
+// Commits the engine's transaction of a connection on Qt's SQLite driver on
+// the worker thread, while this thread calls the connection's whileBusy: the
+// sync of a commit waits for the disk. Raises the engine's error; one
+// raised by whileBusy once the engine has committed.
+void commitAside(Connection& c);
+
 // What the statements reach inside a connection.
 struct ConnectionAccess
 {

@@ -88,8 +88,12 @@ void Connection::commitTrans()
         throw engine::objectClosed();
     if (d->transactionLevel == 0)
         throw Error(err::EngineFailure, QStringLiteral("Nessuna transazione attiva da confermare."));
-    if (d->transactionLevel == 1 && !d->db.commit())
-        throw engine::fromSqlError(d->db.lastError(), *this);
+    if (d->transactionLevel == 1) {
+        if (d->lite && d->whileBusy)
+            commitAside(*this);
+        else if (!d->db.commit())
+            throw engine::fromSqlError(d->db.lastError(), *this);
+    }
     --d->transactionLevel;
 }
 

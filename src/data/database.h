@@ -63,6 +63,10 @@ public:
     void release() noexcept; // closes if open, every error ignored
 
     void beginTrans();
+    // Ends the outermost transaction. With a whileBusy set, on Qt's SQLite
+    // driver, the engine commits on a worker thread while this thread calls
+    // whileBusy: the commit's sync can wait a long time for a busy disk.
+    // Raises the engine's error.
     void commitTrans();
     bool inTransaction() const;
 
@@ -78,8 +82,8 @@ public:
 
     // Called now and then while a statement of this connection works (on
     // Qt's SQLite driver: every few thousand engine instructions, and while
-    // execute() waits), so that a long read or delete lets the window
-    // repaint. It must not use this connection. Empty: nothing is called.
+    // execute() or commitTrans() waits), so that a long read, delete or
+    // commit lets the window repaint. It must not use this connection. Empty: nothing is called.
     // Dropped when the connection closes.
     void setWhileBusy(std::function<void()> whileBusy);
 

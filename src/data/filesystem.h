@@ -33,7 +33,11 @@ bool FolderExists(const QString& windowsPath);
 // between files. Before a file is written, the destination's own side files
 // of that name ("-journal", "-wal", "-shm") are removed: an old journal beside
 // a fresh copy of a database would be played into it. With a manifest, every
-// file copied is hashed from the same read and listed there.
+// file copied is hashed from the same read and listed there, yield running
+// every few MiB too. Without one, the kernel copies each file where the two
+// files allow it (else read and write), and with a yield each file is copied
+// on a worker thread while this thread calls yield every few tens of
+// milliseconds.
 void CopyFolder(const QString& source, const QString& destination, const std::function<void()>& yield = {},
                 QList<ManifestEntry>* manifest = nullptr);
 

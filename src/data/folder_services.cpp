@@ -1,3 +1,4 @@
+#include "data/aside_thread.h"
 #include "data/error.h"
 #include "data/filesystem.h"
 #include "data/fs_detail.h"
@@ -97,6 +98,27 @@ void removeSideFiles(const QString& hostFolder, const QStringList& entries, cons
     }
 }
 
+#ifdef Q_OS_LINUX
+// Copies from the files' current offsets to the end of the source inside the
+// kernel, without the data crossing this process; copied counts the bytes
+// done. False when the kernel stops short (it cannot copy between these
+// files, or a read or write failed): the rest then goes through read and
+// write, which name the file at fault.
+bool kernelCopy(int from, int to, qint64& copied)
+{
+    constexpr size_t Chunk = size_t(16) << 20;
+    for (;;) {
+        const ssize_t done = ::copy_file_range(from, nullptr, to, nullptr, Chunk, 0);
+        if (done > 0)
+            copied += done;
+        else if (done == 0)
+            return true;
+        else if (errno != EINTR)
+            return false;
+    }
+}
+#endif
+
 QByteArray copyFile(const QString& from, const QString& to, const QString& windowsFrom,
                     const QString& windowsTo, const CopyJob& job)
 {
@@ -113,12 +135,22 @@ QByteArray copyFile(const QString& from, const QString& to, const QString& windo
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
         raiseSystemError(errno, to, windowsTo);
 
+    bool copied = false;
+#ifdef Q_OS_LINUX
+    // A hashed copy reads every byte anyway, and hashes it from that read.
+    if (!hash) {
+        qint64 done = 0;
+        copied = kernelCopy(in.handle(), out.handle(), done);
+        if (!copied && done > 0 && !(in.seek(done) && out.seek(done)))
+            raiseSystemError(EIO, to, windowsTo);
+    }
+#endif
     constexpr qint64 Chunk = 1 << 20;
     // A yield every 8 MiB keeps the window repainting within a big archive;
     // the window itself processes its messages at most every few tens of ms.
     constexpr int ChunksBetweenYields = 8;
-    QByteArray buffer(Chunk, Qt::Uninitialized);
-    for (int chunk = 1;; ++chunk) {
+    QByteArray buffer(copied ? 0 : Chunk, Qt::Uninitialized);
+    for (int chunk = 1; !copied; ++chunk) {
         errno = 0;
         const qint64 read = in.read(buffer.data(), Chunk);
         if (read < 0)
@@ -137,6 +169,20 @@ QByteArray copyFile(const QString& from, const QString& to, const QString& windo
     out.setFileTime(in.fileTime(QFileDevice::FileModificationTime), QFileDevice::FileModificationTime);
     out.close();
     return hash ? hash->hexDigest() : QByteArray();
+}
+
+// Copies one file. An unhashed copy with a yield runs on the worker thread
+// while this one yields: a write can wait seconds for a disk busy with
+// earlier copies, and the window would not repaint meanwhile.
+QByteArray copyFileYielding(const QString& from, const QString& to, const QString& windowsFrom,
+                            const QString& windowsTo, const CopyJob& job)
+{
+    if (job.manifest || !job.yield)
+        return copyFile(from, to, windowsFrom, windowsTo, job);
+    const std::function<void()> noYield;
+    const CopyJob aside{noYield, nullptr};
+    rio::detail::runAside([&] { copyFile(from, to, windowsFrom, windowsTo, aside); }, job.yield);
+    return {};
 }
 
 void copyTree(const QString& from, const QString& to, const QString& windowsFrom, const QString& windowsTo,
@@ -173,7 +219,7 @@ void copyTree(const QString& from, const QString& to, const QString& windowsFrom
                 raise(err::PathFileAccess, windowsTarget);
             removeSideFiles(to, existing, targetName, windowsTo);
             const QByteArray digest =
-                copyFile(source.filePath(), hostTarget, windowsSource, windowsTarget, job);
+                copyFileYielding(source.filePath(), hostTarget, windowsSource, windowsTarget, job);
             if (job.manifest)
                 job.manifest->append({relativeTarget, digest});
         }

@@ -1,4 +1,5 @@
 // Letting the window repaint while the engine works on one statement.
+#include "data/aside_thread.h"
 #include "data/connection_private.h"
 #include "data/engine_errors.h"
 
@@ -6,10 +7,7 @@
 
 #include <sqlite3.h>
 
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
+#include <exception>
 
 namespace rio {
 
@@ -17,7 +15,6 @@ namespace {
 
 // Engine instructions between two calls: a fraction of a millisecond.
 constexpr int InstructionsBetweenCalls = 20000;
-constexpr auto WaitBetweenCalls = std::chrono::milliseconds(15);
 
 int callWhileBusy(void* whileBusy)
 {
@@ -54,38 +51,62 @@ void Statement::runAside(Connection& c, const std::function<void()>& whileWaitin
     sqlite3* handle = sqlite3_db_handle(lite);
     // The progress calls would come from the worker: none while it runs.
     sqlite3_progress_handler(handle, 0, nullptr, nullptr);
-    std::mutex mutex;
-    std::condition_variable finished;
-    bool done = false;
     int rc = SQLITE_OK;
     QString message;
     sqlite3_reset(lite);
-    std::thread worker([&] {
-        int result = SQLITE_ROW;
-        while (result == SQLITE_ROW)
-            result = sqlite3_step(lite);
-        const QString text = result == SQLITE_DONE ? QString() : QString::fromUtf8(sqlite3_errmsg(handle));
-        const std::lock_guard<std::mutex> lock(mutex);
-        rc = result;
-        message = text;
-        done = true;
-        finished.notify_one();
-    });
-    {
-        std::unique_lock<std::mutex> lock(mutex);
-        while (!finished.wait_for(lock, WaitBetweenCalls, [&] { return done; })) {
-            lock.unlock();
-            whileWaiting();
-            lock.lock();
-        }
+    try {
+        detail::runAside(
+            [&] {
+                int result = SQLITE_ROW;
+                while (result == SQLITE_ROW)
+                    result = sqlite3_step(lite);
+                rc = result;
+                if (result != SQLITE_DONE)
+                    message = QString::fromUtf8(sqlite3_errmsg(handle));
+            },
+            whileWaiting);
+    } catch (...) {
+        sqlite3_reset(lite);
+        installProgressCalls(c);
+        throw;
     }
-    worker.join();
     sqlite3_reset(lite);
     installProgressCalls(c);
     if (rc != SQLITE_DONE)
         throw engine::fromSqlError(QSqlError(QStringLiteral("Unable to execute statement"), message,
                                              QSqlError::StatementError, QString::number(rc)),
                                    c);
+}
+
+void commitAside(Connection& c)
+{
+    auto& p = ConnectionAccess::of(c);
+    sqlite3_progress_handler(p.lite, 0, nullptr, nullptr);
+    int rc = SQLITE_OK;
+    QString message;
+    std::exception_ptr interrupted;
+    try {
+        // What Qt's driver runs for a commit, on the same handle.
+        detail::runAside(
+            [&] {
+                rc = sqlite3_exec(p.lite, "COMMIT", nullptr, nullptr, nullptr);
+                if (rc != SQLITE_OK)
+                    message = QString::fromUtf8(sqlite3_errmsg(p.lite));
+            },
+            p.whileBusy);
+    } catch (...) {
+        interrupted = std::current_exception();
+    }
+    installProgressCalls(c);
+    if (rc != SQLITE_OK)
+        throw engine::fromSqlError(QSqlError(QStringLiteral("Unable to commit transaction"), message,
+                                             QSqlError::TransactionError, QString::number(rc)),
+                                   c);
+    if (interrupted) {
+        // whileBusy failed while the engine committed: what it wrote stays.
+        p.transactionLevel = 0;
+        std::rethrow_exception(interrupted);
+    }
 }
 
 } // namespace rio

@@ -156,6 +156,8 @@ void processCompany(RunContext& ctx, Connection& connection, int n, const QStrin
 
     connection.release();
     connection.open(layout::archiveConnectionString(archive, state.PercorsoSystemMdw));
+    // The recomputation's one commit rewrites every article's page.
+    connection.setWhileBusy([&ctx] { ctx.yield(); });
     const QString name = companyName(connection, n);
     host.showCompanyInfo(CompanyInfo::Name, name);
     ctx.beginCompany(

@@ -163,6 +163,8 @@ void CREAZIONE_MOVIMENTI_MAGAZZINO(RunContext& ctx, const QString& Numero_Aziend
         dbNew.open(layout::archiveConnectionString(
             layout::archivePath(state.PercorsoBase, Numero_Azienda, layout::AnnoDaAprire),
             state.PercorsoSystemMdw));
+        // Its commits wait for a disk still writing back the new-year copies.
+        dbNew.setWhileBusy([&ctx] { ctx.yield(); });
 
         if (openingMovementsExist(dbNew)) {
             newConnection.reset();

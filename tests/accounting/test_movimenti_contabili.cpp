@@ -2,6 +2,7 @@
 
 #include "accounting/movimenti_contabili.h"
 #include "context/layout.h"
+#include "data/batch_commit.h"
 #include "data/database.h"
 #include "data/error.h"
 
@@ -81,7 +82,7 @@ private slots:
             QVERIFY(rows.at(i).at(3).isNull());
         }
         QCOMPARE(f.counter(), 3);
-        QCOMPARE(f.host.yields, 3);
+        QVERIFY(f.host.yields >= 3); // and while a commit waits for the disk
         QCOMPARE(f.host.events, (QStringList{Working.toLower(), Completed.toLower()}));
         QCOMPARE(f.host.progressCaption, Completed);
         QVERIFY(f.host.ticked(rio::Stage::CreazioneMovimContabili));
@@ -213,7 +214,7 @@ private slots:
         QVERIFY2(f.host.boxes.isEmpty(), f.shownBoxes().constData());
         QCOMPARE(f.newCount(), 2500);
         QCOMPARE(f.counter(), 2500);
-        QCOMPARE(f.host.yields, 2500);
+        QVERIFY(f.host.yields >= 2500);
         QVERIFY(f.host.ticked(rio::Stage::CreazioneMovimContabili));
     }
 
@@ -233,12 +234,15 @@ private slots:
         QCOMPARE(f.host.boxes.size(), 1);
         QCOMPARE(f.host.boxes.first().text,
                  QStringLiteral("Error -2147467259 (Lettura interrotta) ") + StepError);
-        QCOMPARE(f.newCount(), 1200);
-        QCOMPARE(f.counter(), 1200);
+        // A few of the yields come while the first batch's commit waits for the disk.
+        const qint64 written = f.newCount();
+        QVERIFY2(written > rio::BatchCommit::RowsPerCommit && written <= 1200,
+                 qPrintable(QString::number(written)));
+        QCOMPARE(f.counter(), written);
         QCOMPARE(
             TestInstall::scalar(f.newArchive(), QStringLiteral("select max(progr_mov_cont) from MOV_CONT"))
                 .toLongLong(),
-            1200);
+            written);
         QCOMPARE(f.host.progressCaption, Working);
         QVERIFY(!f.host.ticked(rio::Stage::CreazioneMovimContabili));
     }

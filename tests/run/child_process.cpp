@@ -33,7 +33,8 @@ Outcome cli(const QString& drive, const QString& option)
     return run(QStringLiteral(RIAPERTURA_CLI), {QStringLiteral("--drive-c"), drive, option});
 }
 
-Outcome traced(const QString& drive, const QStringList& expressions, const QStringList& cliArguments)
+Outcome traced(const QString& drive, const QStringList& expressions, const QStringList& cliArguments,
+               const QString& onlyFile)
 {
     QStringList arguments{QStringLiteral("-f"),
                           QStringLiteral("-qq"),
@@ -44,6 +45,8 @@ Outcome traced(const QString& drive, const QStringList& expressions, const QStri
                           drive + QStringLiteral(".trace")};
     for (const QString& e : expressions)
         arguments << QStringLiteral("-e") << e;
+    if (!onlyFile.isEmpty())
+        arguments << QStringLiteral("-P") << onlyFile;
     arguments << QStringLiteral(RIAPERTURA_CLI) << QStringLiteral("--drive-c") << drive << cliArguments;
     return run(QStringLiteral("strace"), arguments);
 }

@@ -44,7 +44,8 @@ Outcome cli(const QString& drive, const QString& option);
 
 // riapertura-cli on the drive (with --yes, or the arguments given) under
 // strace with the given -e expressions, the calls traced written to
-// <drive>.trace; with -y each call names its file. No --seccomp-bpf: with it
+// <drive>.trace; with -y each call names its file. With onlyFile, only the
+// calls on that file are traced and counted (-P). No --seccomp-bpf: with it
 // strace injects nothing.
 Outcome traced(const QString& drive, const QStringList& expressions,
-               const QStringList& cliArguments = {QStringLiteral("--yes")});
+               const QStringList& cliArguments = {QStringLiteral("--yes")}, const QString& onlyFile = {});

@@ -35,6 +35,8 @@ QList<Call> readTrace(const QString& file, const QString& drive)
     static const QRegularExpression unfinished(
         QStringLiteral(R"(^(\d+)\s+(\w+)\((.*) <unfinished \.\.\.>$)"));
     static const QRegularExpression fd(QStringLiteral(R"(^\d+<(.*?)>(?:, (.*))?$)"));
+    // copy_file_range(in, offset, out, offset, length, flags)
+    static const QRegularExpression copyTo(QStringLiteral(R"(^\d+<(.*?)>, \w+, \d+<(.*?)>, (.*)$)"));
     static const QRegularExpression name(QStringLiteral(R"re(^"(.*)"$)re"));
     static const QRegularExpression stamp(QStringLiteral(R"(\d{8}_\d{6})"));
     QList<Call> calls;
@@ -54,7 +56,12 @@ QList<Call> readTrace(const QString& file, const QString& drive)
         c.name = m.captured(2);
         c.result = m.captured(4);
         const QString args = m.captured(3);
-        if (const auto byFd = fd.match(args); byFd.hasMatch()) {
+        QString alsoOn; // a copy's source: strace -P counts the call there too
+        if (const auto copied = copyTo.match(args); copied.hasMatch()) {
+            alsoOn = copied.captured(1);
+            c.path = copied.captured(2);
+            c.args = copied.captured(3);
+        } else if (const auto byFd = fd.match(args); byFd.hasMatch()) {
             c.path = byFd.captured(1);
             c.args = byFd.captured(2);
         } else {
@@ -63,7 +70,11 @@ QList<Call> readTrace(const QString& file, const QString& drive)
         // Both names of a rename are relative to the drive.
         c.path.replace(drive + QLatin1Char('/'), QString());
         c.path.replace(stamp, QStringLiteral("*"));
-        c.index = ++counted[QString::number(c.pid) + c.name];
+        const QString thread = QString::number(c.pid) + c.name;
+        c.index = ++counted[thread];
+        c.indexOnFile = ++counted[thread + QLatin1Char('>') + c.path];
+        if (!alsoOn.isEmpty())
+            ++counted[thread + QLatin1Char('>') + alsoOn.replace(drive + QLatin1Char('/'), QString())];
         calls << c;
     }
     return calls;
@@ -81,7 +92,10 @@ QList<int> callsWhere(const QList<Call>& trace, const std::function<bool(const C
 bool aloneAtItsNumber(const QList<Call>& trace, const Call& call)
 {
     return std::none_of(trace.begin(), trace.end(), [&](const Call& c) {
-        return c.pid != call.pid && c.name == call.name && c.index == call.index;
+        if (c.pid == call.pid || c.name != call.name)
+            return false;
+        return call.onOneFile() ? c.path == call.path && c.indexOnFile == call.indexOnFile
+                                : c.index == call.index;
     });
 }
 
@@ -94,10 +108,12 @@ void addKillPointRows(const QList<KillPoint>& points)
 
 void showKillPoints(const QList<KillPoint>& points)
 {
-    qInfo("%d kill points (system call, its number among the thread's calls of it):", int(points.size()));
+    qInfo("%d kill points (system call, its number among the thread's calls of it, on its file when it "
+          "names one):",
+          int(points.size()));
     for (const KillPoint& p : points)
-        qInfo("  %s: %s #%d %s", qPrintable(p.label), qPrintable(p.call.name), p.call.index,
-              qPrintable(p.call.path));
+        qInfo("  %s: %s #%d %s", qPrintable(p.label), qPrintable(p.call.name),
+              p.call.onOneFile() ? p.call.indexOnFile : p.call.index, qPrintable(p.call.path));
 }
 
 namespace {
@@ -159,7 +175,7 @@ void selectKillPoints(const QList<Call>& trace, int companies, int openItemCommi
     const auto reportFile = pattern(QStringLiteral("/verifica_riapertura_2024_[^/]*\\.html$"));
 
     const int safetyCopy =
-        first(0, [&](const Call& c) { return c.is(write) && c.in(copy) && c.in(archiveFile); });
+        first(0, [&](const Call& c) { return c.writes() && c.in(copy) && c.in(archiveFile); });
     QVERIFY2(safetyCopy >= 0, "no write of an archive into the safety copy");
     addPoint(QStringLiteral("safety copy: archive of the first company"), safetyCopy);
 
@@ -167,7 +183,7 @@ void selectKillPoints(const QList<Call>& trace, int companies, int openItemCommi
         first(0, [&](const Call& c) { return c.is(QStringLiteral("pwrite64")) && c.in(newYear); });
     int newYearCopy = -1;
     for (int i = 0; i < firstPage; ++i)
-        if (trace[i].is(write) && trace[i].in(newYear) && !trace[i].in(copy) && trace[i].in(archiveFile))
+        if (trace[i].writes() && trace[i].in(newYear) && !trace[i].in(copy) && trace[i].in(archiveFile))
             newYearCopy = i;
     QVERIFY2(newYearCopy >= 0, "no file copy into a 2024 folder before its first page write");
     addPoint(QStringLiteral("new-year copy: archive of the last company"), newYearCopy);
@@ -254,21 +270,24 @@ void selectKillPoints(const QList<Call>& trace, int companies, int openItemCommi
 
 void killAt(const QString& drive, const KillPoint& point, const QStringList& cliArguments)
 {
-    const Outcome killed = traced(
-        drive,
-        {QStringLiteral("trace=") + point.call.name,
-         QStringLiteral("inject=%1:signal=SIGKILL:when=%2").arg(point.call.name).arg(point.call.index)},
-        cliArguments);
+    const bool onFile = point.call.onOneFile();
+    const int number = onFile ? point.call.indexOnFile : point.call.index;
+    const Outcome killed =
+        traced(drive,
+               {QStringLiteral("trace=") + point.call.name,
+                QStringLiteral("inject=%1:signal=SIGKILL:when=%2").arg(point.call.name).arg(number)},
+               cliArguments, onFile ? drive + QLatin1Char('/') + point.call.path : QString());
     QVERIFY2(killed.status == QProcess::CrashExit,
              qPrintable(QStringLiteral("not killed: ") + killed.gist()));
     const QList<Call> calls = readTrace(drive + QStringLiteral(".trace"), drive);
     const auto last = std::find_if(calls.begin(), calls.end(),
                                    [](const Call& c) { return c.result == QLatin1String("?"); });
     QVERIFY2(last != calls.end(), "no call cut short in the trace of the killed run");
-    QVERIFY2(last->index == point.call.index && last->signature() == point.call.signature(),
+    // Only the calls on the file were traced: counted as strace counted them.
+    QVERIFY2(last->index == number && last->signature() == point.call.signature(),
              qPrintable(QStringLiteral("killed at %1 #%2, expected %3 #%4")
                             .arg(last->signature())
                             .arg(last->index)
                             .arg(point.call.signature())
-                            .arg(point.call.index)));
+                            .arg(number)));
 }

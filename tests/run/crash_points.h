@@ -18,12 +18,29 @@ struct Call
 {
     qint64 pid = 0;
     QString name;
-    QString path; // the file, relative to the drive, run timestamps as '*'
+    QString path; // the file, relative to the drive, run timestamps as '*'; a copy's: the one written
     QString args; // what follows the file
     QString result;
-    int index = 0; // its number among this thread's calls of this name
+    int index = 0;       // its number among this thread's calls of this name
+    int indexOnFile = 0; // the same among those on its file (as strace -P counts them)
+
+    // Names one file of the drive, with no run timestamp: a kill can count
+    // only the calls on that file, which the commits' worker thread shares
+    // with the thread that writes the journal.
+    bool onOneFile() const
+    {
+        return !path.isEmpty() && !path.startsWith(QLatin1Char('/')) && !path.contains(QLatin1Char('*')) &&
+               !path.contains(QLatin1Char('"'));
+    }
 
     bool is(const QString& n) const { return name == n; }
+    // Puts bytes into its file: a write, or a copy inside the kernel that
+    // copied some (the last call of such a copy finds the end).
+    bool writes() const
+    {
+        return is(QStringLiteral("write")) ||
+               (is(QStringLiteral("copy_file_range")) && result != QLatin1String("0"));
+    }
     bool syncs() const { return is(QStringLiteral("fsync")) || is(QStringLiteral("fdatasync")); }
     bool in(const QRegularExpression& re) const { return re.match(path).hasMatch(); }
     // What a second run must repeat to be at the same place: the page of a
@@ -40,7 +57,8 @@ QList<Call> readTrace(const QString& file, const QString& drive);
 QList<int> callsWhere(const QList<Call>& trace, const std::function<bool(const Call&)>& match, int from = 0);
 
 // strace counts each thread's calls: true when no other thread makes as many
-// calls of the call's name, so that its number names it alone.
+// calls of the call's name (on its file, when it names one), so that its
+// number names it alone.
 bool aloneAtItsNumber(const QList<Call>& trace, const Call& call);
 
 // A point where the run is killed: the call is never carried out.
@@ -67,7 +85,8 @@ void addKillPointRows(const QList<KillPoint>& points);
 void showKillPoints(const QList<KillPoint>& points);
 
 // Runs the year opening (or the console with the arguments given) on the
-// drive killed at the point, and checks (QVERIFY) that it died there, at the
-// same call of the same thread.
+// drive killed at the point (its number counted on its file when it names
+// one), and checks (QVERIFY) that it died there, at the same call of the same
+// thread.
 void killAt(const QString& drive, const KillPoint& point,
             const QStringList& cliArguments = {QStringLiteral("--yes")});

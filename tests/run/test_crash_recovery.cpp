@@ -100,7 +100,8 @@ private slots:
         // The uninterrupted run, traced: what every run after a kill must leave.
         const QString drive = freshDrive();
         QVERIFY(!drive.isEmpty());
-        const Outcome clean = traced(drive, {QStringLiteral("trace=write,pwrite64,fsync,fdatasync,unlink")});
+        const Outcome clean =
+            traced(drive, {QStringLiteral("trace=write,copy_file_range,pwrite64,fsync,fdatasync,unlink")});
         QVERIFY2(clean.exitedWith(0), qPrintable(clean.gist()));
         const QList<Call> trace = readTrace(drive + QStringLiteral(".trace"), drive);
 

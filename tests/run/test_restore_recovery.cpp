@@ -119,7 +119,7 @@ class TestRestoreRecovery : public QObject
             {"at the rename that sets the data folder aside", renames},
             {"while the logs are carried: data folder set aside",
              callsWhere(
-                 trace, [&](const Call& c) { return c.is(write) && c.in(stagingTmp); }, setAsideCall)},
+                 trace, [&](const Call& c) { return c.writes() && c.in(stagingTmp); }, setAsideCall)},
             {"at the final swap",
              callsWhere(trace, [&](const Call& c) { return isRename(c) && c.in(swap); })},
         };
@@ -152,7 +152,7 @@ private slots:
         const QString drive = freshDrive();
         QVERIFY(!drive.isEmpty());
         const Outcome clean =
-            traced(drive, {QStringLiteral("trace=write,rename,renameat,renameat2")}, Restore);
+            traced(drive, {QStringLiteral("trace=write,copy_file_range,rename,renameat,renameat2")}, Restore);
         QVERIFY2(clean.exitedWith(0), qPrintable(clean.gist()));
         restoredAsExpected(drive);
         choosePoints(readTrace(drive + QStringLiteral(".trace"), drive));
