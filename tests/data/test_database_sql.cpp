@@ -143,6 +143,31 @@ private slots:
         QCOMPARE(TestInstall::scalar(m_file, QStringLiteral("select count(*) from PADDING")).toInt(), 1);
     }
 
+    // With a whileBusy set, the engine commits on the worker thread: what it
+    // commits stays, and a commit it refuses raises its error.
+    void commitWhileBusy()
+    {
+        TestInstall::execAll(m_file, {QStringLiteral("create table PADRE(id integer primary key)"),
+                                      QStringLiteral("create table FIGLIO(padre integer references PADRE(id) "
+                                                     "deferrable initially deferred)")});
+        auto c = openArchive();
+        c->setWhileBusy([] {});
+        c->execute(QStringLiteral("pragma foreign_keys = on"));
+        c->beginTrans();
+        c->execute(QStringLiteral("insert into MOV_MAG(CodArt) values('A')"));
+        c->commitTrans();
+        QVERIFY(!c->inTransaction());
+        QCOMPARE(TestInstall::scalar(m_file, QStringLiteral("select count(*) from MOV_MAG")).toInt(), 1);
+
+        c->beginTrans();
+        c->execute(QStringLiteral("insert into FIGLIO values(7)")); // no such PADRE
+        QString text;
+        QCOMPARE(errorOf([&] { c->commitTrans(); }, &text), err::EngineFailure);
+        QVERIFY2(text.contains(QLatin1String("FOREIGN KEY"), Qt::CaseInsensitive), qPrintable(text));
+        c->release();
+        QCOMPARE(TestInstall::scalar(m_file, QStringLiteral("select count(*) from FIGLIO")).toInt(), 0);
+    }
+
     void severalQueriesAtOnce()
     {
         auto c = openArchive();

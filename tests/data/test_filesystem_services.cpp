@@ -2,6 +2,7 @@
 #include "data/filesystem.h"
 #include "data/fs_detail.h"
 #include "support/raised_error.h"
+#include "support/scoped_mount.h"
 
 #include <QDir>
 #include <QFile>
@@ -98,6 +99,52 @@ private slots:
         QCOMPARE(read(QStringLiteral("b/big.bin")), big);
         QCOMPARE(QFileInfo(host(QStringLiteral("b/big.bin"))).lastModified(),
                  QFileInfo(host(QStringLiteral("a/big.bin"))).lastModified());
+    }
+
+    void copyFolderOntoAFullDisk_data()
+    {
+        QTest::addColumn<bool>("sourceOnTheSameDisk");
+        QTest::newRow("the kernel's copy") << true;
+        QTest::newRow("from another file system: read and write") << false;
+    }
+
+    // The copy stops at the file that does not fit, with the disk full and
+    // that file named, whether the kernel copies or the data go through here;
+    // the files before it are whole.
+    void copyFolderOntoAFullDisk()
+    {
+        QFETCH(bool, sourceOnTheSameDisk);
+        const auto disk = ScopedMount::tmpfs(4 * 1024 * 1024);
+        if (!disk->isMounted())
+            QSKIP("mounting is not allowed here");
+        // Drive D: beside drive C on the small disk, or a link to a folder on another one.
+        const QString driveD = disk->path() + QStringLiteral("/drive_d");
+        if (sourceOnTheSameDisk)
+            QVERIFY(QDir().mkpath(driveD));
+        else
+            QVERIFY(QFile::link(m_drive, driveD));
+        QByteArray big(5 * 1024 * 1024 / (sourceOnTheSameDisk ? 2 : 1), Qt::Uninitialized);
+        for (qsizetype i = 0; i < big.size(); ++i)
+            big[i] = static_cast<char>(i * 7 + i / 1000);
+        m_drive = driveD;
+        write(QStringLiteral("sorgente/a.txt"), "prima");
+        write(QStringLiteral("sorgente/b.bin"), big);
+        m_drive = disk->path() + QStringLiteral("/drive_c");
+        QDir().mkpath(m_drive);
+        qputenv("RIAPERTURA_DRIVE_C", m_drive.toUtf8());
+
+        QString text;
+        int yields = 0;
+        QCOMPARE(errorOf(
+                     [&] {
+                         fs::CopyFolder(QStringLiteral("D:\\sorgente"), QStringLiteral("C:\\copia"),
+                                        [&] { ++yields; });
+                     },
+                     &text),
+                 rio::err::DiskFull);
+        QVERIFY2(text.endsWith(QStringLiteral("C:\\copia\\b.bin")), qPrintable(text));
+        QCOMPARE(read(QStringLiteral("copia/a.txt")), QByteArray("prima"));
+        QVERIFY(yields >= 2);
     }
 
     void copyFolderIntoAFolderEndingInBackslash()
