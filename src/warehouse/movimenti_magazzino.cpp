@@ -23,15 +23,17 @@ struct OldArticle
     Value code, stock1, stock2, vatCode, standardCost, averageCost, lastCost;
 };
 
-std::vector<OldArticle> readArticles(Connection& dbOld)
+std::vector<OldArticle> readArticles(RunContext& ctx, Connection& dbOld)
 {
     std::vector<OldArticle> articles;
     Query q(dbOld, QStringLiteral("select codart,Giacenza1,Giacenza2,CodIva,CostoStandard,CostoMedio,"
                                   "CostoUltimo from ANAG_ART"));
     q.exec();
-    while (q.next())
+    while (q.next()) {
+        ctx.yield();
         articles.push_back(
             {q.value(0), q.value(1), q.value(2), q.value(3), q.value(4), q.value(5), q.value(6)});
+    }
     return articles;
 }
 
@@ -180,7 +182,7 @@ void CREAZIONE_MOVIMENTI_MAGAZZINO(RunContext& ctx, const QString& Numero_Aziend
         // Read in full before any write, so that the old archive holds no
         // open read (and no lock) once the step returns; the program's
         // read-only transaction there has nothing to keep and is left out.
-        const std::vector<OldArticle> articles = readArticles(dbOld);
+        const std::vector<OldArticle> articles = readArticles(ctx, dbOld);
         if (articles.empty()) {
             ctx.message(QStringLiteral("Nessun Articolo trovato"), Buttons::Ok, Icon::Exclamation,
                         QStringLiteral("Ventor"));
