@@ -23,6 +23,9 @@ struct Call
     QString result;
     int index = 0;       // its number among this thread's calls of this name
     int indexOnFile = 0; // the same among those on its file (as strace -P counts them)
+    // The process died while strace wrote the call out: its arguments may
+    // stop short (strace leaves the line so when another thread ends first).
+    bool cut = false;
 
     // Names one file of the drive, with no run timestamp: a kill can count
     // only the calls on that file, which the commits' worker thread shares
@@ -49,7 +52,7 @@ struct Call
 };
 
 // The calls of a trace written by strace -f -y (see traced()), finished or
-// cut short ("?" as the result), in order; paths under the drive are made
+// cut short ("?" as the result, the line maybe left unfinished), in order; paths under the drive are made
 // relative to it (both of a rename's). Empty when the file cannot be read.
 QList<Call> readTrace(const QString& file, const QString& drive);
 
