@@ -8,6 +8,7 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <exception>
 #include <functional>
 
 struct sqlite3;
@@ -89,8 +90,14 @@ struct Connection::Private
     QString hostFile;
     QHash<QString, TableSchema> schemas; // by upper-case table name
     std::function<void()> whileBusy;
+    // What whileBusy raised inside the engine, raised once the engine returns.
+    std::exception_ptr whileBusyFailure;
     QList<Statement*> statements;
 };
+
+// Raises what the connection's whileBusy raised while the engine worked
+// (the statement then ran to its end); nothing when it raised nothing.
+void raiseWhileBusyFailure(Connection& c);
 
 // Commits the engine's transaction of a connection on Qt's SQLite driver on
 // the worker thread, while this thread calls the connection's whileBusy: the

@@ -61,6 +61,7 @@ void Connection::close()
     QSqlDatabase::removeDatabase(d->name);
     d->open = false;
     d->schemas.clear();
+    raiseWhileBusyFailure(*this);
 }
 
 void Connection::release() noexcept
@@ -88,6 +89,7 @@ void Connection::commitTrans()
         throw engine::objectClosed();
     if (d->transactionLevel == 0)
         throw Error(err::EngineFailure, QStringLiteral("Nessuna transazione attiva da confermare."));
+    raiseWhileBusyFailure(*this);
     if (d->transactionLevel == 1) {
         if (d->lite && d->whileBusy)
             commitAside(*this);
@@ -117,11 +119,14 @@ qint64 Connection::execute(const QString& jetSql)
     } else {
         QSqlQuery q(d->db);
         q.setForwardOnly(true);
-        if (!q.exec(sql))
+        if (!q.exec(sql)) {
+            raiseWhileBusyFailure(*this);
             throw engine::fromSqlError(q.lastError(), *this);
+        }
         affected = q.numRowsAffected();
         q.finish();
     }
+    raiseWhileBusyFailure(*this);
     static const QRegularExpression ddl(QStringLiteral("^\\s*(create|drop|alter)\\b"),
                                         QRegularExpression::CaseInsensitiveOption);
     if (ddl.match(sql).hasMatch())

@@ -59,7 +59,7 @@ public:
 
     void open(const QString& connectionString); // raises rio::Error
     bool isOpen() const;
-    void close();            // raises 3704 when not open
+    void close();            // raises 3704 when not open, else what whileBusy raised and nothing raised yet
     void release() noexcept; // closes if open, every error ignored
 
     void beginTrans();
@@ -83,7 +83,9 @@ public:
     // Called now and then while a statement of this connection works (on
     // Qt's SQLite driver: every few thousand engine instructions, and while
     // execute() or commitTrans() waits), so that a long read, delete or
-    // commit lets the window repaint. It must not use this connection. Empty: nothing is called.
+    // commit lets the window repaint. It must not use this connection. What
+    // it raises inside the engine is raised once the engine returns (the
+    // statement having run to its end). Empty: nothing is called.
     // Dropped when the connection closes.
     void setWhileBusy(std::function<void()> whileBusy);
 

@@ -187,6 +187,10 @@ void Statement::run(Connection& c)
     sqlite3_reset(lite);
     liteActive = liteRowPending = false;
     const int rc = sqlite3_step(lite);
+    if (ConnectionAccess::of(c).whileBusyFailure) {
+        sqlite3_reset(lite);
+        raiseWhileBusyFailure(c);
+    }
     if (rc == SQLITE_ROW) {
         liteActive = liteRowPending = true;
         return;
@@ -228,6 +232,10 @@ bool Statement::fetch(Connection& c)
         return true;
     }
     const int rc = sqlite3_step(lite);
+    if (ConnectionAccess::of(c).whileBusyFailure) {
+        endRead();
+        raiseWhileBusyFailure(c);
+    }
     if (rc == SQLITE_ROW)
         return true;
     if (rc == SQLITE_DONE) {

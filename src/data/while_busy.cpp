@@ -8,6 +8,7 @@
 #include <sqlite3.h>
 
 #include <exception>
+#include <utility>
 
 namespace rio {
 
@@ -16,10 +17,21 @@ namespace {
 // Engine instructions between two calls: a fraction of a millisecond.
 constexpr int InstructionsBetweenCalls = 20000;
 
-int callWhileBusy(void* whileBusy)
+// Called from inside the engine: a failure must not unwind through it (it
+// would leave the connection's lock held), nor interrupt the statement (an
+// interrupted write rolls the whole transaction back). It waits until the
+// engine has returned.
+int callWhileBusy(void* connection)
 {
-    (*static_cast<std::function<void()>*>(whileBusy))();
-    return 0; // never interrupts the statement
+    auto& p = ConnectionAccess::of(*static_cast<Connection*>(connection));
+    if (!p.whileBusyFailure) {
+        try {
+            p.whileBusy();
+        } catch (...) {
+            p.whileBusyFailure = std::current_exception();
+        }
+    }
+    return 0;
 }
 
 void installProgressCalls(Connection& c)
@@ -28,7 +40,7 @@ void installProgressCalls(Connection& c)
     if (!p.lite)
         return;
     if (p.whileBusy)
-        sqlite3_progress_handler(p.lite, InstructionsBetweenCalls, &callWhileBusy, &p.whileBusy);
+        sqlite3_progress_handler(p.lite, InstructionsBetweenCalls, &callWhileBusy, &c);
     else
         sqlite3_progress_handler(p.lite, 0, nullptr, nullptr);
 }
@@ -39,6 +51,12 @@ void Connection::setWhileBusy(std::function<void()> whileBusy)
 {
     d->whileBusy = std::move(whileBusy);
     installProgressCalls(*this);
+}
+
+void raiseWhileBusyFailure(Connection& c)
+{
+    if (auto& failure = ConnectionAccess::of(c).whileBusyFailure)
+        std::rethrow_exception(std::exchange(failure, nullptr));
 }
 
 void Statement::runAside(Connection& c, const std::function<void()>& whileWaiting)

@@ -166,6 +166,26 @@ private slots:
         QVERIFY2(text.contains(QLatin1String("FOREIGN KEY"), Qt::CaseInsensitive), qPrintable(text));
         c->release();
         QCOMPARE(TestInstall::scalar(m_file, QStringLiteral("select count(*) from FIGLIO")).toInt(), 0);
+
+        // A whileBusy that fails inside the engine: its failure comes out once
+        // the statement has ended, and the transaction can still commit.
+        auto d = openArchive();
+        if (d->driver() != Connection::Driver::Sqlite)
+            return; // no calls from inside the engine through ODBC
+        d->setWhileBusy([] { throw Error(err::EngineFailure, QStringLiteral("finestra chiusa")); });
+        d->beginTrans();
+        QCOMPARE(errorOf(
+                     [&] {
+                         d->execute(QStringLiteral(
+                             "insert into MOV_MAG(CodArt) with recursive n(i) as (select 1 "
+                             "union all select i + 1 from n where i < 100000) select 'B' from n"));
+                     },
+                     &text),
+                 err::EngineFailure);
+        QCOMPARE(text, QStringLiteral("finestra chiusa"));
+        d->setWhileBusy([] {});
+        d->commitTrans();
+        QCOMPARE(TestInstall::scalar(m_file, QStringLiteral("select count(*) from MOV_MAG")).toInt(), 100001);
     }
 
     void severalQueriesAtOnce()
