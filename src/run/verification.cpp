@@ -91,7 +91,7 @@ QString writeReport(RunContext& ctx, const VerificationReport& report, const QSt
                     const QStringList& csvFiles)
 {
     const QString path = stem + QStringLiteral(".html");
-    if (html::writeFile(path, report.html(ctx.state(), csvFiles).toUtf8()))
+    if (html::writeFile(path, report.html(ctx.state(), csvFiles, [&ctx] { ctx.yield(); }).toUtf8()))
         return path;
     ctx.addErrorLine(QStringLiteral("Rapporto di verifica non scritto: ") + path);
     return QString();

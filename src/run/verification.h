@@ -102,8 +102,10 @@ struct VerificationReport
     // copy, the log and the report (reportPath: empty when not written).
     QStringList closingLines(const RunState& state, const QString& reportPath) const;
     // The whole report as one HTML page; csvFiles: the names of the
-    // spreadsheets written beside it.
-    QString html(const RunState& state, const QStringList& csvFiles = {}) const;
+    // spreadsheets written beside it. betweenCompanies runs before each
+    // company's part (a large company lists thousands of customers).
+    QString html(const RunState& state, const QStringList& csvFiles = {},
+                 const std::function<void()>& betweenCompanies = {}) const;
 };
 
 // The spreadsheets beside the report: the opening stock per article and

@@ -124,7 +124,8 @@ QString companySection(const CompanyVerification& c)
 
 } // namespace
 
-QString VerificationReport::html(const RunState& state, const QStringList& csvFiles) const
+QString VerificationReport::html(const RunState& state, const QStringList& csvFiles,
+                                 const std::function<void()>& betweenCompanies) const
 {
     QString h = pageStart(QStringLiteral("Verifica riapertura 2024"));
     h += QStringLiteral("<h1>Verifica della riapertura dell'esercizio 2024</h1>\n");
@@ -133,8 +134,11 @@ QString VerificationReport::html(const RunState& state, const QStringList& csvFi
     h += topTable(*this);
     h += attention(*this);
     h += runSection(state, csvFiles);
-    for (const CompanyVerification& c : companies)
+    for (const CompanyVerification& c : companies) {
+        if (betweenCompanies)
+            betweenCompanies();
         h += companySection(c);
+    }
     h += QStringLiteral("</body></html>\n");
     return h;
 }
