@@ -14,8 +14,8 @@ namespace {
 constexpr auto WaitBetweenCalls = std::chrono::milliseconds(15);
 
 // One thread for the whole program, started when first needed: a run
-// commits every thousand rows, and one long-lived thread keeps its system
-// calls on the same two threads from one run to the next.
+// commits many times, and one long-lived thread keeps its system calls on
+// the same two threads from one run to the next.
 class AsideThread
 {
 public:
