@@ -171,18 +171,16 @@ QByteArray copyFile(const QString& from, const QString& to, const QString& windo
     return hash ? hash->hexDigest() : QByteArray();
 }
 
-// Copies one file. An unhashed copy with a yield runs on the worker thread
-// while this one yields: a write can wait seconds for a disk busy with
-// earlier copies, and the window would not repaint meanwhile.
-QByteArray copyFileYielding(const QString& from, const QString& to, const QString& windowsFrom,
-                            const QString& windowsTo, const CopyJob& job)
+// Runs a write of the copy: an unhashed copy with a yield writes on the
+// worker thread while this one yields, since any write (a file's data, a
+// folder's creation) can wait seconds for a disk busy with earlier copies and
+// the window would not repaint meanwhile.
+void write(const CopyJob& job, const std::function<void()>& work)
 {
     if (job.manifest || !job.yield)
-        return copyFile(from, to, windowsFrom, windowsTo, job);
-    const std::function<void()> noYield;
-    const CopyJob aside{noYield, nullptr};
-    rio::detail::runAside([&] { copyFile(from, to, windowsFrom, windowsTo, aside); }, job.yield);
-    return {};
+        work();
+    else
+        rio::detail::runAside(work, job.yield);
 }
 
 void copyTree(const QString& from, const QString& to, const QString& windowsFrom, const QString& windowsTo,
@@ -192,11 +190,12 @@ void copyTree(const QString& from, const QString& to, const QString& windowsFrom
     const QFileInfo target(to);
     if (target.exists() && !target.isDir())
         raise(err::PathFileAccess, windowsTo);
-    if (!target.exists()) {
-        errno = 0;
-        if (!QDir().mkdir(to))
-            raiseSystemError(errno ? errno : ENOENT, to, windowsTo);
-    }
+    if (!target.exists())
+        write(job, [&] {
+            errno = 0;
+            if (!QDir().mkdir(to))
+                raiseSystemError(errno ? errno : ENOENT, to, windowsTo);
+        });
     if (!QFileInfo(from).isReadable())
         raise(err::PermissionDenied, windowsFrom);
 
@@ -217,11 +216,19 @@ void copyTree(const QString& from, const QString& to, const QString& windowsFrom
                 yield();
             if (QFileInfo(hostTarget).isDir())
                 raise(err::PathFileAccess, windowsTarget);
-            removeSideFiles(to, existing, targetName, windowsTo);
-            const QByteArray digest =
-                copyFileYielding(source.filePath(), hostTarget, windowsSource, windowsTarget, job);
-            if (job.manifest)
-                job.manifest->append({relativeTarget, digest});
+            if (job.manifest) {
+                removeSideFiles(to, existing, targetName, windowsTo);
+                job.manifest->append({relativeTarget, copyFile(source.filePath(), hostTarget, windowsSource,
+                                                               windowsTarget, job)});
+            } else {
+                // The worker thread must not yield.
+                static const std::function<void()> noYield;
+                const CopyJob plain{noYield, nullptr};
+                write(job, [&] {
+                    removeSideFiles(to, existing, targetName, windowsTo);
+                    copyFile(source.filePath(), hostTarget, windowsSource, windowsTarget, plain);
+                });
+            }
         }
     }
 }
