@@ -110,11 +110,19 @@ double numberOf(const Value& v)
 
 QString asciiUpper(const QString& s)
 {
+    const auto lower = [](QChar c) {
+        return c >= QLatin1Char('a') && c <= QLatin1Char('z');
+    };
+    qsizetype i = 0;
+    while (i < s.size() && !lower(s[i]))
+        ++i;
+    if (i == s.size())
+        return s; // most codes are upper case already: shared, nothing allocated
     QString out = s;
-    for (QChar& c : out) {
-        if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
-            c = QChar(c.unicode() - 'a' + 'A');
-    }
+    QChar* c = out.data();
+    for (; i < out.size(); ++i)
+        if (lower(c[i]))
+            c[i] = QChar(c[i].unicode() - 'a' + 'A');
     return out;
 }
 

@@ -38,7 +38,7 @@ CompanyVerification verifySlot(const RunState& state, int slot, const std::funct
         newDb.open(layout::archiveConnectionString(
             layout::archivePath(state.PercorsoBase, numero, layout::AnnoDaAprire), state.PercorsoSystemMdw));
         newDb.setWhileBusy(whileBusy);
-        return verifyCompany(oldDb, newDb, slot, state.record.initialised.contains(slot), rows);
+        return verifyCompany(oldDb, newDb, slot, state.record.initialised.contains(slot), rows, whileBusy);
     } catch (const Error& e) {
         CompanyVerification v;
         v.slot = slot;
@@ -139,7 +139,7 @@ int VerificationReport::warnings() const
 }
 
 CompanyVerification verifyCompany(Connection& oldArchive, Connection& newArchive, int slot, bool initialised,
-                                  const SpreadsheetRows& rows)
+                                  const SpreadsheetRows& rows, const std::function<void()>& betweenChecks)
 {
     CompanyVerification v;
     v.slot = slot;
@@ -150,8 +150,14 @@ CompanyVerification verifyCompany(Connection& oldArchive, Connection& newArchive
             QStringLiteral("Il nuovo archivio non è stato inizializzato: nessun movimento creato")};
         return v;
     }
+    const auto checked = [&betweenChecks] {
+        if (betweenChecks)
+            betweenChecks();
+    };
     verification::checkStock(oldArchive, newArchive, v, rows);
+    checked();
     verification::checkOpenItems(oldArchive, newArchive, v, rows);
+    checked();
     verification::checkCounters(newArchive, v);
     verification::checkEmptied(newArchive, v);
     return v;

@@ -132,8 +132,11 @@ QString outcomeText(CompanyVerification::Outcome outcome);
 
 // Compares the 2023 and 2024 archives of one company, each table read once
 // and forward, and sends the spreadsheets' rows to `rows` as it goes.
+// betweenChecks runs after each check (a large company's stock check lets
+// go of a few hundred thousand keys when it ends).
 CompanyVerification verifyCompany(Connection& oldArchive, Connection& newArchive, int slot, bool initialised,
-                                  const SpreadsheetRows& rows = {});
+                                  const SpreadsheetRows& rows = {},
+                                  const std::function<void()>& betweenChecks = {});
 
 // Verifies every company of the run, writes the report to
 // dati\tmp\verifica_Riapertura_2024_<yyyymmdd_hhmmss>.html, with the two

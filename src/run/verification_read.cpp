@@ -58,16 +58,24 @@ bool ArticleReader::next(ArticleRow& row)
     return true;
 }
 
-QHash<qint64, OpeningMovement> readOpeningMovements(Connection& c)
+QString codeAndWarehouse(const QString& code, const QString& dep)
 {
-    QHash<qint64, OpeningMovement> moves;
+    return code + QChar(0x1F) + dep;
+}
+
+OpeningMovements readOpeningMovements(Connection& c)
+{
+    // Summed as they are read: the reads let the window repaint, a pass of
+    // its own over a large company's movements would not.
+    OpeningMovements moves;
     Query q(c,
             QStringLiteral("select Progr_Mov_Mag, DEP, CodArt, Qta from MOV_MAG where TipoMov='RIAPERTURA'"));
     q.exec();
-    while (q.next())
-        moves.insert(
-            numberOrZero(q.value(0)),
-            OpeningMovement{textOrEmpty(q.value(1)), textOrEmpty(q.value(2)), numberOrZero(q.value(3))});
+    while (q.next()) {
+        const OpeningMovement m{textOrEmpty(q.value(1)), textOrEmpty(q.value(2)), numberOrZero(q.value(3))};
+        moves.quantities[codeAndWarehouse(m.code, m.dep)] += m.qta;
+        moves.byNumber.insert(numberOrZero(q.value(0)), m);
+    }
     return moves;
 }
 

@@ -57,9 +57,18 @@ struct OpeningMovement
     double qta = 0;
 };
 
-// The opening movements of an archive by their Progr_Mov_Mag (Null as 0).
-// Raises the engine's error.
-QHash<qint64, OpeningMovement> readOpeningMovements(Connection& c);
+// The key of an article code in a warehouse, for quantities summed by both.
+QString codeAndWarehouse(const QString& code, const QString& dep);
+
+// The opening movements of an archive, read once.
+struct OpeningMovements
+{
+    QHash<qint64, OpeningMovement> byNumber; // by Progr_Mov_Mag (Null as 0)
+    QHash<QString, double> quantities;       // summed by codeAndWarehouse(), in file order
+};
+
+// Reads them. Raises the engine's error.
+OpeningMovements readOpeningMovements(Connection& c);
 
 // One accounting item of MOV_CONT: the writer's key fields and the total.
 struct ItemRow

@@ -109,20 +109,13 @@ struct StockDifference
     QStringList differences;
 };
 
-QString key(const QString& code, const QString& dep)
-{
-    return code + QChar(0x1F) + dep;
-}
-
 // One pass over the articles of both years side by side, in rowid order.
 class StockPass
 {
 public:
-    StockPass(Movements moves, const CompanyVerification& v, const SpreadsheetRows& rows)
-        : m_moves(std::move(moves)), m_v(v), m_rows(rows)
+    StockPass(OpeningMovements moves, const CompanyVerification& v, const SpreadsheetRows& rows)
+        : m_moves(std::move(moves.byNumber)), m_opening(std::move(moves.quantities)), m_v(v), m_rows(rows)
     {
-        for (const OpeningMovement& m : std::as_const(m_moves))
-            m_opening[key(m.code, m.dep)] += m.qta;
     }
 
     // A 2023 article, with the 2024 one of the same row (or null).
@@ -139,7 +132,7 @@ public:
             if (stock != 0 &&
                 !movementMatches(row, dep, stock, m_expectedMoves++, m_moves, m_movementFindings))
                 ++m_moveMismatches;
-            const StockRow sheetRow{row.code, dep, stock, m_opening.take(key(row.code, dep)),
+            const StockRow sheetRow{row.code, dep, stock, m_opening.take(codeAndWarehouse(row.code, dep)),
                                     carried ? numberOrZero(carried->stock[d]) : 0.0};
             if (m_rows.stock && (sheetRow.stock2023 != 0 || sheetRow.opening != 0 || sheetRow.stock2024 != 0))
                 m_rows.stock(m_v, sheetRow);
