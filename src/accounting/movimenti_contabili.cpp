@@ -81,7 +81,8 @@ void CREAZIONE_MOVIMENTI_CONTABILI(RunContext& ctx, QString Numero_Azienda)
         dbNew.open(layout::archiveConnectionString(
             layout::archivePath(state.PercorsoBase, Numero_Azienda, layout::AnnoDaAprire),
             state.PercorsoSystemMdw));
-        // A commit every thousand items, each waiting for the disk's sync.
+        // The window repaints while a commit waits for the disk (one every
+        // BatchCommit::RowsPerCommit items).
         dbNew.setWhileBusy([&ctx] { ctx.yield(); });
 
         {
