@@ -137,34 +137,33 @@ bool fourDigitYear(const QDate& date)
     return date.isValid() && date.year() >= 1 && date.year() <= 9999;
 }
 
+// "dd/mm/yyyy", "hh:mm:ss": two digits, two digits, then lastWidth digits.
+QString threeNumbers(int first, int second, int last, int lastWidth, char16_t separator)
+{
+    QString out;
+    out.reserve(6 + lastWidth);
+    appendDigits(out, first, 2);
+    out.append(separator);
+    appendDigits(out, second, 2);
+    out.append(separator);
+    appendDigits(out, last, lastWidth);
+    return out;
+}
+
 } // namespace
 
 QString dayMonthYearText(const QDate& date)
 {
     if (!fourDigitYear(date))
         return date.toString(QStringLiteral("dd/MM/yyyy"));
-    QString out;
-    out.reserve(10);
-    appendDigits(out, date.day(), 2);
-    out.append(u'/');
-    appendDigits(out, date.month(), 2);
-    out.append(u'/');
-    appendDigits(out, date.year(), 4);
-    return out;
+    return threeNumbers(date.day(), date.month(), date.year(), 4, u'/');
 }
 
 QString clockText(const QTime& time)
 {
     if (!time.isValid())
         return time.toString(QStringLiteral("HH:mm:ss"));
-    QString out;
-    out.reserve(8);
-    appendDigits(out, time.hour(), 2);
-    out.append(u':');
-    appendDigits(out, time.minute(), 2);
-    out.append(u':');
-    appendDigits(out, time.second(), 2);
-    return out;
+    return threeNumbers(time.hour(), time.minute(), time.second(), 2, u':');
 }
 
 QString isoDateText(const QDateTime& dt)

@@ -301,39 +301,6 @@ void runSteps(RunContext& ctx)
 
 } // namespace
 
-Value readSystemRoot(Connection& system, bool server)
-{
-    Query row(system, QStringLiteral("select * from system order by rowid"));
-    row.exec();
-    row.moveFirst();
-    const Value percorso = server ? row.value(QStringLiteral("Percorso")) : Value();
-    row.finish();
-    return percorso;
-}
-
-QString readInstallationRoot(const Host& host, const QString& programsFolder)
-{
-    Connection system;
-    system.open(layout::systemConnectionString());
-    const Value percorso = readSystemRoot(system, host.dataSource() == DataSource::Server);
-    system.close();
-    return settleInstallationRoot(host, programsFolder, percorso);
-}
-
-QString settleInstallationRoot(const Host& host, const QString& programsFolder, const Value& percorso)
-{
-    if (host.dataSource() == DataSource::Local) {
-        const bool splus = host.zetaFolderChosen();
-        const bool x86 = !splus && layout::has64BitProgramFolder();
-        return layout::installationRoot(DataSource::Local, splus, x86, QString(), programsFolder);
-    }
-    const QString root = textOf(percorso);
-    if (root.isEmpty())
-        throw Error(err::PathNotFound, QStringLiteral("il campo Percorso della tabella system è vuoto: "
-                                                      "radice dell'installazione sconosciuta"));
-    return layout::installationRoot(DataSource::Server, false, false, root, programsFolder);
-}
-
 namespace {
 
 // "Errore <n> (<descrizione>)" for the program's errors, "Errore imprevisto
