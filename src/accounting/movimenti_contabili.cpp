@@ -70,6 +70,7 @@ void CREAZIONE_MOVIMENTI_CONTABILI(RunContext& ctx, QString Numero_Azienda)
     RunState& state = ctx.state();
     Connection dbOld;
     Connection dbNew;
+    std::optional<Error> lostBatch; // the last batch's commit, failed while unwinding
     try {
         ctx.setProgress(QStringLiteral("STO CREANDO I MOVIMENTI CONTABILI..."));
         if (state.ConnessioneDbOld)
@@ -93,7 +94,7 @@ void CREAZIONE_MOVIMENTI_CONTABILI(RunContext& ctx, QString Numero_Azienda)
             AccountingMovementWriter writer(ctx, dbNew, QStringLiteral("MOV_CONT"),
                                             QStringLiteral("Progr_mov_cont"));
             // What is written stays written if a later item fails.
-            BatchCommit commit(dbNew);
+            BatchCommit commit(dbNew, &lostBatch);
             std::optional<OpenItemFields> fields;
             // No open item: nothing to carry, the step still completes.
             while (items.next()) {
@@ -115,6 +116,12 @@ void CREAZIONE_MOVIMENTI_CONTABILI(RunContext& ctx, QString Numero_Azienda)
         dbOld.release();
         dbNew.release();
         ctx.reportError(e, ProcedureLabel);
+        if (lostBatch)
+            ctx.reportError(Error(lostBatch->number(),
+                                  lostBatch->description() +
+                                      QStringLiteral(" (i movimenti scritti dopo l'ultima conferma non sono "
+                                                     "stati salvati)")),
+                            ProcedureLabel);
     }
 }
 

@@ -8,10 +8,16 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 
 namespace rio {
 
 namespace {
+
+// The name a copy is made under until it is complete, verified and on disk:
+// the restore lists "Copia_dati_*" only, so a copy cut short by a kill or a
+// power cut is never taken for one.
+const QString UnfinishedPrefix = QStringLiteral("Copia_in_corso_");
 
 // A copy never goes over another: a second run the same day would otherwise
 // overwrite the only copy of the data as they were before the first.
@@ -27,20 +33,66 @@ QString freeCopyFolder(const QString& root, const QDateTime& now)
     return candidate;
 }
 
+// The working name of the copy that will be named finalPath, not yet taken.
+QString freeWorkingFolder(const QString& root, const QString& finalPath)
+{
+    const QString base = root + UnfinishedPrefix + finalPath.mid(root.size());
+    QString candidate = base;
+    for (int n = 2;
+         QFileInfo::exists(fs::hostPath(candidate)) || QFileInfo(fs::hostPath(candidate)).isSymLink(); ++n)
+        candidate = base + QLatin1Char('_') + QString::number(n);
+    return candidate;
+}
+
+// Removes a folder this step made; true when it is gone.
+bool removeMadeFolder(const QString& windowsPath)
+{
+    const QFileInfo made(fs::hostPath(windowsPath));
+    if (made.isSymLink() || !made.isDir())
+        return false;
+    return QDir(made.filePath()).removeRecursively();
+}
+
 } // namespace
+
+void removeUnfinishedCopies(RunContext& ctx, const QString& root)
+{
+    const QString hostRoot = fs::hostPath(root);
+    // A link is not a copy of ours: what it points to is left alone.
+    const QStringList names = QDir(hostRoot).entryList({UnfinishedPrefix + QLatin1Char('*')},
+                                                       QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+    for (const QString& name : names) {
+        const QString path = root + name;
+        if (QDir(hostRoot + QLatin1Char('/') + name).removeRecursively())
+            ctx.addEventLine(
+                QStringLiteral("Copia di sicurezza incompleta di una riapertura interrotta rimossa: %1")
+                    .arg(path));
+        else
+            ctx.addEventLine(
+                QStringLiteral("Impossibile rimuovere la copia di sicurezza incompleta %1 di una "
+                               "riapertura interrotta: rimuoverla a mano")
+                    .arg(path));
+    }
+}
 
 // One dated copy of the whole data folder, so that the state before the
 // reopening can be put back. Every file is hashed as it is copied; the list
-// goes into the copy's manifest and the copy is read back against it. The
-// run goes on only when the copy is verified.
+// goes into the copy's manifest. The copy is made under a working name and
+// synced to the disk, then read back from the disk against its manifest:
+// only then does it take its dated name. The run goes on only when the copy
+// is verified, so that no archive changes before a copy that survives a
+// power cut exists.
 void COPIO_CARTELLA_SALVATAGGIO(RunContext& ctx, QString CartellaDaCopiare)
 {
     RunRecord& record = ctx.state().record;
     record.safetyCopyVerified = false;
-    QString copyPath; // a folder that did not exist before this copy
+    QString& madePath = record.safetyCopy; // the folder this copy made, under the name it has now
+    madePath.clear();
     try {
-        copyPath = freeCopyFolder(ctx.state().PercorsoBase, QDateTime::currentDateTime());
-        record.safetyCopy = copyPath;
+        const QString root = ctx.state().PercorsoBase;
+        removeUnfinishedCopies(ctx, root);
+        const QDateTime started = QDateTime::currentDateTime();
+        madePath = freeWorkingFolder(root, freeCopyFolder(root, started));
         ctx.setProgress(QStringLiteral("BACKUP DI SICUREZZA DEGLI ARCHIVI IN CORSO..."));
         ctx.host().showBusy(true);
         ctx.yield();
@@ -48,25 +100,37 @@ void COPIO_CARTELLA_SALVATAGGIO(RunContext& ctx, QString CartellaDaCopiare)
             ctx.yield();
         };
         fs::Manifest manifest;
-        fs::CopyFolder(CartellaDaCopiare, copyPath, yield, &manifest);
-        fs::writeManifest(copyPath, manifest);
+        fs::CopyFolder(CartellaDaCopiare, madePath, yield, &manifest);
+        fs::writeManifest(madePath, manifest);
+        fs::SyncFolder(madePath, yield, true);
         ctx.yield();
-        const QStringList differing = fs::verifyManifest(copyPath, manifest, yield);
+        const QStringList differing = fs::verifyManifest(madePath, manifest, yield);
         if (!differing.isEmpty())
             throw Error(err::PathFileAccess, QStringLiteral("la copia %1 non corrisponde ai dati copiati: %2")
-                                                 .arg(copyPath, differing.join(QStringLiteral(", "))));
+                                                 .arg(madePath, differing.join(QStringLiteral(", "))));
+        // A name taken since the copy started (another copy, a folder made by
+        // hand) passes to the next free one.
+        const QString finalPath = freeCopyFolder(root, started);
+        try {
+            fs::Name(madePath, finalPath);
+        } catch (const Error&) {
+            if (!fs::FolderExists(madePath))
+                madePath = finalPath; // renamed, but the root could not be synced
+            throw;
+        }
+        madePath = finalPath;
         record.safetyCopyVerified = true;
         ctx.setProgress(QString());
-        ctx.addEventLine(
-            QStringLiteral("Copia di sicurezza verificata: %1 (%2 file)").arg(copyPath).arg(manifest.size()));
+        ctx.addEventLine(QStringLiteral("Copia di sicurezza verificata: %1 (%2 file)")
+                             .arg(finalPath)
+                             .arg(manifest.size()));
         ctx.host().showBusy(false);
     } catch (const Error& e) {
         ctx.reportError(e, QStringLiteral("COPIO_CARTELLA"));
         // Half a copy is no copy: it would pass for one later, and on a full
         // disk it holds the space the user needs back.
-        QDir partial(copyPath.isEmpty() ? QString() : fs::hostPath(copyPath));
-        if (!copyPath.isEmpty() && partial.exists() && partial.removeRecursively())
-            ctx.addEventLine(QStringLiteral("Copia di sicurezza incompleta rimossa: %1").arg(copyPath));
+        if (!madePath.isEmpty() && removeMadeFolder(madePath))
+            ctx.addEventLine(QStringLiteral("Copia di sicurezza incompleta rimossa: %1").arg(madePath));
     }
 }
 

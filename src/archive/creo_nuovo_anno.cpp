@@ -8,7 +8,10 @@
 namespace rio {
 
 // The year to open starts as a file copy of the year in course, database
-// included; a 2024 folder already there is overwritten file by file.
+// included; a 2024 folder already there is overwritten file by file. Each
+// copy is on disk before its archive is opened: the engine's own syncs cover
+// its writes, not pages of the copy still waiting in the cache, which a power
+// cut would leave as holes under a journal that says the archive is whole.
 void CREO_NUOVO_ANNO(RunContext& ctx)
 {
     RunState& state = ctx.state();
@@ -17,9 +20,12 @@ void CREO_NUOVO_ANNO(RunContext& ctx)
         ctx.host().showBusy(true);
         for (const ListedCompany& company : state.activeCompanies()) {
             ctx.yield();
-            fs::CopyFolder(layout::oldCompanyFolder(state.PercorsoBase, company.slot),
-                           layout::newCompanyFolder(state.PercorsoBase, company.slot),
-                           [&ctx] { ctx.yield(); });
+            const auto yield = [&ctx] {
+                ctx.yield();
+            };
+            const QString newFolder = layout::newCompanyFolder(state.PercorsoBase, company.slot);
+            fs::CopyFolder(layout::oldCompanyFolder(state.PercorsoBase, company.slot), newFolder, yield);
+            fs::SyncFolder(newFolder, yield);
         }
         ctx.setProgress(QString());
         ctx.host().showBusy(false);

@@ -20,8 +20,8 @@ int rowsPerCommit()
 
 } // namespace
 
-BatchCommit::BatchCommit(Connection& connection)
-    : m_connection(connection), m_owned(!connection.inTransaction())
+BatchCommit::BatchCommit(Connection& connection, std::optional<Error>* lostBatch)
+    : m_connection(connection), m_lostBatch(lostBatch), m_owned(!connection.inTransaction())
 {
     if (m_owned)
         m_connection.beginTrans();
@@ -29,12 +29,25 @@ BatchCommit::BatchCommit(Connection& connection)
 
 BatchCommit::~BatchCommit()
 {
-    if (!m_owned)
+    if (!m_owned || m_done || !m_lostBatch)
         return;
     try {
         if (m_connection.isOpen() && m_connection.inTransaction())
             m_connection.commitTrans();
+    } catch (const Error& e) {
+        *m_lostBatch = e;
     } catch (...) {
+        *m_lostBatch = Error(err::EngineFailure, QStringLiteral("conferma delle ultime righe non riuscita"));
+    }
+}
+
+void BatchCommit::commit()
+{
+    try {
+        m_connection.commitTrans();
+    } catch (...) {
+        m_done = true; // raised here: the caller hears of it
+        throw;
     }
 }
 
@@ -43,14 +56,15 @@ void BatchCommit::rowWritten()
     if (!m_owned || ++m_pending < rowsPerCommit())
         return;
     m_pending = 0;
-    m_connection.commitTrans();
+    commit();
     m_connection.beginTrans();
 }
 
 void BatchCommit::finish()
 {
     if (m_owned && m_connection.inTransaction())
-        m_connection.commitTrans();
+        commit();
+    m_done = true;
 }
 
 } // namespace rio

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "data/error.h"
+
+#include <optional>
+
 namespace rio {
 
 class Connection;
@@ -18,22 +22,31 @@ public:
     static constexpr int RowsPerCommit = 10000;
 
     // Begins a transaction on the connection unless one is open; raises the
-    // engine's error.
-    explicit BatchCommit(Connection& connection);
-    // Commits what is pending, every error ignored: unwinding on a failure
-    // keeps the rows written so far.
+    // engine's error. lostBatch: where the commit made while unwinding puts
+    // its own failure, for the caller to report beside the failure that
+    // unwound (the rows since the last commit are then not kept).
+    explicit BatchCommit(Connection& connection, std::optional<Error>* lostBatch = nullptr);
+    // Unwinding from a failure of the write, commits the rows written since
+    // the last commit so that they stay; a failure of that commit goes to
+    // lostBatch. Without a lostBatch it commits nothing: a commit whose
+    // failure nobody hears of would let the rows pass for kept.
     ~BatchCommit();
     BatchCommit(const BatchCommit&) = delete;
     BatchCommit& operator=(const BatchCommit&) = delete;
 
     // One more row written: every RowsPerCommit rows, commit and begin again.
+    // Raises the engine's error.
     void rowWritten();
     // Commits the rest; raises the engine's error.
     void finish();
 
 private:
+    void commit();
+
     Connection& m_connection;
+    std::optional<Error>* m_lostBatch;
     bool m_owned;
+    bool m_done = false; // finished, or a commit failed and said so itself
     int m_pending = 0;
 };
 

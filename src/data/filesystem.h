@@ -41,6 +41,16 @@ bool FolderExists(const QString& windowsPath);
 void CopyFolder(const QString& source, const QString& destination, const std::function<void()>& yield = {},
                 QList<ManifestEntry>* manifest = nullptr);
 
+// Makes a folder tree just written reach the disk before anything relies on
+// it: every file's data, then every folder's entries from the leaves up, then
+// the folder that holds the tree (its name there). With dropCache each file's
+// pages leave the cache once on disk, so that reading the tree back reads the
+// disk. Symbolic links inside are not followed. With a yield the syncs wait
+// on the worker thread while this thread calls it. Raises the run-time error
+// naming the file or folder that could not be synced (75 for an I/O error).
+void SyncFolder(const QString& windowsFolder, const std::function<void()>& yield = {},
+                bool dropCache = false);
+
 // True when a database file has a non-empty journal or write-ahead log beside it: a
 // write to it was interrupted and the engine will put it back when it is
 // next opened for writing.
@@ -62,7 +72,8 @@ void MkDir(const QString& windowsPath);
 // is instant whatever the size, nothing is copied, and a process killed
 // around it leaves either name, never both. The new name must not exist
 // (58); another drive raises 74; a missing source 53 or 76. The change of
-// name reaches the disk before it returns.
+// name reaches the disk before it returns: when the folder holding it cannot
+// be synced, the rename is done and the error (75) is raised.
 void Name(const QString& oldWindowsPath, const QString& newWindowsPath);
 
 // The text log: opened for appending (created when absent); each line is

@@ -248,21 +248,6 @@ void requireDrive(const QString& windowsPath)
         raise(err::DeviceUnavailable, windowsPath);
 }
 
-// A rename is kept in the folder that holds the name: it reaches the disk
-// when that folder is synced.
-void syncFolder(const QString& hostFolder)
-{
-#ifndef Q_OS_WIN
-    const int fd = ::open(QFile::encodeName(hostFolder).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-#else
-    Q_UNUSED(hostFolder);
-#endif
-}
-
 } // namespace
 
 bool FolderExists(const QString& windowsPath)
@@ -371,9 +356,11 @@ void Name(const QString& oldWindowsPath, const QString& newWindowsPath)
     errno = 0;
     if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
         raiseSystemError(errno ? errno : EACCES, from, oldWindowsPath);
-    syncFolder(QFileInfo(to).absolutePath());
+    // A rename is kept in the folder that holds the name: it reaches the
+    // disk when that folder is synced.
+    detail::syncFolderEntries(QFileInfo(to).absolutePath(), detail::windowsParentOf(newWindowsPath));
     if (QFileInfo(from).absolutePath() != QFileInfo(to).absolutePath())
-        syncFolder(QFileInfo(from).absolutePath());
+        detail::syncFolderEntries(QFileInfo(from).absolutePath(), detail::windowsParentOf(oldWindowsPath));
 }
 
 } // namespace rio::fs

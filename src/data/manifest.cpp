@@ -10,6 +10,12 @@
 
 #include <cerrno>
 
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#else
+#include <io.h>
+#endif
+
 namespace rio::fs {
 
 namespace {
@@ -93,7 +99,16 @@ void writeManifest(const QString& windowsFolder, const Manifest& manifest)
     errno = 0;
     if (out.write(text) != text.size() || !out.flush())
         detail::raiseSystemError(errno ? errno : ENOSPC, host, windowsPath);
+        // A flush hands the text to the system only: a power cut leaves a
+        // manifest of 0 bytes, and the copy could not be checked.
+#ifndef Q_OS_WIN
+    if (::fdatasync(out.handle()) != 0)
+#else
+    if (::_commit(out.handle()) != 0)
+#endif
+        detail::raiseSystemError(errno, host, windowsPath);
     out.close();
+    detail::syncFolderEntries(QFileInfo(host).absolutePath(), windowsFolder);
 }
 
 Manifest readManifest(const QString& windowsFolder)

@@ -1,6 +1,7 @@
 // Undoing a year opening: a safety copy put back in place of the data folder.
 #include "run/restore.h"
 
+#include "archive/archive_steps.h"
 #include "context/layout.h"
 #include "context/run_context.h"
 #include "data/error.h"
@@ -84,6 +85,7 @@ public:
             openLog();
             line(QStringLiteral("RIPRISTINO della copia di sicurezza %1 nella cartella %2: %3")
                      .arg(m_record.copy.path, m_data, m_record.check.text()));
+            removeUnfinishedCopies(m_ctx, m_record.root);
             phase(QStringLiteral("Copia dei dati dalla copia di sicurezza"), [this] { copyBesideData(); });
             phase(QStringLiteral("Cartella dati messa da parte"), [this] { setDataAside(); });
             phase(QStringLiteral("Log e rapporti (Tmp) riportati"), [this] { carryTmp(); });
@@ -146,7 +148,8 @@ private:
     }
 
     // The copy beside the data folder, hashed as it is read and compared with
-    // its manifest; the data folder is not touched yet.
+    // its manifest, then synced to the disk: the data folder is not touched
+    // until the copy that replaces it would survive a power cut.
     void copyBesideData()
     {
         caption(QStringLiteral("COPIA DEI DATI DALLA COPIA DI SICUREZZA IN CORSO..."));
@@ -164,10 +167,15 @@ private:
         fs::CopyFolder(m_record.copy.path, m_staging, yield, &copied);
         // The manifest belongs to the copy, not to the data.
         const QString manifestName = QLatin1String(fs::ManifestFileName);
-        QFile::remove(hostStaging + QLatin1Char('/') + manifestName);
+        // Left in the data folder, it would stop every run after the restore.
+        const QString stagedManifest = hostStaging + QLatin1Char('/') + manifestName;
+        if (!QFile::remove(stagedManifest) && QFileInfo::exists(stagedManifest))
+            throw Error(err::PermissionDenied, QStringLiteral("impossibile rimuovere %1 dai dati copiati")
+                                                   .arg(m_staging + QLatin1Char('\\') + manifestName));
         copied.removeIf([&](const fs::ManifestEntry& e) { return e.path == manifestName; });
         m_record.filesCopied = int(copied.size());
         if (!m_record.check.verified()) {
+            fs::SyncFolder(m_staging, yield);
             line(QStringLiteral(
                      "Dati della copia %1 copiati in %2: %3 file, non verificati (copia senza manifesto)")
                      .arg(m_record.copy.name, m_staging)
@@ -181,6 +189,7 @@ private:
             throw Error(
                 err::PathFileAccess,
                 QStringLiteral("i dati copiati dalla copia %1 %2").arg(m_record.copy.name, compared.text()));
+        fs::SyncFolder(m_staging, yield);
         line(
             QStringLiteral("Dati della copia %1 copiati in %2 e confrontati con il manifesto: %3 file uguali")
                 .arg(m_record.copy.name, m_staging)
@@ -190,7 +199,7 @@ private:
     void setDataAside()
     {
         closeLog();
-        fs::Name(m_data, m_setAside);
+        rename(m_data, m_setAside);
         m_movedAside = true;
         m_record.setAside = m_setAside;
         line(QStringLiteral("Cartella dati messa da parte: %1 ora è %2").arg(m_data, m_setAside));
@@ -204,8 +213,11 @@ private:
             return;
         caption(QStringLiteral("TRASFERIMENTO DI LOG E RAPPORTI IN CORSO..."));
         const QString name = QFileInfo(fs::hostPath(tmp)).fileName();
-        fs::CopyFolder(m_setAside + QLatin1Char('\\') + name, m_staging + QLatin1Char('\\') + name,
-                       [this] { m_ctx.yield(); });
+        const auto yield = [this] {
+            m_ctx.yield();
+        };
+        fs::CopyFolder(m_setAside + QLatin1Char('\\') + name, m_staging + QLatin1Char('\\') + name, yield);
+        fs::SyncFolder(m_staging + QLatin1Char('\\') + name, yield);
         m_record.tmpCarried = true;
         line(QStringLiteral(
                  "Cartella %1 (log e rapporti) della cartella dati di prima riportata nei dati ripristinati")
@@ -214,7 +226,7 @@ private:
 
     void putCopyInPlace()
     {
-        fs::Name(m_staging, m_data);
+        rename(m_staging, m_data);
         m_inPlace = true;
         try {
             openLog();
@@ -224,6 +236,23 @@ private:
         }
         line(QStringLiteral("Cartella dati ripristinata: %1 contiene ora la copia %2")
                  .arg(m_data, m_record.copy.name));
+    }
+
+    // A rename whose folder could not be synced afterwards raises once done:
+    // what is on disk says which name the folder has.
+    void rename(const QString& from, const QString& to)
+    {
+        try {
+            fs::Name(from, to);
+        } catch (const Error&) {
+            if (!fs::FolderExists(from) && fs::FolderExists(to)) {
+                m_movedAside = m_movedAside || from == m_data;
+                m_inPlace = m_inPlace || from == m_staging;
+                if (from == m_data)
+                    m_record.setAside = m_setAside;
+            }
+            throw;
+        }
     }
 
     RunOutcome finished()
@@ -276,7 +305,12 @@ private:
         }
         caption(QStringLiteral("RIPRISTINO NON RIUSCITO!"));
         m_record.outcome =
-            problem.isEmpty()
+            m_inPlace
+                ? QStringLiteral("RIPRISTINO NON RIUSCITO: %1; la cartella dati contiene la copia %2, ma non "
+                                 "è stato possibile confermarne la scrittura su disco; la cartella dati di "
+                                 "prima è conservata in %3")
+                      .arg(reason, m_record.copy.name, m_setAside)
+            : problem.isEmpty()
                 ? QStringLiteral(
                       "RIPRISTINO NON RIUSCITO: %1; la cartella dati è quella di prima del ripristino")
                       .arg(reason)
