@@ -2,6 +2,8 @@
 
 #include "child_process.h"
 
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QHash>
 #include <QMap>
@@ -99,6 +101,44 @@ QList<Call> readTrace(const QString& file, const QString& drive)
     return calls;
 }
 
+QStringList treeEntries(const QString& folder)
+{
+    QStringList entries{QString()};
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        entries << QDir(folder).relativeFilePath(it.next());
+    return entries;
+}
+
+QStringList unsyncedBefore(const QList<Call>& trace, const QString& tracedAs, const QStringList& entries,
+                           int before)
+{
+    static const QRegularExpression stamp(QStringLiteral(R"(\d{8}_\d{6})"));
+    QHash<QString, bool> synced; // the entry's path in lower case -> synced since its last write
+    for (const QString& e : entries)
+        synced.insert(QString(e.isEmpty() ? tracedAs : tracedAs + QLatin1Char('/') + e)
+                          .replace(stamp, QStringLiteral("*"))
+                          .toLower(),
+                      false);
+    for (int i = 0; i < std::min<qsizetype>(before, trace.size()); ++i) {
+        const auto it = synced.find(trace[i].path.toLower());
+        if (it == synced.end())
+            continue;
+        if (trace[i].syncs())
+            *it = true;
+        else if (trace[i].writes())
+            *it = false;
+    }
+    QStringList missing;
+    for (const QString& e : entries)
+        if (!synced.value(QString(e.isEmpty() ? tracedAs : tracedAs + QLatin1Char('/') + e)
+                              .replace(stamp, QStringLiteral("*"))
+                              .toLower()))
+            missing << (e.isEmpty() ? QStringLiteral("(the folder itself)") : e);
+    return missing;
+}
+
 QList<int> callsWhere(const QList<Call>& trace, const std::function<bool(const Call&)>& match, int from)
 {
     QList<int> found;
@@ -187,7 +227,7 @@ void selectKillPoints(const QList<Call>& trace, int companies, int openItemCommi
     };
 
     const auto write = QStringLiteral("write");
-    const auto copy = pattern(QStringLiteral("(^|/)copia_dati_[^/]*/"));
+    const auto copy = pattern(QStringLiteral("(^|/)(copia_in_corso_)?copia_dati_[^/]*/"));
     const auto log = pattern(QStringLiteral("/tmp/log_[^/]*$"));
     const auto archiveFile = pattern(QStringLiteral("/dati\\.mdb$"));
     const auto newYear = pattern(QStringLiteral("/esercizi/azienda_\\d+/2024/"));

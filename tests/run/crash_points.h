@@ -45,6 +45,12 @@ struct Call
                (is(QStringLiteral("copy_file_range")) && result != QLatin1String("0"));
     }
     bool syncs() const { return is(QStringLiteral("fsync")) || is(QStringLiteral("fdatasync")); }
+    // Its path is then "from\", \"to".
+    bool renames() const
+    {
+        return is(QStringLiteral("rename")) || is(QStringLiteral("renameat")) ||
+               is(QStringLiteral("renameat2"));
+    }
     bool in(const QRegularExpression& re) const { return re.match(path).hasMatch(); }
     // What a second run must repeat to be at the same place: the page of a
     // database write, the text of a log line (other contents hold the clock).
@@ -55,6 +61,16 @@ struct Call
 // cut short ("?" as the result, the line maybe left unfinished), in order; paths under the drive are made
 // relative to it (both of a rename's). Empty when the file cannot be read.
 QList<Call> readTrace(const QString& file, const QString& drive);
+
+// The files and folders under a folder on disk, relative to it, the folder
+// itself as "": what a sync must have reached.
+QStringList treeEntries(const QString& folder);
+
+// The entries (relative to tracedAs, the tree's path as the trace names it)
+// that no fsync or fdatasync before position `before` reached after their
+// last write before it: what a power cut at `before` could lose.
+QStringList unsyncedBefore(const QList<Call>& trace, const QString& tracedAs, const QStringList& entries,
+                           int before);
 
 // The positions in the trace of the calls that match, from position from on.
 QList<int> callsWhere(const QList<Call>& trace, const std::function<bool(const Call&)>& match, int from = 0);

@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -47,12 +48,6 @@ QString logOf(const QString& data)
     return entry(entry(data, QStringLiteral("tmp")), QStringLiteral("log_Riapertura_2024.txt"));
 }
 
-bool isRename(const Call& c)
-{
-    return c.is(QStringLiteral("rename")) || c.is(QStringLiteral("renameat")) ||
-           c.is(QStringLiteral("renameat2"));
-}
-
 } // namespace
 
 class TestRestoreRecovery : public QObject
@@ -67,6 +62,8 @@ class TestRestoreRecovery : public QObject
     Fingerprint m_afterRun;
     QByteArray m_logAfterRun;
     QList<KillPoint> m_points;
+    QString m_cleanDrive; // after the uninterrupted restore
+    QList<Call> m_cleanTrace;
 
     // A copy of the installation after the run.
     QString freshDrive() { return copyOfDrive(m_template, m_base, m_drives); }
@@ -106,7 +103,7 @@ class TestRestoreRecovery : public QObject
         const auto setAside = pattern(QStringLiteral("/dati\", \".*/dati_prima_del_ripristino_"));
         const auto swap = pattern(QStringLiteral("/dati_ripristino_in_corso\", \".*/dati$"));
         const QList<int> renames =
-            callsWhere(trace, [&](const Call& c) { return isRename(c) && c.in(setAside); });
+            callsWhere(trace, [&](const Call& c) { return c.renames() && c.in(setAside); });
         QVERIFY2(renames.size() == 1, "the data folder is set aside once");
         const int setAsideCall = renames.first();
         const struct
@@ -121,7 +118,7 @@ class TestRestoreRecovery : public QObject
              callsWhere(
                  trace, [&](const Call& c) { return c.writes() && c.in(stagingTmp); }, setAsideCall)},
             {"at the final swap",
-             callsWhere(trace, [&](const Call& c) { return isRename(c) && c.in(swap); })},
+             callsWhere(trace, [&](const Call& c) { return c.renames() && c.in(swap); })},
         };
         for (const auto& point : chosen) {
             QVERIFY2(!point.calls.isEmpty(), point.label);
@@ -151,12 +148,61 @@ private slots:
         // The uninterrupted restore, traced: what every restore after a kill must leave.
         const QString drive = freshDrive();
         QVERIFY(!drive.isEmpty());
-        const Outcome clean =
-            traced(drive, {QStringLiteral("trace=write,copy_file_range,rename,renameat,renameat2")}, Restore);
+        const Outcome clean = traced(
+            drive, {QStringLiteral("trace=write,copy_file_range,rename,renameat,renameat2,fsync,fdatasync")},
+            Restore);
         QVERIFY2(clean.exitedWith(0), qPrintable(clean.gist()));
         restoredAsExpected(drive);
-        choosePoints(readTrace(drive + QStringLiteral(".trace"), drive));
+        m_cleanDrive = drive;
+        m_cleanTrace = readTrace(drive + QStringLiteral(".trace"), drive);
+        choosePoints(m_cleanTrace);
         showKillPoints(m_points);
+    }
+
+    // Before the data folder is set aside, every file and folder of the copy
+    // made beside it is on disk; before the copy takes its place, the logs
+    // carried into it too; and each rename is on disk before the next step.
+    void theStagedCopyIsOnDiskBeforeTheSwap()
+    {
+        const QList<Call>& trace = m_cleanTrace;
+        const QString staging = Root + QStringLiteral("/dati_ripristino_in_corso");
+        const auto setAside = pattern(QStringLiteral("/dati\", \".*/dati_prima_del_ripristino_"));
+        const auto swap = pattern(QStringLiteral("/dati_ripristino_in_corso\", \".*/dati$"));
+        const QList<int> asideRename =
+            callsWhere(trace, [&](const Call& c) { return c.renames() && c.in(setAside); });
+        const QList<int> swapRename =
+            callsWhere(trace, [&](const Call& c) { return c.renames() && c.in(swap); });
+        QCOMPARE(asideRename.size(), 1);
+        QCOMPARE(swapRename.size(), 1);
+
+        const QStringList copies = besideData(m_cleanDrive, QStringLiteral("copia_dati_*"));
+        QCOMPARE(copies.size(), 1);
+        QStringList copied =
+            treeEntries(m_cleanDrive + QLatin1Char('/') + Root + QLatin1Char('/') + copies.first());
+        copied.removeAll(QStringLiteral("copia_di_sicurezza.sha256"));
+        QCOMPARE(unsyncedBefore(trace, staging, copied, asideRename.first()), QStringList());
+
+        const QStringList aside = besideData(m_cleanDrive, QStringLiteral("dati_prima_del_ripristino_*"));
+        QCOMPARE(aside.size(), 1);
+        const QString asideTmp = entry(
+            m_cleanDrive + QLatin1Char('/') + Root + QLatin1Char('/') + aside.first(), QStringLiteral("tmp"));
+        QVERIFY(!asideTmp.isEmpty());
+        QStringList carried;
+        for (const QString& e : treeEntries(asideTmp))
+            carried << (e.isEmpty() ? QFileInfo(asideTmp).fileName()
+                                    : QFileInfo(asideTmp).fileName() + QLatin1Char('/') + e);
+        QCOMPARE(unsyncedBefore(trace, staging, copied + carried, swapRename.first()), QStringList());
+
+        // The root holds both names: synced after each rename, before what follows it.
+        const auto rootSynced = [&](int from, int before) {
+            const QList<int> syncs = callsWhere(
+                trace,
+                [&](const Call& c) { return c.syncs() && c.path.compare(Root, Qt::CaseInsensitive) == 0; },
+                from);
+            return !syncs.isEmpty() && syncs.first() < before;
+        };
+        QVERIFY(rootSynced(asideRename.first(), swapRename.first()));
+        QVERIFY(rootSynced(swapRename.first(), int(trace.size())));
     }
 
     void killedAndRestoredAgain_data() { addKillPointRows(m_points); }
