@@ -6,6 +6,8 @@
 #include "data/error.h"
 
 #include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTest>
 
 namespace {
@@ -217,24 +219,58 @@ private slots:
         QVERIFY(f.host.ticked(rio::Stage::CreazioneMovimContabili));
     }
 
+    void failureKeepsEveryMovementWritten_data()
+    {
+        QTest::addColumn<bool>("commitFails");
+        QTest::newRow("the last batch kept") << false;
+        // Another program reads the archive as the last batch is committed:
+        // the commit fails, and that is said beside the failure.
+        QTest::newRow("the last batch's commit fails") << true;
+    }
+
     // Movements are committed in batches; a failure of the step keeps every
-    // movement written so far, the last unfinished batch included.
+    // movement written so far, the last unfinished batch included, or says
+    // that batch was lost.
     void failureKeepsEveryMovementWritten()
     {
+        QFETCH(bool, commitFails);
         AccountingFixture f;
         insertOpenItems(f, 1500);
+        QSqlDatabase reader;
         f.host.onYield = [&] {
-            if (f.host.yields == 1201)
-                throw rio::Error(rio::err::EngineFailure, QStringLiteral("Lettura interrotta"));
+            if (f.host.yields != 1201)
+                return;
+            if (commitFails) {
+                reader = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("reader"));
+                reader.setDatabaseName(f.newArchive());
+                QVERIFY(reader.open());
+                QVERIFY(QSqlQuery(reader).exec(QStringLiteral("begin")));
+                QVERIFY(QSqlQuery(reader).exec(QStringLiteral("select count(*) from CONTATORI")));
+            }
+            throw rio::Error(rio::err::EngineFailure, QStringLiteral("Lettura interrotta"));
         };
 
         rio::CREAZIONE_MOVIMENTI_CONTABILI(f.ctx, QStringLiteral("Azienda_1"));
+        if (reader.isOpen()) {
+            QVERIFY(QSqlQuery(reader).exec(QStringLiteral("rollback")));
+            reader.close();
+        }
+        reader = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("reader"));
 
-        QCOMPARE(f.host.boxes.size(), 1);
+        QCOMPARE(f.host.boxes.size(), commitFails ? 2 : 1);
         QCOMPARE(f.host.boxes.first().text,
                  QStringLiteral("Error -2147467259 (Lettura interrotta) ") + StepError);
-        // A few yields come from inside the engine: the failure comes a few items early.
         const qint64 written = f.newCount();
+        if (commitFails) {
+            QVERIFY2(f.host.boxes[1].text.contains(QStringLiteral(
+                         "(i movimenti scritti dopo l'ultima conferma non sono stati salvati)")),
+                     qPrintable(f.host.boxes[1].text));
+            QCOMPARE(written, 0);
+            QCOMPARE(f.counter(), 0);
+            return;
+        }
+        // A few yields come from inside the engine: the failure comes a few items early.
         QVERIFY2(written > 1000 && written <= 1200, qPrintable(QString::number(written)));
         QCOMPARE(f.counter(), written);
         QCOMPARE(

@@ -84,7 +84,17 @@ private slots:
     {
         AfterRun f;
         const QByteArray logAfterRun = readFile(f.logPath());
+        // What a run killed during its safety copy left: never a copy to restore.
+        const QString unfinished = f.file(QStringLiteral("Copia_in_corso_Copia_dati_01012099"));
+        QVERIFY(QDir().mkpath(unfinished + QStringLiteral("/esercizi")));
         QCOMPARE(restoreSafetyCopy(f.ctx), RunOutcome::Done);
+        QVERIFY(!QDir(unfinished).exists());
+        QCOMPARE(f.host.events
+                     .filter(QStringLiteral(
+                                 "Copia di sicurezza incompleta di una riapertura interrotta rimossa: ") +
+                             TestInstall::base() + QStringLiteral("Copia_in_corso_Copia_dati_01012099"))
+                     .size(),
+                 1);
 
         // Every file as before the run, but Tmp keeps the newer logs and reports.
         const Fingerprint restored = TestInstall::fingerprint(f.data());
@@ -238,18 +248,38 @@ private slots:
     void aFailurePutsTheDataFolderBack_data()
     {
         QTest::addColumn<QString>("during");
-        QTest::newRow("the copy") << QStringLiteral("copia dei dati dalla copia di sicurezza in corso...");
+        QTest::addColumn<bool>("copyAltered"); // else the disk is full
+        QTest::addColumn<bool>("setAside");    // the data folder was set aside before the failure
+        QTest::addColumn<QString>("reason");
+        const QString copying = QStringLiteral("copia dei dati dalla copia di sicurezza in corso...");
+        const QString diskFull = QStringLiteral("errore 61 (Disco pieno (per prova))");
+        QTest::newRow("the copy") << copying << false << false << diskFull;
+        // The copy changes after it was verified: the data copied from it do
+        // not match its manifest, and the data folder is never set aside.
+        QTest::newRow("the comparison with the manifest")
+            << copying << true << false
+            << QStringLiteral("esercizi/Azienda_1/2023/dati.mdb (contenuto diverso)");
         QTest::newRow("the logs carried, data folder set aside")
-            << QStringLiteral("trasferimento di log e rapporti in corso...");
+            << QStringLiteral("trasferimento di log e rapporti in corso...") << false << true << diskFull;
     }
 
     void aFailurePutsTheDataFolderBack()
     {
         QFETCH(QString, during);
+        QFETCH(bool, copyAltered);
+        QFETCH(bool, setAside);
+        QFETCH(QString, reason);
         AfterRun f;
-        f.host.onYield = [&f, during] {
-            if (f.host.events.contains(during))
+        const QString archive = f.copy() + QStringLiteral("/esercizi/Azienda_1/2023/dati.mdb");
+        bool altered = false;
+        f.host.onYield = [&, during] {
+            if (!f.host.events.contains(during))
+                return;
+            if (!copyAltered)
                 throw Error(err::DiskFull, QStringLiteral("Disco pieno (per prova)"));
+            QFile file(archive);
+            if (!altered && file.open(QIODevice::ReadWrite) && file.seek(100) && file.write("X") == 1)
+                altered = true;
         };
         QCOMPARE(restoreSafetyCopy(f.ctx), RunOutcome::DoneWithErrors);
         f.host.onYield = nullptr;
@@ -263,7 +293,10 @@ private slots:
                      QStringLiteral("la cartella dati è quella di prima del ripristino")),
                  f.shownBoxes().constData());
         const QString log = QString::fromLatin1(readFile(f.logPath()));
-        QVERIFY(log.contains(QStringLiteral("RIPRISTINO NON RIUSCITO: errore 61 (Disco pieno (per prova))")));
+        QVERIFY2(log.contains(QStringLiteral("RIPRISTINO NON RIUSCITO: ")) && log.contains(reason),
+                 qPrintable(log));
+        QCOMPARE(f.host.events.filter(QStringLiteral("Cartella dati messa da parte")).size(),
+                 setAside ? 1 : 0);
     }
 
     void anInterruptedRestoreIsOfferedBack_data()
