@@ -7,6 +7,7 @@
 #include "crash_points.h"
 #include "support/test_install.h"
 
+#include <QDate>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -188,6 +189,63 @@ private slots:
                          newWrites.first()),
                      QStringList());
         }
+    }
+
+    void aFailedSyncIsReported_data()
+    {
+        QTest::addColumn<QString>("file"); // under the installation root; %1 the date of the copy
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("said");
+        QTest::addColumn<bool>("nothingChanged");
+        const QString root =
+            QStringLiteral("Error 75 (Errore di accesso al percorso/file: c:\\Programmi\\Ventor Sistemi");
+        QTest::newRow("a file of the safety copy")
+            << QStringLiteral("Copia_in_corso_Copia_dati_%1/esercizi/Azienda_1/2023/dati.mdb")
+            << QStringLiteral("fdatasync") << 3
+            << root + QStringLiteral("\\Copia_in_corso_Copia_dati_%1\\esercizi\\Azienda_1\\2023\\dati.mdb)")
+            << true;
+        QTest::newRow("the folder that holds the safety copy")
+            << QString() << QStringLiteral("fsync") << 3
+            << root + QStringLiteral(") in procedure COPIO_CARTELLA") << true;
+        QTest::newRow("a 2024 archive")
+            << QStringLiteral("dati/esercizi/Azienda_1/2024/dati.mdb") << QStringLiteral("fdatasync") << 1
+            << QStringLiteral("2024\\dati.mdb) in procedure CREO_NUOVO_ANNO") << false;
+    }
+
+    // A sync that fails is an error naming the file or folder; while the
+    // safety copy is made it stops the run with nothing changed and no copy
+    // left.
+    void aFailedSyncIsReported()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, call);
+        QFETCH(int, exitCode);
+        QFETCH(QString, said);
+        QFETCH(bool, nothingChanged);
+        const QString today = QDate::currentDate().toString(QStringLiteral("ddMMyyyy"));
+        const QString drive = freshDrive();
+        QVERIFY(!drive.isEmpty());
+        const QString data = drive + QLatin1Char('/') +
+                             m_expected.firstKey().section(QStringLiteral("/esercizi/"), 0, 0,
+                                                           QString::SectionCaseInsensitiveSeps);
+        const QString programs = QFileInfo(data).path();
+        const Fingerprint pristine = withoutTmp(TestInstall::fingerprint(data));
+
+        const Outcome failed = traced(
+            drive, {QStringLiteral("trace=") + call, QStringLiteral("inject=%1:error=EIO:when=1").arg(call)},
+            {QStringLiteral("--yes")},
+            file.isEmpty()
+                ? programs
+                : programs + QLatin1Char('/') + QString(file).replace(QStringLiteral("%1"), today));
+        QVERIFY2(failed.exitedWith(exitCode), qPrintable(failed.gist()));
+        QVERIFY2(failed.output.contains(said.replace(QStringLiteral("%1"), today), Qt::CaseInsensitive),
+                 qPrintable(failed.output));
+        if (!nothingChanged)
+            return;
+        QVERIFY(failed.output.contains(QStringLiteral("COPIA DI SICUREZZA NON RIUSCITA")));
+        QCOMPARE(differences(pristine, withoutTmp(TestInstall::fingerprint(data))), QString());
+        QCOMPARE(safetyCopies(programs) + unfinishedCopies(programs), QStringList());
     }
 
     void killedAndRunAgain_data() { addKillPointRows(m_points); }
