@@ -111,7 +111,7 @@ private slots:
         QVERIFY(!drive.isEmpty());
         const Outcome clean =
             traced(drive, {QStringLiteral("trace=write,copy_file_range,pwrite64,fsync,fdatasync,"
-                                          "unlink,rename,renameat,renameat2")});
+                                          "unlink,rename,renameat,renameat2,fadvise64")});
         QVERIFY2(clean.exitedWith(0), qPrintable(clean.gist()));
         const QList<Call> trace = readTrace(drive + QStringLiteral(".trace"), drive);
         m_cleanDrive = drive;
@@ -168,6 +168,20 @@ private slots:
         QCOMPARE(unsyncedBefore(trace, working, treeEntries(m_cleanDrive + QLatin1Char('/') + dated),
                                 renamed.first()),
                  QStringList());
+        // Its pages leave the cache once synced, so that the read-back reads the disk.
+        for (const QString& e : treeEntries(m_cleanDrive + QLatin1Char('/') + dated)) {
+            if (!QFileInfo(m_cleanDrive + QLatin1Char('/') + dated + QLatin1Char('/') + e).isFile())
+                continue;
+            const QString path = working + QLatin1Char('/') + e;
+            const QList<int> dropped = callsWhere(trace, [&](const Call& c) {
+                return c.is(QStringLiteral("fadvise64")) &&
+                       c.args.contains(QStringLiteral("POSIX_FADV_DONTNEED")) &&
+                       c.path.compare(path, Qt::CaseInsensitive) == 0;
+            });
+            QVERIFY2(!dropped.isEmpty() && dropped.first() < renamed.first() &&
+                         unsyncedBefore(trace, working, {e}, dropped.first()).isEmpty(),
+                     qPrintable(e + QStringLiteral(": its pages are not dropped once synced")));
+        }
         const QList<int> rootSyncs = callsWhere(
             trace,
             [&](const Call& c) { return c.syncs() && c.path.compare(programs, Qt::CaseInsensitive) == 0; },
