@@ -7,6 +7,7 @@
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTest>
 
@@ -151,6 +152,43 @@ private slots:
         QVERIFY(!fs::hasArchiveSideFiles(TestInstall::archiveWindowsPath(1, 2024)));
         QCOMPARE(readFile(f.newArchive(1)), readFile(f.oldArchive(1)));
         QVERIFY(QFileInfo::exists(f.file(QStringLiteral("dati\\esercizi\\Azienda_1\\2023\\dati.mdb-shm"))));
+    }
+
+    // The copy is made under a working name that no restore lists, and takes
+    // its dated name once verified: the next free one when that was taken
+    // meanwhile. What a killed run left under the working name goes first.
+    void safetyCopyTakesItsNameOnlyOnceVerified()
+    {
+        StepFixture f;
+        f.install.createArchive(1);
+        const QString daily =
+            QStringLiteral("Copia_dati_") + QDate::currentDate().toString(QStringLiteral("ddMMyyyy"));
+        const QString leftover = QStringLiteral("Copia_in_corso_Copia_dati_01012099");
+        QVERIFY(QDir().mkpath(f.file(leftover) + QStringLiteral("/esercizi")));
+        QStringList seen;
+        f.host.onYield = [&] {
+            if (QDir(f.file(daily)).exists())
+                return;
+            seen += QDir(f.root()).entryList({QStringLiteral("Copia_*")}, QDir::Dirs);
+            // Someone takes the dated name once the copy is written.
+            if (QFileInfo::exists(f.install.host(f.state.record.safetyCopy) +
+                                  QStringLiteral("/copia_di_sicurezza.sha256")))
+                QVERIFY(QDir().mkdir(f.file(daily)));
+        };
+
+        COPIO_CARTELLA_SALVATAGGIO(f.ctx, TestInstall::base() + QStringLiteral("dati"));
+
+        QVERIFY(f.state.record.safetyCopyVerified);
+        seen.removeDuplicates();
+        QCOMPARE(seen, QStringList{QStringLiteral("Copia_in_corso_") + daily});
+        QVERIFY(f.state.record.safetyCopy.startsWith(TestInstall::base() + daily + QLatin1Char('_')));
+        QVERIFY(QFileInfo::exists(f.install.host(f.state.record.safetyCopy) +
+                                  QStringLiteral("/esercizi/Azienda_1/2023/dati.mdb")));
+        QCOMPARE(QDir(f.file(daily)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+        QCOMPARE(QDir(f.root()).entryList({QStringLiteral("Copia_in_corso_*")}, QDir::Dirs), QStringList());
+        QCOMPARE(f.host.events.first(),
+                 QStringLiteral("Copia di sicurezza incompleta di una riapertura interrotta rimossa: ") +
+                     TestInstall::base() + leftover);
     }
 
     void safetyCopyOfAMissingFolderReportsAndGoesOn()
