@@ -205,6 +205,41 @@ private slots:
         QVERIFY(rootSynced(swapRename.first(), int(trace.size())));
     }
 
+    void aFailedSyncOfTheRootIsReported_data()
+    {
+        QTest::addColumn<int>("when"); // the root's sync that fails, on the thread that makes it
+        QTest::addColumn<bool>("restored");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("after the staged copy: nothing changed")
+            << 1 << false << QStringLiteral("la cartella dati è quella di prima del ripristino");
+        QTest::newRow("after the final rename: said so")
+            << 2 << true << QStringLiteral("non è stato possibile confermarne la scrittura su disco");
+    }
+
+    // The root holds the names the restore gives: a sync of it that fails is
+    // a failed restore that says where the data are.
+    void aFailedSyncOfTheRootIsReported()
+    {
+        QFETCH(int, when);
+        QFETCH(bool, restored);
+        QFETCH(QString, said);
+        const QString drive = freshDrive();
+        QVERIFY(!drive.isEmpty());
+        const Outcome failed = traced(
+            drive,
+            {QStringLiteral("trace=fsync"), QStringLiteral("inject=fsync:error=EIO:when=%1").arg(when)},
+            Restore, drive + QLatin1Char('/') + Root);
+        QVERIFY2(failed.exitedWith(1), qPrintable(failed.gist()));
+        QVERIFY2(failed.output.contains(QStringLiteral("RIPRISTINO NON RIUSCITO")) &&
+                     failed.output.contains(said),
+                 qPrintable(failed.output));
+        QCOMPARE(differences(restored ? m_beforeRun : m_afterRun,
+                             withoutTmp(TestInstall::fingerprint(dataOf(drive)))),
+                 QString());
+        QCOMPARE(besideData(drive, QStringLiteral("dati_prima_del_ripristino_*")).size(), restored ? 1 : 0);
+        QVERIFY(besideData(drive, QStringLiteral("dati_ripristino_in_corso")).isEmpty());
+    }
+
     void killedAndRestoredAgain_data() { addKillPointRows(m_points); }
 
     // Killed, checked (which writes nothing and says where the data folder
