@@ -3,11 +3,13 @@
 #include "context/run_context.h"
 #include "data/batch_commit.h"
 #include "data/database.h"
+#include "data/error.h"
 #include "data/filesystem.h"
 #include "data/value.h"
 
 #include <QSet>
 
+#include <optional>
 #include <vector>
 
 namespace rio {
@@ -119,33 +121,44 @@ void RIPRISTINA_MAGAZZINO(RunContext& ctx, Connection& Db, const QString& Numero
     const QHash<QString, WarehouseStocks> sums = LEGGO_MOVIMENTI(Db, [&ctx] { ctx.yield(); });
 
     RowUpdater stockUpdater(Db, QStringLiteral("ANAG_ART"), stockFields());
-    BatchCommit commit(Db);
-    QSet<qint64> savedRows;
-    qint64 done = 0;
-    for (const Article& a : articles) {
-        ctx.yield();
-        ctx.stepProgress(++done, qint64(articles.size()));
-        const QString articleCode = textOf(a.code);
-        const QString key = articleKey(articleCode);
-        const auto row = rows.constFind(key);
-        // An article whose row the search does not find (its code has blanks
-        // around it and no trimmed twin) gets no caption and nothing written.
-        if (row == rows.constEnd())
-            continue;
-        ctx.setProgress(QStringLiteral("Ripristino in corso articolo: ") + articleCode +
-                            QStringLiteral(" - ") + row->description,
-                        fs::LogFile::Timing::MayWait);
-        // Articles with the same key find the same row and would write the
-        // same quantities into it again.
-        if (savedRows.contains(row->rowid))
-            continue;
-        const WarehouseStocks stocks = sums.value(key, WarehouseStocks{});
-        stockUpdater.update(row->rowid, {stocks[0], stocks[1], stocks[2], stocks[3], stocks[4]});
-        savedRows.insert(row->rowid);
-        commit.rowWritten();
+    std::optional<Error> lostBatch; // the last batch's commit, failed while unwinding
+    try {
+        BatchCommit commit(Db, &lostBatch);
+        QSet<qint64> savedRows;
+        qint64 done = 0;
+        for (const Article& a : articles) {
+            ctx.yield();
+            ctx.stepProgress(++done, qint64(articles.size()));
+            const QString articleCode = textOf(a.code);
+            const QString key = articleKey(articleCode);
+            const auto row = rows.constFind(key);
+            // An article whose row the search does not find (its code has blanks
+            // around it and no trimmed twin) gets no caption and nothing written.
+            if (row == rows.constEnd())
+                continue;
+            ctx.setProgress(QStringLiteral("Ripristino in corso articolo: ") + articleCode +
+                                QStringLiteral(" - ") + row->description,
+                            fs::LogFile::Timing::MayWait);
+            // Articles with the same key find the same row and would write the
+            // same quantities into it again.
+            if (savedRows.contains(row->rowid))
+                continue;
+            const WarehouseStocks stocks = sums.value(key, WarehouseStocks{});
+            stockUpdater.update(row->rowid, {stocks[0], stocks[1], stocks[2], stocks[3], stocks[4]});
+            savedRows.insert(row->rowid);
+            commit.rowWritten();
+        }
+        ctx.writeHeldLogLines(); // the flow's last lines, before the commit waits for the disk
+        commit.finish();
+    } catch (const Error& e) {
+        if (!lostBatch)
+            throw;
+        // The step has no handler of its own: the error it raises says both.
+        throw Error(e.number(),
+                    e.description() +
+                        QStringLiteral("; le giacenze scritte dopo l'ultima conferma sono andate perse: ") +
+                        lostBatch->description());
     }
-    ctx.writeHeldLogLines(); // the flow's last lines, before the commit waits for the disk
-    commit.finish();
 
     ctx.host().showStageDone(Stage::RipristinoMagazzino, true);
     ctx.host().allowNewRun(true);

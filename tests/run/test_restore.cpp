@@ -13,6 +13,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
@@ -297,6 +299,38 @@ private slots:
                  qPrintable(log));
         QCOMPARE(f.host.events.filter(QStringLiteral("Cartella dati messa da parte")).size(),
                  setAside ? 1 : 0);
+    }
+
+    // The copy's manifest left in the data folder would stop every run after
+    // the restore: when it cannot be removed from the staged copy (made
+    // immutable here), the restore fails and the data folder stays as it was.
+    void aManifestThatCannotBeRemovedFailsTheRestore()
+    {
+        AfterRun f;
+        const QString staging = f.file(QLatin1String(RestoreStagingFolder));
+        const QString staged = staging + QLatin1Char('/') + QLatin1String(fs::ManifestFileName);
+        bool locked = false;
+        f.host.onYield = [&] {
+            if (!locked && QFileInfo(staged).size() > 0)
+                locked = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), staged}) == 0;
+        };
+        const RunOutcome outcome = restoreSafetyCopy(f.ctx);
+        f.host.onYield = nullptr;
+        if (locked)
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), staged});
+        QDir(staging).removeRecursively();
+        if (!locked)
+            QSKIP("chattr +i is refused here");
+
+        QCOMPARE(outcome, RunOutcome::DoneWithErrors);
+        QVERIFY(!QFile::exists(f.data() + QLatin1Char('/') + QLatin1String(fs::ManifestFileName)));
+        QCOMPARE(differences(withoutTmp(f.afterRun), withoutTmp(TestInstall::fingerprint(f.data()))),
+                 QString());
+        QVERIFY(f.setAside().isEmpty());
+        QVERIFY2(f.host.boxes.last().text.contains(QStringLiteral("impossibile rimuovere ")) &&
+                     f.host.boxes.last().text.contains(
+                         QStringLiteral("la cartella dati è quella di prima del ripristino")),
+                 f.shownBoxes().constData());
     }
 
     void anInterruptedRestoreIsOfferedBack_data()
