@@ -274,7 +274,6 @@ private slots:
         QFETCH(bool, setAside);
         QFETCH(QString, reason);
         AfterRun f;
-        const QString archive = f.copy() + QStringLiteral("/esercizi/Azienda_1/2023/dati.mdb");
         const QString staged = f.file(QLatin1String(RestoreStagingFolder)) + QLatin1Char('/') +
                                QLatin1String(fs::ManifestFileName);
         bool done = false; // the copy altered, the staged manifest made immutable
@@ -283,7 +282,7 @@ private slots:
                 return;
             if (Fault(fault) == Fault::DiskFull)
                 throw Error(err::DiskFull, QStringLiteral("Disco pieno (per prova)"));
-            QFile file(archive);
+            QFile file(f.copy() + QStringLiteral("/esercizi/Azienda_1/2023/dati.mdb"));
             if (Fault(fault) == Fault::CopyAltered)
                 done = file.open(QIODevice::ReadWrite) && file.seek(100) && file.write("X") == 1;
             else if (QFileInfo(staged).size() > 0)
@@ -294,8 +293,9 @@ private slots:
         if (Fault(fault) == Fault::ManifestLocked) {
             if (!done)
                 QSKIP("chattr +i is refused here");
-            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), staged});
-            // All the restore could not remove.
+            for (const QString& path :
+                 {staged, f.data() + QLatin1Char('/') + QLatin1String(fs::ManifestFileName)})
+                QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), path}); // wherever it went
             QVERIFY(QFile::remove(staged) && QDir().rmdir(QFileInfo(staged).path()));
         }
         QCOMPARE(outcome, RunOutcome::DoneWithErrors);
