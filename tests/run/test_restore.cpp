@@ -294,7 +294,7 @@ private slots:
             if (!done)
                 QSKIP("chattr +i is refused here");
             for (const QString& path :
-                 {staged, f.data() + QLatin1Char('/') + QLatin1String(fs::ManifestFileName)})
+                 {staged, QString(f.data() + QLatin1Char('/') + QLatin1String(fs::ManifestFileName))})
                 QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), path}); // wherever it went
             QVERIFY(QFile::remove(staged) && QDir().rmdir(QFileInfo(staged).path()));
         }
