@@ -73,7 +73,8 @@ void MkDir(const QString& windowsPath);
 // around it leaves either name, never both. The new name must not exist
 // (58); another drive raises 74; a missing source 53 or 76. The change of
 // name reaches the disk before it returns: when the folder holding it cannot
-// be synced, the rename is done and the error (75) is raised.
+// be synced, the rename is done and the error is raised (75 for an I/O
+// error).
 void Name(const QString& oldWindowsPath, const QString& newWindowsPath);
 
 // The text log: opened for appending (created when absent); each line is
