@@ -237,6 +237,11 @@ void selectKillPoints(const QList<Call>& trace, int companies, int openItemCommi
         first(0, [&](const Call& c) { return c.writes() && c.in(copy) && c.in(archiveFile); });
     QVERIFY2(safetyCopy >= 0, "no write of an archive into the safety copy");
     addPoint(QStringLiteral("safety copy: archive of the first company"), safetyCopy);
+    // Complete, synced and verified, but still under its working name.
+    const auto unfinished = pattern(QStringLiteral("/copia_in_corso_[^/]*\", \""));
+    const int copyNamed = first(safetyCopy, [&](const Call& c) { return c.renames() && c.in(unfinished); });
+    QVERIFY2(copyNamed >= 0, "no rename of the safety copy to its dated name");
+    addPoint(QStringLiteral("safety copy: its rename to the dated name"), copyNamed);
 
     const int firstPage =
         first(0, [&](const Call& c) { return c.is(QStringLiteral("pwrite64")) && c.in(newYear); });

@@ -89,9 +89,9 @@ struct KillPoint
 
 // Chooses the kill points from the trace of one uninterrupted run over as
 // many companies as given, each with that many commits of open items: the
-// safety copy, the new-year copy, the start of every step, a page write of
-// every commit into an archive, two journals half written and the
-// verification report. pointBeforeSecondRun is the one of the first
+// safety copy (a write, its rename), the new-year copy, the start of every
+// step, a page write of every commit into an archive, two journals half
+// written and the verification report. pointBeforeSecondRun is the one of the first
 // company's first commit of open items. A point the trace lacks, or a call
 // another thread could reach with the same number, fails the current test
 // (QVERIFY) with the points chosen so far left in points.
