@@ -7,22 +7,22 @@
 #include "data/manifest.h"
 
 #include <QDateTime>
-#include <QDir>
 
 namespace rio {
 
 namespace {
 
 // A copy never goes over another: a second run the same day would otherwise
-// overwrite the only copy of the data as they were before the first.
+// overwrite the only copy of the data as they were before the first. A name
+// taken by anything else (a file, a link even to nowhere) is passed over too.
 QString freeCopyFolder(const QString& root, const QDateTime& now)
 {
     const QString daily = root + layout::safetyCopyName(now.date());
-    if (fs::Dir(daily, fs::vbDirectory | fs::vbHidden).isEmpty())
+    if (!fs::NameTaken(daily))
         return daily;
     const QString timed = root + layout::safetyCopyName(now);
     QString candidate = timed;
-    for (int n = 2; !fs::Dir(candidate, fs::vbDirectory | fs::vbHidden).isEmpty(); ++n)
+    for (int n = 2; fs::NameTaken(candidate); ++n)
         candidate = timed + QLatin1Char('_') + QString::number(n);
     return candidate;
 }
@@ -64,9 +64,14 @@ void COPIO_CARTELLA_SALVATAGGIO(RunContext& ctx, QString CartellaDaCopiare)
         ctx.reportError(e, QStringLiteral("COPIO_CARTELLA"));
         // Half a copy is no copy: it would pass for one later, and on a full
         // disk it holds the space the user needs back.
-        QDir partial(copyPath.isEmpty() ? QString() : fs::hostPath(copyPath));
-        if (!copyPath.isEmpty() && partial.exists() && partial.removeRecursively())
-            ctx.addEventLine(QStringLiteral("Copia di sicurezza incompleta rimossa: %1").arg(copyPath));
+        try {
+            if (!copyPath.isEmpty() && fs::FolderExists(copyPath) && fs::RemoveFolder(copyPath))
+                ctx.addEventLine(QStringLiteral("Copia di sicurezza incompleta rimossa: %1").arg(copyPath));
+        } catch (const Error& link) {
+            // A link made in its place since: what it leads to is not ours to remove.
+            ctx.addEventLine(QStringLiteral("Copia di sicurezza incompleta non rimossa: ") +
+                             link.description());
+        }
     }
 }
 

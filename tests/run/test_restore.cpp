@@ -228,7 +228,7 @@ private slots:
         AfterRun f;
         QVERIFY(QFile::remove(f.copy() + QLatin1Char('/') + QLatin1String(fs::ManifestFileName)));
         QCOMPARE(restoreSafetyCopy(f.ctx), RunOutcome::Done);
-        QCOMPARE(f.host.boxes[0].buttons, Buttons::YesNoDefaultNo);
+        QCOMPARE(f.host.boxes[0].buttons, Buttons::YesNoExplicit);
         QVERIFY(f.host.boxes[0].text.contains(QStringLiteral("non può essere verificata")));
         QCOMPARE(differences(withoutTmp(f.beforeRun), withoutTmp(TestInstall::fingerprint(f.data()))),
                  QString());

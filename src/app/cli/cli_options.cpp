@@ -46,6 +46,11 @@ CommandLine commandLine()
     line.addOption({QStringLiteral("ripristina"), QChar(), QString(),
                     QStringLiteral("Ripristina la copia di sicurezza NOME (senza nome la più recente) al "
                                    "posto della cartella dati, che è messa da parte.")});
+    line.addOption(
+        {QStringLiteral("anche-non-verificabile"), QChar(), QString(),
+         QStringLiteral("Con --ripristina: ripristina anche una copia senza manifesto, che non può "
+                        "essere verificata (una copia fatta a mano, o lasciata a metà da una "
+                        "riapertura interrotta). --yes da solo non basta.")});
     return line;
 }
 
@@ -74,6 +79,11 @@ ParsedOptions parseOptions(const QStringList& arguments)
         return result;
     }
     o.restoreCopy = parsed.positional.value(0);
+    o.unverifiable = parsed.isSet(QStringLiteral("anche-non-verificabile"));
+    if (o.unverifiable && !o.restore) {
+        result.text = CommandLine::mistake(QStringLiteral("--anche-non-verificabile va con --ripristina"));
+        return result;
+    }
     o.listCopies = parsed.isSet(QStringLiteral("elenca-copie"));
     o.check = parsed.isSet(QStringLiteral("check"));
     if (int(o.check) + int(o.listCopies) + int(o.restore) > 1) {
