@@ -187,8 +187,9 @@ bool verifyBeforeRestoring(RunContext& ctx, RestoreRecord& record)
         // A copy a killed run left half made has no manifest either: only
         // the user, told so, may take it for a copy.
         return ctx.message(
-                   QStringLiteral("La copia %1 non ha il manifesto %2 (è stata fatta a mano, o prima che le "
-                                  "copie ne avessero uno): non può essere verificata, e un file danneggiato "
+                   QStringLiteral("La copia %1 non ha il manifesto %2 (è stata fatta a mano, prima che le "
+                                  "copie ne avessero uno, o è rimasta a metà di una riapertura interrotta): "
+                                  "non può essere verificata, e un file danneggiato "
                                   "o cambiato non sarebbe riconosciuto.\r\nRipristinarla comunque?")
                        .arg(name, QLatin1String(fs::ManifestFileName)),
                    Buttons::YesNoExplicit, Icon::Exclamation, Title) == Answer::Yes;

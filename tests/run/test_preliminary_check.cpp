@@ -1,8 +1,10 @@
 // The check before the run: findings on a healthy installation and on each
 // kind of trouble, and not one byte changed.
 #include "context/run_context.h"
+#include "outside_folder.h"
 #include "raised_error.h"
 #include "run/preliminary_check.h"
+#include "run/restore.h"
 #include "run/run.h"
 #include "scoped_mount.h"
 #include "step_fixture.h"
@@ -216,6 +218,67 @@ private slots:
         QCOMPARE(runYearOpening(f.ctx), RunOutcome::NotStarted);
         QVERIFY(f.host.boxes.last().text.contains(expected));
         QCOMPARE(TestInstall::fingerprint(f.install.driveC()), before);
+    }
+
+    // A link under the data folder or at a name the run or the restore
+    // writes: an ERRORE naming it, the run (and the restore) refused, and
+    // nothing changed inside the installation or where the link leads.
+    void aLinkIsNamedAndRefusedAndNothingOutsideChanges_data()
+    {
+        QTest::addColumn<QString>("link");   // under the root
+        QTest::addColumn<QString>("target"); // in the outside folder; ".." as it is
+        QTest::addColumn<bool>("restore");   // a run first, then a restore refused too
+        const QString newYear = QStringLiteral("dati\\esercizi\\Azienda_1\\2024\\");
+        QTest::newRow("leggimi.txt in a 2024 folder")
+            << newYear + QStringLiteral("leggimi.txt") << QStringLiteral("fuori.txt") << false;
+        QTest::newRow("Stampe in a 2024 folder")
+            << newYear + QStringLiteral("Stampe") << QStringLiteral("cartella") << false;
+        QTest::newRow("the archive of a 2024 folder")
+            << newYear + QStringLiteral("dati.mdb") << QStringLiteral("fuori.mdb") << false;
+        QTest::newRow("a folder back up the tree")
+            << QStringLiteral("dati\\esercizi\\giro") << QStringLiteral("..") << false;
+        QTest::newRow("today's copy, leading nowhere")
+            << QStringLiteral("Copia_dati_") + QDate::currentDate().toString(QStringLiteral("ddMMyyyy"))
+            << QStringLiteral("manca") << false;
+        QTest::newRow("the restore's copy in progress")
+            << QString::fromLatin1(RestoreStagingFolder) << QStringLiteral("cartella") << true;
+        QTest::newRow("a data folder set aside")
+            << QStringLiteral("dati_prima_del_ripristino_20261207_101500") << QStringLiteral("cartella")
+            << true;
+        QTest::newRow("the log file")
+            << QStringLiteral("dati\\Tmp\\log_Riapertura_2024.txt") << QStringLiteral("fuori.txt") << true;
+    }
+    void aLinkIsNamedAndRefusedAndNothingOutsideChanges()
+    {
+        QFETCH(QString, link);
+        QFETCH(QString, target);
+        QFETCH(bool, restore);
+        Fixture f;
+        if (restore)
+            QCOMPARE(runYearOpening(f.ctx), RunOutcome::Done);
+        f.host.boxes.clear();
+        OutsideFolder outside;
+        const QString hostLink = f.file(link);
+        QVERIFY(QDir().mkpath(QFileInfo(hostLink).absolutePath()));
+        QFile::remove(hostLink);
+        QVERIFY(QFile::link(target == QLatin1String("..") ? target : outside.path(target), hostLink));
+        const QStringList outsideBefore = outside.state();
+        const auto before = TestInstall::fingerprint(f.install.driveC());
+
+        const QString named = TestInstall::base() + link + QStringLiteral(" è un collegamento");
+        const QStringList errors = lines(runPreliminaryCheck(f.host, f.state), Level::Error);
+        QVERIFY2(errors.size() == 1 && errors.first().startsWith(named, Qt::CaseInsensitive),
+                 qPrintable(errors.join(QLatin1Char('\n'))));
+        QCOMPARE(runYearOpening(f.ctx), RunOutcome::NotStarted);
+        QVERIFY2(f.host.boxes.last().text.contains(named, Qt::CaseInsensitive), f.shownBoxes().constData());
+        if (restore) {
+            QCOMPARE(restoreSafetyCopy(f.ctx), RunOutcome::NotStarted);
+            QVERIFY2(f.host.boxes.last().text.contains(named, Qt::CaseInsensitive),
+                     f.shownBoxes().constData());
+        }
+        QCOMPARE(outside.state(), outsideBefore);
+        QCOMPARE(TestInstall::fingerprint(f.install.driveC()), before);
+        QVERIFY(QFileInfo(hostLink).isSymLink());
     }
 
     // What the steps report and pass over never blocks the start.

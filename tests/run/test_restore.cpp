@@ -300,6 +300,8 @@ private slots:
         const RunOutcome outcome = runYearOpening(f.ctx);
         QVERIFY2(f.host.boxesContaining(QStringLiteral("Rimetterla al suo posto?")) == 1,
                  f.shownBoxes().constData());
+        // Only the user's own answer: never the console's --yes.
+        QCOMPARE(f.host.boxes[1].buttons, Buttons::YesNoExplicit);
         if (!putBack) {
             QCOMPARE(outcome, RunOutcome::NotStarted);
             QCOMPARE(TestInstall::fingerprint(f.install.driveC()), before);

@@ -107,6 +107,7 @@ private slots:
              {QStringList{QStringLiteral("--bogus")}, QStringList{QStringLiteral("extra")},
               QStringList{QStringLiteral("--ripristina"), QStringLiteral("a"), QStringLiteral("b")},
               QStringList{QStringLiteral("--check"), QStringLiteral("--elenca-copie")},
+              QStringList{QStringLiteral("--anche-non-verificabile")},
               QStringList{QStringLiteral("--elenca-copie"), QStringLiteral("Copia_dati_07122026")},
               QStringList{QStringLiteral("--drive-c")},
               QStringList{QStringLiteral("--drive-c"), dir.filePath(QStringLiteral("none"))}}) {
@@ -158,6 +159,12 @@ private slots:
         });
         QCOMPARE(yes.message(Confirm, Buttons::YesNo, Icon::Exclamation, QStringLiteral("Ventor")),
                  Answer::Yes);
+        // Nor does it answer a question that only an explicit answer settles.
+        QCOMPARE(yes.message(QStringLiteral("Rimetterla al suo posto?"), Buttons::YesNoExplicit,
+                             Icon::Exclamation, QStringLiteral("Riapertura")),
+                 Answer::No);
+        QVERIFY(out2.text().endsWith(QStringLiteral("-> No: --yes non risponde a questa domanda; rispondere "
+                                                    "dalla finestra del programma\n")));
         QCOMPARE(asked, 3);
     }
 
@@ -361,6 +368,26 @@ private slots:
         QCOMPARE(unknown.status, int(ExitNotStarted));
         QVERIFY(unknown.out.contains(QStringLiteral("copia Copia_dati_01011999 non trovata")));
         QCOMPARE(TestInstall::fingerprint(install.driveC()), before);
+
+        // A copy without a manifest, as a killed run leaves it: --yes alone
+        // refuses it; with --anche-non-verificabile nothing more is asked.
+        const QString root = install.host(TestInstall::base()) + QLatin1Char('/');
+        const QString unverifiable = QStringLiteral("Copia_dati_01012020");
+        QCOMPARE(
+            QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-a"), root + name, root + unverifiable}),
+            0);
+        QVERIFY(QFile::remove(root + unverifiable + QStringLiteral("/copia_di_sicurezza.sha256")));
+        const auto withUnverifiable = TestInstall::fingerprint(install.driveC());
+        const QStringList restoreIt{QStringLiteral("--ripristina"), unverifiable, QStringLiteral("--yes")};
+        const CliResult refused = runCli(drive + restoreIt);
+        QVERIFY2(refused.status == ExitNotStarted, qPrintable(refused.out + refused.err));
+        QVERIFY(refused.out.contains(QStringLiteral("aggiungere --anche-non-verificabile")));
+        QCOMPARE(TestInstall::fingerprint(install.driveC()), withUnverifiable);
+        const CliResult accepted =
+            runCli(drive + restoreIt + QStringList{QStringLiteral("--anche-non-verificabile")});
+        QVERIFY2(accepted.status == ExitDone, qPrintable(accepted.out + accepted.err));
+        QVERIFY(!accepted.out.contains(QStringLiteral("Ripristinarla comunque?")));
+        QVERIFY(accepted.out.contains(QStringLiteral("ripristinata senza verifica, come richiesto")));
 
         const CliResult restored = runCli(
             drive + QStringList{QStringLiteral("--ripristina"), name.toLower(), QStringLiteral("--yes")});
