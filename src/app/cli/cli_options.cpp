@@ -22,7 +22,8 @@ CommandLine commandLine()
              "1  riapertura eseguita con errori (con --check: almeno un ERRORE; con --ripristina:\n"
              "     ripristino non riuscito, cartella dati rimessa al suo posto)"),
          QStringLiteral("2  riapertura non iniziata: opzioni errate, risposta No, nessun terminale "
-                        "senza --yes,\n     un ERRORE della verifica preliminare"),
+                        "senza --yes,\n     una domanda a cui --yes non risponde, un ERRORE della verifica "
+                        "preliminare"),
          QStringLiteral("3  il programma è terminato prima della fine della riapertura")});
     line.addOption({QStringLiteral("server"), QChar(), QString(),
                     QStringLiteral("Sorgente dati SERVER (percorso dalla tabella system).")});
