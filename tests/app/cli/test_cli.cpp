@@ -343,6 +343,22 @@ private slots:
             QCOMPARE(TestInstall::fingerprint(install.driveC()), before);
         }
         {
+            // The data folder set aside by a restore and none in its place: --yes
+            // does not put it back (it may have been moved on purpose), the run
+            // is refused and nothing changes.
+            TestInstall install;
+            install.addCompany(1);
+            const QString data = install.host(TestInstall::base() + QStringLiteral("dati"));
+            QVERIFY(QDir().rename(data, data + QStringLiteral("_prima_del_ripristino_20261207_101500")));
+            const auto before = TestInstall::fingerprint(install.driveC());
+            const CliResult r =
+                runCli({QStringLiteral("--drive-c"), install.driveC(), QStringLiteral("--yes")});
+            QVERIFY2(r.status == ExitNotStarted, qPrintable(r.out + r.err));
+            QVERIFY(r.out.contains(QStringLiteral("Rimetterla al suo posto?")));
+            QVERIFY(r.out.contains(QStringLiteral("ERRORE cartella dati mancante")));
+            QCOMPARE(TestInstall::fingerprint(install.driveC()), before);
+        }
+        {
             // A folder where the log file should be: the program ends before any company.
             TestInstall install;
             install.addCompany(1);
