@@ -8,27 +8,26 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QFileInfo>
 
 namespace rio {
 
 namespace {
 
-// The name a copy is made under until it is complete, verified and on disk:
-// the restore lists "Copia_dati_*" only, so a copy cut short by a kill or a
-// power cut is never taken for one.
-const QString UnfinishedPrefix = QStringLiteral("Copia_in_corso_");
+// A copy cut short by a kill or a power cut keeps its working name, so it
+// is never taken for one.
+const QString UnfinishedPrefix = QLatin1String(layout::UnfinishedCopyPrefix);
 
 // A copy never goes over another: a second run the same day would otherwise
-// overwrite the only copy of the data as they were before the first.
+// overwrite the only copy of the data as they were before the first. A name
+// taken by anything else (a file, a link even to nowhere) is passed over too.
 QString freeCopyFolder(const QString& root, const QDateTime& now)
 {
     const QString daily = root + layout::safetyCopyName(now.date());
-    if (fs::Dir(daily, fs::vbDirectory | fs::vbHidden).isEmpty())
+    if (!fs::NameTaken(daily))
         return daily;
     const QString timed = root + layout::safetyCopyName(now);
     QString candidate = timed;
-    for (int n = 2; !fs::Dir(candidate, fs::vbDirectory | fs::vbHidden).isEmpty(); ++n)
+    for (int n = 2; fs::NameTaken(candidate); ++n)
         candidate = timed + QLatin1Char('_') + QString::number(n);
     return candidate;
 }
@@ -38,19 +37,9 @@ QString freeWorkingFolder(const QString& root, const QString& finalPath)
 {
     const QString base = root + UnfinishedPrefix + finalPath.mid(root.size());
     QString candidate = base;
-    for (int n = 2;
-         QFileInfo::exists(fs::hostPath(candidate)) || QFileInfo(fs::hostPath(candidate)).isSymLink(); ++n)
+    for (int n = 2; fs::NameTaken(candidate); ++n)
         candidate = base + QLatin1Char('_') + QString::number(n);
     return candidate;
-}
-
-// Removes a folder this step made; true when it is gone.
-bool removeMadeFolder(const QString& windowsPath)
-{
-    const QFileInfo made(fs::hostPath(windowsPath));
-    if (made.isSymLink() || !made.isDir())
-        return false;
-    return QDir(made.filePath()).removeRecursively();
 }
 
 } // namespace
@@ -63,7 +52,13 @@ void removeUnfinishedCopies(RunContext& ctx, const QString& root)
                                                        QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
     for (const QString& name : names) {
         const QString path = root + name;
-        if (QDir(hostRoot + QLatin1Char('/') + name).removeRecursively())
+        bool removed = false;
+        try {
+            removed = fs::RemoveFolder(path);
+        } catch (const Error&) {
+            // A link put in its place since: what it leads to is not ours.
+        }
+        if (removed)
             ctx.addEventLine(
                 QStringLiteral("Copia di sicurezza incompleta di una riapertura interrotta rimossa: %1")
                     .arg(path));
@@ -129,8 +124,14 @@ void COPIO_CARTELLA_SALVATAGGIO(RunContext& ctx, QString CartellaDaCopiare)
         ctx.reportError(e, QStringLiteral("COPIO_CARTELLA"));
         // Half a copy is no copy: it would pass for one later, and on a full
         // disk it holds the space the user needs back.
-        if (!madePath.isEmpty() && removeMadeFolder(madePath))
-            ctx.addEventLine(QStringLiteral("Copia di sicurezza incompleta rimossa: %1").arg(madePath));
+        try {
+            if (!madePath.isEmpty() && fs::FolderExists(madePath) && fs::RemoveFolder(madePath))
+                ctx.addEventLine(QStringLiteral("Copia di sicurezza incompleta rimossa: %1").arg(madePath));
+        } catch (const Error& link) {
+            // A link made in its place since: what it leads to is not ours to remove.
+            ctx.addEventLine(QStringLiteral("Copia di sicurezza incompleta non rimossa: ") +
+                             link.description());
+        }
     }
 }
 

@@ -35,8 +35,10 @@ struct EventMark
 };
 
 // YesNoDefaultNo: a question whose answer by default is No, for a step that
-// replaces data.
-enum class Buttons { Ok, YesNo, YesNoDefaultNo };
+// replaces data. YesNoExplicit: the same, for a question that only an answer
+// given to it settles, never a consent given beforehand to every question (the
+// console's --yes): the console answers it No; only the window asks it.
+enum class Buttons { Ok, YesNo, YesNoDefaultNo, YesNoExplicit };
 enum class Icon { None, Information, Exclamation, Critical };
 enum class Answer { Ok, Yes, No };
 
@@ -59,6 +61,10 @@ public:
     virtual bool logWanted() const = 0;
     virtual DataSource dataSource() const = 0;
     virtual bool zetaFolderChosen() const = 0;
+    // The user said beforehand that a safety copy without a manifest, which
+    // cannot be verified, may be restored (the console's
+    // --anche-non-verificabile): the restore does not ask. By default it asks.
+    virtual bool unverifiableCopyAccepted() const { return false; }
 
     // A modal message box; returns the answer.
     virtual Answer message(const QString& text, Buttons buttons, Icon icon, const QString& title) = 0;

@@ -73,5 +73,8 @@ QString logFilePath(const QString& root);   // R + "dati\tmp\log_Riapertura_2024
 QString safetyCopyName(const QDate& today); // "Copia_dati_" + ddmmyyyy
 // The name of a second copy the same day: "Copia_dati_" + ddmmyyyy + "_" + hhmmss.
 QString safetyCopyName(const QDateTime& now);
+// A copy is made under this prefix and its final name until it is complete,
+// verified and on disk: the restore lists "Copia_dati_*" only.
+inline constexpr auto UnfinishedCopyPrefix = "Copia_in_corso_";
 
 } // namespace rio::layout

@@ -7,6 +7,7 @@
 #include "data/engine_errors.h"
 #include "data/file_kind.h"
 #include "data/filesystem.h"
+#include "data/fs_detail.h"
 #include "data/workgroup.h"
 
 #include <QAtomicInteger>
@@ -146,6 +147,10 @@ void Connection::open(const QString& connectionString)
         throw engine::objectOpen();
     const JetConnectionString cs = parseAndCheckWorkgroup(connectionString);
     const QString hostFile = fs::hostPath(cs.dataSource);
+    // The engine would read and write what a link leads to, outside the
+    // installation: an archive is opened under its own name only.
+    if (fs::detail::isLink(hostFile))
+        fs::detail::raiseLink(cs.dataSource);
     const Driver driver = driverForFile(cs.dataSource, hostFile);
     const QString name = uniqueConnectionName();
     d->db = openDriverConnection(driver, name, hostFile, cs);

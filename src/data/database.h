@@ -57,7 +57,9 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    void open(const QString& connectionString); // raises rio::Error
+    // Raises rio::Error; a link at the file's name raises the file services'
+    // link error (75): the engine never reads or writes through one.
+    void open(const QString& connectionString);
     bool isOpen() const;
     void close();            // raises 3704 when not open, else what whileBusy raised and nothing raised yet
     void release() noexcept; // closes if open, every error ignored

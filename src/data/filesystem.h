@@ -26,13 +26,32 @@ QString driveCFolder();
 
 bool FolderExists(const QString& windowsPath);
 
+// The services never follow a link (a symbolic link, or on Windows a
+// junction): a link where they would read, write, rename or remove raises
+// "<path> è un collegamento: non viene seguito" (75), so that nothing outside
+// the folders they work on changes. IsLink: the path itself is one, even one
+// that leads nowhere.
+bool IsLink(const QString& windowsPath);
+
+// True when anything has that name: a file, a folder or a link, even one
+// that leads nowhere. A new name is chosen among those not taken.
+bool NameTaken(const QString& windowsPath);
+
+// Removes a folder and everything in it; a link inside is removed itself,
+// never followed. A path that is itself a link raises the link error and
+// nothing is removed. Returns whether nothing is left under that name (a
+// missing folder: true).
+bool RemoveFolder(const QString& windowsPath);
+
 // Copies the whole tree of source into destination, creating it when absent;
 // files already there are overwritten (names matched without regard to case),
 // other files there are left alone. A destination ending in "\" is an
 // existing folder that receives the source folder by its name. yield runs
 // between files. Before a file is written, the destination's own side files
 // of that name ("-journal", "-wal", "-shm") are removed: an old journal beside
-// a fresh copy of a database would be played into it. With a manifest, every
+// a fresh copy of a database would be played into it. A link in the source,
+// at the destination or among its files raises the link error (see IsLink):
+// the copy never follows one. With a manifest, every
 // file copied is hashed from the same read and listed there, yield running
 // every few MiB too. Without one, the kernel copies each file where the two
 // files allow it (else read and write), and with a yield each file is copied
@@ -71,13 +90,15 @@ void MkDir(const QString& windowsPath);
 // Renames a file or folder (the Name ... As statement): on the same drive it
 // is instant whatever the size, nothing is copied, and a process killed
 // around it leaves either name, never both. The new name must not exist
-// (58); another drive raises 74; a missing source 53 or 76. The change of
-// name reaches the disk before it returns: when the folder holding it cannot
-// be synced, the rename is done and the error is raised (75 for an I/O
-// error).
+// (58), nor be a link, even one that leads nowhere; a link at either name
+// raises the link error (see IsLink); another drive raises 74; a missing
+// source 53 or 76. The change of name reaches the disk before it returns:
+// when the folder holding it cannot be synced, the rename is done and the
+// error is raised (75 for an I/O error).
 void Name(const QString& oldWindowsPath, const QString& newWindowsPath);
 
-// The text log: opened for appending (created when absent); each line is
+// The text log: opened for appending (created when absent, never through a
+// link: a link at its name raises the link error); each line is
 // '"' + text + '"' + CR LF in Windows-1252, written at once. A line of a
 // fast flow (a stock recomputation logs one per article: a system write each
 // cost a tenth of the whole run) may wait in memory and go with others in one
@@ -103,6 +124,7 @@ public:
 
 private:
     QString m_windowsPath;
+    QString m_identity; // the host file, as this program's open logs know it
     std::unique_ptr<QFile> m_file;
     QByteArray m_held;
 };

@@ -90,6 +90,8 @@ void removeSideFiles(const QString& hostFolder, const QStringList& entries, cons
         if (side.isEmpty())
             continue;
         const QString host = hostFolder + QLatin1Char('/') + side;
+        if (detail::isLink(host))
+            detail::raiseLink(windowsFolder + QLatin1Char('\\') + side);
         if (QFileInfo(host).isDir())
             continue;
         errno = 0;
@@ -126,13 +128,14 @@ QByteArray copyFile(const QString& from, const QString& to, const QString& windo
     std::optional<Sha256> hash;
     if (job.manifest)
         hash.emplace();
-    QFile in(from);
+    QFile in;
     errno = 0;
-    if (!in.open(QIODevice::ReadOnly))
+    if (!detail::openNoFollow(in, from, QIODevice::ReadOnly, windowsFrom))
         raiseSystemError(errno, from, windowsFrom);
-    QFile out(to);
+    QFile out;
     errno = 0;
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+    if (!detail::openNoFollow(out, to, QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered,
+                              windowsTo))
         raiseSystemError(errno, to, windowsTo);
 
     bool copied = false;
@@ -187,6 +190,10 @@ void copyTree(const QString& from, const QString& to, const QString& windowsFrom
               const QString& relative, const CopyJob& job)
 {
     const std::function<void()>& yield = job.yield;
+    if (detail::isLink(from))
+        detail::raiseLink(windowsFrom);
+    if (detail::isLink(to))
+        detail::raiseLink(windowsTo);
     const QFileInfo target(to);
     if (target.exists() && !target.isDir())
         raise(err::PathFileAccess, windowsTo);
@@ -209,6 +216,10 @@ void copyTree(const QString& from, const QString& to, const QString& windowsFrom
         const QString windowsTarget = windowsTo + QLatin1Char('\\') + targetName;
         const QString relativeTarget =
             relative.isEmpty() ? targetName : relative + QLatin1Char('/') + targetName;
+        if (detail::isLink(source.filePath()))
+            detail::raiseLink(windowsSource);
+        if (detail::isLink(hostTarget))
+            detail::raiseLink(windowsTarget);
         if (source.isDir()) {
             copyTree(source.filePath(), hostTarget, windowsSource, windowsTarget, relativeTarget, job);
         } else if (source.isFile()) {
@@ -344,11 +355,15 @@ void Name(const QString& oldWindowsPath, const QString& newWindowsPath)
     requireDrive(newWindowsPath);
     const QString from = hostPath(withoutTrailingSeparators(oldWindowsPath));
     const QString to = hostPath(withoutTrailingSeparators(newWindowsPath));
+    if (detail::isLink(from))
+        detail::raiseLink(oldWindowsPath);
     if (!QFileInfo::exists(from))
         raise(QFileInfo(QFileInfo(from).absolutePath()).isDir() ? err::FileNotFound : err::PathNotFound,
               oldWindowsPath);
+    if (detail::isLink(to))
+        detail::raiseLink(newWindowsPath);
     // The system would put a folder in place of an empty one of that name.
-    if (QFileInfo::exists(to))
+    if (detail::nameTaken(to))
         raise(err::FileAlreadyExists, newWindowsPath);
     if (detail::hostDriveRoot(oldWindowsPath)
             .compare(detail::hostDriveRoot(newWindowsPath), Qt::CaseInsensitive) != 0)

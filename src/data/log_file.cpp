@@ -19,10 +19,10 @@ QSet<QString>& openLogs()
     return logs;
 }
 
-QString identity(const QFile& file)
+QString identity(const QString& hostFile)
 {
-    const QString canonical = QFileInfo(file).canonicalFilePath();
-    return canonical.isEmpty() ? QFileInfo(file).absoluteFilePath() : canonical;
+    const QString canonical = QFileInfo(hostFile).canonicalFilePath();
+    return canonical.isEmpty() ? QFileInfo(hostFile).absoluteFilePath() : canonical;
 }
 
 } // namespace
@@ -30,17 +30,22 @@ QString identity(const QFile& file)
 LogFile::LogFile(const QString& windowsPath) : m_windowsPath(windowsPath)
 {
     const QString host = hostPath(windowsPath);
+    if (detail::isLink(host))
+        detail::raiseLink(windowsPath);
     if (QFileInfo(host).isDir())
         detail::raise(err::PathFileAccess, windowsPath);
-    auto file = std::make_unique<QFile>(host);
-    if (QFileInfo::exists(host) && openLogs().contains(identity(*file)))
+    auto file = std::make_unique<QFile>();
+    if (QFileInfo::exists(host) && openLogs().contains(identity(host)))
         detail::raise(err::FileAlreadyOpen, windowsPath);
     errno = 0;
     // Unbuffered: what flush() writes goes to the system at once, so the log
     // is complete however the program ends, but for lines of a flow still held.
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+    if (!detail::openNoFollow(*file, host, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered,
+                              windowsPath))
         detail::raiseSystemError(errno ? errno : ENOENT, host, windowsPath);
-    openLogs().insert(identity(*file));
+    // The file opened without a link on the way is the one its name gives.
+    m_identity = identity(host);
+    openLogs().insert(m_identity);
     m_file = std::move(file);
 }
 
@@ -84,7 +89,7 @@ void LogFile::flush()
     if (written > 0)
         m_held.remove(0, written);
     if (!m_held.isEmpty())
-        detail::raiseSystemError(errno ? errno : ENOSPC, m_file->fileName(), m_windowsPath);
+        detail::raiseSystemError(errno ? errno : ENOSPC, m_identity, m_windowsPath);
 }
 
 void LogFile::close()
@@ -94,7 +99,7 @@ void LogFile::close()
     if (!m_held.isEmpty())
         m_file->write(m_held); // closing goes on whatever happens
     m_held.clear();
-    openLogs().remove(identity(*m_file));
+    openLogs().remove(m_identity);
     m_file->close();
     m_file.reset();
 }

@@ -93,7 +93,7 @@ void writeManifest(const QString& windowsFolder, const Manifest& manifest)
     const QString host = hostPath(windowsPath);
     QFile out(host);
     errno = 0;
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!detail::openNoFollow(out, host, QIODevice::WriteOnly | QIODevice::Truncate, windowsPath))
         detail::raiseSystemError(errno, host, windowsPath);
     const QByteArray text = manifestText(manifest);
     errno = 0;

@@ -180,6 +180,7 @@ void checkInstallation(Checker& check, const QString& base, const QString& mdw,
 {
     try {
         checkRoot(check, base);
+        checkLinks(check, base);
         const QList<int> companies = findCompanies(check, base);
         const qint64 needed = checkCompanies(check, base, mdw, companies);
         checkFreeSpace(check, base, needed, options);

@@ -49,6 +49,13 @@ void checkFreeSpace(Checker& check, const QString& base, qint64 needed, const Pr
 // "cartella dati mancante: ...", and where an interrupted restore set it aside.
 QString missingDataFolderText(const QString& base);
 
+// Every link the run or a restore would otherwise be led through, one ERRORE
+// each naming it and where it leads: under the data folder, and at the names
+// written beside it under the root (the data folder itself, today's safety
+// copies, the restore's copy in progress, the data folders set aside). Reads
+// names only.
+void checkLinks(Checker& check, const QString& base);
+
 // One company's 2023 archive: not locked, opens with the program's account,
 // holds its AZIENDE row, the tables and fields the run reads and a code for
 // every article, and no other program holds it. Opens nothing after an

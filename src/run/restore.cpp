@@ -34,13 +34,14 @@ const SafetyCopy* findCopy(const QList<SafetyCopy>& copies, const QString& name)
     return nullptr;
 }
 
-// The data folder's own name, then the suffix and the time: a name not yet taken.
+// The data folder's own name, then the suffix and the time: a name not yet
+// taken by anything, a link to nowhere included.
 QString freeSetAsideName(const QString& root, const QString& dataName, const QDateTime& now)
 {
     const QString base =
         root + dataName + QLatin1String(SetAsideSuffix) + now.toString(QStringLiteral("yyyyMMdd_HHmmss"));
     QString candidate = base;
-    for (int n = 2; QFileInfo::exists(fs::hostPath(candidate)); ++n)
+    for (int n = 2; fs::NameTaken(candidate); ++n)
         candidate = base + QLatin1Char('_') + QString::number(n);
     return candidate;
 }
@@ -154,7 +155,7 @@ private:
     {
         caption(QStringLiteral("COPIA DEI DATI DALLA COPIA DI SICUREZZA IN CORSO..."));
         const QString hostStaging = fs::hostPath(m_staging);
-        QDir(hostStaging).removeRecursively();
+        fs::RemoveFolder(m_staging);
         QElapsedTimer sinceProgress;
         const auto yield = [&] {
             m_ctx.yield();
@@ -287,8 +288,13 @@ private:
             }
         }
         // With the data folder away, the copy may be all there is: it stays.
-        if (!m_inPlace && fs::FolderExists(m_data))
-            QDir(fs::hostPath(m_staging)).removeRecursively();
+        if (!m_inPlace && fs::FolderExists(m_data)) {
+            try {
+                fs::RemoveFolder(m_staging);
+            } catch (const Error&) {
+                // A link in its place: what it leads to is not the restore's to remove.
+            }
+        }
         return problem;
     }
 

@@ -41,8 +41,8 @@ struct SafetyCopy
 };
 
 // The folders Copia_dati_* under the root (a Windows path ending in "\"),
-// newest first. Reads names, times and sizes only; raises nothing: a root
-// that cannot be read has no copies.
+// newest first; a link of that name is no copy and is left out. Reads names, times and sizes only; raises
+// nothing: a root that cannot be read has no copies.
 QList<SafetyCopy> listSafetyCopies(const QString& root);
 
 // What reading a copy back against its manifest found.
@@ -66,28 +66,29 @@ struct CopyCheck
 CopyCheck checkSafetyCopy(const QString& copyPath, const std::function<void(qint64, qint64)>& progress = {},
                           const std::function<bool()>& cancelled = {});
 
-// The newest folder that a restore set aside under the root, or "" when none.
+// The newest folder that a restore set aside under the root, or "" when none
+// (a link of that name is none).
 QString setAsideFolder(const QString& root);
 
 // A restore killed between setting the data folder aside and putting the
 // restored one in its place leaves no data folder: says so and offers to put
-// the set-aside one back (Yes/No). Removes what such a restore left half
-// copied. Returns whether the data folder is there. Raises the file
+// the set-aside one back (Yes/No, default No, never answered for the user:
+// Buttons::YesNoExplicit). Removes what such a restore left half copied,
+// unless a link stands there (the check names it). Returns whether the data folder is there. Raises the file
 // services' errors.
 bool offerToPutBackDataFolder(RunContext& ctx, const QString& root);
 
 // Restores a safety copy (by name, without regard to case; the newest when
 // empty) in place of the data folder of the root the window's choices
 // settle: the copy is read back against its manifest (a copy without one
-// only after the user confirms that it cannot be verified; one that does
-// not match is refused), the check refuses when an archive is in use, the
-// root cannot be written or the space is short, and a Yes/No box (default
-// No) says what is replaced and where the current folder goes. Then the copy
-// is copied beside the data folder and compared with the manifest as it
-// goes, the data folder is renamed dati_prima_del_ripristino_<stamp>, its Tmp
-// (logs, reports) is carried into the copy, and the copy takes the name of
-// the data folder. Any failure before that puts the old data folder back.
-// NotStarted: refused or not confirmed, nothing changed; Done: restored;
+// only after the user confirms that it cannot be verified, in a box of
+// Buttons::YesNoExplicit, or said so beforehand, Host::
+// unverifiableCopyAccepted; one that does not match is refused), the check refuses when an archive is in use,
+// the root cannot be written or the space is short, and a Yes/No box (default No) says what is replaced and
+// where the current folder goes. Then the copy is copied beside the data folder and compared with the
+// manifest as it goes, the data folder is renamed dati_prima_del_ripristino_<stamp>, its Tmp (logs, reports)
+// is carried into the copy, and the copy takes the name of the data folder. Any failure before that puts the
+// old data folder back. NotStarted: refused or not confirmed, nothing changed; Done: restored;
 // DoneWithErrors: failed, the data folder is the one before the restore.
 // options.freeBytes stands for the free space in tests.
 RunOutcome restoreSafetyCopy(RunContext& ctx, const QString& copyName = {},

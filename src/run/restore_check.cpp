@@ -62,7 +62,8 @@ QString missingDataFolderText(const QString& base)
         return text;
     return text +
            QStringLiteral("; un ripristino interrotto l'ha messa da parte come %1: ESEGUI e Ripristina "
-                          "copia propongono di rimetterla al suo posto")
+                          "copia della finestra propongono di rimetterla al suo posto (o rinominarla a "
+                          "mano in dati)")
                .arg(aside);
 }
 
@@ -87,6 +88,7 @@ bool checkBeforeRestoring(RunContext& ctx, const SafetyCopy& copy, const Prelimi
                       QStringLiteral("la radice dell'installazione, dove la cartella dati è messa da "
                                      "parte, non è scrivibile: %1")
                           .arg(root));
+        checkLinks(check, root);
         if (!fs::FolderExists(data)) {
             check.add(Level::Error, missingDataFolderText(root));
         } else {
@@ -126,7 +128,7 @@ bool offerToPutBackDataFolder(RunContext& ctx, const QString& root)
             QStringLiteral("La cartella dati %1 non c'è: un ripristino interrotto l'ha messa da parte "
                            "come %2.\r\nRimetterla al suo posto?")
                 .arg(data, aside),
-            Buttons::YesNo, Icon::Exclamation, Title);
+            Buttons::YesNoExplicit, Icon::Exclamation, Title);
         if (answer != Answer::Yes)
             return false;
         // Back under the name it had: the set-aside name begins with it.
@@ -141,9 +143,11 @@ bool offerToPutBackDataFolder(RunContext& ctx, const QString& root)
     }
     if (!fs::FolderExists(data))
         return false;
-    if (fs::FolderExists(staging)) {
+    // A link of that name is left to the check, which names it: the restore
+    // never removes through one.
+    if (!fs::IsLink(staging) && fs::FolderExists(staging)) {
         // What an interrupted restore was copying: the data folder is whole without it.
-        QDir(fs::hostPath(staging)).removeRecursively();
+        fs::RemoveFolder(staging);
         ctx.addEventLine(
             QStringLiteral("Copia incompleta di un ripristino interrotto rimossa: %1").arg(staging));
     }
@@ -175,12 +179,20 @@ bool verifyBeforeRestoring(RunContext& ctx, RestoreRecord& record)
     case CopyCheck::State::NoManifest:
         ctx.addEventLine(
             QStringLiteral("ATTENZIONE copia %1 senza manifesto: non può essere verificata").arg(name));
+        if (ctx.host().unverifiableCopyAccepted()) {
+            ctx.addEventLine(
+                QStringLiteral("Copia %1 ripristinata senza verifica, come richiesto").arg(name));
+            return true;
+        }
+        // A copy a killed run left half made has no manifest either: only
+        // the user, told so, may take it for a copy.
         return ctx.message(
-                   QStringLiteral("La copia %1 non ha il manifesto %2 (è stata fatta a mano, o prima che le "
-                                  "copie ne avessero uno): non può essere verificata, e un file danneggiato "
+                   QStringLiteral("La copia %1 non ha il manifesto %2 (è stata fatta a mano, prima che le "
+                                  "copie ne avessero uno, o è rimasta a metà di una riapertura interrotta): "
+                                  "non può essere verificata, e un file danneggiato "
                                   "o cambiato non sarebbe riconosciuto.\r\nRipristinarla comunque?")
                        .arg(name, QLatin1String(fs::ManifestFileName)),
-                   Buttons::YesNoDefaultNo, Icon::Exclamation, Title) == Answer::Yes;
+                   Buttons::YesNoExplicit, Icon::Exclamation, Title) == Answer::Yes;
     default:
         break;
     }

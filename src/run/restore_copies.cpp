@@ -79,8 +79,9 @@ QList<SafetyCopy> listSafetyCopies(const QString& root)
 {
     QList<SafetyCopy> copies;
     const QString hostRoot = fs::hostPath(root);
-    const QStringList names =
-        QDir(hostRoot).entryList({QStringLiteral("copia_dati_*")}, QDir::Dirs | QDir::NoDotAndDotDot);
+    // A link is no copy this program made, and a restore never reads through one.
+    const QStringList names = QDir(hostRoot).entryList({QStringLiteral("copia_dati_*")},
+                                                       QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
     for (const QString& name : names) {
         SafetyCopy copy;
         copy.name = name;
@@ -189,7 +190,7 @@ QString setAsideFolder(const QString& root)
     const QString suffix = QLatin1String(SetAsideSuffix);
     const QStringList names = QDir(fs::hostPath(root))
                                   .entryList({QStringLiteral("dati") + suffix + QLatin1Char('*')},
-                                             QDir::Dirs | QDir::NoDotAndDotDot);
+                                             QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
     // The newest by the time in its name.
     const auto stamp = [&](const QString& name) {
         return name.mid(name.indexOf(suffix, 0, Qt::CaseInsensitive) + suffix.size());

@@ -39,8 +39,8 @@ struct RestoreRecord
 
 // The check before a restore, silent: an archive under the data folder in
 // use, a root that cannot be written, too little space for the copy, no data
-// folder. On an ERRORE the lines go to the event list, one box lists them,
-// and false is returned: nothing has changed.
+// folder, a link the restore would meet (see checkLinks). On an ERRORE the lines go to the event list, one
+// box lists them, and false is returned: nothing has changed.
 bool checkBeforeRestoring(RunContext& ctx, const SafetyCopy& copy, const PreliminaryOptions& options);
 
 // Reads the copy back against its manifest (record.check); a copy without

@@ -110,7 +110,10 @@ bool checkBeforeStarting(RunContext& ctx)
 }
 
 // A restore killed half-way leaves the data folder set aside: the run says so
-// and offers to put it back before its check, which would find no data.
+// and offers to put it back before its check, which would find no data. Only
+// the user's own answer puts it back (a set-aside folder may also be one a
+// finished restore left and that the user moved on purpose): without it the
+// check finds no data folder and the run is refused.
 void putBackAfterInterruptedRestore(RunContext& ctx)
 {
     QString root;

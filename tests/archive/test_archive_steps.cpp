@@ -2,6 +2,7 @@
 // drive C:.
 #include "archive/archive_steps.h"
 #include "data/filesystem.h"
+#include "outside_folder.h"
 #include "step_fixture.h"
 
 #include <QDate>
@@ -131,6 +132,40 @@ private slots:
                      f.host.boxes.first().text.endsWith(
                          QStringLiteral("in procedure COPIO_CARTELLA of Form frmRiapri")),
                  qPrintable(f.host.boxes.first().text));
+    }
+
+    void aNameTakenIsPassedOver_data()
+    {
+        QTest::addColumn<QString>("taker"); // what holds today's name: a file, or a link to there
+        QTest::newRow("a link leading nowhere") << QStringLiteral("manca");
+        QTest::newRow("a link to a folder outside") << QStringLiteral("cartella");
+        QTest::newRow("a file") << QString();
+    }
+
+    // Today's name held by something else: the copy takes the next free
+    // name, and what held it stays as it was.
+    void aNameTakenIsPassedOver()
+    {
+        QFETCH(QString, taker);
+        StepFixture f;
+        f.install.createArchive(1);
+        OutsideFolder outside;
+        const QString daily =
+            QStringLiteral("Copia_dati_") + QDate::currentDate().toString(QStringLiteral("ddMMyyyy"));
+        if (taker.isEmpty())
+            writeFile(f.file(daily), "un file");
+        else
+            QVERIFY(QFile::link(outside.path(taker), f.file(daily)));
+        const QStringList before = outside.state();
+
+        COPIO_CARTELLA_SALVATAGGIO(f.ctx, TestInstall::base() + QStringLiteral("dati"));
+        QVERIFY2(f.state.record.safetyCopyVerified, f.shownBoxes().constData());
+        QVERIFY(f.state.record.safetyCopy.startsWith(TestInstall::base() + daily + QLatin1Char('_')));
+        QCOMPARE(outside.state(), before);
+        if (taker.isEmpty())
+            QCOMPARE(readFile(f.file(daily)), QByteArray("un file"));
+        else
+            QCOMPARE(QFileInfo(f.file(daily)).symLinkTarget(), outside.path(taker));
     }
 
     void newYearCopyRemovesAStaleJournalOfTheArchiveItReplaces()

@@ -173,11 +173,13 @@ private slots:
         dialog->reject();
     }
 
-    // The real box: Yes by default for the run's question, No for the restore's.
+    // The real box: Yes by default for the run's question, No for the
+    // restore's and for those only an explicit answer settles (a copy without
+    // a manifest, a data folder set aside put back).
     void theRestoreQuestionDefaultsToNo()
     {
         MessageBox::reset();
-        for (const Buttons buttons : {Buttons::YesNo, Buttons::YesNoDefaultNo}) {
+        for (const Buttons buttons : {Buttons::YesNo, Buttons::YesNoDefaultNo, Buttons::YesNoExplicit}) {
             QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
             QTimer::singleShot(0, [&] {
                 auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());

@@ -240,7 +240,7 @@ private slots:
         AfterRun f;
         QVERIFY(QFile::remove(f.copy() + QLatin1Char('/') + QLatin1String(fs::ManifestFileName)));
         QCOMPARE(restoreSafetyCopy(f.ctx), RunOutcome::Done);
-        QCOMPARE(f.host.boxes[0].buttons, Buttons::YesNoDefaultNo);
+        QCOMPARE(f.host.boxes[0].buttons, Buttons::YesNoExplicit);
         QVERIFY(f.host.boxes[0].text.contains(QStringLiteral("non può essere verificata")));
         QCOMPARE(differences(withoutTmp(f.beforeRun), withoutTmp(TestInstall::fingerprint(f.data()))),
                  QString());
@@ -349,6 +349,8 @@ private slots:
         const RunOutcome outcome = runYearOpening(f.ctx);
         QVERIFY2(f.host.boxesContaining(QStringLiteral("Rimetterla al suo posto?")) == 1,
                  f.shownBoxes().constData());
+        // Only the user's own answer: never the console's --yes.
+        QCOMPARE(f.host.boxes[1].buttons, Buttons::YesNoExplicit);
         if (!putBack) {
             QCOMPARE(outcome, RunOutcome::NotStarted);
             QCOMPARE(TestInstall::fingerprint(f.install.driveC()), before);

@@ -261,16 +261,30 @@ private slots:
                 check.output.contains(QStringLiteral("un ripristino interrotto l'ha messa da parte come")),
                 qPrintable(check.output));
 
-        const bool setAsideLeft = dataOf(drive).isEmpty();
+        if (dataOf(drive).isEmpty()) {
+            // Only the user puts the folder set aside back: --yes does not.
+            const Outcome refused = run(QStringLiteral(RIAPERTURA_CLI),
+                                        QStringList{QStringLiteral("--drive-c"), drive} + Restore);
+            QVERIFY2(refused.exitedWith(2), qPrintable(refused.gist()));
+            QVERIFY(refused.output.contains(QStringLiteral("Rimetterla al suo posto?")));
+            QVERIFY(refused.output.contains(QStringLiteral("-> No: --yes non risponde a questa domanda")));
+            QCOMPARE(TestInstall::fingerprint(drive), before);
+            // As the refusal says: renamed back by hand.
+            const QStringList aside = besideData(drive, QStringLiteral("dati_prima_del_ripristino_*"));
+            QCOMPARE(aside.size(), 1);
+            const QString root = drive + QLatin1Char('/') + Root + QLatin1Char('/');
+            QVERIFY(QDir().rename(root + aside.first(), root + QStringLiteral("dati")));
+        }
         const Outcome again =
             run(QStringLiteral(RIAPERTURA_CLI), QStringList{QStringLiteral("--drive-c"), drive} + Restore);
         QVERIFY2(again.exitedWith(0), qPrintable(QStringLiteral("restore again: ") + again.gist()));
-        QCOMPARE(again.output.contains(QStringLiteral("Rimetterla al suo posto?")), setAsideLeft);
         restoredAsExpected(drive);
     }
 
-    // After a kill at the final swap, the run says so and puts the data back.
-    void aRunAfterAKillPutsTheDataFolderBack()
+    // After a kill at the final swap the run says where the data folder went
+    // and offers it back, but --yes does not answer: the run is refused and
+    // nothing changes (the folder set aside may be one the user moved).
+    void aRunAfterAKillIsRefusedWithoutTheDataFolder()
     {
         const QString drive = freshDrive();
         QVERIFY(!drive.isEmpty());
@@ -278,13 +292,13 @@ private slots:
         if (QTest::currentTestFailed())
             return;
         QVERIFY(dataOf(drive).isEmpty());
+        const Fingerprint before = TestInstall::fingerprint(drive);
         const Outcome opened = cli(drive, QStringLiteral("--yes"));
-        QVERIFY2(opened.exitedWith(0), qPrintable(opened.gist()));
+        QVERIFY2(opened.exitedWith(2), qPrintable(opened.gist()));
         QVERIFY(opened.output.contains(QStringLiteral("Rimetterla al suo posto?")));
-        QVERIFY(opened.output.contains(QStringLiteral("Cartella dati rimessa al suo posto")));
-        QVERIFY(!dataOf(drive).isEmpty());
-        QVERIFY(besideData(drive, QStringLiteral("dati_prima_del_ripristino_*")).isEmpty());
-        QVERIFY(besideData(drive, QStringLiteral("dati_ripristino_in_corso")).isEmpty());
+        QVERIFY(opened.output.contains(QStringLiteral("-> No: --yes non risponde a questa domanda")));
+        QVERIFY(opened.output.contains(QStringLiteral("ERRORE cartella dati mancante")));
+        QCOMPARE(TestInstall::fingerprint(drive), before);
     }
 };
 

@@ -22,7 +22,8 @@ CommandLine commandLine()
              "1  riapertura eseguita con errori (con --check: almeno un ERRORE; con --ripristina:\n"
              "     ripristino non riuscito, cartella dati rimessa al suo posto)"),
          QStringLiteral("2  riapertura non iniziata: opzioni errate, risposta No, nessun terminale "
-                        "senza --yes,\n     un ERRORE della verifica preliminare"),
+                        "senza --yes,\n     una domanda a cui --yes non risponde, un ERRORE della verifica "
+                        "preliminare"),
          QStringLiteral("3  il programma è terminato prima della fine della riapertura")});
     line.addOption({QStringLiteral("server"), QChar(), QString(),
                     QStringLiteral("Sorgente dati SERVER (percorso dalla tabella system).")});
@@ -46,6 +47,11 @@ CommandLine commandLine()
     line.addOption({QStringLiteral("ripristina"), QChar(), QString(),
                     QStringLiteral("Ripristina la copia di sicurezza NOME (senza nome la più recente) al "
                                    "posto della cartella dati, che è messa da parte.")});
+    line.addOption(
+        {QStringLiteral("anche-non-verificabile"), QChar(), QString(),
+         QStringLiteral("Con --ripristina: ripristina anche una copia senza manifesto, che non può "
+                        "essere verificata (una copia fatta a mano, o lasciata a metà da una "
+                        "riapertura interrotta). --yes da solo non basta.")});
     return line;
 }
 
@@ -74,6 +80,11 @@ ParsedOptions parseOptions(const QStringList& arguments)
         return result;
     }
     o.restoreCopy = parsed.positional.value(0);
+    o.unverifiable = parsed.isSet(QStringLiteral("anche-non-verificabile"));
+    if (o.unverifiable && !o.restore) {
+        result.text = CommandLine::mistake(QStringLiteral("--anche-non-verificabile va con --ripristina"));
+        return result;
+    }
     o.listCopies = parsed.isSet(QStringLiteral("elenca-copie"));
     o.check = parsed.isSet(QStringLiteral("check"));
     if (int(o.check) + int(o.listCopies) + int(o.restore) > 1) {

@@ -8,17 +8,18 @@ namespace rio::cli {
 // The choices of a console run; they mirror the window's.
 struct CliOptions
 {
-    bool server = false;     // cmbSorgente = SERVER
-    bool zetaFolder = false; // chkSplus
-    bool log = true;         // chklog
-    QString driveC;          // folder that stands for C: (empty: the default)
-    bool yes = false;        // answers the confirmation
-    bool timings = false;    // step times on standard error
-    bool check = false;      // only the check before the run, writing nothing
-    bool quiet = false;      // only boxes, errors and the closing lines
-    bool listCopies = false; // only the list of the safety copies, each read back
-    bool restore = false;    // restores a safety copy instead of the run
-    QString restoreCopy;     // its name; empty: the newest
+    bool server = false;       // cmbSorgente = SERVER
+    bool zetaFolder = false;   // chkSplus
+    bool log = true;           // chklog
+    QString driveC;            // folder that stands for C: (empty: the default)
+    bool yes = false;          // answers the confirmation
+    bool timings = false;      // step times on standard error
+    bool check = false;        // only the check before the run, writing nothing
+    bool quiet = false;        // only boxes, errors and the closing lines
+    bool listCopies = false;   // only the list of the safety copies, each read back
+    bool restore = false;      // restores a safety copy instead of the run
+    QString restoreCopy;       // its name; empty: the newest
+    bool unverifiable = false; // a copy without a manifest may be restored (--yes alone never does)
 };
 
 struct ParsedOptions

@@ -95,6 +95,14 @@ Answer ConsoleHost::message(const QString& text, Buttons buttons, Icon, const QS
     print(m_out, QStringLiteral("[%1] %2").arg(title, oneLine(text)));
     if (buttons == Buttons::Ok)
         return Answer::Ok;
+    if (buttons == Buttons::YesNoExplicit) {
+        print(m_out, m_options.restore && !m_options.unverifiable
+                         ? QStringLiteral("-> No: --yes non risponde a questa domanda; per ripristinare una "
+                                          "copia senza manifesto aggiungere --anche-non-verificabile")
+                         : QStringLiteral("-> No: --yes non risponde a questa domanda; rispondere dalla "
+                                          "finestra del programma"));
+        return Answer::No;
+    }
 
     if (m_options.yes) {
         print(m_out, QStringLiteral("-> Sì (--yes)"));

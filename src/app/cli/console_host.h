@@ -11,7 +11,10 @@ namespace rio::cli {
 
 // The run's screen on a terminal: event lines and message boxes go to
 // standard output, step times to standard error; boxes are answered OK, the
-// confirmation by --yes or by the person at the terminal.
+// confirmation by --yes or by the person at the terminal. A question that
+// only an explicit answer settles (Buttons::YesNoExplicit) is answered No,
+// with a line that says so: --yes never answers it, and the restore of a copy
+// without a manifest asks it not at all with --anche-non-verificabile.
 class ConsoleHost : public Host
 {
 public:
@@ -33,6 +36,7 @@ public:
         return m_options.server ? DataSource::Server : DataSource::Local;
     }
     bool zetaFolderChosen() const override { return m_options.zetaFolder; }
+    bool unverifiableCopyAccepted() const override { return m_options.unverifiable; }
     Answer message(const QString& text, Buttons buttons, Icon icon, const QString& title) override;
     void closeProgram() override { m_windowClosed = true; }
     void stepFinished(const QString& step, int slot, qint64 milliseconds, bool ok) override;

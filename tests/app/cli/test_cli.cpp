@@ -3,13 +3,13 @@
 #include "app/cli/cli_options.h"
 #include "app/cli/console_host.h"
 #include "app/cli/console_run.h"
+#include "cli_process.h"
 #include "context/exit_status.h"
 #include "context/run_context.h"
 #include "test_install.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -49,27 +49,6 @@ CliOptions options(const QStringList& args)
 const QString Confirm =
     QStringLiteral("Prima di continuare è preferibile scollegare tutti gli utenti\r\nContinuare?");
 
-struct CliResult
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-CliResult runCli(const QStringList& args)
-{
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("RIAPERTURA_DRIVE_C"));
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(RIAPERTURA_CLI), args);
-    p.closeWriteChannel(); // standard input is no terminal
-    if (!p.waitForFinished(300000))
-        qFatal("riapertura-cli did not finish");
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
-}
-
 } // namespace
 
 class TestCli : public QObject
@@ -107,6 +86,7 @@ private slots:
              {QStringList{QStringLiteral("--bogus")}, QStringList{QStringLiteral("extra")},
               QStringList{QStringLiteral("--ripristina"), QStringLiteral("a"), QStringLiteral("b")},
               QStringList{QStringLiteral("--check"), QStringLiteral("--elenca-copie")},
+              QStringList{QStringLiteral("--anche-non-verificabile")},
               QStringList{QStringLiteral("--elenca-copie"), QStringLiteral("Copia_dati_07122026")},
               QStringList{QStringLiteral("--drive-c")},
               QStringList{QStringLiteral("--drive-c"), dir.filePath(QStringLiteral("none"))}}) {
@@ -158,6 +138,12 @@ private slots:
         });
         QCOMPARE(yes.message(Confirm, Buttons::YesNo, Icon::Exclamation, QStringLiteral("Ventor")),
                  Answer::Yes);
+        // Nor does it answer a question that only an explicit answer settles.
+        QCOMPARE(yes.message(QStringLiteral("Rimetterla al suo posto?"), Buttons::YesNoExplicit,
+                             Icon::Exclamation, QStringLiteral("Riapertura")),
+                 Answer::No);
+        QVERIFY(out2.text().endsWith(QStringLiteral("-> No: --yes non risponde a questa domanda; rispondere "
+                                                    "dalla finestra del programma\n")));
         QCOMPARE(asked, 3);
     }
 
@@ -332,44 +318,6 @@ private slots:
         QVERIFY(broken.out.contains(QStringLiteral("ERRORE ")));
     }
 
-    // The copies listed, a restore unconfirmed, of a copy that is not there,
-    // and of the run's copy by name.
-    void restoreOnTheConsole()
-    {
-        TestInstall install;
-        install.addCompany(1);
-        const QStringList drive{QStringLiteral("--drive-c"), install.driveC()};
-        const CliResult opened = runCli(drive + QStringList{QStringLiteral("--yes")});
-        QVERIFY2(opened.status == ExitDone, qPrintable(opened.out + opened.err));
-
-        const CliResult list = runCli(drive + QStringList{QStringLiteral("--elenca-copie")});
-        QVERIFY2(list.status == ExitDone, qPrintable(list.out + list.err));
-        const QStringList lines = list.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 2);
-        QVERIFY(lines[0].startsWith(QStringLiteral("Copie di sicurezza in c:\\Programmi\\Ventor Sistemi\\")));
-        QVERIFY2(lines[1].startsWith(QStringLiteral("Copia_dati_")) &&
-                     lines[1].contains(QStringLiteral(" MB  verificata (")),
-                 qPrintable(lines[1]));
-        const QString name = lines[1].section(QLatin1Char(' '), 0, 0);
-
-        const auto before = TestInstall::fingerprint(install.driveC());
-        const CliResult unconfirmed = runCli(drive + QStringList{QStringLiteral("--ripristina")});
-        QCOMPARE(unconfirmed.status, int(ExitNotStarted));
-        const CliResult unknown =
-            runCli(drive + QStringList{QStringLiteral("--ripristina"), QStringLiteral("Copia_dati_01011999"),
-                                       QStringLiteral("--yes")});
-        QCOMPARE(unknown.status, int(ExitNotStarted));
-        QVERIFY(unknown.out.contains(QStringLiteral("copia Copia_dati_01011999 non trovata")));
-        QCOMPARE(TestInstall::fingerprint(install.driveC()), before);
-
-        const CliResult restored = runCli(
-            drive + QStringList{QStringLiteral("--ripristina"), name.toLower(), QStringLiteral("--yes")});
-        QVERIFY2(restored.status == ExitDone, qPrintable(restored.out + restored.err));
-        QVERIFY(
-            restored.out.contains(QStringLiteral("[Riapertura] COPIA DI SICUREZZA RIPRISTINATA: ") + name));
-        QVERIFY(!QFile::exists(install.archiveHost(1, 2024)));
-    }
-
     void stepErrorsAndAnEarlyEnd()
     {
         {
@@ -392,6 +340,22 @@ private slots:
                 runCli({QStringLiteral("--drive-c"), install.driveC(), QStringLiteral("--yes")});
             QVERIFY2(r.status == ExitNotStarted, qPrintable(r.out + r.err));
             QVERIFY(r.out.contains(QStringLiteral("Impossibile iniziare la riapertura")));
+            QCOMPARE(TestInstall::fingerprint(install.driveC()), before);
+        }
+        {
+            // The data folder set aside by a restore and none in its place: --yes
+            // does not put it back (it may have been moved on purpose), the run
+            // is refused and nothing changes.
+            TestInstall install;
+            install.addCompany(1);
+            const QString data = install.host(TestInstall::base() + QStringLiteral("dati"));
+            QVERIFY(QDir().rename(data, data + QStringLiteral("_prima_del_ripristino_20261207_101500")));
+            const auto before = TestInstall::fingerprint(install.driveC());
+            const CliResult r =
+                runCli({QStringLiteral("--drive-c"), install.driveC(), QStringLiteral("--yes")});
+            QVERIFY2(r.status == ExitNotStarted, qPrintable(r.out + r.err));
+            QVERIFY(r.out.contains(QStringLiteral("Rimetterla al suo posto?")));
+            QVERIFY(r.out.contains(QStringLiteral("ERRORE cartella dati mancante")));
             QCOMPARE(TestInstall::fingerprint(install.driveC()), before);
         }
         {

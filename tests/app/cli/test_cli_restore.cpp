@@ -1,0 +1,79 @@
+// The safety copies on the console, through the built riapertura-cli: listed,
+// a restore refused or unconfirmed, a copy without a manifest, and a restore
+// by name.
+#include "cli_process.h"
+#include "context/exit_status.h"
+#include "test_install.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+using namespace rio;
+
+class TestCliRestore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // The copies listed, a restore unconfirmed, of a copy that is not there,
+    // and of the run's copy by name.
+    void restoreOnTheConsole()
+    {
+        TestInstall install;
+        install.addCompany(1);
+        const QStringList drive{QStringLiteral("--drive-c"), install.driveC()};
+        const CliResult opened = runCli(drive + QStringList{QStringLiteral("--yes")});
+        QVERIFY2(opened.status == ExitDone, qPrintable(opened.out + opened.err));
+
+        const CliResult list = runCli(drive + QStringList{QStringLiteral("--elenca-copie")});
+        QVERIFY2(list.status == ExitDone, qPrintable(list.out + list.err));
+        const QStringList lines = list.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY(lines[0].startsWith(QStringLiteral("Copie di sicurezza in c:\\Programmi\\Ventor Sistemi\\")));
+        QVERIFY2(lines[1].startsWith(QStringLiteral("Copia_dati_")) &&
+                     lines[1].contains(QStringLiteral(" MB  verificata (")),
+                 qPrintable(lines[1]));
+        const QString name = lines[1].section(QLatin1Char(' '), 0, 0);
+
+        const auto before = TestInstall::fingerprint(install.driveC());
+        const CliResult unconfirmed = runCli(drive + QStringList{QStringLiteral("--ripristina")});
+        QCOMPARE(unconfirmed.status, int(ExitNotStarted));
+        const CliResult unknown =
+            runCli(drive + QStringList{QStringLiteral("--ripristina"), QStringLiteral("Copia_dati_01011999"),
+                                       QStringLiteral("--yes")});
+        QCOMPARE(unknown.status, int(ExitNotStarted));
+        QVERIFY(unknown.out.contains(QStringLiteral("copia Copia_dati_01011999 non trovata")));
+        QCOMPARE(TestInstall::fingerprint(install.driveC()), before);
+
+        // A copy without a manifest, as a killed run leaves it: --yes alone
+        // refuses it; with --anche-non-verificabile nothing more is asked.
+        const QString root = install.host(TestInstall::base()) + QLatin1Char('/');
+        const QString unverifiable = QStringLiteral("Copia_dati_01012020");
+        QCOMPARE(
+            QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-a"), root + name, root + unverifiable}),
+            0);
+        QVERIFY(QFile::remove(root + unverifiable + QStringLiteral("/copia_di_sicurezza.sha256")));
+        const auto withUnverifiable = TestInstall::fingerprint(install.driveC());
+        const QStringList restoreIt{QStringLiteral("--ripristina"), unverifiable, QStringLiteral("--yes")};
+        const CliResult refused = runCli(drive + restoreIt);
+        QVERIFY2(refused.status == ExitNotStarted, qPrintable(refused.out + refused.err));
+        QVERIFY(refused.out.contains(QStringLiteral("aggiungere --anche-non-verificabile")));
+        QCOMPARE(TestInstall::fingerprint(install.driveC()), withUnverifiable);
+        const CliResult accepted =
+            runCli(drive + restoreIt + QStringList{QStringLiteral("--anche-non-verificabile")});
+        QVERIFY2(accepted.status == ExitDone, qPrintable(accepted.out + accepted.err));
+        QVERIFY(!accepted.out.contains(QStringLiteral("Ripristinarla comunque?")));
+        QVERIFY(accepted.out.contains(QStringLiteral("ripristinata senza verifica, come richiesto")));
+
+        const CliResult restored = runCli(
+            drive + QStringList{QStringLiteral("--ripristina"), name.toLower(), QStringLiteral("--yes")});
+        QVERIFY2(restored.status == ExitDone, qPrintable(restored.out + restored.err));
+        QVERIFY(
+            restored.out.contains(QStringLiteral("[Riapertura] COPIA DI SICUREZZA RIPRISTINATA: ") + name));
+        QVERIFY(!QFile::exists(install.archiveHost(1, 2024)));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliRestore)
+#include "test_cli_restore.moc"
