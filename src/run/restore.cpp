@@ -314,6 +314,11 @@ private:
 
 } // namespace
 
+namespace {
+RunOutcome restoreFoundCopy(RunContext& ctx, RestoreRecord& record, const QString& copyName,
+                            const PreliminaryOptions& options);
+} // namespace
+
 RunOutcome restoreSafetyCopy(RunContext& ctx, const QString& copyName, const PreliminaryOptions& options)
 {
     RunState& state = ctx.state();
@@ -332,7 +337,18 @@ RunOutcome restoreSafetyCopy(RunContext& ctx, const QString& copyName, const Pre
         return refuseRestore(ctx, {describe(e)});
     }
     record.root = state.PercorsoBase;
+    try {
+        return restoreFoundCopy(ctx, record, copyName, options);
+    } catch (const Interrupted&) {
+        return restoreInterrupted(ctx, record);
+    }
+}
 
+namespace {
+
+RunOutcome restoreFoundCopy(RunContext& ctx, RestoreRecord& record, const QString& copyName,
+                            const PreliminaryOptions& options)
+{
     const QList<SafetyCopy> copies = listSafetyCopies(record.root);
     const SafetyCopy* copy = findCopy(copies, copyName);
     if (!copy)
@@ -354,5 +370,7 @@ RunOutcome restoreSafetyCopy(RunContext& ctx, const QString& copyName, const Pre
     }
     return Restorer(ctx, record, setAside).run();
 }
+
+} // namespace
 
 } // namespace rio
