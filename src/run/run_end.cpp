@@ -58,7 +58,7 @@ QString panelText(const VerificationReport& report, Outcome outcome)
     if (withErrors == 0)
         return QStringLiteral("Riapertura eseguita con errori: %1 (righe in rosso nell'elenco eventi)")
             .arg(errorsCounted(std::max(report.runErrors, 1)));
-    return QStringLiteral("Riapertura eseguita con errori: %1 su %2 con errori")
+    return QStringLiteral("Riapertura eseguita con errori in %1 su %2")
         .arg(counted(withErrors, "azienda", "aziende"))
         .arg(companies);
 }
