@@ -33,8 +33,13 @@ Tone toneOf(Outcome outcome)
     return Tone::Error;
 }
 
-const QString WarningsListed =
-    QStringLiteral("elencati nel rapporto di verifica, sezione \"Discordanze e avvisi\"");
+// Where the warnings are: "12 avvisi da controllare a mano, elencati nel rapporto ...".
+QString warningsListed(const VerificationReport& report)
+{
+    return report.warningsToCheck() +
+           (report.warnings() == 1 ? QStringLiteral(", elencato") : QStringLiteral(", elencati")) +
+           QStringLiteral(" nel rapporto di verifica, sezione \"Discordanze e avvisi\"");
+}
 
 // The status panel's words: the outcome, with what to look at.
 QString panelText(const VerificationReport& report, Outcome outcome)
@@ -44,8 +49,7 @@ QString panelText(const VerificationReport& report, Outcome outcome)
     case Outcome::Done:
         return QStringLiteral("Riapertura eseguita (%1)").arg(counted(companies, "azienda", "aziende"));
     case Outcome::DoneWithWarnings:
-        return QStringLiteral("Riapertura eseguita con avvisi: %1, %2")
-            .arg(report.warningsToCheck(), WarningsListed);
+        return QStringLiteral("Riapertura eseguita con avvisi: ") + warningsListed(report);
     case Outcome::DoneWithErrors:
     case Outcome::NotDone:
         break;
@@ -138,9 +142,8 @@ RunOutcome endFinishedRun(RunContext& ctx, const VerificationReport& report, con
         return RunOutcome::Done;
     case Outcome::DoneWithWarnings:
         ctx.setProgress(QStringLiteral("RIAPERTURA ARCHIVI CONCLUSA CON AVVISI DA CONTROLLARE!"));
-        ctx.message(QStringLiteral("APERTURA NUOVO ESERCIZIO ESEGUITA CON AVVISI: %1, %2:\r\n%3")
-                        .arg(report.warningsToCheck(), WarningsListed,
-                             QDir::toNativeSeparators(fs::hostPath(reportPath))),
+        ctx.message(QStringLiteral("APERTURA NUOVO ESERCIZIO ESEGUITA CON AVVISI: %1:\r\n%2")
+                        .arg(warningsListed(report), QDir::toNativeSeparators(fs::hostPath(reportPath))),
                     Buttons::Ok, Icon::Exclamation, title);
         return RunOutcome::DoneWithWarnings;
     case Outcome::DoneWithErrors:
