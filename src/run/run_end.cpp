@@ -185,6 +185,19 @@ RunOutcome endInterruptedRun(RunContext& ctx, const Interrupted& stop)
 {
     const QString text = interruptedRunText(ctx.state(), stop);
     Host& host = ctx.host();
+    // Half a copy is no copy, as when the copy fails: it would pass for one.
+    const RunRecord& record = ctx.state().record;
+    if (stop.step == QLatin1String("COPIO_CARTELLA_SALVATAGGIO") && !record.safetyCopyVerified &&
+        !record.safetyCopy.isEmpty()) {
+        QDir partial(fs::hostPath(record.safetyCopy));
+        if (partial.exists() && partial.removeRecursively())
+            try {
+                ctx.addEventLine(
+                    QStringLiteral("Copia di sicurezza incompleta rimossa: %1").arg(record.safetyCopy));
+            } catch (const Error&) {
+                // The log cannot take it: the screen has it.
+            }
+    }
     try {
         // Written at once, after the lines held until now.
         ctx.addErrorLine(text);

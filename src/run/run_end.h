@@ -22,7 +22,8 @@ RunOutcome endFinishedRun(RunContext& ctx, const VerificationReport& report, con
 // The end of a run stopped at the front end's request: one line, in the
 // event list and the log, that says during which step of which company it
 // stopped, which companies were opened and that a new run does them all
-// again; the held log lines are written and the log closed. Writes nothing
+// again; the held log lines are written and the log closed. A safety copy
+// stopped half-way is removed (it would pass for a copy). Writes nothing
 // else and shows no box.
 RunOutcome endInterruptedRun(RunContext& ctx, const Interrupted& stop);
 

@@ -219,6 +219,14 @@ private slots:
                 events << shown;
         QCOMPARE(log, events);
 
+        // No half copy left to pass for one: every copy there has its manifest.
+        QDirIterator copies(drive, {QStringLiteral("Copia_dati_*")}, QDir::Dirs,
+                            QDirIterator::Subdirectories);
+        while (copies.hasNext()) {
+            const QString copy = copies.next();
+            QVERIFY2(QFile::exists(copy + QLatin1Char('/') + ManifestName), qPrintable(copy));
+        }
+
         const Outcome runAgain = cli(drive, QStringLiteral("--yes"));
         QVERIFY2(runAgain.exitedWith(0), qPrintable(QStringLiteral("run again: ") + runAgain.gist()));
         sameArchivesAsExpected(drive);

@@ -1,5 +1,7 @@
 #include "app/cli/stop_signals.h"
 
+#include <QtGlobal>
+
 #include <csignal>
 #include <cstring>
 #include <initializer_list>
