@@ -254,6 +254,44 @@ private slots:
         QVERIFY(!refused.output.contains(QStringLiteral("disk I/O error")));
     }
 
+    // The report and its spreadsheets reach the disk under their working
+    // name before they take their own, and the folder that holds the new
+    // name is synced after: a power cut leaves the whole file or none.
+    void theReportFilesAreSyncedBeforeTheyTakeTheirNames()
+    {
+        const QString drive = freshDrive();
+        QVERIFY(!drive.isEmpty());
+        const Outcome clean =
+            traced(drive, {QStringLiteral("trace=fsync,fdatasync,rename,renameat,renameat2")});
+        QVERIFY2(clean.exitedWith(0), qPrintable(clean.gist()));
+        const QList<Call> trace = readTrace(drive + QStringLiteral(".trace"), drive);
+        const auto isRename = [](const Call& c) {
+            return c.is(QStringLiteral("rename")) || c.is(QStringLiteral("renameat")) ||
+                   c.is(QStringLiteral("renameat2"));
+        };
+        const auto tmpFolder = pattern(QStringLiteral("/dati/tmp$"));
+        for (const QString& suffix :
+             {QStringLiteral(".html"), QStringLiteral("_giacenze.csv"), QStringLiteral("_partite.csv")}) {
+            const QString working =
+                QStringLiteral("verifica_Riapertura_2024_*") + suffix + QStringLiteral(".parziale");
+            const int synced = callsWhere(trace, [&](const Call& c) {
+                                   return c.syncs() && c.path.endsWith(working, Qt::CaseInsensitive);
+                               }).value(0, -1);
+            const int renamed = callsWhere(trace, [&](const Call& c) {
+                                    return isRename(c) && c.path.contains(working + QStringLiteral("\""));
+                                }).value(0, -1);
+            const int folderSynced =
+                callsWhere(
+                    trace, [&](const Call& c) { return c.syncs() && c.in(tmpFolder); }, std::max(renamed, 0))
+                    .value(0, -1);
+            QVERIFY2(synced >= 0 && renamed > synced && folderSynced > renamed,
+                     qPrintable(suffix + QStringLiteral(": synced %1, renamed %2, folder synced %3")
+                                             .arg(synced)
+                                             .arg(renamed)
+                                             .arg(folderSynced)));
+        }
+    }
+
     void twoRunsSameDay_data()
     {
         QTest::addColumn<int>("killedAt");
