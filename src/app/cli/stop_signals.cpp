@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 
+#include <atomic>
 #include <csignal>
 #include <cstring>
 #include <initializer_list>
@@ -15,8 +16,11 @@ namespace rio::cli::stop_signals {
 
 namespace {
 
-volatile std::sig_atomic_t g_armed = 0;
-volatile std::sig_atomic_t g_requests = 0;
+// Lock-free atomics: safe in a handler, and seen by the run's thread whichever
+// thread the signal lands on (the commits' worker thread too).
+std::atomic<int> g_armed{0};
+std::atomic<int> g_requests{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 bool g_installed = false;
 
 // Fixed texts, written as they are from the handler (UTF-8).
@@ -50,11 +54,10 @@ extern "C" void onStopSignal(int signal)
         std::raise(signal);
         return;
     }
-    if (g_requests == 0)
+    if (g_requests.fetch_add(1) == 0)
         say(FirstStop, sizeof FirstStop - 1);
     else
         say(AgainStop, sizeof AgainStop - 1);
-    g_requests = g_requests + 1;
 }
 
 } // namespace

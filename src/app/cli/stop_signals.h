@@ -5,8 +5,8 @@
 // a signal ends the program at once, as it would without handlers. From then
 // on the first one asks the run to stop at its next safe point (it says so on
 // standard error) and each one after it is ignored with a line saying the run
-// is stopping. Only flags are touched in the handler (and a fixed line
-// written), so it is safe whenever it comes.
+// is stopping. The handler only touches lock-free atomics and writes a fixed
+// line, so it is safe whenever it comes.
 namespace rio::cli::stop_signals {
 
 // Installs the handlers; once per process, later calls do nothing.
