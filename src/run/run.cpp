@@ -148,7 +148,7 @@ void recoverInterruptedArchives(RunContext& ctx)
                     .arg(company.archivePath));
 }
 
-void workOnCompany(RunContext& ctx, Connection& connection, int n, const QString& archive, int index)
+void processCompany(RunContext& ctx, Connection& connection, int n, const QString& archive, int index)
 {
     Host& host = ctx.host();
     RunState& state = ctx.state();
@@ -203,20 +203,6 @@ void workOnCompany(RunContext& ctx, Connection& connection, int n, const QString
         ctx.message(done + QStringLiteral(" eseguita"), Buttons::Ok, Icon::Information, Ventor);
 }
 
-// One company; an interruption says which, and outside the steps (opening
-// the archive, the recomputation's commit) it counts as the recomputation.
-void processCompany(RunContext& ctx, Connection& connection, int n, const QString& archive, int index)
-{
-    try {
-        workOnCompany(ctx, connection, n, archive, index);
-    } catch (Interrupted& stop) {
-        stop.slot = n;
-        if (stop.step.isEmpty())
-            stop.step = QStringLiteral("RIPRISTINA_MAGAZZINO");
-        throw;
-    }
-}
-
 // A new run starts from a clear status panel: nothing of the last run's
 // company, count or ticks stays on screen.
 void clearStatusPanel(Host& host)
@@ -266,8 +252,18 @@ RunOutcome runSteps(RunContext& ctx)
     timed(ctx, Phase::NewYear, QStringLiteral("CREO_NUOVO_ANNO"), 0, [&] { CREO_NUOVO_ANNO(ctx); });
 
     int index = 0;
-    for (const ListedCompany& company : state.activeCompanies())
-        processCompany(ctx, connection, company.slot, company.archivePath, ++index);
+    for (const ListedCompany& company : state.activeCompanies()) {
+        try {
+            processCompany(ctx, connection, company.slot, company.archivePath, ++index);
+        } catch (Interrupted& stop) {
+            // Which company; outside the steps (opening the archive, the
+            // recomputation's commit) it counts as the recomputation.
+            stop.slot = company.slot;
+            if (stop.step.isEmpty())
+                stop.step = QStringLiteral("RIPRISTINA_MAGAZZINO");
+            throw;
+        }
+    }
 
     // Compare what was carried with what was left; a mismatch is an error of the run.
     QString reportPath;
