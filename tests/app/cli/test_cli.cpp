@@ -3,74 +3,18 @@
 #include "app/cli/cli_options.h"
 #include "app/cli/console_host.h"
 #include "app/cli/console_run.h"
+#include "console_fixture.h"
 #include "context/exit_status.h"
 #include "context/run_context.h"
 #include "test_install.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <cstdio>
-
 using namespace rio;
 using namespace rio::cli;
-
-namespace {
-
-// A stream the host writes to, read back as text.
-struct Capture
-{
-    std::FILE* file = std::tmpfile();
-    ~Capture() { std::fclose(file); }
-    QString text() const
-    {
-        std::fflush(file);
-        std::rewind(file);
-        QByteArray bytes;
-        char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-            bytes.append(buffer, qsizetype(n));
-        return QString::fromUtf8(bytes);
-    }
-};
-
-CliOptions options(const QStringList& args)
-{
-    const ParsedOptions parsed = parseOptions(QStringList{QStringLiteral("riapertura-cli")} + args);
-    if (!parsed.ok)
-        qFatal("%s", qPrintable(parsed.text));
-    return parsed.options;
-}
-
-const QString Confirm =
-    QStringLiteral("Prima di continuare è preferibile scollegare tutti gli utenti\r\nContinuare?");
-
-struct CliResult
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-CliResult runCli(const QStringList& args)
-{
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("RIAPERTURA_DRIVE_C"));
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(RIAPERTURA_CLI), args);
-    p.closeWriteChannel(); // standard input is no terminal
-    if (!p.waitForFinished(300000))
-        qFatal("riapertura-cli did not finish");
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
-}
-
-} // namespace
 
 class TestCli : public QObject
 {
