@@ -87,13 +87,17 @@ public:
     virtual void showBusy(bool /*busy*/) {}
     // Lets the screen catch up with pending work (repaint, input).
     virtual void yield() {}
+    // The person at the front end asked the run to stop (the console's
+    // Ctrl-C); asked at every yield, and true from then on.
+    virtual bool stopRequested() const { return false; }
 
     // A step of the run has ended for a company (slot 0: the common part),
     // with its wall time; for timings and the verification report.
     virtual void stepFinished(const QString& /*step*/, int /*slot*/, qint64 /*milliseconds*/, bool /*ok*/) {}
-    // How the run ended, in a few words (empty: a run starts); errors: it
-    // ended with errors or mismatches.
-    virtual void showRunOutcome(const QString& /*text*/, bool /*errors*/) {}
+    // How the run ended, in a few words (empty: a run starts), in the tone of
+    // its outcome: plain when done, a warning when done with something to
+    // check by hand, an error when done with errors or interrupted.
+    virtual void showRunOutcome(const QString& /*text*/, Tone /*tone*/) {}
     // The verification report of a finished run: its Windows path (empty when
     // it could not be written) and a few summary lines.
     virtual void verificationReady(const QString& /*reportPath*/, const QStringList& /*summary*/) {}

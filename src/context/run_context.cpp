@@ -1,5 +1,7 @@
 #include "context/run_context.h"
 
+#include <exception>
+
 namespace rio {
 
 namespace {
@@ -86,6 +88,13 @@ Answer RunContext::timedBox(const QString& text, Buttons buttons, Icon icon, con
     const Answer answer = m_host.message(text, buttons, icon, title);
     m_progress.pause(m_progress.now() - shown);
     return answer;
+}
+
+void RunContext::yield()
+{
+    m_host.yield();
+    if (m_host.stopRequested() && std::uncaught_exceptions() == 0)
+        throw Interrupted{};
 }
 
 void RunContext::startRun()

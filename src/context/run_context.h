@@ -16,6 +16,18 @@ struct ProgramEnd
     QString reason;
 };
 
+// Raised by yield() once the person at the front end has asked the run to
+// stop (Host::stopRequested): between two rows, or once the engine has
+// finished the statement or commit under way, never inside one. Not an
+// Error, so no step's handler takes it: it unwinds to the run as ProgramEnd
+// does, and what the steps committed stays. step and slot say where it
+// stopped; the run fills them in on the way out.
+struct Interrupted
+{
+    QString step;
+    int slot = 0;
+};
+
 // What every step receives: the screen, the run state, and the services
 // built on them (progress text, error reports). Lives as long as the front
 // end, like the label whose caption it tracks.
@@ -54,7 +66,10 @@ public:
     // log line to raise.
     void writeHeldLogLines();
 
-    void yield() { m_host.yield(); }
+    // Lets the screen catch up; raises Interrupted when a stop has been asked
+    // for, except while another exception unwinds (a commit kept by a
+    // destructor on the way out): the stop then waits for the next yield.
+    void yield();
 
     // The progress of the whole run (RunProgress): the run says which part
     // is under way, the steps how far their current pass has come. Passed

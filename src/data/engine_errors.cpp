@@ -79,6 +79,11 @@ QString explained(const QString& text, const QString& archive)
         return file + QStringLiteral(" è in sola lettura: non può essere modificato.");
     if (has("unable to open database file"))
         return file + QStringLiteral(" non si può aprire (cartella mancante o non accessibile).");
+    // SQLite says "disk I/O error" for its whole family of read, write,
+    // sync and lock failures; Jet says "Disk or network error".
+    if (has("disk I/O error") || has("disk or network error"))
+        return QStringLiteral("Errore di lettura o scrittura sul disco: ") +
+               (archive.isEmpty() ? QStringLiteral("l'archivio") : archive);
     if (has("database or disk is full"))
         return QStringLiteral("Disco pieno: ") +
                (archive.isEmpty() ? QStringLiteral("l'archivio") : archive) +

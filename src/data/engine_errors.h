@@ -18,8 +18,9 @@ Error objectOpen();
 
 // An engine failure on a connection, classified by what the driver reports:
 // a missing table, an unknown column; the engine's common failures (archive
-// in use, read-only, not openable, disk full, damaged) in Italian with the
-// archive's Windows path; anything else with the engine's own text.
+// in use, read-only, not openable, a read or write the disk refused, disk
+// full, damaged) in Italian with the archive's Windows path; anything else
+// with the engine's own text.
 Error fromSqlError(const QSqlError& error, const Connection& connection);
 
 } // namespace rio::engine

@@ -169,11 +169,14 @@ void WindowHost::verificationReady(const QString& reportPath, const QStringList&
     m_ui.cmdRapporto->setToolTip(summary.join(QLatin1Char('\n')));
 }
 
-void WindowHost::showRunOutcome(const QString& text, bool errors)
+void WindowHost::showRunOutcome(const QString& text, Tone tone)
 {
     QLabel* label = m_ui.lblOutcome;
     label->setText(text);
-    label->setStyleSheet(errors ? QStringLiteral("color:#b00000") : QStringLiteral("color:#176b1c"));
+    // Green, amber, red: the colours of the report's headline.
+    label->setStyleSheet(tone == Tone::Error     ? QStringLiteral("color:#b00000")
+                         : tone == Tone::Warning ? QStringLiteral("color:#8a6d00")
+                                                 : QStringLiteral("color:#176b1c"));
     label->setVisible(!text.isEmpty());
 }
 

@@ -45,7 +45,7 @@ public:
     void closeProgram() override;
     void setRunProgress(const RunProgressReport& progress) override;
     void verificationReady(const QString& reportPath, const QStringList& summary) override;
-    void showRunOutcome(const QString& text, bool errors) override;
+    void showRunOutcome(const QString& text, Tone tone) override;
 
     // While a run is in progress the run button stays disabled, whatever a
     // step asks: the window enables it when the run returns.

@@ -117,8 +117,11 @@ QList<int> findCompanies(Checker& check, const QString& base)
         }
     }
     warnAboutOtherCompanyFolders(check, base);
+    // A run that opens nothing would still end as done: the root is most
+    // likely not the one the user meant (the Zeta folder ticked by mistake).
     if (companies.isEmpty())
-        check.add(Level::Warning, QStringLiteral("nessuna azienda con archivio 2023 trovata"));
+        check.add(Level::Error, QStringLiteral("nessuna azienda con archivio 2023 trovata in %1")
+                                    .arg(base + QStringLiteral("dati\\esercizi")));
     else
         check.add(Level::Ok, QStringLiteral("aziende trovate: %1 (%2)")
                                  .arg(companies.size())

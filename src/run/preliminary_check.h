@@ -39,8 +39,8 @@ struct PreliminaryOptions
 // with the account, holds its AZIENDE row and the tables the run reads, not
 // in use), an existing 2024 folder, and the free space for the copies. Each
 // finding becomes an event-list line; a summary box closes the check. ERRORE
-// only where the run would stop or lose data; what a step reports and passes
-// over is ATTENZIONE.
+// only where the run would stop, lose data or open no company at all; what a
+// step reports and passes over is ATTENZIONE.
 PreliminaryCheck runPreliminaryCheck(Host& host, const RunState& state,
                                      const PreliminaryOptions& options = {});
 

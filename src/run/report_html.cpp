@@ -1,9 +1,8 @@
 #include "run/report_html.h"
 
-#include "data/filesystem.h"
+#include "run/report_file.h"
 
 #include <QDir>
-#include <QFile>
 
 namespace rio::html {
 
@@ -62,18 +61,21 @@ QString pageStart(const QString& title)
                "tr.warn td{background:#fff2c0}"
                ".headline{font-size:1.3em;padding:0.5em 0.8em;border-radius:4px}"
                ".headline.ok{background:#dff0d8;color:#176b1c}.headline.ko{background:#f8d0d0;color:#b00000}"
+               ".headline.warn{background:#fff2c0;color:#8a6d00}"
                "@media print{body{margin:0;font-size:10pt}.company{break-before:page}"
                "tr{break-inside:avoid}th{background:#ddd}}"
                "</style></head><body>\n")
         .arg(esc(title));
 }
 
-bool writeFile(const QString& windowsPath, const QByteArray& content)
+bool writeFile(const QString& windowsPath, const QByteArray& content, QString* failure)
 {
-    QFile file(fs::hostPath(windowsPath));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size())
-        return false;
-    return file.flush();
+    ReportFile file(windowsPath);
+    file.write(content);
+    const bool written = file.commit();
+    if (failure)
+        *failure = file.failure();
+    return written;
 }
 
 } // namespace rio::html

@@ -21,8 +21,9 @@ QString yesNo(bool v);
 QString userName();
 // The page up to the opening of its body, with the reports' style.
 QString pageStart(const QString& title);
-// Writes a report file whole (a Windows path); false when any of it could
-// not be written, a full disk included.
-bool writeFile(const QString& windowsPath, const QByteArray& content);
+// Writes a report file whole (a Windows path) or not at all (ReportFile);
+// false when any of it could not be written, a full disk included, with the
+// reason in Italian in failure when given.
+bool writeFile(const QString& windowsPath, const QByteArray& content, QString* failure = nullptr);
 
 } // namespace rio::html

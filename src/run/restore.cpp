@@ -354,6 +354,11 @@ private:
 
 } // namespace
 
+namespace {
+RunOutcome restoreFoundCopy(RunContext& ctx, RestoreRecord& record, const QString& copyName,
+                            const PreliminaryOptions& options);
+} // namespace
+
 RunOutcome restoreSafetyCopy(RunContext& ctx, const QString& copyName, const PreliminaryOptions& options)
 {
     RunState& state = ctx.state();
@@ -372,7 +377,18 @@ RunOutcome restoreSafetyCopy(RunContext& ctx, const QString& copyName, const Pre
         return refuseRestore(ctx, {describe(e)});
     }
     record.root = state.PercorsoBase;
+    try {
+        return restoreFoundCopy(ctx, record, copyName, options);
+    } catch (const Interrupted&) {
+        return restoreInterrupted(ctx, record);
+    }
+}
 
+namespace {
+
+RunOutcome restoreFoundCopy(RunContext& ctx, RestoreRecord& record, const QString& copyName,
+                            const PreliminaryOptions& options)
+{
     const QList<SafetyCopy> copies = listSafetyCopies(record.root);
     const SafetyCopy* copy = findCopy(copies, copyName);
     if (!copy)
@@ -394,5 +410,7 @@ RunOutcome restoreSafetyCopy(RunContext& ctx, const QString& copyName, const Pre
     }
     return Restorer(ctx, record, setAside).run();
 }
+
+} // namespace
 
 } // namespace rio

@@ -60,4 +60,10 @@ QString writeRestoreReport(RunContext& ctx, const RestoreRecord& record);
 // The box that refuses a restore, with what was found; nothing has changed.
 RunOutcome refuseRestore(RunContext& ctx, const QStringList& reasons);
 
+// A restore stopped at the front end's request (Interrupted). On its way out
+// the restore put the data folder back and removed its copy, as for a
+// failure: one line says where the data folder stands, in the log too (open
+// again when it was closed while the folder moved), and the log is closed.
+RunOutcome restoreInterrupted(RunContext& ctx, const RestoreRecord& record);
+
 } // namespace rio

@@ -5,7 +5,6 @@
 #include "context/layout.h"
 #include "context/local_zone.h"
 #include "context/run_context.h"
-#include "context/wording.h"
 #include "data/database.h"
 #include "data/error.h"
 #include "data/filesystem.h"
@@ -13,6 +12,7 @@
 #include "run/preliminary_check.h"
 #include "run/preliminary_check_archive.h"
 #include "run/restore.h"
+#include "run/run_end.h"
 #include "run/verification.h"
 #include "warehouse/movimenti_magazzino.h"
 #include "warehouse/ripristino_magazzino.h"
@@ -35,7 +35,13 @@ template <typename Step> void timed(RunContext& ctx, Phase phase, const QString&
     QElapsedTimer timer;
     timer.start();
     const int errorsBefore = ctx.errorCount();
-    step();
+    try {
+        step();
+    } catch (Interrupted& stop) {
+        if (stop.step.isEmpty())
+            stop.step = name;
+        throw;
+    }
     const StepRecord record{slot, name, timer.elapsed(), ctx.errorCount() == errorsBefore};
     ctx.state().record.steps << record;
     ctx.host().stepFinished(record.step, record.slot, record.milliseconds, record.ok);
@@ -200,37 +206,6 @@ void processCompany(RunContext& ctx, Connection& connection, int n, const QStrin
         ctx.message(done + QStringLiteral(" eseguita"), Buttons::Ok, Icon::Information, Ventor);
 }
 
-// The end of a run in the event list: the verification's lines, then each
-// company's outcome and where the copy, the log and the report are; in the
-// status panel, how many companies ended with errors.
-void showClosingLines(RunContext& ctx, const VerificationReport& report, const QString& reportPath)
-{
-    const QStringList summary = report.summary();
-    for (qsizetype i = 0; i < summary.size(); ++i) {
-        const bool headline = i == summary.size() - 1;
-        const int mismatches = headline ? (report.passed() ? 0 : 1) : report.companies[i].mismatches();
-        const int warnings = headline ? report.warnings() : report.companies[i].warnings();
-        ctx.addClosingLine(summary[i], mismatches ? Tone::Error : warnings ? Tone::Warning : Tone::Plain);
-    }
-    int withErrors = 0;
-    for (const CompanyVerification& c : report.companies)
-        if (c.outcome() != CompanyVerification::Outcome::Done)
-            ++withErrors;
-    const QStringList closing = report.closingLines(ctx.state(), reportPath);
-    for (qsizetype i = 0; i < closing.size(); ++i) {
-        const bool failed = i < report.companies.size() &&
-                            report.companies[i].outcome() != CompanyVerification::Outcome::Done;
-        ctx.addClosingLine(closing[i], failed ? Tone::Error : Tone::Plain);
-    }
-    const qsizetype companies = report.companies.size();
-    ctx.host().showRunOutcome(withErrors == 0 ? QStringLiteral("Riapertura conclusa senza errori (%1)")
-                                                    .arg(counted(companies, "azienda", "aziende"))
-                                              : QStringLiteral("Riapertura conclusa: %1 su %2 con errori")
-                                                    .arg(counted(withErrors, "azienda", "aziende"))
-                                                    .arg(companies),
-                              !report.passed());
-}
-
 // A new run starts from a clear status panel: nothing of the last run's
 // company, count or ticks stays on screen.
 void clearStatusPanel(Host& host)
@@ -241,10 +216,10 @@ void clearStatusPanel(Host& host)
     for (Stage stage : {Stage::Copia, Stage::RipristinoMagazzino, Stage::Inizializzazione,
                         Stage::CreazioneMagazzino, Stage::CreazioneMovimContabili})
         host.showStageDone(stage, false);
-    host.showRunOutcome(QString(), false);
+    host.showRunOutcome(QString(), Tone::Plain);
 }
 
-void runSteps(RunContext& ctx)
+RunOutcome runSteps(RunContext& ctx)
 {
     Host& host = ctx.host();
     RunState& state = ctx.state();
@@ -280,26 +255,29 @@ void runSteps(RunContext& ctx)
     timed(ctx, Phase::NewYear, QStringLiteral("CREO_NUOVO_ANNO"), 0, [&] { CREO_NUOVO_ANNO(ctx); });
 
     int index = 0;
-    for (const ListedCompany& company : state.activeCompanies())
-        processCompany(ctx, connection, company.slot, company.archivePath, ++index);
+    for (const ListedCompany& company : state.activeCompanies()) {
+        try {
+            processCompany(ctx, connection, company.slot, company.archivePath, ++index);
+        } catch (Interrupted& stop) {
+            // Which company; outside the steps (opening the archive, the
+            // recomputation's commit) it counts as the recomputation.
+            stop.slot = company.slot;
+            if (stop.step.isEmpty())
+                stop.step = QStringLiteral("RIPRISTINA_MAGAZZINO");
+            throw;
+        }
+    }
 
     // Compare what was carried with what was left; a mismatch is an error of the run.
     QString reportPath;
-    const VerificationReport report = verifyYearOpening(ctx, &reportPath);
-    showClosingLines(ctx, report, reportPath);
-    host.verificationReady(reportPath, report.summary());
-    ctx.finishProgress();
-    host.allowClose(true);
-    if (ctx.runHadErrors()) {
-        ctx.setProgress(QStringLiteral("RIAPERTURA ARCHIVI CONCLUSA CON ERRORI!"));
-        ctx.message(
-            QStringLiteral("APERTURA NUOVO ESERCIZIO TERMINATA CON ERRORI: controllare il LOG Eventi"),
-            Buttons::Ok, Icon::Exclamation, QStringLiteral("Ventor 2005"));
-    } else {
-        ctx.setProgress(QStringLiteral("RIAPERTURA ARCHIVI CONCLUSA CON SUCCESSO!"));
-        ctx.message(QStringLiteral("APERTURA NUOVO ESERCIZIO ESEGUITA CORRETTAMENTE"), Buttons::Ok,
-                    Icon::Information, QStringLiteral("Ventor 2005"));
+    VerificationReport report;
+    try {
+        report = verifyYearOpening(ctx, &reportPath);
+    } catch (Interrupted& stop) {
+        stop.step = QStringLiteral("VERIFICA");
+        throw;
     }
+    return endFinishedRun(ctx, report, reportPath);
 }
 
 } // namespace
@@ -348,9 +326,10 @@ RunOutcome runYearOpening(RunContext& ctx)
     ctx.state().reset();
     ctx.startRun();
     clearStatusPanel(host);
+    RunOutcome outcome = RunOutcome::Done;
     try {
         try {
-            runSteps(ctx);
+            outcome = runSteps(ctx);
         } catch (const Error& e) {
             // The run's own failure (or the stock recomputation's, which has no
             // handler): the open transaction is not committed and the program ends.
@@ -362,10 +341,12 @@ RunOutcome runYearOpening(RunContext& ctx)
     } catch (const ProgramEnd&) {
         ctx.state().release();
         throw;
+    } catch (const Interrupted& stop) {
+        return endInterruptedRun(ctx, stop);
     }
     ctx.writeHeldLogLines();
     host.allowNewRun(true);
-    return ctx.runHadErrors() ? RunOutcome::DoneWithErrors : RunOutcome::Done;
+    return outcome;
 }
 
 } // namespace rio

@@ -34,11 +34,16 @@ QString checkFailureText(const std::exception& error);
 // Start-up of the window's core part: the programs-folder name.
 void startUp(RunState& state);
 
-enum class RunOutcome { NotStarted, Done, DoneWithErrors };
+// How a run ends: not started (refused, answered No); done; done with
+// warnings to check by hand; done with errors (a step's error, a mismatch, a
+// report not written); interrupted at the front end's request.
+enum class RunOutcome { NotStarted, Done, DoneWithWarnings, DoneWithErrors, Interrupted };
 
 // The run behind "&ESEGUI": confirmation, layout, company list, safety copy,
 // new-year folders, then every company in slot order. Raises ProgramEnd when
 // the program must end (the run's own failure, an opened year found again).
+// Interrupted, it writes one line that says where it stopped and what was
+// done (also to the log, whose held lines it writes), and closes the log.
 RunOutcome runYearOpening(RunContext& ctx);
 
 } // namespace rio

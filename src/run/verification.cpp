@@ -7,13 +7,12 @@
 #include "context/run_state.h"
 #include "data/database.h"
 #include "data/error.h"
-#include "data/filesystem.h"
+#include "run/report_file.h"
 #include "run/report_html.h"
 #include "run/verification_checks.h"
 #include "run/verification_read.h"
 
 #include <QDateTime>
-#include <QFile>
 
 #include <algorithm>
 #include <functional>
@@ -50,50 +49,49 @@ CompanyVerification verifySlot(const RunState& state, int slot, const std::funct
     }
 }
 
-// One spreadsheet beside the report, filled a company at a time. A write
-// that fails leaves it out of the report, with an error line at the end.
+// One spreadsheet beside the report, filled a company at a time, there whole
+// or not at all (ReportFile).
 class SpreadsheetFile
 {
 public:
-    SpreadsheetFile(const QString& windowsPath, Spreadsheet sheet)
-        : m_path(windowsPath), m_file(fs::hostPath(windowsPath))
+    SpreadsheetFile(const QString& windowsPath, Spreadsheet sheet) : m_file(windowsPath)
     {
-        m_ok = m_file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        append(spreadsheetStart(sheet));
+        m_file.write(spreadsheetStart(sheet));
     }
     template <typename Row> void add(const CompanyVerification& v, const Row& row)
     {
-        append(spreadsheetLine(v, row));
+        m_file.write(spreadsheetLine(v, row));
     }
-    // Closes the file; its name for the report, or "" (with an error line)
-    // when it could not be written.
+    // Puts the file in place; its name for the report, or "" when it could
+    // not be written whole: an error of the run, with an error line that
+    // names it.
     QString finish(RunContext& ctx)
     {
-        m_ok = m_ok && m_file.flush();
-        m_file.close();
-        if (m_ok)
-            return m_path.mid(m_path.lastIndexOf(QLatin1Char('\\')) + 1);
-        ctx.addErrorLine(QStringLiteral("Foglio di calcolo non scritto: ") + m_path);
+        const QString& path = m_file.windowsPath();
+        if (m_file.commit())
+            return path.mid(path.lastIndexOf(QLatin1Char('\\')) + 1);
+        ctx.markError();
+        ctx.addErrorLine(
+            QStringLiteral("Foglio di calcolo non scritto (%1): %2").arg(m_file.failure(), path));
         return QString();
     }
 
 private:
-    void append(const QByteArray& bytes) { m_ok = m_ok && m_file.write(bytes) == bytes.size(); }
-
-    QString m_path;
-    QFile m_file;
-    bool m_ok = false;
+    ReportFile m_file;
 };
 
 // Writes the report as <stem>.html; returns its Windows path, or an empty
-// one (with an event line) when it could not be written.
+// one when it could not be written whole: an error of the run, with an error
+// line that names it.
 QString writeReport(RunContext& ctx, const VerificationReport& report, const QString& stem,
                     const QStringList& csvFiles)
 {
     const QString path = stem + QStringLiteral(".html");
-    if (html::writeFile(path, report.html(ctx.state(), csvFiles, [&ctx] { ctx.yield(); }).toUtf8()))
+    QString failure;
+    if (html::writeFile(path, report.html(ctx.state(), csvFiles, [&ctx] { ctx.yield(); }).toUtf8(), &failure))
         return path;
-    ctx.addErrorLine(QStringLiteral("Rapporto di verifica non scritto: ") + path);
+    ctx.markError();
+    ctx.addErrorLine(QStringLiteral("Rapporto di verifica non scritto (%1): %2").arg(failure, path));
     return QString();
 }
 
@@ -119,7 +117,17 @@ CompanyVerification::Outcome CompanyVerification::outcome() const
 {
     if (!initialised)
         return Outcome::NotDone;
-    return runErrors > 0 || mismatches() > 0 ? Outcome::DoneWithErrors : Outcome::Done;
+    if (runErrors > 0 || mismatches() > 0)
+        return Outcome::DoneWithErrors;
+    return warnings() > 0 ? Outcome::DoneWithWarnings : Outcome::Done;
+}
+
+CompanyVerification::Outcome VerificationReport::outcome() const
+{
+    using Outcome = CompanyVerification::Outcome;
+    if (runErrors > 0 || mismatches() > 0)
+        return Outcome::DoneWithErrors;
+    return warnings() > 0 ? Outcome::DoneWithWarnings : Outcome::Done;
 }
 
 int VerificationReport::mismatches() const
@@ -195,9 +203,13 @@ VerificationReport verifyYearOpening(RunContext& ctx, QString* reportPath)
         if (!name.isEmpty())
             csvFiles << name;
     }
+    // A spreadsheet that could not be written is the report's error too.
+    report.runErrors = ctx.errorCount();
     const QString path = writeReport(ctx, report, stem, csvFiles);
     if (reportPath)
         *reportPath = path;
+    // The report not written: the end of the run says so as an error.
+    report.runErrors = ctx.errorCount();
     if (report.mismatches() > 0)
         ctx.markError();
     return report;

@@ -71,7 +71,11 @@ struct OpenItemRow
 
 struct CompanyVerification
 {
-    enum class Outcome { Done, DoneWithErrors, NotDone };
+    // Done: nothing to look at. DoneWithWarnings: done, with findings that
+    // need a check by hand (the warnings). DoneWithErrors: a step reported an
+    // error or the comparison found a mismatch. NotDone: the new archive was
+    // not emptied, so nothing was written into it.
+    enum class Outcome { Done, DoneWithWarnings, DoneWithErrors, NotDone };
 
     int slot = 0;
     QString name;
@@ -89,13 +93,18 @@ struct CompanyVerification
 struct VerificationReport
 {
     QList<CompanyVerification> companies;
-    int runErrors = 0; // errors the run reported before the verification
+    int runErrors = 0; // errors the run reported, the report's own files included
     int mismatches() const;
     int warnings() const;
-    // No error of the run and no mismatch.
-    bool passed() const { return runErrors == 0 && mismatches() == 0; }
-    // "VERIFICA SUPERATA: ..." or "VERIFICA FALLITA: ...", with the counts.
+    // The run as a whole: with errors when the run reported one or the
+    // comparison found a mismatch, else with warnings when there are any,
+    // else done (never NotDone).
+    CompanyVerification::Outcome outcome() const;
+    // "RIAPERTURA ESEGUITA: ...", "RIAPERTURA ESEGUITA CON AVVISI: ..." or
+    // "RIAPERTURA ESEGUITA CON ERRORI: ...", with the counts.
     QString headline() const;
+    // "12 avvisi da controllare a mano".
+    QString warningsToCheck() const;
     // A line per company and the headline, for the console and the window.
     QStringList summary() const;
     // What the end of a run shows: each company's outcome, then the safety
@@ -127,7 +136,9 @@ struct SpreadsheetRows
     std::function<void(const CompanyVerification&, const OpenItemRow&)> openItem;
 };
 
-// The Italian words of an outcome: "eseguita", "eseguita con errori", "non eseguita".
+// The Italian words of an outcome: "eseguita", "eseguita con avvisi",
+// "eseguita con errori", "non eseguita"; the company lines, the report, the
+// status panel and the console's closing line all use them.
 QString outcomeText(CompanyVerification::Outcome outcome);
 
 // Compares the 2023 and 2024 archives of one company, each table read once
@@ -141,8 +152,11 @@ CompanyVerification verifyCompany(Connection& oldArchive, Connection& newArchive
 // Verifies every company of the run, writes the report to
 // dati\tmp\verifica_Riapertura_2024_<yyyymmdd_hhmmss>.html, with the two
 // spreadsheets beside it (..._giacenze.csv, ..._partite.csv), and returns it;
-// its Windows path is reportPath. The errors the run reported so far are the
-// report's too; a mismatch counts as an error of the run.
+// its Windows path is reportPath (empty when not written). Each file is
+// there whole or not at all; one that cannot be written is an error of the
+// run, with an error line that names it. The errors the run reported so far
+// (a spreadsheet's included) are the report's too; a mismatch counts as an
+// error of the run.
 VerificationReport verifyYearOpening(RunContext& ctx, QString* reportPath);
 
 } // namespace rio

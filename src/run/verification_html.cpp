@@ -21,9 +21,19 @@ QString company(int slot)
     return QStringLiteral("Azienda_%1").arg(slot);
 }
 
+// The row's colour: none, amber, red.
 QString outcomeClass(CompanyVerification::Outcome outcome)
 {
-    return outcome == CompanyVerification::Outcome::Done ? QString() : QStringLiteral("ko");
+    switch (outcome) {
+    case CompanyVerification::Outcome::Done:
+        return QString();
+    case CompanyVerification::Outcome::DoneWithWarnings:
+        return QStringLiteral("warn");
+    case CompanyVerification::Outcome::DoneWithErrors:
+    case CompanyVerification::Outcome::NotDone:
+        break;
+    }
+    return QStringLiteral("ko");
 }
 
 QString topTable(const VerificationReport& report)
@@ -124,13 +134,20 @@ QString companySection(const CompanyVerification& c)
 
 } // namespace
 
+using Outcome = CompanyVerification::Outcome;
+
 QString VerificationReport::html(const RunState& state, const QStringList& csvFiles,
                                  const std::function<void()>& betweenCompanies) const
 {
     QString h = pageStart(QStringLiteral("Verifica riapertura 2024"));
     h += QStringLiteral("<h1>Verifica della riapertura dell'esercizio 2024</h1>\n");
-    h += QStringLiteral("<p class=\"headline %1\"><b>%2</b></p>\n")
-             .arg(passed() ? QStringLiteral("ok") : QStringLiteral("ko"), esc(headline()));
+    const Outcome ending = outcome();
+    h += QStringLiteral("<p class=\"headline %1\"><b>%2</b>%3</p>\n")
+             .arg(ending == Outcome::Done ? QStringLiteral("ok") : outcomeClass(ending), esc(headline()),
+                  ending == Outcome::DoneWithWarnings
+                      ? QStringLiteral("<br>L'elenco degli avvisi è qui sotto, in &laquo;Discordanze e "
+                                       "avvisi&raquo;: per ciascuno, che cosa controllare.")
+                      : QString());
     h += topTable(*this);
     h += attention(*this);
     h += runSection(state, csvFiles);

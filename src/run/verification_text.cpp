@@ -26,6 +26,8 @@ QString outcomeText(CompanyVerification::Outcome outcome)
     switch (outcome) {
     case CompanyVerification::Outcome::Done:
         return QStringLiteral("eseguita");
+    case CompanyVerification::Outcome::DoneWithWarnings:
+        return QStringLiteral("eseguita con avvisi");
     case CompanyVerification::Outcome::DoneWithErrors:
         return QStringLiteral("eseguita con errori");
     case CompanyVerification::Outcome::NotDone:
@@ -34,15 +36,28 @@ QString outcomeText(CompanyVerification::Outcome outcome)
     return QStringLiteral("non eseguita");
 }
 
+QString VerificationReport::warningsToCheck() const
+{
+    return warningsCounted(warnings()) + QStringLiteral(" da controllare a mano");
+}
+
 QString VerificationReport::headline() const
 {
-    if (passed())
-        return QStringLiteral("VERIFICA SUPERATA: nessuna discordanza (%1)").arg(warningsCounted(warnings()));
+    switch (outcome()) {
+    case CompanyVerification::Outcome::Done:
+        return QStringLiteral("RIAPERTURA ESEGUITA: nessun errore, nessuna discordanza, nessun avviso");
+    case CompanyVerification::Outcome::DoneWithWarnings:
+        return QStringLiteral("RIAPERTURA ESEGUITA CON AVVISI: nessun errore, nessuna discordanza, ") +
+               warningsToCheck();
+    case CompanyVerification::Outcome::DoneWithErrors:
+    case CompanyVerification::Outcome::NotDone:
+        break;
+    }
     QStringList counts;
     if (runErrors > 0)
         counts << errorsCounted(runErrors) + QStringLiteral(" della riapertura");
     counts << mismatchesCounted(mismatches()) << warningsCounted(warnings());
-    return QStringLiteral("VERIFICA FALLITA: ") + counts.join(QStringLiteral(", "));
+    return QStringLiteral("RIAPERTURA ESEGUITA CON ERRORI: ") + counts.join(QStringLiteral(", "));
 }
 
 QStringList VerificationReport::summary() const
@@ -61,7 +76,9 @@ QStringList VerificationReport::closingLines(const RunState& state, const QStrin
     QStringList lines;
     for (const CompanyVerification& c : companies) {
         QString line = QStringLiteral("Azienda_%1 %2: %3").arg(c.slot).arg(c.name, outcomeText(c.outcome()));
-        if (c.outcome() != CompanyVerification::Outcome::Done)
+        if (c.outcome() == CompanyVerification::Outcome::DoneWithWarnings)
+            line += QStringLiteral(" (%1 da controllare a mano)").arg(warningsCounted(c.warnings()));
+        else if (c.outcome() != CompanyVerification::Outcome::Done)
             line += QStringLiteral(" (%1, %2)")
                         .arg(errorsCounted(c.runErrors), mismatchesCounted(c.mismatches()));
         lines << line;

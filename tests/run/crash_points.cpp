@@ -231,7 +231,7 @@ void selectKillPoints(const QList<Call>& trace, int companies, int openItemCommi
     const auto log = pattern(QStringLiteral("/tmp/log_[^/]*$"));
     const auto archiveFile = pattern(QStringLiteral("/dati\\.mdb$"));
     const auto newYear = pattern(QStringLiteral("/esercizi/azienda_\\d+/2024/"));
-    const auto reportFile = pattern(QStringLiteral("/verifica_riapertura_2024_[^/]*\\.html$"));
+    const auto reportFile = pattern(QStringLiteral("/verifica_riapertura_2024_[^/]*\\.html(\\.parziale)?$"));
 
     const int safetyCopy =
         first(0, [&](const Call& c) { return c.writes() && c.in(copy) && c.in(archiveFile); });
@@ -330,6 +330,19 @@ void selectKillPoints(const QList<Call>& trace, int companies, int openItemCommi
     for (const KillPoint& p : std::as_const(points))
         QVERIFY2(aloneAtItsNumber(trace, p.call),
                  qPrintable(p.label + QStringLiteral(": another thread makes as many calls")));
+}
+
+Outcome interruptAt(const QString& drive, const KillPoint& point, bool again, const QStringList& cliArguments)
+{
+    const bool onFile = point.call.onOneFile();
+    const int number = onFile ? point.call.indexOnFile : point.call.index;
+    return traced(
+        drive,
+        {QStringLiteral("trace=") + point.call.name, QStringLiteral("inject=%1:signal=SIGINT:when=%2%3")
+                                                         .arg(point.call.name)
+                                                         .arg(number)
+                                                         .arg(again ? QStringLiteral("+") : QString())},
+        cliArguments, onFile ? drive + QLatin1Char('/') + point.call.path : QString());
 }
 
 void killAt(const QString& drive, const KillPoint& point, const QStringList& cliArguments)

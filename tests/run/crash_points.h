@@ -1,5 +1,7 @@
 #pragma once
 
+#include "child_process.h"
+
 #include <QList>
 #include <QRegularExpression>
 #include <QString>
@@ -109,3 +111,9 @@ void showKillPoints(const QList<KillPoint>& points);
 // thread.
 void killAt(const QString& drive, const KillPoint& point,
             const QStringList& cliArguments = {QStringLiteral("--yes")});
+
+// Runs the console on the drive with SIGINT delivered as the point's call
+// starts (the call itself goes on), and again at every later call of that
+// name on the same file when again is set; returns how it ended.
+Outcome interruptAt(const QString& drive, const KillPoint& point, bool again,
+                    const QStringList& cliArguments = {QStringLiteral("--yes")});

@@ -12,6 +12,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -86,6 +87,15 @@ class TestCrashRecovery : public QObject
     {
         return QDir(programs).entryList({QStringLiteral("copia_in_corso_*")},
                                         QDir::Dirs | QDir::NoDotAndDotDot);
+    }
+
+    // The point of that label (its index; -1, failing the test, when none).
+    int pointLabelled(const QString& label) const
+    {
+        for (int i = 0; i < m_points.size(); ++i)
+            if (m_points[i].label == label)
+                return i;
+        return -1;
     }
 
     static QStringList safetyCopies(const QString& programs)
@@ -297,6 +307,142 @@ private slots:
                          "Copia di sicurezza incompleta di una riapertura interrotta rimossa: ")) &&
                          again.output.contains(copy),
                      qPrintable(again.output));
+    }
+
+    void interruptedAndRunAgain_data()
+    {
+        QTest::addColumn<QString>("point");
+        QTest::addColumn<bool>("again"); // Ctrl-C again at every later call of the kind
+        QTest::addColumn<QString>("said");
+        QTest::newRow("during the copy")
+            << QStringLiteral("safety copy: archive of the first company") << false
+            << QStringLiteral("durante la copia di sicurezza: nessuna azienda è stata aperta; una nuova "
+                              "riapertura rifà tutto da capo");
+        QTest::newRow("at the start of a step")
+            << QStringLiteral("Azienda_1 start of step: opening stock") << false
+            << QStringLiteral(
+                   "durante la creazione dei movimenti di magazzino di Azienda_1: nessuna azienda");
+        QTest::newRow("inside a commit, Ctrl-C again and again")
+            << QStringLiteral("Azienda_2 2024 open items 1 commit: page write") << true
+            << QStringLiteral("durante il riporto delle partite aperte di Azienda_2: l'azienda Azienda_1 è "
+                              "stata aperta, Azienda_2 no; una nuova riapertura le rifà tutte da capo");
+    }
+
+    // Ctrl-C at a chosen call: the run stops at its next safe point, says
+    // where in one line (on the console and last in the log, which holds
+    // every event line, the held ones too) and exits 130; a second Ctrl-C is
+    // answered, not obeyed. Run again, it leaves what an uninterrupted run
+    // leaves.
+    void interruptedAndRunAgain()
+    {
+        QFETCH(QString, point);
+        QFETCH(bool, again);
+        QFETCH(QString, said);
+        const int at = pointLabelled(point);
+        QVERIFY2(at >= 0, qPrintable(point));
+        const QString drive = freshDrive();
+        QVERIFY(!drive.isEmpty());
+
+        const Outcome stopped = interruptAt(drive, m_points[at], again);
+        QVERIFY2(stopped.exitedWith(130), qPrintable(stopped.gist()));
+        const QString line = QStringLiteral("Riapertura interrotta dall'utente ") + said;
+        QVERIFY2(stopped.output.contains(line), qPrintable(stopped.output.right(1500)));
+        QCOMPARE(stopped.output.contains(QStringLiteral("interruzione già in corso")), again);
+
+        QDirIterator logs(drive, {QStringLiteral("log_Riapertura_2024.txt")}, QDir::Files,
+                          QDirIterator::Subdirectories);
+        QVERIFY(logs.hasNext());
+        QFile logFile(logs.next());
+        QVERIFY2(logFile.open(QIODevice::ReadOnly), qPrintable(logFile.fileName()));
+        QStringList log;
+        for (const QByteArray& quoted : logFile.readAll().split('\n'))
+            if (quoted.trimmed().size() > 2) // the empty lines are not on the console's
+                log << QString::fromLatin1(quoted.trimmed().mid(1).chopped(1));
+        QVERIFY2(log.last().startsWith(line), qPrintable(log.last()));
+        // Every event line on the console is in the log, in order: the
+        // console's own lines (boxes, answers, the outcome, its notices) apart.
+        // The notices come on standard error whenever a signal does, maybe
+        // between two pieces of one line of standard output.
+        QString console = stopped.output;
+        console.remove(QRegularExpression(QStringLiteral("\n*riapertura-cli: interruzione [^\n]*\n")));
+        QStringList events;
+        for (const QString& shown : console.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            if (!shown.startsWith(QLatin1Char('[')) && !shown.startsWith(QStringLiteral("-> ")) &&
+                !shown.startsWith(QStringLiteral("Esito: ")))
+                events << shown;
+        QCOMPARE(log, events);
+
+        // No half copy left to pass for one: every copy there has its manifest.
+        QDirIterator copies(drive, {QStringLiteral("Copia_dati_*")}, QDir::Dirs,
+                            QDirIterator::Subdirectories);
+        while (copies.hasNext()) {
+            const QString copy = copies.next();
+            QVERIFY2(QFile::exists(copy + QLatin1Char('/') + ManifestName), qPrintable(copy));
+        }
+
+        const Outcome runAgain = cli(drive, QStringLiteral("--yes"));
+        QVERIFY2(runAgain.exitedWith(0), qPrintable(QStringLiteral("run again: ") + runAgain.gist()));
+        sameArchivesAsExpected(drive);
+    }
+
+    // A write the disk refuses in a 2024 archive: the step's error names the
+    // archive in Italian, and the run ends with errors.
+    void anArchiveWriteTheDiskRefusesIsNamed()
+    {
+        const QString drive = freshDrive();
+        QVERIFY(!drive.isEmpty());
+        QString archive;
+        for (const QString& file : m_expected.keys())
+            if (file.endsWith(QStringLiteral("/azienda_1/2024/dati.mdb"), Qt::CaseInsensitive))
+                archive = file;
+        QVERIFY(!archive.isEmpty());
+        const Outcome refused = traced(
+            drive, {QStringLiteral("trace=pwrite64"), QStringLiteral("inject=pwrite64:error=EIO:when=3")},
+            {QStringLiteral("--yes")}, drive + QLatin1Char('/') + archive);
+        QVERIFY2(refused.exitedWith(1), qPrintable(refused.gist()));
+        QVERIFY2(refused.output.contains(
+                     QStringLiteral("(Errore di lettura o scrittura sul disco: c:\\Programmi\\"
+                                    "Ventor Sistemi\\Dati\\Esercizi\\Azienda_1\\2024\\dati.mdb)")),
+                 qPrintable(refused.output.right(3000)));
+        QVERIFY(!refused.output.contains(QStringLiteral("disk I/O error")));
+    }
+
+    // The report and its spreadsheets reach the disk under their working
+    // name before they take their own, and the folder that holds the new
+    // name is synced after: a power cut leaves the whole file or none.
+    void theReportFilesAreSyncedBeforeTheyTakeTheirNames()
+    {
+        const QString drive = freshDrive();
+        QVERIFY(!drive.isEmpty());
+        const Outcome clean =
+            traced(drive, {QStringLiteral("trace=fsync,fdatasync,rename,renameat,renameat2")});
+        QVERIFY2(clean.exitedWith(0), qPrintable(clean.gist()));
+        const QList<Call> trace = readTrace(drive + QStringLiteral(".trace"), drive);
+        const auto isRename = [](const Call& c) {
+            return c.is(QStringLiteral("rename")) || c.is(QStringLiteral("renameat")) ||
+                   c.is(QStringLiteral("renameat2"));
+        };
+        const auto tmpFolder = pattern(QStringLiteral("/dati/tmp$"));
+        for (const QString& suffix :
+             {QStringLiteral(".html"), QStringLiteral("_giacenze.csv"), QStringLiteral("_partite.csv")}) {
+            const QString working =
+                QStringLiteral("verifica_Riapertura_2024_*") + suffix + QStringLiteral(".parziale");
+            const int synced = callsWhere(trace, [&](const Call& c) {
+                                   return c.syncs() && c.path.endsWith(working, Qt::CaseInsensitive);
+                               }).value(0, -1);
+            const int renamed = callsWhere(trace, [&](const Call& c) {
+                                    return isRename(c) && c.path.contains(working + QStringLiteral("\""));
+                                }).value(0, -1);
+            const int folderSynced =
+                callsWhere(
+                    trace, [&](const Call& c) { return c.syncs() && c.in(tmpFolder); }, std::max(renamed, 0))
+                    .value(0, -1);
+            QVERIFY2(synced >= 0 && renamed > synced && folderSynced > renamed,
+                     qPrintable(suffix + QStringLiteral(": synced %1, renamed %2, folder synced %3")
+                                             .arg(synced)
+                                             .arg(renamed)
+                                             .arg(folderSynced)));
+        }
     }
 
     void twoRunsSameDay_data()

@@ -166,22 +166,30 @@ private slots:
         QTest::addColumn<bool>("mount");        // that folder bound read-only instead
         QTest::addColumn<QString>("sql");       // run on company 1's 2023 archive
         QTest::addColumn<QString>("expected");
+        QTest::addColumn<bool>("zetaFolder"); // "Abilita aggiornamento in cartella Zeta" ticked
         QTest::newRow("archive immutable")
             << QStringLiteral("dati\\esercizi\\Azienda_1\\2023\\dati.mdb") << false << QString()
-            << QStringLiteral("Azienda_1: l'archivio 2023 non è scrivibile");
+            << QStringLiteral("Azienda_1: l'archivio 2023 non è scrivibile") << false;
         QTest::newRow("2024 folder immutable")
             << QStringLiteral("dati\\Esercizi\\Azienda_1\\2024") << false << QString()
-            << QStringLiteral("Azienda_1: la cartella 2024 non è scrivibile");
-        QTest::newRow("data folder immutable") << QStringLiteral("dati") << false << QString()
-                                               << QStringLiteral("la cartella dati non è scrivibile");
+            << QStringLiteral("Azienda_1: la cartella 2024 non è scrivibile") << false;
+        QTest::newRow("data folder immutable")
+            << QStringLiteral("dati") << false << QString()
+            << QStringLiteral("la cartella dati non è scrivibile") << false;
         QTest::newRow("data folder on a read-only mount")
             << QStringLiteral("dati") << true << QString()
-            << QStringLiteral("Azienda_1: l'archivio 2023 non è scrivibile");
+            << QStringLiteral("Azienda_1: l'archivio 2023 non è scrivibile") << false;
         QTest::newRow("article without code")
             << QString() << false
             << QStringLiteral(
                    "insert into ANAG_ART(CodArt, DescrArt) values ('A1', 'a'), (null, 'senza codice')")
-            << QStringLiteral("Azienda_1: l'articolo alla riga 2 di ANAG_ART non ha codice");
+            << QStringLiteral("Azienda_1: l'articolo alla riga 2 di ANAG_ART non ha codice") << false;
+        // Ticked by mistake: the product's folder holds no company, and a run
+        // that opens nothing would end as a success.
+        QTest::newRow("no company") << QString() << false << QString()
+                                    << QStringLiteral("nessuna azienda con archivio 2023 trovata in "
+                                                      "c:\\Programmi\\Zeta\\dati\\esercizi")
+                                    << true;
     }
     void whatTheRunWouldTripOnIsAnErrorAndRefusesTheRun()
     {
@@ -189,7 +197,9 @@ private slots:
         QFETCH(bool, mount);
         QFETCH(QString, sql);
         QFETCH(QString, expected);
+        QFETCH(bool, zetaFolder);
         Fixture f;
+        f.host.zetaFolder = zetaFolder;
         if (!sql.isEmpty())
             TestInstall::exec(f.oldArchive(1), sql);
         std::unique_ptr<ScopedMount> readOnly;

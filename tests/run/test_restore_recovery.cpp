@@ -281,6 +281,43 @@ private slots:
         restoredAsExpected(drive);
     }
 
+    void interruptedAndRestoredAgain_data()
+    {
+        QTest::addColumn<int>("point");
+        QTest::addColumn<bool>("putBack"); // the data folder was set aside and is put back
+        QTest::newRow("during the copy") << 0 << false;
+        QTest::newRow("while the logs are carried: data folder set aside") << 2 << true;
+    }
+
+    // Ctrl-C during the restore is a failed restore: the data folder is the
+    // one before, nothing is left beside it, one line says so, exit 130; the
+    // restore asked again goes through.
+    void interruptedAndRestoredAgain()
+    {
+        QFETCH(int, point);
+        QFETCH(bool, putBack);
+        const QString drive = freshDrive();
+        QVERIFY(!drive.isEmpty());
+        const Outcome stopped = interruptAt(drive, m_points[point], false, Restore);
+        QVERIFY2(stopped.exitedWith(130), qPrintable(stopped.gist()));
+        QVERIFY2(
+            stopped.output.contains(QStringLiteral("RIPRISTINO INTERROTTO DALL'UTENTE: la cartella dati ")) &&
+                stopped.output.contains(QStringLiteral(" è quella di prima del ripristino")),
+            qPrintable(stopped.output.right(1500)));
+        QCOMPARE(stopped.output.contains(QStringLiteral("Cartella dati rimessa al suo posto")), putBack);
+        const QString data = dataOf(drive);
+        QVERIFY2(!data.isEmpty(), "no data folder");
+        QCOMPARE(differences(m_afterRun, withoutTmp(TestInstall::fingerprint(data))), QString());
+        QVERIFY(besideData(drive, QStringLiteral("dati_prima_del_ripristino_*")).isEmpty());
+        QVERIFY(besideData(drive, QStringLiteral("dati_ripristino_in_corso")).isEmpty());
+        QVERIFY(readFile(logOf(data)).endsWith("\xe8 quella di prima del ripristino\"\r\n"));
+
+        const Outcome again =
+            run(QStringLiteral(RIAPERTURA_CLI), QStringList{QStringLiteral("--drive-c"), drive} + Restore);
+        QVERIFY2(again.exitedWith(0), qPrintable(QStringLiteral("restore again: ") + again.gist()));
+        restoredAsExpected(drive);
+    }
+
     // After a kill at the final swap the run says where the data folder went
     // and offers it back, but --yes does not answer: the run is refused and
     // nothing changes (the folder set aside may be one the user moved).

@@ -141,18 +141,6 @@ private slots:
                             [](const RunProgressReport& r) { return r.remainingMs > 0; }));
     }
 
-    void noCompanyStillCopiesAndSucceeds()
-    {
-        StepFixture f;
-        QCOMPARE(runYearOpening(f.ctx), RunOutcome::Done);
-        QCOMPARE(f.host.labels[CompanyInfo::Count], QStringLiteral("0"));
-        QVERIFY(QDir(f.file(QStringLiteral("dati\\Tmp"))).exists());
-        QVERIFY(QDir(f.file(QStringLiteral("Copia_dati_")) +
-                     QDate::currentDate().toString(QStringLiteral("ddMMyyyy")))
-                    .exists());
-        QCOMPARE(f.host.boxes.last().text, QStringLiteral("APERTURA NUOVO ESERCIZIO ESEGUITA CORRETTAMENTE"));
-    }
-
     void missingCompanyRowIsRefusedBeforeAnythingIsWritten()
     {
         StepFixture f;

@@ -63,10 +63,10 @@ private slots:
         Fixture f;
         QCOMPARE(runYearOpening(f.ctx), RunOutcome::DoneWithErrors);
         QVERIFY(!f.host.reportPath.isEmpty());
-        QVERIFY2(
-            f.host.summary.last().startsWith(QStringLiteral("VERIFICA FALLITA: 1 errore della riapertura, "
-                                                            "1 discordanza, 1 avviso")),
-            qPrintable(f.host.summary.join(QLatin1Char('\n'))));
+        QVERIFY2(f.host.summary.last().startsWith(
+                     QStringLiteral("RIAPERTURA ESEGUITA CON ERRORI: 1 errore della riapertura, "
+                                    "1 discordanza, 1 avviso")),
+                 qPrintable(f.host.summary.join(QLatin1Char('\n'))));
 
         const CompanyVerification v = f.verify();
         QCOMPARE(v.refusedItems.size(), 1);
@@ -212,7 +212,7 @@ private slots:
         QCOMPARE(f.host.boxesContaining(QStringLiteral("Azienda 1 S.r.l. eseguita con errori")), 0);
         QCOMPARE(f.host.summary,
                  QStringList({QStringLiteral("Azienda_1 Azienda 1 S.r.l.: 1 discordanza, 0 avvisi"),
-                              QStringLiteral("VERIFICA FALLITA: 1 discordanza, 0 avvisi")}));
+                              QStringLiteral("RIAPERTURA ESEGUITA CON ERRORI: 1 discordanza, 0 avvisi")}));
         QCOMPARE(f.host.boxes.last().text,
                  QStringLiteral("APERTURA NUOVO ESERCIZIO TERMINATA CON ERRORI: controllare il LOG Eventi"));
         const QStringList mismatches =
@@ -233,7 +233,7 @@ private slots:
             TestInstall::exec(next, QStringLiteral("delete from MOV_CONT where Totale_Mov_Cont=30"));
         };
         QCOMPARE(runYearOpening(f.ctx), RunOutcome::DoneWithErrors);
-        QVERIFY(f.host.summary.last().startsWith(QStringLiteral("VERIFICA FALLITA")));
+        QVERIFY(f.host.summary.last().startsWith(QStringLiteral("RIAPERTURA ESEGUITA CON ERRORI")));
         QCOMPARE(f.host.boxes.last().text,
                  QStringLiteral("APERTURA NUOVO ESERCIZIO TERMINATA CON ERRORI: controllare il LOG Eventi"));
 

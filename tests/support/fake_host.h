@@ -51,6 +51,11 @@ public:
         if (onStepFinished)
             onStepFinished(step, slot);
     }
+    void showRunOutcome(const QString& text, rio::Tone tone) override
+    {
+        outcome = text;
+        outcomeTone = tone;
+    }
     void verificationReady(const QString& path, const QStringList& lines) override
     {
         reportPath = path;
@@ -90,4 +95,6 @@ public:
     QList<rio::RunProgressReport> progress; // every report shown, in order
     QString reportPath;
     QStringList summary;
+    QString outcome; // the status panel's last words on the run
+    rio::Tone outcomeTone = rio::Tone::Plain;
 };

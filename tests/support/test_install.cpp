@@ -96,6 +96,21 @@ void TestInstall::addSampleData(const QString& archive)
                       "Numero_Documento, Totale_Mov_Cont) values ('2023-03-01', 'C', '001', 'FT', 12, 100)"));
 }
 
+void TestInstall::addTwinArticles(const QString& archive)
+{
+    exec(archive, QStringLiteral("insert into ANAG_ART(CodArt, DescrArt, Giacenza1) values "
+                                 "('d4', 'Rondelle', 0), ('D4', 'Rondelle grandi', 7)"));
+    exec(archive,
+         QStringLiteral("insert into MOV_MAG(CodArt, Dep, Qta) values ('D4', '02', 3), ('d4', '01', 1)"));
+}
+
+void TestInstall::addRefusedOpenItem(const QString& archive)
+{
+    exec(archive, QStringLiteral("insert into MOV_CONT(Data_Mov_Cont, TipoCliFor, CodCLIFOR, Tipo_Documento, "
+                                 "Numero_Documento, Totale_Mov_Cont) values "
+                                 "('2023-05-02', 'F', '900', 'FA', '   ', 30)"));
+}
+
 QString TestInstall::addCompany(int slot)
 {
     const QString archive = createArchive(slot);

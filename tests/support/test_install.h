@@ -34,6 +34,13 @@ public:
     static void addSampleData(const QString& archiveHost);
     // A company ready for a run: its 2023 archive with the sample data.
     QString addCompany(int slot);
+    // What makes a run end with something to check by hand: two articles
+    // whose codes differ only in case, both with movements (the stock rules
+    // give both to one: a warning, no mismatch).
+    static void addTwinArticles(const QString& archiveHost);
+    // What makes a run end with errors: an open item without its document
+    // number, which the accounting writer refuses.
+    static void addRefusedOpenItem(const QString& archiveHost);
     QString archiveHost(int slot, int year = 2023) const;
 
     // Relative path -> SHA-256 of the content, for every file under a folder.

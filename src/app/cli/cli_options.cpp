@@ -16,15 +16,18 @@ CommandLine commandLine()
         QStringLiteral("Apre il nuovo esercizio 2024 di ogni azienda Zeta, come il pulsante ESEGUI della "
                        "finestra:\nrighe degli eventi e messaggi su standard output, avanzamento su "
                        "standard error\nquando è un terminale."),
-        {QStringLiteral("0  riapertura eseguita (con --check: nessun ERRORE; con --ripristina: copia "
-                        "ripristinata)"),
+        {QStringLiteral("0  riapertura eseguita, anche con avvisi da controllare a mano (con --check:\n"
+                        "     nessun ERRORE; con --ripristina: copia ripristinata)"),
          QStringLiteral(
              "1  riapertura eseguita con errori (con --check: almeno un ERRORE; con --ripristina:\n"
              "     ripristino non riuscito, cartella dati rimessa al suo posto)"),
          QStringLiteral("2  riapertura non iniziata: opzioni errate, risposta No, nessun terminale "
                         "senza --yes,\n     una domanda a cui --yes non risponde, un ERRORE della verifica "
                         "preliminare"),
-         QStringLiteral("3  il programma è terminato prima della fine della riapertura")});
+         QStringLiteral("3  il programma è terminato prima della fine della riapertura"),
+         QStringLiteral("130  interrotta dall'utente (Ctrl-C, SIGTERM, SIGHUP) al primo punto sicuro, con\n"
+                        "       una riga che dice dove; una nuova riapertura rifà tutto da capo (con\n"
+                        "       --ripristina: la cartella dati resta quella di prima)")});
     line.addOption({QStringLiteral("server"), QChar(), QString(),
                     QStringLiteral("Sorgente dati SERVER (percorso dalla tabella system).")});
     line.addOption({QStringLiteral("zeta-folder"), QChar(), QString(),

@@ -1,5 +1,7 @@
 #include "app/cli/console_host.h"
 
+#include "app/cli/stop_signals.h"
+
 #include <QTextStream>
 
 #include <algorithm>
@@ -106,6 +108,7 @@ Answer ConsoleHost::message(const QString& text, Buttons buttons, Icon, const QS
 
     if (m_options.yes) {
         print(m_out, QStringLiteral("-> Sì (--yes)"));
+        stop_signals::arm();
         return Answer::Yes;
     }
     flush();
@@ -115,7 +118,26 @@ Answer ConsoleHost::message(const QString& text, Buttons buttons, Icon, const QS
         return Answer::No;
     }
     print(m_out, *reply ? QStringLiteral("-> Sì") : QStringLiteral("-> No"));
-    return *reply ? Answer::Yes : Answer::No;
+    if (!*reply)
+        return Answer::No;
+    stop_signals::arm();
+    return Answer::Yes;
+}
+
+bool ConsoleHost::stopRequested() const
+{
+    return stop_signals::requested();
+}
+
+void ConsoleHost::showRunOutcome(const QString& text, Tone)
+{
+    m_outcome = text;
+}
+
+void ConsoleHost::printOutcome()
+{
+    if (!m_outcome.isEmpty())
+        print(m_out, QStringLiteral("Esito: ") + m_outcome);
 }
 
 void ConsoleHost::stepFinished(const QString& step, int slot, qint64 milliseconds, bool ok)

@@ -37,7 +37,13 @@ public:
     }
     bool zetaFolderChosen() const override { return m_options.zetaFolder; }
     bool unverifiableCopyAccepted() const override { return m_options.unverifiable; }
+    // A Yes is the moment files start to change: from then on Ctrl-C asks
+    // for a stop instead of ending the program (stop_signals).
     Answer message(const QString& text, Buttons buttons, Icon icon, const QString& title) override;
+    // Ctrl-C, SIGTERM or SIGHUP since the run was confirmed.
+    bool stopRequested() const override;
+    // Kept for the closing line.
+    void showRunOutcome(const QString& text, Tone tone) override;
     void closeProgram() override { m_windowClosed = true; }
     void stepFinished(const QString& step, int slot, qint64 milliseconds, bool ok) override;
     void setRunProgress(const RunProgressReport& progress) override;
@@ -51,6 +57,9 @@ public:
     bool windowClosed() const { return m_windowClosed; }
     // "tempo: totale <ms> ms" when timings are on.
     void totalTime(qint64 milliseconds);
+    // The console's closing line, "Esito: " and the run's outcome as the
+    // status panel says it (also with --quiet); nothing when the run set none.
+    void printOutcome();
     void flush();
 
 private:
@@ -65,6 +74,7 @@ private:
     bool m_progressShown = false;
     qsizetype m_statusWidth = 0; // characters of the status line on screen
     QString m_status;
+    QString m_outcome;
 };
 
 } // namespace rio::cli

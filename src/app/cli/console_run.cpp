@@ -1,6 +1,7 @@
 #include "app/cli/console_run.h"
 
 #include "app/cli/console_host.h"
+#include "app/cli/stop_signals.h"
 #include "context/exit_status.h"
 #include "context/run_context.h"
 #include "context/run_state.h"
@@ -35,6 +36,7 @@ int runConsole(ConsoleHost& host, bool canConfirm, const Runner& runner)
         return ExitNotStarted;
     }
 
+    stop_signals::install();
     RunState state;
     int status = ExitProgramEnded;
     QElapsedTimer clock;
@@ -47,12 +49,22 @@ int runConsole(ConsoleHost& host, bool canConfirm, const Runner& runner)
             status = ExitNotStarted;
             break;
         case RunOutcome::Done:
+        case RunOutcome::DoneWithWarnings:
             status = ExitDone;
             break;
         case RunOutcome::DoneWithErrors:
             status = ExitDoneWithErrors;
             break;
+        case RunOutcome::Interrupted:
+            status = ExitInterrupted;
+            break;
         }
+        host.printOutcome();
+    } catch (const Interrupted&) {
+        // Stopped where the run had nothing to say of its own.
+        host.flush();
+        printErr(QStringLiteral("Interrotto dall'utente."));
+        status = ExitInterrupted;
     } catch (const ProgramEnd& end) {
         host.flush(); // the status line goes before the last word
         if (!end.reason.isEmpty())

@@ -11,7 +11,10 @@ class ConsoleHost;
 
 using Runner = std::function<RunOutcome(RunContext&)>;
 
-// One run on the console; returns the exit status (rio::ExitStatus).
+// One run on the console; returns the exit status (rio::ExitStatus): done
+// with or without warnings 0, with errors 1, not started 2, program ended 3,
+// stopped by Ctrl-C, SIGTERM or SIGHUP 130. Ends with the closing line
+// "Esito: ..." when the run says how it ended.
 int runConsole(ConsoleHost& host, bool canConfirm, const Runner& runner);
 
 // The check before the run: exit status 0 when nothing is ERRORE, 1 otherwise.

@@ -3,7 +3,7 @@
 #include "app/cli/cli_options.h"
 #include "app/cli/console_host.h"
 #include "app/cli/console_run.h"
-#include "cli_process.h"
+#include "console_fixture.h"
 #include "context/exit_status.h"
 #include "context/run_context.h"
 #include "test_install.h"
@@ -13,43 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <cstdio>
-
 using namespace rio;
 using namespace rio::cli;
-
-namespace {
-
-// A stream the host writes to, read back as text.
-struct Capture
-{
-    std::FILE* file = std::tmpfile();
-    ~Capture() { std::fclose(file); }
-    QString text() const
-    {
-        std::fflush(file);
-        std::rewind(file);
-        QByteArray bytes;
-        char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-            bytes.append(buffer, qsizetype(n));
-        return QString::fromUtf8(bytes);
-    }
-};
-
-CliOptions options(const QStringList& args)
-{
-    const ParsedOptions parsed = parseOptions(QStringList{QStringLiteral("riapertura-cli")} + args);
-    if (!parsed.ok)
-        qFatal("%s", qPrintable(parsed.text));
-    return parsed.options;
-}
-
-const QString Confirm =
-    QStringLiteral("Prima di continuare è preferibile scollegare tutti gli utenti\r\nContinuare?");
-
-} // namespace
 
 class TestCli : public QObject
 {
@@ -218,11 +183,14 @@ private slots:
             };
         };
         QCOMPARE(runConsole(host, true, returning(RunOutcome::Done)), int(ExitDone));
+        // Warnings are for a person to check, not a failure a script should stop on.
+        QCOMPARE(runConsole(host, true, returning(RunOutcome::DoneWithWarnings)), int(ExitDone));
         QCOMPARE(runConsole(host, true, returning(RunOutcome::DoneWithErrors)), int(ExitDoneWithErrors));
         QCOMPARE(runConsole(host, true, returning(RunOutcome::NotStarted)), int(ExitNotStarted));
+        QCOMPARE(runConsole(host, true, returning(RunOutcome::Interrupted)), int(ExitInterrupted));
         // Nobody can confirm: the run is not even entered.
         QCOMPARE(runConsole(host, false, returning(RunOutcome::Done)), int(ExitNotStarted));
-        QCOMPARE(calls, 3);
+        QCOMPARE(calls, 5);
 
         QCOMPARE(runConsole(host, true, [](RunContext&) -> RunOutcome { throw ProgramEnd{}; }),
                  int(ExitProgramEnded));
@@ -264,7 +232,10 @@ private slots:
         }
         const CliResult help = runCli({QStringLiteral("--help")});
         QVERIFY(help.out.contains(QStringLiteral("Opzioni:\n")));
-        QVERIFY(help.out.contains(QStringLiteral("Stato di uscita:\n  0  riapertura eseguita")));
+        QVERIFY(help.out.contains(
+            QStringLiteral("Stato di uscita:\n  0  riapertura eseguita, anche con avvisi")));
+        QVERIFY(
+            help.out.contains(QStringLiteral("\n  130  interrotta dall'utente (Ctrl-C, SIGTERM, SIGHUP)")));
 
         const CliResult unconfirmed = runCli({QStringLiteral("--drive-c"), install.driveC()});
         QCOMPARE(unconfirmed.status, int(ExitNotStarted));
@@ -272,14 +243,41 @@ private slots:
         QVERIFY(!QDir(tmp).exists());
     }
 
+    void aWholeRunOnTheConsole_data()
+    {
+        QTest::addColumn<int>("trouble"); // 0 none, 1 twin articles, 2 an open item the writer refuses
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("closing");
+        QTest::newRow("eseguita") << 0 << int(ExitDone)
+                                  << QStringLiteral("Esito: Riapertura eseguita (2 aziende)");
+        QTest::newRow("eseguita con avvisi")
+            << 1 << int(ExitDone)
+            << QStringLiteral(
+                   "Esito: Riapertura eseguita con avvisi: 1 avviso da controllare a mano, elencato "
+                   "nel rapporto di verifica, sezione \"Discordanze e avvisi\"");
+        QTest::newRow("eseguita con errori")
+            << 2 << int(ExitDoneWithErrors)
+            << QStringLiteral("Esito: Riapertura eseguita con errori in 1 azienda su 2");
+    }
+    // One installation per outcome: the exit status and the closing line.
     void aWholeRunOnTheConsole()
     {
+        QFETCH(int, trouble);
+        QFETCH(int, status);
+        QFETCH(QString, closing);
         TestInstall install;
         install.addCompany(1);
-        install.addCompany(2);
+        const QString second = install.addCompany(2);
+        if (trouble == 1)
+            TestInstall::addTwinArticles(second);
+        else if (trouble == 2)
+            TestInstall::addRefusedOpenItem(second);
         const CliResult r = runCli({QStringLiteral("--drive-c"), install.driveC(), QStringLiteral("--yes"),
                                     QStringLiteral("--timings")});
-        QVERIFY2(r.status == ExitDone, qPrintable(r.out + r.err));
+        QVERIFY2(r.status == status, qPrintable(r.out + r.err));
+        QVERIFY2(r.out.endsWith(closing + QLatin1Char('\n')), qPrintable(r.out.right(400)));
+        if (trouble != 0)
+            return;
         const QStringList out = r.out.split(QLatin1Char('\n'));
         QVERIFY(out.contains(
             QStringLiteral("[Ventor] Prima di continuare è preferibile scollegare tutti gli utenti "

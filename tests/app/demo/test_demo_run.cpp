@@ -70,8 +70,10 @@ private slots:
         RunState state;
         RunContext ctx(host, state);
         startUp(state);
-        QCOMPARE(runYearOpening(ctx), RunOutcome::Done);
-        QVERIFY2(host.summary.last().startsWith(QStringLiteral("VERIFICA SUPERATA")),
+        // The demo's twin and blank-padded codes are warnings to check by hand.
+        QCOMPARE(runYearOpening(ctx), RunOutcome::DoneWithWarnings);
+        QVERIFY2(host.summary.last().startsWith(
+                     QStringLiteral("RIAPERTURA ESEGUITA CON AVVISI: nessun errore, nessuna discordanza, ")),
                  qPrintable(host.summary.join(QLatin1Char('\n'))));
 
         for (int slot = 1; slot <= 2; ++slot) {

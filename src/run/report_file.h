@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+namespace rio {
+
+// A file beside the data (a report, a spreadsheet) that is there whole or not
+// at all: its bytes go to a working name in the same folder (the final name
+// and ".parziale"), are synced, and only then take the final name, whose
+// folder is synced in turn. A failure at any stage leaves nothing under the
+// final name and removes the working file; one killed half-way leaves only
+// the working file, which says what it is.
+class ReportFile
+{
+public:
+    // Opens the working file (Windows path of the final name). A failure is
+    // kept, and says so at commit().
+    explicit ReportFile(const QString& windowsPath);
+    // Not committed: the working file goes.
+    ~ReportFile();
+    ReportFile(const ReportFile&) = delete;
+    ReportFile& operator=(const ReportFile&) = delete;
+
+    // Adds bytes; once a write has failed, the rest is dropped.
+    void write(const QByteArray& bytes);
+    // Flushes, syncs, closes and renames the file to its final name, then
+    // syncs the folder; false when any of it failed (nothing is then under
+    // the final name).
+    bool commit();
+    // Why it failed, in Italian ("disco pieno", ...); empty while it has not.
+    QString failure() const { return m_failure; }
+    const QString& windowsPath() const { return m_windowsPath; }
+
+private:
+    void fail(int error);
+
+    QString m_windowsPath;
+    QString m_final;
+    QFile m_file;
+    QString m_failure;
+    bool m_committed = false;
+};
+
+} // namespace rio
