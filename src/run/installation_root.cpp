@@ -1,8 +1,10 @@
 // Where the installation lies: the root the window's choices and the
 // system database give.
 #include "context/layout.h"
+#include "context/run_context.h"
 #include "data/database.h"
 #include "data/error.h"
+#include "data/installation_lock.h"
 #include "run/run.h"
 
 namespace rio {
@@ -38,6 +40,27 @@ QString settleInstallationRoot(const Host& host, const QString& programsFolder, 
         throw Error(err::PathNotFound, QStringLiteral("il campo Percorso della tabella system è vuoto: "
                                                       "radice dell'installazione sconosciuta"));
     return layout::installationRoot(DataSource::Server, false, false, root, programsFolder);
+}
+
+std::unique_ptr<InstallationLock> lockInstallation(RunContext& ctx, const QString& root)
+{
+    QString refusal;
+    try {
+        InstallationLock::Holder holder;
+        if (std::unique_ptr<InstallationLock> lock = InstallationLock::take(root, &holder))
+            return lock;
+        refusal = InstallationLock::busyText(holder);
+    } catch (const Error& e) {
+        refusal =
+            QStringLiteral("Impossibile riservare l'installazione con il file %1%2: errore %3 (%4). Nessun "
+                           "file è stato modificato.")
+                .arg(root, QLatin1String(InstallationLockName))
+                .arg(e.number())
+                .arg(e.description());
+    }
+    ctx.host().addMarkedEvent(refusal, {Tone::Error, false});
+    ctx.host().message(refusal, Buttons::Ok, Icon::Critical, QLatin1String(ApplicationTitle));
+    return nullptr;
 }
 
 } // namespace rio

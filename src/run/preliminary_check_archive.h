@@ -55,4 +55,13 @@ QString missingDataFolderText(const QString& base);
 // interrupted write.
 void checkArchive(Checker& check, const QString& workgroup, int slot, const QString& archivePath);
 
+// One company's existing 2024 archive, which the run replaces: ERRORE when
+// another program holds it. Reads nothing of it: a journal beside it is
+// never played back.
+void checkNewArchive(Checker& check, int slot, const QString& newArchivePath);
+
+// While another run or restore holds the installation: ATTENZIONE, with what
+// that run would refuse. Writes nothing.
+void checkRunInProgress(Checker& check, const QString& base);
+
 } // namespace rio

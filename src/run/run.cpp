@@ -9,6 +9,8 @@
 #include "data/database.h"
 #include "data/error.h"
 #include "data/filesystem.h"
+#include "data/installation_lock.h"
+#include "data/interrupted_write.h"
 #include "init/inizializzazione.h"
 #include "run/preliminary_check.h"
 #include "run/preliminary_check_archive.h"
@@ -109,6 +111,24 @@ bool checkBeforeStarting(RunContext& ctx)
     return false;
 }
 
+// Takes the installation lock on the root the run will settle; false when
+// another run or restore holds it (said so). A root that cannot be read
+// leaves the lock untaken: the check before the run says what is wrong and
+// refuses to start.
+bool lockInstallationForRun(RunContext& ctx, std::unique_ptr<InstallationLock>& lock)
+{
+    QString root;
+    try {
+        root = readInstallationRoot(ctx.host(), ctx.state().CartellaProgrammi);
+    } catch (const Error&) {
+        return true;
+    }
+    lock = lockInstallation(ctx, root);
+    if (!lock)
+        ctx.host().allowNewRun(true);
+    return lock != nullptr;
+}
+
 // A restore killed half-way leaves the data folder set aside: the run says so
 // and offers to put it back before its check, which would find no data.
 void putBackAfterInterruptedRestore(RunContext& ctx)
@@ -129,17 +149,29 @@ void putBackAfterInterruptedRestore(RunContext& ctx)
 
 // A 2023 archive that a killed run left in the middle of a write is put back
 // to its last committed state before it is copied or reworked, so that the
-// safety copy holds consistent archives.
+// safety copy holds consistent archives and never a journal.
 void recoverInterruptedArchives(RunContext& ctx)
 {
     const RunState& state = ctx.state();
     for (const ListedCompany& company : state.activeCompanies())
-        if (recoverInterruptedArchive(
-                layout::archiveConnectionString(company.archivePath, state.PercorsoSystemMdw)))
+        switch (recoverInterruptedArchive(
+            layout::archiveConnectionString(company.archivePath, state.PercorsoSystemMdw))) {
+        case ArchiveRecovery::Nothing:
+            break;
+        case ArchiveRecovery::PlayedBack:
             ctx.addEventLine(
                 QStringLiteral("Archivio %1 riportato all'ultimo stato confermato: una riapertura precedente "
                                "era stata interrotta")
                     .arg(company.archivePath));
+            break;
+        case ArchiveRecovery::JournalRemoved:
+            ctx.addEventLine(
+                QStringLiteral("Archivio %1: rimosso il file %2-journal, lasciato da una "
+                               "riapertura interrotta prima che l'archivio fosse modificato "
+                               "(l'archivio è intatto)")
+                    .arg(company.archivePath, company.archivePath.section(QLatin1Char('\\'), -1)));
+            break;
+        }
 }
 
 void processCompany(RunContext& ctx, Connection& connection, int n, const QString& archive, int index)
@@ -337,6 +369,10 @@ RunOutcome runYearOpening(RunContext& ctx)
         QStringLiteral("Prima di continuare è preferibile scollegare tutti gli utenti\r\nContinuare?"),
         Buttons::YesNo, Icon::Exclamation, Ventor);
     if (answer != Answer::Yes)
+        return RunOutcome::NotStarted;
+    // Held to the end: a second run or a restore would write under this one.
+    std::unique_ptr<InstallationLock> lock;
+    if (!lockInstallationForRun(ctx, lock))
         return RunOutcome::NotStarted;
     putBackAfterInterruptedRestore(ctx);
     if (!checkBeforeStarting(ctx))

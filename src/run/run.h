@@ -5,11 +5,13 @@
 #include <QString>
 
 #include <exception>
+#include <memory>
 
 namespace rio {
 
 class Connection;
 class Host;
+class InstallationLock;
 class RunContext;
 struct RunState;
 
@@ -25,6 +27,12 @@ QString settleInstallationRoot(const Host& host, const QString& programsFolder, 
 // The installation root as the run settles it, reading the product's system
 // database (required whatever the data source). Raises its errors.
 QString readInstallationRoot(const Host& host, const QString& programsFolder);
+
+// One run or restore at a time: takes the installation lock on the root for
+// this process, to be held until the end. When another process holds it, or
+// the lock file cannot be opened, says so (an error line in the event list
+// and a box) and returns null: nothing has been written.
+std::unique_ptr<InstallationLock> lockInstallation(RunContext& ctx, const QString& root);
 
 // What the front ends say when something unexpected interrupts the run.
 QString interruptionText(const std::exception& error);
