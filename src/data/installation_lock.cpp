@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -86,6 +87,19 @@ QByteArray readHead(int fd)
     const ssize_t read = ::pread(fd, buffer, sizeof buffer, 0);
     return read > 0 ? QByteArray(buffer, int(read)) : QByteArray();
 }
+
+// The open file is the one the name stands for.
+bool sameFile(int fd, const QByteArray& name)
+{
+    struct stat held
+    {
+    };
+    struct stat named
+    {
+    };
+    return ::fstat(fd, &held) == 0 && ::lstat(name.constData(), &named) == 0 && held.st_dev == named.st_dev &&
+           held.st_ino == named.st_ino;
+}
 #endif
 
 // The holder's line: it writes it right after taking the lock, so a process
@@ -106,46 +120,60 @@ std::unique_ptr<InstallationLock> InstallationLock::take(const QString& windowsR
 {
     const QString windowsPath = lockPath(windowsRoot);
     const QString host = fs::hostPath(windowsPath);
+    // The lock can be found taken with no holder's line to read: the holder
+    // has not written it yet, or a check is looking at the file. A few tries
+    // over a second tell those from a run that holds it.
+    for (int attempt = 0;; ++attempt) {
 #ifdef Q_OS_WIN
-    const HANDLE file = openLockFile(host, true);
-    if (file == INVALID_HANDLE_VALUE)
-        fs::detail::raise(err::PermissionDenied, windowsPath);
-    if (!lockRange(file, true)) {
-        if (holder)
-            *holder = readHolder(file);
+        const HANDLE file = openLockFile(host, true);
+        if (file == INVALID_HANDLE_VALUE)
+            fs::detail::raise(err::PermissionDenied, windowsPath);
+        if (lockRange(file, true)) {
+            const QByteArray line = holderLine();
+            DWORD written = 0;
+            SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+            SetEndOfFile(file);
+            WriteFile(file, line.constData(), DWORD(line.size()), &written, nullptr);
+            return std::unique_ptr<InstallationLock>(new InstallationLock(qintptr(file), QString()));
+        }
+        const std::optional<Holder> found = parseHolder(readHead(file));
         CloseHandle(file);
-        return nullptr;
-    }
-    const QByteArray line = holderLine();
-    DWORD written = 0;
-    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
-    SetEndOfFile(file);
-    WriteFile(file, line.constData(), DWORD(line.size()), &written, nullptr);
-    return std::unique_ptr<InstallationLock>(new InstallationLock(qintptr(file)));
 #else
-    const int fd =
-        ::open(QFile::encodeName(host).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (fd < 0)
-        fs::detail::raiseSystemError(errno, host, windowsPath);
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const QByteArray name = QFile::encodeName(host);
+        const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd < 0)
+            fs::detail::raiseSystemError(errno, host, windowsPath);
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            // The last holder removes the file as it lets go: a lock on a
+            // file no longer under the name guards nothing.
+            if (!sameFile(fd, name)) {
+                ::close(fd);
+                continue;
+            }
+            const QByteArray line = holderLine();
+            if (::ftruncate(fd, 0) != 0 ||
+                ::pwrite(fd, line.constData(), size_t(line.size()), 0) != line.size()) {
+                const int error = errno;
+                ::close(fd);
+                fs::detail::raiseSystemError(error, host, windowsPath);
+            }
+            return std::unique_ptr<InstallationLock>(new InstallationLock(fd, host));
+        }
         const int error = errno;
         if (error != EWOULDBLOCK) {
             ::close(fd);
             fs::detail::raiseSystemError(error, host, windowsPath);
         }
-        if (holder)
-            *holder = readHolder(fd);
+        const std::optional<Holder> found = parseHolder(readHead(fd));
         ::close(fd);
-        return nullptr;
-    }
-    const QByteArray line = holderLine();
-    if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, line.constData(), size_t(line.size()), 0) != line.size()) {
-        const int error = errno;
-        ::close(fd);
-        fs::detail::raiseSystemError(error, host, windowsPath);
-    }
-    return std::unique_ptr<InstallationLock>(new InstallationLock(fd));
 #endif
+        if ((found && attempt >= 2) || attempt >= 40) {
+            if (holder)
+                *holder = found.value_or(Holder{QStringLiteral("??:??:??"), 0});
+            return nullptr;
+        }
+        QThread::msleep(25);
+    }
 }
 
 std::optional<InstallationLock::Holder> InstallationLock::heldElsewhere(const QString& windowsRoot)
@@ -188,6 +216,11 @@ InstallationLock::~InstallationLock()
 #ifdef Q_OS_WIN
     CloseHandle(HANDLE(m_handle));
 #else
+    // Removed while still held, and only when the name is still this file:
+    // a refused run leaves the root as it found it.
+    const QByteArray name = QFile::encodeName(m_hostPath);
+    if (sameFile(int(m_handle), name))
+        ::unlink(name.constData());
     ::close(int(m_handle));
 #endif
 }

@@ -14,9 +14,11 @@ inline constexpr auto InstallationLockName = "riapertura.lock";
 // One year opening or restore at a time on an installation: an exclusive
 // advisory lock on InstallationLockName in its root, held while the object
 // lives. The system lets it go when the process ends however it ends, so a
-// killed run never blocks the next one; the file itself stays (removing it
-// would let a third process lock a new file while a second still holds the
-// old one). It holds when and by which process the lock was taken.
+// killed run never blocks the next one (its file stays, unlocked, until the
+// next holder lets go). The holder removes the file as it lets go, so that
+// a run refused by its check leaves the root as it was; a process that locks
+// a file no longer under the name tries again. The file holds when and by
+// which process the lock was taken.
 class InstallationLock
 {
 public:
@@ -44,8 +46,9 @@ public:
     InstallationLock& operator=(const InstallationLock&) = delete;
 
 private:
-    explicit InstallationLock(qintptr handle) : m_handle(handle) {}
+    InstallationLock(qintptr handle, const QString& hostPath) : m_handle(handle), m_hostPath(hostPath) {}
     qintptr m_handle; // the open file (a descriptor, or a Windows handle)
+    QString m_hostPath;
 };
 
 } // namespace rio
