@@ -96,14 +96,17 @@ LeftoverJournal leftoverJournal(const QString& windowsArchivePath)
     if (wal.isFile() && wal.size() > 0)
         return LeftoverJournal::Hot;
     const QFileInfo journal(journalOf(host));
-    if (!journal.isFile() || journal.size() == 0)
+    if (!journal.isFile())
         return LeftoverJournal::None;
     // The engine's own test: the first byte of the header, the first of the
-    // magic number it writes once the journal's content is synced.
+    // magic number it writes once the journal's content is synced; an empty
+    // journal reads as a zero.
     QFile file(journal.filePath());
     char first = 1;
-    if (!file.open(QIODevice::ReadOnly) || file.read(&first, 1) != 1)
+    if (!file.open(QIODevice::ReadOnly))
         return LeftoverJournal::Hot;
+    if (file.read(&first, 1) != 1)
+        return file.error() == QFileDevice::NoError ? LeftoverJournal::NotHot : LeftoverJournal::Hot;
     return first == 0 ? LeftoverJournal::NotHot : LeftoverJournal::Hot;
 }
 

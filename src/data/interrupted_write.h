@@ -11,15 +11,16 @@ namespace rio {
 // The journal or write-ahead log beside a database file, judged before any
 // lock is taken.
 enum class LeftoverJournal {
-    None, // nothing, or an empty journal (what a finished write may leave)
+    None, // no journal, no write-ahead log with anything in it
     // A write-ahead log, or a rollback journal whose header was synced (its
     // first byte is not zero): the archive may hold half a write, and the
     // engine plays the journal back at the next open when no other
     // connection holds the archive.
     Hot,
-    // A rollback journal whose header is still zero: the engine writes the
-    // header's magic only when it syncs the journal, and it writes nothing to
-    // the archive before that sync. The archive is as the last commit left
+    // A rollback journal whose header is still zero, or an empty one (a
+    // write killed before its first byte): the engine writes the header's
+    // magic only when it syncs the journal, and it writes nothing to the
+    // archive before that sync. The archive is as the last commit left
     // it; the engine never plays this journal back and never removes it
     // either, until a write of its own replaces it.
     NotHot,

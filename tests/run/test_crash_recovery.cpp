@@ -95,14 +95,16 @@ class TestCrashRecovery : public QObject
     }
 
     // The copy is made after the 2023 archives are put back: it never
-    // holds a journal.
+    // holds their journal. (A 2024 archive that a killed run left half
+    // written is copied as it is, its journal beside it.)
     static void noJournalInTheCopies(const QString& programs)
     {
         for (const QString& copy : safetyCopies(programs)) {
             QDirIterator it(programs + QLatin1Char('/') + copy, QDir::Files, QDirIterator::Subdirectories);
             while (it.hasNext()) {
                 const QString file = it.next();
-                QVERIFY2(!file.endsWith(QLatin1String("-journal")), qPrintable(file));
+                QVERIFY2(!file.endsWith(QLatin1String("/2023/dati.mdb-journal"), Qt::CaseInsensitive),
+                         qPrintable(file));
             }
         }
     }
