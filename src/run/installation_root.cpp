@@ -1,5 +1,6 @@
 // Where the installation lies: the root the window's choices and the
-// system database give.
+// system database give, and the lock that keeps one run or restore at a time
+// on it.
 #include "context/layout.h"
 #include "context/run_context.h"
 #include "data/database.h"
@@ -61,6 +62,20 @@ std::unique_ptr<InstallationLock> lockInstallation(RunContext& ctx, const QStrin
     ctx.host().addMarkedEvent(refusal, {Tone::Error, false});
     ctx.host().message(refusal, Buttons::Ok, Icon::Critical, QLatin1String(ApplicationTitle));
     return nullptr;
+}
+
+bool lockInstallationForRun(RunContext& ctx, std::unique_ptr<InstallationLock>& lock)
+{
+    QString root;
+    try {
+        root = readInstallationRoot(ctx.host(), ctx.state().CartellaProgrammi);
+    } catch (const Error&) {
+        return true;
+    }
+    lock = lockInstallation(ctx, root);
+    if (!lock)
+        ctx.host().allowNewRun(true);
+    return lock != nullptr;
 }
 
 } // namespace rio

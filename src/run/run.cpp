@@ -111,24 +111,6 @@ bool checkBeforeStarting(RunContext& ctx)
     return false;
 }
 
-// Takes the installation lock on the root the run will settle; false when
-// another run or restore holds it (said so). A root that cannot be read
-// leaves the lock untaken: the check before the run says what is wrong and
-// refuses to start.
-bool lockInstallationForRun(RunContext& ctx, std::unique_ptr<InstallationLock>& lock)
-{
-    QString root;
-    try {
-        root = readInstallationRoot(ctx.host(), ctx.state().CartellaProgrammi);
-    } catch (const Error&) {
-        return true;
-    }
-    lock = lockInstallation(ctx, root);
-    if (!lock)
-        ctx.host().allowNewRun(true);
-    return lock != nullptr;
-}
-
 // A restore killed half-way leaves the data folder set aside: the run says so
 // and offers to put it back before its check, which would find no data.
 void putBackAfterInterruptedRestore(RunContext& ctx)
