@@ -5,6 +5,7 @@
 #include "context/run_context.h"
 #include "data/database.h"
 #include "data/error.h"
+#include "data/filesystem.h"
 #include "data/installation_lock.h"
 #include "run/run.h"
 
@@ -69,6 +70,9 @@ bool lockInstallationForRun(RunContext& ctx, std::unique_ptr<InstallationLock>& 
     QString root;
     try {
         root = readInstallationRoot(ctx.host(), ctx.state().CartellaProgrammi);
+        // Nothing can be written under a root that is not there.
+        if (!fs::FolderExists(root))
+            return true;
     } catch (const Error&) {
         return true;
     }

@@ -34,9 +34,9 @@ QString readInstallationRoot(const Host& host, const QString& programsFolder);
 // and a box) and returns null: nothing has been written.
 std::unique_ptr<InstallationLock> lockInstallation(RunContext& ctx, const QString& root);
 // The same for ESEGUI, on the root the run will settle; false when refused
-// (the window may start a new run). A root that cannot be read leaves the
-// lock untaken and returns true: the check before the run says what is
-// wrong and refuses to start.
+// (the window may start a new run). A root that cannot be read or is not
+// there leaves the lock untaken and returns true: the check before the run
+// says what is wrong and refuses to start.
 bool lockInstallationForRun(RunContext& ctx, std::unique_ptr<InstallationLock>& lock);
 
 // What the front ends say when something unexpected interrupts the run.
