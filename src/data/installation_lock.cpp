@@ -91,12 +91,8 @@ QByteArray readHead(int fd)
 // The open file is the one the name stands for.
 bool sameFile(int fd, const QByteArray& name)
 {
-    struct stat held
-    {
-    };
-    struct stat named
-    {
-    };
+    struct stat held = {};
+    struct stat named = {};
     return ::fstat(fd, &held) == 0 && ::lstat(name.constData(), &named) == 0 && held.st_dev == named.st_dev &&
            held.st_ino == named.st_ino;
 }
