@@ -215,22 +215,4 @@ QSqlDatabase Connection::database() const
     return d->db;
 }
 
-bool recoverInterruptedArchive(const QString& connectionString)
-{
-    const QString archive = parseJetConnectionString(connectionString).dataSource;
-    if (!fs::hasArchiveSideFiles(archive))
-        return false;
-    // Opening reads the catalogue, and the first read plays the journal back.
-    Connection connection;
-    connection.open(connectionString);
-    connection.close();
-    if (fs::hasArchiveSideFiles(archive))
-        throw Error(
-            err::EngineFailure,
-            QStringLiteral("L'archivio '%1' ha il giornale di una scrittura interrotta che non è stato "
-                           "possibile riapplicare: forse è in uso da un altro programma.")
-                .arg(archive));
-    return true;
-}
-
 } // namespace rio

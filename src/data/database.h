@@ -178,13 +178,6 @@ private:
     std::unique_ptr<Private> d;
 };
 
-// When the archive a connection string names has a journal or write-ahead
-// log left by an interrupted write, opens and closes it once, so that the
-// engine puts back its last committed state; returns whether there was one.
-// Raises when it cannot be opened, or when the journal is still there after
-// (another program holds the archive).
-bool recoverInterruptedArchive(const QString& connectionString);
-
 // rowid of the first row of a table (lowest rowid); raises 3021 when empty.
 qint64 firstRowId(Connection& connection, const QString& table);
 

@@ -150,6 +150,7 @@ qint64 checkCompanies(Checker& check, const QString& base, const QString& mdw, c
             check.add(Level::Warning,
                       company + QStringLiteral(": la cartella 2024 esiste già e sarà sostituita"));
             checkWritable(check, company + QStringLiteral(": la cartella 2024"), newFolder);
+            checkNewArchive(check, n, layout::archivePath(base, layout::companyFolderName(n), 2024));
         }
         needed += folderSize(fs::hostPath(layout::oldCompanyFolder(base, n)));
         largestArchive = std::max(largestArchive, QFileInfo(fs::hostPath(archive)).size());
@@ -182,6 +183,9 @@ void checkInstallation(Checker& check, const QString& base, const QString& mdw,
                        const PreliminaryOptions& options)
 {
     try {
+        // The run's own gate runs under the lock it has just taken.
+        if (!options.silent)
+            checkRunInProgress(check, base);
         checkRoot(check, base);
         checkLinks(check, base);
         const QList<int> companies = findCompanies(check, base);

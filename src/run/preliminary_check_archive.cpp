@@ -3,6 +3,8 @@
 #include "context/layout.h"
 #include "data/database.h"
 #include "data/filesystem.h"
+#include "data/installation_lock.h"
+#include "data/interrupted_write.h"
 #include "data/product_schema.h"
 #include "init/inizializzazione.h" // the table probe: tables are found as the initialisation finds them
 #include "run/probes.h"
@@ -41,9 +43,10 @@ void checkArticleCodes(Checker& check, Connection& archive, const QString& compa
 }
 
 // A lock file or the side files of an interrupted write; returns whether the
-// archive may be opened. Opening it after an interrupted write would play
-// the journal back and change the file: the check only says so, the run
-// recovers it before the safety copy.
+// archive may be opened. Opening it after an interrupted write would play a
+// hot journal back and change the file: the check only says so, the run
+// recovers it before the safety copy. A journal that is not hot is never
+// played back: the archive opens as it is.
 bool checkLocks(Checker& check, const QString& company, const QString& archivePath)
 {
     const QString lockFile =
@@ -52,14 +55,32 @@ bool checkLocks(Checker& check, const QString& company, const QString& archivePa
         check.add(
             Level::Error,
             QStringLiteral("%1: l'archivio 2023 è in uso (file di blocco dati.ldb presente)").arg(company));
-    if (fs::hasArchiveSideFiles(archivePath)) {
+    switch (leftoverJournal(archivePath)) {
+    case LeftoverJournal::None:
+        return true;
+    case LeftoverJournal::NotHot:
+        if (!archiveHeldElsewhere(archivePath))
+            check.add(
+                Level::Warning,
+                QStringLiteral("%1: il file %2-journal è rimasto da una riapertura interrotta prima che "
+                               "l'archivio 2023 fosse modificato: sarà rimosso all'inizio della "
+                               "riapertura")
+                    .arg(company, archivePath.section(QLatin1Char('\\'), -1)));
+        return true; // a program that holds it is found once it is open
+    case LeftoverJournal::Hot:
+        break;
+    }
+    if (archiveHeldElsewhere(archivePath))
+        check.add(Level::Error,
+                  QStringLiteral("%1: l'archivio 2023 è in uso da un altro programma, che vi sta "
+                                 "scrivendo: chiuderlo prima della riapertura")
+                      .arg(company));
+    else
         check.add(Level::Warning,
                   QStringLiteral("%1: una riapertura precedente è stata interrotta: l'archivio sarà "
                                  "ripristinato all'inizio della riapertura")
                       .arg(company));
-        return false;
-    }
-    return true;
+    return false;
 }
 
 // The tables the run reads, and CAUSALI, whose absence leaves no document
@@ -156,6 +177,22 @@ void checkArchive(Checker& check, const QString& workgroup, int slot, const QStr
         check.add(Level::Error,
                   QStringLiteral("%1: l'archivio 2023 non si apre: %2").arg(company, describe(e)));
     }
+}
+
+void checkNewArchive(Checker& check, int slot, const QString& newArchivePath)
+{
+    if (archiveHeldElsewhere(newArchivePath))
+        check.add(
+            Level::Error,
+            QStringLiteral("Azienda_%1: l'archivio 2024 è in uso da un altro programma: la riapertura lo "
+                           "sostituirebbe mentre è aperto; chiuderlo prima della riapertura")
+                .arg(slot));
+}
+
+void checkRunInProgress(Checker& check, const QString& base)
+{
+    if (const std::optional<InstallationLock::Holder> holder = InstallationLock::heldElsewhere(base))
+        check.add(Level::Warning, InstallationLock::busyText(*holder));
 }
 
 } // namespace rio

@@ -58,8 +58,18 @@ void checkLinks(Checker& check, const QString& base);
 
 // One company's 2023 archive: not locked, opens with the program's account,
 // holds its AZIENDE row, the tables and fields the run reads and a code for
-// every article, and no other program holds it. Opens nothing after an
-// interrupted write.
+// every article, and no other program holds it. Opens nothing beside a hot
+// journal (opening would play it back); a journal never synced is reported
+// as one the run removes.
 void checkArchive(Checker& check, const QString& workgroup, int slot, const QString& archivePath);
+
+// One company's existing 2024 archive, which the run replaces: ERRORE when
+// another program holds it. Reads nothing of it: a journal beside it is
+// never played back.
+void checkNewArchive(Checker& check, int slot, const QString& newArchivePath);
+
+// While another run or restore holds the installation: ATTENZIONE, with what
+// that run would refuse. Writes nothing.
+void checkRunInProgress(Checker& check, const QString& base);
 
 } // namespace rio

@@ -6,6 +6,7 @@
 #include "context/run_context.h"
 #include "data/error.h"
 #include "data/filesystem.h"
+#include "data/installation_lock.h"
 #include "data/manifest.h"
 #include "run/preliminary_check_archive.h"
 #include "run/probes.h"
@@ -367,10 +368,15 @@ RunOutcome restoreSafetyCopy(RunContext& ctx, const QString& copyName, const Pre
     ctx.startRun();
     RestoreRecord record;
     record.started = QDateTime::currentDateTime();
+    // Held to the end: a run or another restore would write under this one.
+    std::unique_ptr<InstallationLock> lock;
     try {
         state.PercorsoBase = readInstallationRoot(ctx.host(), state.CartellaProgrammi);
         state.PercorsoSystemMdw =
             layout::workgroupFilePath(layout::has64BitProgramFolder(), state.CartellaProgrammi);
+        lock = lockInstallation(ctx, state.PercorsoBase);
+        if (!lock)
+            return RunOutcome::NotStarted;
         if (!offerToPutBackDataFolder(ctx, state.PercorsoBase))
             return refuseRestore(ctx, {missingDataFolderText(state.PercorsoBase)});
     } catch (const Error& e) {

@@ -8,6 +8,8 @@
 #include "data/database.h"
 #include "data/error.h"
 #include "data/filesystem.h"
+#include "data/installation_lock.h"
+#include "data/interrupted_write.h"
 #include "init/inizializzazione.h"
 #include "run/preliminary_check.h"
 #include "run/preliminary_check_archive.h"
@@ -138,17 +140,29 @@ void putBackAfterInterruptedRestore(RunContext& ctx)
 
 // A 2023 archive that a killed run left in the middle of a write is put back
 // to its last committed state before it is copied or reworked, so that the
-// safety copy holds consistent archives.
+// safety copy holds consistent archives and never a journal.
 void recoverInterruptedArchives(RunContext& ctx)
 {
     const RunState& state = ctx.state();
     for (const ListedCompany& company : state.activeCompanies())
-        if (recoverInterruptedArchive(
-                layout::archiveConnectionString(company.archivePath, state.PercorsoSystemMdw)))
+        switch (recoverInterruptedArchive(
+            layout::archiveConnectionString(company.archivePath, state.PercorsoSystemMdw))) {
+        case ArchiveRecovery::Nothing:
+            break;
+        case ArchiveRecovery::PlayedBack:
             ctx.addEventLine(
                 QStringLiteral("Archivio %1 riportato all'ultimo stato confermato: una riapertura precedente "
                                "era stata interrotta")
                     .arg(company.archivePath));
+            break;
+        case ArchiveRecovery::JournalRemoved:
+            ctx.addEventLine(
+                QStringLiteral("Archivio %1: rimosso il file %2-journal, lasciato da una "
+                               "riapertura interrotta prima che l'archivio fosse modificato "
+                               "(l'archivio è intatto)")
+                    .arg(company.archivePath, company.archivePath.section(QLatin1Char('\\'), -1)));
+            break;
+        }
 }
 
 void processCompany(RunContext& ctx, Connection& connection, int n, const QString& archive, int index)
@@ -318,6 +332,10 @@ RunOutcome runYearOpening(RunContext& ctx)
         QStringLiteral("Prima di continuare è preferibile scollegare tutti gli utenti\r\nContinuare?"),
         Buttons::YesNo, Icon::Exclamation, Ventor);
     if (answer != Answer::Yes)
+        return RunOutcome::NotStarted;
+    // Held to the end: a second run or a restore would write under this one.
+    std::unique_ptr<InstallationLock> lock;
+    if (!lockInstallationForRun(ctx, lock))
         return RunOutcome::NotStarted;
     putBackAfterInterruptedRestore(ctx);
     if (!checkBeforeStarting(ctx))

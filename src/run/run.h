@@ -5,11 +5,13 @@
 #include <QString>
 
 #include <exception>
+#include <memory>
 
 namespace rio {
 
 class Connection;
 class Host;
+class InstallationLock;
 class RunContext;
 struct RunState;
 
@@ -25,6 +27,17 @@ QString settleInstallationRoot(const Host& host, const QString& programsFolder, 
 // The installation root as the run settles it, reading the product's system
 // database (required whatever the data source). Raises its errors.
 QString readInstallationRoot(const Host& host, const QString& programsFolder);
+
+// One run or restore at a time: takes the installation lock on the root for
+// this process, to be held until the end. When another process holds it, or
+// the lock file cannot be opened, says so (an error line in the event list
+// and a box) and returns null: nothing has been written.
+std::unique_ptr<InstallationLock> lockInstallation(RunContext& ctx, const QString& root);
+// The same for ESEGUI, on the root the run will settle; false when refused
+// (the window may start a new run). A root that cannot be read or is not
+// there leaves the lock untaken and returns true: the check before the run
+// says what is wrong and refuses to start.
+bool lockInstallationForRun(RunContext& ctx, std::unique_ptr<InstallationLock>& lock);
 
 // What the front ends say when something unexpected interrupts the run.
 QString interruptionText(const std::exception& error);

@@ -2,6 +2,7 @@
 // workgroup file and its account, files that are no archive) and what the
 // connection does with transactions and locks. Registered with ODBC_TOO.
 #include "data/error.h"
+#include "data/interrupted_write.h"
 #include "database_fixture.h"
 
 #include <QDir>
@@ -9,6 +10,8 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QScopeGuard>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTest>
 
 using namespace rio;
@@ -152,6 +155,75 @@ private slots:
                  qPrintable(text));
         writer->commitTrans();
         other->execute(QStringLiteral("insert into ANAG_ART(CodArt) values('B')"));
+    }
+
+    // A journal left by a kill is played back when hot and removed when never
+    // synced; one that another connection is writing is its write in
+    // progress: left alone, and the recovery refuses.
+    void aLeftoverJournalIsRecoveredOnlyWhenNobodyHoldsIt_data()
+    {
+        QTest::addColumn<QString>("journal"); // zero, empty, hot; or held: a writer's own
+        QTest::addColumn<int>("expected");    // ArchiveRecovery, -1 refused
+        QTest::newRow("all zero") << QStringLiteral("zero") << int(ArchiveRecovery::JournalRemoved);
+        QTest::newRow("empty") << QStringLiteral("empty") << int(ArchiveRecovery::JournalRemoved);
+        QTest::newRow("hot") << QStringLiteral("hot") << int(ArchiveRecovery::PlayedBack);
+        QTest::newRow("a writer's, before its sync") << QStringLiteral("held") << -1;
+        QTest::newRow("a writer's, after its sync") << QStringLiteral("held synced") << -1;
+    }
+    void aLeftoverJournalIsRecoveredOnlyWhenNobodyHoldsIt()
+    {
+        QFETCH(QString, journal);
+        QFETCH(int, expected);
+        const QString journalFile = m_file + QStringLiteral("-journal");
+        const QString count = QStringLiteral("select count(*) from ANAG_ART");
+        QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
+        const auto release = qScopeGuard([&holder] {
+            holder.close();
+            holder = QSqlDatabase();
+            QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+        });
+        if (journal.startsWith(QLatin1String("held"))) {
+            holder.setDatabaseName(m_file);
+            QVERIFY(holder.open());
+            QSqlQuery q(holder);
+            if (journal.endsWith(QLatin1String("synced")))
+                QVERIFY(q.exec(QStringLiteral("pragma cache_size = 1")));
+            QVERIFY(q.exec(QStringLiteral("begin immediate")));
+            QVERIFY(
+                q.exec(QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 from n where "
+                                      "i < 100) insert into ANAG_ART(CodArt, DescrArt) select 'X' || i, "
+                                      "hex(randomblob(2000)) from n")));
+            QCOMPARE(leftoverJournal(m_windows) == LeftoverJournal::Hot,
+                     journal.endsWith(QLatin1String("synced")));
+        } else if (journal == QLatin1String("hot")) {
+            TestInstall::leaveInterruptedWrite(m_file, QStringLiteral("delete from ANAG_ART"));
+        } else {
+            QFile f(journalFile);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(journal == QLatin1String("zero") ? 4096 : 0, '\0'));
+        }
+        const QByteArray journalBefore = [&] {
+            QFile f(journalFile);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+
+        if (expected < 0) {
+            QString text;
+            QCOMPARE(errorOf([&] { recoverInterruptedArchive(connectionString(m_windows)); }, &text),
+                     err::EngineFailure);
+            QVERIFY2(text.contains(QStringLiteral("è in uso da un altro programma")), qPrintable(text));
+            QFile f(journalFile);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), journalBefore);
+            QSqlQuery q(holder);
+            QVERIFY(q.exec(QStringLiteral("commit")));
+            QCOMPARE(TestInstall::scalar(m_file, count).toInt(), 100);
+        } else {
+            QCOMPARE(int(recoverInterruptedArchive(connectionString(m_windows))), expected);
+            QVERIFY(!QFile::exists(journalFile));
+            QCOMPARE(leftoverJournal(m_windows), LeftoverJournal::None);
+            QCOMPARE(TestInstall::scalar(m_file, count).toInt(), 0);
+        }
     }
 
     // The archive immutable, or its folder (no journal can be made beside it).

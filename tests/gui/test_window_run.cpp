@@ -15,8 +15,10 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -224,6 +226,44 @@ private slots:
         f.child<QPushButton>("cmdVerifica")->click();
         QVERIFY(f.events().mid(events.size()).filter(QStringLiteral("ERRORE ")).size() >= 1);
         QCOMPARE(f.boxes.last().icon, Icon::Critical);
+    }
+
+    // Another process holds the installation (here flock(1), on a file that
+    // names a run of 09:30:00): ESEGUI refuses with its box and is ready
+    // again, nothing written; VERIFICA says it as a warning.
+    void anotherProcessHoldingTheInstallationRefusesTheRun()
+    {
+        Fixture f;
+        f.install.addCompany(1);
+        const QString lockFile = f.install.host(TestInstall::base() + QStringLiteral("riapertura.lock"));
+        {
+            QFile file(lockFile);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("09:30:00 4242\n");
+        }
+        QProcess holder;
+        holder.start(QStringLiteral("flock"), {QStringLiteral("--exclusive"), lockFile, QStringLiteral("-c"),
+                                               QStringLiteral("echo held; sleep 60")});
+        QVERIFY2(holder.waitForReadyRead(10000), "flock(1) holds the file");
+        const auto stop = qScopeGuard([&holder] {
+            holder.kill();
+            holder.waitForFinished();
+        });
+        const auto before = TestInstall::fingerprint(f.install.driveC());
+        const QString busy =
+            QStringLiteral("Una riapertura o un ripristino è già in corso su questa installazione "
+                           "(avviato alle 09:30:00, processo 4242): attendere che finisca.");
+
+        f.clickRun();
+        QCOMPARE(f.window.lastOutcome(), RunOutcome::NotStarted);
+        QCOMPARE(f.boxes.last().text, busy);
+        QCOMPARE(f.boxes.last().icon, Icon::Critical);
+        QVERIFY(f.events().contains(busy));
+        QVERIFY(f.child("cmd")->isEnabled());
+        QCOMPARE(TestInstall::fingerprint(f.install.driveC()), before);
+
+        f.child<QPushButton>("cmdVerifica")->click();
+        QVERIFY(f.events().contains(QStringLiteral("ATTENZIONE ") + busy));
     }
 
     void aSecondRunInTheSameProgramStart()

@@ -2,9 +2,8 @@
 
 #include <QProcessEnvironment>
 
-Outcome run(const QString& program, const QStringList& arguments, const QString& folder)
+void start(QProcess& p, const QString& program, const QStringList& arguments, const QString& folder)
 {
-    QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("RIAPERTURA_DRIVE_C"));
     p.setProcessEnvironment(env);
@@ -12,12 +11,23 @@ Outcome run(const QString& program, const QStringList& arguments, const QString&
     p.setWorkingDirectory(folder);
     p.start(program, arguments);
     p.closeWriteChannel();
-    if (!p.waitForFinished(120000)) {
+}
+
+Outcome finish(QProcess& p)
+{
+    if (p.state() != QProcess::NotRunning && !p.waitForFinished(120000)) {
         p.kill();
         p.waitForFinished();
-        return {QProcess::CrashExit, -1, program + QStringLiteral(" did not finish")};
+        return {QProcess::CrashExit, -1, p.program() + QStringLiteral(" did not finish")};
     }
     return {p.exitStatus(), p.exitCode(), QString::fromUtf8(p.readAll())};
+}
+
+Outcome run(const QString& program, const QStringList& arguments, const QString& folder)
+{
+    QProcess p;
+    start(p, program, arguments, folder);
+    return finish(p);
 }
 
 QString copyOfDrive(const QString& folder, const QString& base, int& counter)
@@ -33,8 +43,8 @@ Outcome cli(const QString& drive, const QString& option)
     return run(QStringLiteral(RIAPERTURA_CLI), {QStringLiteral("--drive-c"), drive, option});
 }
 
-Outcome traced(const QString& drive, const QStringList& expressions, const QStringList& cliArguments,
-               const QString& onlyFile)
+QStringList tracedArguments(const QString& drive, const QStringList& expressions,
+                            const QStringList& cliArguments, const QString& onlyFile)
 {
     QStringList arguments{QStringLiteral("-f"),
                           QStringLiteral("-qq"),
@@ -48,5 +58,11 @@ Outcome traced(const QString& drive, const QStringList& expressions, const QStri
     if (!onlyFile.isEmpty())
         arguments << QStringLiteral("-P") << onlyFile;
     arguments << QStringLiteral(RIAPERTURA_CLI) << QStringLiteral("--drive-c") << drive << cliArguments;
-    return run(QStringLiteral("strace"), arguments);
+    return arguments;
+}
+
+Outcome traced(const QString& drive, const QStringList& expressions, const QStringList& cliArguments,
+               const QString& onlyFile)
+{
+    return run(QStringLiteral("strace"), tracedArguments(drive, expressions, cliArguments, onlyFile));
 }

@@ -34,6 +34,11 @@ struct Outcome
 // a crash.
 Outcome run(const QString& program, const QStringList& arguments, const QString& folder = {});
 
+// The same in two halves: started, then waited for, so that the test can act
+// while it runs.
+void start(QProcess& p, const QString& program, const QStringList& arguments, const QString& folder = {});
+Outcome finish(QProcess& p);
+
 // A copy (cp -a) of the folder as <base>/drive_NNN, NNN the counter, which
 // goes up: every such path has the same length, so that the console's output
 // takes as many writes in every run. Empty when the copy fails.
@@ -49,3 +54,7 @@ Outcome cli(const QString& drive, const QString& option);
 // strace injects nothing.
 Outcome traced(const QString& drive, const QStringList& expressions,
                const QStringList& cliArguments = {QStringLiteral("--yes")}, const QString& onlyFile = {});
+// The arguments of strace for traced().
+QStringList tracedArguments(const QString& drive, const QStringList& expressions,
+                            const QStringList& cliArguments = {QStringLiteral("--yes")},
+                            const QString& onlyFile = {});

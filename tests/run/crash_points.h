@@ -87,16 +87,20 @@ struct KillPoint
 {
     QString label;
     Call call;
+    // The first call of its name on its file in the whole run: another
+    // thread may reach the same number, but only after it.
+    bool firstOnItsFile = false;
 };
 
 // Chooses the kill points from the trace of one uninterrupted run over as
 // many companies as given, each with that many commits of open items: the
 // safety copy (a write, its rename), the new-year copy, the start of every
-// step, a page write of every commit into an archive, two journals half
-// written and the verification report. pointBeforeSecondRun is the one of the first
-// company's first commit of open items. A point the trace lacks, or a call
-// another thread could reach with the same number, fails the current test
-// (QVERIFY) with the points chosen so far left in points.
+// step, a page write of every commit into an archive, the first write and the
+// first sync of every 2023 journal, two 2024 journals half written and the
+// verification report. pointBeforeSecondRun is the one of the first company's
+// first commit of open items. A point the trace lacks, or a call another
+// thread could reach with the same number, fails the current test (QVERIFY)
+// with the points chosen so far left in points.
 void selectKillPoints(const QList<Call>& trace, int companies, int openItemCommits, QList<KillPoint>& points,
                       int& pointBeforeSecondRun);
 

@@ -1,5 +1,6 @@
 // A year opening killed at any write and then run again leaves exactly what
-// an uninterrupted run leaves; two runs the same day keep both safety copies.
+// an uninterrupted run leaves; two runs the same day keep both safety copies;
+// a second run or restore started during one is refused and changes nothing.
 // Drives the built riapertura-cli on demo installations and kills it with
 // strace at writes chosen from the trace of one uninterrupted run.
 #include "archive_dump.h"
@@ -12,6 +13,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
 #include <QStandardPaths>
@@ -19,6 +21,7 @@
 #include <QTest>
 
 #include <exception>
+#include <functional>
 
 namespace {
 
@@ -32,6 +35,32 @@ const QStringList DemoSize{QStringLiteral("--companies"),  QStringLiteral("2"),
 constexpr int Companies = 2;
 constexpr int OpenItemCommits = 2;
 const QString ManifestName = QStringLiteral("copia_di_sicurezza.sha256");
+const QStringList Run{QStringLiteral("--yes")};
+const QStringList Restore{QStringLiteral("--ripristina"), QStringLiteral("--yes")};
+const QString Busy = QStringLiteral("Una riapertura o un ripristino è già in corso su questa installazione "
+                                    "(avviato alle ");
+
+// Waits (up to a minute) until the condition holds or the process ends.
+bool waitUntil(const QProcess& p, const std::function<bool()>& condition)
+{
+    for (int i = 0; i < 3000; ++i) {
+        if (condition())
+            return true;
+        if (p.state() == QProcess::NotRunning)
+            return false;
+        QTest::qWait(20);
+    }
+    return false;
+}
+
+// Every file of the folder but the logs and reports, which a run held at a
+// write may still add to.
+Fingerprint withoutLogs(Fingerprint files)
+{
+    for (auto it = files.begin(); it != files.end();)
+        it = it.key().contains(QLatin1String("/tmp/"), Qt::CaseInsensitive) ? files.erase(it) : std::next(it);
+    return files;
+}
 
 } // namespace
 
@@ -51,6 +80,38 @@ class TestCrashRecovery : public QObject
 
     // A copy of the pristine installation.
     QString freshDrive() { return copyOfDrive(m_template, m_base, m_drives); }
+
+    // The folder of the data folder and the safety copies, and a company's 2023 archive.
+    QString programsOf(const QString& drive) const
+    {
+        return QFileInfo(drive + QLatin1Char('/') +
+                         m_expected.firstKey().section(QStringLiteral("/esercizi/"), 0, 0,
+                                                       QString::SectionCaseInsensitiveSeps))
+            .path();
+    }
+    QString oldArchiveOf(const QString& drive, int slot) const
+    {
+        const auto re = pattern(QStringLiteral("/azienda_%1/2023/dati\\.mdb$").arg(slot));
+        for (auto it = m_expected.begin(); it != m_expected.end(); ++it)
+            if (re.match(it.key()).hasMatch())
+                return drive + QLatin1Char('/') + it.key();
+        return {};
+    }
+
+    // The copy is made after the 2023 archives are put back: it never
+    // holds their journal. (A 2024 archive that a killed run left half
+    // written is copied as it is, its journal beside it.)
+    static void noJournalInTheCopies(const QString& programs)
+    {
+        for (const QString& copy : safetyCopies(programs)) {
+            QDirIterator it(programs + QLatin1Char('/') + copy, QDir::Files, QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                const QString file = it.next();
+                QVERIFY2(!file.endsWith(QLatin1String("/2023/dati.mdb-journal"), Qt::CaseInsensitive),
+                         qPrintable(file));
+            }
+        }
+    }
 
     void sameArchivesAsExpected(const QString& drive)
     {
@@ -272,7 +333,11 @@ private slots:
         QCOMPARE(safetyCopies(programs) + unfinishedCopies(programs), QStringList());
     }
 
-    void killedAndRunAgain_data() { addKillPointRows(m_points); }
+    void killedAndRunAgain_data()
+    {
+        addKillPointRows(m_points);
+        QTest::newRow("Azienda_1 2023: an all-zero journal put by hand") << -1;
+    }
 
     // Killed anywhere, checked, then run again: the same archives as one
     // uninterrupted run, and the check alone writes nothing.
@@ -281,9 +346,15 @@ private slots:
         QFETCH(int, point);
         const QString drive = freshDrive();
         QVERIFY(!drive.isEmpty());
-        killAt(drive, m_points[point]);
-        if (QTest::currentTestFailed())
-            return;
+        if (point >= 0) {
+            killAt(drive, m_points[point]);
+            if (QTest::currentTestFailed())
+                return;
+        } else {
+            QFile journal(oldArchiveOf(drive, 1) + QStringLiteral("-journal"));
+            QVERIFY(journal.open(QIODevice::WriteOnly));
+            QCOMPARE(journal.write(QByteArray(4096, '\0')), 4096);
+        }
 
         const Fingerprint before = TestInstall::fingerprint(drive);
         const Outcome check = cli(drive, QStringLiteral("--check"));
@@ -307,6 +378,14 @@ private slots:
                          "Copia di sicurezza incompleta di una riapertura interrotta rimossa: ")) &&
                          again.output.contains(copy),
                      qPrintable(again.output));
+        noJournalInTheCopies(programsOf(drive));
+        if (point < 0) {
+            QVERIFY2(check.output.contains(
+                         QStringLiteral("ATTENZIONE Azienda_1: il file dati.mdb-journal è rimasto")),
+                     qPrintable(check.output));
+            QVERIFY2(again.output.contains(QStringLiteral("rimosso il file dati.mdb-journal")),
+                     qPrintable(again.output));
+        }
     }
 
     void interruptedAndRunAgain_data()
@@ -418,10 +497,6 @@ private slots:
             traced(drive, {QStringLiteral("trace=fsync,fdatasync,rename,renameat,renameat2")});
         QVERIFY2(clean.exitedWith(0), qPrintable(clean.gist()));
         const QList<Call> trace = readTrace(drive + QStringLiteral(".trace"), drive);
-        const auto isRename = [](const Call& c) {
-            return c.is(QStringLiteral("rename")) || c.is(QStringLiteral("renameat")) ||
-                   c.is(QStringLiteral("renameat2"));
-        };
         const auto tmpFolder = pattern(QStringLiteral("/dati/tmp$"));
         for (const QString& suffix :
              {QStringLiteral(".html"), QStringLiteral("_giacenze.csv"), QStringLiteral("_partite.csv")}) {
@@ -431,7 +506,7 @@ private slots:
                                    return c.syncs() && c.path.endsWith(working, Qt::CaseInsensitive);
                                }).value(0, -1);
             const int renamed = callsWhere(trace, [&](const Call& c) {
-                                    return isRename(c) && c.path.contains(working + QStringLiteral("\""));
+                                    return c.renames() && c.path.contains(working + QStringLiteral("\""));
                                 }).value(0, -1);
             const int folderSynced =
                 callsWhere(
@@ -443,6 +518,73 @@ private slots:
                                              .arg(renamed)
                                              .arg(folderSynced)));
         }
+    }
+
+    void aSecondOneIsRefused_data()
+    {
+        QTest::addColumn<bool>("restoreFirst"); // else a run first
+        QTest::addColumn<QStringList>("second");
+        QTest::newRow("a run during a run") << false << Run;
+        QTest::newRow("a restore during a run") << false << Restore;
+        QTest::newRow("a run during a restore") << true << Run;
+    }
+
+    // A run held at its first 2023 journal sync, or a restore held at its
+    // final swap (data folder set aside): a second run or restore started
+    // then is refused, exit 2, and changes nothing; the check says so as a
+    // warning; the first ends as if alone.
+    void aSecondOneIsRefused()
+    {
+        QFETCH(bool, restoreFirst);
+        QFETCH(QStringList, second);
+        const QString drive = freshDrive();
+        QVERIFY(!drive.isEmpty());
+        const QString programs = programsOf(drive);
+        const auto data = [&] {
+            return QDir(programs).entryList({QStringLiteral("dati")}, QDir::Dirs);
+        };
+        QStringList hold;
+        QString heldFile;
+        std::function<bool()> held;
+        if (restoreFirst) {
+            const Outcome opened = cli(drive, QStringLiteral("--yes"));
+            QVERIFY2(opened.exitedWith(0), qPrintable(opened.gist()));
+            hold << QStringLiteral("trace=rename,renameat,renameat2")
+                 << QStringLiteral("inject=rename,renameat,renameat2:delay_enter=10000000:when=1");
+            heldFile = programs + QStringLiteral("/dati_ripristino_in_corso");
+            held = [&] {
+                return data().isEmpty();
+            };
+        } else {
+            hold << QStringLiteral("trace=fdatasync")
+                 << QStringLiteral("inject=fdatasync:delay_enter=10000000:when=1");
+            heldFile = oldArchiveOf(drive, 1) + QStringLiteral("-journal");
+            held = [&] {
+                return QFile::exists(heldFile);
+            };
+        }
+        QProcess first;
+        start(first, QStringLiteral("strace"),
+              tracedArguments(drive, hold, restoreFirst ? Restore : Run, heldFile));
+        if (!waitUntil(first, held))
+            QFAIL(qPrintable(QStringLiteral("never held: ") + finish(first).gist()));
+
+        const Fingerprint before = withoutLogs(TestInstall::fingerprint(drive));
+        const Outcome refused =
+            run(QStringLiteral(RIAPERTURA_CLI), QStringList{QStringLiteral("--drive-c"), drive} + second);
+        const Fingerprint after = withoutLogs(TestInstall::fingerprint(drive));
+        QVERIFY2(refused.exitedWith(2) && refused.output.contains(Busy), qPrintable(refused.gist()));
+        QVERIFY2(after == before, qPrintable(QStringLiteral("changed: ") + differences(before, after)));
+        const Outcome check = cli(drive, QStringLiteral("--check"));
+        QVERIFY2(check.output.contains(QStringLiteral("ATTENZIONE ") + Busy), qPrintable(check.output));
+
+        const Outcome firstOutcome = finish(first);
+        QVERIFY2(firstOutcome.exitedWith(0), qPrintable(firstOutcome.gist()));
+        if (restoreFirst) {
+            const Outcome again = cli(drive, QStringLiteral("--yes"));
+            QVERIFY2(again.exitedWith(0), qPrintable(again.gist()));
+        }
+        sameArchivesAsExpected(drive);
     }
 
     void twoRunsSameDay_data()

@@ -1,6 +1,7 @@
 // The check before the run: findings on a healthy installation and on each
 // kind of trouble, and not one byte changed.
 #include "context/run_context.h"
+#include "data/interrupted_write.h"
 #include "raised_error.h"
 #include "run/preliminary_check.h"
 #include "run/run.h"
@@ -14,6 +15,7 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -129,29 +131,58 @@ private slots:
         QVERIFY(errors.filter(QStringLiteral("l'archivio 2023 non si apre")).size() == 2);
     }
 
+    // A hot journal is played back by the run; one whose header was never
+    // synced (all zero) is never played back by the engine, and the run
+    // removes it. The check changes neither.
+    void anInterruptedArchiveIsLeftAloneByTheCheckAndRecoveredByTheRun_data()
+    {
+        QTest::addColumn<bool>("hot");
+        QTest::addColumn<QString>("warning");
+        QTest::addColumn<QString>("event");
+        QTest::newRow("hot journal") << true
+                                     << QStringLiteral(
+                                            "Azienda_1: una riapertura precedente è stata interrotta: "
+                                            "l'archivio sarà ripristinato all'inizio della riapertura")
+                                     << QStringLiteral("dati.mdb riportato all'ultimo stato confermato");
+        QTest::newRow("journal never synced")
+            << false
+            << QStringLiteral(
+                   "Azienda_1: il file dati.mdb-journal è rimasto da una riapertura interrotta prima "
+                   "che l'archivio 2023 fosse modificato: sarà rimosso all'inizio della riapertura")
+            << QStringLiteral("dati.mdb: rimosso il file dati.mdb-journal");
+    }
     void anInterruptedArchiveIsLeftAloneByTheCheckAndRecoveredByTheRun()
     {
+        QFETCH(bool, hot);
+        QFETCH(QString, warning);
+        QFETCH(QString, event);
         Fixture f;
         const QString archive = f.oldArchive(1);
-        TestInstall::leaveInterruptedWrite(archive,
-                                           QStringLiteral("update AZIENDE set Ragione_Sociale1 = 'A METÀ'"));
+        if (hot) {
+            TestInstall::leaveInterruptedWrite(
+                archive, QStringLiteral("update AZIENDE set Ragione_Sociale1 = 'A METÀ'"));
+        } else {
+            QFile journal(archive + QStringLiteral("-journal"));
+            QVERIFY(journal.open(QIODevice::WriteOnly));
+            journal.write(QByteArray(4096, '\0'));
+        }
         const auto before = TestInstall::fingerprint(f.install.driveC());
 
         const PreliminaryCheck check = runPreliminaryCheck(f.host, f.state);
         QCOMPARE(TestInstall::fingerprint(f.install.driveC()), before);
-        QVERIFY(lines(check, Level::Warning)
-                    .contains(QStringLiteral("Azienda_1: una riapertura precedente è stata interrotta: "
-                                             "l'archivio sarà ripristinato all'inizio della riapertura")));
+        QVERIFY2(lines(check, Level::Warning).contains(warning),
+                 qPrintable(lines(check, Level::Warning).join(QLatin1Char('\n'))));
         QVERIFY(lines(check, Level::Error).isEmpty());
 
         f.host.boxes.clear();
         QCOMPARE(runYearOpening(f.ctx), RunOutcome::Done);
         QVERIFY(!QFile::exists(archive + QStringLiteral("-journal")));
-        QVERIFY(f.host.events
-                    .filter(QStringLiteral(
-                        "Archivio c:\\Programmi\\Ventor Sistemi\\dati\\esercizi\\Azienda_1\\2023\\"
-                        "dati.mdb riportato all'ultimo stato confermato"))
-                    .size() == 1);
+        QVERIFY2(f.host.events
+                         .filter(QStringLiteral("Archivio c:\\Programmi\\Ventor Sistemi\\dati\\esercizi\\"
+                                                "Azienda_1\\2023\\") +
+                                 event)
+                         .size() == 1,
+                 qPrintable(f.host.events.join(QLatin1Char('\n'))));
         QCOMPARE(f.host.boxesContaining(QStringLiteral("Azienda 1 S.r.l. eseguita")), 1);
         QCOMPARE(TestInstall::scalar(archive, QStringLiteral("select count(*) from sqlite_master where "
                                                              "name = 'zz_spill'")),
@@ -248,38 +279,61 @@ private slots:
         QVERIFY(QFile::exists(f.newArchive(3)));
     }
 
-    // Another program writing, or only reading inside a transaction: either
-    // way the run's commit would wait and fail.
+    // Another program writing (before or after its journal's first sync),
+    // or only reading inside a transaction, on a 2023 archive or on a 2024
+    // one the run would replace: either way ERRORE, and ESEGUI refuses with
+    // every file as it was, the other program's journal included.
     void anArchiveLockedByAnotherConnectionIsInUse_data()
     {
-        QTest::addColumn<QString>("begin");
-        QTest::addColumn<QString>("statement");
-        QTest::newRow("writing") << QStringLiteral("begin immediate")
-                                 << QStringLiteral("update CONTATORI set Progr_1 = Progr_1");
-        QTest::newRow("reading") << QStringLiteral("begin") << QStringLiteral("select CodArt from ANAG_ART");
+        QTest::addColumn<int>("year");
+        QTest::addColumn<QStringList>("statements"); // the last one is left in the middle
+        QTest::addColumn<bool>("hotJournal");
+        const QString writing = QStringLiteral("update CONTATORI set Progr_1 = Progr_1");
+        const QString reading = QStringLiteral("select CodArt from ANAG_ART");
+        QTest::newRow("2023 writing")
+            << 2023 << QStringList{QStringLiteral("begin immediate"), writing} << false;
+        QTest::newRow("2023 writing past its journal's sync")
+            << 2023
+            << QStringList{QStringLiteral("pragma cache_size = 1"), QStringLiteral("begin immediate"),
+                           QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 from n "
+                                          "where i < 200) insert into ANAG_ART(CodArt, DescrArt) select "
+                                          "'X' || i, hex(randomblob(2000)) from n")}
+            << true;
+        QTest::newRow("2023 reading") << 2023 << QStringList{QStringLiteral("begin"), reading} << false;
+        QTest::newRow("2024 writing")
+            << 2024 << QStringList{QStringLiteral("begin immediate"), writing} << false;
+        QTest::newRow("2024 reading") << 2024 << QStringList{QStringLiteral("begin"), reading} << false;
     }
     void anArchiveLockedByAnotherConnectionIsInUse()
     {
-        QFETCH(QString, begin);
-        QFETCH(QString, statement);
+        QFETCH(int, year);
+        QFETCH(QStringList, statements);
+        QFETCH(bool, hotJournal);
         Fixture f;
-        TestInstall::exec(f.oldArchive(1),
-                          QStringLiteral("insert into ANAG_ART(CodArt) values ('A1'), ('A2')"));
+        const QString archive = year == 2023 ? f.oldArchive(1) : f.install.createArchive(1, year);
+        TestInstall::exec(archive, QStringLiteral("insert into ANAG_ART(CodArt) values ('A1'), ('A2')"));
+        const QString expected =
+            QStringLiteral("Azienda_1: l'archivio %1 è in uso da un altro programma").arg(year);
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
-            db.setDatabaseName(f.oldArchive(1));
+            db.setDatabaseName(archive);
             db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));
             QVERIFY(db.open());
             QSqlQuery q(db);
-            QVERIFY(q.exec(begin));
+            for (const QString& statement : statements.mid(0, statements.size() - 1))
+                QVERIFY2(q.exec(statement), qPrintable(q.lastError().text()));
             QSqlQuery held(db);
-            QVERIFY(held.exec(statement));
+            QVERIFY2(held.exec(statements.last()), qPrintable(held.lastError().text()));
             held.next(); // a read left in the middle holds its lock
+            QCOMPARE(leftoverJournal(TestInstall::archiveWindowsPath(1, year)) == LeftoverJournal::Hot,
+                     hotJournal);
+            const auto before = TestInstall::fingerprint(f.install.driveC());
 
-            const PreliminaryCheck check = runPreliminaryCheck(f.host, f.state);
-            QVERIFY(
-                lines(check, Level::Error)
-                    .contains(QStringLiteral("Azienda_1: l'archivio 2023 è in uso da un altro programma")));
+            const QStringList errors = lines(runPreliminaryCheck(f.host, f.state), Level::Error);
+            QVERIFY2(errors.filter(expected).size() == 1, qPrintable(errors.join(QLatin1Char('\n'))));
+            QCOMPARE(runYearOpening(f.ctx), RunOutcome::NotStarted);
+            QVERIFY(f.host.boxes.last().text.contains(expected));
+            QCOMPARE(TestInstall::fingerprint(f.install.driveC()), before);
             held.finish();
             QVERIFY(q.exec(QStringLiteral("rollback")));
             db.close();

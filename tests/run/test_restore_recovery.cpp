@@ -1,6 +1,7 @@
 // A restore killed at the rename that sets the data folder aside, during its
 // copy, while it carries the logs, or at the final swap, and then asked
-// again, ends with the restored data folder and nothing lost. Drives the
+// again, ends with the restored data folder and nothing lost; killed just
+// after the swap, it has restored, and blocks nothing after it. Drives the
 // built riapertura-cli on a demo installation after a run, killed with strace
 // at calls chosen from the trace of one uninterrupted restore.
 #include "archive_dump.h"
@@ -64,6 +65,8 @@ class TestRestoreRecovery : public QObject
     QList<KillPoint> m_points;
     QString m_cleanDrive; // after the uninterrupted restore
     QList<Call> m_cleanTrace;
+    static constexpr int AtTheSwap = 3; // the points as choosePoints lists them
+    static constexpr int AfterTheSwap = 4;
 
     // A copy of the installation after the run.
     QString freshDrive() { return copyOfDrive(m_template, m_base, m_drives); }
@@ -106,6 +109,8 @@ class TestRestoreRecovery : public QObject
             callsWhere(trace, [&](const Call& c) { return c.renames() && c.in(setAside); });
         QVERIFY2(renames.size() == 1, "the data folder is set aside once");
         const int setAsideCall = renames.first();
+        const QList<int> swaps = callsWhere(trace, [&](const Call& c) { return c.renames() && c.in(swap); });
+        QVERIFY2(swaps.size() == 1, "the copy takes the data folder's name once");
         const struct
         {
             const char* label;
@@ -117,8 +122,12 @@ class TestRestoreRecovery : public QObject
             {"while the logs are carried: data folder set aside",
              callsWhere(
                  trace, [&](const Call& c) { return c.writes() && c.in(stagingTmp); }, setAsideCall)},
-            {"at the final swap",
-             callsWhere(trace, [&](const Call& c) { return c.renames() && c.in(swap); })},
+            {"at the final swap", swaps},
+            // The first write after it, to the restored folder's log: the
+            // restore is done but for its last lines.
+            {"after the final swap", callsWhere(
+                                         trace, [&](const Call& c) { return c.writes(); }, swaps.first() + 1)
+                                         .mid(0, 1)},
         };
         for (const auto& point : chosen) {
             QVERIFY2(!point.calls.isEmpty(), point.label);
@@ -252,6 +261,18 @@ private slots:
         killAt(drive, m_points[point], Restore);
         if (QTest::currentTestFailed())
             return;
+        if (point == AfterTheSwap) {
+            // Restored: asking again would restore it twice. What the killed
+            // restore held (its lock) does not block what comes next.
+            restoredAsExpected(drive);
+            const Fingerprint before = TestInstall::fingerprint(drive);
+            const Outcome check = cli(drive, QStringLiteral("--check"));
+            QCOMPARE(TestInstall::fingerprint(drive), before);
+            QVERIFY2(check.exitedWith(0), qPrintable(check.gist()));
+            const Outcome opened = cli(drive, QStringLiteral("--yes"));
+            QVERIFY2(opened.exitedWith(0), qPrintable(opened.gist()));
+            return;
+        }
 
         const Fingerprint before = TestInstall::fingerprint(drive);
         const Outcome check = cli(drive, QStringLiteral("--check"));
@@ -325,7 +346,7 @@ private slots:
     {
         const QString drive = freshDrive();
         QVERIFY(!drive.isEmpty());
-        killAt(drive, m_points.last(), Restore);
+        killAt(drive, m_points[AtTheSwap], Restore);
         if (QTest::currentTestFailed())
             return;
         QVERIFY(dataOf(drive).isEmpty());
