@@ -4,6 +4,7 @@
 #include "data/error.h"
 #include "data/filesystem.h"
 #include "data/manifest.h"
+#include "drive_fixture.h"
 #include "support/outside_folder.h"
 #include "support/raised_error.h"
 
@@ -14,33 +15,13 @@
 
 namespace fs = rio::fs;
 
-class TestFilesystemLinks : public QObject
+class TestFilesystemLinks : public DriveFixture
 {
     Q_OBJECT
 
-    QTemporaryDir* m_dir = nullptr;
-    QString m_drive;
-
-    QString host(const QString& relative) const { return m_drive + QLatin1Char('/') + relative; }
-
-    void write(const QString& relative, const QByteArray& bytes)
-    {
-        QDir().mkpath(QFileInfo(host(relative)).absolutePath());
-        QFile f(host(relative));
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-    }
-
 private slots:
-    void init()
-    {
-        m_dir = new QTemporaryDir;
-        m_drive = m_dir->path() + QStringLiteral("/drive_c");
-        QDir().mkpath(m_drive);
-        qputenv("RIAPERTURA_DRIVE_C", m_drive.toUtf8());
-    }
-
-    void cleanup() { delete m_dir; }
+    void init() { makeDrive(); }
+    void cleanup() { dropDrive(); }
 
     // A link met where a service reads, writes, renames or removes, as if
     // made after the check: refused with its path, nothing outside changed.

@@ -1,6 +1,7 @@
 #include "data/error.h"
 #include "data/filesystem.h"
 #include "data/fs_detail.h"
+#include "drive_fixture.h"
 #include "support/raised_error.h"
 #include "support/scoped_mount.h"
 
@@ -13,39 +14,13 @@
 
 namespace fs = rio::fs;
 
-class TestFilesystemServices : public QObject
+class TestFilesystemServices : public DriveFixture
 {
     Q_OBJECT
 
-    QTemporaryDir* m_dir = nullptr;
-    QString m_drive;
-
-    QString host(const QString& relative) const { return m_drive + QLatin1Char('/') + relative; }
-
-    void write(const QString& relative, const QByteArray& bytes)
-    {
-        QDir().mkpath(QFileInfo(host(relative)).absolutePath());
-        QFile f(host(relative));
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-    }
-
-    QByteArray read(const QString& relative) const
-    {
-        QFile f(host(relative));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
-
 private slots:
-    void init()
-    {
-        m_dir = new QTemporaryDir;
-        m_drive = m_dir->path() + QStringLiteral("/drive_c");
-        QDir().mkpath(m_drive);
-        qputenv("RIAPERTURA_DRIVE_C", m_drive.toUtf8());
-    }
-
-    void cleanup() { delete m_dir; }
+    void init() { makeDrive(); }
+    void cleanup() { dropDrive(); }
 
     void copyFolderCopiesTheWholeTree()
     {
