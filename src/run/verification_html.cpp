@@ -76,11 +76,11 @@ struct WarningKind
 };
 
 const WarningKind warningKinds[] = {
-    {StockWarning::Reason::Twin, "Codici gemelli: differiscono solo per maiuscole/minuscole o spazi",
+    {StockWarning::Reason::Twin, "codici gemelli (differiscono solo per maiuscole/minuscole o spazi)",
      "Il ricalcolo delle giacenze non distingue i codici gemelli e dà i movimenti di tutti a uno solo. "
      "Che cosa fare: controllare a mano la giacenza 2024 degli articoli elencati e dei loro gemelli, "
      "rettificarla se serve e rendere distinti i codici in Zeta."},
-    {StockWarning::Reason::Blanks, "Codici con spazi all'inizio o alla fine",
+    {StockWarning::Reason::Blanks, "codici con spazi all'inizio o alla fine",
      "Il ricalcolo delle giacenze non trova i movimenti di un codice con spazi. Che cosa fare: controllare "
      "a mano la giacenza 2024 degli articoli elencati, rettificarla se serve e togliere gli spazi dal "
      "codice in Zeta."},
