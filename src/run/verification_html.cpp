@@ -189,9 +189,14 @@ QString partiesTable(const CompanyVerification& c, PartyLine::Kind kind)
     for (const PartyLine& p : c.parties) {
         if (p.kind() != kind)
             continue;
-        const QString code = kind == PartyLine::Kind::Other ? p.tipo + QLatin1Char(' ') + p.codice : p.codice;
-        rows += row({code, p.name, QString::number(p.expectedCount), formatAmount(p.expectedTotal),
-                     QString::number(p.carriedCount), formatAmount(p.carriedTotal)},
+        // A blank code, or blanks around one, shown between quotes.
+        QString code =
+            p.codice.trimmed() == p.codice && !p.codice.isEmpty() ? esc(p.codice) : codeCell(p.codice);
+        if (kind == PartyLine::Kind::Other)
+            code = esc(p.tipo) + QLatin1Char(' ') + code;
+        rows +=
+            rowHtml({code, esc(p.name), QString::number(p.expectedCount), esc(formatAmount(p.expectedTotal)),
+                     QString::number(p.carriedCount), esc(formatAmount(p.carriedTotal))},
                     p.ok() ? QString() : QStringLiteral("ko"), 2);
         total.expectedCount += p.expectedCount;
         total.expectedTotal += p.expectedTotal;

@@ -34,6 +34,7 @@ void fillCompany(const QString& archive)
                         "('2023-04-01', 'C', 'c01', 'FT', 13, 50.5, null), "
                         "('2023-05-01', 'F', 'F900', 'FA', 7, 30, null), "
                         "('2023-05-02', 'F', 'F900', 'FA', '   ', 30, null), "
+                        "('2023-05-03', 'C', ' C9 ', 'FT', 9, 20, null), "
                         "('2023-06-01', 'C', 'C02', 'FT', 14, 70, 'C')"),
          QStringLiteral(
              "insert into ANAG_CLI(CodCliFor, Ragione_Sociale1) values ('C01', 'Rossi Ferramenta S.r.l.')"),
@@ -80,17 +81,19 @@ private slots:
                                                "class=\"id\">C_ORDINI_CLIENTI</span></td>"));
         add("receivables apart",
             QStringLiteral("<td>Totale crediti verso clienti <span class=\"id\">MOV_CONT</span>"
-                           "</td><td>150,50</td><td>150,50</td><td>OK</td>"));
+                           "</td><td>170,50</td><td>170,50</td><td>OK</td>"));
         add("payables apart",
             QStringLiteral("<td>Totale debiti verso fornitori <span class=\"id\">MOV_CONT</span>"
                            "</td><td>60,00</td><td>30,00</td><td>DISCORDANZA</td>"));
         add("no other type without such items", QStringLiteral("altro tipo"), 0);
         add("the customers' total", QStringLiteral("<tr class=\"total\"><td>Totale</td><td></td><td "
-                                                   "class=\"num\">2</td><td class=\"num\">150,50</td>"));
+                                                   "class=\"num\">3</td><td class=\"num\">170,50</td>"));
         // The code as the item has it, the name found without regard to case.
         add("a customer's name", QStringLiteral("<td>c01</td><td>Rossi Ferramenta S.r.l.</td>"));
         add("a supplier list of another shape: no name, no failure",
             QStringLiteral("<td>F900</td><td></td>"));
+        add("blanks around a code shown",
+            QStringLiteral("<td><span class=\"code\">&quot; C9 &quot;</span></td>"));
         add("a warned warehouse in a compact row",
             QStringLiteral(
                 "<td>Azienda_1</td><td><span class=\"code\">&quot; E5 &quot;</span></td><td>Staffe</td>"
