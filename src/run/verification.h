@@ -150,6 +150,8 @@ struct VerificationReport
     // The whole report as one HTML page; csvFiles: the names of the
     // spreadsheets written beside it. betweenCompanies runs before each
     // company's part (a large company lists thousands of customers).
+    // Printed, each company starts a page and each page of it repeats the
+    // company's name and the table's header.
     QString html(const RunState& state, const QStringList& csvFiles = {},
                  const std::function<void()>& betweenCompanies = {}) const;
 };
