@@ -34,6 +34,16 @@ void appendCell(QString& line, const QString& s)
     line += QLatin1Char('"');
 }
 
+// Free text typed in the product (a description, a name) as a cell a
+// spreadsheet shows and never runs: one starting like a formula ("=", "+",
+// "-", "@") gets an apostrophe before it.
+QString freeText(const QString& s)
+{
+    if (!s.isEmpty() && QStringView(u"=+-@").contains(s.front()))
+        return QLatin1Char('\'') + s;
+    return s;
+}
+
 QByteArray csvLine(std::initializer_list<QString> cells)
 {
     QString line;
@@ -71,7 +81,7 @@ QByteArray spreadsheetLine(const CompanyVerification& c, const StockRow& r)
 {
     return csvLine({QStringLiteral("Azienda_%1").arg(c.slot), c.name, r.code, r.dep,
                     formatCsvNumber(r.stock2023), formatCsvNumber(r.opening), formatCsvNumber(r.stock2024),
-                    r.description, r.warning});
+                    freeText(r.description), r.warning});
 }
 
 QByteArray spreadsheetLine(const CompanyVerification& c, const OpenItemRow& r)
@@ -85,7 +95,7 @@ QByteArray spreadsheetLine(const CompanyVerification& c, const OpenItemRow& r)
         outcome = QStringLiteral("totale diverso");
     return csvLine({QStringLiteral("Azienda_%1").arg(c.slot), c.name, r.tipo, r.codice, r.date,
                     r.documentType, r.documentNumber, r.in2023 ? formatCsvNumber(r.total2023) : QString(),
-                    r.in2024 ? formatCsvNumber(r.total2024) : QString(), outcome, r.name});
+                    r.in2024 ? formatCsvNumber(r.total2024) : QString(), outcome, freeText(r.name)});
 }
 
 } // namespace rio

@@ -98,9 +98,12 @@ private slots:
     void theSpreadsheetsHoldTheStockAndTheItems()
     {
         Fixture f;
-        // A code with blanks whose stale stock stays in warehouse 05 of 2024.
+        // A code with blanks whose stale stock stays in warehouse 05 of 2024;
+        // a description a spreadsheet would take for a formula.
         TestInstall::exec(f.oldArchive(), QStringLiteral("insert into ANAG_ART(CodArt, DescrArt, giacenza5) "
                                                          "values (' E5 ', 'Staffe', 118)"));
+        TestInstall::exec(f.oldArchive(),
+                          QStringLiteral("update ANAG_ART set DescrArt = '=1+1' where CodArt = 'B2'"));
         runYearOpening(f.ctx);
         const QString stem = f.install.host(f.host.reportPath).chopped(int(qstrlen(".html")));
         const auto lines = [](const QString& path) {
@@ -118,6 +121,7 @@ private slots:
                                 "Movimento RIAPERTURA 2024;Giacenza 2024;Descrizione;Avviso"));
         const QStringList expected{
             QStringLiteral("Azienda_1;Azienda 1 S.r.l.;A1;02;2,5;2,5;2,5;Viti;"),
+            QStringLiteral("Azienda_1;Azienda 1 S.r.l.;B2;01;-1;-1;-1;'=1+1;"),
             QStringLiteral("Azienda_1;Azienda 1 S.r.l.;\" C3 \";01;9;9;9;Dadi;"),
             // The warned ones: the twin that got both twins' movements, the
             // code with blanks whose stock is where none is carried.
