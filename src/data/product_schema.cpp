@@ -56,6 +56,12 @@ QStringList archiveStatements(const QStringList& documentTables)
         "CodIva TEXT COLLATE NOCASE, CostoStandard REAL DEFAULT 0, CostoMedio REAL DEFAULT 0, "
         "CostoUltimo REAL DEFAULT 0, PrezzoVendita REAL DEFAULT 0, Obsoleto BOOLEAN DEFAULT 0)");
     s << QStringLiteral("create index ANAG_ART_CodArt on ANAG_ART(CodArt)");
+    // The customers and the suppliers, by the code the items carry.
+    for (const char* table : {"ANAG_CLI", "ANAG_FOR"})
+        s << QStringLiteral(
+                 "create table %1(CodCliFor TEXT COLLATE NOCASE, Ragione_Sociale1 TEXT COLLATE NOCASE, "
+                 "Partita_IVA TEXT COLLATE NOCASE, Citta TEXT COLLATE NOCASE)")
+                 .arg(QLatin1String(table));
     s << QStringLiteral(
         "create table MOV_MAG(Progr_Mov_Mag INTEGER, DataMov DATE, DEP TEXT COLLATE NOCASE, "
         "Carico_Scarico TEXT COLLATE NOCASE, DescrMov TEXT COLLATE NOCASE, oRAMov DATETIME, "

@@ -24,7 +24,9 @@ QString passwordHash(const QString& password); // lower-case hex SHA-256 of the 
 QStringList systemStatements(const QString& percorso);
 
 // A company archive: every table the year opening reads or writes, with the
-// indexes a real archive has, and document tables T_/C_ for each name given.
+// indexes a real archive has, and document tables T_/C_ for each name given;
+// the customers (ANAG_CLI) and suppliers (ANAG_FOR), whose names the
+// verification report shows beside their codes, among them.
 QStringList archiveStatements(const QStringList& documentTables);
 
 // Document tables of the demo's causals: the name, and whether the causal is active.

@@ -1,5 +1,6 @@
 #include "run/report_format.h"
 
+#include <QHash>
 #include <QLocale>
 
 #include <cmath>
@@ -43,6 +44,76 @@ QString formatCsvNumber(double v)
         return QString::number(qint64(r));
     return QString::number(r, 'f', QLocale::FloatingPointShortest)
         .replace(QLatin1Char('.'), QLatin1Char(','));
+}
+
+} // namespace rio
+
+namespace rio {
+
+QString stepTitle(const QString& step)
+{
+    static const QHash<QString, QString> titles{
+        {QStringLiteral("CONTROLLO_AZIENDE"), QStringLiteral("Ricerca delle aziende")},
+        {QStringLiteral("COPIO_CARTELLA_SALVATAGGIO"), QStringLiteral("Copia di sicurezza")},
+        {QStringLiteral("CREO_NUOVO_ANNO"), QStringLiteral("Creazione delle cartelle 2024")},
+        {QStringLiteral("RIPRISTINA_MAGAZZINO"), QStringLiteral("Ricalcolo delle giacenze 2023")},
+        {QStringLiteral("INIZIALIZZAZIONE_FILE"), QStringLiteral("Azzeramento del nuovo archivio")},
+        {QStringLiteral("CREAZIONE_MOVIMENTI_MAGAZZINO"), QStringLiteral("Giacenze di apertura 2024")},
+        {QStringLiteral("CREAZIONE_MOVIMENTI_CONTABILI"), QStringLiteral("Riporto delle partite aperte")},
+        {QStringLiteral("VERIFICA"), QStringLiteral("Verifica finale")}};
+    return titles.value(step, step);
+}
+
+QString counterTitle(const QString& field)
+{
+    static const QHash<QString, QString> titles{
+        {QStringLiteral("PROGR_FATTURE"), QStringLiteral("Numerazione delle fatture")},
+        {QStringLiteral("PROGR_DDT"), QStringLiteral("Numerazione dei DDT")},
+        {QStringLiteral("PROGR_ORDCLI"), QStringLiteral("Numerazione degli ordini dei clienti")},
+        {QStringLiteral("PROGR_ORDFOR"), QStringLiteral("Numerazione degli ordini ai fornitori")},
+        {QStringLiteral("PROGR_CARICO_MERCE"), QStringLiteral("Numerazione dei carichi di merce")},
+        {QStringLiteral("PROGR_PREVENTIVO"), QStringLiteral("Numerazione dei preventivi")},
+        {QStringLiteral("PROGR_BOLLA"), QStringLiteral("Numerazione delle bolle")},
+        {QStringLiteral("CODICE_LIBERO"), QStringLiteral("Codice libero")},
+        {QStringLiteral("CONTATORE_CORPO_DOCUMENTI"), QStringLiteral("Righe dei documenti")},
+        {QStringLiteral("PROGR_MOV_MAG"), QStringLiteral("Progressivi di magazzino")},
+        {QStringLiteral("PROGR_MOV_CONT"), QStringLiteral("Progressivi contabili")},
+        {QStringLiteral("PROGR_MOV_PROVV"), QStringLiteral("Progressivi delle provvigioni")},
+        {QStringLiteral("PROGR_MOV_TRASP"), QStringLiteral("Progressivi dei trasporti")},
+        {QStringLiteral("PROGR_MOV_IVA"), QStringLiteral("Progressivi IVA")}};
+    const QString key = field.toUpper();
+    const auto found = titles.constFind(key);
+    if (found != titles.cend())
+        return *found;
+    // Progr_1 to Progr_20: the numberings the user names in the product.
+    if (key.startsWith(QLatin1String("PROGR_"))) {
+        bool isNumber = false;
+        const int n = key.mid(6).toInt(&isNumber);
+        if (isNumber)
+            return QStringLiteral("Numerazione libera n. %1").arg(n);
+    }
+    return field;
+}
+
+QString tableTitle(const QString& table)
+{
+    static const QHash<QString, QString> titles{
+        {QStringLiteral("MOV_MAG"), QStringLiteral("Movimenti di magazzino")},
+        {QStringLiteral("MOV_CONT"), QStringLiteral("Movimenti contabili")},
+        {QStringLiteral("MOV_IVA"), QStringLiteral("Movimenti IVA")},
+        {QStringLiteral("MOV_PROVV"), QStringLiteral("Movimenti delle provvigioni")},
+        {QStringLiteral("MOV_TRASP"), QStringLiteral("Movimenti dei trasporti")}};
+    const QString key = table.toUpper();
+    const auto found = titles.constFind(key);
+    if (found != titles.cend())
+        return *found;
+    // The document tables of a causal: T_<name> its heads, C_<name> its lines.
+    if (table.size() > 2 && (key.startsWith(QLatin1String("T_")) || key.startsWith(QLatin1String("C_")))) {
+        const QString name = table.mid(2).replace(QLatin1Char('_'), QLatin1Char(' ')).toLower();
+        return QStringLiteral("Documenti %1: %2")
+            .arg(name, key.front() == QLatin1Char('T') ? QStringLiteral("testate") : QStringLiteral("righe"));
+    }
+    return table;
 }
 
 } // namespace rio

@@ -19,3 +19,24 @@ QString formatQuantity(double v);
 QString formatCsvNumber(double v);
 
 } // namespace rio
+
+namespace rio {
+
+// The plain Italian names the reports give to what the product and the run
+// call by an identifier; the identifier itself is shown beside them in small
+// type, so that support can still search for it.
+
+// A step of the run: "COPIO_CARTELLA_SALVATAGGIO" is "Copia di sicurezza";
+// an unknown step keeps its own name.
+QString stepTitle(const QString& step);
+
+// A counter field of CONTATORI: "Progr_Mov_Mag" is "Progressivi di
+// magazzino" (case ignored); an unknown field keeps its own name.
+QString counterTitle(const QString& field);
+
+// A table the run empties: "MOV_IVA" is "Movimenti IVA", "T_ORDINI_CLIENTI"
+// "Documenti ordini clienti: testate", "C_..." "...: righe" (case ignored);
+// any other table keeps its own name.
+QString tableTitle(const QString& table);
+
+} // namespace rio

@@ -33,6 +33,38 @@ QString header(const QStringList& cells, int firstNumber)
     return r + QStringLiteral("</tr>\n");
 }
 
+QString rowHtml(const QStringList& htmlCells, const QString& cls, int firstNumber)
+{
+    QString r = cls.isEmpty() ? QStringLiteral("<tr>") : QStringLiteral("<tr class=\"%1\">").arg(cls);
+    for (qsizetype i = 0; i < htmlCells.size(); ++i)
+        r += (firstNumber >= 0 && i >= firstNumber ? QStringLiteral("<td class=\"num\">")
+                                                   : QStringLiteral("<td>")) +
+             htmlCells[i] + QStringLiteral("</td>");
+    return r + QStringLiteral("</tr>\n");
+}
+
+QString tableStart(const QStringList& cells, int firstNumber, const QString& caption)
+{
+    QString h = QStringLiteral("<table>\n<thead>\n");
+    if (!caption.isEmpty())
+        h += QStringLiteral("<tr class=\"caption\"><th colspan=\"%1\">%2</th></tr>\n")
+                 .arg(cells.size())
+                 .arg(esc(caption));
+    return h + header(cells, firstNumber) + QStringLiteral("</thead>\n<tbody>\n");
+}
+
+QString tableEnd()
+{
+    return QStringLiteral("</tbody>\n</table>\n");
+}
+
+QString named(const QString& plain, const QString& id)
+{
+    if (id.isEmpty() || id == plain)
+        return esc(plain);
+    return esc(plain) + QStringLiteral(" <span class=\"id\">") + esc(id) + QStringLiteral("</span>");
+}
+
 QString yesNo(bool v)
 {
     return v ? QStringLiteral("sì") : QStringLiteral("no");
@@ -62,8 +94,18 @@ QString pageStart(const QString& title)
                ".headline{font-size:1.3em;padding:0.5em 0.8em;border-radius:4px}"
                ".headline.ok{background:#dff0d8;color:#176b1c}.headline.ko{background:#f8d0d0;color:#b00000}"
                ".headline.warn{background:#fff2c0;color:#8a6d00}"
-               "@media print{body{margin:0;font-size:10pt}.company{break-before:page}"
-               "tr{break-inside:avoid}th{background:#ddd}}"
+               ".id{font-size:0.75em;color:#666;font-family:monospace}"
+               ".code{white-space:pre;font-family:monospace}"
+               "tr.total td{font-weight:bold;border-top:2px solid #888}"
+               ".todo{background:#fff8dc;border-left:4px solid #e0b000;padding:0.4em 0.8em;max-width:60em}"
+               "tr.caption th{background:#fff;font-size:0.9em;text-align:left}"
+               "@media screen{tr.caption{display:none}}"
+               "@page{size:A4;margin:14mm 12mm 16mm;"
+               "@bottom-right{content:\"Pagina \" counter(page) \" di \" counter(pages);font-size:8pt}}"
+               "@media print{body{margin:0;font-size:9pt}.company{break-before:page}"
+               "table{width:100%}thead{display:table-header-group}tr,td,th{break-inside:avoid}"
+               "h1,h2,h3,.todo{break-after:avoid}th{background:#ddd}"
+               "tr.caption th{background:#fff}}"
                "</style></head><body>\n")
         .arg(esc(title));
 }

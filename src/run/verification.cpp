@@ -102,6 +102,14 @@ bool PartyLine::ok() const
     return expectedCount == carriedCount && verification::sameAmount(expectedTotal, carriedTotal);
 }
 
+PartyLine::Kind PartyLine::kind() const
+{
+    const QString t = asciiUpper(trimBlanks(tipo));
+    if (t == QLatin1String("C"))
+        return Kind::Customer;
+    return t == QLatin1String("F") ? Kind::Supplier : Kind::Other;
+}
+
 int CompanyVerification::mismatches() const
 {
     return int(std::count_if(findings.begin(), findings.end(),

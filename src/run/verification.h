@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <utility>
 
 namespace rio {
 
@@ -13,17 +14,42 @@ class Connection;
 class RunContext;
 struct RunState;
 
+// One warehouse of an article whose 2024 stock the stock rules cannot carry
+// by design (its code has blanks around it, or a twin that differs only in
+// case): a row of the report's table of warnings.
+struct StockWarning
+{
+    enum class Reason { Twin, Blanks };
+    Reason reason = Reason::Blanks;
+    QString code;
+    QString description;
+    QStringList twins; // the other codes of a twin
+    QString dep;       // "01" to "05"
+    double expected = 0;
+    double found = 0;
+};
+
 // After the run, each company's two archives are compared: what was carried
 // must match what was left.
 struct Finding
 {
     enum class Kind { Mismatch, Warning };
+    Finding() = default;
+    Finding(Kind kindOf, QString areaOf, QString textOf, QList<StockWarning> stockRows = {})
+        : kind(kindOf), area(std::move(areaOf)), text(std::move(textOf)), stock(std::move(stockRows))
+    {
+    }
     Kind kind = Kind::Mismatch;
     QString area; // "Magazzino", "Partite aperte", "Contatori", "Archivio"
     QString text;
+    // A stock warning, a row per warehouse: the report shows these rows in
+    // its table of warnings instead of the text.
+    QList<StockWarning> stock;
 };
 
-// One line of a check: what was expected, what was found.
+// One line of a check: what was expected, what was found. what is the
+// check's name in plain Italian; id, when not empty, the product's own name
+// of what is checked (a table, a counter field), shown in small type.
 struct CheckLine
 {
     QString area;
@@ -31,21 +57,27 @@ struct CheckLine
     QString expected;
     QString found;
     bool ok = true;
+    QString id;
 };
 
 // Open items of one customer/supplier: 2023 against 2024.
 struct PartyLine
 {
+    enum class Kind { Customer, Supplier, Other };
     QString tipo;
     QString codice;
+    QString name; // from the archive's customers or suppliers; empty when it has none
     qint64 expectedCount = 0;
     double expectedTotal = 0;
     qint64 carriedCount = 0;
     double carriedTotal = 0;
     bool ok() const;
+    // Customer for the type "C", supplier for "F" (either case, blanks
+    // around ignored), else other: receivables and payables are summed apart.
+    Kind kind() const;
 };
 
-// The opening stock of one article in one warehouse, for the spreadsheet.
+// The stock of one article in one warehouse, for the spreadsheet.
 struct StockRow
 {
     QString code;
@@ -53,6 +85,10 @@ struct StockRow
     double stock2023 = 0;
     double opening = 0; // the RIAPERTURA movements of 2024
     double stock2024 = 0;
+    QString description;
+    // Why the row is a warning ("codice con spazi", "codice gemello di ..."),
+    // empty when it is none.
+    QString warning;
 };
 
 // One open item of 2023 and what became of it in 2024, for the spreadsheet.
@@ -67,6 +103,7 @@ struct OpenItemRow
     bool in2024 = true;
     double total2023 = 0;
     double total2024 = 0;
+    QString name; // of the customer/supplier, when the archive has it
 };
 
 struct CompanyVerification
@@ -113,15 +150,18 @@ struct VerificationReport
     // The whole report as one HTML page; csvFiles: the names of the
     // spreadsheets written beside it. betweenCompanies runs before each
     // company's part (a large company lists thousands of customers).
+    // Printed, each company starts a page and each page of it repeats the
+    // company's name and the table's header.
     QString html(const RunState& state, const QStringList& csvFiles = {},
                  const std::function<void()>& betweenCompanies = {}) const;
 };
 
-// The spreadsheets beside the report: the opening stock per article and
-// warehouse, and the open items of 2023 and 2024 side by side. ";"
-// separated, decimal comma, UTF-8 with a byte order mark, CR LF. Written a
-// row at a time as the comparison reaches it, so that no company's rows are
-// held.
+// The spreadsheets beside the report: the stock per article and warehouse
+// (every warehouse with a stock to carry, carried or held in 2024), and the
+// open items of 2023 and 2024 side by side. ";" separated, decimal comma,
+// UTF-8 with a byte order mark, CR LF. Written a row at a time as the
+// comparison reaches it, so that no company's rows are held. Columns added
+// later come after the first ones, which keep their order.
 enum class Spreadsheet { Stock, OpenItems };
 // The byte order mark and the heading line.
 QByteArray spreadsheetStart(Spreadsheet sheet);

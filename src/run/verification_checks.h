@@ -16,12 +16,17 @@ namespace verification {
 // opening movement in the 2024 archive, numbered from 0 in the order of the
 // articles; the 2024 archive has the same articles, with the stock carried in
 // 01-02 and 03-05 at zero. A code that cannot match by design (blanks around
-// it, or a twin differing only in case) gives a warning, not a mismatch.
-// Each 2023 article's stock rows go to rows.stock.
+// it, or a twin differing only in case) gives a warning, not a mismatch,
+// with a row per warehouse in Finding::stock. The stock rows of each article
+// of either year, in rowid order, go to rows.stock: a row per warehouse with
+// a stock to carry (01-02 of 2023), an opening movement or a 2024 stock; a
+// warned warehouse's row says why.
 void checkStock(Connection& oldDb, Connection& newDb, CompanyVerification& v, const SpreadsheetRows& rows);
 
 // Area "Partite aperte": the open items of 2023 (Stato_PArtita Null) against
-// the items of 2024, per customer/supplier and in total. An item with a blank
+// the items of 2024, per customer/supplier (named from the archive's
+// customers and suppliers when it has them) and in total, receivables
+// (type C), payables (type F) and any other type apart. An item with a blank
 // key field, which the writer refuses, goes to v.refusedItems and is a
 // mismatch: every open item of 2023 belongs in 2024. Each 2023 open item,
 // with the 2024 item of the same key fields, and then each 2024 item left,
@@ -31,12 +36,13 @@ void checkOpenItems(Connection& oldDb, Connection& newDb, CompanyVerification& v
 
 // Area "Contatori": the first CONTATORI row holds the number of opening
 // movements in Progr_Mov_Mag, of accounting movements in Progr_Mov_Cont, and
-// 0 in every other counter.
+// 0 in every other counter. Each counter by its plain name, the field in id.
 void checkCounters(Connection& newDb, CompanyVerification& v);
 
 // Area "Archivio": the tables the run empties are empty (MOV_MAG but for the
 // opening movements, MOV_IVA, MOV_PROVV, MOV_TRASP and the document tables of
-// the active CAUSALI); a table that is absent is not checked.
+// the active CAUSALI); a table that is absent is not checked. Each table by
+// its plain name, the table's own in id.
 void checkEmptied(Connection& newDb, CompanyVerification& v);
 
 } // namespace verification

@@ -1,5 +1,7 @@
-// The two spreadsheets beside the report: the opening stock per article and
+// The two spreadsheets beside the report: the stock per article and
 // warehouse, and the open items of 2023 beside what became of them in 2024.
+// Columns are only ever added at the end: spreadsheets made on the first
+// ones keep working.
 #include "run/report_format.h"
 #include "run/verification.h"
 #include "run/verification_read.h"
@@ -32,6 +34,16 @@ void appendCell(QString& line, const QString& s)
     line += QLatin1Char('"');
 }
 
+// Free text typed in the product (a description, a name) as a cell a
+// spreadsheet shows and never runs: one starting like a formula ("=", "+",
+// "-", "@") gets an apostrophe before it.
+QString freeText(const QString& s)
+{
+    if (!s.isEmpty() && QStringView(u"=+-@").contains(s.front()))
+        return QLatin1Char('\'') + s;
+    return s;
+}
+
 QByteArray csvLine(std::initializer_list<QString> cells)
 {
     QString line;
@@ -55,18 +67,21 @@ QByteArray spreadsheetStart(Spreadsheet sheet)
         return bom + csvLine({QStringLiteral("Azienda"), QStringLiteral("Ragione sociale"),
                               QStringLiteral("Articolo"), QStringLiteral("Deposito"),
                               QStringLiteral("Giacenza 2023"), QStringLiteral("Movimento RIAPERTURA 2024"),
-                              QStringLiteral("Giacenza 2024")});
+                              QStringLiteral("Giacenza 2024"), QStringLiteral("Descrizione"),
+                              QStringLiteral("Avviso")});
     return bom +
            csvLine({QStringLiteral("Azienda"), QStringLiteral("Ragione sociale"), QStringLiteral("Tipo"),
                     QStringLiteral("Codice cliente/fornitore"), QStringLiteral("Data"),
                     QStringLiteral("Tipo documento"), QStringLiteral("Numero documento"),
-                    QStringLiteral("Totale 2023"), QStringLiteral("Totale 2024"), QStringLiteral("Esito")});
+                    QStringLiteral("Totale 2023"), QStringLiteral("Totale 2024"), QStringLiteral("Esito"),
+                    QStringLiteral("Nome cliente/fornitore")});
 }
 
 QByteArray spreadsheetLine(const CompanyVerification& c, const StockRow& r)
 {
     return csvLine({QStringLiteral("Azienda_%1").arg(c.slot), c.name, r.code, r.dep,
-                    formatCsvNumber(r.stock2023), formatCsvNumber(r.opening), formatCsvNumber(r.stock2024)});
+                    formatCsvNumber(r.stock2023), formatCsvNumber(r.opening), formatCsvNumber(r.stock2024),
+                    freeText(r.description), r.warning});
 }
 
 QByteArray spreadsheetLine(const CompanyVerification& c, const OpenItemRow& r)
@@ -80,7 +95,7 @@ QByteArray spreadsheetLine(const CompanyVerification& c, const OpenItemRow& r)
         outcome = QStringLiteral("totale diverso");
     return csvLine({QStringLiteral("Azienda_%1").arg(c.slot), c.name, r.tipo, r.codice, r.date,
                     r.documentType, r.documentNumber, r.in2023 ? formatCsvNumber(r.total2023) : QString(),
-                    r.in2024 ? formatCsvNumber(r.total2024) : QString(), outcome});
+                    r.in2024 ? formatCsvNumber(r.total2024) : QString(), outcome, freeText(r.name)});
 }
 
 } // namespace rio

@@ -1,5 +1,6 @@
 // Checking what the 2024 archive holds besides stock and open items: its
 // counters, and the tables the run empties.
+#include "run/report_format.h"
 #include "run/verification.h"
 #include "run/verification_checks.h"
 #include "run/verification_read.h"
@@ -56,12 +57,13 @@ void checkCounters(Connection& newDb, CompanyVerification& v)
         const Value value = counters.value(field);
         const double found = numberOrZero(value);
         const bool ok = found == double(expected);
+        const QString title = counterTitle(field);
         if (!ok || expected != 0)
-            v.checks << CheckLine{area, field, QString::number(expected), shown(value), ok};
+            v.checks << CheckLine{area, title, QString::number(expected), shown(value), ok, field};
         if (!ok)
             v.findings << Finding{
                 Finding::Kind::Mismatch, area,
-                QStringLiteral("%1 vale %2, atteso %3").arg(field, shown(value)).arg(expected)};
+                QStringLiteral("%1 (%2) vale %3, atteso %4").arg(title, field, shown(value)).arg(expected)};
     }
 }
 
@@ -75,22 +77,23 @@ void checkEmptied(Connection& newDb, CompanyVerification& v)
         if (!exists(table))
             return;
         const qint64 n = countRows(newDb, table, where);
-        v.checks << CheckLine{area, what, QStringLiteral("0"), QString::number(n), n == 0};
+        v.checks << CheckLine{area, what, QStringLiteral("0"), QString::number(n), n == 0, table};
         if (n != 0)
             v.findings << Finding{Finding::Kind::Mismatch, area,
-                                  QStringLiteral("%1: %2 righe rimaste").arg(what).arg(n)};
+                                  QStringLiteral("%1 (%2): %3 righe rimaste").arg(what, table).arg(n)};
     };
     expectEmpty(QStringLiteral("MOV_MAG"), QStringLiteral(" where TipoMov<>'RIAPERTURA' or TipoMov is null"),
-                QStringLiteral("MOV_MAG oltre ai movimenti RIAPERTURA"));
+                QStringLiteral("Movimenti di magazzino oltre a quelli di riapertura"));
     for (const char* t : {"MOV_IVA", "MOV_PROVV", "MOV_TRASP"})
-        expectEmpty(QLatin1String(t), QString(), QLatin1String(t));
+        expectEmpty(QLatin1String(t), QString(), tableTitle(QLatin1String(t)));
     if (!exists(QStringLiteral("CAUSALI")))
         return;
     const QStringList documents = documentTables(newDb);
-    for (const QString& name : documents) {
-        expectEmpty(QStringLiteral("T_") + name, QString(), QStringLiteral("T_") + name);
-        expectEmpty(QStringLiteral("C_") + name, QString(), QStringLiteral("C_") + name);
-    }
+    for (const QString& name : documents)
+        for (const char* prefix : {"T_", "C_"}) {
+            const QString table = QLatin1String(prefix) + name;
+            expectEmpty(table, QString(), tableTitle(table));
+        }
 }
 
 } // namespace rio::verification

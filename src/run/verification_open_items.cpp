@@ -63,6 +63,34 @@ ItemKeys keysOf(const ItemRow& item)
     return keys;
 }
 
+struct PartyTitles
+{
+    QString count;
+    QString total;
+};
+
+// " (name)" after a code, or nothing without a name.
+QString namedAfter(const QString& name)
+{
+    return name.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(name);
+}
+
+PartyTitles partyTitles(PartyLine::Kind kind)
+{
+    switch (kind) {
+    case PartyLine::Kind::Customer:
+        return {QStringLiteral("Partite dei clienti riportate (crediti)"),
+                QStringLiteral("Totale crediti verso clienti")};
+    case PartyLine::Kind::Supplier:
+        return {QStringLiteral("Partite dei fornitori riportate (debiti)"),
+                QStringLiteral("Totale debiti verso fornitori")};
+    case PartyLine::Kind::Other:
+        break;
+    }
+    return {QStringLiteral("Partite di altro tipo riportate (né cliente né fornitore)"),
+            QStringLiteral("Totale partite di altro tipo")};
+}
+
 OpenItemRow sheetRow(const ItemKeys& keys)
 {
     OpenItemRow r;
@@ -89,8 +117,8 @@ struct CarriedItem
 class ItemPass
 {
 public:
-    ItemPass(Connection& newDb, CompanyVerification& v, const SpreadsheetRows& rows)
-        : m_carried(newDb, QString()), m_v(v), m_rows(rows)
+    ItemPass(Connection& newDb, CompanyVerification& v, const SpreadsheetRows& rows, const PartyNames& names)
+        : m_carried(newDb, QString()), m_v(v), m_rows(rows), m_names(names)
     {
     }
 
@@ -113,10 +141,11 @@ public:
         PartyLine& p = partyOf(party, keys);
         ++p.expectedCount;
         p.expectedTotal += total;
-        ++expected.count;
-        expected.total += total;
+        ++expected[int(p.kind())].count;
+        expected[int(p.kind())].total += total;
 
         OpenItemRow row = sheetRow(keys);
+        row.name = p.name;
         row.total2023 = total;
         const std::optional<double> found = takeCarried(keys.joined());
         row.in2024 = found.has_value();
@@ -133,6 +162,7 @@ public:
             it = parties.insert(party, PartyLine{});
             it->tipo = keys.shown(1);
             it->codice = keys.shown(2);
+            it->name = m_names.name(keys.text[1], keys.text[2]);
         }
         return *it;
     }
@@ -151,8 +181,9 @@ public:
 
     Parties parties;
     QHash<QString, ItemTotals> refused;
-    ItemTotals expected;
-    ItemTotals carried;
+    // Receivables, payables and the items of any other type, apart.
+    ItemTotals expected[3]; // by PartyLine::Kind
+    ItemTotals carried[3];
 
 private:
     // The total of the first 2024 item of these key fields not yet taken.
@@ -188,14 +219,15 @@ private:
         PartyLine& p = partyOf(out.keys.party(), out.keys);
         ++p.carriedCount;
         p.carriedTotal += out.total;
-        ++carried.count;
-        carried.total += out.total;
+        ++carried[int(p.kind())].count;
+        carried[int(p.kind())].total += out.total;
         return true;
     }
 
     void carriedOnly(const CarriedItem& item)
     {
         OpenItemRow row = sheetRow(item.keys);
+        row.name = parties.value(item.keys.party()).name;
         row.in2023 = false;
         row.total2024 = item.total;
         if (m_rows.openItem)
@@ -205,6 +237,7 @@ private:
     ItemReader m_carried;
     CompanyVerification& m_v;
     const SpreadsheetRows& m_rows;
+    const PartyNames& m_names;
     QList<std::optional<CarriedItem>> m_waiting;
     QHash<QString, QList<qsizetype>> m_waitingByKey;
 };
@@ -214,7 +247,8 @@ private:
 void checkOpenItems(Connection& oldDb, Connection& newDb, CompanyVerification& v, const SpreadsheetRows& rows)
 {
     const QString area = QStringLiteral("Partite aperte");
-    ItemPass pass(newDb, v, rows);
+    const PartyNames names(oldDb);
+    ItemPass pass(newDb, v, rows, names);
     ItemReader open(oldDb, QStringLiteral(" where Stato_PArtita is null"));
     ItemRow item;
     while (open.next(item))
@@ -222,8 +256,6 @@ void checkOpenItems(Connection& oldDb, Connection& newDb, CompanyVerification& v
     pass.finish();
     const Parties& parties = pass.parties;
     const QHash<QString, ItemTotals>& refused = pass.refused;
-    const ItemTotals& expected = pass.expected;
-    const ItemTotals& carried = pass.carried;
     QStringList keys = parties.keys();
     std::sort(keys.begin(), keys.end());
     for (const QString& key : std::as_const(keys)) {
@@ -236,8 +268,8 @@ void checkOpenItems(Connection& oldDb, Connection& newDb, CompanyVerification& v
         if (!p->ok() && !explained)
             v.findings << Finding{
                 Finding::Kind::Mismatch, area,
-                QStringLiteral("Cliente/fornitore %1 %2: %3 partite per %4 nel 2023, %5 per %6 nel 2024")
-                    .arg(p->tipo, p->codice)
+                QStringLiteral("Cliente/fornitore %1 %2%3: %4 partite per %5 nel 2023, %6 per %7 nel 2024")
+                    .arg(p->tipo, p->codice, namedAfter(p->name))
                     .arg(p->expectedCount)
                     .arg(formatAmount(p->expectedTotal))
                     .arg(p->carriedCount)
@@ -248,12 +280,28 @@ void checkOpenItems(Connection& oldDb, Connection& newDb, CompanyVerification& v
                               QStringLiteral("Partita del 2023 non riportata nel 2024 (dati chiave mancanti: "
                                              "la scrittura l'ha rifiutata): ") +
                                   refusedItem};
-    v.checks << CheckLine{area, QStringLiteral("Numero di partite aperte riportate"),
-                          QString::number(expected.count), QString::number(carried.count),
-                          expected.count == carried.count};
-    v.checks << CheckLine{area, QStringLiteral("Totale delle partite aperte riportate"),
-                          formatAmount(expected.total), formatAmount(carried.total),
-                          sameAmount(expected.total, carried.total)};
+    // Receivables and payables each with their count and total; items of
+    // another type only when there are some.
+    for (const PartyLine::Kind kind :
+         {PartyLine::Kind::Customer, PartyLine::Kind::Supplier, PartyLine::Kind::Other}) {
+        const ItemTotals& expected = pass.expected[int(kind)];
+        const ItemTotals& carried = pass.carried[int(kind)];
+        if (kind == PartyLine::Kind::Other && expected.count == 0 && carried.count == 0)
+            continue;
+        const PartyTitles titles = partyTitles(kind);
+        v.checks << CheckLine{area,
+                              titles.count,
+                              QString::number(expected.count),
+                              QString::number(carried.count),
+                              expected.count == carried.count,
+                              QStringLiteral("MOV_CONT")};
+        v.checks << CheckLine{area,
+                              titles.total,
+                              formatAmount(expected.total),
+                              formatAmount(carried.total),
+                              sameAmount(expected.total, carried.total),
+                              QStringLiteral("MOV_CONT")};
+    }
 }
 
 } // namespace rio::verification

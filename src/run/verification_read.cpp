@@ -2,10 +2,13 @@
 #include "run/verification_read.h"
 
 #include "data/database.h"
+#include "data/error.h"
+#include "init/inizializzazione.h" // the table probe: tables are found as the initialisation finds them
 #include "run/report_format.h"
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace rio::verification {
 
@@ -31,18 +34,18 @@ bool sameAmount(double a, double b)
 
 namespace {
 
-QString articlesSql(int warehouses)
+// The key of a party's name: its type and its code as the engine compares
+// them, without regard to case.
+QString partyKey(const QString& tipo, const QString& codice)
 {
-    QString sql = QStringLiteral("select rowid, CodArt, Giacenza1, giacenza2");
-    if (warehouses == 5)
-        sql += QStringLiteral(", giacenza3, giacenza4, giacenza5");
-    return sql + QStringLiteral(" from ANAG_ART order by rowid");
+    return asciiUpper(trimBlanks(tipo)) + QChar(0x1F) + asciiUpper(codice);
 }
 
 } // namespace
 
-ArticleReader::ArticleReader(Connection& c, int warehouses)
-    : m_query(c, articlesSql(warehouses)), m_warehouses(warehouses)
+ArticleReader::ArticleReader(Connection& c)
+    : m_query(c, QStringLiteral("select rowid, CodArt, DescrArt, Giacenza1, giacenza2, giacenza3, giacenza4, "
+                                "giacenza5 from ANAG_ART order by rowid"))
 {
     m_query.exec();
 }
@@ -53,9 +56,34 @@ bool ArticleReader::next(ArticleRow& row)
         return false;
     row.rowid = m_query.value(0).toLongLong();
     row.code = textOrEmpty(m_query.value(1));
-    for (int i = 0; i < m_warehouses; ++i)
-        row.stock[i] = m_query.value(2 + i);
+    row.description = textOrEmpty(m_query.value(2));
+    for (int i = 0; i < 5; ++i)
+        row.stock[i] = m_query.value(3 + i);
     return true;
+}
+
+PartyNames::PartyNames(Connection& c)
+{
+    for (const auto& [tipo, table] : {std::pair{"C", "ANAG_CLI"}, std::pair{"F", "ANAG_FOR"}}) {
+        const QString type = QLatin1String(tipo);
+        try {
+            if (!gEsistenza_Tabella(&c, Value(QLatin1String(table))))
+                continue;
+            Query q(c,
+                    QStringLiteral("select CodCliFor, Ragione_Sociale1 from %1").arg(QLatin1String(table)));
+            q.exec();
+            while (q.next())
+                if (!isNull(q.value(0)) && !isNull(q.value(1)))
+                    m_names.insert(partyKey(type, textOf(q.value(0))), textOf(q.value(1)));
+        } catch (const Error&) {
+            // A table of another shape: that type goes without names.
+        }
+    }
+}
+
+QString PartyNames::name(const QString& tipo, const QString& codice) const
+{
+    return m_names.value(partyKey(tipo, codice));
 }
 
 QString codeAndWarehouse(const QString& code, const QString& dep)

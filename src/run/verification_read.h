@@ -27,26 +27,26 @@ QString number(double v);
 // differ in the last bits.
 bool sameAmount(double a, double b);
 
-// One article with its stock per warehouse (the first `warehouses` read).
+// One article with its description and its stock per warehouse 01-05.
 struct ArticleRow
 {
     qint64 rowid = 0;
     QString code;
+    QString description;
     Value stock[5];
 };
 
-// The articles of ANAG_ART read forward in rowid order, with stock 1-2 or,
-// for warehouses == 5, stock 1-5: a company's comparison holds one at a time.
+// The articles of ANAG_ART read forward in rowid order: a company's
+// comparison holds one at a time.
 class ArticleReader
 {
 public:
-    ArticleReader(Connection& c, int warehouses); // raises the engine's error
+    explicit ArticleReader(Connection& c); // raises the engine's error
     // The next article into row; false past the last. Raises the engine's error.
     bool next(ArticleRow& row);
 
 private:
     Query m_query;
-    int m_warehouses;
 };
 
 // One opening movement (TipoMov 'RIAPERTURA') of MOV_MAG.
@@ -92,6 +92,22 @@ private:
 // Rows of a table, with an optional " where ..." clause. Raises the engine's
 // error, NoTable when the table is absent.
 qint64 countRows(Connection& c, const QString& table, const QString& where = QString());
+
+// The names of an archive's customers (ANAG_CLI) and suppliers (ANAG_FOR),
+// by type and code, held for one company's comparison. An archive without
+// either table, or whose table cannot be read, has no names for that type:
+// the names only help the reader.
+class PartyNames
+{
+public:
+    explicit PartyNames(Connection& c);
+    // Ragione_Sociale1 of the party, code compared without regard to case;
+    // empty when the archive has none.
+    QString name(const QString& tipo, const QString& codice) const;
+
+private:
+    QHash<QString, QString> m_names;
+};
 
 // Ragione_Sociale1 of the AZIENDE row 'Azienda_<slot>'; empty without the row
 // or with a Null name. Raises the engine's error.

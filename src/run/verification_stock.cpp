@@ -19,12 +19,12 @@ QString stockArea()
 }
 
 // Codes the stock rules cannot match by design: blanks around the code, or a
-// twin that differs only in case. Each with what it is, naming the twins, and
-// what the user should do about it.
+// twin that differs only in case. Each with what it is, naming the twins.
 struct Irregular
 {
+    StockWarning::Reason reason;
     QString what;
-    QString advice;
+    QStringList twins;
 };
 
 // The 2023 codes by the key the recomputation matches them on, to find
@@ -43,16 +43,13 @@ std::optional<Irregular> irregularCode(const QString& code, const CodesByKey& co
     twins.removeOne(code);
     if (!twins.isEmpty())
         return Irregular{
+            StockWarning::Reason::Twin,
             QStringLiteral("codice gemello di \"%1\": differiscono solo per maiuscole/minuscole o spazi")
                 .arg(twins.join(QStringLiteral("\", \""))),
-            QStringLiteral("Il ricalcolo delle giacenze non distingue i codici gemelli e dà i movimenti di "
-                           "tutti a uno solo: controllare a mano la giacenza 2024 degli articoli nominati, "
-                           "rettificarla se serve e rendere distinti i codici in Zeta.")};
+            twins};
     if (code != trimBlanks(code))
-        return Irregular{QStringLiteral("codice con spazi all'inizio o alla fine"),
-                         QStringLiteral("Il ricalcolo delle giacenze non trova i movimenti di un codice con "
-                                        "spazi: controllare a mano la giacenza 2024 dell'articolo, "
-                                        "rettificarla se serve e togliere gli spazi dal codice in Zeta.")};
+        return Irregular{
+            StockWarning::Reason::Blanks, QStringLiteral("codice con spazi all'inizio o alla fine"), {}};
     return std::nullopt;
 }
 
@@ -84,69 +81,82 @@ bool movementMatches(const ArticleRow& row, const QString& dep, double stock, qi
     return true;
 }
 
-// How a 2024 article's stock differs from what it should hold: its 2023
-// stock in 01-02 (0 without a 2023 row), 0 in 03-05. Empty when it does not.
-QStringList stockDifferences(const ArticleRow& row, const ArticleRow* old)
+// A warehouse whose 2024 stock is not what it should hold: its 2023 stock in
+// 01-02 (0 without a 2023 row), 0 in 03-05.
+struct WarehouseDifference
 {
-    QStringList differences;
+    int warehouse = 0; // 0 for "01"
+    double expected = 0;
+    double found = 0;
+};
+
+QString warehouseName(int warehouse)
+{
+    return QStringLiteral("0%1").arg(warehouse + 1);
+}
+
+// How a 2024 article's stock differs from what it should hold; empty when
+// it does not.
+QList<WarehouseDifference> stockDifferences(const ArticleRow& row, const ArticleRow* old)
+{
+    QList<WarehouseDifference> differences;
     for (int d = 0; d < 5; ++d) {
         const double expected = (d < 2 && old) ? numberOrZero(old->stock[d]) : 0.0;
         const double found = numberOrZero(row.stock[d]);
         if (found != expected)
-            differences << QStringLiteral("deposito 0%1: attesa %2, trovata %3")
-                               .arg(d + 1)
-                               .arg(number(expected), number(found));
+            differences << WarehouseDifference{d, expected, found};
     }
     return differences;
 }
 
-// A 2024 article whose stock is not what was carried, with the code of the
-// 2023 article of its row (none without one).
+// A 2024 article whose stock is not what was carried, and why by design when
+// the code of the 2023 article of its row explains it.
 struct StockDifference
 {
     QString code;
-    std::optional<QString> oldCode;
-    QStringList differences;
+    QString description;
+    std::optional<Irregular> irregular;
+    QList<WarehouseDifference> differences;
 };
 
-// One pass over the articles of both years side by side, in rowid order.
+// What the spreadsheet says of a warned warehouse.
+QString sheetWarning(const Irregular& irregular)
+{
+    if (irregular.reason == StockWarning::Reason::Twin)
+        return QStringLiteral("codice gemello di \"%1\"").arg(irregular.twins.join(QStringLiteral("\", \"")));
+    return QStringLiteral("codice con spazi");
+}
+
+// One pass over the articles of both years side by side, in rowid order,
+// with every 2023 code known beforehand: a twin may come after its twin.
 class StockPass
 {
 public:
-    StockPass(OpeningMovements moves, const CompanyVerification& v, const SpreadsheetRows& rows)
-        : m_moves(std::move(moves.byNumber)), m_opening(std::move(moves.quantities)), m_v(v), m_rows(rows)
+    StockPass(OpeningMovements moves, CodesByKey codes, const CompanyVerification& v,
+              const SpreadsheetRows& rows)
+        : m_moves(std::move(moves.byNumber)), m_opening(std::move(moves.quantities)),
+          m_codes(std::move(codes)), m_v(v), m_rows(rows)
     {
     }
 
-    // A 2023 article, with the 2024 one of the same row (or null).
-    void oldArticle(const ArticleRow& row, const ArticleRow* carried)
+    // The articles of one row: the 2023 one, the 2024 one, or both.
+    void article(const ArticleRow* old, const ArticleRow* carried)
     {
-        ++m_oldCount;
-        m_codes[matchKey(row.code)] << row.code;
-        static const QString deps[2]{QStringLiteral("01"), QStringLiteral("02")};
-        for (int d = 0; d < 2; ++d) {
-            const QString& dep = deps[d];
-            // The opening movements follow the articles in the order they
-            // were read, numbered from 0: the k-th stock to carry is movement k.
-            const double stock = numberOrZero(row.stock[d]);
-            if (stock != 0 &&
-                !movementMatches(row, dep, stock, m_expectedMoves++, m_moves, m_movementFindings))
-                ++m_moveMismatches;
-            const StockRow sheetRow{row.code, dep, stock, m_opening.take(codeAndWarehouse(row.code, dep)),
-                                    carried ? numberOrZero(carried->stock[d]) : 0.0};
-            if (m_rows.stock && (sheetRow.stock2023 != 0 || sheetRow.opening != 0 || sheetRow.stock2024 != 0))
-                m_rows.stock(m_v, sheetRow);
+        if (old)
+            oldArticle(*old);
+        const StockDifference* difference = nullptr;
+        if (carried) {
+            ++m_newCount;
+            QList<WarehouseDifference> differences = stockDifferences(*carried, old);
+            if (!differences.isEmpty()) {
+                m_differences << StockDifference{carried->code, carried->description,
+                                                 old ? irregularCode(old->code, m_codes) : std::nullopt,
+                                                 std::move(differences)};
+                difference = &m_differences.last();
+            }
         }
-    }
-
-    // A 2024 article, with the 2023 one of the same row (or null).
-    void newArticle(const ArticleRow& row, const ArticleRow* old)
-    {
-        ++m_newCount;
-        QStringList differences = stockDifferences(row, old);
-        if (!differences.isEmpty())
-            m_differences << StockDifference{row.code, old ? std::optional(old->code) : std::nullopt,
-                                             std::move(differences)};
+        if (m_rows.stock)
+            sheetRows(old ? *old : *carried, old, carried, difference);
     }
 
     void finish(CompanyVerification& v)
@@ -158,6 +168,42 @@ public:
     }
 
 private:
+    void oldArticle(const ArticleRow& row)
+    {
+        ++m_oldCount;
+        for (int d = 0; d < 2; ++d) {
+            // The opening movements follow the articles in the order they
+            // were read, numbered from 0: the k-th stock to carry is movement k.
+            const double stock = numberOrZero(row.stock[d]);
+            if (stock != 0 && !movementMatches(row, warehouseName(d), stock, m_expectedMoves++, m_moves,
+                                               m_movementFindings))
+                ++m_moveMismatches;
+        }
+    }
+
+    // A row per warehouse with a stock to carry (01-02 of 2023), carried
+    // (an opening movement) or held in 2024; a warned warehouse says why.
+    void sheetRows(const ArticleRow& article, const ArticleRow* old, const ArticleRow* carried,
+                   const StockDifference* difference)
+    {
+        for (int d = 0; d < 5; ++d) {
+            StockRow row;
+            row.code = article.code;
+            row.dep = warehouseName(d);
+            row.stock2023 = old ? numberOrZero(old->stock[d]) : 0.0;
+            row.opening = m_opening.take(codeAndWarehouse(row.code, row.dep));
+            row.stock2024 = carried ? numberOrZero(carried->stock[d]) : 0.0;
+            if (!(d < 2 && row.stock2023 != 0) && row.opening == 0 && row.stock2024 == 0)
+                continue;
+            row.description = carried ? carried->description : old->description;
+            if (difference && difference->irregular &&
+                std::any_of(difference->differences.begin(), difference->differences.end(),
+                            [d](const WarehouseDifference& w) { return w.warehouse == d; }))
+                row.warning = sheetWarning(*difference->irregular);
+            m_rows.stock(m_v, row);
+        }
+    }
+
     void finishMovements(CompanyVerification& v)
     {
         const qint64 expected = m_expectedMoves;
@@ -169,16 +215,23 @@ private:
                 QStringLiteral("%1 movimenti RIAPERTURA senza articolo corrispondente").arg(extra)};
             ++m_moveMismatches;
         }
-        v.checks << CheckLine{stockArea(), QStringLiteral("Movimenti RIAPERTURA (giacenze 01 e 02 del 2023)"),
-                              QString::number(expected), QString::number(m_moves.size()),
-                              m_moveMismatches == 0};
+        v.checks << CheckLine{stockArea(),
+                              QStringLiteral("Movimenti di riapertura (giacenze 01 e 02 del 2023)"),
+                              QString::number(expected),
+                              QString::number(m_moves.size()),
+                              m_moveMismatches == 0,
+                              QStringLiteral("MOV_MAG RIAPERTURA")};
     }
 
     void finishArticleCount(CompanyVerification& v) const
     {
         const bool sameArticles = m_newCount == m_oldCount;
-        v.checks << CheckLine{stockArea(), QStringLiteral("Articoli (2023 e 2024)"),
-                              QString::number(m_oldCount), QString::number(m_newCount), sameArticles};
+        v.checks << CheckLine{stockArea(),
+                              QStringLiteral("Articoli in anagrafica (2023 e 2024)"),
+                              QString::number(m_oldCount),
+                              QString::number(m_newCount),
+                              sameArticles,
+                              QStringLiteral("ANAG_ART")};
         if (!sameArticles)
             v.findings << Finding{
                 Finding::Kind::Mismatch, stockArea(),
@@ -186,23 +239,31 @@ private:
     }
 
     // The 2024 stock against what was carried; a difference the 2023 code
-    // explains (a twin, blanks) is a warning that says so.
+    // explains (a twin, blanks) is a warning that says so, with a row per
+    // warehouse for the report's table of warnings.
     void finishCarriedStock(CompanyVerification& v) const
     {
         qint64 stockMismatches = 0;
         qint64 stockWarnings = 0;
         for (const StockDifference& d : m_differences) {
-            const std::optional<Irregular> irregular =
-                d.oldCode ? irregularCode(*d.oldCode, m_codes) : std::nullopt;
+            const std::optional<Irregular>& irregular = d.irregular;
             (irregular ? stockWarnings : stockMismatches)++;
+            QStringList differences;
+            QList<StockWarning> rows;
+            for (const WarehouseDifference& w : d.differences) {
+                differences << QStringLiteral("deposito %1: attesa %2, trovata %3")
+                                   .arg(warehouseName(w.warehouse), number(w.expected), number(w.found));
+                if (irregular)
+                    rows << StockWarning{
+                        irregular->reason,          d.code,     d.description, irregular->twins,
+                        warehouseName(w.warehouse), w.expected, w.found};
+            }
             QString text = QStringLiteral("Giacenza 2024 dell'articolo \"%1\"").arg(d.code);
             if (irregular)
                 text += QStringLiteral(" (") + irregular->what + QLatin1Char(')');
-            text += QStringLiteral(": ") + d.differences.join(QStringLiteral("; ")) + QLatin1Char('.');
-            if (irregular)
-                text += QLatin1Char(' ') + irregular->advice;
+            text += QStringLiteral(": ") + differences.join(QStringLiteral("; ")) + QLatin1Char('.');
             v.findings << Finding{irregular ? Finding::Kind::Warning : Finding::Kind::Mismatch, stockArea(),
-                                  text};
+                                  text, rows};
         }
         v.checks << CheckLine{stockArea(),
                               QStringLiteral("Giacenze 2024 uguali a quelle riportate (03-05 a zero)"),
@@ -211,14 +272,15 @@ private:
                                                  : QStringLiteral("%1 (+%2 con avviso)")
                                                        .arg(m_newCount - stockMismatches - stockWarnings)
                                                        .arg(stockWarnings),
-                              stockMismatches == 0};
+                              stockMismatches == 0,
+                              QStringLiteral("ANAG_ART")};
     }
 
     const Movements m_moves;
     QHash<QString, double> m_opening; // the opening movements' quantities by code and warehouse
+    const CodesByKey m_codes;
     const CompanyVerification& m_v;
     const SpreadsheetRows& m_rows;
-    CodesByKey m_codes;
     qint64 m_oldCount = 0;
     qint64 m_newCount = 0;
     qint64 m_expectedMoves = 0;
@@ -231,12 +293,21 @@ private:
 
 void checkStock(Connection& oldDb, Connection& newDb, CompanyVerification& v, const SpreadsheetRows& rows)
 {
-    StockPass pass(readOpeningMovements(newDb), v, rows);
+    // Every 2023 code first: an article's twin may come after it, and its
+    // spreadsheet rows are written as it is read.
+    CodesByKey codes;
+    {
+        ArticleReader all(oldDb);
+        ArticleRow row;
+        while (all.next(row))
+            codes[matchKey(row.code)] << row.code;
+    }
+    StockPass pass(readOpeningMovements(newDb), std::move(codes), v, rows);
     // Both years read side by side, matched by rowid: the 2024 archive is a
     // copy of the 2023 one, so a row is in both or, when something went
     // wrong, in one only.
-    ArticleReader oldArticles(oldDb, 2);
-    ArticleReader newArticles(newDb, 5);
+    ArticleReader oldArticles(oldDb);
+    ArticleReader newArticles(newDb);
     ArticleRow oldRow;
     ArticleRow newRow;
     bool hasOld = oldArticles.next(oldRow);
@@ -244,14 +315,12 @@ void checkStock(Connection& oldDb, Connection& newDb, CompanyVerification& v, co
     while (hasOld || hasNew) {
         if (hasOld && (!hasNew || oldRow.rowid <= newRow.rowid)) {
             const bool paired = hasNew && newRow.rowid == oldRow.rowid;
-            pass.oldArticle(oldRow, paired ? &newRow : nullptr);
-            if (paired) {
-                pass.newArticle(newRow, &oldRow);
+            pass.article(&oldRow, paired ? &newRow : nullptr);
+            if (paired)
                 hasNew = newArticles.next(newRow);
-            }
             hasOld = oldArticles.next(oldRow);
         } else {
-            pass.newArticle(newRow, nullptr);
+            pass.article(nullptr, &newRow);
             hasNew = newArticles.next(newRow);
         }
     }

@@ -92,10 +92,18 @@ private slots:
                 html.indexOf(QStringLiteral("<h2>Esecuzione")));
     }
 
-    // The spreadsheets beside the report, as a spreadsheet reads them.
+    // The spreadsheets beside the report, as a spreadsheet reads them: the
+    // first columns as they always were, the new ones after them; every
+    // warehouse with a stock, those of the warned articles flagged.
     void theSpreadsheetsHoldTheStockAndTheItems()
     {
         Fixture f;
+        // A code with blanks whose stale stock stays in warehouse 05 of 2024;
+        // a description a spreadsheet would take for a formula.
+        TestInstall::exec(f.oldArchive(), QStringLiteral("insert into ANAG_ART(CodArt, DescrArt, giacenza5) "
+                                                         "values (' E5 ', 'Staffe', 118)"));
+        TestInstall::exec(f.oldArchive(),
+                          QStringLiteral("update ANAG_ART set DescrArt = '=1+1' where CodArt = 'B2'"));
         runYearOpening(f.ctx);
         const QString stem = f.install.host(f.host.reportPath).chopped(int(qstrlen(".html")));
         const auto lines = [](const QString& path) {
@@ -108,20 +116,33 @@ private slots:
             return QString::fromUtf8(bytes.mid(3)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
         };
         const QStringList stock = lines(stem + QStringLiteral("_giacenze.csv"));
-        QCOMPARE(stock.value(0), QStringLiteral("Azienda;Ragione sociale;Articolo;Deposito;Giacenza 2023;"
-                                                "Movimento RIAPERTURA 2024;Giacenza 2024"));
-        QVERIFY2(stock.contains(QStringLiteral("Azienda_1;Azienda 1 S.r.l.;A1;02;2,5;2,5;2,5")),
-                 qPrintable(stock.join(QLatin1Char('\n'))));
-        QVERIFY(stock.contains(QStringLiteral("Azienda_1;Azienda 1 S.r.l.;\" C3 \";01;9;9;9")));
+        QCOMPARE(stock.value(0),
+                 QStringLiteral("Azienda;Ragione sociale;Articolo;Deposito;Giacenza 2023;"
+                                "Movimento RIAPERTURA 2024;Giacenza 2024;Descrizione;Avviso"));
+        const QStringList expected{
+            QStringLiteral("Azienda_1;Azienda 1 S.r.l.;A1;02;2,5;2,5;2,5;Viti;"),
+            QStringLiteral("Azienda_1;Azienda 1 S.r.l.;B2;01;-1;-1;-1;'=1+1;"),
+            QStringLiteral("Azienda_1;Azienda 1 S.r.l.;\" C3 \";01;9;9;9;Dadi;"),
+            // The warned ones: the twin that got both twins' movements, the
+            // code with blanks whose stock is where none is carried.
+            QStringLiteral(
+                "Azienda_1;Azienda 1 S.r.l.;d4;01;1;1;8;Rondelle;\"codice gemello di \"\"D4\"\"\""),
+            QStringLiteral("Azienda_1;Azienda 1 S.r.l.;D4;01;7;7;7;Rondelle grandi;"),
+            QStringLiteral("Azienda_1;Azienda 1 S.r.l.;\" E5 \";05;118;0;118;Staffe;codice con spazi")};
+        for (const QString& line : expected)
+            QVERIFY2(stock.contains(line),
+                     qPrintable(line + QStringLiteral("\nnot in\n") + stock.join(QLatin1Char('\n'))));
+        QCOMPARE(stock.filter(QStringLiteral("codice ")).size(), 2);
 
         const QStringList items = lines(stem + QStringLiteral("_partite.csv"));
         QCOMPARE(items.value(0),
                  QStringLiteral("Azienda;Ragione sociale;Tipo;Codice cliente/fornitore;Data;"
-                                "Tipo documento;Numero documento;Totale 2023;Totale 2024;Esito"));
+                                "Tipo documento;Numero documento;Totale 2023;Totale 2024;Esito;"
+                                "Nome cliente/fornitore"));
         QCOMPARE(items.size(), 5); // the four open items of 2023, under the heading
-        QVERIFY2(items.filter(QStringLiteral(";FT;13;50,5;50,5;riportata")).size() == 1,
+        QVERIFY2(items.filter(QStringLiteral(";FT;13;50,5;50,5;riportata;")).size() == 1,
                  qPrintable(items.join(QLatin1Char('\n'))));
-        QVERIFY(items.last().endsWith(QStringLiteral(";30;;non riportata")));
+        QVERIFY(items.last().endsWith(QStringLiteral(";30;;non riportata;")));
     }
 
     // Each 2023 item finds its 2024 twin by the key fields whatever the
@@ -138,17 +159,21 @@ private slots:
         TestInstall::exec(next, QStringLiteral("insert into MOV_CONT(Data_Mov_Cont, TipoCliFor, CodCLIFOR, "
                                                "Tipo_Documento, Numero_Documento, Totale_Mov_Cont) values "
                                                "('2023-07-01', 'C', '003', 'FT', 15, 10)"));
+        // The names come from the 2023 archive, for the items of either year.
+        TestInstall::exec(f.oldArchive(),
+                          QStringLiteral("insert into ANAG_CLI(CodCliFor, Ragione_Sociale1) values "
+                                         "('001', 'Rossi S.r.l.'), ('003', 'Verdi S.p.A.')"));
         QStringList lines;
         SpreadsheetRows rows;
         rows.openItem = [&lines](const CompanyVerification& c, const OpenItemRow& r) {
             lines << QString::fromUtf8(spreadsheetLine(c, r)).section(QLatin1Char(';'), 5).trimmed();
         };
         verifyCompany(*f.open(2023), *f.open(2024), 1, true, rows);
-        QCOMPARE(lines, QStringList({QStringLiteral("FT;12;100;100;riportata"),
-                                     QStringLiteral("FT;13;50,5;60;totale diverso"),
-                                     QStringLiteral("FA;7;30;30;riportata"),
-                                     QStringLiteral("FA;\"   \";30;;non riportata"),
-                                     QStringLiteral("FT;15;;10;solo nel 2024")}));
+        QCOMPARE(lines, QStringList({QStringLiteral("FT;12;100;100;riportata;Rossi S.r.l."),
+                                     QStringLiteral("FT;13;50,5;60;totale diverso;Rossi S.r.l."),
+                                     QStringLiteral("FA;7;30;30;riportata;"),
+                                     QStringLiteral("FA;\"   \";30;;non riportata;"),
+                                     QStringLiteral("FT;15;;10;solo nel 2024;Verdi S.p.A.")}));
     }
 
     void amountsAndQuantitiesInItalian_data()

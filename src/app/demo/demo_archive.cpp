@@ -51,6 +51,30 @@ QString clientOrSupplier(QRandomGenerator& rng, bool supplier)
            QStringLiteral("%1").arg(1 + rng.bounded(supplier ? 120 : 600), 5, 10, QLatin1Char('0'));
 }
 
+// The customers and the suppliers the items name, with their names; now and
+// then a code has no row, as in an archive where one was deleted.
+void writeParties(Sql& sql, QRandomGenerator& rng)
+{
+    for (const bool supplier : {false, true}) {
+        QSqlQuery q = sql.prepare(
+            QStringLiteral(
+                "insert into %1(CodCliFor, Ragione_Sociale1, Partita_IVA, Citta) values(?, ?, ?, ?)")
+                .arg(supplier ? QStringLiteral("ANAG_FOR") : QStringLiteral("ANAG_CLI")));
+        const int count = supplier ? 120 : 600;
+        for (int n = 1; n <= count; ++n) {
+            const QString name = makeCompanyName(rng);
+            if (n % 41 == 17)
+                continue;
+            QString vat;
+            for (int i = 0; i < 11; ++i)
+                vat += QChar(u'0' + rng.bounded(10));
+            const QString code =
+                QLatin1String(supplier ? "F" : "C") + QStringLiteral("%1").arg(n, 5, 10, QLatin1Char('0'));
+            sql.exec(q, {code, name, vat, makeCity(rng)});
+        }
+    }
+}
+
 QDate dayOf2023(int day)
 {
     return QDate(2023, 1, 1).addDays(day);
@@ -281,6 +305,11 @@ ArchiveSummary writeCompanyArchive(const QString& hostFile, int slot, const Demo
     writeAccountingItems(sql, rng, options.openItems, summary);
     writeDocuments(sql, rng);
     writeCounters(sql, rng, options.movements, summary.openItems + summary.closedItems);
+    // From a stream of their own: the rest of the archive stays as it was
+    // before the demo had them.
+    const quint32 partySeeds[] = {options.seed, quint32(slot), 1};
+    QRandomGenerator partyRng(partySeeds, partySeeds + 3);
+    writeParties(sql, partyRng);
     // Indexes after the rows: much faster than keeping them up to date.
     for (const QString& s : indexes)
         sql.run(s);
