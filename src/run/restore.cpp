@@ -331,13 +331,15 @@ private:
     RunOutcome end(Icon icon, const QString& box, RunOutcome outcome)
     {
         line(m_record.outcome);
+        QString report;
         if (fs::FolderExists(m_data)) {
-            const QString report = writeRestoreReport(m_ctx, m_record);
+            report = writeRestoreReport(m_ctx, m_record);
             if (!report.isEmpty())
                 line(QStringLiteral("Rapporto del ripristino: %1").arg(report));
         }
         m_ctx.finishProgress();
         m_ctx.host().showBusy(false);
+        m_ctx.host().restoreEnded(m_record.outcome, m_record.restored, report);
         m_ctx.message(box, Buttons::Ok, icon, Title);
         return outcome;
     }
