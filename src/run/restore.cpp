@@ -167,6 +167,8 @@ private:
         };
         fs::Manifest copied;
         fs::CopyFolder(m_record.copy.path, m_staging, yield, &copied);
+        // The last measure may be a quarter of a second old: the copy is whole.
+        m_ctx.stepProgress(m_record.copy.bytes, m_record.copy.bytes);
         // The manifest belongs to the copy, not to the data.
         const QString manifestName = QLatin1String(fs::ManifestFileName);
         // Left in the data folder, it would stop every run after the restore.
