@@ -273,8 +273,11 @@ void FrmRiapri::showFilteredEvents(int filter)
 
 void FrmRiapri::showEventCounts()
 {
-    m_ui.lblConteggio->setText(errorsCounted(m_events->errorCount()) + QStringLiteral(", ") +
-                               warningsCounted(m_events->warningCount()));
+    // Lines, as the filter shows them: a closing line that sums up an error
+    // counts as well.
+    m_ui.lblConteggio->setText(counted(m_events->errorCount(), "riga di errore", "righe di errore") +
+                               QStringLiteral(", ") +
+                               counted(m_events->warningCount(), "riga di avviso", "righe di avviso"));
     // Red while there is an error to read, amber for warnings alone.
     m_ui.lblConteggio->setStyleSheet(m_events->errorCount()     ? QStringLiteral("color:#b00000")
                                      : m_events->warningCount() ? QStringLiteral("color:#8a6d00")

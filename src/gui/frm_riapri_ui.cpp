@@ -98,8 +98,14 @@ QHBoxLayout* setupEventList(FrmRiapriUi& ui, QWidget* form)
     ui.cmbFiltro = named(new QComboBox(form), "cmbFiltro");
     ui.cmbFiltro->addItems({QStringLiteral("Tutti gli eventi"), QStringLiteral("Solo avvisi ed errori")});
     ui.cmbFiltro->setToolTip(QStringLiteral("Cambia solo ciò che l'elenco mostra: le righe restano tutte"));
-    ui.lblConteggio = named(new QLabel(QStringLiteral("0 errori, 0 avvisi"), form), "lblConteggio");
+    ui.lblConteggio =
+        named(new QLabel(QStringLiteral("0 righe di errore, 0 righe di avviso"), form), "lblConteggio");
     ui.lblConteggio->setTextFormat(Qt::PlainText);
+    // Room for large counts from the start: a count that grows never moves
+    // or widens the window.
+    ui.lblConteggio->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    ui.lblConteggio->setMinimumWidth(ui.lblConteggio->fontMetrics().horizontalAdvance(
+        QStringLiteral("99999 righe di errore, 99999 righe di avviso")));
     ui.lstEventi = named(new QListView(form), "lstEventi");
     ui.lstEventi->setUniformItemSizes(true);
     ui.lstEventi->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -111,7 +111,7 @@ private slots:
         QCOMPARE(filter->itemText(0), QStringLiteral("Tutti gli eventi"));
         QCOMPARE(filter->itemText(1), QStringLiteral("Solo avvisi ed errori"));
         QCOMPARE(filter->currentIndex(), 0);
-        QCOMPARE(text(w, "lblConteggio"), QStringLiteral("0 errori, 0 avvisi"));
+        QCOMPARE(text(w, "lblConteggio"), QStringLiteral("0 righe di errore, 0 righe di avviso"));
         QVERIFY(!w.runState().CartellaProgrammi.isEmpty());
     }
 
@@ -258,7 +258,7 @@ private slots:
         host.addMarkedEvent(QStringLiteral("Error 3021 in procedure X"), {Tone::Error, false});
         host.addMarkedEvent(QStringLiteral("Copia di sicurezza: C:\\x"), {Tone::Plain, true});
         QCoreApplication::processEvents();
-        QCOMPARE(text(w, "lblConteggio"), QStringLiteral("1 errore, 1 avviso"));
+        QCOMPARE(text(w, "lblConteggio"), QStringLiteral("1 riga di errore, 1 riga di avviso"));
 
         auto* list = child<QListView>(w, "lstEventi");
         const auto rows = [list] {
@@ -278,7 +278,7 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(rows().size(), 3);
         QCOMPARE(rows().last(), QStringLiteral("ATTENZIONE seconda"));
-        QCOMPARE(text(w, "lblConteggio"), QStringLiteral("1 errore, 2 avvisi"));
+        QCOMPARE(text(w, "lblConteggio"), QStringLiteral("1 riga di errore, 2 righe di avviso"));
         QCOMPARE(w.events().lineCount(), 7);
 
         child<QComboBox>(w, "cmbFiltro")->setCurrentIndex(0);
