@@ -6,6 +6,7 @@
 // For the documentation; scripts/screenshot runs it under Xvfb.
 #include "gui/frm_riapri.h"
 #include "gui/message_box.h"
+#include "gui/qt_translations.h"
 #include "gui/restore_dialog.h"
 
 #include <QApplication>
@@ -35,6 +36,7 @@ rio::gui::DlgRipristino* restoreDialog(rio::gui::FrmRiapri& window)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    rio::gui::installItalianQtTexts(app);
     if (argc != 2 && argc != 3) {
         std::fputs("Uso: riapertura-screenshot FILE.png [DIALOGO.png]\n", stderr);
         return 2;

@@ -1,4 +1,5 @@
 #include "archive/archive_steps.h"
+#include "archive/copy_progress.h"
 
 #include "context/layout.h"
 #include "context/run_context.h"
@@ -94,8 +95,12 @@ void COPIO_CARTELLA_SALVATAGGIO(RunContext& ctx, QString CartellaDaCopiare)
         const auto yield = [&ctx] {
             ctx.yield();
         };
+        const qint64 bytes = treeBytes(fs::hostPath(CartellaDaCopiare));
+        CopyProgress progress(ctx, bytes);
         fs::Manifest manifest;
-        fs::CopyFolder(CartellaDaCopiare, madePath, yield, &manifest);
+        fs::CopyFolder(CartellaDaCopiare, madePath, progress.yieldWhileCopying(fs::hostPath(madePath), 0),
+                       &manifest);
+        progress.reached(bytes);
         fs::writeManifest(madePath, manifest);
         fs::SyncFolder(madePath, yield, true);
         ctx.yield();

@@ -1,4 +1,5 @@
 #include "archive/archive_steps.h"
+#include "archive/copy_progress.h"
 
 #include "context/layout.h"
 #include "context/run_context.h"
@@ -18,13 +19,22 @@ void CREO_NUOVO_ANNO(RunContext& ctx)
     try {
         ctx.setProgress(QStringLiteral("CREAZIONE NUOVI ARCHIVI IN CORSO..."));
         ctx.host().showBusy(true);
+        qint64 total = 0;
+        for (const ListedCompany& company : state.activeCompanies())
+            total += treeBytes(fs::hostPath(layout::oldCompanyFolder(state.PercorsoBase, company.slot)));
+        CopyProgress progress(ctx, total);
+        qint64 done = 0;
         for (const ListedCompany& company : state.activeCompanies()) {
             ctx.yield();
             const auto yield = [&ctx] {
                 ctx.yield();
             };
+            const QString oldFolder = layout::oldCompanyFolder(state.PercorsoBase, company.slot);
             const QString newFolder = layout::newCompanyFolder(state.PercorsoBase, company.slot);
-            fs::CopyFolder(layout::oldCompanyFolder(state.PercorsoBase, company.slot), newFolder, yield);
+            // A 2024 folder already there counts from what the copy overwrites.
+            fs::CopyFolder(oldFolder, newFolder, progress.yieldWhileCopying(fs::hostPath(newFolder), done));
+            done += treeBytes(fs::hostPath(oldFolder));
+            progress.reached(done);
             fs::SyncFolder(newFolder, yield);
         }
         ctx.setProgress(QString());

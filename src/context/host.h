@@ -101,6 +101,11 @@ public:
     // The verification report of a finished run: its Windows path (empty when
     // it could not be written) and a few summary lines.
     virtual void verificationReady(const QString& /*reportPath*/, const QStringList& /*summary*/) {}
+    // A restore has put a safety copy in place (restored) or tried and put
+    // the data folder back (not restored): what the screen shows of the run
+    // it undid no longer holds. outcome is its closing line, reportPath its
+    // report's Windows path (empty when none was written).
+    virtual void restoreEnded(const QString& /*outcome*/, bool /*restored*/, const QString& /*reportPath*/) {}
     // Where the whole run stands: its fraction only grows; shown when it
     // moves by a thousandth or a second has passed, and once at the end.
     virtual void setRunProgress(const RunProgressReport& /*progress*/) {}

@@ -104,6 +104,7 @@ void RunContext::startRun()
     m_progress.start();
     m_shownPermille = -1;
     m_shownSecond = -1;
+    m_shownPhasePass = -1;
 }
 
 void RunContext::beginCompany(int index, qint64 articles, qint64 openItems)
@@ -135,10 +136,13 @@ void RunContext::showProgress(bool always)
     const RunProgressReport report = m_progress.report();
     const int permille = int(report.fraction * 1000);
     const qint64 second = report.elapsedMs / 1000;
-    if (!always && permille == m_shownPermille && second == m_shownSecond)
+    // A part that starts is shown at once, where the last one ended.
+    const int phasePass = int(report.phase) * 16 + report.pass;
+    if (!always && permille == m_shownPermille && second == m_shownSecond && phasePass == m_shownPhasePass)
         return;
     m_shownPermille = permille;
     m_shownSecond = second;
+    m_shownPhasePass = phasePass;
     m_host.setRunProgress(report);
 }
 

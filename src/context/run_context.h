@@ -109,6 +109,7 @@ private:
     RunProgress m_progress;
     int m_shownPermille = -1;
     qint64 m_shownSecond = -1;
+    int m_shownPhasePass = -1;
 };
 
 inline constexpr auto ApplicationTitle = "Riapertura";

@@ -168,6 +168,8 @@ RunProgressReport RunProgress::report() const
     r.fraction = std::clamp(m_fraction, 0.0, 1.0);
     r.elapsedMs = std::max<qint64>(0, now() - m_startMs - m_pausedMs);
     r.over = m_over;
+    r.phase = m_phase;
+    r.pass = m_pass;
     if (!m_over && r.fraction >= EstimateFromFraction && r.elapsedMs >= EstimateFromMs)
         r.remainingMs = qint64(double(r.elapsedMs) * (1 - r.fraction) / r.fraction);
     return r;

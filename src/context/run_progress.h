@@ -7,6 +7,19 @@
 
 namespace rio {
 
+// The parts of a run, and the restore, as the progress weighs them.
+enum class RunPhase {
+    CompanyList,
+    SafetyCopy,
+    NewYear,
+    Recompute,    // the 2023 stock recomputation: one pass over the articles
+    Initialise,   // emptying the 2024 archive
+    OpeningStock, // writing the opening movements, then recomputing 2024: two passes
+    OpenItems,    // one pass over the open items
+    Verification, // one pass over the companies
+    Restore,      // a restore on its own: the copy read back, then copied in
+};
+
 // Where the run stands, for a progress bar and a status line.
 struct RunProgressReport
 {
@@ -16,6 +29,8 @@ struct RunProgressReport
     qint64 elapsedMs = 0;
     qint64 remainingMs = -1; // -1 until an estimate means something
     bool over = false;       // the run has ended
+    RunPhase phase = RunPhase::CompanyList;
+    int pass = 0; // of the phase, from 0 (the opening stock and the restore have two)
 
     // "azienda 2 di 3" (empty before the first company).
     QString companyText() const;
@@ -34,17 +49,7 @@ struct RunProgressReport
 class RunProgress
 {
 public:
-    enum class Phase {
-        CompanyList,
-        SafetyCopy,
-        NewYear,
-        Recompute,    // the 2023 stock recomputation: one pass over the articles
-        Initialise,   // emptying the 2024 archive
-        OpeningStock, // writing the opening movements, then recomputing 2024: two passes
-        OpenItems,    // one pass over the open items
-        Verification, // one pass over the companies
-        Restore,      // a restore on its own: the copy read back, then copied in
-    };
+    using Phase = RunPhase;
 
     // clock: milliseconds from any fixed origin (a steady clock unless a test gives one).
     explicit RunProgress(std::function<qint64()> clock = {});

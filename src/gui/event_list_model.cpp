@@ -26,10 +26,11 @@ QVariant EventListModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.column() != 0 || index.row() >= m_shown)
         return {};
-    const quint8 mark = m_marks[size_t(index.row())];
+    const qsizetype lineIndex = lineOfRow(index.row());
+    const quint8 mark = m_marks[size_t(lineIndex)];
     switch (role) {
     case Qt::DisplayRole:
-        return line(index.row());
+        return line(lineIndex);
     case Qt::ForegroundRole:
         switch (Tone(mark & ~ClosingBit)) {
         case Tone::Error:
@@ -69,6 +70,10 @@ void EventListModel::append(const QString& line, EventMark mark)
     m_text.append(line.toUtf8());
     m_ends.push_back(m_text.size());
     m_marks.push_back(quint8(int(mark.tone) | (mark.closing ? ClosingBit : 0)));
+    if (mark.tone != Tone::Plain) {
+        m_marked.push_back(int(lineCount() - 1));
+        ++(mark.tone == Tone::Error ? m_errors : m_warnings);
+    }
     if (!m_flushPosted) {
         m_flushPosted = true;
         QMetaObject::invokeMethod(this, &EventListModel::flush, Qt::QueuedConnection);
@@ -78,12 +83,38 @@ void EventListModel::append(const QString& line, EventMark mark)
 void EventListModel::flush()
 {
     m_flushPosted = false;
-    const int total = int(lineCount());
-    if (total == m_shown)
+    const int total = int(rowsAvailable());
+    if (total != m_shown) {
+        beginInsertRows(QModelIndex(), m_shown, total - 1);
+        m_shown = total;
+        endInsertRows();
+    }
+    if (m_errors + m_warnings != m_countsShown) {
+        m_countsShown = m_errors + m_warnings;
+        emit countsChanged();
+    }
+}
+
+qsizetype EventListModel::rowsAvailable() const
+{
+    return m_filter == Filter::AllLines ? lineCount() : qsizetype(m_marked.size());
+}
+
+qsizetype EventListModel::lineOfRow(int row) const
+{
+    if (row < 0 || row >= m_shown)
+        return -1;
+    return m_filter == Filter::AllLines ? row : m_marked[size_t(row)];
+}
+
+void EventListModel::setFilter(Filter filter)
+{
+    if (filter == m_filter)
         return;
-    beginInsertRows(QModelIndex(), m_shown, total - 1);
-    m_shown = total;
-    endInsertRows();
+    beginResetModel();
+    m_filter = filter;
+    m_shown = int(rowsAvailable());
+    endResetModel();
 }
 
 bool EventLineDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,

@@ -3,6 +3,7 @@
 #include "context/exit_status.h"
 #include "context/layout.h"
 #include "context/run_context.h"
+#include "context/wording.h"
 #include "data/filesystem.h"
 #include "gui/event_list_model.h"
 #include "gui/message_box.h"
@@ -17,9 +18,12 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
@@ -47,6 +51,8 @@ FrmRiapri::FrmRiapri(Runner runner, QWidget* parent) : QWidget(parent), m_runner
         if (!m_scrollTimer->isActive())
             m_scrollTimer->start();
     });
+    connect(m_ui.cmbFiltro, &QComboBox::currentIndexChanged, this, &FrmRiapri::showFilteredEvents);
+    connect(m_events, &EventListModel::countsChanged, this, &FrmRiapri::showEventCounts);
 
     m_host = std::make_unique<WindowHost>(*this, m_ui, *m_events, [this] { closeByRun(); });
     m_ctx = std::make_unique<RunContext>(*m_host, m_state);
@@ -85,11 +91,9 @@ void FrmRiapri::cmd_Click()
     m_running = true;
     m_closedByRun = false;
     // Neither a second run nor the check may start inside this one, whatever
-    // a step enables on the way.
-    m_ui.cmd->setEnabled(false);
-    m_ui.cmdVerifica->setEnabled(false);
+    // a step enables on the way; the choices it reads stay as confirmed.
+    m_ui.setChoicesEnabled(false);
     m_host->setRunInProgress(true);
-    m_ui.cmdRipristina->setEnabled(false);
     bool programEnd = false;
     try {
         // The run starts from a fresh state once the user has confirmed.
@@ -111,10 +115,8 @@ void FrmRiapri::cmd_Click()
         endProgram(ExitProgramEnded);
         return;
     }
-    m_ui.cmd->setEnabled(true);
-    m_ui.cmdVerifica->setEnabled(true);
+    m_ui.setChoicesEnabled(true);
     m_ui.cmdChiudi->setEnabled(true);
-    m_ui.cmdRipristina->setEnabled(true);
 }
 
 void FrmRiapri::reportUnexpected(const QString& text)
@@ -140,20 +142,25 @@ void FrmRiapri::cmdVerifica_Click()
     if (m_running || m_exitStatus)
         return;
     m_running = true;
-    m_ui.cmd->setEnabled(false);
-    m_ui.cmdVerifica->setEnabled(false);
-    m_ui.cmdRipristina->setEnabled(false);
+    m_ui.setChoicesEnabled(false);
+    m_host->setRunInProgress(true);
+    // The list keeps what came before (a run's outcome and paths): the
+    // check's lines follow under a line of their own.
+    m_host->addMarkedEvent(
+        QStringLiteral("VERIFICA PRELIMINARE DEL %1")
+            .arg(QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy 'ALLE' HH:mm:ss"))),
+        {Tone::Plain, true});
     try {
         runPreliminaryCheck(*m_host, m_state);
     } catch (const std::exception& error) {
         reportUnexpected(checkFailureText(error));
     }
     m_running = false;
+    m_host->setRunInProgress(false);
     m_host->showBusy(false);
     m_events->flush();
-    m_ui.cmd->setEnabled(true);
-    m_ui.cmdVerifica->setEnabled(true);
-    m_ui.cmdRipristina->setEnabled(true);
+    m_ui.lstEventi->scrollToBottom();
+    m_ui.setChoicesEnabled(true);
 }
 
 void FrmRiapri::cmdRipristina_Click()
@@ -184,19 +191,21 @@ void FrmRiapri::restoreCopy(const QString& copyName)
     if (m_running || m_exitStatus)
         return;
     m_running = true;
-    for (QPushButton* button : {m_ui.cmd, m_ui.cmdVerifica, m_ui.cmdRipristina, m_ui.cmdChiudi})
-        button->setEnabled(false);
+    m_ui.setChoicesEnabled(false);
+    m_ui.cmdChiudi->setEnabled(false);
+    m_host->setRunInProgress(true);
     try {
         m_lastOutcome = restoreSafetyCopy(*m_ctx, copyName);
     } catch (const std::exception& error) {
         reportUnexpected(interruptionText(error));
     }
     m_running = false;
+    m_host->setRunInProgress(false);
     m_host->showBusy(false);
     m_events->flush();
     m_ui.lstEventi->scrollToBottom();
-    for (QPushButton* button : {m_ui.cmd, m_ui.cmdVerifica, m_ui.cmdRipristina, m_ui.cmdChiudi})
-        button->setEnabled(true);
+    m_ui.setChoicesEnabled(true);
+    m_ui.cmdChiudi->setEnabled(true);
 }
 
 void FrmRiapri::cmdRapporto_Click()
@@ -222,10 +231,26 @@ void FrmRiapri::copyEventLine()
         QGuiApplication::clipboard()->setText(current.data().toString());
 }
 
+QString FrmRiapri::reportFolder()
+{
+    QString root = m_state.PercorsoBase;
+    if (root.isEmpty()) {
+        try {
+            root = readInstallationRoot(*m_host, m_state.CartellaProgrammi);
+        } catch (const Error&) {
+            // No installation to be found: the dialog starts at home.
+            return QDir::homePath();
+        }
+    }
+    const QString tmp = fs::hostPath(root + QStringLiteral("dati\\Tmp"));
+    return QFileInfo(tmp).isDir() ? tmp : QDir::homePath();
+}
+
 void FrmRiapri::saveEventList()
 {
-    const QString target = MessageBox::askSaveFile(
-        this, QStringLiteral("Salva elenco"), QDir::home().filePath(QStringLiteral("eventi_riapertura.txt")));
+    const QString target =
+        MessageBox::askSaveFile(this, QStringLiteral("Salva elenco"),
+                                QDir(reportFolder()).filePath(QStringLiteral("eventi_riapertura.txt")));
     if (target.isEmpty())
         return;
     QByteArray text;
@@ -237,6 +262,26 @@ void FrmRiapri::saveEventList()
         MessageBox::show(this, {QStringLiteral("Impossibile salvare l'elenco in %1: %2")
                                     .arg(QDir::toNativeSeparators(target), file.errorString()),
                                 Buttons::Ok, Icon::Exclamation, QLatin1String(ApplicationTitle)});
+}
+
+void FrmRiapri::showFilteredEvents(int filter)
+{
+    m_events->setFilter(filter == 1 ? EventListModel::Filter::WarningsAndErrors
+                                    : EventListModel::Filter::AllLines);
+    m_ui.lstEventi->scrollToBottom();
+}
+
+void FrmRiapri::showEventCounts()
+{
+    // Lines, as the filter shows them: a closing line that sums up an error
+    // counts as well.
+    m_ui.lblConteggio->setText(counted(m_events->errorCount(), "riga di errore", "righe di errore") +
+                               QStringLiteral(", ") +
+                               counted(m_events->warningCount(), "riga di avviso", "righe di avviso"));
+    // Red while there is an error to read, amber for warnings alone.
+    m_ui.lblConteggio->setStyleSheet(m_events->errorCount()     ? QStringLiteral("color:#b00000")
+                                     : m_events->warningCount() ? QStringLiteral("color:#8a6d00")
+                                                                : QString());
 }
 
 void FrmRiapri::closeByRun()

@@ -68,6 +68,13 @@ protected:
 private:
     void Form_Load();
     void closeByRun();
+    // The filter's choice (0: every line, 1: warnings and errors) in the list.
+    void showFilteredEvents(int filter);
+    // The count beside the filter, as the list stands.
+    void showEventCounts();
+    // Where "Salva elenco" starts: the installation's dati\Tmp, beside the
+    // log and the reports; the home folder when there is none.
+    QString reportFolder();
     void reportUnexpected(const QString& text);
     void endProgram(int exitStatus);
     void restoreCopy(const QString& copyName);

@@ -1,5 +1,6 @@
 #include "gui/frm_riapri_ui.h"
 
+#include "context/wording.h"
 #include "gui/event_list_model.h"
 #include "gui/indicator_box.h"
 #include "gui/powered_by_logo.h"
@@ -16,6 +17,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <iterator>
 
 namespace rio::gui {
 
@@ -42,8 +45,9 @@ QLineEdit* yearBox(const char* name, QWidget* parent)
     box->setAlignment(Qt::AlignCenter);
     box->setMaxLength(4);
     box->setFixedWidth(90);
-    // The years are fixed: the boxes only show them.
+    // The years are fixed: the boxes only show them, and Tab passes them by.
     box->setReadOnly(true);
+    box->setFocusPolicy(Qt::NoFocus);
     return box;
 }
 
@@ -83,13 +87,25 @@ QGridLayout* setupYearsAndChoices(FrmRiapriUi& ui, QWidget* form)
     return top;
 }
 
-// Middle: the event list, the largest control, under its heading and the log
-// choice; the Zeta folder choice below it. Returns the heading's row.
+// Middle: the event list, the largest control, under its heading, its filter
+// with the count of errors and warnings, and the log choice; the Zeta folder
+// choice below it. Returns the heading's row.
 QHBoxLayout* setupEventList(FrmRiapriUi& ui, QWidget* form)
 {
     ui.Label3 = heading(QStringLiteral("LOG Eventi"), "Label3", form);
     ui.chklog = named(new QCheckBox(QStringLiteral("Crea file Log"), form), "chklog");
     ui.chklog->setChecked(true);
+    ui.cmbFiltro = named(new QComboBox(form), "cmbFiltro");
+    ui.cmbFiltro->addItems({QStringLiteral("Tutti gli eventi"), QStringLiteral("Solo avvisi ed errori")});
+    ui.cmbFiltro->setToolTip(QStringLiteral("Cambia solo ciò che l'elenco mostra: le righe restano tutte"));
+    ui.lblConteggio =
+        named(new QLabel(QStringLiteral("0 righe di errore, 0 righe di avviso"), form), "lblConteggio");
+    ui.lblConteggio->setTextFormat(Qt::PlainText);
+    // Room for large counts from the start: a count that grows never moves
+    // or widens the window.
+    ui.lblConteggio->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    ui.lblConteggio->setMinimumWidth(ui.lblConteggio->fontMetrics().horizontalAdvance(
+        QStringLiteral("99999 righe di errore, 99999 righe di avviso")));
     ui.lstEventi = named(new QListView(form), "lstEventi");
     ui.lstEventi->setUniformItemSizes(true);
     ui.lstEventi->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -106,6 +122,9 @@ QHBoxLayout* setupEventList(FrmRiapriUi& ui, QWidget* form)
 
     auto* eventsHeader = new QHBoxLayout;
     eventsHeader->addWidget(ui.Label3);
+    eventsHeader->addSpacing(12);
+    eventsHeader->addWidget(ui.cmbFiltro);
+    eventsHeader->addWidget(ui.lblConteggio);
     eventsHeader->addStretch(1);
     eventsHeader->addWidget(ui.chklog);
 
@@ -117,7 +136,16 @@ QHBoxLayout* setupEventList(FrmRiapriUi& ui, QWidget* form)
     return eventsHeader;
 }
 
-// The company being worked, and "Azienda n di m".
+// A control that may be hidden without moving the others: its place stays.
+void keepPlaceWhenHidden(QWidget* widget)
+{
+    QSizePolicy policy = widget->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    widget->setSizePolicy(policy);
+}
+
+// The company being worked, and "Azienda n di m", hidden until a run has
+// found the companies and started the first (nothing is known before).
 void setupCompanyLabels(FrmRiapriUi& ui, QWidget* panel)
 {
     ui.Label4 = named(new QLabel(QStringLiteral("Lavorazione Azienda:"), panel), "Label4");
@@ -127,10 +155,15 @@ void setupCompanyLabels(FrmRiapriUi& ui, QWidget* panel)
     QFont companyFont = ui.lblAzienda->font();
     companyFont.setBold(true);
     ui.lblAzienda->setFont(companyFont);
+    ui.lblAzienda->setFixedHeight(ui.lblAzienda->fontMetrics().height() + 4);
     ui.Label7 = named(new QLabel(QStringLiteral("Azienda"), panel), "Label7");
-    ui.lblAziendaLavorata = named(new QLabel(QStringLiteral("1"), panel), "lblAziendaLavorata");
+    ui.lblAziendaLavorata = named(new QLabel(panel), "lblAziendaLavorata");
     ui.Label6 = named(new QLabel(QStringLiteral("di"), panel), "Label6");
-    ui.lblNumAzienda = named(new QLabel(QStringLiteral("1"), panel), "lblNumAzienda");
+    ui.lblNumAzienda = named(new QLabel(panel), "lblNumAzienda");
+    for (QLabel* label : {ui.Label7, ui.lblAziendaLavorata, ui.Label6, ui.lblNumAzienda}) {
+        keepPlaceWhenHidden(label);
+        label->hide();
+    }
 }
 
 // The progress text and the progress bar, hidden until a step shows it.
@@ -153,16 +186,22 @@ void setupProgress(FrmRiapriUi& ui, QWidget* panel)
     ui.barProgresso->setRange(0, 1000);
     ui.barProgresso->setValue(0);
     ui.barProgresso->setTextVisible(false);
+    keepPlaceWhenHidden(ui.barProgresso);
     ui.barProgresso->hide();
 
+    // One line each, of a fixed height, their places kept: what a run writes
+    // into them never moves or grows the window.
     ui.lblTime = named(new QLabel(panel), "lblTime");
     ui.lblTime->setTextFormat(Qt::PlainText);
+    ui.lblTime->setFixedHeight(ui.lblTime->fontMetrics().height() + 4);
     ui.lblOutcome = named(new QLabel(panel), "lblOutcome");
     ui.lblOutcome->setTextFormat(Qt::PlainText);
-    ui.lblOutcome->setWordWrap(true);
     QFont outcomeFont = ui.lblOutcome->font();
     outcomeFont.setBold(true);
     ui.lblOutcome->setFont(outcomeFont);
+    ui.lblOutcome->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    ui.lblOutcome->setFixedHeight(QFontMetrics(outcomeFont).height() + 4);
+    keepPlaceWhenHidden(ui.lblOutcome);
     ui.lblOutcome->hide();
 }
 
@@ -246,31 +285,26 @@ QHBoxLayout* setupButtons(FrmRiapriUi& ui, QWidget* form)
         named(new QPushButton(QStringLiteral("&Apri rapporto di verifica"), form), "cmdRapporto");
     ui.cmdRapporto->setMinimumHeight(32);
     ui.cmdRapporto->hide();
+    ui.lblVersione = named(new QLabel(QStringLiteral("Versione ") + programVersion(), form), "lblVersione");
+    ui.lblVersione->setEnabled(false); // grey: information, not a control
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(ui.cmdRipristina);
     bottom->addWidget(ui.cmdRapporto);
     bottom->addStretch(1);
+    bottom->addWidget(ui.lblVersione);
     bottom->addWidget(ui.cmdChiudi);
     return bottom;
 }
 
-// The order the Tab key follows, that of the original form.
+// The order the Tab key follows: the choices of a run, the buttons that
+// start it, the event list with its filter, the lower buttons. The year
+// boxes and the status boxes only show: they take no focus.
 void setupTabOrder(const FrmRiapriUi& ui)
 {
-    QWidget::setTabOrder(ui.txtDbOld, ui.txtDbNew);
-    QWidget::setTabOrder(ui.txtDbNew, ui.cmd);
-    QWidget::setTabOrder(ui.cmd, ui.cmdVerifica);
-    QWidget::setTabOrder(ui.cmdVerifica, ui.lstEventi);
-    QWidget::setTabOrder(ui.lstEventi, ui.cmdRipristina);
-    QWidget::setTabOrder(ui.cmdRipristina, ui.cmdChiudi);
-    QWidget::setTabOrder(ui.cmdChiudi, ui.chklog);
-    QWidget::setTabOrder(ui.chklog, ui.cmbSorgente);
-    QWidget::setTabOrder(ui.cmbSorgente, ui.chkCreazioneMovimContabili);
-    QWidget::setTabOrder(ui.chkCreazioneMovimContabili, ui.chkCreazioneMagazzino);
-    QWidget::setTabOrder(ui.chkCreazioneMagazzino, ui.chkRipristinoMagazzino);
-    QWidget::setTabOrder(ui.chkRipristinoMagazzino, ui.chkInizializzazione);
-    QWidget::setTabOrder(ui.chkInizializzazione, ui.chkCopia);
-    QWidget::setTabOrder(ui.chkCopia, ui.chkSplus);
+    QWidget* const order[] = {ui.cmbSorgente, ui.chkSplus,  ui.chklog,        ui.cmd,         ui.cmdVerifica,
+                              ui.cmbFiltro,   ui.lstEventi, ui.cmdRipristina, ui.cmdRapporto, ui.cmdChiudi};
+    for (size_t i = 1; i < std::size(order); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
 } // namespace
@@ -294,6 +328,14 @@ void FrmRiapriUi::setupUi(QWidget* form)
     layout->addLayout(bottom);
 
     setupTabOrder(*this);
+}
+
+void FrmRiapriUi::setChoicesEnabled(bool enabled)
+{
+    for (QWidget* choice : {static_cast<QWidget*>(cmbSorgente), static_cast<QWidget*>(chkSplus),
+                            static_cast<QWidget*>(chklog), static_cast<QWidget*>(cmd),
+                            static_cast<QWidget*>(cmdVerifica), static_cast<QWidget*>(cmdRipristina)})
+        choice->setEnabled(enabled);
 }
 
 } // namespace rio::gui

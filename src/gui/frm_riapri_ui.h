@@ -31,6 +31,8 @@ struct FrmRiapriUi
     QLabel* Image1 = nullptr;
     QLabel* Label3 = nullptr;
     QCheckBox* chklog = nullptr;
+    QComboBox* cmbFiltro = nullptr; // every line, or only the warnings and errors
+    QLabel* lblConteggio = nullptr; // how many errors and warnings the list holds
     QListView* lstEventi = nullptr;
     QAction* actCopia = nullptr;       // lstEventi's menu: the selected line to the clipboard
     QAction* actSalvaElenco = nullptr; // lstEventi's menu: every line to a text file
@@ -55,6 +57,11 @@ struct FrmRiapriUi
     QPushButton* cmdRipristina = nullptr; // restores a safety copy
     QPushButton* cmdRapporto = nullptr;   // opens the verification report
     QPushButton* cmdChiudi = nullptr;
+    QLabel* lblVersione = nullptr; // the program's version
+
+    // The choices of a run and the buttons that start one (a run, the check,
+    // a restore): all enabled, or all disabled while one is in progress.
+    void setChoicesEnabled(bool enabled);
 
     // Creates every control in its start-up state inside form.
     void setupUi(QWidget* form);

@@ -4,7 +4,11 @@
 
 namespace rio::gui {
 
-IndicatorBox::IndicatorBox(const QString& text, QWidget* parent) : QCheckBox(text, parent) {}
+IndicatorBox::IndicatorBox(const QString& text, QWidget* parent) : QCheckBox(text, parent)
+{
+    // Nothing to operate: Tab passes it by.
+    setFocusPolicy(Qt::NoFocus);
+}
 
 bool IndicatorBox::hitButton(const QPoint&) const
 {

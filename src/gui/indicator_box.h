@@ -5,7 +5,7 @@
 namespace rio::gui {
 
 // A status check box that only the program sets: clicks, the space bar and
-// its mnemonic leave it as it is, but it stays readable and in the tab order.
+// its mnemonic leave it as it is; it stays readable but takes no focus.
 class IndicatorBox : public QCheckBox
 {
     Q_OBJECT

@@ -70,9 +70,15 @@ void WindowHost::showCompanyInfo(CompanyInfo label, const QString& caption)
     case CompanyInfo::Name:
         m_ui.lblAzienda->setText(caption);
         break;
-    case CompanyInfo::Slot:
+    case CompanyInfo::Slot: {
         m_ui.lblAziendaLavorata->setText(caption);
+        // "Azienda n di m" once a company is in work; a run that starts
+        // clears it to 0.
+        const bool inWork = caption.toInt() > 0;
+        for (QLabel* counterLabel : {m_ui.Label7, m_ui.lblAziendaLavorata, m_ui.Label6, m_ui.lblNumAzienda})
+            counterLabel->setVisible(inWork);
         break;
+    }
     case CompanyInfo::Count:
         m_ui.lblNumAzienda->setText(caption);
         break;
@@ -165,8 +171,37 @@ void WindowHost::setRunProgress(const RunProgressReport& progress)
 void WindowHost::verificationReady(const QString& reportPath, const QStringList& summary)
 {
     m_reportPath = reportPath;
+    m_ui.cmdRapporto->setText(QStringLiteral("&Apri rapporto di verifica"));
     m_ui.cmdRapporto->setVisible(!reportPath.isEmpty());
     m_ui.cmdRapporto->setToolTip(summary.join(QLatin1Char('\n')));
+}
+
+void WindowHost::restoreEnded(const QString& outcome, bool restored, const QString& reportPath)
+{
+    resetPanel();
+    showRunOutcome(restored ? QStringLiteral("Copia di sicurezza ripristinata: la riapertura è annullata")
+                            : QStringLiteral("Ripristino non riuscito: vedere l'elenco degli eventi"),
+                   restored ? Tone::Plain : Tone::Error);
+    m_ui.lblOutcome->setToolTip(outcome);
+    // The report of the run undone no longer describes the data.
+    m_reportPath = reportPath;
+    m_ui.cmdRapporto->setText(QStringLiteral("&Apri rapporto del ripristino"));
+    m_ui.cmdRapporto->setVisible(!reportPath.isEmpty());
+    m_ui.cmdRapporto->setToolTip(outcome);
+}
+
+void WindowHost::resetPanel()
+{
+    showCompanyInfo(CompanyInfo::Name, QString());
+    showCompanyInfo(CompanyInfo::Slot, QString());
+    showCompanyInfo(CompanyInfo::Count, QString());
+    for (Stage stage : {Stage::Copia, Stage::RipristinoMagazzino, Stage::Inizializzazione,
+                        Stage::CreazioneMagazzino, Stage::CreazioneMovimContabili})
+        showStageDone(stage, false);
+    showRunOutcome(QString(), Tone::Plain);
+    m_ui.lblTime->clear();
+    m_ui.barProgresso->setValue(0);
+    m_ui.barProgresso->hide();
 }
 
 void WindowHost::showRunOutcome(const QString& text, Tone tone)
@@ -177,6 +212,7 @@ void WindowHost::showRunOutcome(const QString& text, Tone tone)
     label->setStyleSheet(tone == Tone::Error     ? QStringLiteral("color:#b00000")
                          : tone == Tone::Warning ? QStringLiteral("color:#8a6d00")
                                                  : QStringLiteral("color:#176b1c"));
+    label->setToolTip(text);
     label->setVisible(!text.isEmpty());
 }
 

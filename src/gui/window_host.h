@@ -46,12 +46,18 @@ public:
     void setRunProgress(const RunProgressReport& progress) override;
     void verificationReady(const QString& reportPath, const QStringList& summary) override;
     void showRunOutcome(const QString& text, Tone tone) override;
+    void restoreEnded(const QString& outcome, bool restored, const QString& reportPath) override;
 
     // While a run is in progress the run button stays disabled, whatever a
     // step asks: the window enables it when the run returns.
     void setRunInProgress(bool inProgress) { m_runInProgress = inProgress; }
 
-    // Windows path of the last run's verification report ("" when none).
+    // The status panel as before any run: no company, no step ticked, no
+    // outcome.
+    void resetPanel();
+
+    // Windows path of the last report: the last run's verification report,
+    // or the report of a restore made since ("" when none).
     const QString& reportPath() const { return m_reportPath; }
 
     bool busy() const { return m_busy; }

@@ -8,6 +8,8 @@
 
 #include <QSet>
 
+#include <iterator>
+
 namespace rio {
 
 namespace {
@@ -28,10 +30,18 @@ void emptyIfPresent(RunContext& ctx, Connection& db, const QString& table)
     }
 }
 
+// The units of the step's progress: each movement table, the documents, the
+// counters, the commit.
+const char* const MovementTables[] = {"MOV_MAG", "MOV_CONT", "MOV_IVA", "MOV_PROVV", "MOV_TRASP"};
+constexpr qint64 ProgressUnits = std::size(MovementTables) + 3;
+
 void emptyMovements(RunContext& ctx, Connection& db)
 {
-    for (const char* table : {"MOV_MAG", "MOV_CONT", "MOV_IVA", "MOV_PROVV", "MOV_TRASP"})
+    qint64 done = 0;
+    for (const char* table : MovementTables) {
         emptyIfPresent(ctx, db, QLatin1String(table));
+        ctx.stepProgress(++done, ProgressUnits);
+    }
 }
 
 // Document-table names of the active causals; none when CAUSALI is missing.
@@ -105,9 +115,12 @@ bool INIZIALIZZAZIONE_FILE(RunContext& ctx, const QString& Numero_Azienda)
         db.beginTrans();
         emptyMovements(ctx, db);
         emptyDocuments(ctx, db);
+        ctx.stepProgress(ProgressUnits - 2, ProgressUnits);
         ctx.setProgress(QStringLiteral("STO RESETTANDO I PROGRESSIVI..."));
         resetCounters(db);
+        ctx.stepProgress(ProgressUnits - 1, ProgressUnits);
         db.commitTrans();
+        ctx.stepProgress(ProgressUnits, ProgressUnits);
     } catch (const Error& e) {
         // Discards the uncommitted work before the box waits for the user.
         db.release();

@@ -167,6 +167,8 @@ private:
         };
         fs::Manifest copied;
         fs::CopyFolder(m_record.copy.path, m_staging, yield, &copied);
+        // The last measure may be a quarter of a second old: the copy is whole.
+        m_ctx.stepProgress(m_record.copy.bytes, m_record.copy.bytes);
         // The manifest belongs to the copy, not to the data.
         const QString manifestName = QLatin1String(fs::ManifestFileName);
         // Left in the data folder, it would stop every run after the restore.
@@ -331,13 +333,15 @@ private:
     RunOutcome end(Icon icon, const QString& box, RunOutcome outcome)
     {
         line(m_record.outcome);
+        QString report;
         if (fs::FolderExists(m_data)) {
-            const QString report = writeRestoreReport(m_ctx, m_record);
+            report = writeRestoreReport(m_ctx, m_record);
             if (!report.isEmpty())
                 line(QStringLiteral("Rapporto del ripristino: %1").arg(report));
         }
         m_ctx.finishProgress();
         m_ctx.host().showBusy(false);
+        m_ctx.host().restoreEnded(m_record.outcome, m_record.restored, report);
         m_ctx.message(box, Buttons::Ok, icon, Title);
         return outcome;
     }

@@ -205,6 +205,7 @@ VerificationReport verifyYearOpening(RunContext& ctx, QString* reportPath)
         v.runErrors = record.companyErrors.value(slot);
         report.companies << std::move(v);
     }
+    ctx.stepProgress(report.companies.size(), record.companies.size());
     QStringList csvFiles;
     for (SpreadsheetFile* sheet : {&stock, &openItems}) {
         const QString name = sheet->finish(ctx);

@@ -2,6 +2,8 @@
 // them, the message boxes and the busy pointer (runs stood in for by a
 // procedure that does nothing).
 #include "context/run_context.h"
+#include "context/wording.h"
+#include "gui/event_list_model.h"
 #include "gui/frm_riapri.h"
 #include "gui/message_box.h"
 #include "gui/window_host.h"
@@ -9,6 +11,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QColor>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -63,9 +66,9 @@ private slots:
             {"Label4", "Lavorazione Azienda:"},
             {"lblAzienda", ""},
             {"Label7", "Azienda"},
-            {"lblAziendaLavorata", "1"},
+            {"lblAziendaLavorata", ""},
             {"Label6", "di"},
-            {"lblNumAzienda", "1"},
+            {"lblNumAzienda", ""},
             {"lblArt", ""},
             {"chkCopia", "Copia di salvataggio dati..."},
             {"chkRipristinoMagazzino", "Ripristino movimenti di Magazzino..."},
@@ -99,38 +102,48 @@ private slots:
         QVERIFY(child(w, "Frame1")->isAncestorOf(child(w, "chkCopia")));
         QVERIFY(child(w, "barProgresso")->isHidden());
         QVERIFY(child(w, "cmdRapporto")->isHidden());
+        // Nothing is known of the companies before a run: no "Azienda 1 di 1".
+        for (const char* name : {"Label7", "lblAziendaLavorata", "Label6", "lblNumAzienda"})
+            QVERIFY2(child(w, name)->isHidden(), name);
+        QCOMPARE(text(w, "lblVersione"), QStringLiteral("Versione ") + programVersion());
+        auto* filter = child<QComboBox>(w, "cmbFiltro");
+        QCOMPARE(filter->count(), 2);
+        QCOMPARE(filter->itemText(0), QStringLiteral("Tutti gli eventi"));
+        QCOMPARE(filter->itemText(1), QStringLiteral("Solo avvisi ed errori"));
+        QCOMPARE(filter->currentIndex(), 0);
+        QCOMPARE(text(w, "lblConteggio"), QStringLiteral("0 righe di errore, 0 righe di avviso"));
         QVERIFY(!w.runState().CartellaProgrammi.isEmpty());
     }
 
+    // Tab goes through the choices, the buttons that start the work, the
+    // list under its filter, the lower buttons, and round again; what only
+    // shows (the years, the status boxes) is passed by and never takes the
+    // focus, at start-up either.
     void tabOrder()
     {
         FrmRiapri w(&doNothing);
-        const QStringList expected{QStringLiteral("txtDbOld"),
-                                   QStringLiteral("txtDbNew"),
-                                   QStringLiteral("cmd"),
-                                   QStringLiteral("lstEventi"),
-                                   QStringLiteral("cmdChiudi"),
-                                   QStringLiteral("chklog"),
-                                   QStringLiteral("cmbSorgente"),
-                                   QStringLiteral("chkCreazioneMovimContabili"),
-                                   QStringLiteral("chkCreazioneMagazzino"),
-                                   QStringLiteral("chkRipristinoMagazzino"),
-                                   QStringLiteral("chkInizializzazione"),
-                                   QStringLiteral("chkCopia"),
-                                   QStringLiteral("chkSplus")};
-        // One lap of the focus chain from the first control, keeping the
-        // controls of the list (the window's additions may stand between).
+        w.host().verificationReady(QStringLiteral("C:\\r.html"), {}); // "Apri rapporto" shown
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QApplication::setActiveWindow(&w);
+        QTRY_VERIFY(QApplication::focusWidget());
+        const QStringList expected{QStringLiteral("cmbSorgente"), QStringLiteral("chkSplus"),
+                                   QStringLiteral("chklog"),      QStringLiteral("cmd"),
+                                   QStringLiteral("cmdVerifica"), QStringLiteral("cmbFiltro"),
+                                   QStringLiteral("lstEventi"),   QStringLiteral("cmdRipristina"),
+                                   QStringLiteral("cmdRapporto"), QStringLiteral("cmdChiudi")};
+        QCOMPARE(QApplication::focusWidget()->objectName(), expected.first());
         QStringList seen;
-        QWidget* start = child(w, "txtDbOld");
-        QWidget* cur = start;
-        do {
-            if (expected.contains(cur->objectName()))
-                seen << cur->objectName();
-            cur = cur->nextInFocusChain();
-        } while (cur != start);
+        for (qsizetype i = 0; i < expected.size(); ++i) {
+            seen << QApplication::focusWidget()->objectName();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
         QCOMPARE(seen, expected);
-        for (const QString& name : expected)
-            QVERIFY2(w.findChild<QWidget*>(name)->focusPolicy() & Qt::TabFocus, qPrintable(name));
+        QCOMPARE(QApplication::focusWidget()->objectName(), expected.first());
+        for (const char* name :
+             {"txtDbOld", "txtDbNew", "chkCopia", "chkRipristinoMagazzino", "chkInizializzazione",
+              "chkCreazioneMagazzino", "chkCreazioneMovimContabili"})
+            QCOMPARE(child(w, name)->focusPolicy(), Qt::NoFocus);
     }
 
     void statusBoxesAreIndicatorsOnly()
@@ -169,9 +182,15 @@ private slots:
         QCOMPARE(w.host().dataSource(), DataSource::Server);
     }
 
+    // What a run writes into the window, and the window's size that stays
+    // as it is meanwhile.
     void hostWritesTheControls()
     {
         FrmRiapri w(&doNothing);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QSize size = w.size();
+        const QSize least = w.minimumSizeHint();
         Host& host = w.host();
         host.showProgressText(QStringLiteral("CREAZIONE NUOVI ARCHIVI IN CORSO..."));
         QCOMPARE(text(w, "lblArt"), QStringLiteral("CREAZIONE NUOVI ARCHIVI IN CORSO..."));
@@ -182,6 +201,7 @@ private slots:
         QCOMPARE(child<QLabel>(w, "lblAzienda")->textFormat(), Qt::PlainText);
         QCOMPARE(text(w, "lblAziendaLavorata"), QStringLiteral("7"));
         QCOMPARE(text(w, "lblNumAzienda"), QStringLiteral("2"));
+        QVERIFY(child(w, "lblNumAzienda")->isVisible());
         host.allowNewRun(false);
         host.allowClose(false);
         QVERIFY(!child(w, "cmd")->isEnabled());
@@ -213,6 +233,57 @@ private slots:
         host.verificationReady(QStringLiteral("C:\\dati\\tmp\\verifica.html"), {QStringLiteral("tutto OK")});
         QVERIFY(!child(w, "cmdRapporto")->isHidden());
         QCOMPARE(child(w, "cmdRapporto")->toolTip(), QStringLiteral("tutto OK"));
+        host.showRunOutcome(QStringLiteral("Riapertura eseguita con errori in 3 aziende su 4, una riga lunga "
+                                           "quanto basta per non starci nella larghezza della finestra"),
+                            Tone::Error);
+        QCoreApplication::processEvents();
+        QCOMPARE(w.minimumSizeHint(), least);
+        QCOMPARE(w.size(), size);
+
+        // A run starts: the counter goes until a company is in work.
+        host.showCompanyInfo(CompanyInfo::Slot, QStringLiteral("0"));
+        QVERIFY(child(w, "lblNumAzienda")->isHidden());
+    }
+
+    // The filter shows only the warnings and errors, those appended while it
+    // is on too, in order; the lines stay, and show again without it. The
+    // count beside it counts them all.
+    void theFilterShowsOnlyWarningsAndErrors()
+    {
+        FrmRiapri w(&doNothing);
+        Host& host = w.host();
+        host.addEvent(QStringLiteral("ripristino in corso articolo: a1"));
+        host.addMarkedEvent(QStringLiteral("ATTENZIONE giacenza diversa"), {Tone::Warning, false});
+        host.addEvent(QStringLiteral("ripristino in corso articolo: a2"));
+        host.addMarkedEvent(QStringLiteral("Error 3021 in procedure X"), {Tone::Error, false});
+        host.addMarkedEvent(QStringLiteral("Copia di sicurezza: C:\\x"), {Tone::Plain, true});
+        QCoreApplication::processEvents();
+        QCOMPARE(text(w, "lblConteggio"), QStringLiteral("1 riga di errore, 1 riga di avviso"));
+
+        auto* list = child<QListView>(w, "lstEventi");
+        const auto rows = [list] {
+            QStringList shown;
+            for (int i = 0; i < list->model()->rowCount(); ++i)
+                shown << list->model()->index(i, 0).data().toString();
+            return shown;
+        };
+        QCOMPARE(rows().size(), 5);
+        child<QComboBox>(w, "cmbFiltro")->setCurrentIndex(1);
+        QCOMPARE(rows(), QStringList({QStringLiteral("ATTENZIONE giacenza diversa"),
+                                      QStringLiteral("Error 3021 in procedure X")}));
+        QCOMPARE(list->model()->index(1, 0).data(Qt::ForegroundRole).value<QColor>(),
+                 QColor(0xb0, 0x00, 0x00));
+        host.addEvent(QStringLiteral("ripristino in corso articolo: a3"));
+        host.addMarkedEvent(QStringLiteral("ATTENZIONE seconda"), {Tone::Warning, false});
+        QCoreApplication::processEvents();
+        QCOMPARE(rows().size(), 3);
+        QCOMPARE(rows().last(), QStringLiteral("ATTENZIONE seconda"));
+        QCOMPARE(text(w, "lblConteggio"), QStringLiteral("1 riga di errore, 2 righe di avviso"));
+        QCOMPARE(w.events().lineCount(), 7);
+
+        child<QComboBox>(w, "cmbFiltro")->setCurrentIndex(0);
+        QCOMPARE(rows().size(), 7);
+        QCOMPARE(rows()[5], QStringLiteral("ripristino in corso articolo: a3"));
     }
 
     void messageBoxesGoThroughTheSeam()

@@ -7,6 +7,7 @@
 #include "gui/event_list_model.h"
 #include "gui/frm_riapri.h"
 #include "gui/message_box.h"
+#include "gui/qt_translations.h"
 #include "gui/restore_dialog.h"
 #include "test_install.h"
 #include "window_fixture.h"
@@ -14,6 +15,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -38,7 +40,7 @@ struct Fixture
     QByteArray archiveBeforeRun;
     FrmRiapri window;
     QList<MessageBox::Request> boxes;
-    bool restoreOfferedDuringRun = false;
+    bool choiceOfferedDuringWork = false;
 
     Fixture()
     {
@@ -47,8 +49,12 @@ struct Fixture
         archiveBeforeRun = TestInstall::fingerprint(install.driveC()).value(relative(install.archiveHost(1)));
         MessageBox::setHandler([this](const MessageBox::Request& r) {
             boxes << r;
-            if (window.isRunning() && child<QPushButton>(window, "cmdRipristina")->isEnabled())
-                restoreOfferedDuringRun = true;
+            // The choices of a run and the buttons that start work hold
+            // while a run or a restore works.
+            for (const char* name :
+                 {"cmbSorgente", "chkSplus", "chklog", "cmd", "cmdVerifica", "cmdRipristina"})
+                if (window.isRunning() && child(window, name)->isEnabled())
+                    choiceOfferedDuringWork = true;
             return r.buttons == Buttons::Ok ? Answer::Ok : Answer::Yes;
         });
         window.show();
@@ -82,7 +88,7 @@ private slots:
     {
         Fixture f;
         QCOMPARE(f.window.lastOutcome(), std::optional<RunOutcome>(RunOutcome::Done));
-        QVERIFY(!f.restoreOfferedDuringRun);
+        QVERIFY(!f.choiceOfferedDuringWork);
         QVERIFY(child<QPushButton>(f.window, "cmdRipristina")->isEnabled());
         QCOMPARE(text(f.window, "cmdRipristina"), QStringLiteral("&Ripristina copia..."));
         // An older copy made by hand, without a manifest.
@@ -122,6 +128,26 @@ private slots:
         QVERIFY(events.line(events.lineCount() - 1).startsWith(QStringLiteral("Rapporto del ripristino: ")));
         for (const char* button : {"cmd", "cmdVerifica", "cmdRipristina", "cmdChiudi"})
             QVERIFY2(child<QPushButton>(f.window, button)->isEnabled(), button);
+        QVERIFY(!f.choiceOfferedDuringWork);
+
+        // The panel no longer shows the run undone, and the report button
+        // opens the restore's report.
+        for (const char* box : {"chkCopia", "chkRipristinoMagazzino", "chkInizializzazione",
+                                "chkCreazioneMagazzino", "chkCreazioneMovimContabili"})
+            QVERIFY2(!child<QAbstractButton>(f.window, box)->isChecked(), box);
+        QCOMPARE(text(f.window, "lblAzienda"), QString());
+        QVERIFY(child(f.window, "lblNumAzienda")->isHidden());
+        QCOMPARE(text(f.window, "lblOutcome"),
+                 QStringLiteral("Copia di sicurezza ripristinata: la riapertura è annullata"));
+        QCOMPARE(text(f.window, "cmdRapporto"), QStringLiteral("&Apri rapporto del ripristino"));
+        QString opened;
+        MessageBox::setOpenFileHandler([&](const QString& path) {
+            opened = path;
+            return true;
+        });
+        child<QPushButton>(f.window, "cmdRapporto")->click();
+        QVERIFY2(QFileInfo(opened).fileName().startsWith(QStringLiteral("ripristino_")), qPrintable(opened));
+        QVERIFY(QFile::exists(opened));
     }
 
     // A copy that does not read back equal is shown so and cannot be picked.
@@ -176,15 +202,19 @@ private slots:
     // The real box: Yes by default for the run's question, No for the
     // restore's and for those only an explicit answer settles (a copy without
     // a manifest, a data folder set aside put back).
+    // The buttons speak Italian where Qt's translations are installed.
     void theRestoreQuestionDefaultsToNo()
     {
         MessageBox::reset();
+        const bool italian = rio::gui::installItalianQtTexts(*QCoreApplication::instance());
         for (const Buttons buttons : {Buttons::YesNo, Buttons::YesNoDefaultNo, Buttons::YesNoExplicit}) {
             QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+            QString yes;
             QTimer::singleShot(0, [&] {
                 auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
                 QVERIFY(box);
                 defaultButton = box->standardButton(box->defaultButton());
+                yes = box->button(QMessageBox::Yes)->text();
                 QTest::keyClick(box, Qt::Key_Return);
             });
             const Answer answer =
@@ -192,6 +222,10 @@ private slots:
                                            QStringLiteral("Riapertura")});
             QCOMPARE(answer, buttons == Buttons::YesNo ? Answer::Yes : Answer::No);
             QCOMPARE(defaultButton, buttons == Buttons::YesNo ? QMessageBox::Yes : QMessageBox::No);
+            if (italian)
+                QCOMPARE(yes, QStringLiteral("&Sì"));
+            else
+                qWarning("qtbase_it.qm not installed: the buttons are not checked");
         }
     }
 };

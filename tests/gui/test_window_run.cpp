@@ -10,8 +10,10 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QColor>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,6 +30,9 @@ using rio::gui::FrmRiapri;
 using rio::gui::MessageBox;
 
 namespace {
+
+// The choices of a run and the buttons that start work.
+const char* const Choices[] = {"cmbSorgente", "chkSplus", "chklog", "cmd", "cmdVerifica", "cmdRipristina"};
 
 struct Fixture
 {
@@ -110,20 +115,34 @@ private slots:
         QVERIFY(f.child("barProgresso")->isHidden());
     }
 
-    void wholeRunFollowsTheLogSwitch()
+    // The choices hold from the confirmation to the end: a click on any of
+    // them mid-run changes nothing (the log stays whole), and they are back
+    // once the run is over.
+    void theChoicesHoldDuringTheWholeRun()
     {
         Fixture f;
         f.install.addCompany(7);
         f.install.addCompany(2);
         QStringList workedOn;
+        QStringList enabledDuringRun;
         f.onBox = [&](const MessageBox::Request& r) {
             if (!r.text.startsWith(QStringLiteral("Riapertura nuovo esercizio")))
                 return;
             workedOn << f.child<QLabel>("lblAziendaLavorata")->text();
-            // Off after the first company, on again after the second.
+            for (const char* name : Choices)
+                if (f.child(name)->isEnabled())
+                    enabledDuringRun << QLatin1String(name);
             f.clickCheckBox("chklog");
+            f.clickCheckBox("chkSplus");
+            QTest::keyClick(f.child("cmbSorgente"), Qt::Key_Down);
         };
         f.clickRun();
+        QCOMPARE(enabledDuringRun, QStringList());
+        QVERIFY(f.child<QCheckBox>("chklog")->isChecked());
+        QVERIFY(!f.child<QCheckBox>("chkSplus")->isChecked());
+        QCOMPARE(f.child<QComboBox>("cmbSorgente")->currentIndex(), 0);
+        for (const char* name : Choices)
+            QVERIFY2(f.child(name)->isEnabled(), name);
 
         QCOMPARE(f.window.lastOutcome(), RunOutcome::Done);
         QCOMPARE(workedOn, QStringList({QStringLiteral("2"), QStringLiteral("7")}));
@@ -147,10 +166,8 @@ private slots:
         const QString second = QStringLiteral("ripristino magazzino azienda n. 7 in corso...");
         QVERIFY(events.contains(second));
         const QStringList log = f.logLines();
-        QVERIFY(log.contains(QStringLiteral("ripristino magazzino azienda n. 2 in corso...")));
-        QVERIFY(!log.contains(second));      // written while chklog was off
-        QCOMPARE(log.last(), events.last()); // back on for the end
-        QVERIFY(log.size() < events.size());
+        QVERIFY(log.contains(second));
+        QCOMPARE(log.last(), events.last());
     }
 
     void withoutLogTheListFillsAndTmpIsMade()
@@ -209,8 +226,9 @@ private slots:
         f.install.addCompany(1);
         f.child<QPushButton>("cmdVerifica")->click();
         const QStringList events = f.events();
-        QVERIFY(!events.isEmpty());
-        for (const QString& line : events)
+        QVERIFY(events.size() > 1);
+        QVERIFY2(events[0].startsWith(QStringLiteral("VERIFICA PRELIMINARE DEL ")), qPrintable(events[0]));
+        for (const QString& line : events.mid(1))
             QVERIFY2(line.startsWith(QStringLiteral("OK ")) || line.startsWith(QStringLiteral("ATTENZIONE ")),
                      qPrintable(line));
         QCOMPARE(f.boxes.size(), 1); // the summary, no confirmation
@@ -338,15 +356,40 @@ private slots:
         QVERIFY(f.boxes.last().text.endsWith(opened));
         QCOMPARE(QGuiApplication::clipboard()->text(), opened);
 
-        // The list's menu saves every line.
+        // The list's menu saves every line, proposing the folder of the log
+        // and the reports.
         QTemporaryDir dir;
         const QString saved = dir.filePath(QStringLiteral("eventi.txt"));
-        MessageBox::setSaveFileHandler([&](const QString&) { return saved; });
+        QString proposed;
+        MessageBox::setSaveFileHandler([&](const QString& suggested) {
+            proposed = suggested;
+            return saved;
+        });
         f.child<QAction>("actSalvaElenco")->trigger();
+        QCOMPARE(QFileInfo(proposed).absolutePath(), QFileInfo(f.tmpFolder()).absoluteFilePath());
         QFile file(saved);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromUtf8(file.readAll()),
                  events.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+
+        // The check afterwards keeps the run's lines and its report: its own
+        // follow under a line that says what they are; the choices hold
+        // while it works.
+        QStringList enabledDuringCheck;
+        f.onBox = [&](const MessageBox::Request&) {
+            for (const char* name : Choices)
+                if (f.child(name)->isEnabled())
+                    enabledDuringCheck << QLatin1String(name);
+        };
+        f.child<QPushButton>("cmdVerifica")->click();
+        QCOMPARE(enabledDuringCheck, QStringList());
+        const QStringList after = f.events();
+        QCOMPARE(after.mid(0, events.size()), events);
+        QVERIFY2(after.value(events.size()).startsWith(QStringLiteral("VERIFICA PRELIMINARE DEL ")),
+                 qPrintable(after.value(events.size())));
+        QVERIFY(after.size() > events.size() + 1);
+        f.child<QPushButton>("cmdRapporto")->click();
+        QVERIFY(QFileInfo(opened).fileName().startsWith(QStringLiteral("verifica_Riapertura_2024_")));
     }
 };
 

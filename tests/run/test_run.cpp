@@ -105,42 +105,6 @@ private slots:
         QCOMPARE(readFile(f.logPath()), expected);
     }
 
-    // One fraction for the whole run: it only grows across companies of
-    // different sizes and the steps that count their rows more than once,
-    // ends at 1, and estimates the time left once enough has been done (the
-    // clock moves as the run yields).
-    void progressOnlyGrowsOverTheWholeRun()
-    {
-        StepFixture f;
-        for (int slot : {1, 2, 3})
-            f.install.addCompany(slot);
-        QStringList articles;
-        for (int i = 0; i < 40; ++i)
-            articles
-                << QStringLiteral("insert into ANAG_ART(CodArt, DescrArt) values ('X%1', 'Extra')").arg(i);
-        TestInstall::execAll(f.install.archiveHost(2), articles);
-        qint64 now = 0;
-        f.ctx.runProgress() = RunProgress([&now] { return now; });
-        f.host.onYield = [&now] {
-            now += 400;
-        };
-        QCOMPARE(runYearOpening(f.ctx), RunOutcome::Done);
-
-        const QList<RunProgressReport>& shown = f.host.progress;
-        QVERIFY(shown.size() > 20);
-        for (qsizetype i = 1; i < shown.size(); ++i)
-            QVERIFY2(shown[i].fraction >= shown[i - 1].fraction && shown[i].company >= shown[i - 1].company,
-                     qPrintable(QStringLiteral("report %1: %2 after %3")
-                                    .arg(i)
-                                    .arg(shown[i].fraction)
-                                    .arg(shown[i - 1].fraction)));
-        QCOMPARE(shown.last().fraction, 1.0);
-        QVERIFY(shown.last().over);
-        QCOMPARE(shown.last().companies, 3);
-        QVERIFY(std::any_of(shown.begin(), shown.end(),
-                            [](const RunProgressReport& r) { return r.remainingMs > 0; }));
-    }
-
     void missingCompanyRowIsRefusedBeforeAnythingIsWritten()
     {
         StepFixture f;
