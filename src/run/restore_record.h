@@ -52,6 +52,13 @@ bool verifyBeforeRestoring(RunContext& ctx, RestoreRecord& record);
 // what is replaced, where the current data folder goes.
 bool confirmRestore(RunContext& ctx, const RestoreRecord& record, const QString& setAside);
 
+// The restore once confirmed: the copy is copied beside the data folder and
+// compared with its manifest, the data folder is renamed setAside, its Tmp is
+// carried into the copy, and the copy takes the data folder's name; any
+// failure before that last rename puts the data folder back. Ends with the
+// closing box and the report.
+RunOutcome runConfirmedRestore(RunContext& ctx, RestoreRecord& record, const QString& setAside);
+
 // Writes dati\tmp\ripristino_<yyyymmdd_hhmmss>.html under the root and
 // returns its Windows path, or "" (with an event line) when it could not be
 // written.
