@@ -21,16 +21,39 @@ namespace {
 
 const QString Title = QLatin1String(ApplicationTitle);
 
-// The copy asked for: by name without regard to case, or the newest.
+// The copy asked for: by name without regard to case, or the default one.
 const SafetyCopy* findCopy(const QList<SafetyCopy>& copies, const QString& name)
 {
     if (name.isEmpty())
-        return copies.isEmpty() ? nullptr : &copies.first();
+        return defaultSafetyCopy(copies);
     for (const SafetyCopy& copy : copies)
         if (copy.name.compare(name, Qt::CaseInsensitive) == 0)
             return &copy;
     return nullptr;
 }
+
+// Why no copy was found: none at all, none made before an opening (a later
+// one is restored only by name), or no copy of that name.
+QString notFoundText(const QList<SafetyCopy>& copies, const QString& name, const QString& root)
+{
+    if (name.isEmpty() && copies.isEmpty())
+        return QStringLiteral("nessuna copia di sicurezza (Copia_dati_...) in %1").arg(root);
+    if (name.isEmpty())
+        return QStringLiteral("nessuna copia fatta prima della riapertura in %1: le copie presenti "
+                              "contengono già il %2; per ripristinarne una indicarla per nome")
+            .arg(root)
+            .arg(layout::AnnoDaAprire);
+    QString text = QStringLiteral("copia %1 non trovata in %2").arg(name, root);
+    if (name.contains(QLatin1String(SetAsideSuffix), Qt::CaseInsensitive))
+        text += QStringLiteral(" (una cartella dati messa da parte da un ripristino torna al suo posto "
+                               "con Annulla l'ultimo ripristino)");
+    return text;
+}
+
+RunOutcome restoreFoundCopy(RunContext& ctx, RestoreRecord& record, const QString& copyName,
+                            const PreliminaryOptions& options);
+
+} // namespace
 
 // The data folder's own name, then the suffix and the time: a name not yet
 // taken by anything, a link to nowhere included.
@@ -43,11 +66,6 @@ QString freeSetAsideName(const QString& root, const QString& dataName, const QDa
         candidate = base + QLatin1Char('_') + QString::number(n);
     return candidate;
 }
-
-RunOutcome restoreFoundCopy(RunContext& ctx, RestoreRecord& record, const QString& copyName,
-                            const PreliminaryOptions& options);
-
-} // namespace
 
 RunOutcome restoreSafetyCopy(RunContext& ctx, const QString& copyName, const PreliminaryOptions& options)
 {
@@ -87,10 +105,7 @@ RunOutcome restoreFoundCopy(RunContext& ctx, RestoreRecord& record, const QStrin
     const QList<SafetyCopy> copies = listSafetyCopies(record.root);
     const SafetyCopy* copy = findCopy(copies, copyName);
     if (!copy)
-        return refuseRestore(
-            ctx, {copyName.isEmpty()
-                      ? QStringLiteral("nessuna copia di sicurezza (Copia_dati_...) in %1").arg(record.root)
-                      : QStringLiteral("copia %1 non trovata in %2").arg(copyName, record.root)});
+        return refuseRestore(ctx, {notFoundText(copies, copyName, record.root)});
     record.copy = *copy;
     if (!checkBeforeRestoring(ctx, record.copy, options) || !verifyBeforeRestoring(ctx, record))
         return RunOutcome::NotStarted;

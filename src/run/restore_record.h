@@ -37,11 +37,19 @@ struct RestoreRecord
     QString outcome; // the final line
 };
 
+// The data folder's own name, then SetAsideSuffix and the time: a name
+// under the root not yet taken by anything, a link to nowhere included.
+QString freeSetAsideName(const QString& root, const QString& dataName, const QDateTime& now);
+
 // The check before a restore, silent: an archive under the data folder in
 // use, a root that cannot be written, too little space for the copy, no data
 // folder, a link the restore would meet (see checkLinks). On an ERRORE the lines go to the event list, one
 // box lists them, and false is returned: nothing has changed.
 bool checkBeforeRestoring(RunContext& ctx, const SafetyCopy& copy, const PreliminaryOptions& options);
+// The same before the last restore is undone, which copies nothing: no
+// space is needed, and a data folder an interrupted restore left missing is
+// no refusal.
+bool checkBeforeUndoing(RunContext& ctx);
 
 // Reads the copy back against its manifest (record.check); a copy without
 // one is restored only when the user confirms. False when refused or not
@@ -64,8 +72,10 @@ RunOutcome runConfirmedRestore(RunContext& ctx, RestoreRecord& record, const QSt
 // written.
 QString writeRestoreReport(RunContext& ctx, const RestoreRecord& record);
 
-// The box that refuses a restore, with what was found; nothing has changed.
-RunOutcome refuseRestore(RunContext& ctx, const QStringList& reasons);
+// The box that refuses a restore (or what refused says is refused), with
+// what was found; nothing has changed.
+inline const QString UndoRefused = QStringLiteral("Impossibile annullare l'ultimo ripristino");
+RunOutcome refuseRestore(RunContext& ctx, const QStringList& reasons, const QString& refused = {});
 
 // A restore stopped at the front end's request (Interrupted). On its way out
 // the restore put the data folder back and removed its copy, as for a
