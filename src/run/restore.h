@@ -31,6 +31,10 @@ inline constexpr auto RestoreStagingFolder = "dati_ripristino_in_corso";
 // the data as they were before the year opening. Reads names only.
 QList<int> companiesWithNewYear(const QString& dataFolder);
 
+// What a data folder, or a copy of one, holds: "prima della riapertura", or
+// "contiene già il 2024 (Azienda_1, Azienda_2)". Reads names only.
+QString dataKindText(const QString& dataFolder);
+
 // "Azienda_1, Azienda_3".
 QString companyList(const QList<int>& found);
 

@@ -122,11 +122,25 @@ QString SafetyCopy::ageText(const QDateTime& now) const
     return rio::ageText(taken, timeKnown, now);
 }
 
-QString SafetyCopy::kindText() const
+namespace {
+
+QString kindText(const QList<int>& opened)
 {
-    if (beforeOpening())
+    if (opened.isEmpty())
         return QStringLiteral("prima della riapertura");
     return QStringLiteral("contiene già il %1 (%2)").arg(layout::AnnoDaAprire).arg(companyList(opened));
+}
+
+} // namespace
+
+QString dataKindText(const QString& dataFolder)
+{
+    return kindText(companiesWithNewYear(dataFolder));
+}
+
+QString SafetyCopy::kindText() const
+{
+    return rio::kindText(opened);
 }
 
 const SafetyCopy* defaultSafetyCopy(const QList<SafetyCopy>& copies)

@@ -25,14 +25,6 @@ QString setAsideWhen(const QString& folder)
     return when.isValid() ? when.toString(QStringLiteral("dd/MM/yyyy HH:mm")) : QString();
 }
 
-// "prima della riapertura" or "contiene già il 2024 (Azienda_1)", as for a copy.
-QString kindOf(const QString& folder)
-{
-    SafetyCopy as;
-    as.opened = companiesWithNewYear(folder);
-    return as.kindText();
-}
-
 // A rename whose folder could not be synced afterwards raises once done:
 // what is on disk says whether it happened.
 bool renamed(const QString& from, const QString& to, QString& problem)
@@ -92,13 +84,13 @@ RunOutcome undoLastRestore(RunContext& ctx)
         dataThere ? QStringLiteral("La cartella dati attuale %1 (%2) sarà messa da parte come %3: nessun "
                                    "file è cancellato, e un nuovo \"Annulla l'ultimo ripristino\" la "
                                    "rimette al suo posto.")
-                        .arg(data, kindOf(data), newAside)
+                        .arg(data, dataKindText(data), newAside)
                   : QStringLiteral("La cartella dati %1 manca: un ripristino è stato interrotto.").arg(data);
     const QString text =
         QStringLiteral("Annulla l'ultimo ripristino.\r\n\r\nLa cartella %1, messa da parte dal ripristino "
                        "%2 (%3), torna al suo posto come %4.\r\n%5\r\n\r\nPrima di continuare è preferibile "
                        "scollegare tutti gli utenti.\r\nContinuare?")
-            .arg(aside, when.isEmpty() ? QString() : QStringLiteral("del ") + when, kindOf(aside), data,
+            .arg(aside, when.isEmpty() ? QString() : QStringLiteral("del ") + when, dataKindText(aside), data,
                  current);
     if (ctx.message(text, Buttons::YesNoDefaultNo, Icon::Exclamation, Title) != Answer::Yes) {
         ctx.addEventLine(
@@ -146,14 +138,14 @@ RunOutcome undoLastRestore(RunContext& ctx)
     const QString done =
         dataThere ? QStringLiteral("Ultimo ripristino annullato: %1 è di nuovo %2 (%3); la cartella "
                                    "dati ripristinata è conservata in %4")
-                        .arg(aside, data, kindOf(data), newAside)
+                        .arg(aside, data, dataKindText(data), newAside)
                   : QStringLiteral("Ultimo ripristino annullato: %1 è di nuovo %2 (%3)")
-                        .arg(aside, data, kindOf(data));
+                        .arg(aside, data, dataKindText(data));
     ctx.addEventLine(done);
     ctx.message(
         QStringLiteral("ULTIMO RIPRISTINO ANNULLATO: la cartella dati è di nuovo quella di prima del "
                        "ripristino (%1).")
-                .arg(kindOf(data)) +
+                .arg(dataKindText(data)) +
             (dataThere ? QStringLiteral("\r\nLa cartella dati ripristinata è conservata in %1.").arg(newAside)
                        : QString()),
         Buttons::Ok, Icon::Information, Title);
