@@ -71,6 +71,17 @@ QList<SafetyCopy> listSafetyCopies(const QString& root);
 // undo the opening); null when there is none.
 const SafetyCopy* defaultSafetyCopy(const QList<SafetyCopy>& copies);
 
+// The newest copy with its manifest (one a run finished), or null: the copy
+// that is never removed.
+const SafetyCopy* newestCompleteCopy(const QList<SafetyCopy>& copies);
+
+// Removes the copy of that name (without regard to case) under the root, at
+// the user's request once confirmed: never the newestCompleteCopy; under the
+// installation lock, since a run or a restore may be reading it; a link is
+// never followed (fs::RemoveFolder). Returns "" once removed, else why not
+// (Italian, for a box); a removal that fails half-way says so.
+QString removeSafetyCopy(const QString& root, const QString& name);
+
 // What reading a copy back against its manifest found.
 struct CopyCheck
 {
