@@ -68,7 +68,7 @@ DlgRipristino::DlgRipristino(const QString& root, const QList<SafetyCopy>& copie
     m_list->setRootIsDecorated(false);
     m_list->setUniformRowHeights(true);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_list->setMinimumSize(640, 160);
+    m_list->setMinimumSize(860, 160);
     const QDateTime now = QDateTime::currentDateTime();
     for (const SafetyCopy& copy : copies) {
         auto* item =
