@@ -71,7 +71,8 @@ enum class Trouble {
     NoSpace,
     NoManifestAnsweredNo,
     ConfirmationAnsweredNo,
-    UnknownCopy
+    UnknownCopy,
+    NoCopyBeforeOpening
 };
 
 // What makes a confirmed restore fail.
@@ -163,6 +164,10 @@ private slots:
             << int(Trouble::ConfirmationAnsweredNo) << QStringLiteral("sarà messa da parte come");
         QTest::newRow("a copy that is not there")
             << int(Trouble::UnknownCopy) << QStringLiteral("non trovata");
+        // A later run's copy holds 2024 already: it would not undo the opening.
+        QTest::newRow("no copy made before the opening, none named")
+            << int(Trouble::NoCopyBeforeOpening)
+            << QStringLiteral("nessuna copia fatta prima della riapertura in ");
     }
 
     // Refused before anything changes, with the reason in a box.
@@ -220,6 +225,9 @@ private slots:
             break;
         case Trouble::UnknownCopy:
             name = QStringLiteral("Copia_dati_01011999");
+            break;
+        case Trouble::NoCopyBeforeOpening:
+            QVERIFY(QDir().mkpath(copy + QStringLiteral("/esercizi/Azienda_2/2024")));
             break;
         }
         const Fingerprint before = TestInstall::fingerprint(f.install.driveC());

@@ -78,6 +78,13 @@ private slots:
 
         QCOMPARE(undoLastRestore(f.ctx), RunOutcome::Done);
         QCOMPARE(differences(restored, TestInstall::fingerprint(data)), QString());
+
+        // The newest complete copy is never removed; an older one is.
+        QVERIFY(
+            removeSafetyCopy(TestInstall::base(), copies[0].name).contains(QStringLiteral("più recente")));
+        QVERIFY(QDir(fs::hostPath(copies[0].path)).exists());
+        QCOMPARE(removeSafetyCopy(TestInstall::base(), copies[1].name), QString());
+        QVERIFY(!QDir(fs::hostPath(copies[1].path)).exists());
     }
 
     void ageText_data()
