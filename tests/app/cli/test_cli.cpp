@@ -327,14 +327,6 @@ private slots:
         QVERIFY2(broken.status == ExitDoneWithErrors, qPrintable(broken.out + broken.err));
         QVERIFY(broken.err.contains(QStringLiteral("ERRORE ")));
         QVERIFY(!broken.out.contains(QStringLiteral("ERRORE ")));
-
-        // No installation at all: no list, status 1, the reason on standard error.
-        QTemporaryDir empty;
-        const CliResult noList =
-            runCli({QStringLiteral("--drive-c"), empty.path(), QStringLiteral("--elenca-copie")});
-        QCOMPARE(noList.status, int(ExitDoneWithErrors));
-        QVERIFY2(noList.out.isEmpty() && noList.err.startsWith(QStringLiteral("Errore ")),
-                 qPrintable(noList.err));
     }
 
     void stepErrorsAndAnEarlyEnd()

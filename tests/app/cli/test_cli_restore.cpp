@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace rio;
@@ -50,6 +51,14 @@ private slots:
                      lines[2].endsWith(QStringLiteral("<- --ripristina senza nome")),
                  qPrintable(lines[2]));
         const QString name = lines[2].section(QLatin1Char(' '), 0, 0);
+
+        // No installation at all: no list, status 1, the reason on standard error.
+        QTemporaryDir empty;
+        const CliResult noList =
+            runCli({QStringLiteral("--drive-c"), empty.path(), QStringLiteral("--elenca-copie")});
+        QCOMPARE(noList.status, int(ExitDoneWithErrors));
+        QVERIFY2(noList.out.isEmpty() && noList.err.startsWith(QStringLiteral("Errore ")),
+                 qPrintable(noList.err));
 
         const auto before = TestInstall::fingerprint(install.driveC());
         const CliResult unconfirmed = runCli(drive + QStringList{QStringLiteral("--ripristina")});
