@@ -135,20 +135,21 @@ RunOutcome undoLastRestore(RunContext& ctx)
         ctx.message(failed, Buttons::Ok, Icon::Critical, Title);
         return RunOutcome::DoneWithErrors;
     }
-    const QString done =
-        dataThere ? QStringLiteral("Ultimo ripristino annullato: %1 è di nuovo %2 (%3); la cartella "
-                                   "dati ripristinata è conservata in %4")
-                        .arg(aside, data, dataKindText(data), newAside)
-                  : QStringLiteral("Ultimo ripristino annullato: %1 è di nuovo %2 (%3)")
-                        .arg(aside, data, dataKindText(data));
-    ctx.addEventLine(done);
-    ctx.message(
-        QStringLiteral("ULTIMO RIPRISTINO ANNULLATO: la cartella dati è di nuovo quella di prima del "
-                       "ripristino (%1).")
-                .arg(dataKindText(data)) +
-            (dataThere ? QStringLiteral("\r\nLa cartella dati ripristinata è conservata in %1.").arg(newAside)
-                       : QString()),
-        Buttons::Ok, Icon::Information, Title);
+    // Without a data folder this puts back what an interrupted restore or undo set aside.
+    const QString kind = dataKindText(data);
+    ctx.addEventLine(dataThere ? QStringLiteral("Ultimo ripristino annullato: %1 è di nuovo %2 (%3); la "
+                                                "cartella dati ripristinata è conservata in %4")
+                                     .arg(aside, data, kind, newAside)
+                               : QStringLiteral("Cartella dati rimessa al suo posto: %1 è di nuovo %2 (%3)")
+                                     .arg(aside, data, kind));
+    ctx.message(dataThere
+                    ? QStringLiteral("ULTIMO RIPRISTINO ANNULLATO: la cartella dati è di nuovo quella di "
+                                     "prima del ripristino (%1).\r\nLa cartella dati ripristinata è "
+                                     "conservata in %2.")
+                          .arg(kind, newAside)
+                    : QStringLiteral("CARTELLA DATI RIMESSA AL SUO POSTO: %1 è di nuovo %2 (%3).")
+                          .arg(aside, data, kind),
+                Buttons::Ok, Icon::Information, Title);
     return RunOutcome::Done;
 }
 

@@ -377,6 +377,7 @@ private slots:
             QVERIFY2(undone.status == ExitDone, qPrintable(undone.out + undone.err));
             QVERIFY(undone.out.contains(
                 QStringLiteral("La cartella dati c:\\Programmi\\Ventor Sistemi\\Dati manca")));
+            QVERIFY(undone.out.contains(QStringLiteral("CARTELLA DATI RIMESSA AL SUO POSTO")));
             QCOMPARE(TestInstall::fingerprint(data), aside);
         }
         {
