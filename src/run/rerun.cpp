@@ -7,6 +7,7 @@
 #include "data/database.h"
 #include "data/error.h"
 #include "data/filesystem.h"
+#include "data/interrupted_write.h"
 #include "run/restore.h"
 #include "run/run.h"
 
@@ -15,13 +16,15 @@ namespace rio {
 namespace {
 
 // "Azienda_1 (Rossi S.p.A.)"; the folder alone when the name cannot be read
-// without risk (an interrupted write beside the archive would be played back).
+// at once and without risk (an interrupted write beside the archive would be
+// played back; another program's lock would be waited for).
 QString companyText(const QString& root, const QString& workgroup, int slot)
 {
     const QString folder = layout::companyFolderName(slot);
     const QString archive = layout::oldArchivePath(root, slot);
     try {
-        if (fs::hasArchiveSideFiles(archive))
+        // Held by another program, the read would wait for it.
+        if (fs::hasArchiveSideFiles(archive) || archiveHeldElsewhere(archive))
             return folder;
         Connection connection;
         connection.open(layout::archiveConnectionString(archive, workgroup));

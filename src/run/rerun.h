@@ -13,7 +13,7 @@ class RunContext;
 // answers Yes; on No one event line says nothing was changed. A root that
 // cannot be read asks nothing: the check before the run says what is wrong.
 // Writes nothing; reads a company's name from its 2023 archive only when no
-// interrupted write lies beside it.
+// interrupted write lies beside it and no other program holds it.
 bool confirmReplacingNewYear(RunContext& ctx);
 
 } // namespace rio
