@@ -17,12 +17,11 @@ namespace {
 const QString Title = QLatin1String(ApplicationTitle);
 
 // When a restore set the folder aside: the stamp its name ends with.
-QString setAsideWhen(const QString& folder)
+QDateTime setAsideTime(const QString& folder)
 {
     const QString suffix = QLatin1String(SetAsideSuffix);
     const QString stamp = folder.mid(folder.lastIndexOf(suffix, -1, Qt::CaseInsensitive) + suffix.size());
-    const QDateTime when = QDateTime::fromString(stamp.left(15), QStringLiteral("yyyyMMdd_HHmmss"));
-    return when.isValid() ? when.toString(QStringLiteral("dd/MM/yyyy HH:mm")) : QString();
+    return QDateTime::fromString(stamp.left(15), QStringLiteral("yyyyMMdd_HHmmss"));
 }
 
 // A rename whose folder could not be synced afterwards raises once done:
@@ -77,8 +76,16 @@ RunOutcome undoLastRestore(RunContext& ctx)
         dataThere ? QFileInfo(fs::hostPath(layout::dataFolder(root))).fileName()
                   : asideName.left(asideName.indexOf(QLatin1String(SetAsideSuffix), 0, Qt::CaseInsensitive));
     const QString data = root + dataName;
-    const QString newAside = freeSetAsideName(root, dataName, QDateTime::currentDateTime());
-    const QString when = setAsideWhen(aside);
+    // The folder set aside now must be the newest, even with the clock set
+    // back since: an undo killed between its renames is undone again by
+    // putting back the newest.
+    const QDateTime asideTime = setAsideTime(aside);
+    QDateTime stamp = QDateTime::currentDateTime();
+    if (asideTime.isValid() && asideTime >= stamp)
+        stamp = asideTime.addSecs(1);
+    const QString newAside = freeSetAsideName(root, dataName, stamp);
+    const QString when =
+        asideTime.isValid() ? asideTime.toString(QStringLiteral("dd/MM/yyyy HH:mm")) : QString();
 
     const QString current =
         dataThere ? QStringLiteral("La cartella dati attuale %1 (%2) sarà messa da parte come %3: nessun "
