@@ -59,8 +59,14 @@ RunOutcome restoreFoundCopy(RunContext& ctx, RestoreRecord& record, const QStrin
 // taken by anything, a link to nowhere included.
 QString freeSetAsideName(const QString& root, const QString& dataName, const QDateTime& now)
 {
+    // The newest even with the clock set back since the last one: a restore or
+    // an undo killed between its renames is put right by putting the newest back.
+    QDateTime stamp = now;
+    const QDateTime latest = setAsideTime(setAsideFolder(root));
+    if (latest.isValid() && latest >= stamp)
+        stamp = latest.addSecs(1);
     const QString base =
-        root + dataName + QLatin1String(SetAsideSuffix) + now.toString(QStringLiteral("yyyyMMdd_HHmmss"));
+        root + dataName + QLatin1String(SetAsideSuffix) + stamp.toString(QStringLiteral("yyyyMMdd_HHmmss"));
     QString candidate = base;
     for (int n = 2; fs::NameTaken(candidate); ++n)
         candidate = base + QLatin1Char('_') + QString::number(n);

@@ -107,6 +107,9 @@ CopyCheck checkSafetyCopy(const QString& copyPath, const std::function<void(qint
 // (a link of that name is none).
 QString setAsideFolder(const QString& root);
 
+// When a restore set that folder aside, from its name; invalid for any other name.
+QDateTime setAsideTime(const QString& folder);
+
 // A restore killed between setting the data folder aside and putting the
 // restored one in its place leaves no data folder: says so and offers to put
 // the set-aside one back (Yes/No, default No, never answered for the user:

@@ -287,4 +287,13 @@ QString setAsideFolder(const QString& root)
     return newest == names.end() ? QString() : root + *newest;
 }
 
+QDateTime setAsideTime(const QString& folder)
+{
+    const QString suffix = QLatin1String(SetAsideSuffix);
+    const qsizetype at = folder.lastIndexOf(suffix, -1, Qt::CaseInsensitive);
+    if (at < 0)
+        return {};
+    return QDateTime::fromString(folder.mid(at + suffix.size(), 15), QStringLiteral("yyyyMMdd_HHmmss"));
+}
+
 } // namespace rio

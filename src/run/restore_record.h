@@ -37,8 +37,10 @@ struct RestoreRecord
     QString outcome; // the final line
 };
 
-// The data folder's own name, then SetAsideSuffix and the time: a name
-// under the root not yet taken by anything, a link to nowhere included.
+// The data folder's own name, then SetAsideSuffix and the time (a second
+// after the newest set-aside folder's when the clock is behind it): a name
+// under the root not yet taken by anything, a link to nowhere included, that
+// setAsideFolder finds as the newest.
 QString freeSetAsideName(const QString& root, const QString& dataName, const QDateTime& now);
 
 // The check before a restore, silent: an archive under the data folder in

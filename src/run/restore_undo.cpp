@@ -16,14 +16,6 @@ namespace {
 
 const QString Title = QLatin1String(ApplicationTitle);
 
-// When a restore set the folder aside: the stamp its name ends with.
-QDateTime setAsideTime(const QString& folder)
-{
-    const QString suffix = QLatin1String(SetAsideSuffix);
-    const QString stamp = folder.mid(folder.lastIndexOf(suffix, -1, Qt::CaseInsensitive) + suffix.size());
-    return QDateTime::fromString(stamp.left(15), QStringLiteral("yyyyMMdd_HHmmss"));
-}
-
 // A rename whose folder could not be synced afterwards raises once done:
 // what is on disk says whether it happened.
 bool renamed(const QString& from, const QString& to, QString& problem)
@@ -76,14 +68,8 @@ RunOutcome undoLastRestore(RunContext& ctx)
         dataThere ? QFileInfo(fs::hostPath(layout::dataFolder(root))).fileName()
                   : asideName.left(asideName.indexOf(QLatin1String(SetAsideSuffix), 0, Qt::CaseInsensitive));
     const QString data = root + dataName;
-    // The folder set aside now must be the newest, even with the clock set
-    // back since: an undo killed between its renames is undone again by
-    // putting back the newest.
     const QDateTime asideTime = setAsideTime(aside);
-    QDateTime stamp = QDateTime::currentDateTime();
-    if (asideTime.isValid() && asideTime >= stamp)
-        stamp = asideTime.addSecs(1);
-    const QString newAside = freeSetAsideName(root, dataName, stamp);
+    const QString newAside = freeSetAsideName(root, dataName, QDateTime::currentDateTime());
     const QString when =
         asideTime.isValid() ? asideTime.toString(QStringLiteral("dd/MM/yyyy HH:mm")) : QString();
 

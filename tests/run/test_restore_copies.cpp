@@ -44,6 +44,8 @@ private slots:
         QCOMPARE(defaultSafetyCopy(copies), &copies[1]);
         QCOMPARE(copies[1].ageText(copies[1].taken.addSecs(150)), QStringLiteral("2 minuti fa"));
 
+        // One set aside under a time later than the clock's: the restore's is still the newest.
+        QVERIFY(QDir().mkpath(f.file(QStringLiteral("dati_prima_del_ripristino_20991231_235959"))));
         f.host.boxes.clear();
         QCOMPARE(restoreSafetyCopy(f.ctx), RunOutcome::Done);
         QVERIFY2(f.host.boxes[0].text.startsWith(QStringLiteral("Ripristino della copia di sicurezza ") +
@@ -74,7 +76,7 @@ private slots:
                              TestInstall::fingerprint(fs::hostPath(setAsideFolder(TestInstall::base())))),
                  QString());
         QCOMPARE(QDir(f.root()).entryList({QStringLiteral("dati_prima_del_ripristino_*")}, QDir::Dirs).size(),
-                 1);
+                 2);
 
         QCOMPARE(undoLastRestore(f.ctx), RunOutcome::Done);
         QCOMPARE(differences(restored, TestInstall::fingerprint(data)), QString());
