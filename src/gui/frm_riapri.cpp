@@ -181,12 +181,14 @@ void FrmRiapri::cmdRipristina_Click()
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
         // Once the dialog has closed: the restore takes the window for a while.
-        QTimer::singleShot(0, this, [this, name = dialog->chosenCopy()] { restoreCopy(name); });
+        QTimer::singleShot(0, this, [this, name = dialog->chosenCopy(), undo = dialog->undoChosen()] {
+            restoreCopy(name, undo);
+        });
     });
     dialog->open();
 }
 
-void FrmRiapri::restoreCopy(const QString& copyName)
+void FrmRiapri::restoreCopy(const QString& copyName, bool undo)
 {
     if (m_running || m_exitStatus)
         return;
@@ -195,7 +197,7 @@ void FrmRiapri::restoreCopy(const QString& copyName)
     m_ui.cmdChiudi->setEnabled(false);
     m_host->setRunInProgress(true);
     try {
-        m_lastOutcome = restoreSafetyCopy(*m_ctx, copyName);
+        m_lastOutcome = undo ? undoLastRestore(*m_ctx) : restoreSafetyCopy(*m_ctx, copyName);
     } catch (const std::exception& error) {
         reportUnexpected(interruptionText(error));
     }

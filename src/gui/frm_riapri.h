@@ -59,7 +59,8 @@ public slots:
     // to a text file the user chooses (UTF-8, CR LF).
     void copyEventLine();
     void saveEventList();
-    // Opens the list of the safety copies; the one picked is restored.
+    // Opens the list of the safety copies; the one picked is restored, or the
+    // last restore undone.
     void cmdRipristina_Click();
 
 protected:
@@ -77,7 +78,7 @@ private:
     QString reportFolder();
     void reportUnexpected(const QString& text);
     void endProgram(int exitStatus);
-    void restoreCopy(const QString& copyName);
+    void restoreCopy(const QString& copyName, bool undo = false);
 
     FrmRiapriUi m_ui;
     EventListModel* m_events = nullptr;

@@ -1,5 +1,9 @@
 #include "gui/restore_dialog.h"
 
+#include "context/run_context.h"
+#include "gui/message_box.h"
+
+#include <QDateTime>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -15,7 +19,7 @@ namespace rio::gui {
 
 namespace {
 
-enum Column { Name, Taken, Size, Check, Columns };
+enum Column { Name, Taken, Age, Size, Kind, Check, Columns };
 
 template <typename W> W* named(W* widget, const char* name)
 {
@@ -41,7 +45,8 @@ QColor colourOf(CopyCheck::State state)
 } // namespace
 
 DlgRipristino::DlgRipristino(const QString& root, const QList<SafetyCopy>& copies, QWidget* parent)
-    : QDialog(parent), m_copies(copies), m_checks(copies.size())
+    : QDialog(parent), m_root(root), m_copies(copies), m_removed(copies.size(), false),
+      m_checks(copies.size())
 {
     setObjectName(QStringLiteral("dlgRipristino"));
     setWindowTitle(QStringLiteral("Ripristina copia di sicurezza"));
@@ -57,16 +62,25 @@ DlgRipristino::DlgRipristino(const QString& root, const QList<SafetyCopy>& copie
 
     m_list = named(new QTreeWidget(this), "lstCopie");
     m_list->setColumnCount(Columns);
-    m_list->setHeaderLabels({QStringLiteral("Copia"), QStringLiteral("Data e ora"),
-                             QStringLiteral("Dimensione"), QStringLiteral("Verifica")});
+    m_list->setHeaderLabels({QStringLiteral("Copia"), QStringLiteral("Data e ora"), QStringLiteral("Età"),
+                             QStringLiteral("Dimensione"), QStringLiteral("Contenuto"),
+                             QStringLiteral("Verifica")});
     m_list->setRootIsDecorated(false);
     m_list->setUniformRowHeights(true);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_list->setMinimumSize(640, 160);
+    m_list->setMinimumSize(860, 160);
+    const QDateTime now = QDateTime::currentDateTime();
     for (const SafetyCopy& copy : copies) {
-        auto* item = new QTreeWidgetItem(
-            m_list, {copy.name, copy.takenText(), copy.sizeText(), QStringLiteral("da verificare")});
+        auto* item =
+            new QTreeWidgetItem(m_list, {copy.name, copy.takenText(), copy.ageText(now), copy.sizeText(),
+                                         copy.kindText(), QStringLiteral("da verificare")});
         item->setTextAlignment(Size, Qt::AlignRight | Qt::AlignVCenter);
+        // What undoes the opening stands out.
+        if (copy.beforeOpening()) {
+            QFont bold = item->font(Kind);
+            bold.setBold(true);
+            item->setFont(Kind, bold);
+        }
     }
     for (int c = Name; c < Check; ++c)
         m_list->resizeColumnToContents(c);
@@ -84,6 +98,19 @@ DlgRipristino::DlgRipristino(const QString& root, const QList<SafetyCopy>& copie
                          this),
               "lblAvviso");
     note->setWordWrap(true);
+    const QString aside = setAsideFolder(root);
+    auto* asideNote = named(new QLabel(this), "lblMessaDaParte");
+    asideNote->setWordWrap(true);
+    asideNote->setText(aside.isEmpty()
+                           ? QStringLiteral("Nessun ripristino da annullare.")
+                           : QStringLiteral("L'ultimo ripristino ha messo da parte la cartella dati "
+                                            "di prima in %1 (%2): \"Annulla l'ultimo ripristino\" la "
+                                            "rimette al suo posto.")
+                                 .arg(aside, dataKindText(aside)));
+    m_undoButton = named(new QPushButton(QStringLiteral("Annulla l'&ultimo ripristino..."), this),
+                         "cmdAnnullaRipristino");
+    m_undoButton->setEnabled(!aside.isEmpty());
+    m_remove = named(new QPushButton(QStringLiteral("Ri&muovi copia..."), this), "cmdRimuoviCopia");
     m_restore = named(new QPushButton(QStringLiteral("&Ripristina..."), this), "cmdRipristinaCopia");
     auto* close = named(new QPushButton(QStringLiteral("&Annulla"), this), "cmdAnnulla");
     close->setDefault(true);
@@ -92,6 +119,8 @@ DlgRipristino::DlgRipristino(const QString& root, const QList<SafetyCopy>& copie
     progress->addWidget(m_status, 1);
     progress->addWidget(m_interrupt);
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_undoButton);
+    buttons->addWidget(m_remove);
     buttons->addStretch(1);
     buttons->addWidget(m_restore);
     buttons->addWidget(close);
@@ -101,18 +130,22 @@ DlgRipristino::DlgRipristino(const QString& root, const QList<SafetyCopy>& copie
     layout->addLayout(progress);
     layout->addWidget(m_bar);
     layout->addWidget(note);
+    layout->addWidget(asideNote);
     layout->addLayout(buttons);
 
     connect(m_interrupt, &QPushButton::clicked, this, &DlgRipristino::cmdInterrompi_Click);
     connect(m_restore, &QPushButton::clicked, this, &DlgRipristino::cmdRipristinaCopia_Click);
+    connect(m_undoButton, &QPushButton::clicked, this, &DlgRipristino::cmdAnnullaRipristino_Click);
+    connect(m_remove, &QPushButton::clicked, this, &DlgRipristino::cmdRimuoviCopia_Click);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_list, &QTreeWidget::itemSelectionChanged, this, &DlgRipristino::updateButtons);
     connect(m_list, &QTreeWidget::itemDoubleClicked, this, [this] {
         if (m_restore->isEnabled())
             cmdRipristinaCopia_Click();
     });
-    if (!copies.isEmpty())
-        m_list->setCurrentItem(m_list->topLevelItem(0));
+    // What a technician undoing an opening wants; none when no copy is of that kind.
+    if (const SafetyCopy* chosen = defaultSafetyCopy(m_copies))
+        m_list->setCurrentItem(m_list->topLevelItem(int(chosen - m_copies.constData())));
     startChecking();
     updateButtons();
 }
@@ -169,6 +202,8 @@ void DlgRipristino::showProgress(int row, qint64 done, qint64 total)
 void DlgRipristino::showCheck(int row, const CopyCheck& check)
 {
     m_checks[row] = check;
+    if (m_removed[row])
+        return;
     QTreeWidgetItem* item = m_list->topLevelItem(row);
     item->setText(Check, check.text());
     item->setToolTip(Check, check.problems.isEmpty() ? check.text() : check.problems.join(QLatin1Char('\n')));
@@ -186,7 +221,7 @@ void DlgRipristino::checkingEnded()
     m_checking = false;
     const bool interrupted = m_cancelled;
     for (int row = 0; row < m_copies.size(); ++row)
-        if (!m_checks[row])
+        if (!m_checks[row] && !m_removed[row])
             m_list->topLevelItem(row)->setText(Check, QStringLiteral("verifica interrotta"));
     m_status->setText(interrupted
                           ? QStringLiteral("Verifica interrotta.")
@@ -199,15 +234,26 @@ void DlgRipristino::checkingEnded()
     updateButtons();
 }
 
-void DlgRipristino::updateButtons()
+int DlgRipristino::selectedRow() const
 {
     const int row = m_list->currentItem() && m_list->currentItem()->isSelected()
                         ? m_list->indexOfTopLevelItem(m_list->currentItem())
                         : -1;
+    return row >= 0 && !m_removed[row] ? row : -1;
+}
+
+void DlgRipristino::updateButtons()
+{
+    const int row = selectedRow();
     // A copy known not to match is refused by the restore: not offered.
     const bool refused = row >= 0 && m_checks[row] && !m_checks[row]->restorable() &&
                          m_checks[row]->state != CopyCheck::State::Cancelled;
     m_restore->setEnabled(row >= 0 && !refused);
+    // Not while the copies are read: the one being read would go from under the reading.
+    const bool newest = row >= 0 && &m_copies[row] == newestCompleteCopy(m_copies);
+    m_remove->setEnabled(row >= 0 && !newest && !checking());
+    m_remove->setToolTip(newest ? QStringLiteral("La copia completa più recente non può essere rimossa")
+                                : QString());
     m_interrupt->setEnabled(checking() && !m_cancelled);
 }
 
@@ -218,9 +264,52 @@ void DlgRipristino::cmdInterrompi_Click()
     m_status->setText(QStringLiteral("Interruzione della verifica..."));
 }
 
+void DlgRipristino::cmdAnnullaRipristino_Click()
+{
+    m_chosen.clear();
+    m_undo = true;
+    m_cancelled = true;
+    if (m_worker)
+        m_worker->wait();
+    accept();
+}
+
+void DlgRipristino::cmdRimuoviCopia_Click()
+{
+    const int row = selectedRow();
+    if (row < 0 || checking())
+        return;
+    const SafetyCopy& copy = m_copies[row];
+    bool onlyBefore = copy.beforeOpening();
+    for (int other = 0; other < m_copies.size() && onlyBefore; ++other)
+        onlyBefore = other == row || m_removed[other] || !m_copies[other].beforeOpening();
+    const QString question =
+        QStringLiteral("Rimuovere definitivamente la copia di sicurezza %1 (%2, %3, %4, %5)?")
+            .arg(copy.name, copy.takenText(), copy.ageText(), copy.sizeText(), copy.kindText()) +
+        (onlyBefore ? QStringLiteral("\n\nÈ l'unica copia con i dati di prima della riapertura: senza di "
+                                     "essa la riapertura non può più essere annullata.")
+                    : QString());
+    if (MessageBox::show(this, {question, Buttons::YesNoDefaultNo, Icon::Exclamation,
+                                QLatin1String(ApplicationTitle)}) != Answer::Yes)
+        return;
+    const QString problem = removeSafetyCopy(m_root, copy.name);
+    if (!problem.isEmpty()) {
+        MessageBox::show(this, {QStringLiteral("Impossibile rimuovere la copia: %1.").arg(problem),
+                                Buttons::Ok, Icon::Critical, QLatin1String(ApplicationTitle)});
+        return;
+    }
+    m_removed[row] = true;
+    QTreeWidgetItem* item = m_list->topLevelItem(row);
+    item->setText(Check, QStringLiteral("rimossa"));
+    item->setForeground(Check, QColor(0x80, 0x80, 0x80));
+    item->setFlags(Qt::NoItemFlags);
+    m_status->setText(QStringLiteral("Copia %1 rimossa.").arg(copy.name));
+    updateButtons();
+}
+
 void DlgRipristino::cmdRipristinaCopia_Click()
 {
-    const int row = m_list->indexOfTopLevelItem(m_list->currentItem());
+    const int row = selectedRow();
     if (row < 0)
         return;
     m_chosen = m_copies[row].name;

@@ -26,6 +26,22 @@ struct RunState;
 inline constexpr auto SetAsideSuffix = "_prima_del_ripristino_";
 inline constexpr auto RestoreStagingFolder = "dati_ripristino_in_corso";
 
+// The companies of a data folder, or of a copy of one (a Windows path), that
+// have a 2023 archive and already a 2024 folder: a copy without any holds
+// the data as they were before the year opening. Reads names only.
+QList<int> companiesWithNewYear(const QString& dataFolder);
+
+// What a data folder, or a copy of one, holds: "prima della riapertura", or
+// "contiene già il 2024 (Azienda_1, Azienda_2)". Reads names only.
+QString dataKindText(const QString& dataFolder);
+
+// "Azienda_1, Azienda_3".
+QString companyList(const QList<int>& found);
+
+// How long ago: "5 minuti fa", "3 ore fa", "oggi" (the time unknown),
+// "ieri", "12 giorni fa", "2 mesi fa", "1 anno fa".
+QString ageText(const QDateTime& taken, bool timeKnown, const QDateTime& now);
+
 // A safety copy found under the installation root.
 struct SafetyCopy
 {
@@ -35,15 +51,36 @@ struct SafetyCopy
     bool timeKnown = false;
     qint64 bytes = 0; // its files, the manifest left out
     bool hasManifest = false;
+    QList<int> opened; // companiesWithNewYear of the copy: empty, it undoes an opening
 
+    bool beforeOpening() const { return opened.isEmpty(); }
     QString takenText() const; // "07/12/2026 10:15", or the date alone
     QString sizeText() const;  // "12,3 MB"
+    QString ageText(const QDateTime& now = QDateTime::currentDateTime()) const;
+    // "prima della riapertura", or "contiene già il 2024 (Azienda_1, Azienda_2)"
+    QString kindText() const;
 };
 
 // The folders Copia_dati_* under the root (a Windows path ending in "\"),
 // newest first; a link of that name is no copy and is left out. Reads names, times and sizes only; raises
 // nothing: a root that cannot be read has no copies.
 QList<SafetyCopy> listSafetyCopies(const QString& root);
+
+// The copy a restore takes when none is named: the newest made before an
+// opening (a later run's copy already holds the 2024 archives and would not
+// undo the opening); null when there is none.
+const SafetyCopy* defaultSafetyCopy(const QList<SafetyCopy>& copies);
+
+// The newest copy with its manifest (one a run finished), or null: the copy
+// that is never removed.
+const SafetyCopy* newestCompleteCopy(const QList<SafetyCopy>& copies);
+
+// Removes the copy of that name (without regard to case) under the root, at
+// the user's request once confirmed: never the newestCompleteCopy; under the
+// installation lock, since a run or a restore may be reading it; a link is
+// never followed (fs::RemoveFolder). Returns "" once removed, else why not
+// (Italian, for a box); a removal that fails half-way says so.
+QString removeSafetyCopy(const QString& root, const QString& name);
 
 // What reading a copy back against its manifest found.
 struct CopyCheck
@@ -70,6 +107,9 @@ CopyCheck checkSafetyCopy(const QString& copyPath, const std::function<void(qint
 // (a link of that name is none).
 QString setAsideFolder(const QString& root);
 
+// When a restore set that folder aside, from its name; invalid for any other name.
+QDateTime setAsideTime(const QString& folder);
+
 // A restore killed between setting the data folder aside and putting the
 // restored one in its place leaves no data folder: says so and offers to put
 // the set-aside one back (Yes/No, default No, never answered for the user:
@@ -78,8 +118,8 @@ QString setAsideFolder(const QString& root);
 // services' errors.
 bool offerToPutBackDataFolder(RunContext& ctx, const QString& root);
 
-// Restores a safety copy (by name, without regard to case; the newest when
-// empty) in place of the data folder of the root the window's choices
+// Restores a safety copy (by name, without regard to case; when empty the
+// defaultSafetyCopy, and none is refused) in place of the data folder of the root the window's choices
 // settle: the copy is read back against its manifest (a copy without one
 // only after the user confirms that it cannot be verified, in a box of
 // Buttons::YesNoExplicit, or said so beforehand, Host::
@@ -93,5 +133,19 @@ bool offerToPutBackDataFolder(RunContext& ctx, const QString& root);
 // options.freeBytes stands for the free space in tests.
 RunOutcome restoreSafetyCopy(RunContext& ctx, const QString& copyName = {},
                              const PreliminaryOptions& options = {});
+
+// Undoes the last restore: the newest folder a restore set aside
+// (setAsideFolder) takes the data folder's place again, and the data folder
+// is set aside in turn under a new name, so that undoing again goes back
+// (nothing is deleted). Two renames under the installation lock, after the
+// check (an archive in use, a link on the way, a root that cannot be written)
+// and a Yes/No box (default No) that says which folder goes where and what
+// each holds; nothing is written into either folder, not even the log: each
+// comes back byte for byte. With the data folder missing (a restore killed
+// between its renames) the set-aside folder is put back alone. NotStarted:
+// nothing set aside, refused or not confirmed; Done; DoneWithErrors: a
+// rename failed, the data folder put back where it was when possible (the
+// box says where it is).
+RunOutcome undoLastRestore(RunContext& ctx);
 
 } // namespace rio

@@ -67,16 +67,22 @@ QString missingDataFolderText(const QString& base)
                .arg(aside);
 }
 
-RunOutcome refuseRestore(RunContext& ctx, const QStringList& reasons)
+RunOutcome refuseRestore(RunContext& ctx, const QStringList& reasons, const QString& refused)
 {
-    ctx.host().message(QStringLiteral("Impossibile ripristinare la copia di sicurezza: ") +
-                           reasons.join(QStringLiteral("; ")) +
-                           QStringLiteral(".\r\nNessun file è stato modificato."),
-                       Buttons::Ok, Icon::Critical, Title);
+    ctx.host().message(
+        (refused.isEmpty() ? QStringLiteral("Impossibile ripristinare la copia di sicurezza") : refused) +
+            QStringLiteral(": ") + reasons.join(QStringLiteral("; ")) +
+            QStringLiteral(".\r\nNessun file è stato modificato."),
+        Buttons::Ok, Icon::Critical, Title);
     return RunOutcome::NotStarted;
 }
 
-bool checkBeforeRestoring(RunContext& ctx, const SafetyCopy& copy, const PreliminaryOptions& options)
+namespace {
+
+// The root writable, no link on the restore's way, the archives under the data
+// folder not in use; with a copy, its data folder required and the space for
+// it. On an ERRORE the lines go to the event list and one box refuses.
+bool checkRootAndData(RunContext& ctx, const SafetyCopy* copy, const PreliminaryOptions& options)
 {
     const RunState& state = ctx.state();
     const QString root = state.PercorsoBase;
@@ -90,15 +96,17 @@ bool checkBeforeRestoring(RunContext& ctx, const SafetyCopy& copy, const Prelimi
                           .arg(root));
         checkLinks(check, root);
         if (!fs::FolderExists(data)) {
-            check.add(Level::Error, missingDataFolderText(root));
+            if (copy)
+                check.add(Level::Error, missingDataFolderText(root));
         } else {
             checkArchivesNotInUse(check, data, state.PercorsoSystemMdw);
             // The copy is written beside the data folder, whose Tmp it then receives.
             constexpr qint64 LogAndReport = 16 * 1024 * 1024;
             const QString tmp = fs::hostPath(layout::tempFolder(root));
-            checkFreeSpace(check, root,
-                           copy.bytes + (QFileInfo(tmp).isDir() ? folderSize(tmp) : 0) + LogAndReport,
-                           options);
+            if (copy)
+                checkFreeSpace(check, root,
+                               copy->bytes + (QFileInfo(tmp).isDir() ? folderSize(tmp) : 0) + LogAndReport,
+                               options);
         }
     } catch (const Error& e) {
         check.add(
@@ -111,11 +119,23 @@ bool checkBeforeRestoring(RunContext& ctx, const SafetyCopy& copy, const Prelimi
     QStringList errors;
     for (const PreliminaryFinding& finding : result.findings)
         if (finding.level == Level::Error) {
-            ctx.host().addEvent(finding.line());
+            ctx.host().addMarkedEvent(finding.line(), {Tone::Error, false});
             errors << finding.text;
         }
-    refuseRestore(ctx, errors);
+    refuseRestore(ctx, errors, copy ? QString() : UndoRefused);
     return false;
+}
+
+} // namespace
+
+bool checkBeforeRestoring(RunContext& ctx, const SafetyCopy& copy, const PreliminaryOptions& options)
+{
+    return checkRootAndData(ctx, &copy, options);
+}
+
+bool checkBeforeUndoing(RunContext& ctx)
+{
+    return checkRootAndData(ctx, nullptr, {});
 }
 
 bool offerToPutBackDataFolder(RunContext& ctx, const QString& root)
@@ -204,16 +224,26 @@ bool verifyBeforeRestoring(RunContext& ctx, RestoreRecord& record)
 
 bool confirmRestore(RunContext& ctx, const RestoreRecord& record, const QString& setAside)
 {
+    const SafetyCopy& copy = record.copy;
+    const QString kind =
+        copy.beforeOpening()
+            ? QStringLiteral("La copia è stata fatta PRIMA DELLA RIAPERTURA: nessuna azienda vi ha ancora "
+                             "l'archivio %1.")
+                  .arg(layout::AnnoDaAprire)
+            : QStringLiteral("La copia CONTIENE GIÀ IL %1 (%2): è stata fatta dopo una riapertura, e non "
+                             "riporta i dati a prima della riapertura.")
+                  .arg(layout::AnnoDaAprire)
+                  .arg(companyList(copy.opened));
     const QString text =
         QStringLiteral(
-            "Ripristino della copia di sicurezza %1 (%2, %3).\r\n\r\n"
+            "Ripristino della copia di sicurezza %1 (%2, %3, %6).\r\n%7\r\n\r\n"
             "La cartella dati %4 sarà sostituita dal contenuto della copia: gli archivi di tutte le "
             "aziende e di tutti gli anni tornano come erano quando la copia è stata fatta. La cartella "
             "Tmp (log e rapporti) resta quella attuale.\r\n\r\n"
             "La cartella dati attuale non sarà cancellata: sarà messa da parte come %5.\r\n\r\n"
             "Prima di continuare è preferibile scollegare tutti gli utenti.\r\nContinuare?")
-            .arg(record.copy.name, record.copy.takenText(), record.copy.sizeText(), record.dataFolder,
-                 setAside);
+            .arg(copy.name, copy.takenText(), copy.sizeText(), record.dataFolder, setAside, copy.ageText(),
+                 kind);
     return ctx.message(text, Buttons::YesNoDefaultNo, Icon::Exclamation, Title) == Answer::Yes;
 }
 

@@ -3,6 +3,7 @@
 // dialog (on a worker thread) share them.
 #include "run/restore.h"
 
+#include "context/layout.h"
 #include "data/error.h"
 #include "data/filesystem.h"
 #include "data/manifest.h"
@@ -36,7 +37,10 @@ const QRegularExpression& copyName()
 void settleTime(SafetyCopy& copy, const QString& hostFolder)
 {
     const QFileInfo manifest(hostFolder + QLatin1Char('/') + QLatin1String(fs::ManifestFileName));
-    const QDateTime written = (manifest.isFile() ? manifest : QFileInfo(hostFolder)).lastModified();
+    QDateTime written = (manifest.isFile() ? manifest : QFileInfo(hostFolder)).lastModified();
+    // To the second, as the names are: a second copy made within the same
+    // second as the first still sorts after it, by its longer name.
+    written = written.addMSecs(-written.time().msec());
     const QRegularExpressionMatch m = copyName().match(copy.name);
     const QDate date = m.hasMatch() ? QDate::fromString(m.captured(1), QStringLiteral("ddMMyyyy")) : QDate();
     if (!date.isValid()) {
@@ -65,6 +69,88 @@ constexpr qint64 HashStep = qint64(8) << 20;
 
 } // namespace
 
+QList<int> companiesWithNewYear(const QString& dataFolder)
+{
+    QList<int> found;
+    const QString companies = dataFolder + QStringLiteral("\\esercizi\\");
+    for (int n = 1; n <= 10; ++n) {
+        const QString company = companies + layout::companyFolderName(n) + QLatin1Char('\\');
+        if (!fs::Dir(company + QStringLiteral("%1\\dati.mdb").arg(layout::AnnoInCorso)).isEmpty() &&
+            fs::FolderExists(company + QString::number(layout::AnnoDaAprire)))
+            found << n;
+    }
+    return found;
+}
+
+QString companyList(const QList<int>& found)
+{
+    QStringList names;
+    for (int n : found)
+        names << layout::companyFolderName(n);
+    return names.join(QStringLiteral(", "));
+}
+
+QString ageText(const QDateTime& taken, bool timeKnown, const QDateTime& now)
+{
+    const qint64 days = taken.date().daysTo(now.date());
+    const auto count = [](qint64 n, const char* one, const char* many) {
+        return QStringLiteral("%1 %2 fa").arg(n).arg(QLatin1String(n == 1 ? one : many));
+    };
+    if (days < 0)
+        return QStringLiteral("data futura");
+    if (days == 0) {
+        if (!timeKnown)
+            return QStringLiteral("oggi");
+        const qint64 minutes = std::max<qint64>(0, taken.secsTo(now) / 60);
+        if (minutes < 1)
+            return QStringLiteral("meno di un minuto fa");
+        if (minutes < 60)
+            return count(minutes, "minuto", "minuti");
+        return count(minutes / 60, "ora", "ore");
+    }
+    if (days == 1)
+        return QStringLiteral("ieri");
+    if (days < 60)
+        return count(days, "giorno", "giorni");
+    if (days < 365)
+        return count(days / 30, "mese", "mesi");
+    return count(days / 365, "anno", "anni");
+}
+
+QString SafetyCopy::ageText(const QDateTime& now) const
+{
+    return rio::ageText(taken, timeKnown, now);
+}
+
+namespace {
+
+QString kindText(const QList<int>& opened)
+{
+    if (opened.isEmpty())
+        return QStringLiteral("prima della riapertura");
+    return QStringLiteral("contiene già il %1 (%2)").arg(layout::AnnoDaAprire).arg(companyList(opened));
+}
+
+} // namespace
+
+QString dataKindText(const QString& dataFolder)
+{
+    return kindText(companiesWithNewYear(dataFolder));
+}
+
+QString SafetyCopy::kindText() const
+{
+    return rio::kindText(opened);
+}
+
+const SafetyCopy* defaultSafetyCopy(const QList<SafetyCopy>& copies)
+{
+    for (const SafetyCopy& copy : copies)
+        if (copy.beforeOpening())
+            return &copy;
+    return nullptr;
+}
+
 QString SafetyCopy::takenText() const
 {
     return taken.toString(timeKnown ? QStringLiteral("dd/MM/yyyy HH:mm") : QStringLiteral("dd/MM/yyyy"));
@@ -91,6 +177,7 @@ QList<SafetyCopy> listSafetyCopies(const QString& root)
         copy.hasManifest = manifest.isFile();
         copy.bytes = folderSize(host) - (copy.hasManifest ? manifest.size() : 0);
         settleTime(copy, host);
+        copy.opened = companiesWithNewYear(copy.path);
         copies << copy;
     }
     std::sort(copies.begin(), copies.end(), [](const SafetyCopy& a, const SafetyCopy& b) {
@@ -198,6 +285,15 @@ QString setAsideFolder(const QString& root)
     const auto newest = std::max_element(
         names.begin(), names.end(), [&](const QString& a, const QString& b) { return stamp(a) < stamp(b); });
     return newest == names.end() ? QString() : root + *newest;
+}
+
+QDateTime setAsideTime(const QString& folder)
+{
+    const QString suffix = QLatin1String(SetAsideSuffix);
+    const qsizetype at = folder.lastIndexOf(suffix, -1, Qt::CaseInsensitive);
+    if (at < 0)
+        return {};
+    return QDateTime::fromString(folder.mid(at + suffix.size(), 15), QStringLiteral("yyyyMMdd_HHmmss"));
 }
 
 } // namespace rio

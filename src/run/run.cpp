@@ -13,6 +13,7 @@
 #include "init/inizializzazione.h"
 #include "run/preliminary_check.h"
 #include "run/preliminary_check_archive.h"
+#include "run/rerun.h"
 #include "run/restore.h"
 #include "run/run_end.h"
 #include "run/verification.h"
@@ -328,6 +329,8 @@ void startUp(RunState& state)
 RunOutcome runYearOpening(RunContext& ctx)
 {
     Host& host = ctx.host();
+    if (!confirmReplacingNewYear(ctx))
+        return RunOutcome::NotStarted;
     const Answer answer = ctx.message(
         QStringLiteral("Prima di continuare è preferibile scollegare tutti gli utenti\r\nContinuare?"),
         Buttons::YesNo, Icon::Exclamation, Ventor);

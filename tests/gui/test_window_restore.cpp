@@ -9,6 +9,7 @@
 #include "gui/message_box.h"
 #include "gui/qt_translations.h"
 #include "gui/restore_dialog.h"
+#include "run/restore.h"
 #include "test_install.h"
 #include "window_fixture.h"
 
@@ -30,7 +31,7 @@ using rio::gui::MessageBox;
 
 namespace {
 
-enum { Name, Taken, Size, Check };
+enum { Name, Taken, Age, Size, Kind, Check };
 
 // An installation of two companies and the window on it, after one run made
 // in the window; every box is recorded and answered Yes or OK.
@@ -84,6 +85,9 @@ class TestWindowRestore : public QObject
 private slots:
     void cleanup() { MessageBox::reset(); }
 
+    // Two runs and a copy made by hand: the copies told apart, the one before
+    // the opening preselected and restored, an old copy removed but never the
+    // newest complete one, and the restore undone.
     void theCopyPickedIsRestored()
     {
         Fixture f;
@@ -94,29 +98,55 @@ private slots:
         // An older copy made by hand, without a manifest.
         fs::CopyFolder(TestInstall::base() + QStringLiteral("dati"),
                        TestInstall::base() + QStringLiteral("Copia_dati_01122025"));
+        f.boxes.clear();
+        child<QPushButton>(f.window, "cmd")->click();
+        QCOMPARE(f.window.lastOutcome(), std::optional<RunOutcome>(RunOutcome::Done));
+        QCOMPARE(f.boxes[0].buttons, Buttons::YesNoDefaultNo); // the re-run names what it replaces
+        QVERIFY(f.boxes[0].text.contains(QStringLiteral("- Azienda_2 (Azienda 2 S.r.l.)")));
 
         DlgRipristino* dialog = f.openDialog();
         auto* list = child<QTreeWidget>(*dialog, "lstCopie");
-        QCOMPARE(list->topLevelItemCount(), 2);
+        QCOMPARE(list->topLevelItemCount(), 3);
         QTRY_VERIFY(!dialog->checking());
-        QVERIFY(list->topLevelItem(0)->text(Name).startsWith(QStringLiteral("Copia_dati_")));
-        QVERIFY2(list->topLevelItem(0)->text(Check).startsWith(QStringLiteral("verificata (")),
-                 qPrintable(list->topLevelItem(0)->text(Check)));
-        QCOMPARE(list->topLevelItem(1)->text(Name), QStringLiteral("Copia_dati_01122025"));
-        QCOMPARE(list->topLevelItem(1)->text(Taken), QStringLiteral("01/12/2025"));
-        QCOMPARE(list->topLevelItem(1)->text(Check),
+        QCOMPARE(list->topLevelItem(0)->text(Kind),
+                 QStringLiteral("contiene già il 2024 (Azienda_1, Azienda_2)"));
+        QCOMPARE(list->topLevelItem(1)->text(Kind), QStringLiteral("prima della riapertura"));
+        QCOMPARE(list->currentItem(), list->topLevelItem(1));
+        QVERIFY2(list->topLevelItem(1)->text(Age).endsWith(QStringLiteral(" fa")),
+                 qPrintable(list->topLevelItem(1)->text(Age)));
+        for (int row : {0, 1})
+            QVERIFY2(list->topLevelItem(row)->text(Check).startsWith(QStringLiteral("verificata (")),
+                     qPrintable(list->topLevelItem(row)->text(Check)));
+        QCOMPARE(list->topLevelItem(2)->text(Name), QStringLiteral("Copia_dati_01122025"));
+        QCOMPARE(list->topLevelItem(2)->text(Taken), QStringLiteral("01/12/2025"));
+        QCOMPARE(list->topLevelItem(2)->text(Check),
                  QStringLiteral("non verificabile: manca copia_di_sicurezza.sha256"));
         QVERIFY(list->topLevelItem(0)->text(Size).endsWith(QStringLiteral(" MB")));
         QCOMPARE(child<QProgressBar>(*dialog, "barVerifica")->value(), 1000);
         QVERIFY(!child<QPushButton>(*dialog, "cmdInterrompi")->isEnabled());
         QVERIFY(text(*dialog, "lblVerifica").startsWith(QStringLiteral("Verifica completata")));
+        QVERIFY(!child<QPushButton>(*dialog, "cmdAnnullaRipristino")->isEnabled());
+
+        // The newest complete copy stays; an old one goes once confirmed.
+        auto* remove = child<QPushButton>(*dialog, "cmdRimuoviCopia");
+        list->setCurrentItem(list->topLevelItem(0));
+        QVERIFY(!remove->isEnabled());
+        list->setCurrentItem(list->topLevelItem(2));
+        f.boxes.clear();
+        remove->click();
+        QCOMPARE(f.boxes.size(), 1);
+        QCOMPARE(f.boxes[0].buttons, Buttons::YesNoDefaultNo);
+        QCOMPARE(list->topLevelItem(2)->text(Check), QStringLiteral("rimossa"));
+        QVERIFY(!QDir(f.install.host(TestInstall::base() + QStringLiteral("Copia_dati_01122025"))).exists());
+        QVERIFY(!remove->isEnabled());
 
         f.boxes.clear();
-        list->setCurrentItem(list->topLevelItem(0));
+        list->setCurrentItem(list->topLevelItem(1));
         child<QPushButton>(*dialog, "cmdRipristinaCopia")->click();
         QTRY_VERIFY(f.boxes.size() >= 2 && !f.window.isRunning());
         QCOMPARE(f.boxes[0].buttons, Buttons::YesNoDefaultNo);
         QVERIFY(f.boxes[0].text.contains(QStringLiteral("sarà messa da parte come")));
+        QVERIFY(f.boxes[0].text.contains(QStringLiteral("fatta PRIMA DELLA RIAPERTURA")));
         QVERIFY(f.boxes.last().text.startsWith(QStringLiteral("COPIA DI SICUREZZA RIPRISTINATA")));
         QCOMPARE(f.window.lastOutcome(), std::optional<RunOutcome>(RunOutcome::Done));
 
@@ -148,6 +178,19 @@ private slots:
         child<QPushButton>(f.window, "cmdRapporto")->click();
         QVERIFY2(QFileInfo(opened).fileName().startsWith(QStringLiteral("ripristino_")), qPrintable(opened));
         QVERIFY(QFile::exists(opened));
+
+        // Undone from the dialog: the data folder set aside comes back as it was.
+        const QString aside = fs::hostPath(setAsideFolder(TestInstall::base()));
+        const auto setAside = TestInstall::fingerprint(aside);
+        dialog = f.openDialog();
+        QVERIFY(text(*dialog, "lblMessaDaParte").contains(QStringLiteral("contiene già il 2024")));
+        f.boxes.clear();
+        child<QPushButton>(*dialog, "cmdAnnullaRipristino")->click();
+        QTRY_VERIFY(f.boxes.size() >= 2 && !f.window.isRunning());
+        QCOMPARE(f.boxes[0].buttons, Buttons::YesNoDefaultNo);
+        QVERIFY(f.boxes.last().text.startsWith(QStringLiteral("ULTIMO RIPRISTINO ANNULLATO")));
+        QCOMPARE(TestInstall::fingerprint(f.install.host(TestInstall::base() + QStringLiteral("dati"))),
+                 setAside);
     }
 
     // A copy that does not read back equal is shown so and cannot be picked.

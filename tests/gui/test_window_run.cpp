@@ -39,7 +39,7 @@ struct Fixture
     TestInstall install;
     FrmRiapri window;
     QList<MessageBox::Request> boxes;
-    // Runs at each box, before it is answered (Yes to the confirmation, OK
+    // Runs at each box, before it is answered (Yes to the confirmations, OK
     // to the rest).
     std::function<void(const MessageBox::Request&)> onBox;
 
@@ -49,7 +49,8 @@ struct Fixture
             boxes << r;
             if (onBox)
                 onBox(r);
-            return r.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
+            return r.buttons == Buttons::YesNo || r.buttons == Buttons::YesNoDefaultNo ? Answer::Yes
+                                                                                       : Answer::Ok;
         });
         window.show();
     }
@@ -292,7 +293,10 @@ private slots:
         QCOMPARE(f.window.lastOutcome(), RunOutcome::Done);
         const int firstBoxes = f.boxes.size();
         f.clickRun();
-        QCOMPARE(f.boxes.size(), 2 * firstBoxes);
+        // The second run first names the 2024 archive it replaces.
+        QCOMPARE(f.boxes.size(), 2 * firstBoxes + 1);
+        QCOMPARE(f.boxes[firstBoxes].buttons, Buttons::YesNoDefaultNo);
+        QVERIFY(f.boxes[firstBoxes].text.contains(QStringLiteral("- Azienda_1 (Azienda 1 S.r.l.)")));
         QCOMPARE(f.child<QLabel>("lblNumAzienda")->text(), QStringLiteral("1"));
         // Both runs appended to the same log.
         const QStringList log = f.logLines();

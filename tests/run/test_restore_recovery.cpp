@@ -1,9 +1,9 @@
 // A restore killed at the rename that sets the data folder aside, during its
-// copy, while it carries the logs, or at the final swap, and then asked
-// again, ends with the restored data folder and nothing lost; killed just
-// after the swap, it has restored, and blocks nothing after it. Drives the
-// built riapertura-cli on a demo installation after a run, killed with strace
-// at calls chosen from the trace of one uninterrupted restore.
+// copy, while it carries the logs, or at the final swap, and then asked again,
+// ends with the restored data folder and nothing lost; killed just after the
+// swap, it has restored, and blocks nothing after it; an undo killed between its
+// renames is undone again. Drives the built riapertura-cli on a demo installation
+// after a run, killed with strace at calls chosen from the trace of one restore.
 #include "archive_dump.h"
 #include "child_process.h"
 #include "crash_points.h"
@@ -366,6 +366,32 @@ private slots:
         QVERIFY(opened.output.contains(QStringLiteral("-> No: --yes non risponde a questa domanda")));
         QVERIFY(opened.output.contains(QStringLiteral("ERRORE cartella dati mancante")));
         QCOMPARE(differences(before, installationFiles(drive)), QString());
+    }
+
+    // An undo killed between its renames: undoing again puts back the folder it had just
+    // set aside, byte for byte, even when the restore's bears a time later than the clock's.
+    void anUndoKilledBetweenItsRenamesIsUndoneAgain()
+    {
+        const QString drive = copyOfDrive(m_cleanDrive, m_base, m_drives);
+        QVERIFY(!drive.isEmpty());
+        const QString root = drive + QLatin1Char('/') + Root + QLatin1Char('/');
+        const QString aside = besideData(drive, QStringLiteral("dati_prima_del_ripristino_*")).value(0);
+        QVERIFY(
+            QDir().rename(root + aside, root + QStringLiteral("dati_prima_del_ripristino_20991231_235959")));
+        const Fingerprint restored = TestInstall::fingerprint(dataOf(drive));
+        const QStringList undo{QStringLiteral("--drive-c"), drive, QStringLiteral("--annulla-ripristino"),
+                               QStringLiteral("--yes")};
+        const Outcome killed =
+            run(QStringLiteral("strace"),
+                QStringList{QStringLiteral("-f"), QStringLiteral("-qq"), QStringLiteral("-o"),
+                            QStringLiteral("/dev/null"), QStringLiteral("-e"),
+                            QStringLiteral("inject=rename,renameat,renameat2:signal=SIGKILL:when=2"),
+                            QStringLiteral(RIAPERTURA_CLI)} +
+                    undo);
+        QVERIFY2(dataOf(drive).isEmpty(), qPrintable(killed.gist()));
+        const Outcome again = run(QStringLiteral(RIAPERTURA_CLI), undo);
+        QVERIFY2(again.exitedWith(0), qPrintable(again.gist()));
+        QCOMPARE(differences(restored, TestInstall::fingerprint(dataOf(drive))), QString());
     }
 };
 

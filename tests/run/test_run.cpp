@@ -25,24 +25,51 @@ class TestRun : public QObject
     Q_OBJECT
 
 private slots:
+    void answeringNoChangesNothing_data()
+    {
+        QTest::addColumn<bool>("opened"); // company 1 already has its 2024 archive
+        QTest::addColumn<QString>("asked");
+        QTest::addColumn<int>("buttons");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("the confirmation")
+            << false
+            << QStringLiteral("Prima di continuare è preferibile scollegare tutti gli utenti\r\nContinuare?")
+            << int(Buttons::YesNo) << QStringLiteral("Ventor");
+        // A re-run first names what it replaces, and proposes No.
+        QTest::newRow("the 2024 archive replaced by a re-run")
+            << true
+            << QStringLiteral("La riapertura è già stata eseguita: questa azienda ha già l'archivio 2024.\r\n"
+                              "- Azienda_1 (Azienda 1 S.r.l.)\r\n\r\nProseguendo, l'archivio 2024 di questa "
+                              "azienda sarà sostituito da uno nuovo, ricreato dal 2023")
+            << int(Buttons::YesNoDefaultNo) << QStringLiteral("Riapertura");
+    }
+
     void answeringNoChangesNothing()
     {
+        QFETCH(bool, opened);
+        QFETCH(QString, asked);
+        QFETCH(int, buttons);
+        QFETCH(QString, title);
         StepFixture f;
         f.install.createArchive(1);
+        if (opened)
+            f.install.createArchive(1, 2024);
+        const auto before = TestInstall::fingerprint(f.install.driveC());
         f.host.answers = {Answer::No};
         QCOMPARE(runYearOpening(f.ctx), RunOutcome::NotStarted);
         QCOMPARE(f.host.boxes.size(), 1);
         const auto box = f.host.boxes.first();
-        QCOMPARE(
-            box.text,
-            QStringLiteral("Prima di continuare è preferibile scollegare tutti gli utenti\r\nContinuare?"));
-        QCOMPARE(box.buttons, Buttons::YesNo);
+        QVERIFY2(box.text.startsWith(asked), qPrintable(box.text));
+        QCOMPARE(int(box.buttons), buttons);
         QCOMPARE(box.icon, Icon::Exclamation);
-        QCOMPARE(box.title, QStringLiteral("Ventor"));
-        QVERIFY(f.host.events.isEmpty());
+        QCOMPARE(box.title, title);
+        QCOMPARE(f.host.events,
+                 opened ? QStringList{QStringLiteral(
+                              "Riapertura non eseguita: l'archivio 2024 di Azienda_1 non è stato sostituito")}
+                        : QStringList());
         QVERIFY(f.host.runEnabled);
+        QCOMPARE(TestInstall::fingerprint(f.install.driveC()), before);
         QVERIFY(!QDir(f.file(QStringLiteral("dati\\Tmp"))).exists());
-        QVERIFY(!QFile::exists(f.newArchive(1)));
     }
 
     void companiesAreProcessedInSlotOrder()

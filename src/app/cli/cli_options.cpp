@@ -12,22 +12,35 @@ namespace {
 CommandLine commandLine()
 {
     CommandLine line(
-        QStringLiteral("riapertura-cli"), QStringLiteral("[opzioni] [--ripristina [NOME]]"),
+        QStringLiteral("riapertura-cli"),
+        QStringLiteral("[opzioni] [--ripristina [NOME] | --annulla-ripristino]"),
         QStringLiteral("Apre il nuovo esercizio 2024 di ogni azienda Zeta, come il pulsante ESEGUI della "
                        "finestra:\nrighe degli eventi e messaggi su standard output, avanzamento su "
                        "standard error\nquando è un terminale."),
-        {QStringLiteral("0  riapertura eseguita, anche con avvisi da controllare a mano (con --check:\n"
-                        "     nessun ERRORE; con --ripristina: copia ripristinata)"),
-         QStringLiteral(
-             "1  riapertura eseguita con errori (con --check: almeno un ERRORE; con --ripristina:\n"
-             "     ripristino non riuscito, cartella dati rimessa al suo posto)"),
-         QStringLiteral("2  riapertura non iniziata: opzioni errate, risposta No, nessun terminale "
-                        "senza --yes,\n     una domanda a cui --yes non risponde, un ERRORE della verifica "
-                        "preliminare"),
-         QStringLiteral("3  il programma è terminato prima della fine della riapertura"),
-         QStringLiteral("130  interrotta dall'utente (Ctrl-C, SIGTERM, SIGHUP) al primo punto sicuro, con\n"
-                        "       una riga che dice dove; una nuova riapertura rifà tutto da capo (con\n"
-                        "       --ripristina: la cartella dati resta quella di prima)")});
+        {QStringLiteral("Riapertura (nessuna delle opzioni qui sotto):"),
+         QStringLiteral("  0  eseguita, anche con avvisi da controllare a mano"),
+         QStringLiteral("  1  eseguita con errori"),
+         QStringLiteral("  2  non iniziata: opzioni errate, risposta No, nessun terminale senza --yes, una\n"
+                        "       domanda a cui --yes non risponde, un ERRORE della verifica preliminare,\n"
+                        "       un'altra riapertura o un ripristino in corso"),
+         QStringLiteral("  3  il programma è terminato prima della fine della riapertura"),
+         QStringLiteral("  130  interrotta dall'utente (Ctrl-C, SIGTERM, SIGHUP) al primo punto sicuro,\n"
+                        "       con una riga che dice dove; una nuova riapertura rifà tutto da capo"),
+         QStringLiteral("--check:  0 nessun ERRORE;  1 almeno un ERRORE, o installazione illeggibile"),
+         QStringLiteral("--elenca-copie:  0 elenco scritto (anche con copie che non corrispondono al\n"
+                        "       manifesto: la riga lo dice);  1 installazione illeggibile (database di\n"
+                        "       sistema mancante o senza radice): nessun elenco"),
+         QStringLiteral("--ripristina:  0 copia ripristinata;  1 ripristino non riuscito, cartella dati\n"
+                        "       rimessa al suo posto;  2 non iniziato (copia non trovata o non\n"
+                        "       corrispondente al manifesto, risposta No, archivio in uso, spazio\n"
+                        "       insufficiente), nessun file modificato;  3 come sopra;  130 interrotto, la\n"
+                        "       cartella dati resta quella di prima"),
+         QStringLiteral("--annulla-ripristino:  0 ripristino annullato;  1 non riuscito (il messaggio dice\n"
+                        "       dov'è la cartella dati);  2 non iniziato (nessuna cartella messa da parte,\n"
+                        "       risposta No, archivio in uso), nessun file modificato"),
+         QStringLiteral("Con ogni opzione: 2 per opzioni errate; 0 per --help e --version."),
+         QStringLiteral("Gli errori e i messaggi di errore vanno su standard error, il resto su standard\n"
+                        "output.")});
     line.addOption({QStringLiteral("server"), QChar(), QString(),
                     QStringLiteral("Sorgente dati SERVER (percorso dalla tabella system).")});
     line.addOption({QStringLiteral("zeta-folder"), QChar(), QString(),
@@ -48,8 +61,12 @@ CommandLine commandLine()
                     QStringLiteral("Elenca le copie di sicurezza, dalla più recente, e le confronta con il "
                                    "loro manifesto.")});
     line.addOption({QStringLiteral("ripristina"), QChar(), QString(),
-                    QStringLiteral("Ripristina la copia di sicurezza NOME (senza nome la più recente) al "
-                                   "posto della cartella dati, che è messa da parte.")});
+                    QStringLiteral("Ripristina la copia di sicurezza NOME (senza nome la più recente fatta "
+                                   "prima della riapertura) al posto della cartella dati, che è messa da "
+                                   "parte.")});
+    line.addOption({QStringLiteral("annulla-ripristino"), QChar(), QString(),
+                    QStringLiteral("Annulla l'ultimo ripristino: rimette al suo posto la cartella dati "
+                                   "messa da parte, e mette da parte quella attuale (nulla è cancellato).")});
     line.addOption(
         {QStringLiteral("anche-non-verificabile"), QChar(), QString(),
          QStringLiteral("Con --ripristina: ripristina anche una copia senza manifesto, che non può "
@@ -90,9 +107,10 @@ ParsedOptions parseOptions(const QStringList& arguments)
     }
     o.listCopies = parsed.isSet(QStringLiteral("elenca-copie"));
     o.check = parsed.isSet(QStringLiteral("check"));
-    if (int(o.check) + int(o.listCopies) + int(o.restore) > 1) {
-        result.text =
-            CommandLine::mistake(QStringLiteral("--check, --elenca-copie e --ripristina non vanno insieme"));
+    o.undoRestore = parsed.isSet(QStringLiteral("annulla-ripristino"));
+    if (int(o.check) + int(o.listCopies) + int(o.restore) + int(o.undoRestore) > 1) {
+        result.text = CommandLine::mistake(
+            QStringLiteral("--check, --elenca-copie, --ripristina e --annulla-ripristino non vanno insieme"));
         return result;
     }
     o.server = parsed.isSet(QStringLiteral("server"));
@@ -108,6 +126,10 @@ ParsedOptions parseOptions(const QStringList& arguments)
         result.text = QStringLiteral("--drive-c non serve su Windows: il disco C: è quello vero.");
         return result;
 #else
+        if (driveC.isEmpty()) {
+            result.text = CommandLine::mistake(QStringLiteral("--drive-c senza cartella"));
+            return result;
+        }
         const QFileInfo folder(driveC);
         if (!folder.isDir()) {
             result.text = QStringLiteral("--drive-c: la cartella %1 non esiste.").arg(driveC);

@@ -18,7 +18,8 @@ struct CliOptions
     bool quiet = false;        // only boxes, errors and the closing lines
     bool listCopies = false;   // only the list of the safety copies, each read back
     bool restore = false;      // restores a safety copy instead of the run
-    QString restoreCopy;       // its name; empty: the newest
+    QString restoreCopy;       // its name; empty: the newest made before an opening
+    bool undoRestore = false;  // undoes the last restore instead of the run
     bool unverifiable = false; // a copy without a manifest may be restored (--yes alone never does)
 };
 

@@ -75,6 +75,9 @@ void ConsoleHost::clearStatus()
 void ConsoleHost::print(std::FILE* stream, const QString& text)
 {
     clearStatus();
+    // Both streams to one file or terminal: the lines keep their order.
+    if (stream != m_out)
+        std::fflush(m_out);
     const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     std::fputc('\n', stream);
@@ -88,13 +91,15 @@ void ConsoleHost::addEvent(const QString& line)
 
 void ConsoleHost::addMarkedEvent(const QString& line, EventMark mark)
 {
-    if (!m_options.quiet || mark.closing || mark.tone == Tone::Error)
+    if (mark.tone == Tone::Error)
+        print(m_err, line);
+    else if (!m_options.quiet || mark.closing)
         print(m_out, line);
 }
 
-Answer ConsoleHost::message(const QString& text, Buttons buttons, Icon, const QString& title)
+Answer ConsoleHost::message(const QString& text, Buttons buttons, Icon icon, const QString& title)
 {
-    print(m_out, QStringLiteral("[%1] %2").arg(title, oneLine(text)));
+    print(icon == Icon::Critical ? m_err : m_out, QStringLiteral("[%1] %2").arg(title, oneLine(text)));
     if (buttons == Buttons::Ok)
         return Answer::Ok;
     if (buttons == Buttons::YesNoExplicit) {

@@ -10,7 +10,8 @@
 namespace rio::cli {
 
 // The run's screen on a terminal: event lines and message boxes go to
-// standard output, step times to standard error; boxes are answered OK, the
+// standard output, error lines, boxes of kind error (Icon::Critical) and step
+// times to standard error; boxes are answered OK, the
 // confirmation by --yes or by the person at the terminal. A question that
 // only an explicit answer settles (Buttons::YesNoExplicit) is answered No,
 // with a line that says so: --yes never answers it, and the restore of a copy

@@ -9,6 +9,7 @@
 #include "run/restore.h"
 #include "run/run.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 
 #include <algorithm>
@@ -114,17 +115,31 @@ int listCopiesConsole(ConsoleHost& host)
         qsizetype width = 0;
         for (const SafetyCopy& copy : copies)
             width = std::max(width, copy.name.size());
+        const QDateTime now = QDateTime::currentDateTime();
+        const SafetyCopy* chosen = defaultSafetyCopy(copies);
         for (const SafetyCopy& copy : copies) {
             const CopyCheck check = checkSafetyCopy(copy.path);
-            host.addEvent(QStringLiteral("%1  %2  %3  %4")
-                              .arg(copy.name.leftJustified(width), copy.takenText().leftJustified(16),
-                                   copy.sizeText().rightJustified(12), check.text()));
+            host.addEvent(
+                QStringLiteral("%1  %2  %3  %4  %5  %6%7")
+                    .arg(copy.name.leftJustified(width), copy.takenText().leftJustified(16),
+                         copy.ageText(now).leftJustified(16), copy.sizeText().rightJustified(10),
+                         copy.kindText(), check.text(),
+                         &copy == chosen ? QStringLiteral("  <- --ripristina senza nome") : QString()));
             // The line names a few files; here they all are.
             if (check.problems.size() > 1)
                 for (const QString& problem : check.problems)
                     host.addEvent(QStringLiteral("    ") + problem);
             host.flush();
         }
+        if (!copies.isEmpty() && !chosen)
+            host.addEvent(
+                QStringLiteral("Nessuna copia fatta prima della riapertura: --ripristina senza nome "
+                               "non ne sceglie nessuna."));
+        const QString aside = setAsideFolder(root);
+        if (!aside.isEmpty())
+            host.addEvent(QStringLiteral("Cartella dati messa da parte dall'ultimo ripristino: %1 (%2): "
+                                         "--annulla-ripristino la rimette al suo posto.")
+                              .arg(aside, dataKindText(aside)));
         status = ExitDone;
     } catch (const std::exception& error) {
         printErr(checkFailureText(error));
@@ -156,6 +171,8 @@ int consoleMain(const QStringList& arguments)
     if (options.listCopies)
         return listCopiesConsole(host);
     const bool canConfirm = options.yes || ConsoleHost::stdinIsTerminal();
+    if (options.undoRestore)
+        return runConsole(host, canConfirm, &undoLastRestore);
     if (options.restore)
         return runConsole(host, canConfirm, [name = options.restoreCopy](RunContext& ctx) {
             return restoreSafetyCopy(ctx, name);

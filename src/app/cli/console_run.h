@@ -21,7 +21,10 @@ int runConsole(ConsoleHost& host, bool canConfirm, const Runner& runner);
 int checkConsole(ConsoleHost& host);
 
 // The safety copies under the root, newest first, each read back against its
-// manifest, one line each: exit status 0 (1 when the root cannot be read).
+// manifest, one line each with its time, age, size, kind (before the
+// opening or already holding 2024) and the mark of the one --ripristina
+// takes without a name; then the data folder the last restore set aside.
+// Exit status 0 (1 when the root cannot be read).
 int listCopiesConsole(ConsoleHost& host);
 
 // The whole console program after its arguments (exit status).

@@ -155,7 +155,7 @@ private slots:
         QCOMPARE(out.text(), QStringLiteral("ripristino magazzino azienda n. 2 in corso...\n"));
     }
 
-    // --quiet keeps the boxes, the errors and the closing lines.
+    // --quiet keeps the boxes, the errors and the closing lines; errors go to standard error.
     void quietKeepsWhatMatters()
     {
         Capture out, err;
@@ -166,9 +166,13 @@ private slots:
         host.addMarkedEvent(QStringLiteral("Rapporto di verifica: x.html"), {Tone::Plain, true});
         host.message(QStringLiteral("APERTURA NUOVO ESERCIZIO ESEGUITA CORRETTAMENTE"), Buttons::Ok,
                      Icon::Information, QStringLiteral("Ventor 2005"));
+        host.message(QStringLiteral("Impossibile\r\nripristinare"), Buttons::Ok, Icon::Critical,
+                     QStringLiteral("Riapertura"));
         QCOMPARE(out.text(),
-                 QStringLiteral("Error 3021 (...)\nRapporto di verifica: x.html\n"
+                 QStringLiteral("Rapporto di verifica: x.html\n"
                                 "[Ventor 2005] APERTURA NUOVO ESERCIZIO ESEGUITA CORRETTAMENTE\n"));
+        // Errors and boxes of kind error on standard error, for scripts and for 2>file.
+        QCOMPARE(err.text(), QStringLiteral("Error 3021 (...)\n[Riapertura] Impossibile ripristinare\n"));
     }
 
     void exitStatusFollowsTheOutcome()
@@ -217,6 +221,9 @@ private slots:
         QCOMPARE(bogus.err, QStringLiteral("riapertura-cli: opzione sconosciuta: --bogus; usare --help\n"));
         const CliResult missing = runCli({QStringLiteral("--drive-c")});
         QCOMPARE(missing.err, QStringLiteral("riapertura-cli: manca il valore di --drive-c; usare --help\n"));
+        const CliResult empty = runCli({QStringLiteral("--drive-c=")});
+        QCOMPARE(empty.status, int(ExitNotStarted));
+        QCOMPARE(empty.err, QStringLiteral("riapertura-cli: --drive-c senza cartella; usare --help\n"));
 
         // Help and version print their text and start nothing, even with --yes.
         for (const QString& info : {QStringLiteral("--help-all"), QStringLiteral("--help"),
@@ -232,10 +239,15 @@ private slots:
         }
         const CliResult help = runCli({QStringLiteral("--help")});
         QVERIFY(help.out.contains(QStringLiteral("Opzioni:\n")));
-        QVERIFY(help.out.contains(
-            QStringLiteral("Stato di uscita:\n  0  riapertura eseguita, anche con avvisi")));
+        QVERIFY(help.out.contains(QStringLiteral("Stato di uscita:\n  Riapertura (nessuna delle opzioni "
+                                                 "qui sotto):\n    0  eseguita, anche con avvisi")));
         QVERIFY(
-            help.out.contains(QStringLiteral("\n  130  interrotta dall'utente (Ctrl-C, SIGTERM, SIGHUP)")));
+            help.out.contains(QStringLiteral("\n    130  interrotta dall'utente (Ctrl-C, SIGTERM, SIGHUP)")));
+        // Every option that changes what the program does says how it exits.
+        for (const char* option : {"--check:", "--elenca-copie:", "--ripristina:", "--annulla-ripristino:"})
+            QVERIFY2(
+                help.out.contains(QStringLiteral("\n  ") + QLatin1String(option) + QStringLiteral("  0 ")),
+                option);
 
         const CliResult unconfirmed = runCli({QStringLiteral("--drive-c"), install.driveC()});
         QCOMPARE(unconfirmed.status, int(ExitNotStarted));
@@ -313,7 +325,8 @@ private slots:
         const CliResult broken =
             runCli({QStringLiteral("--drive-c"), install.driveC(), QStringLiteral("--check")});
         QVERIFY2(broken.status == ExitDoneWithErrors, qPrintable(broken.out + broken.err));
-        QVERIFY(broken.out.contains(QStringLiteral("ERRORE ")));
+        QVERIFY(broken.err.contains(QStringLiteral("ERRORE ")));
+        QVERIFY(!broken.out.contains(QStringLiteral("ERRORE ")));
     }
 
     void stepErrorsAndAnEarlyEnd()
@@ -337,7 +350,7 @@ private slots:
             const CliResult r =
                 runCli({QStringLiteral("--drive-c"), install.driveC(), QStringLiteral("--yes")});
             QVERIFY2(r.status == ExitNotStarted, qPrintable(r.out + r.err));
-            QVERIFY(r.out.contains(QStringLiteral("Impossibile iniziare la riapertura")));
+            QVERIFY(r.err.contains(QStringLiteral("Impossibile iniziare la riapertura")));
             QCOMPARE(TestInstall::fingerprint(install.driveC()), before);
         }
         {
@@ -353,8 +366,19 @@ private slots:
                 runCli({QStringLiteral("--drive-c"), install.driveC(), QStringLiteral("--yes")});
             QVERIFY2(r.status == ExitNotStarted, qPrintable(r.out + r.err));
             QVERIFY(r.out.contains(QStringLiteral("Rimetterla al suo posto?")));
-            QVERIFY(r.out.contains(QStringLiteral("ERRORE cartella dati mancante")));
+            QVERIFY(r.err.contains(QStringLiteral("ERRORE cartella dati mancante")));
             QCOMPARE(TestInstall::fingerprint(install.driveC()), before);
+            // The explicit command puts it back with the usual confirmation alone.
+            const auto aside =
+                TestInstall::fingerprint(data + QStringLiteral("_prima_del_ripristino_20261207_101500"));
+            const CliResult undone =
+                runCli({QStringLiteral("--drive-c"), install.driveC(), QStringLiteral("--annulla-ripristino"),
+                        QStringLiteral("--yes")});
+            QVERIFY2(undone.status == ExitDone, qPrintable(undone.out + undone.err));
+            QVERIFY(undone.out.contains(
+                QStringLiteral("La cartella dati c:\\Programmi\\Ventor Sistemi\\Dati manca")));
+            QVERIFY(undone.out.contains(QStringLiteral("CARTELLA DATI RIMESSA AL SUO POSTO")));
+            QCOMPARE(TestInstall::fingerprint(data), aside);
         }
         {
             // A folder where the log file should be: the program ends before any company.
@@ -365,7 +389,7 @@ private slots:
             const CliResult r =
                 runCli({QStringLiteral("--drive-c"), install.driveC(), QStringLiteral("--yes")});
             QVERIFY2(r.status == ExitProgramEnded, qPrintable(r.out + r.err));
-            QVERIFY(r.out.contains(QStringLiteral("log_Riapertura_2024.txt")));
+            QVERIFY(r.err.contains(QStringLiteral("log_Riapertura_2024.txt")));
             QVERIFY(!r.out.contains(QStringLiteral("APERTURA NUOVO ESERCIZIO")));
         }
     }

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace rio;
@@ -25,16 +26,39 @@ private slots:
         const QStringList drive{QStringLiteral("--drive-c"), install.driveC()};
         const CliResult opened = runCli(drive + QStringList{QStringLiteral("--yes")});
         QVERIFY2(opened.status == ExitDone, qPrintable(opened.out + opened.err));
+        // A second run names the 2024 archive it replaces; --yes answers that too.
+        const CliResult reopened = runCli(drive + QStringList{QStringLiteral("--yes")});
+        QVERIFY2(reopened.status == ExitDone, qPrintable(reopened.out + reopened.err));
+        QVERIFY(
+            reopened.out.contains(QStringLiteral("[Riapertura] La riapertura è già stata eseguita: questa "
+                                                 "azienda ha già l'archivio 2024. - Azienda_1 (")));
+        QVERIFY(reopened.out.contains(QStringLiteral("Sostituire l'archivio 2024?\n-> Sì (--yes)\n")));
 
+        // The second run's copy already holds 2024; the first one's is the one a restore without a name
+        // takes.
         const CliResult list = runCli(drive + QStringList{QStringLiteral("--elenca-copie")});
         QVERIFY2(list.status == ExitDone, qPrintable(list.out + list.err));
         const QStringList lines = list.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines.size(), 3);
         QVERIFY(lines[0].startsWith(QStringLiteral("Copie di sicurezza in c:\\Programmi\\Ventor Sistemi\\")));
-        QVERIFY2(lines[1].startsWith(QStringLiteral("Copia_dati_")) &&
-                     lines[1].contains(QStringLiteral(" MB  verificata (")),
-                 qPrintable(lines[1]));
-        const QString name = lines[1].section(QLatin1Char(' '), 0, 0);
+        QVERIFY2(
+            lines[1].startsWith(QStringLiteral("Copia_dati_")) &&
+                lines[1].contains(QStringLiteral(" MB  contiene già il 2024 (Azienda_1)  verificata (")) &&
+                !lines[1].contains(QStringLiteral("senza nome")),
+            qPrintable(lines[1]));
+        QVERIFY2(lines[2].contains(QStringLiteral(" fa ")) &&
+                     lines[2].contains(QStringLiteral(" MB  prima della riapertura  verificata (")) &&
+                     lines[2].endsWith(QStringLiteral("<- --ripristina senza nome")),
+                 qPrintable(lines[2]));
+        const QString name = lines[2].section(QLatin1Char(' '), 0, 0);
+
+        // No installation at all: no list, status 1, the reason on standard error.
+        QTemporaryDir empty;
+        const CliResult noList =
+            runCli({QStringLiteral("--drive-c"), empty.path(), QStringLiteral("--elenca-copie")});
+        QCOMPARE(noList.status, int(ExitDoneWithErrors));
+        QVERIFY2(noList.out.isEmpty() && noList.err.startsWith(QStringLiteral("Errore ")),
+                 qPrintable(noList.err));
 
         const auto before = TestInstall::fingerprint(install.driveC());
         const CliResult unconfirmed = runCli(drive + QStringList{QStringLiteral("--ripristina")});
@@ -43,7 +67,8 @@ private slots:
             runCli(drive + QStringList{QStringLiteral("--ripristina"), QStringLiteral("Copia_dati_01011999"),
                                        QStringLiteral("--yes")});
         QCOMPARE(unknown.status, int(ExitNotStarted));
-        QVERIFY(unknown.out.contains(QStringLiteral("copia Copia_dati_01011999 non trovata")));
+        QVERIFY(unknown.err.contains(QStringLiteral("copia Copia_dati_01011999 non trovata")));
+        QVERIFY(!unknown.out.contains(QStringLiteral("non trovata")));
         QCOMPARE(TestInstall::fingerprint(install.driveC()), before);
 
         // A copy without a manifest, as a killed run leaves it: --yes alone
@@ -55,7 +80,8 @@ private slots:
             0);
         QVERIFY(QFile::remove(root + unverifiable + QStringLiteral("/copia_di_sicurezza.sha256")));
         const auto withUnverifiable = TestInstall::fingerprint(install.driveC());
-        const QStringList restoreIt{QStringLiteral("--ripristina"), unverifiable, QStringLiteral("--yes")};
+        const QStringList restoreIt{QStringLiteral("--ripristina"), unverifiable.toLower(),
+                                    QStringLiteral("--yes")};
         const CliResult refused = runCli(drive + restoreIt);
         QVERIFY2(refused.status == ExitNotStarted, qPrintable(refused.out + refused.err));
         QVERIFY(refused.out.contains(QStringLiteral("aggiungere --anche-non-verificabile")));
@@ -66,12 +92,28 @@ private slots:
         QVERIFY(!accepted.out.contains(QStringLiteral("Ripristinarla comunque?")));
         QVERIFY(accepted.out.contains(QStringLiteral("ripristinata senza verifica, come richiesto")));
 
-        const CliResult restored = runCli(
-            drive + QStringList{QStringLiteral("--ripristina"), name.toLower(), QStringLiteral("--yes")});
+        const CliResult restored =
+            runCli(drive + QStringList{QStringLiteral("--ripristina"), QStringLiteral("--yes")});
         QVERIFY2(restored.status == ExitDone, qPrintable(restored.out + restored.err));
+        QVERIFY(restored.out.contains(QStringLiteral("fatta PRIMA DELLA RIAPERTURA")));
         QVERIFY(
             restored.out.contains(QStringLiteral("[Riapertura] COPIA DI SICUREZZA RIPRISTINATA: ") + name));
         QVERIFY(!QFile::exists(install.archiveHost(1, 2024)));
+
+        // Undone: the folder the restore set aside comes back byte for byte.
+        const QString aside =
+            QDir(root)
+                .entryList({QStringLiteral("dati_prima_del_ripristino_*")}, QDir::Dirs, QDir::Name)
+                .last();
+        const auto setAside = TestInstall::fingerprint(root + aside);
+        const CliResult undone = runCli(drive + QStringList{QStringLiteral("--annulla-ripristino")});
+        QCOMPARE(undone.status, int(ExitNotStarted)); // nobody to confirm
+        const CliResult undoneYes =
+            runCli(drive + QStringList{QStringLiteral("--annulla-ripristino"), QStringLiteral("--yes")});
+        QVERIFY2(undoneYes.status == ExitDone, qPrintable(undoneYes.out + undoneYes.err));
+        QVERIFY(undoneYes.out.contains(QStringLiteral("ULTIMO RIPRISTINO ANNULLATO")));
+        QCOMPARE(TestInstall::fingerprint(install.host(TestInstall::base() + QStringLiteral("dati"))),
+                 setAside);
     }
 };
 

@@ -1,0 +1,82 @@
+// A run over companies already opened replaces their 2024 archives: the user
+// is told which before the usual confirmation.
+#include "run/rerun.h"
+
+#include "context/layout.h"
+#include "context/run_context.h"
+#include "data/database.h"
+#include "data/error.h"
+#include "data/filesystem.h"
+#include "data/interrupted_write.h"
+#include "run/restore.h"
+#include "run/run.h"
+
+namespace rio {
+
+namespace {
+
+// "Azienda_1 (Rossi S.p.A.)"; the folder alone when the name cannot be read
+// at once and without risk (an interrupted write beside the archive would be
+// played back; another program's lock would be waited for).
+QString companyText(const QString& root, const QString& workgroup, int slot)
+{
+    const QString folder = layout::companyFolderName(slot);
+    const QString archive = layout::oldArchivePath(root, slot);
+    try {
+        // Held by another program, the read would wait for it.
+        if (fs::hasArchiveSideFiles(archive) || archiveHeldElsewhere(archive))
+            return folder;
+        Connection connection;
+        connection.open(layout::archiveConnectionString(archive, workgroup));
+        Query row(connection,
+                  QStringLiteral("select Ragione_Sociale1 from AZIENDE where ID_Azienda='%1'").arg(folder));
+        row.exec();
+        const QString name = row.next() ? textOrEmpty(row.value(0)).trimmed() : QString();
+        row.finish();
+        return name.isEmpty() ? folder : QStringLiteral("%1 (%2)").arg(folder, name);
+    } catch (const Error&) {
+        return folder;
+    }
+}
+
+} // namespace
+
+bool confirmReplacingNewYear(RunContext& ctx)
+{
+    QString root;
+    try {
+        root = readInstallationRoot(ctx.host(), ctx.state().CartellaProgrammi);
+    } catch (const Error&) {
+        return true;
+    }
+    const QList<int> opened = companiesWithNewYear(layout::dataFolder(root));
+    if (opened.isEmpty())
+        return true;
+    const QString workgroup =
+        layout::workgroupFilePath(layout::has64BitProgramFolder(), ctx.state().CartellaProgrammi);
+    QStringList companies;
+    for (int slot : opened)
+        companies << QStringLiteral("- ") + companyText(root, workgroup, slot);
+    const int year = layout::AnnoDaAprire;
+    const QString text =
+        QStringLiteral("La riapertura è già stata eseguita: %1 %2 già l'archivio %3.\r\n%4\r\n\r\n"
+                       "Proseguendo, l'archivio %3 %5 sostituito da uno nuovo, ricreato dal %6: quanto "
+                       "registrato nel %3 da allora andrà perso (resta soltanto nella copia di sicurezza "
+                       "che la riapertura fa prima di iniziare).\r\n\r\nSostituire l'archivio %3?")
+            .arg(opened.size() == 1 ? QStringLiteral("questa azienda") : QStringLiteral("queste aziende"),
+                 opened.size() == 1 ? QStringLiteral("ha") : QStringLiteral("hanno"))
+            .arg(year)
+            .arg(companies.join(QStringLiteral("\r\n")), opened.size() == 1
+                                                             ? QStringLiteral("di questa azienda sarà")
+                                                             : QStringLiteral("di ognuna sarà"))
+            .arg(layout::AnnoInCorso);
+    if (ctx.message(text, Buttons::YesNoDefaultNo, Icon::Exclamation, QLatin1String(ApplicationTitle)) ==
+        Answer::Yes)
+        return true;
+    ctx.host().addEvent(QStringLiteral("Riapertura non eseguita: l'archivio %1 di %2 non è stato sostituito")
+                            .arg(year)
+                            .arg(companyList(opened)));
+    return false;
+}
+
+} // namespace rio
