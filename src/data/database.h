@@ -178,6 +178,13 @@ private:
     std::unique_ptr<Private> d;
 };
 
+// What the engine's own check finds wrong in an open archive (SQLite's
+// quick_check: every page, record and index readable and well formed), at
+// most maxProblems lines in the engine's words; empty when sound. Over the
+// Access ODBC driver there is no such check: empty. Reads only. Raises the
+// engine's error where a page cannot be read at all.
+QStringList integrityProblems(Connection& connection, int maxProblems = 10);
+
 // rowid of the first row of a table (lowest rowid); raises 3021 when empty.
 qint64 firstRowId(Connection& connection, const QString& table);
 

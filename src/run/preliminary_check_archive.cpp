@@ -42,6 +42,27 @@ void checkArticleCodes(Checker& check, Connection& archive, const QString& compa
                       .arg(row));
 }
 
+// The engine's own check of every page of the archive: a damaged page would
+// stop the run half-way, after the safety copy had taken the same damage.
+// Returns whether the archive is sound enough to read further.
+bool checkIntegrity(Checker& check, Connection& archive, const QString& company, const QString& archivePath)
+{
+    constexpr int ProblemsNamed = 3;
+    QStringList problems;
+    try {
+        problems = integrityProblems(archive, ProblemsNamed);
+    } catch (const Error& e) {
+        problems << e.description();
+    }
+    if (problems.isEmpty())
+        return true;
+    check.add(Level::Error,
+              QStringLiteral("%1: l'archivio 2023 %2 è danneggiato (controllo di integrità: %3): ripararlo "
+                             "o ripristinarne una copia integra prima della riapertura")
+                  .arg(company, archivePath, problems.join(QStringLiteral("; "))));
+    return false;
+}
+
 // A lock file or the side files of an interrupted write; returns whether the
 // archive may be opened. Opening it after an interrupted write would play a
 // hot journal back and change the file: the check only says so, the run
@@ -166,6 +187,8 @@ void checkArchive(Checker& check, const QString& workgroup, int slot, const QStr
         archive.open(layout::archiveConnectionString(archivePath, workgroup));
         check.add(Level::Ok,
                   QStringLiteral("%1: l'archivio 2023 si apre con l'utente del programma").arg(company));
+        if (!checkIntegrity(check, archive, company, archivePath))
+            return;
         checkTables(check, archive, company);
         checkCompanyRow(check, archive, company);
         checkArticleCodes(check, archive, company);

@@ -198,29 +198,41 @@ private slots:
         QTest::addColumn<QString>("sql");       // run on company 1's 2023 archive
         QTest::addColumn<QString>("expected");
         QTest::addColumn<bool>("zetaFolder"); // "Abilita aggiornamento in cartella Zeta" ticked
+        QTest::addColumn<bool>("damage");     // one page in the middle of company 1's archive overwritten
         QTest::newRow("archive immutable")
             << QStringLiteral("dati\\esercizi\\Azienda_1\\2023\\dati.mdb") << false << QString()
-            << QStringLiteral("Azienda_1: l'archivio 2023 non è scrivibile") << false;
+            << QStringLiteral("Azienda_1: l'archivio 2023 non è scrivibile") << false << false;
         QTest::newRow("2024 folder immutable")
             << QStringLiteral("dati\\Esercizi\\Azienda_1\\2024") << false << QString()
-            << QStringLiteral("Azienda_1: la cartella 2024 non è scrivibile") << false;
+            << QStringLiteral("Azienda_1: la cartella 2024 non è scrivibile") << false << false;
         QTest::newRow("data folder immutable")
             << QStringLiteral("dati") << false << QString()
-            << QStringLiteral("la cartella dati non è scrivibile") << false;
+            << QStringLiteral("la cartella dati non è scrivibile") << false << false;
         QTest::newRow("data folder on a read-only mount")
             << QStringLiteral("dati") << true << QString()
-            << QStringLiteral("Azienda_1: l'archivio 2023 non è scrivibile") << false;
+            << QStringLiteral("Azienda_1: l'archivio 2023 non è scrivibile") << false << false;
         QTest::newRow("article without code")
             << QString() << false
             << QStringLiteral(
                    "insert into ANAG_ART(CodArt, DescrArt) values ('A1', 'a'), (null, 'senza codice')")
-            << QStringLiteral("Azienda_1: l'articolo alla riga 2 di ANAG_ART non ha codice") << false;
+            << QStringLiteral("Azienda_1: l'articolo alla riga 2 di ANAG_ART non ha codice") << false
+            << false;
         // Ticked by mistake: the product's folder holds no company, and a run
         // that opens nothing would end as a success.
         QTest::newRow("no company") << QString() << false << QString()
                                     << QStringLiteral("nessuna azienda con archivio 2023 trovata in "
                                                       "c:\\Programmi\\Zeta\\dati\\esercizi")
-                                    << true;
+                                    << true << false;
+        // Passes every other check: only the engine's own check reads every page.
+        QTest::newRow("damaged page")
+            << QString() << false
+            << QStringLiteral(
+                   "with recursive n(i) as (select 1 union all select i + 1 from n where i < 3000) "
+                   "insert into ANAG_ART(CodArt, DescrArt) select 'A' || i, hex(randomblob(300)) "
+                   "from n")
+            << QStringLiteral("Azienda_1: l'archivio 2023 c:\\Programmi\\Ventor Sistemi\\dati\\esercizi\\"
+                              "Azienda_1\\2023\\dati.mdb è danneggiato (controllo di integrità: ")
+            << false << true;
     }
     void whatTheRunWouldTripOnIsAnErrorAndRefusesTheRun()
     {
@@ -229,10 +241,13 @@ private slots:
         QFETCH(QString, sql);
         QFETCH(QString, expected);
         QFETCH(bool, zetaFolder);
+        QFETCH(bool, damage);
         Fixture f;
         f.host.zetaFolder = zetaFolder;
         if (!sql.isEmpty())
             TestInstall::exec(f.oldArchive(1), sql);
+        if (damage)
+            TestInstall::overwriteMiddlePage(f.oldArchive(1));
         std::unique_ptr<ScopedMount> readOnly;
         if (mount) {
             readOnly = ScopedMount::readOnly(f.file(immutable));
