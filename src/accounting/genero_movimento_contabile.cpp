@@ -146,19 +146,51 @@ Value AccountingMovementWriter::descriptionField(const Value& description)
     return trimBlanks(upperEachChar(textOf(description).left(DescriptionLength)));
 }
 
-bool AccountingMovementWriter::hasMissingKey(const AccountingMovement& m) const
+QStringList AccountingMovementWriter::missingKeys(const AccountingMovement& m)
 {
-    for (const Value* key :
-         {&m.Tipo_Documento, &m.Data_Movimento, &m.Tp_CLI_FOR, &m.Cod_CLIFOR, &m.Num_Documento})
+    QStringList missing;
+    const std::pair<const Value*, const char*> keys[] = {{&m.Tipo_Documento, "tipo documento"},
+                                                         {&m.Data_Movimento, "data"},
+                                                         {&m.Tp_CLI_FOR, "tipo cliente/fornitore"},
+                                                         {&m.Cod_CLIFOR, "codice cliente/fornitore"},
+                                                         {&m.Num_Documento, "numero documento"}};
+    for (const auto& [key, name] : keys)
         if (!isNull(*key) && trimBlanks(textOf(*key)).isEmpty())
-            return true;
-    return false;
+            missing << QString::fromUtf8(name);
+    return missing;
+}
+
+AccountingMovementWriter::Derived AccountingMovementWriter::derive(const AccountingMovement& m)
+{
+    Derived d;
+    d.date = dateField(m.Data_Movimento);
+    d.description = descriptionField(m.DESCRIZIONE_OPERAZIONE);
+    d.movementType = isNull(m.Tipo_Mov) ? m.Tipo_Mov : Value(trimBlanks(upperEachChar(textOf(m.Tipo_Mov))));
+    d.documentNumber = vbVal(m.Num_Documento);
+    d.site = vbVal(m.Cod_Cantiere);
+    d.subSite = vbVal(m.Cod_SubCantiere);
+    return d;
+}
+
+std::optional<QString> AccountingMovementWriter::refusalOf(const AccountingMovement& movement)
+{
+    const QStringList missing = missingKeys(movement);
+    if (!missing.isEmpty())
+        return QStringLiteral("dati mancanti: ") + missing.join(QStringLiteral(", "));
+    try {
+        derive(movement);
+    } catch (const Error& e) {
+        if (e.number() == err::InvalidUseOfNull)
+            return QStringLiteral("numero documento Null");
+        return QStringLiteral("errore %1 (%2)").arg(e.number()).arg(e.description());
+    }
+    return std::nullopt;
 }
 
 bool AccountingMovementWriter::GENERO_MOVIMENTO_CONTABILE(const AccountingMovement& movement)
 {
     try {
-        if (hasMissingKey(movement)) {
+        if (!missingKeys(movement).isEmpty()) {
             m_ctx.reportErrorBox(refusalText(m_table), Icon::Critical, RefusalTitle);
             return false;
         }
@@ -178,15 +210,15 @@ void AccountingMovementWriter::store(const AccountingMovement& m)
     // Saved before the row: a row that then fails leaves its number unused.
     const Value number = nextProgressive();
 
+    const Derived d = derive(m);
     const QDateTime now = QDateTime::currentDateTime();
     const QString lastUpdate = dayMonthYearText(now.date()) + QLatin1Char(' ') + clockText(now.time());
 
     QList<Value> values;
     values.reserve(23);
-    values << number << id << dateField(m.Data_Movimento) << descriptionField(m.DESCRIZIONE_OPERAZIONE)
-           << (isNull(m.Tipo_Mov) ? m.Tipo_Mov : Value(trimBlanks(upperEachChar(textOf(m.Tipo_Mov)))))
-           << m.Tipo_Documento << vbVal(m.Num_Documento) << lastUpdate << m.Tp_CLI_FOR << m.Cod_CLIFOR
-           << m.CodAgente << m.ID_Generico << m.Sezione;
+    values << number << id << d.date << d.description << d.movementType << m.Tipo_Documento
+           << d.documentNumber << lastUpdate << m.Tp_CLI_FOR << m.Cod_CLIFOR << m.CodAgente << m.ID_Generico
+           << m.Sezione;
     unsigned mask = 0;
     if (isAssignedAmount(m.Imponibile)) {
         mask |= TaxableBit;
@@ -200,8 +232,8 @@ void AccountingMovementWriter::store(const AccountingMovement& m)
         mask |= TotalBit;
         values << m.Totale;
     }
-    values << m.DEPOSITO << m.Giorni_Scadenza << m.ID_PARTITA << m.Partita_Chiusa << vbVal(m.Cod_Cantiere)
-           << vbVal(m.Cod_SubCantiere) << QStringLiteral("Larvinote");
+    values << m.DEPOSITO << m.Giorni_Scadenza << m.ID_PARTITA << m.Partita_Chiusa << d.site << d.subSite
+           << QStringLiteral("Larvinote");
 
     inserterFor(mask).insert(values);
 }

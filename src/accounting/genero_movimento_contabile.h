@@ -3,6 +3,7 @@
 #include "data/value.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <map>
 #include <memory>
@@ -60,6 +61,12 @@ public:
     // (already reported).
     bool GENERO_MOVIMENTO_CONTABILE(const AccountingMovement& movement);
 
+    // Why the writer would not store a movement, whatever the table: the
+    // key data it refuses (blank text), or the error its conversions raise
+    // (a Null or too large document number or site code, a date number
+    // out of range), in Italian; nullopt when it would be stored. The one
+    // rule the writer applies, so that a check can foresee it.
+    static std::optional<QString> refusalOf(const AccountingMovement& movement);
     // The refusal text for a movement without its key data.
     static QString refusalText(const QString& table);
     // The identifier: year*type*code*document type*number.
@@ -68,7 +75,20 @@ public:
     static Value descriptionField(const Value& description);
 
 private:
-    bool hasMissingKey(const AccountingMovement& movement) const;
+    // The key fields of blank text, by name; empty when none.
+    static QStringList missingKeys(const AccountingMovement& movement);
+    // The row's values that the writer derives from the movement, raising
+    // where a conversion fails.
+    struct Derived
+    {
+        Value date;
+        Value description;
+        Value movementType;
+        double documentNumber = 0;
+        double site = 0;
+        double subSite = 0;
+    };
+    static Derived derive(const AccountingMovement& movement);
     void store(const AccountingMovement& movement);
     Value nextProgressive();
     RowInserter& inserterFor(unsigned amountMask);

@@ -5,6 +5,8 @@
 
 #include <optional>
 
+#include "run/preliminary_space.h"
+
 namespace rio {
 
 class Host;
@@ -22,6 +24,8 @@ struct PreliminaryFinding
 struct PreliminaryCheck
 {
     QList<PreliminaryFinding> findings;
+    // The space the run needs, part by part, when the companies were read.
+    std::optional<SpaceFigure> space;
     int count(PreliminaryFinding::Level level) const;
     bool hasErrors() const { return count(PreliminaryFinding::Level::Error) > 0; }
 };
