@@ -11,6 +11,7 @@
 #include "run/run.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QStorageInfo>
 
@@ -155,7 +156,12 @@ SpaceFigure checkCompanies(Checker& check, const QString& base, const QString& m
         volume.archiveBytes = QFileInfo(fs::hostPath(archive)).size();
         volumes << volume;
     }
-    const SpaceFigure space = spaceFigure(folderSize(fs::hostPath(layout::dataFolder(base))), volumes);
+    const QString dataFolder = fs::hostPath(layout::dataFolder(base));
+    qint64 files = 0;
+    for (QDirIterator it(dataFolder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+         it.hasNext(); it.next())
+        ++files;
+    const SpaceFigure space = spaceFigure(folderSize(dataFolder), files, volumes);
     check.setSpace(space);
     return space;
 }

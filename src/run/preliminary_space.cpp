@@ -6,6 +6,8 @@ namespace rio {
 
 namespace {
 
+// The copy's manifest: a hash and a path under the data folder per file.
+constexpr qint64 ManifestLineBytes = 64 + 2 + 256 + 2;
 // "ripristino in corso articolo: " + code + " - " + description, quoted,
 // with CR LF; a log byte per character (Windows-1252).
 constexpr qint64 ArticleLineBytes = 30 + 3 + 4;
@@ -17,19 +19,19 @@ constexpr qint64 RunLogBytes = 16 * 1024;
 // A stock line: "Azienda_10", the name, the code, the warehouse, three
 // quantities, quotes, separators and CR LF; an open item's line: the same
 // with its keys, two totals and the outcome.
-constexpr qint64 StockLineBytes = 96;
-constexpr qint64 ItemLineBytes = 128;
+constexpr qint64 StockLineBytes = 64;
+constexpr qint64 ItemLineBytes = 96;
 // The report's page for a company, and a finding that names one row.
-constexpr qint64 CompanyReportBytes = 64 * 1024;
+constexpr qint64 CompanyReportBytes = 32 * 1024;
 constexpr qint64 NamedRowBytes = 1024;
-constexpr qint64 RunReportBytes = 64 * 1024;
+constexpr qint64 RunReportBytes = 32 * 1024;
 
 } // namespace
 
-SpaceFigure spaceFigure(qint64 dataFolderBytes, const QList<CompanyVolume>& companies)
+SpaceFigure spaceFigure(qint64 dataFolderBytes, qint64 dataFolderFiles, const QList<CompanyVolume>& companies)
 {
     SpaceFigure f;
-    f.copy = dataFolderBytes;
+    f.copy = dataFolderBytes + dataFolderFiles * ManifestLineBytes;
     f.log = RunLogBytes;
     f.report = RunReportBytes;
     for (const CompanyVolume& c : companies) {

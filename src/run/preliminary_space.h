@@ -23,7 +23,7 @@ struct CompanyVolume
 // The bytes a run adds on the root's drive at its peak, part by part.
 struct SpaceFigure
 {
-    qint64 copy = 0;       // the safety copy of the data folder
+    qint64 copy = 0;       // the safety copy of the data folder, with its manifest
     qint64 newFolders = 0; // the 2024 folders, copies of the 2023 ones
     qint64 journal = 0;    // the engine's journal beside the archive being written, one at a time
     qint64 log = 0;        // the log's growth
@@ -36,6 +36,8 @@ struct SpaceFigure
 // log's lines per article (one per recomputation, in 2023 and 2024) and per
 // refused item times their length, the spreadsheets' lines per article and
 // per item, the report's lines per named row, and a margin of 2% and 1 MiB.
-SpaceFigure spaceFigure(qint64 dataFolderBytes, const QList<CompanyVolume>& companies);
+// The copy's manifest holds a line per file of the data folder's dataFolderFiles.
+SpaceFigure spaceFigure(qint64 dataFolderBytes, qint64 dataFolderFiles,
+                        const QList<CompanyVolume>& companies);
 
 } // namespace rio
