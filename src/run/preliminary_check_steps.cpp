@@ -64,6 +64,24 @@ void checkArticleCodes(Checker& check, Connection& archive, const QString& compa
                       .arg(review.skipped.size())
                       .arg(named(rows, review.skipped.size())));
     }
+    if (review.movementsWithoutCode > 0)
+        check.add(Level::Warning,
+                  QStringLiteral("%1: %2 movimenti di magazzino senza codice articolo: il ricalcolo delle "
+                                 "giacenze non li conta")
+                      .arg(company)
+                      .arg(review.movementsWithoutCode));
+    if (!review.unmatchedMovementCodes.isEmpty()) {
+        QStringList rows;
+        for (const QString& code : review.unmatchedMovementCodes.mid(0, RowsNamed))
+            rows << quoted(code);
+        check.add(Level::Warning,
+                  QStringLiteral("%1: movimenti di magazzino di %2 codici che nessun articolo ha (o che un "
+                                 "articolo ha solo con spazi all'inizio o alla fine): il ricalcolo delle "
+                                 "giacenze non li conta: %3")
+                      .arg(company)
+                      .arg(review.unmatchedMovementCodes.size())
+                      .arg(named(rows, review.unmatchedMovementCodes.size())));
+    }
     volume.namedRows += review.twins.size() + review.skipped.size();
     Query text(archive, QStringLiteral("select coalesce(sum(length(cast(CodArt as blob))), 0), "
                                        "coalesce(sum(length(cast(DescrArt as blob))), 0) from ANAG_ART"));

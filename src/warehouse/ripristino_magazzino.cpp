@@ -101,6 +101,7 @@ ArticleCodeReview reviewArticleCodes(Connection& Db)
     if (firstNullRowid)
         review.firstWithoutCode = std::count_if(articles.begin(), articles.end(),
                                                 [&](const Article& a) { return a.rowid <= *firstNullRowid; });
+    QSet<QString> askedFor; // the keys the recomputation looks the sums up by
     for (const Article& a : articles) {
         if (isNull(a.code))
             continue;
@@ -110,11 +111,19 @@ ArticleCodeReview reviewArticleCodes(Connection& Db)
             review.skipped << code;
         else if (row->rowid != a.rowid)
             review.twins << std::pair(code, codeOfRow.value(row->rowid));
+        if (row)
+            askedFor.insert(articleKey(code));
     }
+    const QHash<QString, WarehouseStocks> sums = LEGGO_MOVIMENTI(Db, {}, &review.movementsWithoutCode);
+    for (auto it = sums.keyBegin(); it != sums.keyEnd(); ++it)
+        if (!askedFor.contains(*it))
+            review.unmatchedMovementCodes << *it;
+    review.unmatchedMovementCodes.sort();
     return review;
 }
 
-QHash<QString, WarehouseStocks> LEGGO_MOVIMENTI(Connection& Db, const std::function<void()>& yield)
+QHash<QString, WarehouseStocks> LEGGO_MOVIMENTI(Connection& Db, const std::function<void()>& yield,
+                                                qint64* withoutCode)
 {
     // One pass over the table in file order, summed here: the engine's
     // grouping would walk the (CodArt, Dep) index and look every movement up
@@ -132,8 +141,11 @@ QHash<QString, WarehouseStocks> LEGGO_MOVIMENTI(Connection& Db, const std::funct
         const Value code = q.value(0);
         const Value warehouseCode = q.value(1);
         const Value quantity = q.value(2);
-        if (isNull(code) || isNull(warehouseCode) || isNull(quantity))
+        if (isNull(code) || isNull(warehouseCode) || isNull(quantity)) {
+            if (withoutCode && isNull(code) && !isNull(warehouseCode) && !isNull(quantity))
+                ++*withoutCode;
             continue;
+        }
         const int warehouse = textOf(warehouseCode).toInt();
         if (warehouse < 1 || warehouse > 5)
             continue;

@@ -62,8 +62,14 @@ struct ArticleCodeReview
     // Codes that lead to no row (blanks around them or blanks only): their
     // stock is left as it was.
     QStringList skipped;
+    // Movements of warehouses 01-05 the recomputation counts for no
+    // article: without code, or with a code (upper-cased, sorted) that no
+    // article's lookup asks for (none such, or only with blanks around it).
+    qint64 movementsWithoutCode = 0;
+    QStringList unmatchedMovementCodes;
 };
-// Reads ANAG_ART as the recomputation reads it. Raises the engine's errors.
+// Reads ANAG_ART and MOV_MAG as the recomputation reads them. Raises the
+// engine's errors.
 ArticleCodeReview reviewArticleCodes(Connection& Db);
 
 // Stock of warehouses 01..05 (index 0..4).
@@ -77,6 +83,9 @@ QString articleKey(const QString& articleCode);
 // by the code's ASCII upper case (blanks kept: a movement code with blanks
 // around it never matches a trimmed article key). One pass over MOV_MAG.
 // yield runs after each movement read: a million movements take a while.
-QHash<QString, WarehouseStocks> LEGGO_MOVIMENTI(Connection& Db, const std::function<void()>& yield = {});
+// withoutCode, when given, counts the movements passed over for their
+// Null code.
+QHash<QString, WarehouseStocks> LEGGO_MOVIMENTI(Connection& Db, const std::function<void()>& yield = {},
+                                                qint64* withoutCode = nullptr);
 
 } // namespace rio

@@ -1,10 +1,10 @@
 // The space the check asks for, part by part, against what a run writes.
+#include "check_fixture.h"
 #include "raised_error.h"
 #include "run/preliminary_check.h"
 #include "run/probes.h"
 #include "run/run.h"
 #include "scoped_mount.h"
-#include "step_fixture.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -29,15 +29,6 @@ std::optional<qint64> neededBytes(const PreliminaryCheck& check)
     }
     return std::nullopt;
 }
-
-struct Fixture : StepFixture
-{
-    Fixture()
-    {
-        install.createArchive(1);
-        install.createArchive(3);
-    }
-};
 
 // Bytes of every file under a host folder whose name starts with prefix.
 qint64 sizeOf(const QString& hostFolder, const QString& prefix)
@@ -89,7 +80,7 @@ private slots:
     // asking for absurdly more: a part left out, or counted too small, fails.
     void eachPartOfTheFigureHoldsWhatTheRunWrites()
     {
-        Fixture f;
+        CheckFixture f;
         for (int slot : {1, 3})
             fillCompany(f.oldArchive(slot), 3000);
         const PreliminaryCheck check = runPreliminaryCheck(f.host, f.state);
@@ -131,7 +122,7 @@ private slots:
         const auto drive = ScopedMount::tmpfs(512LL * 1024 * 1024);
         if (!drive->isMounted())
             QSKIP("mounting is not allowed here");
-        Fixture f;
+        CheckFixture f;
         // Archives larger than the room kept for the log and the report, so a
         // journal the check did not count would not fit in that room.
         for (int slot : {1, 3})
