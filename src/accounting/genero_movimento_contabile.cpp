@@ -172,21 +172,6 @@ AccountingMovementWriter::Derived AccountingMovementWriter::derive(const Account
     return d;
 }
 
-std::optional<QString> AccountingMovementWriter::refusalOf(const AccountingMovement& movement)
-{
-    const QStringList missing = missingKeys(movement);
-    if (!missing.isEmpty())
-        return QStringLiteral("dati mancanti: ") + missing.join(QStringLiteral(", "));
-    try {
-        derive(movement);
-    } catch (const Error& e) {
-        if (e.number() == err::InvalidUseOfNull)
-            return QStringLiteral("numero documento Null");
-        return QStringLiteral("errore %1 (%2)").arg(e.number()).arg(e.description());
-    }
-    return std::nullopt;
-}
-
 bool AccountingMovementWriter::GENERO_MOVIMENTO_CONTABILE(const AccountingMovement& movement)
 {
     try {
@@ -204,22 +189,28 @@ bool AccountingMovementWriter::GENERO_MOVIMENTO_CONTABILE(const AccountingMoveme
 
 void AccountingMovementWriter::store(const AccountingMovement& m)
 {
-    const QString id = movementId(m);
     m_connection.schema(m_table); // the table must exist before the counter moves
 
     // Saved before the row: a row that then fails leaves its number unused.
     const Value number = nextProgressive();
 
-    const Derived d = derive(m);
     const QDateTime now = QDateTime::currentDateTime();
     const QString lastUpdate = dayMonthYearText(now.date()) + QLatin1Char(' ') + clockText(now.time());
+    unsigned mask = 0;
+    const QList<Value> values = rowValues(m, number, lastUpdate, mask);
+    inserterFor(mask).insert(values);
+}
 
+QList<Value> AccountingMovementWriter::rowValues(const AccountingMovement& m, const Value& number,
+                                                 const QString& lastUpdate, unsigned& mask)
+{
+    const Derived d = derive(m);
     QList<Value> values;
     values.reserve(23);
-    values << number << id << d.date << d.description << d.movementType << m.Tipo_Documento
+    values << number << movementId(m) << d.date << d.description << d.movementType << m.Tipo_Documento
            << d.documentNumber << lastUpdate << m.Tp_CLI_FOR << m.Cod_CLIFOR << m.CodAgente << m.ID_Generico
            << m.Sezione;
-    unsigned mask = 0;
+    mask = 0;
     if (isAssignedAmount(m.Imponibile)) {
         mask |= TaxableBit;
         values << m.Imponibile;
@@ -234,8 +225,7 @@ void AccountingMovementWriter::store(const AccountingMovement& m)
     }
     values << m.DEPOSITO << m.Giorni_Scadenza << m.ID_PARTITA << m.Partita_Chiusa << d.site << d.subSite
            << QStringLiteral("Larvinote");
-
-    inserterFor(mask).insert(values);
+    return values;
 }
 
 Value AccountingMovementWriter::nextProgressive()
@@ -271,6 +261,37 @@ RowInserter& AccountingMovementWriter::inserterFor(unsigned amountMask)
     if (!inserter)
         inserter = std::make_unique<RowInserter>(m_connection, m_table, movementFields(amountMask));
     return *inserter;
+}
+
+AccountingMovementProbe::AccountingMovementProbe(Connection& archive, const QString& table)
+    : m_archive(archive), m_table(table)
+{
+}
+
+AccountingMovementProbe::~AccountingMovementProbe() = default;
+
+std::optional<QString> AccountingMovementProbe::refusalOf(const AccountingMovement& m)
+{
+    const QStringList missing = AccountingMovementWriter::missingKeys(m);
+    if (!missing.isEmpty())
+        return QStringLiteral("dati mancanti: ") + missing.join(QStringLiteral(", "));
+    try {
+        unsigned mask = 0;
+        // A number and a time as the writer gives them: only their types matter.
+        const QList<Value> values =
+            AccountingMovementWriter::rowValues(m, qlonglong(1), QStringLiteral("01/01/2024 00:00:00"), mask);
+        auto& inserter = m_inserters[mask];
+        if (!inserter)
+            inserter = std::make_unique<RowInserter>(m_archive, m_table, movementFields(mask));
+        inserter->convert(values);
+    } catch (const Error& e) {
+        if (e.number() != err::InvalidUseOfNull)
+            return QStringLiteral("errore %1 (%2)").arg(e.number()).arg(e.description());
+        if (isNull(m.Num_Documento))
+            return QStringLiteral("numero documento Null");
+        return QStringLiteral("codice cantiere Null");
+    }
+    return std::nullopt;
 }
 
 } // namespace rio

@@ -61,12 +61,6 @@ public:
     // (already reported).
     bool GENERO_MOVIMENTO_CONTABILE(const AccountingMovement& movement);
 
-    // Why the writer would not store a movement, whatever the table: the
-    // key data it refuses (blank text), or the error its conversions raise
-    // (a Null or too large document number or site code, a date number
-    // out of range), in Italian; nullopt when it would be stored. The one
-    // rule the writer applies, so that a check can foresee it.
-    static std::optional<QString> refusalOf(const AccountingMovement& movement);
     // The refusal text for a movement without its key data.
     static QString refusalText(const QString& table);
     // The identifier: year*type*code*document type*number.
@@ -75,6 +69,11 @@ public:
     static Value descriptionField(const Value& description);
 
 private:
+    friend class AccountingMovementProbe;
+    // The row's fields and values as the writer stores them, with the
+    // amounts that are assigned; raises where a conversion fails.
+    static QList<Value> rowValues(const AccountingMovement& movement, const Value& number,
+                                  const QString& lastUpdate, unsigned& amountMask);
     // The key fields of blank text, by name; empty when none.
     static QStringList missingKeys(const AccountingMovement& movement);
     // The row's values that the writer derives from the movement, raising
@@ -103,6 +102,28 @@ private:
     // The counter as last saved by this writer: the writer is the only one
     // moving it while the step runs, so it is read from the archive once.
     std::optional<Value> m_counterValue;
+    std::map<unsigned, std::unique_ptr<RowInserter>> m_inserters; // by the amounts assigned
+};
+
+// Why the writer would not store a movement into a table like the one of an
+// archive, found by the writer's own rules without writing: the key data it
+// refuses (blank text), the error its conversions raise (a Null or too large
+// document number or site code, a date number out of range) or the error
+// storing a value in its column would raise, in Italian; nullopt when it
+// would be stored. Prepares one insert per set of amounts, runs none.
+class AccountingMovementProbe
+{
+public:
+    AccountingMovementProbe(Connection& archive, const QString& table);
+    ~AccountingMovementProbe();
+    AccountingMovementProbe(const AccountingMovementProbe&) = delete;
+    AccountingMovementProbe& operator=(const AccountingMovementProbe&) = delete;
+
+    std::optional<QString> refusalOf(const AccountingMovement& movement);
+
+private:
+    Connection& m_archive;
+    QString m_table;
     std::map<unsigned, std::unique_ptr<RowInserter>> m_inserters; // by the amounts assigned
 };
 

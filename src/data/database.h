@@ -159,6 +159,9 @@ public:
     RowInserter(Connection& connection, const QString& table, const QStringList& fields);
     ~RowInserter();
     void insert(const QList<Value>& values);
+    // Converts the values as insert() does, writing nothing: raises what
+    // insert() raises for a value that cannot be converted.
+    void convert(const QList<Value>& values) const;
 
 private:
     struct Private;

@@ -111,13 +111,15 @@ void checkOpenItems(Checker& check, Connection& archive, const QString& company,
     QStringList rows;
     qint64 refused = 0;
     OpenItems items(archive);
+    // The 2024 table is the 2023 one copied: its columns take the same values.
+    AccountingMovementProbe writer(archive, QStringLiteral("MOV_CONT"));
     while (items.next()) {
         const AccountingMovement m = items.movement();
         ++volume.openItems;
         for (const Value* v :
              {&m.Data_Movimento, &m.Tp_CLI_FOR, &m.Cod_CLIFOR, &m.Tipo_Documento, &m.Num_Documento})
             volume.openItemTextBytes += 3 * textOrEmpty(*v).size(); // UTF-8 at most
-        if (const std::optional<QString> why = AccountingMovementWriter::refusalOf(m)) {
+        if (const std::optional<QString> why = writer.refusalOf(m)) {
             if (++refused <= RowsNamed)
                 rows << itemName(m) + QStringLiteral(" (") + *why + QLatin1Char(')');
         }

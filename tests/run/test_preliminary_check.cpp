@@ -264,6 +264,13 @@ private slots:
                               "rifiuta): andranno registrate a mano: \"C\" \"9\", documento \"FT\" n. Null "
                               "del \"02/05/2023\" (numero documento Null)")
             << QStringLiteral("Error 94 (Invalid use of Null) in procedure GENERO_MOVIMENTO_CONTABILE");
+        // Refused when the row is stored: its date column holds no date.
+        QTest::newRow("open item with a date the column cannot hold")
+            << item + QStringLiteral("('domani', 'C', '9', 'FT', '4', 30)")
+            << QStringLiteral("Azienda_1: 1 partite aperte non saranno riportate nel 2024 (il programma le "
+                              "rifiuta): andranno registrate a mano: \"C\" \"9\", documento \"FT\" n. \"4\" "
+                              "del \"domani\" (errore -2147217913")
+            << QStringLiteral("in procedure GENERO_MOVIMENTO_CONTABILE");
         QTest::newRow("six refused open items, five named")
             << QStringLiteral(
                    "with recursive n(i) as (select 1 union all select i + 1 from n where i < 6) insert "
