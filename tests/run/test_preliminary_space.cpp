@@ -86,9 +86,20 @@ private slots:
         const PreliminaryCheck check = runPreliminaryCheck(f.host, f.state);
         QVERIFY(check.space);
         const SpaceFigure figure = *check.space;
+        // The journals as large as they are seen between two rows; the figure
+        // counts the whole archive, which a journal may reach.
+        qint64 journal = 0;
+        int yields = 0;
+        f.host.onYield = [&] {
+            if (++yields % 16 != 0)
+                return;
+            for (const QString& archive :
+                 {f.oldArchive(1), f.oldArchive(3), f.newArchive(1), f.newArchive(3)})
+                journal = std::max(journal, QFileInfo(archive + QStringLiteral("-journal")).size());
+        };
+        QVERIFY(runYearOpening(f.ctx) != RunOutcome::NotStarted);
         const qint64 largestArchive =
             std::max(QFileInfo(f.oldArchive(1)).size(), QFileInfo(f.oldArchive(3)).size());
-        QVERIFY(runYearOpening(f.ctx) != RunOutcome::NotStarted);
 
         const QString tmp = f.file(QStringLiteral("dati\\Tmp"));
         const struct
@@ -101,7 +112,7 @@ private slots:
             {"2024 folders", figure.newFolders,
              folderSize(f.file(QStringLiteral("dati\\esercizi\\Azienda_1\\2024"))) +
                  folderSize(f.file(QStringLiteral("dati\\esercizi\\Azienda_3\\2024")))},
-            {"journal", figure.journal, largestArchive},
+            {"journal", figure.journal, journal},
             {"log", figure.log, QFileInfo(f.logPath()).size()},
             {"report", figure.report, sizeOf(tmp, QStringLiteral("verifica_"))},
         };
@@ -109,7 +120,9 @@ private slots:
             qInfo("%s: estimated %lld, written %lld", p.part, p.estimated, p.written);
             QVERIFY2(p.written > 0, p.part);
             QVERIFY2(p.estimated >= p.written, p.part);
-            QVERIFY2(p.estimated <= 2 * p.written + 256 * 1024, p.part);
+            QVERIFY2(p.estimated <=
+                         2 * (qstrcmp(p.part, "journal") == 0 ? largestArchive : p.written) + 256 * 1024,
+                     p.part);
         }
         QVERIFY(figure.margin < figure.total() / 10);
     }
@@ -123,8 +136,7 @@ private slots:
         if (!drive->isMounted())
             QSKIP("mounting is not allowed here");
         CheckFixture f;
-        // Archives larger than the room kept for the log and the report, so a
-        // journal the check did not count would not fit in that room.
+        // Big archives: the copies, not the log or the report, fill the drive.
         for (int slot : {1, 3})
             TestInstall::execAll(
                 f.oldArchive(slot),
