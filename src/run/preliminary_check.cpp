@@ -6,6 +6,7 @@
 #include "data/database.h"
 #include "data/error.h"
 #include "data/filesystem.h"
+#include "data/interrupted_write.h"
 #include "run/preliminary_check_archive.h"
 #include "run/probes.h"
 #include "run/run.h"
@@ -142,6 +143,14 @@ SpaceFigure checkCompanies(Checker& check, const QString& base, const QString& m
         const QString archive = layout::oldArchivePath(base, n);
         CompanyVolume volume;
         checkArchive(check, mdw, n, archive, volume);
+        // Read only after the run has played its journal back: its rows are
+        // not known, and with them the log's and the report's share.
+        if (!volume.rowsRead && leftoverJournal(archive) == LeftoverJournal::Hot)
+            check.add(Level::Warning,
+                      company +
+                          QStringLiteral(": lo spazio per il LOG e il rapporto di verifica non è compreso "
+                                         "nello spazio richiesto (l'archivio 2023 non si legge prima del "
+                                         "ripristino): lasciare libero qualcosa in più"));
         checkWritable(check, company + QStringLiteral(": l'archivio 2023"), archive);
         checkWritable(check, company + QStringLiteral(": la cartella 2023"),
                       layout::oldCompanyFolder(base, n));

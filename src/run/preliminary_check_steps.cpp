@@ -139,6 +139,7 @@ void checkOpenItems(Checker& check, Connection& archive, const QString& company,
 
 void checkWhatStepsFlag(Checker& check, Connection& archive, const QString& company, CompanyVolume& volume)
 {
+    volume.rowsRead = true;
     const auto has = [&archive](const char* table) {
         return gEsistenza_Tabella(&archive, Value(QLatin1String(table)));
     };

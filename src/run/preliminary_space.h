@@ -18,6 +18,7 @@ struct CompanyVolume
     qint64 refusedItems = 0;      // each an error line in the log
     qint64 namedRows = 0;         // rows the report names one by one (twins, skipped codes, refused items)
     qint64 nameBytes = 0;         // the company's name, on every spreadsheet line
+    bool rowsRead = false;        // false: the archive was not read, the rows above are 0
 };
 
 // The bytes a run adds on the root's drive at its peak, part by part.

@@ -132,6 +132,10 @@ private slots:
         QVERIFY2(findingTexts(check, Level::Warning).contains(warning),
                  qPrintable(findingTexts(check, Level::Warning).join(QLatin1Char('\n'))));
         QVERIFY(findingTexts(check, Level::Error).isEmpty());
+        QCOMPARE(findingTexts(check, Level::Warning)
+                     .filter(QStringLiteral("Azienda_1: lo spazio per il LOG"))
+                     .size(),
+                 hot ? 1 : 0);
 
         f.host.boxes.clear();
         QCOMPARE(runYearOpening(f.ctx), RunOutcome::Done);
