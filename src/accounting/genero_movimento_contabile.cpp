@@ -146,19 +146,36 @@ Value AccountingMovementWriter::descriptionField(const Value& description)
     return trimBlanks(upperEachChar(textOf(description).left(DescriptionLength)));
 }
 
-bool AccountingMovementWriter::hasMissingKey(const AccountingMovement& m) const
+QStringList AccountingMovementWriter::missingKeys(const AccountingMovement& m)
 {
-    for (const Value* key :
-         {&m.Tipo_Documento, &m.Data_Movimento, &m.Tp_CLI_FOR, &m.Cod_CLIFOR, &m.Num_Documento})
+    QStringList missing;
+    const std::pair<const Value*, const char*> keys[] = {{&m.Tipo_Documento, "tipo documento"},
+                                                         {&m.Data_Movimento, "data"},
+                                                         {&m.Tp_CLI_FOR, "tipo cliente/fornitore"},
+                                                         {&m.Cod_CLIFOR, "codice cliente/fornitore"},
+                                                         {&m.Num_Documento, "numero documento"}};
+    for (const auto& [key, name] : keys)
         if (!isNull(*key) && trimBlanks(textOf(*key)).isEmpty())
-            return true;
-    return false;
+            missing << QString::fromUtf8(name);
+    return missing;
+}
+
+AccountingMovementWriter::Derived AccountingMovementWriter::derive(const AccountingMovement& m)
+{
+    Derived d;
+    d.date = dateField(m.Data_Movimento);
+    d.description = descriptionField(m.DESCRIZIONE_OPERAZIONE);
+    d.movementType = isNull(m.Tipo_Mov) ? m.Tipo_Mov : Value(trimBlanks(upperEachChar(textOf(m.Tipo_Mov))));
+    d.documentNumber = vbVal(m.Num_Documento);
+    d.site = vbVal(m.Cod_Cantiere);
+    d.subSite = vbVal(m.Cod_SubCantiere);
+    return d;
 }
 
 bool AccountingMovementWriter::GENERO_MOVIMENTO_CONTABILE(const AccountingMovement& movement)
 {
     try {
-        if (hasMissingKey(movement)) {
+        if (!missingKeys(movement).isEmpty()) {
             m_ctx.reportErrorBox(refusalText(m_table), Icon::Critical, RefusalTitle);
             return false;
         }
@@ -172,7 +189,6 @@ bool AccountingMovementWriter::GENERO_MOVIMENTO_CONTABILE(const AccountingMoveme
 
 void AccountingMovementWriter::store(const AccountingMovement& m)
 {
-    const QString id = movementId(m);
     m_connection.schema(m_table); // the table must exist before the counter moves
 
     // Saved before the row: a row that then fails leaves its number unused.
@@ -180,14 +196,21 @@ void AccountingMovementWriter::store(const AccountingMovement& m)
 
     const QDateTime now = QDateTime::currentDateTime();
     const QString lastUpdate = dayMonthYearText(now.date()) + QLatin1Char(' ') + clockText(now.time());
+    unsigned mask = 0;
+    const QList<Value> values = rowValues(m, number, lastUpdate, mask);
+    inserterFor(mask).insert(values);
+}
 
+QList<Value> AccountingMovementWriter::rowValues(const AccountingMovement& m, const Value& number,
+                                                 const QString& lastUpdate, unsigned& mask)
+{
+    const Derived d = derive(m);
     QList<Value> values;
     values.reserve(23);
-    values << number << id << dateField(m.Data_Movimento) << descriptionField(m.DESCRIZIONE_OPERAZIONE)
-           << (isNull(m.Tipo_Mov) ? m.Tipo_Mov : Value(trimBlanks(upperEachChar(textOf(m.Tipo_Mov)))))
-           << m.Tipo_Documento << vbVal(m.Num_Documento) << lastUpdate << m.Tp_CLI_FOR << m.Cod_CLIFOR
-           << m.CodAgente << m.ID_Generico << m.Sezione;
-    unsigned mask = 0;
+    values << number << movementId(m) << d.date << d.description << d.movementType << m.Tipo_Documento
+           << d.documentNumber << lastUpdate << m.Tp_CLI_FOR << m.Cod_CLIFOR << m.CodAgente << m.ID_Generico
+           << m.Sezione;
+    mask = 0;
     if (isAssignedAmount(m.Imponibile)) {
         mask |= TaxableBit;
         values << m.Imponibile;
@@ -200,10 +223,9 @@ void AccountingMovementWriter::store(const AccountingMovement& m)
         mask |= TotalBit;
         values << m.Totale;
     }
-    values << m.DEPOSITO << m.Giorni_Scadenza << m.ID_PARTITA << m.Partita_Chiusa << vbVal(m.Cod_Cantiere)
-           << vbVal(m.Cod_SubCantiere) << QStringLiteral("Larvinote");
-
-    inserterFor(mask).insert(values);
+    values << m.DEPOSITO << m.Giorni_Scadenza << m.ID_PARTITA << m.Partita_Chiusa << d.site << d.subSite
+           << QStringLiteral("Larvinote");
+    return values;
 }
 
 Value AccountingMovementWriter::nextProgressive()
@@ -239,6 +261,37 @@ RowInserter& AccountingMovementWriter::inserterFor(unsigned amountMask)
     if (!inserter)
         inserter = std::make_unique<RowInserter>(m_connection, m_table, movementFields(amountMask));
     return *inserter;
+}
+
+AccountingMovementProbe::AccountingMovementProbe(Connection& archive, const QString& table)
+    : m_archive(archive), m_table(table)
+{
+}
+
+AccountingMovementProbe::~AccountingMovementProbe() = default;
+
+std::optional<QString> AccountingMovementProbe::refusalOf(const AccountingMovement& m)
+{
+    const QStringList missing = AccountingMovementWriter::missingKeys(m);
+    if (!missing.isEmpty())
+        return QStringLiteral("dati mancanti: ") + missing.join(QStringLiteral(", "));
+    try {
+        unsigned mask = 0;
+        // A number and a time as the writer gives them: only their types matter.
+        const QList<Value> values =
+            AccountingMovementWriter::rowValues(m, qlonglong(1), QStringLiteral("01/01/2024 00:00:00"), mask);
+        auto& inserter = m_inserters[mask];
+        if (!inserter)
+            inserter = std::make_unique<RowInserter>(m_archive, m_table, movementFields(mask));
+        inserter->convert(values);
+    } catch (const Error& e) {
+        if (e.number() != err::InvalidUseOfNull)
+            return QStringLiteral("errore %1 (%2)").arg(e.number()).arg(e.description());
+        if (isNull(m.Num_Documento))
+            return QStringLiteral("numero documento Null");
+        return QStringLiteral("codice cantiere Null");
+    }
+    return std::nullopt;
 }
 
 } // namespace rio

@@ -3,6 +3,7 @@
 #include "data/value.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <map>
 #include <memory>
@@ -68,7 +69,25 @@ public:
     static Value descriptionField(const Value& description);
 
 private:
-    bool hasMissingKey(const AccountingMovement& movement) const;
+    friend class AccountingMovementProbe;
+    // The row's fields and values as the writer stores them, with the
+    // amounts that are assigned; raises where a conversion fails.
+    static QList<Value> rowValues(const AccountingMovement& movement, const Value& number,
+                                  const QString& lastUpdate, unsigned& amountMask);
+    // The key fields of blank text, by name; empty when none.
+    static QStringList missingKeys(const AccountingMovement& movement);
+    // The row's values that the writer derives from the movement, raising
+    // where a conversion fails.
+    struct Derived
+    {
+        Value date;
+        Value description;
+        Value movementType;
+        double documentNumber = 0;
+        double site = 0;
+        double subSite = 0;
+    };
+    static Derived derive(const AccountingMovement& movement);
     void store(const AccountingMovement& movement);
     Value nextProgressive();
     RowInserter& inserterFor(unsigned amountMask);
@@ -83,6 +102,28 @@ private:
     // The counter as last saved by this writer: the writer is the only one
     // moving it while the step runs, so it is read from the archive once.
     std::optional<Value> m_counterValue;
+    std::map<unsigned, std::unique_ptr<RowInserter>> m_inserters; // by the amounts assigned
+};
+
+// Why the writer would not store a movement into a table like the one of an
+// archive, found by the writer's own rules without writing: the key data it
+// refuses (blank text), the error its conversions raise (a Null or too large
+// document number or site code, a date number out of range) or the error
+// storing a value in its column would raise, in Italian; nullopt when it
+// would be stored. Prepares one insert per set of amounts, runs none.
+class AccountingMovementProbe
+{
+public:
+    AccountingMovementProbe(Connection& archive, const QString& table);
+    ~AccountingMovementProbe();
+    AccountingMovementProbe(const AccountingMovementProbe&) = delete;
+    AccountingMovementProbe& operator=(const AccountingMovementProbe&) = delete;
+
+    std::optional<QString> refusalOf(const AccountingMovement& movement);
+
+private:
+    Connection& m_archive;
+    QString m_table;
     std::map<unsigned, std::unique_ptr<RowInserter>> m_inserters; // by the amounts assigned
 };
 

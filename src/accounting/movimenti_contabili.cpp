@@ -19,8 +19,7 @@ const auto OpenItemsSql = QStringLiteral("select * from MOV_CONT where stato_par
 
 // The item's fields, read from the row by position: a hundred thousand
 // items would otherwise look up sixteen names each.
-constexpr int OpenItemFieldCount = 16;
-const std::array<QLatin1StringView, OpenItemFieldCount> OpenItemFieldNames{
+const std::array<QLatin1StringView, 16> OpenItemFieldNames{
     QLatin1StringView("Data_Mov_Cont"),
     QLatin1StringView("TipoCliFor"),
     QLatin1StringView("CodCliFor"),
@@ -38,32 +37,47 @@ const std::array<QLatin1StringView, OpenItemFieldCount> OpenItemFieldNames{
     QLatin1StringView("CodAgente"),
     QLatin1StringView("Stato_Partita"),
 };
-using OpenItemFields = std::array<int, OpenItemFieldCount>;
 
-// Resolved at the first item, so that an unknown name fails where reading
-// it did: with no item, nothing fails.
-OpenItemFields resolveOpenItemFields(const Query& item)
+} // namespace
+
+OpenItems::OpenItems(Connection& oldArchive) : m_items(oldArchive, OpenItemsSql) {}
+
+qint64 OpenItems::count()
 {
-    OpenItemFields fields{};
-    for (int i = 0; i < OpenItemFieldCount; ++i)
-        fields[size_t(i)] = item.indexOf(OpenItemFieldNames[size_t(i)]);
-    return fields;
+    return m_items.count();
+}
+
+bool OpenItems::next()
+{
+    if (!m_started) {
+        m_items.exec();
+        m_started = true;
+    }
+    if (!m_items.next())
+        return false;
+    // Resolved at the first item, so that an unknown name fails where
+    // reading it did: with no item, nothing fails.
+    if (!m_fields) {
+        std::array<int, FieldCount> fields{};
+        for (int i = 0; i < FieldCount; ++i)
+            fields[size_t(i)] = m_items.indexOf(OpenItemFieldNames[size_t(i)]);
+        m_fields = fields;
+    }
+    return true;
 }
 
 // The item's fields in the writer's order; the expiry days and the site
 // codes start again from 0 in the new year.
-AccountingMovement openItem(const Query& item, const OpenItemFields& f)
+AccountingMovement OpenItems::movement() const
 {
     const Value zero = qlonglong(0);
     auto field = [&](int i) {
-        return item.value(f[size_t(i)]);
+        return m_items.value((*m_fields)[size_t(i)]);
     };
     return {field(0),  zero,     field(1), field(2),  field(3),  field(4),  field(5),
             field(6),  field(7), field(8), field(9),  field(10), field(11), field(12),
             field(13), zero,     zero,     field(14), field(15)};
 }
-
-} // namespace
 
 void CREAZIONE_MOVIMENTI_CONTABILI(RunContext& ctx, QString Numero_Azienda)
 {
@@ -87,22 +101,18 @@ void CREAZIONE_MOVIMENTI_CONTABILI(RunContext& ctx, QString Numero_Azienda)
         dbNew.setWhileBusy([&ctx] { ctx.yield(); });
 
         {
-            Query items(dbOld, OpenItemsSql);
+            OpenItems items(dbOld);
             const qint64 total = items.count();
             qint64 done = 0;
-            items.exec();
             AccountingMovementWriter writer(ctx, dbNew, QStringLiteral("MOV_CONT"),
                                             QStringLiteral("Progr_mov_cont"));
             // What is written stays written if a later item fails.
             BatchCommit commit(dbNew, &lostBatch);
-            std::optional<OpenItemFields> fields;
             // No open item: nothing to carry, the step still completes.
             while (items.next()) {
                 ctx.yield();
                 ctx.stepProgress(++done, total);
-                if (!fields)
-                    fields = resolveOpenItemFields(items);
-                writer.GENERO_MOVIMENTO_CONTABILE(openItem(items, *fields));
+                writer.GENERO_MOVIMENTO_CONTABILE(items.movement());
                 commit.rowWritten();
             }
             commit.finish();

@@ -159,6 +159,9 @@ public:
     RowInserter(Connection& connection, const QString& table, const QStringList& fields);
     ~RowInserter();
     void insert(const QList<Value>& values);
+    // Converts the values as insert() does, writing nothing: raises what
+    // insert() raises for a value that cannot be converted.
+    void convert(const QList<Value>& values) const;
 
 private:
     struct Private;
@@ -177,6 +180,13 @@ private:
     struct Private;
     std::unique_ptr<Private> d;
 };
+
+// What the engine's own check finds wrong in an open archive (SQLite's
+// quick_check: every page, record and index readable and well formed), at
+// most maxProblems lines in the engine's words; empty when sound. Over the
+// Access ODBC driver there is no such check: empty. Reads only. Raises the
+// engine's error where a page cannot be read at all.
+QStringList integrityProblems(Connection& connection, int maxProblems = 10);
 
 // rowid of the first row of a table (lowest rowid); raises 3021 when empty.
 qint64 firstRowId(Connection& connection, const QString& table);

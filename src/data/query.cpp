@@ -299,6 +299,11 @@ RowInserter::RowInserter(Connection& connection, const QString& table, const QSt
 
 RowInserter::~RowInserter() = default;
 
+void RowInserter::convert(const QList<Value>& values) const
+{
+    convertAll(d->columns, values);
+}
+
 void RowInserter::insert(const QList<Value>& values)
 {
     Connection& c = d->requireConnection();

@@ -6,11 +6,13 @@
 #include "data/database.h"
 #include "data/error.h"
 #include "data/filesystem.h"
+#include "data/interrupted_write.h"
 #include "run/preliminary_check_archive.h"
 #include "run/probes.h"
 #include "run/run.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QStorageInfo>
 
@@ -129,19 +131,26 @@ QList<int> findCompanies(Checker& check, const QString& base)
     return companies;
 }
 
-// Each company's 2023 archive and 2024 folder; returns the bytes the run
-// will need: the data folder and every company's 2023 folder for the copies,
-// a journal as large as the largest archive (one is open at a time), and room
-// for the log and the report. Raises as checkRoot.
-qint64 checkCompanies(Checker& check, const QString& base, const QString& mdw, const QList<int>& companies)
+// Each company's 2023 archive and 2024 folder; returns the space the run
+// will need (spaceFigure), from the data folder, each company's 2023 folder
+// and archive and their rows. Raises as checkRoot.
+SpaceFigure checkCompanies(Checker& check, const QString& base, const QString& mdw,
+                           const QList<int>& companies)
 {
-    constexpr qint64 LogAndReport = 16 * 1024 * 1024;
-    qint64 needed = folderSize(fs::hostPath(layout::dataFolder(base))) + LogAndReport;
-    qint64 largestArchive = 0;
+    QList<CompanyVolume> volumes;
     for (int n : companies) {
         const QString company = QStringLiteral("Azienda_%1").arg(n);
         const QString archive = layout::oldArchivePath(base, n);
-        checkArchive(check, mdw, n, archive);
+        CompanyVolume volume;
+        checkArchive(check, mdw, n, archive, volume);
+        // Read only after the run has played its journal back: its rows are
+        // not known, and with them the log's and the report's share.
+        if (!volume.rowsRead && leftoverJournal(archive) == LeftoverJournal::Hot)
+            check.add(Level::Warning,
+                      company +
+                          QStringLiteral(": lo spazio per il LOG e il rapporto di verifica non è compreso "
+                                         "nello spazio richiesto (l'archivio 2023 non si legge prima del "
+                                         "ripristino): lasciare libero qualcosa in più"));
         checkWritable(check, company + QStringLiteral(": l'archivio 2023"), archive);
         checkWritable(check, company + QStringLiteral(": la cartella 2023"),
                       layout::oldCompanyFolder(base, n));
@@ -152,10 +161,18 @@ qint64 checkCompanies(Checker& check, const QString& base, const QString& mdw, c
             checkWritable(check, company + QStringLiteral(": la cartella 2024"), newFolder);
             checkNewArchive(check, n, layout::archivePath(base, layout::companyFolderName(n), 2024));
         }
-        needed += folderSize(fs::hostPath(layout::oldCompanyFolder(base, n)));
-        largestArchive = std::max(largestArchive, QFileInfo(fs::hostPath(archive)).size());
+        volume.folderBytes = folderSize(fs::hostPath(layout::oldCompanyFolder(base, n)));
+        volume.archiveBytes = QFileInfo(fs::hostPath(archive)).size();
+        volumes << volume;
     }
-    return needed + largestArchive;
+    const QString dataFolder = fs::hostPath(layout::dataFolder(base));
+    qint64 files = 0;
+    for (QDirIterator it(dataFolder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+         it.hasNext(); it.next())
+        ++files;
+    const SpaceFigure space = spaceFigure(folderSize(dataFolder), files, volumes);
+    check.setSpace(space);
+    return space;
 }
 
 } // namespace
@@ -189,8 +206,8 @@ void checkInstallation(Checker& check, const QString& base, const QString& mdw,
         checkRoot(check, base);
         checkLinks(check, base);
         const QList<int> companies = findCompanies(check, base);
-        const qint64 needed = checkCompanies(check, base, mdw, companies);
-        checkFreeSpace(check, base, needed, options);
+        const SpaceFigure space = checkCompanies(check, base, mdw, companies);
+        checkFreeSpace(check, base, space.total(), options);
     } catch (const Error& e) {
         // A root on a drive that is not there.
         check.add(

@@ -5,6 +5,8 @@
 
 #include <optional>
 
+#include "run/preliminary_space.h"
+
 namespace rio {
 
 class Host;
@@ -22,6 +24,8 @@ struct PreliminaryFinding
 struct PreliminaryCheck
 {
     QList<PreliminaryFinding> findings;
+    // The space the run needs, part by part, when the companies were read.
+    std::optional<SpaceFigure> space;
     int count(PreliminaryFinding::Level level) const;
     bool hasErrors() const { return count(PreliminaryFinding::Level::Error) > 0; }
 };
@@ -36,9 +40,10 @@ struct PreliminaryOptions
 
 // Checks, writing nothing anywhere, what the run will need: the root and
 // workgroup as the run settles them, the companies, each 2023 archive (opens
-// with the account, holds its AZIENDE row and the tables the run reads, not
-// in use, what an interrupted write left beside it), an existing 2024 folder
-// and archive (not in use), and the free space for the copies; unless
+// with the account, passes the engine's integrity check, holds its AZIENDE
+// row and the tables the run reads, not in use, what an interrupted write
+// left beside it, what the steps will refuse or flag), an existing 2024
+// folder and archive (not in use), and the free space (spaceFigure); unless
 // silent, whether another run or restore holds the installation. Each
 // finding becomes an event-list line; a summary box closes the check. ERRORE
 // only where the run would stop, lose data or open no company at all; what a

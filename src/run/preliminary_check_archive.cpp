@@ -23,23 +23,25 @@ bool hasTable(Connection& archive, const QString& table)
     return gEsistenza_Tabella(&archive, Value(table));
 }
 
-// An article without its code stops the stock recomputation of the company.
-void checkArticleCodes(Checker& check, Connection& archive, const QString& company)
+// The engine's own check of every page of the archive: a damaged page would
+// stop the run half-way, after the safety copy had taken the same damage.
+// Returns whether the archive is sound enough to read further.
+bool checkIntegrity(Checker& check, Connection& archive, const QString& company, const QString& archivePath)
 {
-    if (!hasTable(archive, QStringLiteral("ANAG_ART")))
-        return;
-    Query position(archive, QStringLiteral("select count(*) from ANAG_ART where rowid <= (select min(rowid) "
-                                           "from ANAG_ART where CodArt is null)"));
-    position.exec();
-    position.moveFirst();
-    const qint64 row = qint64(numberOf(position.value(0)));
-    position.finish();
-    if (row > 0)
-        check.add(Level::Error,
-                  QStringLiteral("%1: l'articolo alla riga %2 di ANAG_ART non ha codice (CodArt "
-                                 "vuoto): la riapertura si interromperebbe")
-                      .arg(company)
-                      .arg(row));
+    constexpr int ProblemsNamed = 3;
+    QStringList problems;
+    try {
+        problems = integrityProblems(archive, ProblemsNamed);
+    } catch (const Error& e) {
+        problems << e.description();
+    }
+    if (problems.isEmpty())
+        return true;
+    check.add(Level::Error,
+              QStringLiteral("%1: l'archivio 2023 %2 è danneggiato (controllo di integrità: %3): ripararlo "
+                             "o ripristinarne una copia integra prima della riapertura")
+                  .arg(company, archivePath, problems.join(QStringLiteral("; "))));
+    return false;
 }
 
 // A lock file or the side files of an interrupted write; returns whether the
@@ -116,6 +118,19 @@ void checkTables(Checker& check, Connection& archive, const QString& company)
                       .arg(company));
 }
 
+// The company's name as every spreadsheet line repeats it, in bytes.
+qint64 companyNameBytes(Connection& archive, const QString& company)
+{
+    if (!hasTable(archive, QStringLiteral("AZIENDE")))
+        return 0;
+    Query row(archive,
+              QStringLiteral("select Ragione_Sociale1 from AZIENDE where ID_Azienda='%1'").arg(company));
+    row.exec();
+    const qint64 bytes = row.next() ? textOrEmpty(row.value(0)).toUtf8().size() : 0;
+    row.finish();
+    return bytes;
+}
+
 // The company's own AZIENDE row, without which the run stops.
 void checkCompanyRow(Checker& check, Connection& archive, const QString& company)
 {
@@ -156,7 +171,8 @@ void checkCounterFields(Checker& check, Connection& archive, const QString& comp
 // program holds it.
 } // namespace
 
-void checkArchive(Checker& check, const QString& workgroup, int slot, const QString& archivePath)
+void checkArchive(Checker& check, const QString& workgroup, int slot, const QString& archivePath,
+                  CompanyVolume& volume)
 {
     const QString company = QStringLiteral("Azienda_%1").arg(slot);
     if (!checkLocks(check, company, archivePath))
@@ -166,10 +182,13 @@ void checkArchive(Checker& check, const QString& workgroup, int slot, const QStr
         archive.open(layout::archiveConnectionString(archivePath, workgroup));
         check.add(Level::Ok,
                   QStringLiteral("%1: l'archivio 2023 si apre con l'utente del programma").arg(company));
+        if (!checkIntegrity(check, archive, company, archivePath))
+            return;
         checkTables(check, archive, company);
         checkCompanyRow(check, archive, company);
-        checkArticleCodes(check, archive, company);
         checkCounterFields(check, archive, company);
+        checkWhatStepsFlag(check, archive, company, volume);
+        volume.nameBytes = companyNameBytes(archive, company);
         if (archiveInUse(archive))
             check.add(Level::Error,
                       QStringLiteral("%1: l'archivio 2023 è in uso da un altro programma").arg(company));

@@ -3,10 +3,13 @@
 #include "context/host.h"
 #include "data/error.h"
 #include "run/preliminary_check.h"
+#include "run/preliminary_space.h"
 
 #include <QString>
 
 namespace rio {
+
+class Connection;
 
 using Level = PreliminaryFinding::Level;
 
@@ -28,6 +31,7 @@ public:
         else
             m_host.addMarkedEvent(f.line(), {level == Level::Error ? Tone::Error : Tone::Warning, false});
     }
+    void setSpace(const SpaceFigure& space) { m_result.space = space; }
     PreliminaryCheck result() const { return m_result; }
 
 private:
@@ -57,11 +61,20 @@ QString missingDataFolderText(const QString& base);
 void checkLinks(Checker& check, const QString& base);
 
 // One company's 2023 archive: not locked, opens with the program's account,
-// holds its AZIENDE row, the tables and fields the run reads and a code for
-// every article, and no other program holds it. Opens nothing beside a hot
-// journal (opening would play it back); a journal never synced is reported
-// as one the run removes.
-void checkArchive(Checker& check, const QString& workgroup, int slot, const QString& archivePath);
+// passes the engine's integrity check, holds its AZIENDE row, the tables and
+// fields the run reads, and no other program holds it; what the steps will
+// refuse or flag (checkWhatStepsFlag). Fills volume's rows. Opens nothing
+// beside a hot journal (opening would play it back); a journal never synced
+// is reported as one the run removes.
+void checkArchive(Checker& check, const QString& workgroup, int slot, const QString& archivePath,
+                  CompanyVolume& volume);
+
+// What the steps will refuse or flag, read with the steps' own rules: an
+// article without code (ERRORE: the stock recomputation stops), twin codes
+// and codes with blanks (ATTENZIONE: stock to check by hand), open items
+// the accounting writer refuses (ATTENZIONE: to enter by hand), each with
+// its count and the first rows named. Fills volume's row counts.
+void checkWhatStepsFlag(Checker& check, Connection& archive, const QString& company, CompanyVolume& volume);
 
 // One company's existing 2024 archive, which the run replaces: ERRORE when
 // another program holds it. Reads nothing of it: a journal beside it is

@@ -31,18 +31,12 @@ struct Article
     Value description;
 };
 
-// The row an article key finds: the first in the file whose CodArt equals the
-// key, letter case aside and blanks counting.
-struct FoundRow
-{
-    qint64 rowid = 0;
-    QString description;
-};
+const QString ArticlesSql = QStringLiteral("select rowid, CodArt, DescrArt from ANAG_ART order by CodArt");
 
 std::vector<Article> readArticles(RunContext& ctx, Connection& db)
 {
     std::vector<Article> articles;
-    Query q(db, QStringLiteral("select rowid, CodArt, DescrArt from ANAG_ART order by CodArt"));
+    Query q(db, ArticlesSql);
     q.exec();
     while (q.next()) {
         ctx.yield();
@@ -51,17 +45,11 @@ std::vector<Article> readArticles(RunContext& ctx, Connection& db)
     return articles;
 }
 
-QHash<QString, FoundRow> rowsByKey(const std::vector<Article>& articles)
+ArticleRows rowsByKey(const std::vector<Article>& articles)
 {
-    QHash<QString, FoundRow> rows;
-    for (const Article& a : articles) {
-        if (isNull(a.code))
-            continue;
-        const QString key = asciiUpper(textOf(a.code));
-        auto it = rows.find(key);
-        if (it == rows.end() || a.rowid < it->rowid)
-            rows.insert(key, {a.rowid, textOrEmpty(a.description)});
-    }
+    ArticleRows rows;
+    for (const Article& a : articles)
+        rows.add(a.rowid, a.code, a.description);
     return rows;
 }
 
@@ -72,7 +60,70 @@ QString articleKey(const QString& articleCode)
     return asciiUpper(trimBlanks(articleCode));
 }
 
-QHash<QString, WarehouseStocks> LEGGO_MOVIMENTI(Connection& Db, const std::function<void()>& yield)
+void ArticleRows::add(qint64 rowid, const Value& code, const Value& description)
+{
+    if (isNull(code))
+        return;
+    const QString key = asciiUpper(textOf(code));
+    auto it = m_rows.find(key);
+    if (it == m_rows.end() || rowid < it->rowid)
+        m_rows.insert(key, {rowid, textOrEmpty(description)});
+}
+
+const ArticleRows::Row* ArticleRows::rowFor(const Value& code) const
+{
+    const auto row = m_rows.constFind(articleKey(textOf(code)));
+    return row == m_rows.constEnd() ? nullptr : &*row;
+}
+
+ArticleCodeReview reviewArticleCodes(Connection& Db)
+{
+    std::vector<Article> articles;
+    {
+        Query q(Db, ArticlesSql);
+        q.exec();
+        while (q.next())
+            articles.push_back({q.value(0).toLongLong(), q.value(1), Value()});
+    }
+    const ArticleRows rows = rowsByKey(articles);
+    ArticleCodeReview review;
+    review.articles = qint64(articles.size());
+    QHash<qint64, QString> codeOfRow;
+    std::optional<qint64> firstNullRowid;
+    for (const Article& a : articles) {
+        if (isNull(a.code)) {
+            ++review.withoutCode;
+            firstNullRowid = std::min(firstNullRowid.value_or(a.rowid), a.rowid);
+        } else {
+            codeOfRow.insert(a.rowid, textOf(a.code));
+        }
+    }
+    if (firstNullRowid)
+        review.firstWithoutCode = std::count_if(articles.begin(), articles.end(),
+                                                [&](const Article& a) { return a.rowid <= *firstNullRowid; });
+    QSet<QString> askedFor; // the keys the recomputation looks the sums up by
+    for (const Article& a : articles) {
+        if (isNull(a.code))
+            continue;
+        const QString code = textOf(a.code);
+        const ArticleRows::Row* row = rows.rowFor(a.code);
+        if (!row)
+            review.skipped << code;
+        else if (row->rowid != a.rowid)
+            review.twins << std::pair(code, codeOfRow.value(row->rowid));
+        if (row)
+            askedFor.insert(articleKey(code));
+    }
+    const QHash<QString, WarehouseStocks> sums = LEGGO_MOVIMENTI(Db, {}, &review.movementsWithoutCode);
+    for (auto it = sums.keyBegin(); it != sums.keyEnd(); ++it)
+        if (!askedFor.contains(*it))
+            review.unmatchedMovementCodes << *it;
+    review.unmatchedMovementCodes.sort();
+    return review;
+}
+
+QHash<QString, WarehouseStocks> LEGGO_MOVIMENTI(Connection& Db, const std::function<void()>& yield,
+                                                qint64* withoutCode)
 {
     // One pass over the table in file order, summed here: the engine's
     // grouping would walk the (CodArt, Dep) index and look every movement up
@@ -90,8 +141,11 @@ QHash<QString, WarehouseStocks> LEGGO_MOVIMENTI(Connection& Db, const std::funct
         const Value code = q.value(0);
         const Value warehouseCode = q.value(1);
         const Value quantity = q.value(2);
-        if (isNull(code) || isNull(warehouseCode) || isNull(quantity))
+        if (isNull(code) || isNull(warehouseCode) || isNull(quantity)) {
+            if (withoutCode && isNull(code) && !isNull(warehouseCode) && !isNull(quantity))
+                ++*withoutCode;
             continue;
+        }
         const int warehouse = textOf(warehouseCode).toInt();
         if (warehouse < 1 || warehouse > 5)
             continue;
@@ -117,7 +171,7 @@ void RIPRISTINA_MAGAZZINO(RunContext& ctx, Connection& Db, const QString& Numero
         return;
     }
 
-    const QHash<QString, FoundRow> rows = rowsByKey(articles);
+    const ArticleRows rows = rowsByKey(articles);
     const QHash<QString, WarehouseStocks> sums = LEGGO_MOVIMENTI(Db, [&ctx] { ctx.yield(); });
 
     RowUpdater stockUpdater(Db, QStringLiteral("ANAG_ART"), stockFields());
@@ -131,10 +185,10 @@ void RIPRISTINA_MAGAZZINO(RunContext& ctx, Connection& Db, const QString& Numero
             ctx.stepProgress(++done, qint64(articles.size()));
             const QString articleCode = textOf(a.code);
             const QString key = articleKey(articleCode);
-            const auto row = rows.constFind(key);
+            const ArticleRows::Row* row = rows.rowFor(a.code);
             // An article whose row the search does not find (its code has blanks
             // around it and no trimmed twin) gets no caption and nothing written.
-            if (row == rows.constEnd())
+            if (!row)
                 continue;
             ctx.setProgress(QStringLiteral("Ripristino in corso articolo: ") + articleCode +
                                 QStringLiteral(" - ") + row->description,

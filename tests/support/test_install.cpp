@@ -192,6 +192,16 @@ void TestInstall::execAll(const QString& hostFile, const QStringList& statements
     });
 }
 
+void TestInstall::overwriteMiddlePage(const QString& hostFile)
+{
+    constexpr qint64 Page = 4096;
+    QFile file(hostFile);
+    if (!file.open(QIODevice::ReadWrite) || file.size() < 3 * Page)
+        qFatal("overwriteMiddlePage: %s is not a database of several pages", qPrintable(hostFile));
+    file.seek(file.size() / Page / 2 * Page);
+    file.write(QByteArray(Page, '\x5a'));
+}
+
 void TestInstall::leaveInterruptedWrite(const QString& hostFile, const QString& sql)
 {
     // The write runs on a scratch copy with a tiny page cache, so that the

@@ -53,6 +53,9 @@ public:
     // Leaves a database as a process killed in the middle of running the
     // statement would: part of the write in the file, a hot journal beside it.
     static void leaveInterruptedWrite(const QString& hostFile, const QString& sql);
+    // Overwrites the page in the middle of a database file with garbage, as a
+    // failing disk or a stray write would: the file still opens.
+    static void overwriteMiddlePage(const QString& hostFile);
     static QVariant scalar(const QString& hostFile, const QString& sql);
     static QList<QVariantList> rows(const QString& hostFile, const QString& sql);
     static void createDatabase(const QString& hostFile, const QStringList& statements);

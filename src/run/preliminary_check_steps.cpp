@@ -1,0 +1,163 @@
+// What the steps will refuse or leave to be put right by hand, found with the
+// steps' own rules before anything is written.
+#include "accounting/genero_movimento_contabile.h"
+#include "accounting/movimenti_contabili.h"
+#include "data/database.h"
+#include "init/inizializzazione.h" // tables are found as the initialisation finds them
+#include "run/preliminary_check_archive.h"
+#include "warehouse/ripristino_magazzino.h"
+
+namespace rio {
+
+namespace {
+
+constexpr int RowsNamed = 5;
+
+// "n articoli ...: "A" , "B", ... e altri k".
+QString named(const QStringList& rows, qint64 total)
+{
+    QString text = rows.mid(0, RowsNamed).join(QStringLiteral(", "));
+    if (total > RowsNamed)
+        text += QStringLiteral(" e altri %1").arg(total - RowsNamed);
+    return text;
+}
+
+QString quoted(const QString& code)
+{
+    return QLatin1Char('"') + code + QLatin1Char('"');
+}
+
+// The article codes as the stock recomputation finds them: a code it cannot
+// read stops it; twins and codes with blanks leave stock to correct by hand.
+void checkArticleCodes(Checker& check, Connection& archive, const QString& company, CompanyVolume& volume)
+{
+    const ArticleCodeReview review = reviewArticleCodes(archive);
+    volume.articles = review.articles;
+    if (review.firstWithoutCode > 0)
+        check.add(Level::Error,
+                  QStringLiteral("%1: l'articolo alla riga %2 di ANAG_ART non ha codice (CodArt "
+                                 "vuoto): la riapertura si interromperebbe")
+                      .arg(company)
+                      .arg(review.firstWithoutCode));
+    if (!review.twins.isEmpty()) {
+        QStringList rows;
+        for (const auto& [code, rowCode] : review.twins.mid(0, RowsNamed))
+            rows << QStringLiteral("%1 (come %2)").arg(quoted(code), quoted(rowCode));
+        check.add(
+            Level::Warning,
+            QStringLiteral("%1: %2 articoli con codice gemello di un altro (differiscono solo per "
+                           "maiuscole/minuscole o spazi): il ricalcolo delle giacenze dà i loro "
+                           "movimenti a un solo articolo e la giacenza 2024 andrà controllata a mano: %3")
+                .arg(company)
+                .arg(review.twins.size())
+                .arg(named(rows, review.twins.size())));
+    }
+    if (!review.skipped.isEmpty()) {
+        QStringList rows;
+        for (const QString& code : review.skipped.mid(0, RowsNamed))
+            rows << quoted(code);
+        check.add(Level::Warning,
+                  QStringLiteral("%1: %2 articoli con codice vuoto o con spazi all'inizio o alla fine: il "
+                                 "ricalcolo delle giacenze li salta e la giacenza 2024 andrà controllata a "
+                                 "mano: %3")
+                      .arg(company)
+                      .arg(review.skipped.size())
+                      .arg(named(rows, review.skipped.size())));
+    }
+    if (review.movementsWithoutCode > 0)
+        check.add(Level::Warning,
+                  QStringLiteral("%1: %2 movimenti di magazzino senza codice articolo: il ricalcolo delle "
+                                 "giacenze non li conta")
+                      .arg(company)
+                      .arg(review.movementsWithoutCode));
+    if (!review.unmatchedMovementCodes.isEmpty()) {
+        QStringList rows;
+        for (const QString& code : review.unmatchedMovementCodes.mid(0, RowsNamed))
+            rows << quoted(code);
+        check.add(Level::Warning,
+                  QStringLiteral("%1: movimenti di magazzino di %2 codici che nessun articolo ha (o che un "
+                                 "articolo ha solo con spazi all'inizio o alla fine): il ricalcolo delle "
+                                 "giacenze non li conta: %3")
+                      .arg(company)
+                      .arg(review.unmatchedMovementCodes.size())
+                      .arg(named(rows, review.unmatchedMovementCodes.size())));
+    }
+    volume.namedRows += review.twins.size() + review.skipped.size();
+    Query text(archive, QStringLiteral("select coalesce(sum(length(cast(CodArt as blob))), 0), "
+                                       "coalesce(sum(length(cast(DescrArt as blob))), 0) from ANAG_ART"));
+    text.exec();
+    text.moveFirst();
+    volume.articleCodeBytes = qint64(numberOf(text.value(0)));
+    volume.articleTextBytes = volume.articleCodeBytes + qint64(numberOf(text.value(1)));
+    text.finish();
+}
+
+// An item as the user finds it in Zeta: its customer or supplier, its
+// document and date.
+QString itemName(const AccountingMovement& m)
+{
+    const auto shown = [](const Value& v) {
+        return isNull(v) ? QStringLiteral("Null") : quoted(textOrEmpty(v));
+    };
+    return QStringLiteral("%1 %2, documento %3 n. %4 del %5")
+        .arg(shown(m.Tp_CLI_FOR), shown(m.Cod_CLIFOR), shown(m.Tipo_Documento), shown(m.Num_Documento),
+             shown(m.Data_Movimento));
+}
+
+// The open items the accounting writer will refuse, each read as the
+// carry-forward reads it and judged by the writer's own rule.
+void checkOpenItems(Checker& check, Connection& archive, const QString& company, CompanyVolume& volume)
+{
+    QStringList rows;
+    qint64 refused = 0;
+    OpenItems items(archive);
+    // The 2024 table is the 2023 one copied: its columns take the same values.
+    AccountingMovementProbe writer(archive, QStringLiteral("MOV_CONT"));
+    while (items.next()) {
+        const AccountingMovement m = items.movement();
+        ++volume.openItems;
+        for (const Value* v :
+             {&m.Data_Movimento, &m.Tp_CLI_FOR, &m.Cod_CLIFOR, &m.Tipo_Documento, &m.Num_Documento})
+            volume.openItemTextBytes += 3 * textOrEmpty(*v).size(); // UTF-8 at most
+        if (const std::optional<QString> why = writer.refusalOf(m)) {
+            if (++refused <= RowsNamed)
+                rows << itemName(m) + QStringLiteral(" (") + *why + QLatin1Char(')');
+        }
+    }
+    volume.refusedItems = refused;
+    volume.namedRows += refused;
+    if (refused > 0)
+        check.add(Level::Warning,
+                  QStringLiteral("%1: %2 partite aperte non saranno riportate nel 2024 (il programma le "
+                                 "rifiuta): andranno registrate a mano: %3")
+                      .arg(company)
+                      .arg(refused)
+                      .arg(named(rows, refused)));
+}
+
+} // namespace
+
+void checkWhatStepsFlag(Checker& check, Connection& archive, const QString& company, CompanyVolume& volume)
+{
+    volume.rowsRead = true;
+    const auto has = [&archive](const char* table) {
+        return gEsistenza_Tabella(&archive, Value(QLatin1String(table)));
+    };
+    try {
+        if (has("ANAG_ART"))
+            checkArticleCodes(check, archive, company, volume);
+    } catch (const Error& e) {
+        check.add(Level::Warning, QStringLiteral("%1: articoli non leggibili per il controllo dei codici: %2")
+                                      .arg(company, describe(e)));
+    }
+    try {
+        if (has("MOV_CONT"))
+            checkOpenItems(check, archive, company, volume);
+    } catch (const Error& e) {
+        check.add(Level::Warning,
+                  QStringLiteral("%1: partite aperte non leggibili, il loro riporto fallirà: %2")
+                      .arg(company, describe(e)));
+    }
+}
+
+} // namespace rio
