@@ -7,6 +7,8 @@
 #include "run/preliminary_check_archive.h"
 #include "warehouse/ripristino_magazzino.h"
 
+#include <QSet>
+
 namespace rio {
 
 namespace {
@@ -87,8 +89,7 @@ void checkArticleCodes(Checker& check, Connection& archive, const QString& compa
                                        "coalesce(sum(length(cast(DescrArt as blob))), 0) from ANAG_ART"));
     text.exec();
     text.moveFirst();
-    volume.articleCodeBytes = qint64(numberOf(text.value(0)));
-    volume.articleTextBytes = volume.articleCodeBytes + qint64(numberOf(text.value(1)));
+    volume.articleTextBytes = qint64(numberOf(text.value(0))) + qint64(numberOf(text.value(1)));
     text.finish();
 }
 
@@ -113,9 +114,11 @@ void checkOpenItems(Checker& check, Connection& archive, const QString& company,
     OpenItems items(archive);
     // The 2024 table is the 2023 one copied: its columns take the same values.
     AccountingMovementProbe writer(archive, QStringLiteral("MOV_CONT"));
+    QSet<QString> parties;
     while (items.next()) {
         const AccountingMovement m = items.movement();
         ++volume.openItems;
+        parties.insert(textOrEmpty(m.Tp_CLI_FOR) + QLatin1Char('\n') + textOrEmpty(m.Cod_CLIFOR).toUpper());
         for (const Value* v :
              {&m.Data_Movimento, &m.Tp_CLI_FOR, &m.Cod_CLIFOR, &m.Tipo_Documento, &m.Num_Documento})
             volume.openItemTextBytes += 3 * textOrEmpty(*v).size(); // UTF-8 at most
@@ -124,6 +127,7 @@ void checkOpenItems(Checker& check, Connection& archive, const QString& company,
                 rows << itemName(m) + QStringLiteral(" (") + *why + QLatin1Char(')');
         }
     }
+    volume.parties = parties.size();
     volume.refusedItems = refused;
     volume.namedRows += refused;
     if (refused > 0)

@@ -21,6 +21,11 @@ constexpr qint64 RunLogBytes = 16 * 1024;
 // with its keys, two totals and the outcome.
 constexpr qint64 StockLineBytes = 64;
 constexpr qint64 ItemLineBytes = 96;
+// The customer's or supplier's name beside each open item's line (the
+// check does not read the names: a long one), and a customer's or
+// supplier's row of the report's tables, its name included.
+constexpr qint64 PartyNameBytes = 100;
+constexpr qint64 PartyRowBytes = 320;
 // The report's page for a company, and a finding that names one row.
 constexpr qint64 CompanyReportBytes = 32 * 1024;
 constexpr qint64 NamedRowBytes = 1024;
@@ -41,8 +46,9 @@ SpaceFigure spaceFigure(qint64 dataFolderBytes, qint64 dataFolderFiles, const QL
         f.log += CompanyLogBytes + 2 * (c.articles * ArticleLineBytes + c.articleTextBytes) +
                  c.refusedItems * RefusedItemLineBytes;
         f.report += CompanyReportBytes + c.namedRows * NamedRowBytes +
-                    2 * (c.articles * (StockLineBytes + c.nameBytes) + c.articleCodeBytes) +
-                    c.openItems * (ItemLineBytes + c.nameBytes) + c.openItemTextBytes;
+                    2 * (c.articles * (StockLineBytes + c.nameBytes) + c.articleTextBytes) +
+                    c.openItems * (ItemLineBytes + c.nameBytes + PartyNameBytes) + c.openItemTextBytes +
+                    c.parties * PartyRowBytes;
     }
     const qint64 parts = f.copy + f.newFolders + f.journal + f.log + f.report;
     f.margin = parts / 50 + 1024 * 1024;

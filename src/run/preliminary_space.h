@@ -12,9 +12,9 @@ struct CompanyVolume
     qint64 archiveBytes = 0; // the 2023 archive
     qint64 articles = 0;
     qint64 articleTextBytes = 0; // codes and descriptions, in bytes
-    qint64 articleCodeBytes = 0;
     qint64 openItems = 0;
     qint64 openItemTextBytes = 0; // the key fields the spreadsheet shows
+    qint64 parties = 0;           // customers and suppliers with open items: a report row each
     qint64 refusedItems = 0;      // each an error line in the log
     qint64 namedRows = 0;         // rows the report names one by one (twins, skipped codes, refused items)
     qint64 nameBytes = 0;         // the company's name, on every spreadsheet line
