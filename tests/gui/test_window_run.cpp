@@ -16,7 +16,6 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
