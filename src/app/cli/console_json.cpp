@@ -202,7 +202,8 @@ void JsonReport::restoredCopy(const QString& name, const QString& windowsPath)
 void JsonReport::run(const RunState& state)
 {
     const RunRecord& record = state.record;
-    if (!record.safetyCopy.isEmpty())
+    // A copy an interrupted run left unfinished has been removed.
+    if (!record.safetyCopy.isEmpty() && QFileInfo::exists(fs::hostPath(record.safetyCopy)))
         m_safetyCopy = shownPath(record.safetyCopy);
     if (m_haveReport)
         return;

@@ -166,6 +166,8 @@ private slots:
                                  << u"ripristina"_s;
         QTest::newRow("undo") << QStringList{u"--annulla-ripristino"_s, u"--yes"_s} << int(ExitDone)
                               << u"annulla-ripristino"_s;
+        QTest::newRow("interrupted run")
+            << QStringList{u"--yes"_s} << int(ExitInterrupted) << u"riapertura"_s;
         QTest::newRow("refused run") << QStringList{} << int(ExitNotStarted) << u"riapertura"_s;
         QTest::newRow("refused restore")
             << QStringList{u"--ripristina"_s, u"Copia_dati_01011999"_s, u"--yes"_s} << int(ExitNotStarted)
@@ -179,7 +181,14 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(int, status);
         QFETCH(QString, command);
-        const CliResult r = runCli(QStringList{u"--json"_s, u"--drive-c"_s, m_install->driveC()} + args);
+        const QString row = QString::fromLatin1(QTest::currentDataTag());
+        const QStringList line = QStringList{u"--json"_s, u"--drive-c"_s, m_install->driveC()} + args;
+        // Ctrl-C as the safety copy's first folder is made, once confirmed.
+        const CliResult r =
+            row == QLatin1String("interrupted run")
+                ? runCli(line, {u"-f"_s, u"-o"_s, u"/dev/null"_s, u"-e"_s, u"trace=mkdir,mkdirat"_s, u"-e"_s,
+                                u"inject=mkdir,mkdirat:signal=SIGINT:when=1"_s})
+                : runCli(line);
         QVERIFY2(r.status == status, qPrintable(r.out + r.err));
 
         // Standard output is the object and nothing else: one that parses
@@ -203,7 +212,6 @@ private slots:
         QCOMPARE(o.value(u"stato_uscita"_s).toInt(), status);
         QCOMPARE(o.value(u"comando"_s).toString(), command);
         const QJsonObject paths = o.value(u"percorsi"_s).toObject();
-        const QString row = QString::fromLatin1(QTest::currentDataTag());
         if (row == QLatin1String("check")) {
             const QJsonArray findings = o.value(u"rilievi"_s).toArray();
             QVERIFY(!findings.isEmpty());
@@ -251,6 +259,18 @@ private slots:
             QVERIFY(fileThere(paths.value(u"copia_di_sicurezza"_s)));
             QVERIFY2(fileThere(paths.value(u"rapporto"_s)), qPrintable(r.out));
             QVERIFY(fileThere(paths.value(u"cartella_messa_da_parte"_s)));
+        } else if (row == QLatin1String("interrupted run")) {
+            // What is known: no company opened, the unfinished copy gone, the reason.
+            QCOMPARE(o.value(u"esito"_s).toString(), QStringLiteral("Riapertura interrotta dall'utente"));
+            QVERIFY(o.value(u"aziende"_s).toArray().isEmpty());
+            QVERIFY(paths.value(u"copia_di_sicurezza"_s).isNull());
+            const QJsonArray findings = o.value(u"rilievi"_s).toArray();
+            QVERIFY(std::any_of(findings.begin(), findings.end(), [](const QJsonValue& f) {
+                return f.toObject()
+                    .value(u"testo"_s)
+                    .toString()
+                    .startsWith(QStringLiteral("Riapertura interrotta dall'utente"));
+            }));
         } else if (row == QLatin1String("undo")) {
             QVERIFY(o.value(u"ripristino"_s).toObject().value(u"ripristinato"_s).toBool());
             QVERIFY(fileThere(paths.value(u"cartella_messa_da_parte"_s)));
