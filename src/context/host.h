@@ -7,6 +7,8 @@
 
 namespace rio {
 
+struct VerificationReport;
+
 // The five stages the status panel ticks, top to bottom (named after their
 // indicators chkCopia ... chkCreazioneMovimContabili).
 enum class Stage {
@@ -101,6 +103,9 @@ public:
     // The verification report of a finished run: its Windows path (empty when
     // it could not be written) and a few summary lines.
     virtual void verificationReady(const QString& /*reportPath*/, const QStringList& /*summary*/) {}
+    // The same report whole, for a front end that hands each company's
+    // figures to another program (the console's --json); read only here.
+    virtual void verificationDetails(const VerificationReport& /*report*/) {}
     // A restore has put a safety copy in place (restored) or tried and put
     // the data folder back (not restored): what the screen shows of the run
     // it undid no longer holds. outcome is its closing line, reportPath its

@@ -131,6 +131,7 @@ RunOutcome endFinishedRun(RunContext& ctx, const VerificationReport& report, con
     const Outcome outcome = ctx.runHadErrors() ? Outcome::DoneWithErrors : report.outcome();
     showClosingLines(ctx, report, reportPath, outcome);
     host.verificationReady(reportPath, report.summary());
+    host.verificationDetails(report);
     ctx.finishProgress();
     host.allowClose(true);
     const QString title = QStringLiteral("Ventor 2005");

@@ -40,7 +40,8 @@ CommandLine commandLine()
                         "       risposta No, archivio in uso), nessun file modificato"),
          QStringLiteral("Con ogni opzione: 2 per opzioni errate; 0 per --help e --version."),
          QStringLiteral("Gli errori e i messaggi di errore vanno su standard error, il resto su standard\n"
-                        "output.")});
+                        "output. Con --json lo stato di uscita è lo stesso, e su standard output c'è solo\n"
+                        "l'oggetto JSON, anche quando il comando è rifiutato o interrotto.")});
     line.addOption({QStringLiteral("server"), QChar(), QString(),
                     QStringLiteral("Sorgente dati SERVER (percorso dalla tabella system).")});
     line.addOption({QStringLiteral("zeta-folder"), QChar(), QString(),
@@ -67,6 +68,9 @@ CommandLine commandLine()
     line.addOption({QStringLiteral("annulla-ripristino"), QChar(), QString(),
                     QStringLiteral("Annulla l'ultimo ripristino: rimette al suo posto la cartella dati "
                                    "messa da parte, e mette da parte quella attuale (nulla è cancellato).")});
+    line.addOption({QStringLiteral("json"), QChar(), QString(),
+                    QStringLiteral("Su standard output solo un oggetto JSON con l'esito (schema nel "
+                                   "README); ogni riga e messaggio va su standard error.")});
     line.addOption(
         {QStringLiteral("anche-non-verificabile"), QChar(), QString(),
          QStringLiteral("Con --ripristina: ripristina anche una copia senza manifesto, che non può "
@@ -119,6 +123,7 @@ ParsedOptions parseOptions(const QStringList& arguments)
     o.yes = parsed.isSet(QStringLiteral("yes"));
     o.quiet = parsed.isSet(QStringLiteral("quiet"));
     o.timings = parsed.isSet(QStringLiteral("timings"));
+    o.json = parsed.isSet(QStringLiteral("json"));
     if (parsed.isSet(QStringLiteral("drive-c"))) {
         const QString driveC = parsed.value(QStringLiteral("drive-c"));
 #ifdef Q_OS_WIN

@@ -21,6 +21,7 @@ struct CliOptions
     QString restoreCopy;       // its name; empty: the newest made before an opening
     bool undoRestore = false;  // undoes the last restore instead of the run
     bool unverifiable = false; // a copy without a manifest may be restored (--yes alone never does)
+    bool json = false;         // one JSON object on standard output, every line on standard error
 };
 
 struct ParsedOptions

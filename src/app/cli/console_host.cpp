@@ -1,5 +1,6 @@
 #include "app/cli/console_host.h"
 
+#include "app/cli/console_json.h"
 #include "app/cli/stop_signals.h"
 
 #include <QTextStream>
@@ -91,6 +92,8 @@ void ConsoleHost::addEvent(const QString& line)
 
 void ConsoleHost::addMarkedEvent(const QString& line, EventMark mark)
 {
+    if (m_json)
+        m_json->eventLine(line, mark);
     if (mark.tone == Tone::Error)
         print(m_err, line);
     else if (!m_options.quiet || mark.closing)
@@ -99,6 +102,8 @@ void ConsoleHost::addMarkedEvent(const QString& line, EventMark mark)
 
 Answer ConsoleHost::message(const QString& text, Buttons buttons, Icon icon, const QString& title)
 {
+    if (m_json)
+        m_json->message(title, text, icon);
     print(icon == Icon::Critical ? m_err : m_out, QStringLiteral("[%1] %2").arg(title, oneLine(text)));
     if (buttons == Buttons::Ok)
         return Answer::Ok;
@@ -137,6 +142,32 @@ bool ConsoleHost::stopRequested() const
 void ConsoleHost::showRunOutcome(const QString& text, Tone)
 {
     m_outcome = text;
+    if (m_json)
+        m_json->outcome(text);
+}
+
+void ConsoleHost::showCompanyInfo(CompanyInfo info, const QString& text)
+{
+    if (m_json && info == CompanyInfo::Slot)
+        m_json->companyInWork(text);
+}
+
+void ConsoleHost::verificationReady(const QString& reportPath, const QStringList&)
+{
+    if (m_json)
+        m_json->reportPath(reportPath);
+}
+
+void ConsoleHost::verificationDetails(const VerificationReport& report)
+{
+    if (m_json)
+        m_json->verification(report);
+}
+
+void ConsoleHost::restoreEnded(const QString& outcome, bool restored, const QString& reportPath)
+{
+    if (m_json)
+        m_json->restoreEnded(outcome, restored, reportPath);
 }
 
 void ConsoleHost::printOutcome()

@@ -9,6 +9,8 @@
 
 namespace rio::cli {
 
+class JsonReport;
+
 // The run's screen on a terminal: event lines and message boxes go to
 // standard output, error lines, boxes of kind error (Icon::Critical) and step
 // times to standard error; boxes are answered OK, the
@@ -48,6 +50,16 @@ public:
     void closeProgram() override { m_windowClosed = true; }
     void stepFinished(const QString& step, int slot, qint64 milliseconds, bool ok) override;
     void setRunProgress(const RunProgressReport& progress) override;
+    // What --json hands on: the report, its path, the restore's end.
+    void showCompanyInfo(CompanyInfo info, const QString& text) override;
+    void verificationReady(const QString& reportPath, const QStringList& summary) override;
+    void verificationDetails(const VerificationReport& report) override;
+    void restoreEnded(const QString& outcome, bool restored, const QString& reportPath) override;
+
+    // With --json, where the run's findings, boxes and outcome are gathered
+    // (null: none); the host does not own it.
+    void setJson(JsonReport* json) { m_json = json; }
+    JsonReport* json() const { return m_json; }
 
     // Progress as one status line on standard error, rewritten in place and
     // cleared before any other output and at the end: only on a terminal.
@@ -76,6 +88,7 @@ private:
     qsizetype m_statusWidth = 0; // characters of the status line on screen
     QString m_status;
     QString m_outcome;
+    JsonReport* m_json = nullptr;
 };
 
 } // namespace rio::cli

@@ -6,7 +6,8 @@
 #include <QStringList>
 
 // The built riapertura-cli run to its end with the arguments, standard input
-// no terminal: its exit status and what it printed.
+// no terminal: its exit status and what it printed. With strace arguments,
+// under strace (to send it a signal at a chosen call).
 struct CliResult
 {
     int status = -1;
@@ -14,13 +15,16 @@ struct CliResult
     QString err;
 };
 
-inline CliResult runCli(const QStringList& args)
+inline CliResult runCli(const QStringList& args, const QStringList& strace = {})
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("RIAPERTURA_DRIVE_C"));
     p.setProcessEnvironment(env);
-    p.start(QStringLiteral(RIAPERTURA_CLI), args);
+    if (strace.isEmpty())
+        p.start(QStringLiteral(RIAPERTURA_CLI), args);
+    else
+        p.start(QStringLiteral("strace"), strace + QStringList{QStringLiteral(RIAPERTURA_CLI)} + args);
     p.closeWriteChannel(); // standard input is no terminal
     if (!p.waitForFinished(300000))
         qFatal("riapertura-cli did not finish");
