@@ -194,10 +194,14 @@ void AccountingMovementWriter::store(const AccountingMovement& m)
     // Saved before the row: a row that then fails leaves its number unused.
     const Value number = nextProgressive();
 
-    const QDateTime now = QDateTime::currentDateTime();
-    const QString lastUpdate = dayMonthYearText(now.date()) + QLatin1Char(' ') + clockText(now.time());
+    const qint64 second = QDateTime::currentSecsSinceEpoch();
+    if (second != m_lastUpdateSecond) {
+        const QDateTime now = QDateTime::fromSecsSinceEpoch(second);
+        m_lastUpdate = dayMonthYearText(now.date()) + QLatin1Char(' ') + clockText(now.time());
+        m_lastUpdateSecond = second;
+    }
     unsigned mask = 0;
-    const QList<Value> values = rowValues(m, number, lastUpdate, mask);
+    const QList<Value> values = rowValues(m, number, m_lastUpdate, mask);
     inserterFor(mask).insert(values);
 }
 

@@ -103,6 +103,10 @@ private:
     // moving it while the step runs, so it is read from the archive once.
     std::optional<Value> m_counterValue;
     std::map<unsigned, std::unique_ptr<RowInserter>> m_inserters; // by the amounts assigned
+    // The last-update text and the second (since the epoch) it was made for:
+    // local time asks the time zone under the C library's lock, once a row.
+    qint64 m_lastUpdateSecond = -1;
+    QString m_lastUpdate;
 };
 
 // Why the writer would not store a movement into a table like the one of an

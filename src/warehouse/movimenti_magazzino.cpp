@@ -112,18 +112,33 @@ const QStringList& movementFields()
 }
 
 // The time of day as the program stores it: on the date engine's day zero,
-// whole seconds.
-Value currentTimeOfDay()
+// whole seconds. Made once a second: each QDateTime in local time asks the
+// time zone (under the C library's lock), tens of thousands of rows a second.
+class TimeOfDay
 {
-    const QTime now = QTime::currentTime();
-    return QDateTime(QDate(1899, 12, 30), QTime(now.hour(), now.minute(), now.second()));
-}
+public:
+    const Value& now()
+    {
+        const QTime now = QTime::currentTime();
+        const int second = now.msecsSinceStartOfDay() / 1000;
+        if (second != m_second) {
+            m_second = second;
+            m_value = QDateTime(QDate(1899, 12, 30), QTime(now.hour(), now.minute(), now.second()));
+        }
+        return m_value;
+    }
+
+private:
+    int m_second = -1;
+    Value m_value;
+};
 
 void writeMovements(RunContext& ctx, Connection& dbNew, const std::vector<OldArticle>& articles,
                     MovementCounter& counter)
 {
     const QString openingDate = QStringLiteral("01/01/%1").arg(layout::AnnoDaAprire);
     RowInserter movementInserter(dbNew, QStringLiteral("MOV_MAG"), movementFields());
+    TimeOfDay timeOfDay;
     qint64 done = 0;
     for (const OldArticle& a : articles) {
         ctx.yield();
@@ -134,10 +149,10 @@ void writeMovements(RunContext& ctx, Connection& dbNew, const std::vector<OldArt
                 continue;
             movementInserter.insert({counter.next(), openingDate, QStringLiteral("0%1").arg(d),
                                      QStringLiteral("C"), QStringLiteral("RIPORTO DA ESERCIZIO PRECEDENTE"),
-                                     currentTimeOfDay(), QStringLiteral("RIAPERTURA"),
-                                     QStringLiteral("VENTOR"), QStringLiteral("F"),
-                                     QStringLiteral("RIAPERTURA"), openingDate, a.code, a.vatCode,
-                                     a.averageCost, a.lastCost, a.standardCost, stock, QStringLiteral("0")});
+                                     timeOfDay.now(), QStringLiteral("RIAPERTURA"), QStringLiteral("VENTOR"),
+                                     QStringLiteral("F"), QStringLiteral("RIAPERTURA"), openingDate, a.code,
+                                     a.vatCode, a.averageCost, a.lastCost, a.standardCost, stock,
+                                     QStringLiteral("0")});
         }
     }
     counter.save();

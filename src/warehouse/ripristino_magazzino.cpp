@@ -9,6 +9,7 @@
 
 #include <QSet>
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -179,6 +180,13 @@ void RIPRISTINA_MAGAZZINO(RunContext& ctx, Connection& Db, const QString& Numero
     try {
         BatchCommit commit(Db, &lostBatch);
         QSet<qint64> savedRows;
+        struct StockRow
+        {
+            qint64 rowid;
+            WarehouseStocks stocks;
+        };
+        std::vector<StockRow> pending; // one a row, saved after the captions
+        pending.reserve(articles.size());
         qint64 done = 0;
         for (const Article& a : articles) {
             ctx.yield();
@@ -197,9 +205,17 @@ void RIPRISTINA_MAGAZZINO(RunContext& ctx, Connection& Db, const QString& Numero
             // same quantities into it again.
             if (savedRows.contains(row->rowid))
                 continue;
-            const WarehouseStocks stocks = sums.value(key, WarehouseStocks{});
-            stockUpdater.update(row->rowid, {stocks[0], stocks[1], stocks[2], stocks[3], stocks[4]});
+            pending.push_back({row->rowid, sums.value(key, WarehouseStocks{})});
             savedRows.insert(row->rowid);
+        }
+        // Written in file order: in code order every batch would touch (and
+        // journal, and write back) nearly every page of the table again, so
+        // the pages written grew with the square of the articles.
+        std::sort(pending.begin(), pending.end(),
+                  [](const StockRow& a, const StockRow& b) { return a.rowid < b.rowid; });
+        for (const StockRow& p : pending) {
+            ctx.yield();
+            stockUpdater.update(p.rowid, {p.stocks[0], p.stocks[1], p.stocks[2], p.stocks[3], p.stocks[4]});
             commit.rowWritten();
         }
         ctx.writeHeldLogLines(); // the flow's last lines, before the commit waits for the disk
