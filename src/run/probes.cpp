@@ -1,9 +1,10 @@
 #include "run/probes.h"
 
+#include "archive/copy_progress.h"
+
 #include "data/database.h"
 #include "data/error.h"
 
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 
@@ -41,13 +42,8 @@ bool archiveInUse(Connection& archive)
 
 qint64 folderSize(const QString& hostFolder)
 {
-    qint64 total = 0;
-    QDirIterator it(hostFolder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        it.next();
-        total += it.fileInfo().size();
-    }
-    return total;
+    // The copies measure their progress the same way.
+    return treeBytes(hostFolder);
 }
 
 } // namespace rio

@@ -73,21 +73,27 @@ QString freeSetAsideName(const QString& root, const QString& dataName, const QDa
     return candidate;
 }
 
-RunOutcome restoreSafetyCopy(RunContext& ctx, const QString& copyName, const PreliminaryOptions& options)
+std::unique_ptr<InstallationLock> startRestoreWork(RunContext& ctx)
 {
     RunState& state = ctx.state();
     // Whatever the last run holds open (the log, an archive) would move with the folder.
     state.reset();
     ctx.startRun();
+    state.PercorsoBase = readInstallationRoot(ctx.host(), state.CartellaProgrammi);
+    state.PercorsoSystemMdw =
+        layout::workgroupFilePath(layout::has64BitProgramFolder(), state.CartellaProgrammi);
+    return lockInstallation(ctx, state.PercorsoBase);
+}
+
+RunOutcome restoreSafetyCopy(RunContext& ctx, const QString& copyName, const PreliminaryOptions& options)
+{
+    const RunState& state = ctx.state();
     RestoreRecord record;
     record.started = QDateTime::currentDateTime();
     // Held to the end: a run or another restore would write under this one.
     std::unique_ptr<InstallationLock> lock;
     try {
-        state.PercorsoBase = readInstallationRoot(ctx.host(), state.CartellaProgrammi);
-        state.PercorsoSystemMdw =
-            layout::workgroupFilePath(layout::has64BitProgramFolder(), state.CartellaProgrammi);
-        lock = lockInstallation(ctx, state.PercorsoBase);
+        lock = startRestoreWork(ctx);
         if (!lock)
             return RunOutcome::NotStarted;
         if (!offerToPutBackDataFolder(ctx, state.PercorsoBase))

@@ -7,10 +7,13 @@
 #include <QList>
 #include <QString>
 
+#include <memory>
+
 // What the restore shares between its files: the check before it and its
 // report.
 namespace rio {
 
+class InstallationLock;
 class RunContext;
 
 // One phase of a restore, with its wall time.
@@ -36,6 +39,13 @@ struct RestoreRecord
     bool restored = false;
     QString outcome; // the final line
 };
+
+// A restore or an undo starts from nothing the last run held open: the
+// root and the workgroup the window's choices settle, then the
+// installation's lock, held by the caller to its end. Null when another run
+// or restore holds it (the refusal is already shown). Raises what settling
+// the root raises.
+std::unique_ptr<InstallationLock> startRestoreWork(RunContext& ctx);
 
 // The data folder's own name, then SetAsideSuffix and the time (a second
 // after the newest set-aside folder's when the clock is behind it): a name

@@ -33,17 +33,11 @@ bool renamed(const QString& from, const QString& to, QString& problem)
 
 RunOutcome undoLastRestore(RunContext& ctx)
 {
-    RunState& state = ctx.state();
-    // Whatever the last run holds open (the log, an archive) would move with the folder.
-    state.reset();
-    ctx.startRun();
+    const RunState& state = ctx.state();
     std::unique_ptr<InstallationLock> lock;
     QString aside;
     try {
-        state.PercorsoBase = readInstallationRoot(ctx.host(), state.CartellaProgrammi);
-        state.PercorsoSystemMdw =
-            layout::workgroupFilePath(layout::has64BitProgramFolder(), state.CartellaProgrammi);
-        lock = lockInstallation(ctx, state.PercorsoBase);
+        lock = startRestoreWork(ctx);
         if (!lock)
             return RunOutcome::NotStarted;
         aside = setAsideFolder(state.PercorsoBase);
