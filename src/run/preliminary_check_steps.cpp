@@ -29,6 +29,15 @@ QString quoted(const QString& code)
     return QLatin1Char('"') + code + QLatin1Char('"');
 }
 
+// The first codes, quoted, then how many more.
+QString namedCodes(const QStringList& codes)
+{
+    QStringList rows;
+    for (const QString& code : codes.mid(0, RowsNamed))
+        rows << quoted(code);
+    return named(rows, codes.size());
+}
+
 // The article codes as the stock recomputation finds them: a code it cannot
 // read stops it; twins and codes with blanks leave stock to correct by hand.
 void checkArticleCodes(Checker& check, Connection& archive, const QString& company, CompanyVolume& volume)
@@ -55,16 +64,13 @@ void checkArticleCodes(Checker& check, Connection& archive, const QString& compa
                 .arg(named(rows, review.twins.size())));
     }
     if (!review.skipped.isEmpty()) {
-        QStringList rows;
-        for (const QString& code : review.skipped.mid(0, RowsNamed))
-            rows << quoted(code);
         check.add(Level::Warning,
                   QStringLiteral("%1: %2 articoli con codice vuoto o con spazi all'inizio o alla fine: il "
                                  "ricalcolo delle giacenze li salta e la giacenza 2024 andrà controllata a "
                                  "mano: %3")
                       .arg(company)
                       .arg(review.skipped.size())
-                      .arg(named(rows, review.skipped.size())));
+                      .arg(namedCodes(review.skipped)));
     }
     if (review.movementsWithoutCode > 0)
         check.add(Level::Warning,
@@ -73,16 +79,13 @@ void checkArticleCodes(Checker& check, Connection& archive, const QString& compa
                       .arg(company)
                       .arg(review.movementsWithoutCode));
     if (!review.unmatchedMovementCodes.isEmpty()) {
-        QStringList rows;
-        for (const QString& code : review.unmatchedMovementCodes.mid(0, RowsNamed))
-            rows << quoted(code);
         check.add(Level::Warning,
                   QStringLiteral("%1: movimenti di magazzino di %2 codici che nessun articolo ha (o che un "
                                  "articolo ha solo con spazi all'inizio o alla fine): il ricalcolo delle "
                                  "giacenze non li conta: %3")
                       .arg(company)
                       .arg(review.unmatchedMovementCodes.size())
-                      .arg(named(rows, review.unmatchedMovementCodes.size())));
+                      .arg(namedCodes(review.unmatchedMovementCodes)));
     }
     volume.namedRows += review.twins.size() + review.skipped.size();
     Query text(archive, QStringLiteral("select coalesce(sum(length(cast(CodArt as blob))), 0), "

@@ -44,10 +44,7 @@ private slots:
         QVERIFY2(after == before,
                  qPrintable(QStringLiteral("--check changed ") + differences(before, after)));
 
-        const QString programs = QFileInfo(drive + QLatin1Char('/') +
-                                           m_expected.firstKey().section(QStringLiteral("/esercizi/"), 0, 0,
-                                                                         QString::SectionCaseInsensitiveSeps))
-                                     .path();
+        const QString programs = programsOf(drive);
         const QStringList unfinished = unfinishedCopies(programs);
         const Outcome again = cli(drive, QStringLiteral("--yes"));
         QVERIFY2(again.exitedWith(0), qPrintable(QStringLiteral("run again: ") + again.gist()));
@@ -226,11 +223,8 @@ private slots:
         QFETCH(int, killedAt);
         const QString drive = freshDrive();
         QVERIFY(!drive.isEmpty());
-        // The data folder as the demo names it, and the folder of the copies.
-        const QString data = drive + QLatin1Char('/') +
-                             m_expected.firstKey().section(QStringLiteral("/esercizi/"), 0, 0,
-                                                           QString::SectionCaseInsensitiveSeps);
-        const QString programs = QFileInfo(data).path();
+        const QString data = dataOf(drive);
+        const QString programs = programsOf(drive);
         const Fingerprint pristine = withoutTmp(TestInstall::fingerprint(data));
 
         if (killedAt < 0) {

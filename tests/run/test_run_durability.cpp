@@ -21,9 +21,8 @@ private slots:
     void theCopiesAreOnDiskBeforeAnArchiveChanges()
     {
         const QList<Call>& trace = m_cleanTrace;
-        const QString data = m_expected.firstKey().section(QStringLiteral("/esercizi/"), 0, 0,
-                                                           QString::SectionCaseInsensitiveSeps);
-        const QString programs = QFileInfo(data).path();
+        const QString data = dataOf(QString());
+        const QString programs = programsOf(QString());
         const auto inACopy = pattern(QStringLiteral("(^|/)(copia_in_corso_)?copia_dati_"));
         const auto writesInto = [&](const QString& archive) {
             const auto re = pattern(QStringLiteral("^%1/esercizi/azienda_\\d+/%2/dati\\.mdb(-journal)?$")
@@ -121,10 +120,8 @@ private slots:
         const QString today = QDate::currentDate().toString(QStringLiteral("ddMMyyyy"));
         const QString drive = freshDrive();
         QVERIFY(!drive.isEmpty());
-        const QString data = drive + QLatin1Char('/') +
-                             m_expected.firstKey().section(QStringLiteral("/esercizi/"), 0, 0,
-                                                           QString::SectionCaseInsensitiveSeps);
-        const QString programs = QFileInfo(data).path();
+        const QString data = dataOf(drive);
+        const QString programs = programsOf(drive);
         const Fingerprint pristine = withoutTmp(TestInstall::fingerprint(data));
 
         const Outcome failed = traced(

@@ -77,13 +77,15 @@ protected:
     QString freshDrive() { return copyOfDrive(m_template, m_base, m_drives); }
 
     // The folder of the data folder and the safety copies, and a company's 2023 archive.
-    QString programsOf(const QString& drive) const
+    // The data folder as the demo names it (relative to the drive when the
+    // drive is empty), and the folder that holds it and the safety copies.
+    QString dataOf(const QString& drive) const
     {
-        return QFileInfo(drive + QLatin1Char('/') +
-                         m_expected.firstKey().section(QStringLiteral("/esercizi/"), 0, 0,
-                                                       QString::SectionCaseInsensitiveSeps))
-            .path();
+        const QString data = m_expected.firstKey().section(QStringLiteral("/esercizi/"), 0, 0,
+                                                           QString::SectionCaseInsensitiveSeps);
+        return drive.isEmpty() ? data : drive + QLatin1Char('/') + data;
     }
+    QString programsOf(const QString& drive) const { return QFileInfo(dataOf(drive)).path(); }
     QString oldArchiveOf(const QString& drive, int slot) const
     {
         const auto re = pattern(QStringLiteral("/azienda_%1/2023/dati\\.mdb$").arg(slot));
