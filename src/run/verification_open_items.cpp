@@ -8,6 +8,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 
 namespace rio::verification {
@@ -22,46 +23,6 @@ struct ItemTotals
     qint64 count = 0;
     double total = 0;
 };
-
-// The writer's key fields of an item (data, tipo, codice, tipo and number of
-// the document) as text, Null as nothing, with which of them were Null.
-struct ItemKeys
-{
-    QString text[5];
-    bool null[5] = {};
-
-    // As the report shows it: "Null" for Null.
-    QString shown(int i) const { return null[i] ? QStringLiteral("Null") : text[i]; }
-    QString party() const { return shown(1) + QChar(0x1F) + shown(2); }
-    // The key the two years' items are paired on.
-    QString joined() const
-    {
-        const QChar separator(0x1F);
-        return text[0] + separator + text[1] + separator + text[2] + separator + text[3] + separator +
-               text[4];
-    }
-    // The writer refuses an item with a key field of blank text.
-    bool refusedByWriter() const
-    {
-        for (int i = 0; i < 5; ++i)
-            if (!null[i] && trimBlanks(text[i]).isEmpty())
-                return true;
-        return false;
-    }
-};
-
-ItemKeys keysOf(const ItemRow& item)
-{
-    ItemKeys keys;
-    int i = 0;
-    for (const Value* v : {&item.date, &item.tipo, &item.codice, &item.documentType, &item.documentNumber}) {
-        keys.null[i] = isNull(*v);
-        if (!keys.null[i])
-            keys.text[i] = textOf(*v);
-        ++i;
-    }
-    return keys;
-}
 
 struct PartyTitles
 {
@@ -118,18 +79,16 @@ class ItemPass
 {
 public:
     ItemPass(Connection& newDb, CompanyVerification& v, const SpreadsheetRows& rows, const PartyNames& names)
-        : m_carried(newDb, QString()), m_v(v), m_rows(rows), m_names(names)
+        : m_carried(itemSource(newDb, QString())), m_v(v), m_rows(rows), m_names(names)
     {
     }
 
     // The 2023 open items, added to their parties' expected counts and
     // totals: every one of them belongs in 2024. Those the writer refuses go
     // to v.refusedItems too, and are summed per party in refused.
-    void openItem(const ItemRow& item)
+    void openItem(const ItemKeys& keys, double total)
     {
-        const ItemKeys keys = keysOf(item);
         const QString party = keys.party();
-        const double total = numberOrZero(item.total);
         if (keys.refusedByWriter()) {
             m_v.refusedItems << QStringLiteral(
                                     "data %1, cliente/fornitore %2 \"%3\", documento %4 n. \"%5\", totale %6")
@@ -212,10 +171,8 @@ private:
     // The next 2024 item, added to its party's carried count and total.
     bool readCarried(CarriedItem& out)
     {
-        ItemRow item;
-        if (!m_carried.next(item))
+        if (!m_carried->next(out.keys, out.total))
             return false;
-        out = CarriedItem{keysOf(item), numberOrZero(item.total)};
         PartyLine& p = partyOf(out.keys.party(), out.keys);
         ++p.carriedCount;
         p.carriedTotal += out.total;
@@ -234,7 +191,7 @@ private:
             m_rows.openItem(m_v, row);
     }
 
-    ItemReader m_carried;
+    std::unique_ptr<ItemSource> m_carried;
     CompanyVerification& m_v;
     const SpreadsheetRows& m_rows;
     const PartyNames& m_names;
@@ -249,10 +206,12 @@ void checkOpenItems(Connection& oldDb, Connection& newDb, CompanyVerification& v
     const QString area = QStringLiteral("Partite aperte");
     const PartyNames names(oldDb);
     ItemPass pass(newDb, v, rows, names);
-    ItemReader open(oldDb, QStringLiteral(" where Stato_PArtita is null"));
-    ItemRow item;
-    while (open.next(item))
-        pass.openItem(item);
+    const std::unique_ptr<ItemSource> open =
+        itemSource(oldDb, QStringLiteral(" where Stato_PArtita is null"));
+    ItemKeys item;
+    double total = 0;
+    while (open->next(item, total))
+        pass.openItem(item, total);
     pass.finish();
     const Parties& parties = pass.parties;
     const QHash<QString, ItemTotals>& refused = pass.refused;

@@ -107,10 +107,16 @@ OpeningMovements readOpeningMovements(Connection& c)
     return moves;
 }
 
+QStringList itemColumns()
+{
+    return {QStringLiteral("Data_Mov_Cont"),    QStringLiteral("TipoCliFor"),
+            QStringLiteral("CodCliFor"),        QStringLiteral("Tipo_Documento"),
+            QStringLiteral("Numero_Documento"), QStringLiteral("Totale_Mov_Cont")};
+}
+
 ItemReader::ItemReader(Connection& c, const QString& where)
-    : m_query(c, QStringLiteral("select Data_Mov_Cont, TipoCliFor, CodCliFor, Tipo_Documento, "
-                                "Numero_Documento, Totale_Mov_Cont from MOV_CONT") +
-                     where + QStringLiteral(" order by rowid"))
+    : m_query(c, QStringLiteral("select ") + itemColumns().join(QStringLiteral(", ")) +
+                     QStringLiteral(" from MOV_CONT") + where + QStringLiteral(" order by rowid"))
 {
     m_query.exec();
 }

@@ -9,6 +9,9 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
+
+#include <memory>
 
 namespace rio {
 
@@ -76,6 +79,10 @@ struct ItemRow
     Value date, tipo, codice, documentType, documentNumber, total;
 };
 
+// The columns of MOV_CONT an item is read by: the writer's key fields (date,
+// tipo, codice, document type and number), then the total.
+QStringList itemColumns();
+
 // The items of MOV_CONT read forward in rowid order, with an optional
 // " where ..." clause.
 class ItemReader
@@ -88,6 +95,49 @@ public:
 private:
     Query m_query;
 };
+
+// The writer's key fields of an item (data, tipo, codice, tipo and number of
+// the document) as text, Null as nothing, with which of them were Null.
+struct ItemKeys
+{
+    QString text[5];
+    bool null[5] = {};
+
+    // As the report shows it: "Null" for Null.
+    QString shown(int i) const { return null[i] ? QStringLiteral("Null") : text[i]; }
+    QString party() const { return shown(1) + QChar(0x1F) + shown(2); }
+    // The key the two years' items are paired on.
+    QString joined() const
+    {
+        const QChar separator(0x1F);
+        return text[0] + separator + text[1] + separator + text[2] + separator + text[3] + separator +
+               text[4];
+    }
+    // The writer refuses an item with a key field of blank text.
+    bool refusedByWriter() const
+    {
+        for (int i = 0; i < 5; ++i)
+            if (!null[i] && trimBlanks(text[i]).isEmpty())
+                return true;
+        return false;
+    }
+};
+
+// The items of MOV_CONT in rowid order, each as its key fields' texts and
+// its total.
+class ItemSource
+{
+public:
+    virtual ~ItemSource() = default;
+    // The next item; false past the last. Raises the engine's error.
+    virtual bool next(ItemKeys& keys, double& total) = 0;
+};
+
+// The items of a connection, with an optional " where ..." clause: straight
+// from the engine on Qt's SQLite driver, each value turned into the text and
+// number Query's value gives; through ItemReader otherwise. Raises the
+// engine's error.
+std::unique_ptr<ItemSource> itemSource(Connection& c, const QString& where);
 
 // Rows of a table, with an optional " where ..." clause. Raises the engine's
 // error, NoTable when the table is absent.

@@ -1,94 +1,19 @@
 // Comparing the stock: the opening movements of 2024 against the 2023 stock,
 // and the 2024 stock against what was carried.
-#include "run/verification.h"
+#include "run/verification_stock.h"
+
 #include "run/verification_checks.h"
-#include "run/verification_read.h"
 
 #include <algorithm>
-#include <optional>
 
 namespace rio::verification {
 
 namespace {
 
-using Movements = QHash<qint64, OpeningMovement>;
-
 QString stockArea()
 {
     return QStringLiteral("Magazzino");
 }
-
-// Codes the stock rules cannot match by design: blanks around the code, or a
-// twin that differs only in case. Each with what it is, naming the twins.
-struct Irregular
-{
-    StockWarning::Reason reason;
-    QString what;
-    QStringList twins;
-};
-
-// The 2023 codes by the key the recomputation matches them on, to find
-// twins once every article has been read.
-using CodesByKey = QHash<QString, QStringList>;
-
-QString matchKey(const QString& code)
-{
-    return asciiUpper(trimBlanks(code));
-}
-
-// Why a 2023 code cannot match by design, or nothing.
-std::optional<Irregular> irregularCode(const QString& code, const CodesByKey& codes)
-{
-    QStringList twins = codes.value(matchKey(code));
-    twins.removeOne(code);
-    if (!twins.isEmpty())
-        return Irregular{
-            StockWarning::Reason::Twin,
-            QStringLiteral("codice gemello di \"%1\": differiscono solo per maiuscole/minuscole o spazi")
-                .arg(twins.join(QStringLiteral("\", \""))),
-            twins};
-    if (code != trimBlanks(code))
-        return Irregular{
-            StockWarning::Reason::Blanks, QStringLiteral("codice con spazi all'inizio o alla fine"), {}};
-    return std::nullopt;
-}
-
-// Whether movement `number` carries `stock` of the article into deposit `dep`;
-// when it does not, says so in findings.
-bool movementMatches(const ArticleRow& row, const QString& dep, double stock, qint64 number,
-                     const Movements& moves, QList<Finding>& findings)
-{
-    const auto found = moves.constFind(number);
-    if (found == moves.cend()) {
-        findings << Finding{
-            Finding::Kind::Mismatch, stockArea(),
-            QStringLiteral("Articolo \"%1\" deposito %2: giacenza %3, movimento RIAPERTURA n. %4 "
-                           "mancante")
-                .arg(row.code, dep, verification::number(stock))
-                .arg(number)};
-        return false;
-    }
-    if (found->code != row.code || found->dep != dep || found->qta != stock) {
-        findings << Finding{
-            Finding::Kind::Mismatch, stockArea(),
-            QStringLiteral("Articolo \"%1\" deposito %2: giacenza %3, movimento RIAPERTURA n. %4 "
-                           "per \"%5\" deposito %6 quantità %7")
-                .arg(row.code, dep, verification::number(stock))
-                .arg(number)
-                .arg(found->code, found->dep, verification::number(found->qta))};
-        return false;
-    }
-    return true;
-}
-
-// A warehouse whose 2024 stock is not what it should hold: its 2023 stock in
-// 01-02 (0 without a 2023 row), 0 in 03-05.
-struct WarehouseDifference
-{
-    int warehouse = 0; // 0 for "01"
-    double expected = 0;
-    double found = 0;
-};
 
 QString warehouseName(int warehouse)
 {
@@ -109,16 +34,6 @@ QList<WarehouseDifference> stockDifferences(const ArticleRow& row, const Article
     return differences;
 }
 
-// A 2024 article whose stock is not what was carried, and why by design when
-// the code of the 2023 article of its row explains it.
-struct StockDifference
-{
-    QString code;
-    QString description;
-    std::optional<Irregular> irregular;
-    QList<WarehouseDifference> differences;
-};
-
 // What the spreadsheet says of a warned warehouse.
 QString sheetWarning(const Irregular& irregular)
 {
@@ -127,171 +42,183 @@ QString sheetWarning(const Irregular& irregular)
     return QStringLiteral("codice con spazi");
 }
 
-// One pass over the articles of both years side by side, in rowid order,
-// with every 2023 code known beforehand: a twin may come after its twin.
-class StockPass
-{
-public:
-    StockPass(OpeningMovements moves, CodesByKey codes, const CompanyVerification& v,
-              const SpreadsheetRows& rows)
-        : m_moves(std::move(moves.byNumber)), m_opening(std::move(moves.quantities)),
-          m_codes(std::move(codes)), m_v(v), m_rows(rows)
-    {
-    }
-
-    // The articles of one row: the 2023 one, the 2024 one, or both.
-    void article(const ArticleRow* old, const ArticleRow* carried)
-    {
-        if (old)
-            oldArticle(*old);
-        const StockDifference* difference = nullptr;
-        if (carried) {
-            ++m_newCount;
-            QList<WarehouseDifference> differences = stockDifferences(*carried, old);
-            if (!differences.isEmpty()) {
-                m_differences << StockDifference{carried->code, carried->description,
-                                                 old ? irregularCode(old->code, m_codes) : std::nullopt,
-                                                 std::move(differences)};
-                difference = &m_differences.last();
-            }
-        }
-        if (m_rows.stock)
-            sheetRows(old ? *old : *carried, old, carried, difference);
-    }
-
-    void finish(CompanyVerification& v)
-    {
-        v.findings << m_movementFindings;
-        finishMovements(v);
-        finishArticleCount(v);
-        finishCarriedStock(v);
-    }
-
-private:
-    void oldArticle(const ArticleRow& row)
-    {
-        ++m_oldCount;
-        for (int d = 0; d < 2; ++d) {
-            // The opening movements follow the articles in the order they
-            // were read, numbered from 0: the k-th stock to carry is movement k.
-            const double stock = numberOrZero(row.stock[d]);
-            if (stock != 0 && !movementMatches(row, warehouseName(d), stock, m_expectedMoves++, m_moves,
-                                               m_movementFindings))
-                ++m_moveMismatches;
-        }
-    }
-
-    // A row per warehouse with a stock to carry (01-02 of 2023), carried
-    // (an opening movement) or held in 2024; a warned warehouse says why.
-    void sheetRows(const ArticleRow& article, const ArticleRow* old, const ArticleRow* carried,
-                   const StockDifference* difference)
-    {
-        for (int d = 0; d < 5; ++d) {
-            StockRow row;
-            row.code = article.code;
-            row.dep = warehouseName(d);
-            row.stock2023 = old ? numberOrZero(old->stock[d]) : 0.0;
-            row.opening = m_opening.take(codeAndWarehouse(row.code, row.dep));
-            row.stock2024 = carried ? numberOrZero(carried->stock[d]) : 0.0;
-            if (!(d < 2 && row.stock2023 != 0) && row.opening == 0 && row.stock2024 == 0)
-                continue;
-            row.description = carried ? carried->description : old->description;
-            if (difference && difference->irregular &&
-                std::any_of(difference->differences.begin(), difference->differences.end(),
-                            [d](const WarehouseDifference& w) { return w.warehouse == d; }))
-                row.warning = sheetWarning(*difference->irregular);
-            m_rows.stock(m_v, row);
-        }
-    }
-
-    void finishMovements(CompanyVerification& v)
-    {
-        const qint64 expected = m_expectedMoves;
-        const qint64 extra = std::count_if(m_moves.keyBegin(), m_moves.keyEnd(),
-                                           [expected](qint64 k) { return k < 0 || k >= expected; });
-        if (extra > 0) {
-            v.findings << Finding{
-                Finding::Kind::Mismatch, stockArea(),
-                QStringLiteral("%1 movimenti RIAPERTURA senza articolo corrispondente").arg(extra)};
-            ++m_moveMismatches;
-        }
-        v.checks << CheckLine{stockArea(),
-                              QStringLiteral("Movimenti di riapertura (giacenze 01 e 02 del 2023)"),
-                              QString::number(expected),
-                              QString::number(m_moves.size()),
-                              m_moveMismatches == 0,
-                              QStringLiteral("MOV_MAG RIAPERTURA")};
-    }
-
-    void finishArticleCount(CompanyVerification& v) const
-    {
-        const bool sameArticles = m_newCount == m_oldCount;
-        v.checks << CheckLine{stockArea(),
-                              QStringLiteral("Articoli in anagrafica (2023 e 2024)"),
-                              QString::number(m_oldCount),
-                              QString::number(m_newCount),
-                              sameArticles,
-                              QStringLiteral("ANAG_ART")};
-        if (!sameArticles)
-            v.findings << Finding{
-                Finding::Kind::Mismatch, stockArea(),
-                QStringLiteral("Il 2024 ha %1 articoli, il 2023 ne ha %2").arg(m_newCount).arg(m_oldCount)};
-    }
-
-    // The 2024 stock against what was carried; a difference the 2023 code
-    // explains (a twin, blanks) is a warning that says so, with a row per
-    // warehouse for the report's table of warnings.
-    void finishCarriedStock(CompanyVerification& v) const
-    {
-        qint64 stockMismatches = 0;
-        qint64 stockWarnings = 0;
-        for (const StockDifference& d : m_differences) {
-            const std::optional<Irregular>& irregular = d.irregular;
-            (irregular ? stockWarnings : stockMismatches)++;
-            QStringList differences;
-            QList<StockWarning> rows;
-            for (const WarehouseDifference& w : d.differences) {
-                differences << QStringLiteral("deposito %1: attesa %2, trovata %3")
-                                   .arg(warehouseName(w.warehouse), number(w.expected), number(w.found));
-                if (irregular)
-                    rows << StockWarning{
-                        irregular->reason,          d.code,     d.description, irregular->twins,
-                        warehouseName(w.warehouse), w.expected, w.found};
-            }
-            QString text = QStringLiteral("Giacenza 2024 dell'articolo \"%1\"").arg(d.code);
-            if (irregular)
-                text += QStringLiteral(" (") + irregular->what + QLatin1Char(')');
-            text += QStringLiteral(": ") + differences.join(QStringLiteral("; ")) + QLatin1Char('.');
-            v.findings << Finding{irregular ? Finding::Kind::Warning : Finding::Kind::Mismatch, stockArea(),
-                                  text, rows};
-        }
-        v.checks << CheckLine{stockArea(),
-                              QStringLiteral("Giacenze 2024 uguali a quelle riportate (03-05 a zero)"),
-                              QString::number(m_newCount),
-                              stockWarnings == 0 ? QString::number(m_newCount - stockMismatches)
-                                                 : QStringLiteral("%1 (+%2 con avviso)")
-                                                       .arg(m_newCount - stockMismatches - stockWarnings)
-                                                       .arg(stockWarnings),
-                              stockMismatches == 0,
-                              QStringLiteral("ANAG_ART")};
-    }
-
-    const Movements m_moves;
-    QHash<QString, double> m_opening; // the opening movements' quantities by code and warehouse
-    const CodesByKey m_codes;
-    const CompanyVerification& m_v;
-    const SpreadsheetRows& m_rows;
-    qint64 m_oldCount = 0;
-    qint64 m_newCount = 0;
-    qint64 m_expectedMoves = 0;
-    int m_moveMismatches = 0;
-    QList<Finding> m_movementFindings;
-    QList<StockDifference> m_differences;
-};
-
 } // namespace
 
-void checkStock(Connection& oldDb, Connection& newDb, CompanyVerification& v, const SpreadsheetRows& rows)
+QString matchKey(const QString& code)
+{
+    return asciiUpper(trimBlanks(code));
+}
+
+std::optional<Irregular> irregularCode(const QString& code, const CodesByKey& codes)
+{
+    QStringList twins = codes.value(matchKey(code));
+    twins.removeOne(code);
+    if (!twins.isEmpty())
+        return Irregular{
+            StockWarning::Reason::Twin,
+            QStringLiteral("codice gemello di \"%1\": differiscono solo per maiuscole/minuscole o spazi")
+                .arg(twins.join(QStringLiteral("\", \""))),
+            twins};
+    if (code != trimBlanks(code))
+        return Irregular{
+            StockWarning::Reason::Blanks, QStringLiteral("codice con spazi all'inizio o alla fine"), {}};
+    return std::nullopt;
+}
+
+void MovementCheck::oldArticle(const ArticleRow& row)
+{
+    for (int d = 0; d < 2; ++d) {
+        const double stock = numberOrZero(row.stock[d]);
+        if (stock == 0)
+            continue;
+        const QString dep = warehouseName(d);
+        const qint64 number = m_expected++;
+        const OpeningMovement* found = m_lookup(number);
+        if (!found) {
+            m_findings << Finding{
+                Finding::Kind::Mismatch, stockArea(),
+                QStringLiteral("Articolo \"%1\" deposito %2: giacenza %3, movimento RIAPERTURA n. %4 "
+                               "mancante")
+                    .arg(row.code, dep, verification::number(stock))
+                    .arg(number)};
+            ++m_mismatches;
+        } else if (found->code != row.code || found->dep != dep || found->qta != stock) {
+            m_findings << Finding{
+                Finding::Kind::Mismatch, stockArea(),
+                QStringLiteral("Articolo \"%1\" deposito %2: giacenza %3, movimento RIAPERTURA n. %4 "
+                               "per \"%5\" deposito %6 quantità %7")
+                    .arg(row.code, dep, verification::number(stock))
+                    .arg(number)
+                    .arg(found->code, found->dep, verification::number(found->qta))};
+            ++m_mismatches;
+        }
+    }
+}
+
+void MovementCheck::finish(CompanyVerification& v, qint64 numbers, qint64 extra)
+{
+    v.findings << m_findings;
+    if (extra > 0) {
+        v.findings << Finding{
+            Finding::Kind::Mismatch, stockArea(),
+            QStringLiteral("%1 movimenti RIAPERTURA senza articolo corrispondente").arg(extra)};
+        ++m_mismatches;
+    }
+    v.checks << CheckLine{stockArea(),
+                          QStringLiteral("Movimenti di riapertura (giacenze 01 e 02 del 2023)"),
+                          QString::number(m_expected),
+                          QString::number(numbers),
+                          m_mismatches == 0,
+                          QStringLiteral("MOV_MAG RIAPERTURA")};
+}
+
+void StockPass::article(const ArticleRow* old, const ArticleRow* carried)
+{
+    if (old)
+        ++oldCount;
+    const StockDifference* difference = nullptr;
+    if (carried) {
+        ++newCount;
+        QList<WarehouseDifference> differences = stockDifferences(*carried, old);
+        if (!differences.isEmpty()) {
+            m_differences << StockDifference{carried->code, carried->description,
+                                             old ? irregularCode(old->code, m_codes) : std::nullopt,
+                                             std::move(differences)};
+            difference = &m_differences.last();
+        }
+    }
+    if (m_rows.stock)
+        sheetRows(old ? *old : *carried, old, carried, difference);
+}
+
+// A row per warehouse with a stock to carry (01-02 of 2023), carried (an
+// opening movement) or held in 2024; a warned warehouse says why.
+void StockPass::sheetRows(const ArticleRow& article, const ArticleRow* old, const ArticleRow* carried,
+                          const StockDifference* difference)
+{
+    for (int d = 0; d < 5; ++d) {
+        StockRow row;
+        row.code = article.code;
+        row.dep = warehouseName(d);
+        row.stock2023 = old ? numberOrZero(old->stock[d]) : 0.0;
+        row.opening = m_opening(row.code, row.dep);
+        row.stock2024 = carried ? numberOrZero(carried->stock[d]) : 0.0;
+        if (!(d < 2 && row.stock2023 != 0) && row.opening == 0 && row.stock2024 == 0)
+            continue;
+        row.description = carried ? carried->description : old->description;
+        if (difference && difference->irregular &&
+            std::any_of(difference->differences.begin(), difference->differences.end(),
+                        [d](const WarehouseDifference& w) { return w.warehouse == d; }))
+            row.warning = sheetWarning(*difference->irregular);
+        m_rows.stock(m_v, row);
+    }
+}
+
+void StockPass::finish(CompanyVerification& v, MovementCheck& moves, qint64 numbers, qint64 extra)
+{
+    moves.finish(v, numbers, extra);
+    finishArticleCount(v);
+    finishCarriedStock(v);
+}
+
+void StockPass::finishArticleCount(CompanyVerification& v) const
+{
+    const bool sameArticles = newCount == oldCount;
+    v.checks << CheckLine{stockArea(),
+                          QStringLiteral("Articoli in anagrafica (2023 e 2024)"),
+                          QString::number(oldCount),
+                          QString::number(newCount),
+                          sameArticles,
+                          QStringLiteral("ANAG_ART")};
+    if (!sameArticles)
+        v.findings << Finding{
+            Finding::Kind::Mismatch, stockArea(),
+            QStringLiteral("Il 2024 ha %1 articoli, il 2023 ne ha %2").arg(newCount).arg(oldCount)};
+}
+
+// The 2024 stock against what was carried; a difference the 2023 code
+// explains (a twin, blanks) is a warning that says so, with a row per
+// warehouse for the report's table of warnings.
+void StockPass::finishCarriedStock(CompanyVerification& v) const
+{
+    qint64 stockMismatches = 0;
+    qint64 stockWarnings = 0;
+    for (const StockDifference& d : m_differences) {
+        const std::optional<Irregular>& irregular = d.irregular;
+        (irregular ? stockWarnings : stockMismatches)++;
+        QStringList differences;
+        QList<StockWarning> rows;
+        for (const WarehouseDifference& w : d.differences) {
+            differences << QStringLiteral("deposito %1: attesa %2, trovata %3")
+                               .arg(warehouseName(w.warehouse), number(w.expected), number(w.found));
+            if (irregular)
+                rows << StockWarning{irregular->reason,          d.code,     d.description, irregular->twins,
+                                     warehouseName(w.warehouse), w.expected, w.found};
+        }
+        QString text = QStringLiteral("Giacenza 2024 dell'articolo \"%1\"").arg(d.code);
+        if (irregular)
+            text += QStringLiteral(" (") + irregular->what + QLatin1Char(')');
+        text += QStringLiteral(": ") + differences.join(QStringLiteral("; ")) + QLatin1Char('.');
+        v.findings << Finding{irregular ? Finding::Kind::Warning : Finding::Kind::Mismatch, stockArea(), text,
+                              rows};
+    }
+    v.checks << CheckLine{stockArea(),
+                          QStringLiteral("Giacenze 2024 uguali a quelle riportate (03-05 a zero)"),
+                          QString::number(newCount),
+                          stockWarnings == 0 ? QString::number(newCount - stockMismatches)
+                                             : QStringLiteral("%1 (+%2 con avviso)")
+                                                   .arg(newCount - stockMismatches - stockWarnings)
+                                                   .arg(stockWarnings),
+                          stockMismatches == 0,
+                          QStringLiteral("ANAG_ART")};
+}
+
+namespace {
+
+// Both years read row by row through Query: every code, every opening
+// movement and every article converted as the steps convert them.
+void checkStockByRows(Connection& oldDb, Connection& newDb, CompanyVerification& v,
+                      const SpreadsheetRows& rows)
 {
     // Every 2023 code first: an article's twin may come after it, and its
     // spreadsheet rows are written as it is read.
@@ -302,7 +229,16 @@ void checkStock(Connection& oldDb, Connection& newDb, CompanyVerification& v, co
         while (all.next(row))
             codes[matchKey(row.code)] << row.code;
     }
-    StockPass pass(readOpeningMovements(newDb), std::move(codes), v, rows);
+    OpeningMovements openings = readOpeningMovements(newDb);
+    const QHash<qint64, OpeningMovement> byNumber = std::move(openings.byNumber);
+    QHash<QString, double> quantities = std::move(openings.quantities);
+    MovementCheck moves([&byNumber](qint64 number) {
+        const auto found = byNumber.constFind(number);
+        return found == byNumber.cend() ? nullptr : &*found;
+    });
+    StockPass pass(codes, v, rows, [&quantities](const QString& code, const QString& dep) {
+        return quantities.take(codeAndWarehouse(code, dep));
+    });
     // Both years read side by side, matched by rowid: the 2024 archive is a
     // copy of the 2023 one, so a row is in both or, when something went
     // wrong, in one only.
@@ -315,6 +251,7 @@ void checkStock(Connection& oldDb, Connection& newDb, CompanyVerification& v, co
     while (hasOld || hasNew) {
         if (hasOld && (!hasNew || oldRow.rowid <= newRow.rowid)) {
             const bool paired = hasNew && newRow.rowid == oldRow.rowid;
+            moves.oldArticle(oldRow);
             pass.article(&oldRow, paired ? &newRow : nullptr);
             if (paired)
                 hasNew = newArticles.next(newRow);
@@ -324,7 +261,18 @@ void checkStock(Connection& oldDb, Connection& newDb, CompanyVerification& v, co
             hasNew = newArticles.next(newRow);
         }
     }
-    pass.finish(v);
+    const qint64 expected = moves.expected();
+    const qint64 extra = std::count_if(byNumber.keyBegin(), byNumber.keyEnd(),
+                                       [expected](qint64 k) { return k < 0 || k >= expected; });
+    pass.finish(v, moves, byNumber.size(), extra);
+}
+
+} // namespace
+
+void checkStock(Connection& oldDb, Connection& newDb, CompanyVerification& v, const SpreadsheetRows& rows)
+{
+    if (!checkStockInEngine(oldDb, newDb, v, rows))
+        checkStockByRows(oldDb, newDb, v, rows);
 }
 
 } // namespace rio::verification

@@ -1,4 +1,6 @@
 // The comparison of the two archives after a run.
+#include "context/layout.h"
+#include "data/error.h"
 #include "run/report_format.h"
 #include "run/run.h"
 #include "run/verification.h"
@@ -38,6 +40,49 @@ struct Fixture : StepFixture
     Fixture() { fillCompany(install.createArchive(1)); }
     CompanyVerification verify() const { return verifyCompany(*open(2023), *open(2024), 1, true); }
 };
+
+// Everything a company's comparison gives, its spreadsheets' lines included,
+// a line each; an error it raises as its number. Through ODBC the archives
+// are read row by row, on Qt's SQLite driver inside the engine.
+QStringList described(bool throughOdbc)
+{
+    Connection::setSqliteThroughOdbc(throughOdbc);
+    QStringList out;
+    try {
+        const auto oldDb = StepFixture::open(layout::AnnoInCorso);
+        const auto newDb = StepFixture::open(layout::AnnoDaAprire);
+        Connection::setSqliteThroughOdbc(false);
+        const SpreadsheetRows rows{[&out](const CompanyVerification& c, const StockRow& r) {
+                                       out << QString::fromUtf8(spreadsheetLine(c, r));
+                                   },
+                                   [&out](const CompanyVerification& c, const OpenItemRow& r) {
+                                       out << QString::fromUtf8(spreadsheetLine(c, r));
+                                   }};
+        const CompanyVerification v = verifyCompany(*oldDb, *newDb, 1, true, rows);
+        for (const CheckLine& c : v.checks)
+            out << QStringList{c.area, c.what, c.expected, c.found, QString::number(c.ok), c.id}.join(u'|');
+        for (const PartyLine& p : v.parties)
+            out << QStringLiteral("%1|%2|%3|%4|%5|%6|%7")
+                       .arg(p.tipo, p.codice, p.name)
+                       .arg(p.expectedCount)
+                       .arg(p.expectedTotal, 0, 'g', 17)
+                       .arg(p.carriedCount)
+                       .arg(p.carriedTotal, 0, 'g', 17);
+        for (const Finding& f : v.findings) {
+            out << QString::number(int(f.kind)) + f.text;
+            for (const StockWarning& w : f.stock)
+                out << QStringLiteral("%1|%2|%3|%4|%5|%6")
+                           .arg(w.code, w.description, w.twins.join(u','), w.dep)
+                           .arg(w.expected)
+                           .arg(w.found);
+        }
+        out << v.refusedItems;
+    } catch (const Error& e) {
+        out << QStringLiteral("errore %1").arg(e.number());
+    }
+    Connection::setSqliteThroughOdbc(false);
+    return out;
+}
 
 QStringList texts(const QList<Finding>& findings, Finding::Kind kind)
 {
@@ -174,6 +219,63 @@ private slots:
                                      QStringLiteral("FA;7;30;30;riportata;"),
                                      QStringLiteral("FA;\"   \";30;;non riportata;"),
                                      QStringLiteral("FT;15;;10;solo nel 2024;Verdi S.p.A.")}));
+    }
+
+    // The comparison reads inside the engine where the driver lets it (the
+    // new archive attached to the old one) and row by row through Query
+    // where it does not: whatever the archives hold, both give the same
+    // report, line for line.
+    void theEngineReadsAsTheRowsDo_data()
+    {
+        QTest::addColumn<QString>("archive"); // "old" or "new"
+        QTest::addColumn<QString>("change");
+        const auto add = [](const char* name, const char* archive, const char* change) {
+            QTest::newRow(name) << QString::fromLatin1(archive) << QString::fromUtf8(change);
+        };
+        add("as the run leaves it", "new", "select 1");
+        add("movements numbered out of rowid order", "new",
+            "update MOV_MAG set Progr_Mov_Mag = 3 - Progr_Mov_Mag where Progr_Mov_Mag <= 3");
+        add("a number twice, the later row wins", "new",
+            "insert into MOV_MAG(Progr_Mov_Mag, TipoMov, CodArt, DEP, Qta) values (1, 'RIAPERTURA', 'B2', "
+            "'01', 9)");
+        add("numbers below 0 and past the last", "new",
+            "insert into MOV_MAG(Progr_Mov_Mag, TipoMov, CodArt, DEP, Qta) values (-1, 'RIAPERTURA', 'A1', "
+            "'01', 1), "
+            "(40, 'RIAPERTURA', 'ZZ', '03', 2), (40.7, 'RIAPERTURA', 'ZZ', '04', 3)");
+        add("an opening movement in another warehouse", "new",
+            "update MOV_MAG set DEP = '04' where CodArt = 'B2' and TipoMov = 'RIAPERTURA'");
+        add("a warehouse left Null", "new",
+            "update MOV_MAG set DEP = null where CodArt = 'A1' and DEP = '02'");
+        add("a stock written as Italian text", "new",
+            "update ANAG_ART set giacenza2 = '2,5' where CodArt = 'A1'");
+        add("a stock that is no number", "new", "update ANAG_ART set giacenza4 = 'n.d.' where CodArt = 'B2'");
+        add("a 2023 stock as Italian text", "old",
+            "update ANAG_ART set Giacenza1 = '-1,0' where CodArt = 'B2'");
+        add("a description Null", "new", "update ANAG_ART set DescrArt = null where CodArt = 'A1'");
+        add("two articles of the same code", "old",
+            "insert into ANAG_ART(CodArt, DescrArt, Giacenza1) values ('A1', 'Viti bis', 0)");
+        add("a 2024 article without its 2023 row", "new",
+            "insert into ANAG_ART(rowid, CodArt, DescrArt, giacenza3) values (900, 'N9', 'Nuovo', 1)");
+        add("an article code Null", "old", "update ANAG_ART set CodArt = null where CodArt = 'B2'");
+        add("an item dated with a time of day", "new",
+            "update MOV_CONT set Data_Mov_Cont = '2023-03-01 10:30:00' where Totale_Mov_Cont = 100");
+        add("an item dated in Italian", "new",
+            "update MOV_CONT set Data_Mov_Cont = '01/04/2023' where Totale_Mov_Cont = 50.5");
+        add("a document number as text", "old",
+            "update MOV_CONT set Numero_Documento = '7a' where Numero_Documento = 7");
+        add("a total as Italian text", "new",
+            "update MOV_CONT set Totale_Mov_Cont = '100,0' where Totale_Mov_Cont = 100");
+    }
+    void theEngineReadsAsTheRowsDo()
+    {
+        QFETCH(QString, archive);
+        QFETCH(QString, change);
+        Fixture f;
+        runYearOpening(f.ctx);
+        TestInstall::exec(archive == QLatin1String("old") ? f.oldArchive() : f.newArchive(), change);
+        const QStringList inEngine = described(false);
+        const QStringList byRows = described(true);
+        QCOMPARE(inEngine, byRows);
     }
 
     void amountsAndQuantitiesInItalian_data()
