@@ -1,5 +1,6 @@
 #include "run/report_file.h"
 
+#include "data/aside_thread.h"
 #include "data/filesystem.h"
 
 #include <QFileInfo>
@@ -109,16 +110,20 @@ void ReportFile::write(const QByteArray& bytes)
         fail(errno);
 }
 
-bool ReportFile::commit()
+bool ReportFile::commit(const std::function<void()>& whileWaiting)
 {
-    if (m_failure.isEmpty()) {
-        errno = 0;
-        if (!m_file.flush())
-            fail(errno);
-    }
-    if (m_failure.isEmpty())
-        if (const int error = syncFile(m_file))
-            fail(error);
+    detail::runAside(
+        [this] {
+            if (m_failure.isEmpty()) {
+                errno = 0;
+                if (!m_file.flush())
+                    fail(errno);
+            }
+            if (m_failure.isEmpty())
+                if (const int error = syncFile(m_file))
+                    fail(error);
+        },
+        whileWaiting);
     m_file.close();
     if (m_failure.isEmpty())
         if (const int error = renameOver(m_file.fileName(), m_final))
@@ -130,7 +135,10 @@ bool ReportFile::commit()
     m_committed = true;
     // A name that may not survive a power cut is no file the user can count
     // on: it goes, and the failure says so.
-    if (const int error = syncFolder(QFileInfo(m_final).absolutePath())) {
+    int folderError = 0;
+    detail::runAside([this, &folderError] { folderError = syncFolder(QFileInfo(m_final).absolutePath()); },
+                     whileWaiting);
+    if (const int error = folderError) {
         fail(error);
         QFile::remove(m_final);
         return false;

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QString>
 
+#include <functional>
+
 namespace rio {
 
 // A file beside the data (a report, a spreadsheet) that is there whole or not
@@ -27,8 +29,11 @@ public:
     void write(const QByteArray& bytes);
     // Flushes, syncs, closes and renames the file to its final name, then
     // syncs the folder; false when any of it failed (nothing is then under
-    // the final name).
-    bool commit();
+    // the final name). With whileWaiting, the flush and the syncs wait for
+    // the disk on the worker thread while this one calls it (a spreadsheet
+    // of a hundred megabytes takes a while to reach the disk); what it
+    // raises is raised once the wait has ended, the file not renamed.
+    bool commit(const std::function<void()>& whileWaiting = {});
     // Why it failed, in Italian ("disco pieno", ...); empty while it has not.
     QString failure() const { return m_failure; }
     const QString& windowsPath() const { return m_windowsPath; }

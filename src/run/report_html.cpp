@@ -110,11 +110,12 @@ QString pageStart(const QString& title)
         .arg(esc(title));
 }
 
-bool writeFile(const QString& windowsPath, const QByteArray& content, QString* failure)
+bool writeFile(const QString& windowsPath, const QByteArray& content, QString* failure,
+               const std::function<void()>& whileWaiting)
 {
     ReportFile file(windowsPath);
     file.write(content);
-    const bool written = file.commit();
+    const bool written = file.commit(whileWaiting);
     if (failure)
         *failure = file.failure();
     return written;

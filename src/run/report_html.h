@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // The pieces of the HTML reports written beside the data (the verification
 // after a run, the restore's report): one look for both.
 namespace rio::html {
@@ -36,7 +38,9 @@ QString userName();
 QString pageStart(const QString& title);
 // Writes a report file whole (a Windows path) or not at all (ReportFile);
 // false when any of it could not be written, a full disk included, with the
-// reason in Italian in failure when given.
-bool writeFile(const QString& windowsPath, const QByteArray& content, QString* failure = nullptr);
+// reason in Italian in failure when given. whileWaiting: as for
+// ReportFile::commit.
+bool writeFile(const QString& windowsPath, const QByteArray& content, QString* failure = nullptr,
+               const std::function<void()>& whileWaiting = {});
 
 } // namespace rio::html

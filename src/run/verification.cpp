@@ -68,7 +68,7 @@ public:
     QString finish(RunContext& ctx)
     {
         const QString& path = m_file.windowsPath();
-        if (m_file.commit())
+        if (m_file.commit([&ctx] { ctx.yield(); }))
             return path.mid(path.lastIndexOf(QLatin1Char('\\')) + 1);
         ctx.markError();
         ctx.addErrorLine(
@@ -88,7 +88,10 @@ QString writeReport(RunContext& ctx, const VerificationReport& report, const QSt
 {
     const QString path = stem + QStringLiteral(".html");
     QString failure;
-    if (html::writeFile(path, report.html(ctx.state(), csvFiles, [&ctx] { ctx.yield(); }).toUtf8(), &failure))
+    const auto yield = [&ctx] {
+        ctx.yield();
+    };
+    if (html::writeFile(path, report.html(ctx.state(), csvFiles, yield).toUtf8(), &failure, yield))
         return path;
     ctx.markError();
     ctx.addErrorLine(QStringLiteral("Rapporto di verifica non scritto (%1): %2").arg(failure, path));
