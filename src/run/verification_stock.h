@@ -18,7 +18,7 @@
 
 namespace rio::verification {
 
-// Why a 2023 code cannot match by design: blanks around it, or a twin that
+// Why an old year's code cannot match by design: blanks around it, or a twin that
 // differs only in case. what says it in the findings' words.
 struct Irregular
 {
@@ -27,16 +27,16 @@ struct Irregular
     QStringList twins;
 };
 
-// 2023 codes by the key the recomputation matches them on (matchKey), each
+// Old year's codes by the key the recomputation matches them on (matchKey), each
 // list in rowid order. Codes alone under their key may be left out: a code
 // without twins needs no entry.
 using CodesByKey = QHash<QString, QStringList>;
 QString matchKey(const QString& code);
 
-// Why a 2023 code cannot match by design, or nothing.
+// Why an old year's code cannot match by design, or nothing.
 std::optional<Irregular> irregularCode(const QString& code, const CodesByKey& codes);
 
-// The opening movements against the 2023 stock: the k-th non-zero stock in
+// The opening movements against the old year's stock: the k-th non-zero stock in
 // 01-02 of the articles in rowid order (01 before 02) is carried by the
 // movement numbered k.
 class MovementCheck
@@ -46,7 +46,7 @@ public:
     using Lookup = std::function<const OpeningMovement*(qint64 number)>;
     explicit MovementCheck(Lookup lookup) : m_lookup(std::move(lookup)) {}
 
-    // Each 2023 article, in rowid order.
+    // Each old year's article, in rowid order.
     void oldArticle(const ArticleRow& row);
     // Movements to expect so far: one per non-zero stock.
     qint64 expected() const { return m_expected; }
@@ -63,8 +63,8 @@ private:
     QList<Finding> m_findings;
 };
 
-// A warehouse whose 2024 stock is not what it should hold: its 2023 stock in
-// 01-02 (0 without a 2023 row), 0 in 03-05.
+// A warehouse whose new stock is not what it should hold: its old stock in
+// 01-02 (0 without an old row), 0 in 03-05.
 struct WarehouseDifference
 {
     int warehouse = 0; // 0 for "01"
@@ -72,8 +72,8 @@ struct WarehouseDifference
     double found = 0;
 };
 
-// A 2024 article whose stock is not what was carried, and why by design when
-// the code of the 2023 article of its row explains it.
+// A new year's article whose stock is not what was carried, and why by design when
+// the code of the old year's article of its row explains it.
 struct StockDifference
 {
     QString code;
@@ -83,7 +83,7 @@ struct StockDifference
 };
 
 // The articles of both years side by side, in rowid order: the counts, the
-// 2024 stock against what was carried, the spreadsheet's rows.
+// new stock against what was carried, the spreadsheet's rows.
 class StockPass
 {
 public:
@@ -97,11 +97,11 @@ public:
     {
     }
 
-    // The articles of one row: the 2023 one, the 2024 one, or both.
+    // The articles of one row: the old year's, the new one, or both.
     void article(const ArticleRow* old, const ArticleRow* carried);
 
     // The movement check's findings and line, then the article count's,
-    // then the 2024 stock's.
+    // then the new stock's.
     void finish(CompanyVerification& v, MovementCheck& moves, qint64 numbers, qint64 extra);
 
     // Articles of each year; counted by article(), or set when the rows
@@ -126,7 +126,7 @@ private:
 // one; false, having changed nothing, where it cannot run there: another
 // driver, or data it would read otherwise than Query does (a value stored
 // under another type than the check reads, a code without text, two
-// articles of the same code, a 2024 article without its 2023 row). Raises
+// articles of the same code, a new year's article without its old row). Raises
 // the engine's error.
 bool checkStockInEngine(Connection& oldDb, Connection& newDb, CompanyVerification& v,
                         const SpreadsheetRows& rows);

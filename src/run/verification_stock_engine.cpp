@@ -1,5 +1,5 @@
-// The stock comparison inside the engine: the 2024 archive attached to the
-// 2023 one, the articles of both years and their opening quantities joined
+// The stock comparison inside the engine: the new year's archive attached to
+// the old year's, the articles of both years and their opening quantities joined
 // in one statement, the movements followed in number order beside the
 // articles. Nothing is held per article: only what differs.
 #include "run/verification_stock.h"
@@ -19,7 +19,7 @@ namespace rio::verification {
 
 namespace {
 
-// The schema name of the 2024 archive on the 2023 connection.
+// The schema name of the new year's archive on the old year's connection.
 constexpr auto New = "nuovo";
 
 const char* const StockColumns[5] = {"Giacenza1", "giacenza2", "giacenza3", "giacenza4", "giacenza5"};
@@ -113,8 +113,8 @@ QString stockList(const char* alias)
 }
 
 // The article counts, and whether the statements below match codes as the
-// steps' reading would: every 2023 code and every opening movement's code a
-// text (no Null, number or blob), and no 2024 article without its 2023 row.
+// steps' reading would: every old year's code and every opening movement's code a
+// text (no Null, number or blob), and no new article without its old row.
 struct Survey
 {
     qint64 oldCount = 0;
@@ -142,7 +142,7 @@ Survey survey(Connection& oldDb)
     return s;
 }
 
-// The 2023 codes that share their matchKey with another, in rowid order,
+// The old year's codes that share their matchKey with another, in rowid order,
 // found through the index of codes: a code without blanks around shares it
 // only with codes equal but for case, or with codes that have blanks. Nothing
 // when two articles have the very same code (each would show the other's
@@ -254,7 +254,7 @@ private:
     qint64 m_limit = std::numeric_limits<qint64>::max();
 };
 
-// The movement check: the 2023 articles with a stock to carry, in rowid
+// The movement check: the old year's articles with a stock to carry, in rowid
 // order, beside the movements in number order. Nothing in v changes until
 // it is finished.
 struct MovementResult
@@ -288,8 +288,8 @@ MovementResult checkMovements(Connection& oldDb, const Types& types, bool sorted
     return {std::move(moves), cursor.numbers(), cursor.extra(), cursor.ordered()};
 }
 
-// The articles' statement: every 2023 article with something to show or
-// compare (a stock to carry, an opening movement, a 2024 stock), its 2024
+// The articles' statement: every old year's article with something to show or
+// compare (a stock to carry, an opening movement, a new stock), its new
 // row by rowid and, a row each, the opening movements of its exact code.
 QString articlesSql()
 {
