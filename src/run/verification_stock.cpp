@@ -1,6 +1,8 @@
-// Comparing the stock: the opening movements of 2024 against the 2023 stock,
-// and the 2024 stock against what was carried.
+// Comparing the stock: the opening movements of the new year against the
+// old year's stock, and the new year's stock against what was carried.
 #include "run/verification_stock.h"
+
+#include "context/years.h"
 
 #include "run/verification_checks.h"
 
@@ -20,7 +22,7 @@ QString warehouseName(int warehouse)
     return QStringLiteral("0%1").arg(warehouse + 1);
 }
 
-// How a 2024 article's stock differs from what it should hold; empty when
+// How a new-year article's stock differs from what it should hold; empty when
 // it does not.
 QList<WarehouseDifference> stockDifferences(const ArticleRow& row, const ArticleRow* old)
 {
@@ -104,12 +106,13 @@ void MovementCheck::finish(CompanyVerification& v, qint64 numbers, qint64 extra)
             QStringLiteral("%1 movimenti RIAPERTURA senza articolo corrispondente").arg(extra)};
         ++m_mismatches;
     }
-    v.checks << CheckLine{stockArea(),
-                          QStringLiteral("Movimenti di riapertura (giacenze 01 e 02 del 2023)"),
-                          QString::number(m_expected),
-                          QString::number(numbers),
-                          m_mismatches == 0,
-                          QStringLiteral("MOV_MAG RIAPERTURA")};
+    v.checks << CheckLine{
+        stockArea(),
+        QStringLiteral("Movimenti di riapertura (giacenze 01 e 02 del %1)").arg(layout::AnnoInCorso),
+        QString::number(m_expected),
+        QString::number(numbers),
+        m_mismatches == 0,
+        QStringLiteral("MOV_MAG RIAPERTURA")};
 }
 
 void StockPass::article(const ArticleRow* old, const ArticleRow* carried)
@@ -131,8 +134,8 @@ void StockPass::article(const ArticleRow* old, const ArticleRow* carried)
         sheetRows(old ? *old : *carried, old, carried, difference);
 }
 
-// A row per warehouse with a stock to carry (01-02 of 2023), carried (an
-// opening movement) or held in 2024; a warned warehouse says why.
+// A row per warehouse with a stock to carry (01-02 of the old year), carried
+// (an opening movement) or held in the new year; a warned warehouse says why.
 void StockPass::sheetRows(const ArticleRow& article, const ArticleRow* old, const ArticleRow* carried,
                           const StockDifference* difference)
 {
@@ -140,10 +143,10 @@ void StockPass::sheetRows(const ArticleRow& article, const ArticleRow* old, cons
         StockRow row;
         row.code = article.code;
         row.dep = warehouseName(d);
-        row.stock2023 = old ? numberOrZero(old->stock[d]) : 0.0;
+        row.stockOld = old ? numberOrZero(old->stock[d]) : 0.0;
         row.opening = m_opening(row.code, row.dep);
-        row.stock2024 = carried ? numberOrZero(carried->stock[d]) : 0.0;
-        if (!(d < 2 && row.stock2023 != 0) && row.opening == 0 && row.stock2024 == 0)
+        row.stockNew = carried ? numberOrZero(carried->stock[d]) : 0.0;
+        if (!(d < 2 && row.stockOld != 0) && row.opening == 0 && row.stockNew == 0)
             continue;
         row.description = carried ? carried->description : old->description;
         if (difference && difference->irregular &&
@@ -164,19 +167,23 @@ void StockPass::finish(CompanyVerification& v, MovementCheck& moves, qint64 numb
 void StockPass::finishArticleCount(CompanyVerification& v) const
 {
     const bool sameArticles = newCount == oldCount;
-    v.checks << CheckLine{stockArea(),
-                          QStringLiteral("Articoli in anagrafica (2023 e 2024)"),
-                          QString::number(oldCount),
-                          QString::number(newCount),
-                          sameArticles,
-                          QStringLiteral("ANAG_ART")};
+    v.checks << CheckLine{
+        stockArea(),
+        QStringLiteral("Articoli in anagrafica (%1 e %2)").arg(layout::AnnoInCorso).arg(layout::AnnoDaAprire),
+        QString::number(oldCount),
+        QString::number(newCount),
+        sameArticles,
+        QStringLiteral("ANAG_ART")};
     if (!sameArticles)
-        v.findings << Finding{
-            Finding::Kind::Mismatch, stockArea(),
-            QStringLiteral("Il 2024 ha %1 articoli, il 2023 ne ha %2").arg(newCount).arg(oldCount)};
+        v.findings << Finding{Finding::Kind::Mismatch, stockArea(),
+                              QStringLiteral("Il %1 ha %2 articoli, il %3 ne ha %4")
+                                  .arg(layout::AnnoDaAprire)
+                                  .arg(newCount)
+                                  .arg(layout::AnnoInCorso)
+                                  .arg(oldCount)};
 }
 
-// The 2024 stock against what was carried; a difference the 2023 code
+// The new-year stock against what was carried; a difference the old-year code
 // explains (a twin, blanks) is a warning that says so, with a row per
 // warehouse for the report's table of warnings.
 void StockPass::finishCarriedStock(CompanyVerification& v) const
@@ -195,22 +202,24 @@ void StockPass::finishCarriedStock(CompanyVerification& v) const
                 rows << StockWarning{irregular->reason,          d.code,     d.description, irregular->twins,
                                      warehouseName(w.warehouse), w.expected, w.found};
         }
-        QString text = QStringLiteral("Giacenza 2024 dell'articolo \"%1\"").arg(d.code);
+        QString text =
+            QStringLiteral("Giacenza %1 dell'articolo \"%2\"").arg(layout::AnnoDaAprire).arg(d.code);
         if (irregular)
             text += QStringLiteral(" (") + irregular->what + QLatin1Char(')');
         text += QStringLiteral(": ") + differences.join(QStringLiteral("; ")) + QLatin1Char('.');
         v.findings << Finding{irregular ? Finding::Kind::Warning : Finding::Kind::Mismatch, stockArea(), text,
                               rows};
     }
-    v.checks << CheckLine{stockArea(),
-                          QStringLiteral("Giacenze 2024 uguali a quelle riportate (03-05 a zero)"),
-                          QString::number(newCount),
-                          stockWarnings == 0 ? QString::number(newCount - stockMismatches)
-                                             : QStringLiteral("%1 (+%2 con avviso)")
-                                                   .arg(newCount - stockMismatches - stockWarnings)
-                                                   .arg(stockWarnings),
-                          stockMismatches == 0,
-                          QStringLiteral("ANAG_ART")};
+    v.checks << CheckLine{
+        stockArea(),
+        QStringLiteral("Giacenze %1 uguali a quelle riportate (03-05 a zero)").arg(layout::AnnoDaAprire),
+        QString::number(newCount),
+        stockWarnings == 0 ? QString::number(newCount - stockMismatches)
+                           : QStringLiteral("%1 (+%2 con avviso)")
+                                 .arg(newCount - stockMismatches - stockWarnings)
+                                 .arg(stockWarnings),
+        stockMismatches == 0,
+        QStringLiteral("ANAG_ART")};
 }
 
 namespace {
@@ -220,7 +229,7 @@ namespace {
 void checkStockByRows(Connection& oldDb, Connection& newDb, CompanyVerification& v,
                       const SpreadsheetRows& rows)
 {
-    // Every 2023 code first: an article's twin may come after it, and its
+    // Every old-year code first: an article's twin may come after it, and its
     // spreadsheet rows are written as it is read.
     CodesByKey codes;
     {
@@ -239,8 +248,8 @@ void checkStockByRows(Connection& oldDb, Connection& newDb, CompanyVerification&
     StockPass pass(codes, v, rows, [&quantities](const QString& code, const QString& dep) {
         return quantities.take(codeAndWarehouse(code, dep));
     });
-    // Both years read side by side, matched by rowid: the 2024 archive is a
-    // copy of the 2023 one, so a row is in both or, when something went
+    // Both years read side by side, matched by rowid: the new archive is a
+    // copy of the old-year one, so a row is in both or, when something went
     // wrong, in one only.
     ArticleReader oldArticles(oldDb);
     ArticleReader newArticles(newDb);
