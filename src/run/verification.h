@@ -181,10 +181,13 @@ struct SpreadsheetRows
 // status panel and the console's closing line all use them.
 QString outcomeText(CompanyVerification::Outcome outcome);
 
-// Compares the archives of the old and the new year of one company, each table read once
-// and forward, and sends the spreadsheets' rows to `rows` as it goes.
-// betweenChecks runs after each check (a large company's stock check lets
-// go of a few hundred thousand keys when it ends).
+// Compares the archives of the old and the new year of one company, each
+// table read forward, and sends the spreadsheets' rows to `rows` as it goes.
+// On Qt's SQLite driver the comparison runs inside the engine (the new
+// archive attached read-only to oldArchive's connection for the stock
+// check, which both connections must leave idle meanwhile); elsewhere, and
+// where the data are not what the engine reads as Query does, row by row:
+// the same report either way. betweenChecks runs after each check.
 CompanyVerification verifyCompany(Connection& oldArchive, Connection& newArchive, int slot, bool initialised,
                                   const SpreadsheetRows& rows = {},
                                   const std::function<void()>& betweenChecks = {});
