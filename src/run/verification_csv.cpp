@@ -2,6 +2,7 @@
 // warehouse, and the open items of 2023 beside what became of them in 2024.
 // Columns are only ever added at the end: spreadsheets made on the first
 // ones keep working.
+#include "run/company_choice.h"
 #include "run/report_format.h"
 #include "run/verification.h"
 #include "run/verification_read.h"
@@ -96,6 +97,17 @@ QByteArray spreadsheetLine(const CompanyVerification& c, const OpenItemRow& r)
     return csvLine({QStringLiteral("Azienda_%1").arg(c.slot), c.name, r.tipo, r.codice, r.date,
                     r.documentType, r.documentNumber, r.in2023 ? formatCsvNumber(r.total2023) : QString(),
                     r.in2024 ? formatCsvNumber(r.total2024) : QString(), outcome, freeText(r.name)});
+}
+
+QByteArray spreadsheetNotChosenLine(Spreadsheet sheet, const CompanyVerification& c)
+{
+    const QString company = QStringLiteral("Azienda_%1").arg(c.slot);
+    const QString text = QLatin1String(NotChosenText);
+    if (sheet == Spreadsheet::Stock)
+        return csvLine(
+            {company, c.name, QString(), QString(), QString(), QString(), QString(), QString(), text});
+    return csvLine({company, c.name, QString(), QString(), QString(), QString(), QString(), QString(),
+                    QString(), text, QString()});
 }
 
 } // namespace rio
