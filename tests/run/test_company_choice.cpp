@@ -120,6 +120,9 @@ private slots:
         f.host.chosen = chosen;
         if (!error.isEmpty()) {
             f.refusedWith(error);
+            // A company that is not there is refused before any question.
+            if (!chosen.isEmpty() && !chosen.contains(1))
+                QCOMPARE(f.host.boxesContaining(QStringLiteral("Continuare?")), 0);
             return;
         }
         const PreliminaryCheck check =
