@@ -12,7 +12,7 @@ class QTreeWidget;
 namespace rio::gui {
 
 // "Scegli aziende...": the companies found, each with its name, whether its
-// 2024 folder already exists and the outcome of its last opening, each with
+// new-year folder already exists and the outcome of its last opening, each with
 // a tick. The companies of the current choice are ticked (every one when
 // there is none). OK is refused while none is ticked.
 class DlgAziende : public QDialog

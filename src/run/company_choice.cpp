@@ -48,7 +48,7 @@ QMap<int, QString> reportOutcomes(const QString& hostFile)
     QFile file(hostFile);
     if (!file.open(QIODevice::ReadOnly))
         return outcomes;
-    const QString head = QString::fromUtf8(file.read(512 * 1024));
+    const QString head = QString::fromUtf8(file.read(128 * 1024));
     const qsizetype start = head.indexOf(QLatin1String("<h2>Esito per azienda</h2>"));
     if (start < 0)
         return outcomes;
@@ -77,7 +77,7 @@ SlotListParse parseSlotList(const QString& text)
         bool number = false;
         const int slot = item.toInt(&number);
         // Digits only: "+3", "03" and " " are not slots as the folders name them.
-        static const QRegularExpression digits(QStringLiteral("^[1-9][0-9]*$"));
+        static const QRegularExpression digits(QStringLiteral("^(0|[1-9][0-9]*)$"));
         if (!number || !digits.match(item).hasMatch()) {
             result.error = QStringLiteral("\"%1\" non è un numero di azienda (da %2 a %3)")
                                .arg(item)

@@ -36,7 +36,7 @@ SlotListParse parseSlotList(const QString& text);
 // "2,5": the form parseSlotList reads.
 QString slotListText(const QList<int>& numbers);
 
-// The slots 1-10 that hold a 2023 archive under the root (a Windows path
+// The slots 1-10 that hold a old-year archive under the root (a Windows path
 // ending in "\\"), as the company list of the run finds them. Reads names
 // only; raises the file services' error for a root that cannot be reached.
 QList<int> companiesFound(const QString& root);
@@ -45,11 +45,11 @@ QList<int> companiesFound(const QString& root);
 // empty (every company).
 QList<int> chosenButMissing(const QList<int>& chosen, const QList<int>& found);
 
-// "Azienda_4 scelta ma senza archivio 2023 (<path>)": one text per slot,
+// "Azienda_4 scelta ma senza archivio <anno> (<path>)": one text per slot,
 // for the check's findings and the refusal's box.
 QString missingChoiceText(const QString& root, int slot);
 
-// Before any question: a choice that names a company without a 2023 archive
+// Before any question: a choice that names a company without a old-year archive
 // is refused with one box and an error line per slot, and false is returned;
 // nothing has been written. A root that cannot be read, or without its data
 // folder, says nothing (the check before the run says what is wrong) and
@@ -65,7 +65,7 @@ void leaveOutCompaniesNotChosen(RunContext& ctx);
 // The slots the run left out by choice, ascending.
 QList<int> companiesNotChosen(const RunState& state);
 
-// The name in the AZIENDE row of a company's 2023 archive, trimmed; empty
+// The name in the AZIENDE row of a company's old-year archive, trimmed; empty
 // when it cannot be read at once and without risk (an interrupted write
 // beside the archive would be played back; another program's lock would be
 // waited for). Reads only.
@@ -90,9 +90,9 @@ struct LastOutcome
 QMap<int, LastOutcome> lastOutcomes(const QString& root);
 
 // A company found, as the choice shows it: its name (empty when it cannot be
-// read without risk), whether it already has its 2024 folder, and the last
+// read without risk), whether it already has its new-year folder, and the last
 // outcome recorded for it in words: "eseguita il 09/12/2026 alle 14:20",
-// "mai aperta", or "nessun esito registrato" for a 2024 folder no report
+// "mai aperta", or "nessun esito registrato" for a new-year folder no report
 // speaks of.
 struct CompanyOverview
 {

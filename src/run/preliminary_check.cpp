@@ -178,7 +178,7 @@ SpaceFigure checkCompanies(Checker& check, const QString& base, const QString& m
 }
 
 // The companies the user chose among those found: a chosen one without its
-// 2023 archive is an ERRORE (the run would open fewer than asked); the others
+// old-year archive is an ERRORE (the run would open fewer than asked); the others
 // are left as they are and not checked. Returns the companies the run opens.
 QList<int> checkChoice(Checker& check, const QString& base, const QList<int>& found, const QList<int>& chosen)
 {

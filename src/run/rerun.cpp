@@ -36,7 +36,7 @@ bool confirmReplacingNewYear(RunContext& ctx)
         return true;
     }
     QList<int> opened = companiesWithNewYear(layout::dataFolder(root));
-    // A company left out by the choice keeps its 2024 archive.
+    // A company left out by the choice keeps its new-year archive.
     const QList<int> chosen = ctx.host().chosenCompanies();
     if (!chosen.isEmpty())
         opened.removeIf([&chosen](int slot) { return !chosen.contains(slot); });
