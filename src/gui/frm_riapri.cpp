@@ -5,12 +5,10 @@
 #include "context/run_context.h"
 #include "context/wording.h"
 #include "data/filesystem.h"
-#include "gui/company_dialog.h"
 #include "gui/event_list_model.h"
 #include "gui/message_box.h"
 #include "gui/restore_dialog.h"
 #include "gui/window_host.h"
-#include "run/company_choice.h"
 #include "run/preliminary_check.h"
 #include "run/restore.h"
 #include "run/run.h"
@@ -123,63 +121,6 @@ void FrmRiapri::cmd_Click()
     m_ui.cmdChiudi->setEnabled(true);
     if (m_lastOutcome == RunOutcome::DoneWithErrors)
         offerRetry();
-}
-
-void FrmRiapri::offerRetry()
-{
-    const QList<int> failed = m_host->companiesToRetry();
-    if (failed.isEmpty())
-        return;
-    const bool one = failed.size() == 1;
-    const QString text =
-        QStringLiteral(
-            "La riapertura %1 %2 è terminata con errori.\r\n\r\nRipetere la riapertura solo per %3? "
-            "Le altre aziende restano come sono.")
-            .arg(one ? QStringLiteral("dell'azienda") : QStringLiteral("delle aziende"), companyList(failed),
-                 one ? QStringLiteral("questa azienda") : QStringLiteral("queste aziende"));
-    if (MessageBox::show(this, {text, Buttons::YesNo, Icon::Exclamation, QLatin1String(ApplicationTitle)}) !=
-        Answer::Yes)
-        return;
-    m_host->setChosenCompanies(failed);
-    m_host->addEvent(QStringLiteral("Aziende scelte per la nuova riapertura: ") + companyList(failed));
-    // Once this run's handler has returned: the new run starts from the top.
-    QTimer::singleShot(0, this, &FrmRiapri::cmd_Click);
-}
-
-void FrmRiapri::cmdAziende_Click()
-{
-    if (m_running || m_exitStatus)
-        return;
-    QList<CompanyOverview> companies;
-    QString root;
-    try {
-        root = readInstallationRoot(*m_host, m_state.CartellaProgrammi);
-        companies = companyOverview(
-            root, layout::workgroupFilePath(layout::has64BitProgramFolder(), m_state.CartellaProgrammi));
-    } catch (const Error& e) {
-        MessageBox::show(this, {QStringLiteral("Impossibile elencare le aziende: errore %1 (%2)")
-                                    .arg(e.number())
-                                    .arg(e.description()),
-                                Buttons::Ok, Icon::Critical, QLatin1String(ApplicationTitle)});
-        return;
-    }
-    if (companies.isEmpty()) {
-        MessageBox::show(this, {QStringLiteral("Nessuna azienda con archivio %1 in %2")
-                                    .arg(layout::AnnoInCorso)
-                                    .arg(root + QStringLiteral("dati\\esercizi")),
-                                Buttons::Ok, Icon::Exclamation, QLatin1String(ApplicationTitle)});
-        return;
-    }
-    auto* dialog = new DlgAziende(companies, m_host->chosenCompanies(), this);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QDialog::accepted, this, [this, dialog] {
-        const QList<int> chosen = dialog->chosenCompanies();
-        m_host->setChosenCompanies(chosen);
-        m_host->addEvent(chosen.isEmpty()
-                             ? QStringLiteral("Aziende scelte per la riapertura: tutte")
-                             : QStringLiteral("Aziende scelte per la riapertura: ") + companyList(chosen));
-    });
-    dialog->open();
 }
 
 void FrmRiapri::reportUnexpected(const QString& text)

@@ -85,6 +85,8 @@ private:
     // After a run with errors in some companies: asks whether to run again
     // for those alone, and if so starts that run once this one has returned.
     void offerRetry();
+    // The companies the next runs open (empty: every one), on the button too.
+    void choose(const QList<int>& companies);
 
     FrmRiapriUi m_ui;
     EventListModel* m_events = nullptr;

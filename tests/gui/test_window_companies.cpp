@@ -111,6 +111,7 @@ private slots:
         QVERIFY(!dialog->isVisible());
         QCOMPARE(f.window.host().chosenCompanies(), QList<int>{2});
         QCOMPARE(f.events().last(), QStringLiteral("Aziende scelte per la riapertura: Azienda_2"));
+        QCOMPARE(f.child<QPushButton>("cmdAziende")->text(), QStringLiteral("A&ziende: 2..."));
 
         const auto third = TestInstall::fingerprint(f.companyFolder(3));
         f.child<QPushButton>("cmd")->click();
@@ -131,6 +132,7 @@ private slots:
         f.child<QDialog>("dlgAziende")->findChild<QPushButton*>(QStringLiteral("cmdTutte"))->click();
         f.child<QDialog>("dlgAziende")->findChild<QPushButton*>(QStringLiteral("cmdOk"))->click();
         QVERIFY(f.window.host().chosenCompanies().isEmpty());
+        QCOMPARE(f.child<QPushButton>("cmdAziende")->text(), QStringLiteral("Scegli a&ziende..."));
     }
 
     // Company 2 has an open item the writer refuses: after the final box the
