@@ -15,6 +15,8 @@
 #include <QFileInfo>
 #include <QSqlError>
 
+#include <sqlite3.h>
+
 namespace rio {
 
 namespace {
@@ -26,6 +28,11 @@ using Driver = Connection::Driver;
 constexpr int lockTimeoutMs = 5000;
 // Page cache of each open archive, in kilobytes.
 constexpr int pageCacheKb = 65536;
+// What the engine may keep in memory for all open archives together, in
+// kilobytes: two archives open side by side share one page cache's worth,
+// the pages read longest ago giving way, so that the peak does not grow
+// with the archives once they outgrow it.
+constexpr qint64 engineMemoryKb = pageCacheKb;
 
 QString uniqueConnectionName()
 {
@@ -129,6 +136,11 @@ QSqlDatabase openDriverConnection(Driver driver, const QString& name, const QStr
         // page cache the grouped reads and the keyed saves read the same
         // pages from the file over and over.
         QSqlQuery(QStringLiteral("pragma cache_size = -%1").arg(pageCacheKb), db);
+        static const bool limited = [] {
+            sqlite3_soft_heap_limit64(engineMemoryKb * 1024);
+            return true;
+        }();
+        Q_UNUSED(limited);
         // Debian builds the engine to zero every page it frees: emptying the
         // movements of a new archive would write the whole table again, and
         // journal it, while the same rows stay in the old archive beside it.
