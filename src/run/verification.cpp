@@ -185,7 +185,7 @@ VerificationReport verifyYearOpening(RunContext& ctx, QString* reportPath)
     report.runErrors = ctx.errorCount();
     const RunRecord& record = ctx.state().record;
     ctx.beginPhase(RunProgress::Phase::Verification);
-    // dati\tmp\verifica_Riapertura_2024_<yyyymmdd_hhmmss>: the report and its spreadsheets.
+    // dati\tmp\verifica_Riapertura_<new year>_<yyyymmdd_hhmmss>: the report and its spreadsheets.
     const QString stem = ctx.state().PercorsoBase + QStringLiteral("dati\\tmp\\verifica_Riapertura_") +
                          QString::number(layout::AnnoDaAprire) + QLatin1Char('_') +
                          QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmss"));
