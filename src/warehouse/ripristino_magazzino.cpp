@@ -120,13 +120,13 @@ ArticleCodeReview reviewArticleCodes(Connection& Db)
             }
             if (row->rowid != qint64(q.numberAt(0)))
                 review.twins << std::pair(QString::fromUtf8(code), textOf(codeOfRow.of(row->rowid)));
-            row->askedFor = true;
+            row->setAskedFor();
         }
     }
     QSet<QByteArray> unknown;
     LEGGO_MOVIMENTI(Db, keys.table, {}, &review.movementsWithoutCode, &unknown);
     for (const StockTable::Entry& e : keys.table.entries())
-        if (e.moved && !e.askedFor)
+        if (e.moved() && !e.askedFor())
             review.unmatchedMovementCodes << QString::fromUtf8(keys.table.keyOf(e));
     for (const QByteArray& code : std::as_const(unknown))
         review.unmatchedMovementCodes << QString::fromUtf8(code);
@@ -166,8 +166,7 @@ void LEGGO_MOVIMENTI(Connection& Db, StockTable& stocks, const std::function<voi
                 unknownCodes->insert(code.toByteArray());
             continue;
         }
-        entry->stocks[size_t(warehouse - 1)] += q.numberAt(2);
-        entry->moved = true;
+        StockTable::addMovement(*entry, warehouse - 1, q.numberAt(2));
     }
 }
 
@@ -208,7 +207,7 @@ void RIPRISTINA_MAGAZZINO(RunContext& ctx, Connection& Db, const QString& Numero
                                 QStringLiteral(" - ") + textOrEmpty(description),
                             fs::LogFile::Timing::MayWait);
             // Articles with the same key find the same row: it is saved once.
-            row->askedFor = true;
+            row->setAskedFor();
         }
     }
 
@@ -221,7 +220,7 @@ void RIPRISTINA_MAGAZZINO(RunContext& ctx, Connection& Db, const QString& Numero
         // nearly every page of the table again, so the pages written grew
         // with the square of the articles.
         for (const StockTable::Entry& row : table.entries()) {
-            if (!row.askedFor)
+            if (!row.askedFor())
                 continue;
             ctx.yield();
             const WarehouseStocks& s = row.stocks;

@@ -6,6 +6,8 @@
 
 namespace rio {
 
+static_assert(sizeof(StockTable::Entry) == 64);
+
 quint32 StockTable::hashOf(QByteArrayView key)
 {
     return quint32(qHashBits(key.data(), size_t(key.size()), 0));
@@ -13,33 +15,42 @@ quint32 StockTable::hashOf(QByteArrayView key)
 
 QByteArrayView StockTable::keyOf(const Entry& entry) const
 {
-    return QByteArrayView(m_keys.constData() + entry.keyOffset, entry.keyLength);
+    const qsizetype length = entry.m_bits & Entry::LengthMask;
+    if (length <= Entry::InlineBytes)
+        return QByteArrayView(entry.m_key.bytes, length);
+    return QByteArrayView(m_keys.constData() + entry.m_key.offset, length);
 }
 
-quint32* StockTable::slotFor(QByteArrayView key, quint32 hash)
+bool StockTable::holds(const Entry& entry, QByteArrayView key) const
+{
+    const QByteArrayView own = keyOf(entry);
+    return own.size() == key.size() && std::memcmp(own.data(), key.data(), size_t(key.size())) == 0;
+}
+
+quint64* StockTable::slotFor(QByteArrayView key, quint32 hash)
 {
     const size_t mask = m_slots.size() - 1;
-    for (size_t i = size_t(hash) & mask;; i = (i + 1) & mask) {
-        quint32& slot = m_slots[i];
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+        quint64& slot = m_slots[i];
         if (slot == 0)
             return &slot;
-        const Entry& e = m_entries[slot - 1];
-        if (e.hash == hash && e.keyLength == quint32(key.size()) &&
-            std::memcmp(m_keys.constData() + e.keyOffset, key.data(), size_t(key.size())) == 0)
+        if (quint32(slot >> 32) == hash && holds(m_entries[quint32(slot) - 1], key))
             return &slot;
     }
 }
 
 void StockTable::grow()
 {
-    // At most half full: a probe rarely looks past its first slot.
-    m_slots.assign(m_slots.empty() ? 1024 : m_slots.size() * 2, 0);
+    std::vector<quint64> old(m_slots.empty() ? 1024 : m_slots.size() * 2, 0);
+    old.swap(m_slots);
     const size_t mask = m_slots.size() - 1;
-    for (size_t n = 0; n < m_entries.size(); ++n) {
-        size_t i = size_t(m_entries[n].hash) & mask;
+    for (const quint64 slot : old) {
+        if (slot == 0)
+            continue;
+        size_t i = quint32(slot >> 32) & mask;
         while (m_slots[i] != 0)
             i = (i + 1) & mask;
-        m_slots[i] = quint32(n + 1);
+        m_slots[i] = slot;
     }
 }
 
@@ -48,17 +59,20 @@ StockTable::Entry& StockTable::add(QByteArrayView key, qint64 rowid)
     if ((m_entries.size() + 1) * 2 > m_slots.size())
         grow();
     const quint32 hash = hashOf(key);
-    quint32* slot = slotFor(key, hash);
+    quint64* slot = slotFor(key, hash);
     if (*slot != 0)
-        return m_entries[*slot - 1];
+        return m_entries[quint32(*slot) - 1];
     Entry e;
     e.rowid = rowid;
-    e.hash = hash;
-    e.keyOffset = quint32(m_keys.size());
-    e.keyLength = quint32(key.size());
-    m_keys.append(key.data(), key.size());
+    e.m_bits = quint32(key.size()) & Entry::LengthMask;
+    if (key.size() <= Entry::InlineBytes) {
+        std::memcpy(e.m_key.bytes, key.data(), size_t(key.size()));
+    } else {
+        e.m_key.offset = quint32(m_keys.size());
+        m_keys.append(key.data(), key.size());
+    }
     m_entries.push_back(e);
-    *slot = quint32(m_entries.size());
+    *slot = (quint64(hash) << 32) | quint64(m_entries.size());
     return m_entries.back();
 }
 
@@ -66,8 +80,8 @@ StockTable::Entry* StockTable::find(QByteArrayView key)
 {
     if (m_slots.empty())
         return nullptr;
-    const quint32 slot = *slotFor(key, hashOf(key));
-    return slot == 0 ? nullptr : &m_entries[slot - 1];
+    const quint64 slot = *slotFor(key, hashOf(key));
+    return slot == 0 ? nullptr : &m_entries[quint32(slot) - 1];
 }
 
 QByteArrayView upperKey(QByteArrayView code, QByteArray& out)
