@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace rio {
 
@@ -146,7 +148,35 @@ void LEGGO_MOVIMENTI(Connection& Db, StockTable& stocks, const std::function<voi
     Query q(Db, QStringLiteral("select CodArt, Dep, cast(Qta as real) from MOV_MAG "
                                "where Dep in ('01','02','03','04','05') order by rowid"));
     q.exec();
-    QByteArray key;
+    // Looked up a batch at a time, the batch in file order: the sums add in
+    // the same order, and the memory waits of the lookups overlap.
+    struct Movement
+    {
+        size_t keyStart;
+        size_t keyLength;
+        int warehouse;
+        double quantity;
+    };
+    constexpr size_t Batch = 256;
+    std::vector<Movement> batch;
+    std::string keys; // the batch's codes, upper-cased, one after the other
+    std::vector<QByteArrayView> views;
+    std::vector<StockTable::Entry*> found;
+    const auto sumBatch = [&] {
+        views.clear();
+        for (const Movement& m : batch)
+            views.emplace_back(keys.data() + m.keyStart, qsizetype(m.keyLength));
+        found.resize(batch.size());
+        stocks.findAll(views.data(), found.data(), batch.size());
+        for (size_t i = 0; i < batch.size(); ++i) {
+            if (found[i])
+                StockTable::addMovement(*found[i], batch[i].warehouse, batch[i].quantity);
+            else if (unknownCodes)
+                unknownCodes->insert(views[i].toByteArray());
+        }
+        batch.clear();
+        keys.clear();
+    };
     while (q.next()) {
         if (yield)
             yield();
@@ -159,15 +189,15 @@ void LEGGO_MOVIMENTI(Connection& Db, StockTable& stocks, const std::function<voi
         const int warehouse = warehouseOf(q.textAt(1));
         if (warehouse < 1 || warehouse > 5)
             continue;
-        const QByteArrayView code = upperKey(q.textAt(0), key);
-        StockTable::Entry* entry = stocks.find(code);
-        if (!entry) {
-            if (unknownCodes)
-                unknownCodes->insert(code.toByteArray());
-            continue;
-        }
-        StockTable::addMovement(*entry, warehouse - 1, q.numberAt(2));
+        const QByteArrayView code = q.textAt(0);
+        const size_t start = keys.size();
+        for (const char c : code)
+            keys.push_back(c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c);
+        batch.push_back({start, size_t(code.size()), warehouse - 1, q.numberAt(2)});
+        if (batch.size() == Batch)
+            sumBatch();
     }
+    sumBatch();
 }
 
 void RIPRISTINA_MAGAZZINO(RunContext& ctx, Connection& Db, const QString& Numero_Azienda)

@@ -2,6 +2,7 @@
 
 #include <QHashFunctions>
 
+#include <algorithm>
 #include <cstring>
 
 namespace rio {
@@ -82,6 +83,42 @@ StockTable::Entry* StockTable::find(QByteArrayView key)
         return nullptr;
     const quint64 slot = *slotFor(key, hashOf(key));
     return slot == 0 ? nullptr : &m_entries[quint32(slot) - 1];
+}
+
+void StockTable::findAll(const QByteArrayView* keys, Entry** found, size_t n)
+{
+    if (m_slots.empty()) {
+        std::fill(found, found + n, nullptr);
+        return;
+    }
+    constexpr size_t Batch = 32;
+    const size_t mask = m_slots.size() - 1;
+    quint32 hashes[Batch];
+    for (size_t from = 0; from < n; from += Batch) {
+        const size_t count = std::min(Batch, n - from);
+        for (size_t i = 0; i < count; ++i) {
+            hashes[i] = hashOf(keys[from + i]);
+            __builtin_prefetch(&m_slots[hashes[i] & mask]);
+        }
+        // The first slot of the same hash: nearly always the key's.
+        for (size_t i = 0; i < count; ++i) {
+            found[from + i] = nullptr;
+            for (size_t j = hashes[i] & mask; m_slots[j] != 0; j = (j + 1) & mask) {
+                if (quint32(m_slots[j] >> 32) == hashes[i]) {
+                    found[from + i] = &m_entries[quint32(m_slots[j]) - 1];
+                    __builtin_prefetch(found[from + i]);
+                    break;
+                }
+            }
+        }
+        for (size_t i = 0; i < count; ++i) {
+            Entry*& e = found[from + i];
+            if (e && !holds(*e, keys[from + i])) {
+                const quint64 slot = *slotFor(keys[from + i], hashes[i]); // another key of the same hash
+                e = slot == 0 ? nullptr : &m_entries[quint32(slot) - 1];
+            }
+        }
+    }
 }
 
 QByteArrayView upperKey(QByteArrayView code, QByteArray& out)

@@ -49,6 +49,9 @@ public:
     // the same key leaves the first). Entries stay in the order added.
     Entry& add(QByteArrayView key, qint64 rowid);
     Entry* find(QByteArrayView key);
+    // find() for each of n keys, into found: the memory waits of their
+    // slots and entries overlap instead of coming one after the other.
+    void findAll(const QByteArrayView* keys, Entry** found, size_t n);
     QByteArrayView keyOf(const Entry& entry) const;
     // Adds a movement's quantity to the entry's stock of a warehouse (0..4).
     static void addMovement(Entry& entry, int warehouse, double quantity)
