@@ -29,10 +29,11 @@ constexpr int lockTimeoutMs = 5000;
 // Page cache of each open archive, in kilobytes.
 constexpr int pageCacheKb = 65536;
 // What the engine may keep in memory for all open archives together, in
-// kilobytes: two archives open side by side share one page cache's worth,
-// the pages read longest ago giving way, so that the peak does not grow
-// with the archives once they outgrow it.
-constexpr qint64 engineMemoryKb = pageCacheKb;
+// kilobytes: the pages read longest ago give way beyond it, so that the
+// peak stays where a company of some tens of thousands of articles puts it
+// (about 45 MB of pages), however large the archives grow. Reading them
+// again costs a copy from the system's file cache.
+constexpr qint64 engineMemoryKb = 49152;
 
 QString uniqueConnectionName()
 {
