@@ -64,6 +64,7 @@ FrmRiapri::FrmRiapri(Runner runner, QWidget* parent) : QWidget(parent), m_runner
     connect(m_ui.actCopia, &QAction::triggered, this, &FrmRiapri::copyEventLine);
     connect(m_ui.actSalvaElenco, &QAction::triggered, this, &FrmRiapri::saveEventList);
     connect(m_ui.cmdRipristina, &QPushButton::clicked, this, &FrmRiapri::cmdRipristina_Click);
+    connect(m_ui.cmdAziende, &QPushButton::clicked, this, &FrmRiapri::cmdAziende_Click);
     Form_Load();
 }
 
@@ -94,6 +95,7 @@ void FrmRiapri::cmd_Click()
     // a step enables on the way; the choices it reads stay as confirmed.
     m_ui.setChoicesEnabled(false);
     m_host->setRunInProgress(true);
+    m_host->forgetCompaniesToRetry();
     bool programEnd = false;
     try {
         // The run starts from a fresh state once the user has confirmed.
@@ -117,6 +119,8 @@ void FrmRiapri::cmd_Click()
     }
     m_ui.setChoicesEnabled(true);
     m_ui.cmdChiudi->setEnabled(true);
+    if (m_lastOutcome == RunOutcome::DoneWithErrors)
+        offerRetry();
 }
 
 void FrmRiapri::reportUnexpected(const QString& text)

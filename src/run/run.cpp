@@ -11,6 +11,7 @@
 #include "data/installation_lock.h"
 #include "data/interrupted_write.h"
 #include "init/inizializzazione.h"
+#include "run/company_choice.h"
 #include "run/preliminary_check.h"
 #include "run/preliminary_check_archive.h"
 #include "run/rerun.h"
@@ -259,6 +260,7 @@ RunOutcome runSteps(RunContext& ctx)
         state.log = std::make_unique<fs::LogFile>(layout::logFilePath(state.PercorsoBase));
 
     timed(ctx, Phase::CompanyList, QStringLiteral("CONTROLLO_AZIENDE"), 0, [&] { CONTROLLO_AZIENDE(ctx); });
+    leaveOutCompaniesNotChosen(ctx);
     ctx.setCompanyCount(int(state.activeCompanies().size()));
     recoverInterruptedArchives(ctx);
     host.showStageDone(Stage::Copia, true);
@@ -329,7 +331,7 @@ void startUp(RunState& state)
 RunOutcome runYearOpening(RunContext& ctx)
 {
     Host& host = ctx.host();
-    if (!confirmReplacingNewYear(ctx))
+    if (!acceptCompanyChoice(ctx) || !confirmReplacingNewYear(ctx))
         return RunOutcome::NotStarted;
     const Answer answer = ctx.message(
         QStringLiteral("Prima di continuare è preferibile scollegare tutti gli utenti\r\nContinuare?"),

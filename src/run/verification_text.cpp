@@ -6,6 +6,8 @@
 #include "context/run_state.h"
 #include "context/wording.h"
 #include "data/filesystem.h"
+#include "run/company_choice.h"
+#include "run/restore.h"
 
 #include <QDir>
 
@@ -43,12 +45,22 @@ QString VerificationReport::warningsToCheck() const
 
 QString VerificationReport::headline() const
 {
+    // The companies left out are part of what the run did.
+    QString left;
+    if (!notChosen.isEmpty()) {
+        QList<int> numbers;
+        for (const CompanyVerification& c : notChosen)
+            numbers << c.slot;
+        left = (numbers.size() == 1 ? QStringLiteral("; non scelta: ") : QStringLiteral("; non scelte: ")) +
+               companyList(numbers);
+    }
     switch (outcome()) {
     case CompanyVerification::Outcome::Done:
-        return QStringLiteral("RIAPERTURA ESEGUITA: nessun errore, nessuna discordanza, nessun avviso");
+        return QStringLiteral("RIAPERTURA ESEGUITA: nessun errore, nessuna discordanza, nessun avviso") +
+               left;
     case CompanyVerification::Outcome::DoneWithWarnings:
         return QStringLiteral("RIAPERTURA ESEGUITA CON AVVISI: nessun errore, nessuna discordanza, ") +
-               warningsToCheck();
+               warningsToCheck() + left;
     case CompanyVerification::Outcome::DoneWithErrors:
     case CompanyVerification::Outcome::NotDone:
         break;
@@ -57,7 +69,7 @@ QString VerificationReport::headline() const
     if (runErrors > 0)
         counts << errorsCounted(runErrors) + QStringLiteral(" della riapertura");
     counts << mismatchesCounted(mismatches()) << warningsCounted(warnings());
-    return QStringLiteral("RIAPERTURA ESEGUITA CON ERRORI: ") + counts.join(QStringLiteral(", "));
+    return QStringLiteral("RIAPERTURA ESEGUITA CON ERRORI: ") + counts.join(QStringLiteral(", ")) + left;
 }
 
 QStringList VerificationReport::summary() const
@@ -83,6 +95,10 @@ QStringList VerificationReport::closingLines(const RunState& state, const QStrin
                         .arg(errorsCounted(c.runErrors), mismatchesCounted(c.mismatches()));
         lines << line;
     }
+    for (const CompanyVerification& c : notChosen)
+        lines << (c.name.isEmpty() ? QStringLiteral("Azienda_%1").arg(c.slot)
+                                   : QStringLiteral("Azienda_%1 %2").arg(c.slot).arg(c.name)) +
+                     QStringLiteral(": ") + QLatin1String(NotChosenText);
     const RunRecord& run = state.record;
     lines << QStringLiteral("Copia di sicurezza: ") +
                  (run.safetyCopy.isEmpty() ? QStringLiteral("nessuna") : shownPath(run.safetyCopy));

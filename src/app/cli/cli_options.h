@@ -22,6 +22,7 @@ struct CliOptions
     bool undoRestore = false;  // undoes the last restore instead of the run
     bool unverifiable = false; // a copy without a manifest may be restored (--yes alone never does)
     bool json = false;         // one JSON object on standard output, every line on standard error
+    QList<int> companies;      // --aziende: the slots to open, ascending; empty: every company
 };
 
 struct ParsedOptions
@@ -36,5 +37,11 @@ struct ParsedOptions
 // Italian line ending with "usare --help"; --help, --help-all and --version
 // give their text with helpShown set, and nothing runs.
 ParsedOptions parseOptions(const QStringList& arguments);
+
+// The command line that runs again what arguments ran (arguments[0] is the
+// program, as typed), for the companies given only: every argument kept
+// except --aziende, then "--aziende 2,5"; an argument the shell would split
+// or read is quoted.
+QString commandLineFor(const QStringList& arguments, const QList<int>& companies);
 
 } // namespace rio::cli
