@@ -90,7 +90,8 @@ void showClosingLines(RunContext& ctx, const VerificationReport& report, const Q
             tone = Tone::Error; // the report was not written
         ctx.addClosingLine(closing[i], tone);
     }
-    ctx.host().showRunOutcome(panelText(report, outcome), toneOf(outcome));
+    const QString said = ctx.state().record.rehearsal() ? QStringLiteral("Simulazione: ") : QString();
+    ctx.host().showRunOutcome(said + panelText(report, outcome), toneOf(outcome));
 }
 
 // What was going on when the run stopped, as the line says it.
@@ -99,6 +100,7 @@ QString stepWords(const QString& step)
     static const QHash<QString, QString> words{
         {QStringLiteral("CONTROLLO_AZIENDE"), QStringLiteral("la ricerca delle aziende")},
         {QStringLiteral("COPIO_CARTELLA_SALVATAGGIO"), QStringLiteral("la copia di sicurezza")},
+        {QStringLiteral("COPIA_DI_LAVORO"), QStringLiteral("la copia di lavoro")},
         {QStringLiteral("CREO_NUOVO_ANNO"), QStringLiteral("la creazione delle cartelle 2024")},
         {QStringLiteral("RIPRISTINA_MAGAZZINO"), QStringLiteral("il ricalcolo delle giacenze 2023")},
         {QStringLiteral("INIZIALIZZAZIONE_FILE"), QStringLiteral("l'inizializzazione del nuovo archivio")},
@@ -135,33 +137,41 @@ RunOutcome endFinishedRun(RunContext& ctx, const VerificationReport& report, con
     ctx.finishProgress();
     host.allowClose(true);
     const QString title = QStringLiteral("Ventor 2005");
+    // A rehearsal says so in its last lines and boxes: nothing was opened.
+    const QString said = ctx.state().record.rehearsal() ? QStringLiteral("SIMULAZIONE - ") : QString();
     switch (outcome) {
     case Outcome::Done:
-        ctx.setProgress(QStringLiteral("RIAPERTURA ARCHIVI CONCLUSA CON SUCCESSO!"));
-        ctx.message(QStringLiteral("APERTURA NUOVO ESERCIZIO ESEGUITA CORRETTAMENTE"), Buttons::Ok,
+        ctx.setProgress(said + QStringLiteral("RIAPERTURA ARCHIVI CONCLUSA CON SUCCESSO!"));
+        ctx.message(said + QStringLiteral("APERTURA NUOVO ESERCIZIO ESEGUITA CORRETTAMENTE"), Buttons::Ok,
                     Icon::Information, title);
         return RunOutcome::Done;
     case Outcome::DoneWithWarnings:
-        ctx.setProgress(QStringLiteral("RIAPERTURA ARCHIVI CONCLUSA CON AVVISI DA CONTROLLARE!"));
-        ctx.message(QStringLiteral("APERTURA NUOVO ESERCIZIO ESEGUITA CON AVVISI: %1:\r\n%2")
-                        .arg(warningsListed(report), QDir::toNativeSeparators(fs::hostPath(reportPath))),
+        ctx.setProgress(said + QStringLiteral("RIAPERTURA ARCHIVI CONCLUSA CON AVVISI DA CONTROLLARE!"));
+        ctx.message(said +
+                        QStringLiteral("APERTURA NUOVO ESERCIZIO ESEGUITA CON AVVISI: %1:\r\n%2")
+                            .arg(warningsListed(report), QDir::toNativeSeparators(fs::hostPath(reportPath))),
                     Buttons::Ok, Icon::Exclamation, title);
         return RunOutcome::DoneWithWarnings;
     case Outcome::DoneWithErrors:
     case Outcome::NotDone:
         break;
     }
-    ctx.setProgress(QStringLiteral("RIAPERTURA ARCHIVI CONCLUSA CON ERRORI!"));
-    ctx.message(QStringLiteral("APERTURA NUOVO ESERCIZIO TERMINATA CON ERRORI: controllare il LOG Eventi"),
-                Buttons::Ok, Icon::Exclamation, title);
+    ctx.setProgress(said + QStringLiteral("RIAPERTURA ARCHIVI CONCLUSA CON ERRORI!"));
+    ctx.message(
+        said + QStringLiteral("APERTURA NUOVO ESERCIZIO TERMINATA CON ERRORI: controllare il LOG Eventi"),
+        Buttons::Ok, Icon::Exclamation, title);
     return RunOutcome::DoneWithErrors;
 }
 
 QString interruptedRunText(const RunState& state, const Interrupted& stop)
 {
-    QString text = QStringLiteral("Riapertura interrotta dall'utente durante ") + stepWords(stop.step);
+    const bool rehearsal = state.record.rehearsal();
+    QString text = (rehearsal ? QStringLiteral("Simulazione") : QStringLiteral("Riapertura")) +
+                   QStringLiteral(" interrotta dall'utente durante ") + stepWords(stop.step);
     if (stop.slot > 0)
         text += QStringLiteral(" di Azienda_%1").arg(stop.slot);
+    if (rehearsal)
+        return text + QStringLiteral(": l'installazione non è stata modificata");
     // A company is open once all its steps are done.
     const QList<int> opened = state.record.companyErrors.keys();
     QList<int> notOpened;
@@ -213,7 +223,9 @@ RunOutcome endInterruptedRun(RunContext& ctx, const Interrupted& stop)
     ctx.writeHeldLogLines();
     ctx.state().release();
     host.showBusy(false);
-    host.showRunOutcome(QStringLiteral("Riapertura interrotta dall'utente"), Tone::Error);
+    host.showRunOutcome(ctx.state().record.rehearsal() ? QStringLiteral("Simulazione interrotta dall'utente")
+                                                       : QStringLiteral("Riapertura interrotta dall'utente"),
+                        Tone::Error);
     host.allowClose(true);
     host.allowNewRun(true);
     return RunOutcome::Interrupted;

@@ -43,6 +43,11 @@ QString VerificationReport::warningsToCheck() const
 
 QString VerificationReport::headline() const
 {
+    if (rehearsal) {
+        VerificationReport run = *this;
+        run.rehearsal = false;
+        return QStringLiteral("SIMULAZIONE - ") + run.headline();
+    }
     switch (outcome()) {
     case CompanyVerification::Outcome::Done:
         return QStringLiteral("RIAPERTURA ESEGUITA: nessun errore, nessuna discordanza, nessun avviso");
@@ -84,11 +89,17 @@ QStringList VerificationReport::closingLines(const RunState& state, const QStrin
         lines << line;
     }
     const RunRecord& run = state.record;
-    lines << QStringLiteral("Copia di sicurezza: ") +
-                 (run.safetyCopy.isEmpty() ? QStringLiteral("nessuna") : shownPath(run.safetyCopy));
-    lines << QStringLiteral("File di log: ") +
-                 (run.log ? shownPath(layout::logFilePath(state.PercorsoBase))
-                          : QStringLiteral("non scritto (Crea file Log non spuntato)"));
+    if (run.rehearsal()) {
+        lines << QStringLiteral(
+            "Copia di sicurezza: nessuna (simulazione: l'installazione non è stata modificata)");
+        lines << QStringLiteral("File di log: non scritto (simulazione)");
+    } else {
+        lines << QStringLiteral("Copia di sicurezza: ") +
+                     (run.safetyCopy.isEmpty() ? QStringLiteral("nessuna") : shownPath(run.safetyCopy));
+        lines << QStringLiteral("File di log: ") +
+                     (run.log ? shownPath(layout::logFilePath(state.PercorsoBase))
+                              : QStringLiteral("non scritto (Crea file Log non spuntato)"));
+    }
     lines << QStringLiteral("Rapporto di verifica: ") +
                  (reportPath.isEmpty() ? QStringLiteral("non scritto") : shownPath(reportPath));
     return lines;
