@@ -39,7 +39,7 @@ struct PreliminaryOptions
     // A rehearsal's: the folder its scratch copy goes in (a Windows path
     // ending in "\"); the space is then counted for the scratch copy there
     // and the report, with no safety copy and no log.
-    QString scratchParent;
+    QString scratchParent{};
 };
 
 // Checks, writing nothing anywhere, what the run will need: the root and
