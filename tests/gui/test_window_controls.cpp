@@ -127,11 +127,11 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QApplication::setActiveWindow(&w);
         QTRY_VERIFY(QApplication::focusWidget());
-        const QStringList expected{QStringLiteral("cmbSorgente"), QStringLiteral("chkSplus"),
-                                   QStringLiteral("chklog"),      QStringLiteral("cmd"),
-                                   QStringLiteral("cmdVerifica"), QStringLiteral("cmbFiltro"),
-                                   QStringLiteral("lstEventi"),   QStringLiteral("cmdRipristina"),
-                                   QStringLiteral("cmdRapporto"), QStringLiteral("cmdChiudi")};
+        const QStringList expected{
+            QStringLiteral("cmbSorgente"), QStringLiteral("chkSplus"),    QStringLiteral("chklog"),
+            QStringLiteral("cmd"),         QStringLiteral("cmdVerifica"), QStringLiteral("cmbFiltro"),
+            QStringLiteral("lstEventi"),   QStringLiteral("cmdSimula"),   QStringLiteral("cmdRipristina"),
+            QStringLiteral("cmdRapporto"), QStringLiteral("cmdChiudi")};
         QCOMPARE(QApplication::focusWidget()->objectName(), expected.first());
         QStringList seen;
         for (qsizetype i = 0; i < expected.size(); ++i) {
