@@ -5,6 +5,7 @@
 #include "archive/scratch_copy.h"
 #include "context/layout.h"
 #include "run/rehearsal.h"
+#include "scoped_mount.h"
 #include "step_fixture.h"
 
 #include <QDir>
@@ -217,6 +218,29 @@ private slots:
                  qPrintable(box.text));
         QCOMPARE(box.icon, Icon::Critical);
         QVERIFY(f.host.runEnabled);
+    }
+
+    // The scratch copy on a drive of its own, too small for it: refused by
+    // the check, before anything is written on either drive.
+    void shortOfSpaceWhereTheCopyGoes()
+    {
+        StepFixture f; // its drive C: where it always is
+        f.install.addCompany(1);
+        const auto disk = ScopedMount::tmpfs(256 * 1024);
+        if (!disk->isMounted())
+            QSKIP("mounting is not allowed here");
+        QVERIFY(QFile::link(disk->path(),
+                            QFileInfo(f.install.driveC()).dir().filePath(QStringLiteral("drive_d"))));
+        QVERIFY(QDir().mkpath(disk->path() + QStringLiteral("/Prove")));
+        const Fingerprint before = TestInstall::fingerprint(f.install.driveC());
+
+        QCOMPARE(rehearseYearOpening(f.ctx, QStringLiteral("D:\\Prove")), RunOutcome::NotStarted);
+
+        QVERIFY2(f.host.boxes.last().text.contains(
+                     QStringLiteral("spazio libero insufficiente per la copia di lavoro in D:\\Prove\\")),
+                 qPrintable(f.host.boxes.last().text));
+        QCOMPARE(TestInstall::fingerprint(f.install.driveC()), before);
+        QVERIFY(QDir(disk->path() + QStringLiteral("/Prove")).isEmpty());
     }
 
     // Stopped at the console or ended by an error, at any point: the
