@@ -311,29 +311,6 @@ RunOutcome runSteps(RunContext& ctx, Rehearsal* rehearsal)
 
 } // namespace
 
-namespace {
-
-// "Errore <n> (<descrizione>)" for the program's errors, "Errore imprevisto
-// (<what>)" for anything else, then what was interrupted.
-QString unexpectedText(const std::exception& error, const QString& tail)
-{
-    if (const auto* e = dynamic_cast<const Error*>(&error))
-        return QStringLiteral("Errore %1 (%2)").arg(e->number()).arg(e->description()) + tail;
-    return QStringLiteral("Errore imprevisto (%1)").arg(QString::fromLocal8Bit(error.what())) + tail;
-}
-
-} // namespace
-
-QString interruptionText(const std::exception& error)
-{
-    return unexpectedText(error, QStringLiteral(": la riapertura è stata interrotta."));
-}
-
-QString checkFailureText(const std::exception& error)
-{
-    return unexpectedText(error, QStringLiteral(" durante la verifica."));
-}
-
 void startUp(RunState& state)
 {
     cacheLocalZone();

@@ -1,5 +1,6 @@
 // How a started run ends: through, with its outcome in three words; or
-// stopped by the person at the console, with where and what was done.
+// stopped by the person at the console, with where and what was done; and
+// what the front ends say when something unexpected ends it.
 #include "run/run_end.h"
 
 #include "context/run_context.h"
@@ -123,7 +124,26 @@ QString listed(const QList<int>& companies)
     return names.join(QStringLiteral(", ")) + QStringLiteral(" e ") + last;
 }
 
+// "Errore <n> (<descrizione>)" for the program's errors, "Errore imprevisto
+// (<what>)" for anything else, then what was interrupted.
+QString unexpectedText(const std::exception& error, const QString& tail)
+{
+    if (const auto* e = dynamic_cast<const Error*>(&error))
+        return QStringLiteral("Errore %1 (%2)").arg(e->number()).arg(e->description()) + tail;
+    return QStringLiteral("Errore imprevisto (%1)").arg(QString::fromLocal8Bit(error.what())) + tail;
+}
+
 } // namespace
+
+QString interruptionText(const std::exception& error)
+{
+    return unexpectedText(error, QStringLiteral(": la riapertura è stata interrotta."));
+}
+
+QString checkFailureText(const std::exception& error)
+{
+    return unexpectedText(error, QStringLiteral(" durante la verifica."));
+}
 
 RunOutcome endFinishedRun(RunContext& ctx, const VerificationReport& report, const QString& reportPath)
 {

@@ -1,7 +1,6 @@
 // Whole runs of the year opening through the real window, on a temporary
 // installation, with the message boxes answered by the test.
 #include "context/exit_status.h"
-#include "context/layout.h"
 #include "gui/event_list_model.h"
 #include "gui/frm_riapri.h"
 #include "gui/message_box.h"
@@ -32,8 +31,7 @@ using rio::gui::MessageBox;
 namespace {
 
 // The choices of a run and the buttons that start work.
-const char* const Choices[] = {"cmbSorgente", "chkSplus",  "chklog",       "cmd",
-                               "cmdVerifica", "cmdSimula", "cmdRipristina"};
+const char* const Choices[] = {"cmbSorgente", "chkSplus", "chklog", "cmd", "cmdVerifica", "cmdRipristina"};
 
 struct Fixture
 {
@@ -170,42 +168,6 @@ private slots:
         const QStringList log = f.logLines();
         QVERIFY(log.contains(second));
         QCOMPARE(log.last(), events.last());
-    }
-
-    // Simula... rehearses the whole run, held like ESEGUI while it works:
-    // its report in dati\Tmp, the installation's archives and log untouched.
-    void theRehearsalButton()
-    {
-        Fixture f;
-        f.install.addCompany(1);
-        QStringList enabledDuringRun;
-        f.onBox = [&](const MessageBox::Request& r) {
-            if (r.text.startsWith(QStringLiteral("SIMULAZIONE - Riapertura nuovo esercizio")))
-                for (const char* name : Choices)
-                    if (f.child(name)->isEnabled())
-                        enabledDuringRun << QLatin1String(name);
-        };
-        auto* button = f.child<QPushButton>("cmdSimula");
-        QVERIFY(button);
-        QCOMPARE(button->text(), QStringLiteral("&Simula..."));
-        button->click();
-
-        QCOMPARE(f.window.lastOutcome(), RunOutcome::Done);
-        QVERIFY2(f.boxes.first().text.startsWith(QStringLiteral("SIMULAZIONE della riapertura")),
-                 qPrintable(f.boxes.first().text));
-        QCOMPARE(f.boxes.first().buttons, Buttons::YesNo);
-        QCOMPARE(f.boxes.size(), 3);
-        QCOMPARE(enabledDuringRun, QStringList());
-        for (const char* name : Choices)
-            QVERIFY2(f.child(name)->isEnabled(), name);
-        QCOMPARE(f.child<QLabel>("lblArt")->text(),
-                 QStringLiteral("SIMULAZIONE - RIAPERTURA ARCHIVI CONCLUSA CON SUCCESSO!"));
-        QCOMPARE(QDir(f.tmpFolder()).entryList({QStringLiteral("simulazione_Riapertura_*.html")}).size(), 1);
-        QVERIFY(!QFile::exists(f.logPath()));
-        QVERIFY(!QFile::exists(f.install.archiveHost(1, layout::AnnoDaAprire)));
-        QVERIFY(
-            !QFileInfo::exists(f.install.host(TestInstall::base() + QStringLiteral("Simulazione_in_corso"))));
-        QVERIFY(!f.child<QCheckBox>("chkCopia")->isChecked());
     }
 
     void withoutLogTheListFillsAndTmpIsMade()
