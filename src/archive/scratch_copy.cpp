@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace rio {
 
 namespace {
@@ -124,12 +126,13 @@ bool removeScratchCopy(const QString& root, const QString& scratchFolder)
     return gone;
 }
 
-void removeScratchLeftovers(RunContext& ctx, const QString& root)
+void removeScratchLeftovers(RunContext& ctx, const QString& root, const QString& alsoFolder)
 {
     QStringList folders{scratchFolderIn(root)};
-    const QString marked = markedFolder(root);
-    if (!marked.isEmpty() && !samePath(marked, folders.first()))
-        folders << marked;
+    for (const QString& other : {markedFolder(root), alsoFolder})
+        if (!other.isEmpty() && std::none_of(folders.begin(), folders.end(),
+                                             [&](const QString& f) { return samePath(f, other); }))
+            folders << other;
     bool allGone = true;
     for (const QString& folder : folders) {
         if (scratchNameState(folder) != ScratchName::Ours)

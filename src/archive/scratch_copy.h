@@ -41,10 +41,10 @@ void makeScratchCopy(RunContext& ctx, const QString& root, const QString& scratc
 // True when nothing is left of it. Raises nothing.
 bool removeScratchCopy(const QString& root, const QString& scratchFolder);
 
-// What a killed rehearsal left: the scratch folder beside the data folder
-// and the one the marker names, each removed when it is this program's, with
-// an event line (or one that says it must be removed by hand). Raises
-// nothing.
-void removeScratchLeftovers(RunContext& ctx, const QString& root);
+// What a killed rehearsal left: the scratch folder beside the data folder,
+// the one the marker names and alsoFolder (a scratch folder, when given),
+// each removed when it is this program's, with an event line (or one that
+// says it must be removed by hand). Raises nothing.
+void removeScratchLeftovers(RunContext& ctx, const QString& root, const QString& alsoFolder = {});
 
 } // namespace rio

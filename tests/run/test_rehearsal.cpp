@@ -82,21 +82,30 @@ private slots:
     {
         QTest::addColumn<QString>("folder"); // --cartella-simulazione, relative to C:\ ("" none)
         QTest::addColumn<bool>("made");      // the folder is there before
-        QTest::newRow("beside the data folder") << QString() << false;
-        QTest::newRow("in an empty folder") << QStringLiteral("Prove") << true;
-        QTest::newRow("in a folder it makes") << QStringLiteral("Prove") << false;
+        QTest::addColumn<bool>("leftover");  // holding the copy of a rehearsal killed elsewhere
+        QTest::newRow("beside the data folder") << QString() << false << false;
+        QTest::newRow("in an empty folder") << QStringLiteral("Prove") << true << false;
+        QTest::newRow("in a folder it makes") << QStringLiteral("Prove") << false << false;
+        QTest::newRow("in a folder with a leftover") << QStringLiteral("Prove") << true << true;
     }
 
     void leavesTheInstallationAsItWas()
     {
         QFETCH(QString, folder);
         QFETCH(bool, made);
+        QFETCH(bool, leftover);
         StepFixture f;
         prepare(f);
         const QString windowsFolder = folder.isEmpty() ? QString() : QStringLiteral("c:\\") + folder;
         if (made)
             QVERIFY(QDir().mkpath(f.install.host(windowsFolder)));
         const Fingerprint before = TestInstall::fingerprint(f.install.driveC());
+        if (leftover) { // its mark, and no note of it in this installation's dati\Tmp
+            const QString left = f.install.host(windowsFolder) + QStringLiteral("/Simulazione_in_corso");
+            QVERIFY(QDir().mkpath(left + QStringLiteral("/dati/esercizi")));
+            QFile sign(left + QLatin1Char('/') + QLatin1String(ScratchSignName));
+            QVERIFY(sign.open(QIODevice::WriteOnly));
+        }
 
         QCOMPARE(rehearseYearOpening(f.ctx, windowsFolder), RunOutcome::DoneWithWarnings);
 
