@@ -43,16 +43,14 @@ QString VerificationReport::warningsToCheck() const
 
 QString VerificationReport::headline() const
 {
-    if (rehearsal) {
-        VerificationReport run = *this;
-        run.rehearsal = false;
-        return QStringLiteral("SIMULAZIONE - ") + run.headline();
-    }
+    // A rehearsal's report says so before anything else.
+    const QString said = rehearsal ? QStringLiteral("SIMULAZIONE - ") : QString();
     switch (outcome()) {
     case CompanyVerification::Outcome::Done:
-        return QStringLiteral("RIAPERTURA ESEGUITA: nessun errore, nessuna discordanza, nessun avviso");
+        return said +
+               QStringLiteral("RIAPERTURA ESEGUITA: nessun errore, nessuna discordanza, nessun avviso");
     case CompanyVerification::Outcome::DoneWithWarnings:
-        return QStringLiteral("RIAPERTURA ESEGUITA CON AVVISI: nessun errore, nessuna discordanza, ") +
+        return said + QStringLiteral("RIAPERTURA ESEGUITA CON AVVISI: nessun errore, nessuna discordanza, ") +
                warningsToCheck();
     case CompanyVerification::Outcome::DoneWithErrors:
     case CompanyVerification::Outcome::NotDone:
@@ -62,7 +60,7 @@ QString VerificationReport::headline() const
     if (runErrors > 0)
         counts << errorsCounted(runErrors) + QStringLiteral(" della riapertura");
     counts << mismatchesCounted(mismatches()) << warningsCounted(warnings());
-    return QStringLiteral("RIAPERTURA ESEGUITA CON ERRORI: ") + counts.join(QStringLiteral(", "));
+    return said + QStringLiteral("RIAPERTURA ESEGUITA CON ERRORI: ") + counts.join(QStringLiteral(", "));
 }
 
 QStringList VerificationReport::summary() const
