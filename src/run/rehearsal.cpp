@@ -176,8 +176,9 @@ void Rehearsal::start(RunContext& ctx)
     m_root = state.PercorsoBase;
     if (m_parent.isEmpty())
         m_parent = m_root;
-    removeScratchLeftovers(ctx, m_root);
     const QString scratch = scratchFolderIn(m_parent);
+    // One a rehearsal of another installation left in the folder named, too.
+    removeScratchLeftovers(ctx, m_root, scratch);
     if (scratchNameState(scratch) != ScratchName::Free)
         throw Error(err::FileAlreadyExists,
                     QStringLiteral("la copia di lavoro %1 di una simulazione precedente non si può rimuovere")
