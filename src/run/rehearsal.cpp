@@ -205,8 +205,11 @@ void Rehearsal::finish(RunContext& ctx)
 {
     if (m_scratch.isEmpty())
         return;
-    // The opening stock's connection stays open on the copy's archive.
+    // The opening stock's connection stays open on the copy's archive; what
+    // the window offers afterwards (the folder of "Salva elenco") is the
+    // installation's again.
     ctx.state().release();
+    ctx.state().PercorsoBase = m_root;
     const QString scratch = m_scratch;
     const bool removed = removeScratchCopy(m_root, scratch);
     m_scratch.clear();

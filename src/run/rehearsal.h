@@ -49,9 +49,9 @@ public:
     // onto it and the record told. Raises the file services' errors.
     void start(RunContext& ctx);
 
-    // The scratch copy removed (the run's objects on it released first),
-    // with a line that says so or that it must be removed by hand. Raises
-    // nothing.
+    // The scratch copy removed (the run's objects on it released first, and
+    // PercorsoBase back on the installation), with a line that says so or
+    // that it must be removed by hand. Raises nothing.
     void finish(RunContext& ctx);
 
 private:
