@@ -64,7 +64,7 @@ void spaceFinding(Checker& check, const QString& what, qint64 needed, qint64 ava
 void checkScratchSpace(Checker& check, const QString& base, const QString& parent, const SpaceFigure& space,
                        const PreliminaryOptions& options)
 {
-    // The copy of the data folder, the 2024 folders and a journal are
+    // The copy of the data folder, the new year's folders and a journal are
     // written in the scratch copy; the report and its spreadsheets in the
     // installation's dati\Tmp. No safety copy, no log.
     const qint64 scratch = space.copy + space.newFolders + space.journal;

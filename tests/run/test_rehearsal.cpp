@@ -128,7 +128,7 @@ private slots:
             QDir(f.file(QStringLiteral("dati\\Tmp"))).filePath(QLatin1String(ScratchMarkerName))));
         if (!folder.isEmpty())
             QVERIFY(QDir(parent).isEmpty());
-        QVERIFY(!QDir(f.file(QStringLiteral("dati\\esercizi\\Azienda_1\\2024"))).exists());
+        QVERIFY(!QFile::exists(f.newArchive(1)));
 
         // It says everywhere that it was a rehearsal.
         const QString html =
