@@ -1,4 +1,4 @@
-// Times the stock recomputation of the 2023 archive and the opening stock
+// Times the stock recomputation of the old-year archive and the opening stock
 // movements of one company: bench_magazzino [articles] [movements]
 // (default 50000 and 1000000).
 #include "support/fake_host.h"
@@ -26,7 +26,7 @@ int main(int argc, char** argv)
     const int movements = args.size() > 2 ? args.at(2).toInt() : 1000000;
 
     TestInstall install;
-    const QString oldArchive = install.createArchive(1, 2023);
+    const QString oldArchive = install.createArchive(1, years::Old);
     TestInstall::exec(
         oldArchive,
         QStringLiteral("insert into ANAG_ART(CodArt, DescrArt, CodIva) "
@@ -53,17 +53,17 @@ int main(int argc, char** argv)
     timer.start();
     {
         rio::Connection db;
-        db.open(rio::layout::archiveConnectionString(TestInstall::archiveWindowsPath(1, 2023),
+        db.open(rio::layout::archiveConnectionString(TestInstall::archiveWindowsPath(1, years::Old),
                                                      TestInstall::mdw()));
         db.beginTrans();
         rio::RIPRISTINA_MAGAZZINO(ctx, db, QStringLiteral("Azienda_1"));
         db.commitTrans();
     }
-    out << "RIPRISTINA_MAGAZZINO 2023: " << articles << " articles, " << movements
+    out << "RIPRISTINA_MAGAZZINO " << years::Old << ": " << articles << " articles, " << movements
         << " movements: " << timer.elapsed() << " ms\n";
     out.flush();
 
-    const QString newArchive = install.archiveHost(1, 2024);
+    const QString newArchive = install.archiveHost(1, years::New);
     QDir().mkpath(QFileInfo(newArchive).absolutePath());
     QFile::copy(oldArchive, newArchive);
     TestInstall::exec(newArchive, QStringLiteral("delete from MOV_MAG"));

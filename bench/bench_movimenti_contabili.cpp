@@ -21,10 +21,10 @@ int main(int argc, char** argv)
     rio::Connection::setSqliteThroughOdbc(qgetenv("RIO_TEST_DB_DRIVER") == "odbc");
 
     TestInstall install;
-    install.createArchive(1, 2023);
-    install.createArchive(1, 2024);
-    const QString oldArchive = install.archiveHost(1, 2023);
-    const QString newArchive = install.archiveHost(1, 2024);
+    install.createArchive(1, years::Old);
+    install.createArchive(1, years::New);
+    const QString oldArchive = install.archiveHost(1, years::Old);
+    const QString newArchive = install.archiveHost(1, years::New);
     TestInstall::exec(newArchive, QStringLiteral("delete from MOV_CONT"));
     TestInstall::exec(newArchive, QStringLiteral("update CONTATORI set Progr_Mov_Cont = 0"));
     TestInstall::exec(oldArchive, QStringLiteral("delete from MOV_CONT"));
@@ -32,16 +32,18 @@ int main(int argc, char** argv)
     // many closed ones that the query passes over.
     TestInstall::exec(
         oldArchive,
-        QStringLiteral(
-            "insert into MOV_CONT(progr_mov_cont, ID_MOV_CONT, Data_Mov_Cont, DESCRIZIONE_OPERAZIONE, "
-            "Tipo_Mov, Tipo_Documento, Numero_Documento, TipoCliFor, CodCLIFOR, CodAgente, ID_Generico, "
-            "Sezione, Imponibile_Mov_Cont, Imposta_Mov_Cont, Totale_Mov_Cont, Dep, Giorni_Scadenza, "
-            "ID_PARTITA, Stato_PArtita) "
-            "with recursive n(i) as (select 1 union all select i + 1 from n where i < %1) "
-            "select i, 'X' || i, date('2023-01-01', '+' || (i % 365) || ' days'), "
-            "'Fattura numero ' || i, 'fa', 'FT', i, 'C', substr('00000' || (i % 5000), -6), 'AG', 'G' || i, "
-            "'D', case when i % 10 = 0 then 0 else 100 end, 22, 122, '01', 30, 'P' || i, "
-            "case when i % 2 = 0 then 'C' end from n")
+        years::fill(
+            QStringLiteral(
+                "insert into MOV_CONT(progr_mov_cont, ID_MOV_CONT, Data_Mov_Cont, DESCRIZIONE_OPERAZIONE, "
+                "Tipo_Mov, Tipo_Documento, Numero_Documento, TipoCliFor, CodCLIFOR, CodAgente, ID_Generico, "
+                "Sezione, Imponibile_Mov_Cont, Imposta_Mov_Cont, Totale_Mov_Cont, Dep, Giorni_Scadenza, "
+                "ID_PARTITA, Stato_PArtita) "
+                "with recursive n(i) as (select 1 union all select i + 1 from n where i < %1) "
+                "select i, 'X' || i, date('{old}-01-01', '+' || (i % 365) || ' days'), "
+                "'Fattura numero ' || i, 'fa', 'FT', i, 'C', substr('00000' || (i % 5000), -6), 'AG', 'G' || "
+                "i, "
+                "'D', case when i % 10 = 0 then 0 else 100 end, 22, 122, '01', 30, 'P' || i, "
+                "case when i % 2 = 0 then 'C' end from n"))
             .arg(items * 2));
 
     FakeHost host;

@@ -1,7 +1,8 @@
 -- The floor for one company: the same work as the year opening, as set-based
 -- SQL in the sqlite3 shell, leaving the same archives. Run on copies:
--- main = the 2023 archive, nuovo = the 2024 archive (a copy of 2023 taken
--- before its stock is recomputed). The bench reads the emptying of the
+-- main = the old year's archive, nuovo = the new year's archive (a copy of
+-- the old one taken before its stock is recomputed); @apertura is the first
+-- day of the new year, 'yyyy-01-01'. The bench reads the emptying of the
 -- active causals' T_/C_ tables from a file it writes beforehand (the table
 -- names are data).
 .bail on
@@ -14,7 +15,7 @@ PRAGMA nuovo.cache_size = -65536;
 PRAGMA main.secure_delete = FAST;
 PRAGMA nuovo.secure_delete = FAST;
 
--- Stock recomputation of 2023. The sums: per upper-cased movement code
+-- Stock recomputation of the old year. The sums: per upper-cased movement code
 -- (blanks kept), warehouses 01-05, movements without code or quantity left
 -- out; a table scan in file order feeds the grouping, so within a code the
 -- quantities add in rowid order, as the program adds them. The rows written:
@@ -42,7 +43,7 @@ FROM (SELECT min(rowid) AS r, upper(CodArt) AS k FROM main.ANAG_ART
 WHERE main.ANAG_ART.rowid = w.r AND w.k = trim(w.k);
 COMMIT;
 
--- Initialisation of 2024: the movements, the active causals' documents,
+-- Initialisation of the new year: the movements, the active causals' documents,
 -- every counter of the first CONTATORI row.
 BEGIN;
 DELETE FROM nuovo.MOV_MAG;
@@ -61,13 +62,13 @@ UPDATE nuovo.CONTATORI SET
 WHERE rowid = (SELECT min(rowid) FROM nuovo.CONTATORI);
 COMMIT;
 
--- Opening movements from the recomputed 2023 stock (warehouses 01 and 02,
+-- Opening movements from the recomputed old-year stock (warehouses 01 and 02,
 -- in file order), numbered from the reset counter.
 BEGIN;
 INSERT INTO nuovo.MOV_MAG(Progr_Mov_Mag, DataMov, DEP, Carico_Scarico, DescrMov, oRAMov, TipoMov, CodCliFor,
                           TipoCliFor, TipoDoc, DataDoc, CodArt, CodIva, CostoMedio, CostoUltimo, CostoStandard, Qta, NumDoc)
-    SELECT row_number() OVER (ORDER BY r, d) - 1, '2024-01-01', d, 'C', 'RIPORTO DA ESERCIZIO PRECEDENTE',
-           '1899-12-30 ' || time('now', 'localtime'), 'RIAPERTURA', 'VENTOR', 'F', 'RIAPERTURA', '2024-01-01', CodArt,
+    SELECT row_number() OVER (ORDER BY r, d) - 1, @apertura, d, 'C', 'RIPORTO DA ESERCIZIO PRECEDENTE',
+           '1899-12-30 ' || time('now', 'localtime'), 'RIAPERTURA', 'VENTOR', 'F', 'RIAPERTURA', @apertura, CodArt,
            CodIva, CostoMedio, CostoUltimo, CostoStandard, q, '0'
     FROM (SELECT rowid AS r, '01' AS d, Giacenza1 AS q, * FROM main.ANAG_ART WHERE Giacenza1 <> 0
           UNION ALL SELECT rowid, '02', giacenza2, * FROM main.ANAG_ART WHERE giacenza2 <> 0);
@@ -75,7 +76,7 @@ UPDATE nuovo.CONTATORI SET Progr_Mov_Mag = (SELECT count(*) FROM nuovo.MOV_MAG)
 WHERE rowid = (SELECT min(rowid) FROM nuovo.CONTATORI);
 COMMIT;
 
--- Stock recomputation of 2024 from the opening movements, by the same rules.
+-- Stock recomputation of the new year from the opening movements, by the same rules.
 BEGIN;
 CREATE TEMP TABLE somme_new AS
     SELECT upper(CodArt) AS k,
@@ -97,7 +98,7 @@ FROM (SELECT min(rowid) AS r, upper(CodArt) AS k FROM nuovo.ANAG_ART
 WHERE nuovo.ANAG_ART.rowid = w.r AND w.k = trim(w.k);
 COMMIT;
 
--- Open items carried into 2024, numbered from the reset counter; the
+-- Open items carried into the new year, numbered from the reset counter; the
 -- movement's id joins year, customer/supplier, document type and number
 -- (a whole number without its ".0"); an amount of 0 or none is left to the
 -- column's default.

@@ -1,4 +1,5 @@
 #include "accounting/genero_movimento_contabile.h"
+#include "context/years.h"
 
 #include "accounting/vb_val.h"
 #include "context/run_context.h"
@@ -282,8 +283,8 @@ std::optional<QString> AccountingMovementProbe::refusalOf(const AccountingMoveme
     try {
         unsigned mask = 0;
         // A number and a time as the writer gives them: only their types matter.
-        const QList<Value> values =
-            AccountingMovementWriter::rowValues(m, qlonglong(1), QStringLiteral("01/01/2024 00:00:00"), mask);
+        const QList<Value> values = AccountingMovementWriter::rowValues(
+            m, qlonglong(1), QStringLiteral("01/01/%1 00:00:00").arg(layout::AnnoDaAprire), mask);
         auto& inserter = m_inserters[mask];
         if (!inserter)
             inserter = std::make_unique<RowInserter>(m_archive, m_table, movementFields(mask));

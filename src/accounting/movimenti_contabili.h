@@ -12,7 +12,7 @@ namespace rio {
 
 class RunContext;
 
-// The open items of a 2023 archive (Stato_Partita Null) as the carry-forward
+// The open items of an old-year archive (Stato_Partita Null) as the carry-forward
 // reads them, each as the movement it passes to the writer.
 class OpenItems
 {
@@ -31,8 +31,8 @@ private:
     std::optional<std::array<int, FieldCount>> m_fields;
 };
 
-// Carries every open accounting item (Stato_Partita Null) of the 2023 archive
-// into the 2024 archive through the accounting movement writer.
+// Carries every open accounting item (Stato_Partita Null) of the old-year archive
+// into the new-year archive through the accounting movement writer.
 void CREAZIONE_MOVIMENTI_CONTABILI(RunContext& ctx, QString Numero_Azienda);
 
 } // namespace rio

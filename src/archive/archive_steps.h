@@ -6,7 +6,7 @@ namespace rio {
 
 class RunContext;
 
-// Lists the companies whose 2023 archive exists (ElencoAziende, NumAziende).
+// Lists the companies whose old-year archive exists (ElencoAziende, NumAziende).
 void CONTROLLO_AZIENDE(RunContext& ctx);
 
 // One dated copy of the whole data folder beside it, made under a working
@@ -21,7 +21,7 @@ void COPIO_CARTELLA_SALVATAGGIO(RunContext& ctx, QString CartellaDaCopiare);
 // line for each; one that cannot be removed is named as such. Raises nothing.
 void removeUnfinishedCopies(RunContext& ctx, const QString& root);
 
-// Every listed company's 2024 folder as a copy of its 2023 folder.
+// Every listed company's new-year folder as a copy of its old-year folder.
 void CREO_NUOVO_ANNO(RunContext& ctx);
 
 } // namespace rio

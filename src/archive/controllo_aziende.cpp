@@ -7,7 +7,7 @@
 
 namespace rio {
 
-// A company exists when its 2023 archive is in its own numbered folder;
+// A company exists when its old-year archive is in its own numbered folder;
 // no database is opened.
 void CONTROLLO_AZIENDE(RunContext& ctx)
 {

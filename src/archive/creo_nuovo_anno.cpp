@@ -9,7 +9,7 @@
 namespace rio {
 
 // The year to open starts as a file copy of the year in course, database
-// included; a 2024 folder already there is overwritten file by file. Each
+// included; a new-year folder already there is overwritten file by file. Each
 // copy is on disk before its archive is opened: the engine's own syncs cover
 // its writes, not pages of the copy still waiting in the cache, which a power
 // cut would leave as holes under a journal that says the archive is whole.
@@ -31,7 +31,7 @@ void CREO_NUOVO_ANNO(RunContext& ctx)
             };
             const QString oldFolder = layout::oldCompanyFolder(state.PercorsoBase, company.slot);
             const QString newFolder = layout::newCompanyFolder(state.PercorsoBase, company.slot);
-            // A 2024 folder already there counts from what the copy overwrites.
+            // A new-year folder already there counts from what the copy overwrites.
             fs::CopyFolder(oldFolder, newFolder, progress.yieldWhileCopying(fs::hostPath(newFolder), done));
             done += treeBytes(fs::hostPath(oldFolder));
             progress.reached(done);

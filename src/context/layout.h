@@ -1,6 +1,7 @@
 #pragma once
 
 #include "context/host.h"
+#include "context/years.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -12,9 +13,6 @@
 // Where the product's folders and databases are, and the connection strings
 // that open them.
 namespace rio::layout {
-
-inline constexpr int AnnoInCorso = 2023;
-inline constexpr int AnnoDaAprire = 2024;
 
 inline constexpr auto SystemDatabasePath = "C:\\Programmi\\Zeta\\Dati\\system\\systemzeta.mdb";
 inline constexpr auto Program64Folder = "C:\\Program Files (x86)";
@@ -59,17 +57,17 @@ QString archiveConnectionString(const QString& archivePath, const QString& workg
 
 // "Azienda_" + n.
 QString companyFolderName(int slot);
-// R + "dati\esercizi\Azienda_" + n + "\" + 2023 + "\dati.mdb" (company check, run).
+// R + "dati\esercizi\Azienda_" + n + "\" + old year + "\dati.mdb" (company check, run).
 QString oldArchivePath(const QString& root, int slot);
-// R + "Dati\Esercizi\" + Numero_Azienda + "\" + year + "\dati.mdb" (steps 4.x-6.x).
+// R + "Dati\Esercizi\" + Numero_Azienda + "\" + year + "\dati.mdb" (the steps).
 QString archivePath(const QString& root, const QString& companyFolder, int year);
-// R + "dati\esercizi\Azienda_" + n + "\" + 2023
+// R + "dati\esercizi\Azienda_" + n + "\" + old year
 QString oldCompanyFolder(const QString& root, int slot);
-// R + "dati\Esercizi\Azienda_" + n + "\" + 2024
+// R + "dati\Esercizi\Azienda_" + n + "\" + new year
 QString newCompanyFolder(const QString& root, int slot);
 QString dataFolder(const QString& root);    // R + "dati"
 QString tempFolder(const QString& root);    // R + "dati\Tmp\"
-QString logFilePath(const QString& root);   // R + "dati\tmp\log_Riapertura_2024.txt"
+QString logFilePath(const QString& root);   // R + "dati\tmp\log_Riapertura_" + new year + ".txt"
 QString safetyCopyName(const QDate& today); // "Copia_dati_" + ddmmyyyy
 // The name of a second copy the same day: "Copia_dati_" + ddmmyyyy + "_" + hhmmss.
 QString safetyCopyName(const QDateTime& now);

@@ -12,9 +12,9 @@ enum class RunPhase {
     CompanyList,
     SafetyCopy,
     NewYear,
-    Recompute,    // the 2023 stock recomputation: one pass over the articles
-    Initialise,   // emptying the 2024 archive
-    OpeningStock, // writing the opening movements, then recomputing 2024: two passes
+    Recompute,    // the old-year stock recomputation: one pass over the articles
+    Initialise,   // emptying the new-year archive
+    OpeningStock, // writing the opening movements, then recomputing the new year's stock: two passes
     OpenItems,    // one pass over the open items
     Verification, // one pass over the companies
     Restore,      // a restore on its own: the copy read back, then copied in

@@ -46,7 +46,7 @@ struct RunRecord
 // What the run keeps between its steps, owned by whoever starts the run (the
 // window, the console front end, a test). Released when the window closes and
 // before a new run starts.
-// A company the run works on: its slot and the path of its 2023 archive.
+// A company the run works on: its slot and the path of its old-year archive.
 struct ListedCompany
 {
     int slot = 0;

@@ -23,7 +23,7 @@ Value readValue(const QVariant& raw, bool isSqlNull, ColumnType type);
 // numbers as qlonglong, Null as a null of the column's type, text never null.
 QVariant bindableValue(const Value& value, ColumnType type);
 
-// ISO text of a date as the file holds it: "2023-06-15", "2023-06-15 10:30:00".
+// ISO text of a date as the file holds it: "yyyy-MM-dd", "yyyy-MM-dd hh:mm:ss".
 QString isoDateText(const QDateTime& dt);
 
 } // namespace rio

@@ -33,13 +33,15 @@ QStringList workgroupStatements()
             .arg(QLatin1String(ProductUser), passwordHash(QLatin1String(ProductPassword)))};
 }
 
-QStringList systemStatements(const QString& percorso)
+QStringList systemStatements(const QString& percorso, int releaseYear)
 {
     QString quoted = percorso;
     quoted.replace(QLatin1Char('\''), QLatin1String("''"));
     return {QStringLiteral("create table system(ID INTEGER PRIMARY KEY, Percorso TEXT COLLATE NOCASE, "
                            "Versione TEXT COLLATE NOCASE)"),
-            QStringLiteral("insert into system(Percorso, Versione) values('%1', '2023.1')").arg(quoted)};
+            QStringLiteral("insert into system(Percorso, Versione) values('%2', '%1.1')")
+                .arg(releaseYear)
+                .arg(quoted)};
 }
 
 QStringList archiveStatements(const QStringList& documentTables)

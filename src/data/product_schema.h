@@ -20,8 +20,9 @@ QStringList counterFields();
 QStringList workgroupStatements();
 QString passwordHash(const QString& password); // lower-case hex SHA-256 of the UTF-8 text
 
-// The system database: table system(Percorso).
-QStringList systemStatements(const QString& percorso);
+// The system database: table system(Percorso, Versione). The product's
+// release is named after the year it keeps: releaseYear ".1".
+QStringList systemStatements(const QString& percorso, int releaseYear);
 
 // A company archive: every table the year opening reads or writes, with the
 // indexes a real archive has, and document tables T_/C_ for each name given;

@@ -18,7 +18,7 @@ namespace rio::gui {
 
 // "Ripristina copia...": the safety copies under the root, newest first, with
 // their date, age, size, what they hold (the data before the opening, or
-// already 2024) and whether they match their manifest. The copies are read
+// already the new year) and whether they match their manifest. The copies are read
 // back one after the other on a worker thread, with a progress bar and a
 // button that interrupts the reading. The newest copy made before an opening
 // is preselected; the user picks the copy to restore, or undoes the last

@@ -102,7 +102,7 @@ void warnAboutOtherCompanyFolders(Checker& check, const QString& base)
     }
 }
 
-// The companies 1-10 that have a 2023 archive. Raises as checkRoot.
+// The companies 1-10 that have an archive of the old year. Raises as checkRoot.
 QList<int> findCompanies(Checker& check, const QString& base)
 {
     QList<int> companies;
@@ -113,8 +113,9 @@ QList<int> findCompanies(Checker& check, const QString& base)
             companies << n;
             names << layout::companyFolderName(n);
         } else if (!fs::Dir(archive, fs::vbDirectory).isEmpty()) {
-            check.add(Level::Warning, QStringLiteral("%1: 2023\\dati.mdb è una cartella, non un archivio: "
+            check.add(Level::Warning, QStringLiteral("%2: %1\\dati.mdb è una cartella, non un archivio: "
                                                      "l'azienda non sarà riaperta")
+                                          .arg(layout::AnnoInCorso)
                                           .arg(layout::companyFolderName(n)));
         }
     }
@@ -122,7 +123,8 @@ QList<int> findCompanies(Checker& check, const QString& base)
     // A run that opens nothing would still end as done: the root is most
     // likely not the one the user meant (the Zeta folder ticked by mistake).
     if (companies.isEmpty())
-        check.add(Level::Error, QStringLiteral("nessuna azienda con archivio 2023 trovata in %1")
+        check.add(Level::Error, QStringLiteral("nessuna azienda con archivio %1 trovata in %2")
+                                    .arg(layout::AnnoInCorso)
                                     .arg(base + QStringLiteral("dati\\esercizi")));
     else
         check.add(Level::Ok, QStringLiteral("aziende trovate: %1 (%2)")
@@ -131,9 +133,10 @@ QList<int> findCompanies(Checker& check, const QString& base)
     return companies;
 }
 
-// Each company's 2023 archive and 2024 folder; returns the space the run
-// will need (spaceFigure), from the data folder, each company's 2023 folder
-// and archive and their rows. Raises as checkRoot.
+// Each company's archive of the old year and folder of the new year; returns
+// the space the run will need (spaceFigure), from the data folder, each
+// company's folder and archive of the old year and their rows. Raises as
+// checkRoot.
 SpaceFigure checkCompanies(Checker& check, const QString& base, const QString& mdw,
                            const QList<int>& companies)
 {
@@ -146,20 +149,24 @@ SpaceFigure checkCompanies(Checker& check, const QString& base, const QString& m
         // Read only after the run has played its journal back: its rows are
         // not known, and with them the log's and the report's share.
         if (!volume.rowsRead && leftoverJournal(archive) == LeftoverJournal::Hot)
-            check.add(Level::Warning,
-                      company +
-                          QStringLiteral(": lo spazio per il LOG e il rapporto di verifica non è compreso "
-                                         "nello spazio richiesto (l'archivio 2023 non si legge prima del "
-                                         "ripristino): lasciare libero qualcosa in più"));
-        checkWritable(check, company + QStringLiteral(": l'archivio 2023"), archive);
-        checkWritable(check, company + QStringLiteral(": la cartella 2023"),
+            check.add(
+                Level::Warning,
+                company +
+                    QStringLiteral(": lo spazio per il LOG e il rapporto di verifica non è compreso "
+                                   "nello spazio richiesto (l'archivio ") +
+                    layout::oldYearText() +
+                    QStringLiteral(" non si legge prima del ripristino): lasciare libero qualcosa in più"));
+        checkWritable(check, company + QStringLiteral(": l'archivio ") + layout::oldYearText(), archive);
+        checkWritable(check, company + QStringLiteral(": la cartella ") + layout::oldYearText(),
                       layout::oldCompanyFolder(base, n));
         const QString newFolder = layout::newCompanyFolder(base, n);
         if (fs::FolderExists(newFolder)) {
-            check.add(Level::Warning,
-                      company + QStringLiteral(": la cartella 2024 esiste già e sarà sostituita"));
-            checkWritable(check, company + QStringLiteral(": la cartella 2024"), newFolder);
-            checkNewArchive(check, n, layout::archivePath(base, layout::companyFolderName(n), 2024));
+            check.add(Level::Warning, company + QStringLiteral(": la cartella ") + layout::newYearText() +
+                                          QStringLiteral(" esiste già e sarà sostituita"));
+            checkWritable(check, company + QStringLiteral(": la cartella ") + layout::newYearText(),
+                          newFolder);
+            checkNewArchive(check, n,
+                            layout::archivePath(base, layout::companyFolderName(n), layout::AnnoDaAprire));
         }
         volume.folderBytes = folderSize(fs::hostPath(layout::oldCompanyFolder(base, n)));
         volume.archiveBytes = QFileInfo(fs::hostPath(archive)).size();

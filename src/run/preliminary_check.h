@@ -43,10 +43,10 @@ struct PreliminaryOptions
 };
 
 // Checks, writing nothing anywhere, what the run will need: the root and
-// workgroup as the run settles them, the companies, each 2023 archive (opens
+// workgroup as the run settles them, the companies, each old-year archive (opens
 // with the account, passes the engine's integrity check, holds its AZIENDE
 // row and the tables the run reads, not in use, what an interrupted write
-// left beside it, what the steps will refuse or flag), an existing 2024
+// left beside it, what the steps will refuse or flag), an existing new-year
 // folder and archive (not in use), and the free space (spaceFigure); unless
 // silent, whether another run or restore holds the installation. Each
 // finding becomes an event-list line; a summary box closes the check. ERRORE

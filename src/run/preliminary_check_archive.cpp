@@ -38,8 +38,9 @@ bool checkIntegrity(Checker& check, Connection& archive, const QString& company,
     if (problems.isEmpty())
         return true;
     check.add(Level::Error,
-              QStringLiteral("%1: l'archivio 2023 %2 è danneggiato (controllo di integrità: %3): ripararlo "
+              QStringLiteral("%2: l'archivio %1 %3 è danneggiato (controllo di integrità: %4): ripararlo "
                              "o ripristinarne una copia integra prima della riapertura")
+                  .arg(layout::AnnoInCorso)
                   .arg(company, archivePath, problems.join(QStringLiteral("; "))));
     return false;
 }
@@ -54,9 +55,10 @@ bool checkLocks(Checker& check, const QString& company, const QString& archivePa
     const QString lockFile =
         archivePath.left(archivePath.lastIndexOf(QLatin1Char('\\')) + 1) + QStringLiteral("dati.ldb");
     if (!fs::Dir(lockFile).isEmpty())
-        check.add(
-            Level::Error,
-            QStringLiteral("%1: l'archivio 2023 è in uso (file di blocco dati.ldb presente)").arg(company));
+        check.add(Level::Error,
+                  QStringLiteral("%2: l'archivio %1 è in uso (file di blocco dati.ldb presente)")
+                      .arg(layout::AnnoInCorso)
+                      .arg(company));
     switch (leftoverJournal(archivePath)) {
     case LeftoverJournal::None:
         return true;
@@ -64,19 +66,20 @@ bool checkLocks(Checker& check, const QString& company, const QString& archivePa
         if (!archiveHeldElsewhere(archivePath))
             check.add(
                 Level::Warning,
-                QStringLiteral("%1: il file %2-journal è rimasto da una riapertura interrotta prima che "
-                               "l'archivio 2023 fosse modificato: sarà rimosso all'inizio della "
+                QStringLiteral("%2: il file %3-journal è rimasto da una riapertura interrotta prima che "
+                               "l'archivio %1 fosse modificato: sarà rimosso all'inizio della "
                                "riapertura")
+                    .arg(layout::AnnoInCorso)
                     .arg(company, archivePath.section(QLatin1Char('\\'), -1)));
         return true; // a program that holds it is found once it is open
     case LeftoverJournal::Hot:
         break;
     }
     if (archiveHeldElsewhere(archivePath))
-        check.add(Level::Error,
-                  QStringLiteral("%1: l'archivio 2023 è in uso da un altro programma, che vi sta "
-                                 "scrivendo: chiuderlo prima della riapertura")
-                      .arg(company));
+        check.add(Level::Error, QStringLiteral("%2: l'archivio %1 è in uso da un altro programma, che vi sta "
+                                               "scrivendo: chiuderlo prima della riapertura")
+                                    .arg(layout::AnnoInCorso)
+                                    .arg(company));
     else
         check.add(Level::Warning,
                   QStringLiteral("%1: una riapertura precedente è stata interrotta: l'archivio sarà "
@@ -166,7 +169,7 @@ void checkCounterFields(Checker& check, Connection& archive, const QString& comp
                                       .arg(company, absent.join(QStringLiteral(", "))));
 }
 
-// One company's 2023 archive: not locked, opens with the program's account,
+// One company's archive of the old year: not locked, opens with the program's account,
 // holds its AZIENDE row and the tables and fields the run reads, and no other
 // program holds it.
 } // namespace
@@ -180,8 +183,9 @@ void checkArchive(Checker& check, const QString& workgroup, int slot, const QStr
     try {
         Connection archive;
         archive.open(layout::archiveConnectionString(archivePath, workgroup));
-        check.add(Level::Ok,
-                  QStringLiteral("%1: l'archivio 2023 si apre con l'utente del programma").arg(company));
+        check.add(Level::Ok, QStringLiteral("%2: l'archivio %1 si apre con l'utente del programma")
+                                 .arg(layout::AnnoInCorso)
+                                 .arg(company));
         if (!checkIntegrity(check, archive, company, archivePath))
             return;
         checkTables(check, archive, company);
@@ -190,22 +194,24 @@ void checkArchive(Checker& check, const QString& workgroup, int slot, const QStr
         checkWhatStepsFlag(check, archive, company, volume);
         volume.nameBytes = companyNameBytes(archive, company);
         if (archiveInUse(archive))
-            check.add(Level::Error,
-                      QStringLiteral("%1: l'archivio 2023 è in uso da un altro programma").arg(company));
+            check.add(Level::Error, QStringLiteral("%2: l'archivio %1 è in uso da un altro programma")
+                                        .arg(layout::AnnoInCorso)
+                                        .arg(company));
     } catch (const Error& e) {
-        check.add(Level::Error,
-                  QStringLiteral("%1: l'archivio 2023 non si apre: %2").arg(company, describe(e)));
+        check.add(Level::Error, QStringLiteral("%2: l'archivio %1 non si apre: %3")
+                                    .arg(layout::AnnoInCorso)
+                                    .arg(company, describe(e)));
     }
 }
 
 void checkNewArchive(Checker& check, int slot, const QString& newArchivePath)
 {
     if (archiveHeldElsewhere(newArchivePath))
-        check.add(
-            Level::Error,
-            QStringLiteral("Azienda_%1: l'archivio 2024 è in uso da un altro programma: la riapertura lo "
-                           "sostituirebbe mentre è aperto; chiuderlo prima della riapertura")
-                .arg(slot));
+        check.add(Level::Error,
+                  QStringLiteral("Azienda_%1: l'archivio %2 è in uso da un altro programma: la riapertura lo "
+                                 "sostituirebbe mentre è aperto; chiuderlo prima della riapertura")
+                      .arg(slot)
+                      .arg(layout::AnnoDaAprire));
 }
 
 void checkRunInProgress(Checker& check, const QString& base)

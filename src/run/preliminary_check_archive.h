@@ -66,7 +66,7 @@ QString missingDataFolderText(const QString& base);
 // names only.
 void checkLinks(Checker& check, const QString& base);
 
-// One company's 2023 archive: not locked, opens with the program's account,
+// One company's archive of the old year: not locked, opens with the program's account,
 // passes the engine's integrity check, holds its AZIENDE row, the tables and
 // fields the run reads, and no other program holds it; what the steps will
 // refuse or flag (checkWhatStepsFlag). Fills volume's rows. Opens nothing
@@ -82,7 +82,7 @@ void checkArchive(Checker& check, const QString& workgroup, int slot, const QStr
 // its count and the first rows named. Fills volume's row counts.
 void checkWhatStepsFlag(Checker& check, Connection& archive, const QString& company, CompanyVolume& volume);
 
-// One company's existing 2024 archive, which the run replaces: ERRORE when
+// One company's existing new-year archive, which the run replaces: ERRORE when
 // another program holds it. Reads nothing of it: a journal beside it is
 // never played back.
 void checkNewArchive(Checker& check, int slot, const QString& newArchivePath);

@@ -2,6 +2,7 @@
 // steps' own rules before anything is written.
 #include "accounting/genero_movimento_contabile.h"
 #include "accounting/movimenti_contabili.h"
+#include "context/years.h"
 #include "data/database.h"
 #include "init/inizializzazione.h" // tables are found as the initialisation finds them
 #include "run/preliminary_check_archive.h"
@@ -54,20 +55,21 @@ void checkArticleCodes(Checker& check, Connection& archive, const QString& compa
         QStringList rows;
         for (const auto& [code, rowCode] : review.twins.mid(0, RowsNamed))
             rows << QStringLiteral("%1 (come %2)").arg(quoted(code), quoted(rowCode));
-        check.add(
-            Level::Warning,
-            QStringLiteral("%1: %2 articoli con codice gemello di un altro (differiscono solo per "
-                           "maiuscole/minuscole o spazi): il ricalcolo delle giacenze dà i loro "
-                           "movimenti a un solo articolo e la giacenza 2024 andrà controllata a mano: %3")
-                .arg(company)
-                .arg(review.twins.size())
-                .arg(named(rows, review.twins.size())));
+        check.add(Level::Warning,
+                  QStringLiteral("%2: %3 articoli con codice gemello di un altro (differiscono solo per "
+                                 "maiuscole/minuscole o spazi): il ricalcolo delle giacenze dà i loro "
+                                 "movimenti a un solo articolo e la giacenza %1 andrà controllata a mano: %4")
+                      .arg(layout::AnnoDaAprire)
+                      .arg(company)
+                      .arg(review.twins.size())
+                      .arg(named(rows, review.twins.size())));
     }
     if (!review.skipped.isEmpty()) {
         check.add(Level::Warning,
-                  QStringLiteral("%1: %2 articoli con codice vuoto o con spazi all'inizio o alla fine: il "
-                                 "ricalcolo delle giacenze li salta e la giacenza 2024 andrà controllata a "
-                                 "mano: %3")
+                  QStringLiteral("%2: %3 articoli con codice vuoto o con spazi all'inizio o alla fine: il "
+                                 "ricalcolo delle giacenze li salta e la giacenza %1 andrà controllata a "
+                                 "mano: %4")
+                      .arg(layout::AnnoDaAprire)
                       .arg(company)
                       .arg(review.skipped.size())
                       .arg(namedCodes(review.skipped)));
@@ -115,7 +117,7 @@ void checkOpenItems(Checker& check, Connection& archive, const QString& company,
     QStringList rows;
     qint64 refused = 0;
     OpenItems items(archive);
-    // The 2024 table is the 2023 one copied: its columns take the same values.
+    // The new year's table is the old one copied: its columns take the same values.
     AccountingMovementProbe writer(archive, QStringLiteral("MOV_CONT"));
     QSet<QString> parties;
     while (items.next()) {
@@ -135,8 +137,9 @@ void checkOpenItems(Checker& check, Connection& archive, const QString& company,
     volume.namedRows += refused;
     if (refused > 0)
         check.add(Level::Warning,
-                  QStringLiteral("%1: %2 partite aperte non saranno riportate nel 2024 (il programma le "
-                                 "rifiuta): andranno registrate a mano: %3")
+                  QStringLiteral("%2: %3 partite aperte non saranno riportate nel %1 (il programma le "
+                                 "rifiuta): andranno registrate a mano: %4")
+                      .arg(layout::AnnoDaAprire)
                       .arg(company)
                       .arg(refused)
                       .arg(named(rows, refused)));

@@ -5,11 +5,11 @@
 
 namespace rio {
 
-// What one company's run writes, from its 2023 folder and archive rows.
+// What one company's run writes, from its old-year folder and archive rows.
 struct CompanyVolume
 {
-    qint64 folderBytes = 0;  // the 2023 folder, copied whole into 2024
-    qint64 archiveBytes = 0; // the 2023 archive
+    qint64 folderBytes = 0;  // the old-year folder, copied whole into the new year
+    qint64 archiveBytes = 0; // the old-year archive
     qint64 articles = 0;
     qint64 articleTextBytes = 0; // codes and descriptions, in bytes
     qint64 openItems = 0;
@@ -25,7 +25,7 @@ struct CompanyVolume
 struct SpaceFigure
 {
     qint64 copy = 0;       // the safety copy of the data folder, with its manifest
-    qint64 newFolders = 0; // the 2024 folders, copies of the 2023 ones
+    qint64 newFolders = 0; // the new-year folders, copies of the old-year ones
     qint64 journal = 0;    // the engine's journal beside the archive being written, one at a time
     qint64 log = 0;        // the log's growth
     qint64 report = 0;     // the verification report and its two spreadsheets
@@ -34,7 +34,7 @@ struct SpaceFigure
 };
 
 // The figure for a data folder of dataFolderBytes and these companies: the
-// log's lines per article (one per recomputation, in 2023 and 2024) and per
+// log's lines per article (one per recomputation, in the old and the new year) and per
 // refused item times their length, the spreadsheets' lines per article and
 // per item, the report's lines per named row, and a margin of 2% and 1 MiB.
 // The copy's manifest holds a line per file of the data folder's dataFolderFiles.

@@ -1,4 +1,5 @@
 #include "run/report_format.h"
+#include "context/years.h"
 
 #include <QHash>
 #include <QLocale>
@@ -56,10 +57,13 @@ QString stepTitle(const QString& step)
         {QStringLiteral("CONTROLLO_AZIENDE"), QStringLiteral("Ricerca delle aziende")},
         {QStringLiteral("COPIO_CARTELLA_SALVATAGGIO"), QStringLiteral("Copia di sicurezza")},
         {QStringLiteral("COPIA_DI_LAVORO"), QStringLiteral("Copia di lavoro della simulazione")},
-        {QStringLiteral("CREO_NUOVO_ANNO"), QStringLiteral("Creazione delle cartelle 2024")},
-        {QStringLiteral("RIPRISTINA_MAGAZZINO"), QStringLiteral("Ricalcolo delle giacenze 2023")},
+        {QStringLiteral("CREO_NUOVO_ANNO"),
+         QStringLiteral("Creazione delle cartelle %1").arg(layout::AnnoDaAprire)},
+        {QStringLiteral("RIPRISTINA_MAGAZZINO"),
+         QStringLiteral("Ricalcolo delle giacenze %1").arg(layout::AnnoInCorso)},
         {QStringLiteral("INIZIALIZZAZIONE_FILE"), QStringLiteral("Azzeramento del nuovo archivio")},
-        {QStringLiteral("CREAZIONE_MOVIMENTI_MAGAZZINO"), QStringLiteral("Giacenze di apertura 2024")},
+        {QStringLiteral("CREAZIONE_MOVIMENTI_MAGAZZINO"),
+         QStringLiteral("Giacenze di apertura %1").arg(layout::AnnoDaAprire)},
         {QStringLiteral("CREAZIONE_MOVIMENTI_CONTABILI"), QStringLiteral("Riporto delle partite aperte")},
         {QStringLiteral("VERIFICA"), QStringLiteral("Verifica finale")}};
     return titles.value(step, step);

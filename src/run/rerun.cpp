@@ -1,4 +1,4 @@
-// A run over companies already opened replaces their 2024 archives: the user
+// A run over companies already opened replaces their new-year archives: the user
 // is told which before the usual confirmation.
 #include "run/rerun.h"
 

@@ -27,12 +27,12 @@ inline constexpr auto SetAsideSuffix = "_prima_del_ripristino_";
 inline constexpr auto RestoreStagingFolder = "dati_ripristino_in_corso";
 
 // The companies of a data folder, or of a copy of one (a Windows path), that
-// have a 2023 archive and already a 2024 folder: a copy without any holds
+// have an old-year archive and already a new-year folder: a copy without any holds
 // the data as they were before the year opening. Reads names only.
 QList<int> companiesWithNewYear(const QString& dataFolder);
 
 // What a data folder, or a copy of one, holds: "prima della riapertura", or
-// "contiene già il 2024 (Azienda_1, Azienda_2)". Reads names only.
+// "contiene già il <new year> (Azienda_1, Azienda_2)". Reads names only.
 QString dataKindText(const QString& dataFolder);
 
 // "Azienda_1, Azienda_3".
@@ -57,7 +57,7 @@ struct SafetyCopy
     QString takenText() const; // "07/12/2026 10:15", or the date alone
     QString sizeText() const;  // "12,3 MB"
     QString ageText(const QDateTime& now = QDateTime::currentDateTime()) const;
-    // "prima della riapertura", or "contiene già il 2024 (Azienda_1, Azienda_2)"
+    // "prima della riapertura", or "contiene già il <new year> (Azienda_1, Azienda_2)"
     QString kindText() const;
 };
 
@@ -67,7 +67,7 @@ struct SafetyCopy
 QList<SafetyCopy> listSafetyCopies(const QString& root);
 
 // The copy a restore takes when none is named: the newest made before an
-// opening (a later run's copy already holds the 2024 archives and would not
+// opening (a later run's copy already holds the new-year archives and would not
 // undo the opening); null when there is none.
 const SafetyCopy* defaultSafetyCopy(const QList<SafetyCopy>& copies);
 

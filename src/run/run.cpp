@@ -143,7 +143,7 @@ void putBackAfterInterruptedRestore(RunContext& ctx)
     }
 }
 
-// A 2023 archive that a killed run left in the middle of a write is put back
+// An old-year archive that a killed run left in the middle of a write is put back
 // to its last committed state before it is copied or reworked, so that the
 // safety copy holds consistent archives and never a journal.
 void recoverInterruptedArchives(RunContext& ctx)

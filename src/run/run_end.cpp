@@ -2,6 +2,7 @@
 // stopped by the person at the console, with where and what was done; and
 // what the front ends say when something unexpected ends it.
 #include "run/run_end.h"
+#include "context/years.h"
 
 #include "context/run_context.h"
 #include "context/wording.h"
@@ -102,8 +103,10 @@ QString stepWords(const QString& step)
         {QStringLiteral("CONTROLLO_AZIENDE"), QStringLiteral("la ricerca delle aziende")},
         {QStringLiteral("COPIO_CARTELLA_SALVATAGGIO"), QStringLiteral("la copia di sicurezza")},
         {QStringLiteral("COPIA_DI_LAVORO"), QStringLiteral("la copia di lavoro")},
-        {QStringLiteral("CREO_NUOVO_ANNO"), QStringLiteral("la creazione delle cartelle 2024")},
-        {QStringLiteral("RIPRISTINA_MAGAZZINO"), QStringLiteral("il ricalcolo delle giacenze 2023")},
+        {QStringLiteral("CREO_NUOVO_ANNO"),
+         QStringLiteral("la creazione delle cartelle %1").arg(layout::AnnoDaAprire)},
+        {QStringLiteral("RIPRISTINA_MAGAZZINO"),
+         QStringLiteral("il ricalcolo delle giacenze %1").arg(layout::AnnoInCorso)},
         {QStringLiteral("INIZIALIZZAZIONE_FILE"), QStringLiteral("l'inizializzazione del nuovo archivio")},
         {QStringLiteral("CREAZIONE_MOVIMENTI_MAGAZZINO"),
          QStringLiteral("la creazione dei movimenti di magazzino")},
@@ -208,8 +211,8 @@ QString interruptedRunText(const RunState& state, const Interrupted& stop)
         text += QStringLiteral(", %1 no").arg(listed(notOpened));
     else
         text += QStringLiteral(" ma non verificate");
-    return text +
-           QStringLiteral("; una nuova riapertura le rifà tutte da capo, a partire dagli archivi 2023");
+    return text + QStringLiteral("; una nuova riapertura le rifà tutte da capo, a partire dagli archivi %1")
+                      .arg(layout::AnnoInCorso);
 }
 
 RunOutcome endInterruptedRun(RunContext& ctx, const Interrupted& stop)

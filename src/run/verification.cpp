@@ -186,8 +186,8 @@ VerificationReport verifyYearOpening(RunContext& ctx, QString* reportPath)
     const RunRecord& record = ctx.state().record;
     report.rehearsal = record.rehearsal();
     ctx.beginPhase(RunProgress::Phase::Verification);
-    // dati\tmp\verifica_Riapertura_2024_<yyyymmdd_hhmmss>: the report and its
-    // spreadsheets; a rehearsal's beside them, not in its scratch copy.
+    // dati\tmp\verifica_Riapertura_<new year>_<yyyymmdd_hhmmss>: the report and
+    // its spreadsheets; a rehearsal's beside them, not in its scratch copy.
     const QString stem =
         (report.rehearsal ? record.rehearsalRoot + QStringLiteral("dati\\tmp\\simulazione")
                           : ctx.state().PercorsoBase + QStringLiteral("dati\\tmp\\verifica")) +

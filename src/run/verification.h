@@ -14,7 +14,7 @@ class Connection;
 class RunContext;
 struct RunState;
 
-// One warehouse of an article whose 2024 stock the stock rules cannot carry
+// One warehouse of an article whose new-year stock the stock rules cannot carry
 // by design (its code has blanks around it, or a twin that differs only in
 // case): a row of the report's table of warnings.
 struct StockWarning
@@ -60,7 +60,7 @@ struct CheckLine
     QString id;
 };
 
-// Open items of one customer/supplier: 2023 against 2024.
+// Open items of one customer/supplier: the old year against the new one.
 struct PartyLine
 {
     enum class Kind { Customer, Supplier, Other };
@@ -82,16 +82,16 @@ struct StockRow
 {
     QString code;
     QString dep;
-    double stock2023 = 0;
-    double opening = 0; // the RIAPERTURA movements of 2024
-    double stock2024 = 0;
+    double stockOld = 0;
+    double opening = 0; // the RIAPERTURA movements of the new year
+    double stockNew = 0;
     QString description;
     // Why the row is a warning ("codice con spazi", "codice gemello di ..."),
     // empty when it is none.
     QString warning;
 };
 
-// One open item of 2023 and what became of it in 2024, for the spreadsheet.
+// One open item of the old year and what became of it in the new year, for the spreadsheet.
 struct OpenItemRow
 {
     QString tipo;
@@ -99,10 +99,10 @@ struct OpenItemRow
     QString date;
     QString documentType;
     QString documentNumber;
-    bool in2023 = true;
-    bool in2024 = true;
-    double total2023 = 0;
-    double total2024 = 0;
+    bool inOld = true;
+    bool inNew = true;
+    double totalOld = 0;
+    double totalNew = 0;
     QString name; // of the customer/supplier, when the archive has it
 };
 
@@ -159,8 +159,8 @@ struct VerificationReport
 };
 
 // The spreadsheets beside the report: the stock per article and warehouse
-// (every warehouse with a stock to carry, carried or held in 2024), and the
-// open items of 2023 and 2024 side by side. ";" separated, decimal comma,
+// (every warehouse with a stock to carry, carried or held in the new year), and the
+// open items of the old and the new year side by side. ";" separated, decimal comma,
 // UTF-8 with a byte order mark, CR LF. Written a row at a time as the
 // comparison reaches it, so that no company's rows are held. Columns added
 // later come after the first ones, which keep their order.
@@ -183,7 +183,7 @@ struct SpreadsheetRows
 // status panel and the console's closing line all use them.
 QString outcomeText(CompanyVerification::Outcome outcome);
 
-// Compares the 2023 and 2024 archives of one company, each table read once
+// Compares the archives of the old and the new year of one company, each table read once
 // and forward, and sends the spreadsheets' rows to `rows` as it goes.
 // betweenChecks runs after each check (a large company's stock check lets
 // go of a few hundred thousand keys when it ends).
@@ -192,8 +192,9 @@ CompanyVerification verifyCompany(Connection& oldArchive, Connection& newArchive
                                   const std::function<void()>& betweenChecks = {});
 
 // Verifies every company of the run, writes the report to
-// dati\tmp\verifica_Riapertura_2024_<yyyymmdd_hhmmss>.html (a rehearsal's:
-// simulazione_Riapertura_..., in the installation's own dati\tmp), with the two
+// dati\tmp\verifica_Riapertura_<new year>_<yyyymmdd_hhmmss>.html (a
+// rehearsal's: simulazione_Riapertura_..., in the installation's own
+// dati\tmp), with the two
 // spreadsheets beside it (..._giacenze.csv, ..._partite.csv), and returns it;
 // its Windows path is reportPath (empty when not written). Each file is
 // there whole or not at all; one that cannot be written is an error of the

@@ -12,24 +12,24 @@ struct SpreadsheetRows;
 
 namespace verification {
 
-// Area "Magazzino": every non-zero stock 01-02 of the 2023 articles has its
-// opening movement in the 2024 archive, numbered from 0 in the order of the
-// articles; the 2024 archive has the same articles, with the stock carried in
+// Area "Magazzino": every non-zero stock 01-02 of the old-year articles has its
+// opening movement in the new-year archive, numbered from 0 in the order of the
+// articles; the new-year archive has the same articles, with the stock carried in
 // 01-02 and 03-05 at zero. A code that cannot match by design (blanks around
 // it, or a twin differing only in case) gives a warning, not a mismatch,
 // with a row per warehouse in Finding::stock. The stock rows of each article
 // of either year, in rowid order, go to rows.stock: a row per warehouse with
-// a stock to carry (01-02 of 2023), an opening movement or a 2024 stock; a
+// a stock to carry (01-02 of the old year), an opening movement or a new-year stock; a
 // warned warehouse's row says why.
 void checkStock(Connection& oldDb, Connection& newDb, CompanyVerification& v, const SpreadsheetRows& rows);
 
-// Area "Partite aperte": the open items of 2023 (Stato_PArtita Null) against
-// the items of 2024, per customer/supplier (named from the archive's
+// Area "Partite aperte": the open items of the old year (Stato_PArtita Null) against
+// the items of the new year, per customer/supplier (named from the archive's
 // customers and suppliers when it has them) and in total, receivables
 // (type C), payables (type F) and any other type apart. An item with a blank
 // key field, which the writer refuses, goes to v.refusedItems and is a
-// mismatch: every open item of 2023 belongs in 2024. Each 2023 open item,
-// with the 2024 item of the same key fields, and then each 2024 item left,
+// mismatch: every open item of the old year belongs in the new year. Each old-year open item,
+// with the new-year item of the same key fields, and then each new-year item left,
 // goes to rows.openItem.
 void checkOpenItems(Connection& oldDb, Connection& newDb, CompanyVerification& v,
                     const SpreadsheetRows& rows);

@@ -1,7 +1,8 @@
 // The two spreadsheets beside the report: the stock per article and
-// warehouse, and the open items of 2023 beside what became of them in 2024.
+// warehouse, and the open items of the old year beside what became of them in the new year.
 // Columns are only ever added at the end: spreadsheets made on the first
 // ones keep working.
+#include "context/years.h"
 #include "run/report_format.h"
 #include "run/verification.h"
 #include "run/verification_read.h"
@@ -66,36 +67,38 @@ QByteArray spreadsheetStart(Spreadsheet sheet)
     if (sheet == Spreadsheet::Stock)
         return bom + csvLine({QStringLiteral("Azienda"), QStringLiteral("Ragione sociale"),
                               QStringLiteral("Articolo"), QStringLiteral("Deposito"),
-                              QStringLiteral("Giacenza 2023"), QStringLiteral("Movimento RIAPERTURA 2024"),
-                              QStringLiteral("Giacenza 2024"), QStringLiteral("Descrizione"),
-                              QStringLiteral("Avviso")});
+                              QStringLiteral("Giacenza %1").arg(layout::AnnoInCorso),
+                              QStringLiteral("Movimento RIAPERTURA %1").arg(layout::AnnoDaAprire),
+                              QStringLiteral("Giacenza %1").arg(layout::AnnoDaAprire),
+                              QStringLiteral("Descrizione"), QStringLiteral("Avviso")});
     return bom +
            csvLine({QStringLiteral("Azienda"), QStringLiteral("Ragione sociale"), QStringLiteral("Tipo"),
                     QStringLiteral("Codice cliente/fornitore"), QStringLiteral("Data"),
                     QStringLiteral("Tipo documento"), QStringLiteral("Numero documento"),
-                    QStringLiteral("Totale 2023"), QStringLiteral("Totale 2024"), QStringLiteral("Esito"),
+                    QStringLiteral("Totale %1").arg(layout::AnnoInCorso),
+                    QStringLiteral("Totale %1").arg(layout::AnnoDaAprire), QStringLiteral("Esito"),
                     QStringLiteral("Nome cliente/fornitore")});
 }
 
 QByteArray spreadsheetLine(const CompanyVerification& c, const StockRow& r)
 {
     return csvLine({QStringLiteral("Azienda_%1").arg(c.slot), c.name, r.code, r.dep,
-                    formatCsvNumber(r.stock2023), formatCsvNumber(r.opening), formatCsvNumber(r.stock2024),
+                    formatCsvNumber(r.stockOld), formatCsvNumber(r.opening), formatCsvNumber(r.stockNew),
                     freeText(r.description), r.warning});
 }
 
 QByteArray spreadsheetLine(const CompanyVerification& c, const OpenItemRow& r)
 {
     QString outcome = QStringLiteral("riportata");
-    if (!r.in2024)
+    if (!r.inNew)
         outcome = QStringLiteral("non riportata");
-    else if (!r.in2023)
-        outcome = QStringLiteral("solo nel 2024");
-    else if (!verification::sameAmount(r.total2023, r.total2024))
+    else if (!r.inOld)
+        outcome = QStringLiteral("solo nel %1").arg(layout::AnnoDaAprire);
+    else if (!verification::sameAmount(r.totalOld, r.totalNew))
         outcome = QStringLiteral("totale diverso");
     return csvLine({QStringLiteral("Azienda_%1").arg(c.slot), c.name, r.tipo, r.codice, r.date,
-                    r.documentType, r.documentNumber, r.in2023 ? formatCsvNumber(r.total2023) : QString(),
-                    r.in2024 ? formatCsvNumber(r.total2024) : QString(), outcome, freeText(r.name)});
+                    r.documentType, r.documentNumber, r.inOld ? formatCsvNumber(r.totalOld) : QString(),
+                    r.inNew ? formatCsvNumber(r.totalNew) : QString(), outcome, freeText(r.name)});
 }
 
 } // namespace rio

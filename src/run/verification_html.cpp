@@ -78,11 +78,11 @@ struct WarningKind
 const WarningKind warningKinds[] = {
     {StockWarning::Reason::Twin, "codici gemelli (differiscono solo per maiuscole/minuscole o spazi)",
      "Il ricalcolo delle giacenze non distingue i codici gemelli e dà i movimenti di tutti a uno solo. "
-     "Che cosa fare: controllare a mano la giacenza 2024 degli articoli elencati e dei loro gemelli, "
+     "Che cosa fare: controllare a mano la giacenza %1 degli articoli elencati e dei loro gemelli, "
      "rettificarla se serve e rendere distinti i codici in Zeta."},
     {StockWarning::Reason::Blanks, "codici con spazi all'inizio o alla fine",
      "Il ricalcolo delle giacenze non trova i movimenti di un codice con spazi. Che cosa fare: controllare "
-     "a mano la giacenza 2024 degli articoli elencati, rettificarla se serve e togliere gli spazi dal "
+     "a mano la giacenza %1 degli articoli elencati, rettificarla se serve e togliere gli spazi dal "
      "codice in Zeta."},
 };
 
@@ -113,10 +113,12 @@ QString stockWarnings(const VerificationReport& report, const WarningKind& kind)
     QStringList heads{QStringLiteral("Azienda"), QStringLiteral("Articolo")};
     if (twins)
         heads << QStringLiteral("Gemelli");
-    heads << QStringLiteral("Descrizione") << QStringLiteral("Deposito") << QStringLiteral("Attesa 2024")
-          << QStringLiteral("Trovata 2024");
+    heads << QStringLiteral("Descrizione") << QStringLiteral("Deposito")
+          << QStringLiteral("Attesa %1").arg(layout::AnnoDaAprire)
+          << QStringLiteral("Trovata %1").arg(layout::AnnoDaAprire);
     return QStringLiteral("<h3>Avvisi: %1</h3>\n<p class=\"todo\">%2</p>\n")
-               .arg(esc(QString::fromUtf8(kind.title)), esc(QString::fromUtf8(kind.todo))) +
+               .arg(esc(QString::fromUtf8(kind.title)),
+                    esc(QString::fromUtf8(kind.todo).arg(layout::AnnoDaAprire))) +
            tableStart(heads, int(heads.size()) - 2) + rows + tableEnd();
 }
 
@@ -223,9 +225,10 @@ QString partiesTable(const CompanyVerification& c, PartyLine::Kind kind)
                  formatAmount(total.carriedTotal)},
                 QStringLiteral("total"), 2);
     return QStringLiteral("<h3>%1</h3>\n").arg(esc(title)) +
-           tableStart({QStringLiteral("Codice"), party, QStringLiteral("Partite 2023"),
-                       QStringLiteral("Totale 2023"), QStringLiteral("Partite 2024"),
-                       QStringLiteral("Totale 2024")},
+           tableStart({QStringLiteral("Codice"), party, QStringLiteral("Partite %1").arg(layout::AnnoInCorso),
+                       QStringLiteral("Totale %1").arg(layout::AnnoInCorso),
+                       QStringLiteral("Partite %1").arg(layout::AnnoDaAprire),
+                       QStringLiteral("Totale %1").arg(layout::AnnoDaAprire)},
                       2, companyCaption(c)) +
            rows + tableEnd();
 }
@@ -255,7 +258,7 @@ using Outcome = CompanyVerification::Outcome;
 QString VerificationReport::html(const RunState& state, const QStringList& csvFiles,
                                  const std::function<void()>& betweenCompanies) const
 {
-    QString h = pageStart(QStringLiteral("Verifica riapertura 2024"));
+    QString h = pageStart(QStringLiteral("Verifica riapertura %1").arg(layout::AnnoDaAprire));
     h += QStringLiteral("<h1>%1 della riapertura dell'esercizio %2</h1>\n")
              .arg(rehearsal ? QStringLiteral("SIMULAZIONE") : QStringLiteral("Verifica"))
              .arg(layout::AnnoDaAprire);

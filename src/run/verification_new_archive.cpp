@@ -1,4 +1,4 @@
-// Checking what the 2024 archive holds besides stock and open items: its
+// Checking what the new-year archive holds besides stock and open items: its
 // counters, and the tables the run empties.
 #include "run/report_format.h"
 #include "run/verification.h"

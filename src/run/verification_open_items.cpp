@@ -1,5 +1,6 @@
-// Comparing the open items: those left open in 2023 against those carried
-// into 2024, per customer/supplier and in total.
+// Comparing the open items: those left open in the old year against those carried
+// into the new year, per customer/supplier and in total.
+#include "context/years.h"
 #include "run/report_format.h"
 #include "run/verification.h"
 #include "run/verification_checks.h"
@@ -102,18 +103,18 @@ OpenItemRow sheetRow(const ItemKeys& keys)
     return r;
 }
 
-// A 2024 item read but not yet given to a 2023 one.
+// A new-year item read but not yet given to an old-year one.
 struct CarriedItem
 {
     ItemKeys keys;
     double total = 0;
 };
 
-// One pass over the 2023 open items and the 2024 items side by side, in
-// rowid order. Each 2023 item is paired with the first 2024 item of the same
-// key fields not yet paired: the 2024 items are read only as far as that
+// One pass over the old-year open items and the new-year items side by side, in
+// rowid order. Each old-year item is paired with the first new-year item of the same
+// key fields not yet paired: the new-year items are read only as far as that
 // one, so that while the writer's order holds (it writes them in the order of
-// 2023) nothing waits in memory.
+// the old year) nothing waits in memory.
 class ItemPass
 {
 public:
@@ -122,8 +123,8 @@ public:
     {
     }
 
-    // The 2023 open items, added to their parties' expected counts and
-    // totals: every one of them belongs in 2024. Those the writer refuses go
+    // The old-year open items, added to their parties' expected counts and
+    // totals: every one of them belongs in the new year. Those the writer refuses go
     // to v.refusedItems too, and are summed per party in refused.
     void openItem(const ItemRow& item)
     {
@@ -146,10 +147,10 @@ public:
 
         OpenItemRow row = sheetRow(keys);
         row.name = p.name;
-        row.total2023 = total;
+        row.totalOld = total;
         const std::optional<double> found = takeCarried(keys.joined());
-        row.in2024 = found.has_value();
-        row.total2024 = found.value_or(0.0);
+        row.inNew = found.has_value();
+        row.totalNew = found.value_or(0.0);
         if (m_rows.openItem)
             m_rows.openItem(m_v, row);
     }
@@ -167,7 +168,7 @@ public:
         return *it;
     }
 
-    // The 2024 items no 2023 item took, in their order.
+    // The new-year items no old-year item took, in their order.
     void finish()
     {
         for (const std::optional<CarriedItem>& item : std::as_const(m_waiting))
@@ -186,7 +187,7 @@ public:
     ItemTotals carried[3];
 
 private:
-    // The total of the first 2024 item of these key fields not yet taken.
+    // The total of the first new-year item of these key fields not yet taken.
     std::optional<double> takeCarried(const QString& key)
     {
         auto waiting = m_waitingByKey.find(key);
@@ -209,7 +210,7 @@ private:
         return std::nullopt;
     }
 
-    // The next 2024 item, added to its party's carried count and total.
+    // The next new-year item, added to its party's carried count and total.
     bool readCarried(CarriedItem& out)
     {
         ItemRow item;
@@ -228,8 +229,8 @@ private:
     {
         OpenItemRow row = sheetRow(item.keys);
         row.name = parties.value(item.keys.party()).name;
-        row.in2023 = false;
-        row.total2024 = item.total;
+        row.inOld = false;
+        row.totalNew = item.total;
         if (m_rows.openItem)
             m_rows.openItem(m_v, row);
     }
@@ -268,17 +269,19 @@ void checkOpenItems(Connection& oldDb, Connection& newDb, CompanyVerification& v
         if (!p->ok() && !explained)
             v.findings << Finding{
                 Finding::Kind::Mismatch, area,
-                QStringLiteral("Cliente/fornitore %1 %2%3: %4 partite per %5 nel 2023, %6 per %7 nel 2024")
-                    .arg(p->tipo, p->codice, namedAfter(p->name))
-                    .arg(p->expectedCount)
-                    .arg(formatAmount(p->expectedTotal))
-                    .arg(p->carriedCount)
-                    .arg(formatAmount(p->carriedTotal))};
+                QStringLiteral("Cliente/fornitore %3 %4%5: %6 partite per %7 nel %1, %8 per %9 nel %2")
+                    .arg(layout::AnnoInCorso)
+                    .arg(layout::AnnoDaAprire)
+                    .arg(p->tipo, p->codice, namedAfter(p->name), QString::number(p->expectedCount),
+                         formatAmount(p->expectedTotal), QString::number(p->carriedCount),
+                         formatAmount(p->carriedTotal))};
     }
     for (const QString& refusedItem : std::as_const(v.refusedItems))
         v.findings << Finding{Finding::Kind::Mismatch, area,
-                              QStringLiteral("Partita del 2023 non riportata nel 2024 (dati chiave mancanti: "
-                                             "la scrittura l'ha rifiutata): ") +
+                              QStringLiteral("Partita del %1 non riportata nel %2 (dati chiave mancanti: "
+                                             "la scrittura l'ha rifiutata): ")
+                                      .arg(layout::AnnoInCorso)
+                                      .arg(layout::AnnoDaAprire) +
                                   refusedItem};
     // Receivables and payables each with their count and total; items of
     // another type only when there are some.

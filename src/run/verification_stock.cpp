@@ -1,5 +1,6 @@
-// Comparing the stock: the opening movements of 2024 against the 2023 stock,
-// and the 2024 stock against what was carried.
+// Comparing the stock: the opening movements of the new year against the old-year stock,
+// and the new-year stock against what was carried.
+#include "context/years.h"
 #include "run/verification.h"
 #include "run/verification_checks.h"
 #include "run/verification_read.h"
@@ -27,7 +28,7 @@ struct Irregular
     QStringList twins;
 };
 
-// The 2023 codes by the key the recomputation matches them on, to find
+// The old-year codes by the key the recomputation matches them on, to find
 // twins once every article has been read.
 using CodesByKey = QHash<QString, QStringList>;
 
@@ -36,7 +37,7 @@ QString matchKey(const QString& code)
     return asciiUpper(trimBlanks(code));
 }
 
-// Why a 2023 code cannot match by design, or nothing.
+// Why an old-year code cannot match by design, or nothing.
 std::optional<Irregular> irregularCode(const QString& code, const CodesByKey& codes)
 {
     QStringList twins = codes.value(matchKey(code));
@@ -81,8 +82,8 @@ bool movementMatches(const ArticleRow& row, const QString& dep, double stock, qi
     return true;
 }
 
-// A warehouse whose 2024 stock is not what it should hold: its 2023 stock in
-// 01-02 (0 without a 2023 row), 0 in 03-05.
+// A warehouse whose new-year stock is not what it should hold: its old-year stock in
+// 01-02 (0 without an old-year row), 0 in 03-05.
 struct WarehouseDifference
 {
     int warehouse = 0; // 0 for "01"
@@ -95,7 +96,7 @@ QString warehouseName(int warehouse)
     return QStringLiteral("0%1").arg(warehouse + 1);
 }
 
-// How a 2024 article's stock differs from what it should hold; empty when
+// How a new-year article's stock differs from what it should hold; empty when
 // it does not.
 QList<WarehouseDifference> stockDifferences(const ArticleRow& row, const ArticleRow* old)
 {
@@ -109,8 +110,8 @@ QList<WarehouseDifference> stockDifferences(const ArticleRow& row, const Article
     return differences;
 }
 
-// A 2024 article whose stock is not what was carried, and why by design when
-// the code of the 2023 article of its row explains it.
+// A new-year article whose stock is not what was carried, and why by design when
+// the code of the old-year article of its row explains it.
 struct StockDifference
 {
     QString code;
@@ -128,7 +129,7 @@ QString sheetWarning(const Irregular& irregular)
 }
 
 // One pass over the articles of both years side by side, in rowid order,
-// with every 2023 code known beforehand: a twin may come after its twin.
+// with every old-year code known beforehand: a twin may come after its twin.
 class StockPass
 {
 public:
@@ -139,7 +140,7 @@ public:
     {
     }
 
-    // The articles of one row: the 2023 one, the 2024 one, or both.
+    // The articles of one row: the old-year one, the new-year one, or both.
     void article(const ArticleRow* old, const ArticleRow* carried)
     {
         if (old)
@@ -181,8 +182,8 @@ private:
         }
     }
 
-    // A row per warehouse with a stock to carry (01-02 of 2023), carried
-    // (an opening movement) or held in 2024; a warned warehouse says why.
+    // A row per warehouse with a stock to carry (01-02 of the old year), carried
+    // (an opening movement) or held in the new year; a warned warehouse says why.
     void sheetRows(const ArticleRow& article, const ArticleRow* old, const ArticleRow* carried,
                    const StockDifference* difference)
     {
@@ -190,10 +191,10 @@ private:
             StockRow row;
             row.code = article.code;
             row.dep = warehouseName(d);
-            row.stock2023 = old ? numberOrZero(old->stock[d]) : 0.0;
+            row.stockOld = old ? numberOrZero(old->stock[d]) : 0.0;
             row.opening = m_opening.take(codeAndWarehouse(row.code, row.dep));
-            row.stock2024 = carried ? numberOrZero(carried->stock[d]) : 0.0;
-            if (!(d < 2 && row.stock2023 != 0) && row.opening == 0 && row.stock2024 == 0)
+            row.stockNew = carried ? numberOrZero(carried->stock[d]) : 0.0;
+            if (!(d < 2 && row.stockOld != 0) && row.opening == 0 && row.stockNew == 0)
                 continue;
             row.description = carried ? carried->description : old->description;
             if (difference && difference->irregular &&
@@ -215,30 +216,36 @@ private:
                 QStringLiteral("%1 movimenti RIAPERTURA senza articolo corrispondente").arg(extra)};
             ++m_moveMismatches;
         }
-        v.checks << CheckLine{stockArea(),
-                              QStringLiteral("Movimenti di riapertura (giacenze 01 e 02 del 2023)"),
-                              QString::number(expected),
-                              QString::number(m_moves.size()),
-                              m_moveMismatches == 0,
-                              QStringLiteral("MOV_MAG RIAPERTURA")};
+        v.checks << CheckLine{
+            stockArea(),
+            QStringLiteral("Movimenti di riapertura (giacenze 01 e 02 del %1)").arg(layout::AnnoInCorso),
+            QString::number(expected),
+            QString::number(m_moves.size()),
+            m_moveMismatches == 0,
+            QStringLiteral("MOV_MAG RIAPERTURA")};
     }
 
     void finishArticleCount(CompanyVerification& v) const
     {
         const bool sameArticles = m_newCount == m_oldCount;
         v.checks << CheckLine{stockArea(),
-                              QStringLiteral("Articoli in anagrafica (2023 e 2024)"),
+                              QStringLiteral("Articoli in anagrafica (%1 e %2)")
+                                  .arg(layout::AnnoInCorso)
+                                  .arg(layout::AnnoDaAprire),
                               QString::number(m_oldCount),
                               QString::number(m_newCount),
                               sameArticles,
                               QStringLiteral("ANAG_ART")};
         if (!sameArticles)
-            v.findings << Finding{
-                Finding::Kind::Mismatch, stockArea(),
-                QStringLiteral("Il 2024 ha %1 articoli, il 2023 ne ha %2").arg(m_newCount).arg(m_oldCount)};
+            v.findings << Finding{Finding::Kind::Mismatch, stockArea(),
+                                  QStringLiteral("Il %1 ha %2 articoli, il %3 ne ha %4")
+                                      .arg(layout::AnnoDaAprire)
+                                      .arg(m_newCount)
+                                      .arg(layout::AnnoInCorso)
+                                      .arg(m_oldCount)};
     }
 
-    // The 2024 stock against what was carried; a difference the 2023 code
+    // The new-year stock against what was carried; a difference the old-year code
     // explains (a twin, blanks) is a warning that says so, with a row per
     // warehouse for the report's table of warnings.
     void finishCarriedStock(CompanyVerification& v) const
@@ -258,22 +265,24 @@ private:
                         irregular->reason,          d.code,     d.description, irregular->twins,
                         warehouseName(w.warehouse), w.expected, w.found};
             }
-            QString text = QStringLiteral("Giacenza 2024 dell'articolo \"%1\"").arg(d.code);
+            QString text =
+                QStringLiteral("Giacenza %1 dell'articolo \"%2\"").arg(layout::AnnoDaAprire).arg(d.code);
             if (irregular)
                 text += QStringLiteral(" (") + irregular->what + QLatin1Char(')');
             text += QStringLiteral(": ") + differences.join(QStringLiteral("; ")) + QLatin1Char('.');
             v.findings << Finding{irregular ? Finding::Kind::Warning : Finding::Kind::Mismatch, stockArea(),
                                   text, rows};
         }
-        v.checks << CheckLine{stockArea(),
-                              QStringLiteral("Giacenze 2024 uguali a quelle riportate (03-05 a zero)"),
-                              QString::number(m_newCount),
-                              stockWarnings == 0 ? QString::number(m_newCount - stockMismatches)
-                                                 : QStringLiteral("%1 (+%2 con avviso)")
-                                                       .arg(m_newCount - stockMismatches - stockWarnings)
-                                                       .arg(stockWarnings),
-                              stockMismatches == 0,
-                              QStringLiteral("ANAG_ART")};
+        v.checks << CheckLine{
+            stockArea(),
+            QStringLiteral("Giacenze %1 uguali a quelle riportate (03-05 a zero)").arg(layout::AnnoDaAprire),
+            QString::number(m_newCount),
+            stockWarnings == 0 ? QString::number(m_newCount - stockMismatches)
+                               : QStringLiteral("%1 (+%2 con avviso)")
+                                     .arg(m_newCount - stockMismatches - stockWarnings)
+                                     .arg(stockWarnings),
+            stockMismatches == 0,
+            QStringLiteral("ANAG_ART")};
     }
 
     const Movements m_moves;
@@ -293,7 +302,7 @@ private:
 
 void checkStock(Connection& oldDb, Connection& newDb, CompanyVerification& v, const SpreadsheetRows& rows)
 {
-    // Every 2023 code first: an article's twin may come after it, and its
+    // Every old-year code first: an article's twin may come after it, and its
     // spreadsheet rows are written as it is read.
     CodesByKey codes;
     {
@@ -303,8 +312,8 @@ void checkStock(Connection& oldDb, Connection& newDb, CompanyVerification& v, co
             codes[matchKey(row.code)] << row.code;
     }
     StockPass pass(readOpeningMovements(newDb), std::move(codes), v, rows);
-    // Both years read side by side, matched by rowid: the 2024 archive is a
-    // copy of the 2023 one, so a row is in both or, when something went
+    // Both years read side by side, matched by rowid: the new archive is a
+    // copy of the old-year one, so a row is in both or, when something went
     // wrong, in one only.
     ArticleReader oldArticles(oldDb);
     ArticleReader newArticles(newDb);

@@ -1,17 +1,18 @@
 #pragma once
 
 #include "support/step_fixture.h"
+#include "support/years.h"
 
 #include <QString>
 
-// A company (slot 1) with its 2023 archive and its 2024 archive as the
+// A company (slot 1) with its old-year archive and its new-year archive as the
 // initialisation leaves it: no accounting movements, counter at 0.
 struct AccountingFixture : StepFixture
 {
     AccountingFixture()
     {
-        install.createArchive(1, 2023);
-        install.createArchive(1, 2024);
+        install.createArchive(1, years::Old);
+        install.createArchive(1, years::New);
         TestInstall::exec(oldArchive(), QStringLiteral("delete from MOV_CONT"));
         TestInstall::execAll(newArchive(), {QStringLiteral("delete from MOV_CONT"),
                                             QStringLiteral("update CONTATORI set Progr_Mov_Cont = 0")});

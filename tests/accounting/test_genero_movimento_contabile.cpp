@@ -1,4 +1,5 @@
 #include "accounting_fixture.h"
+#include "support/years.h"
 
 #include "accounting/genero_movimento_contabile.h"
 #include "context/layout.h"
@@ -50,11 +51,11 @@ Value date(int year, int month, int day)
     return QDateTime(QDate(year, month, day), QTime(0, 0));
 }
 
-// A complete movement: 15/06/2023, C, 000123, FT, 45.
+// A complete movement: 15/06 of the old year, C, 000123, FT, 45.
 AccountingMovement movement()
 {
     AccountingMovement m;
-    m.Data_Movimento = date(2023, 6, 15);
+    m.Data_Movimento = date(years::Old, 6, 15);
     m.Giorni_Scadenza = qlonglong(30);
     m.Tp_CLI_FOR = QStringLiteral("C");
     m.Cod_CLIFOR = QStringLiteral("000123");
@@ -84,7 +85,7 @@ class TestAccountingMovementWriter : public QObject
 
     struct Writing : AccountingFixture
     {
-        Writing() : connection(open(2024)) {}
+        Writing() : connection(open(years::New)) {}
         // Through the procedure, one call per movement: a writer of its own,
         // so the counter is read from the archive every time.
         void write(const AccountingMovement& m, const QString& table = QStringLiteral("MOV_CONT"))
@@ -119,9 +120,9 @@ private slots:
         const QVariantList& r = rows.at(0);
         QCOMPARE(r[Progressive].toLongLong(), 1);
         QCOMPARE(rows.at(1)[Progressive].toLongLong(), 2);
-        QCOMPARE(r[Id].toString(), QStringLiteral("2023*C*000123*FT*45"));
-        QCOMPARE(rows.at(1)[Id].toString(), QStringLiteral("2023*C*000123*FT*46"));
-        QCOMPARE(r[Date].toString(), QStringLiteral("2023-06-15"));
+        QCOMPARE(r[Id].toString(), years::fill(QStringLiteral("{old}*C*000123*FT*45")));
+        QCOMPARE(rows.at(1)[Id].toString(), years::fill(QStringLiteral("{old}*C*000123*FT*46")));
+        QCOMPARE(r[Date].toString(), years::fill(QStringLiteral("{old}-06-15")));
         QCOMPARE(r[Description].toString(), QStringLiteral("FATTURA DI VENDITA"));
         QCOMPARE(r[MovementType].toString(), QStringLiteral("FA"));
         QCOMPARE(r[DocumentType].toString(), QStringLiteral("FT"));
@@ -205,7 +206,7 @@ private slots:
         const auto rows = w.rows();
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows.at(0)[Progressive].toLongLong(), 1);
-        QCOMPARE(rows.at(0)[Id].toString(), QStringLiteral("2023**000123*FT*45"));
+        QCOMPARE(rows.at(0)[Id].toString(), years::fill(QStringLiteral("{old}**000123*FT*45")));
         QVERIFY(rows.at(0)[PartyType].isNull());
     }
 
@@ -215,13 +216,13 @@ private slots:
         AccountingMovement m = movement();
         m.Tp_CLI_FOR = QStringLiteral(" C ");
         m.Cod_CLIFOR = QStringLiteral(" 7");
-        m.Data_Movimento = date(2023, 2, 1);
+        m.Data_Movimento = date(years::Old, 2, 1);
         m.Num_Documento = qlonglong(5);
         w.write(m);
 
         const auto r = w.rows().value(0);
-        QCOMPARE(r.value(Id).toString(), QStringLiteral("2023*C* 7*FT*5"));
-        QCOMPARE(r.value(Date).toString(), QStringLiteral("2023-02-01"));
+        QCOMPARE(r.value(Id).toString(), years::fill(QStringLiteral("{old}*C* 7*FT*5")));
+        QCOMPARE(r.value(Date).toString(), years::fill(QStringLiteral("{old}-02-01")));
         QCOMPARE(r.value(PartyType).toString(), QStringLiteral(" C "));
         QCOMPARE(r.value(PartyCode).toString(), QStringLiteral(" 7"));
     }

@@ -1,4 +1,5 @@
 #include "accounting_fixture.h"
+#include "support/years.h"
 
 #include "accounting/movimenti_contabili.h"
 #include "context/layout.h"
@@ -18,7 +19,7 @@ const QString StepError = QStringLiteral("in procedure CREAZIONI_MOVIMENTI_CONTA
 
 // One old MOV_CONT row; state is SQL (NULL for an open item).
 QString item(int progressive, const QString& number, const QString& state,
-             const QString& date = QStringLiteral("2023-03-10"))
+             const QString& date = years::fill(QStringLiteral("{old}-03-10")))
 {
     return QStringLiteral(
                "insert into MOV_CONT(progr_mov_cont, ID_MOV_CONT, Data_Mov_Cont, DESCRIZIONE_OPERAZIONE, "
@@ -35,10 +36,11 @@ void insertOpenItems(const AccountingFixture& f, int count)
 {
     TestInstall::exec(
         f.oldArchive(),
-        QStringLiteral("insert into MOV_CONT(progr_mov_cont, Data_Mov_Cont, Tipo_Documento, "
-                       "Numero_Documento, TipoCliFor, CodCLIFOR, Totale_Mov_Cont) "
-                       "with recursive n(i) as (select 1 union all select i + 1 from n where i < %1) "
-                       "select i, '2023-05-02', 'FT', i, 'F', 'S' || i, i from n")
+        years::fill(
+            QStringLiteral("insert into MOV_CONT(progr_mov_cont, Data_Mov_Cont, Tipo_Documento, "
+                           "Numero_Documento, TipoCliFor, CodCLIFOR, Totale_Mov_Cont) "
+                           "with recursive n(i) as (select 1 union all select i + 1 from n where i < %1) "
+                           "select i, '{old}-05-02', 'FT', i, 'F', 'S' || i, i from n"))
             .arg(count));
 }
 
@@ -63,7 +65,7 @@ private slots:
             TestInstall::exec(f.oldArchive(), item(100 + i, QString::number(i), state));
         }
         // The opening stock movements leave this connection open on the old archive.
-        f.state.ConnessioneDbOld = StepFixture::open(2023);
+        f.state.ConnessioneDbOld = StepFixture::open(years::Old);
 
         rio::CREAZIONE_MOVIMENTI_CONTABILI(f.ctx, QStringLiteral("Azienda_1"));
 
@@ -75,8 +77,9 @@ private slots:
                 "select progr_mov_cont, ID_MOV_CONT, Numero_Documento, Stato_PArtita from MOV_CONT "
                 "order by progr_mov_cont"));
         QCOMPARE(rows.size(), 3);
-        const QStringList ids{QStringLiteral("2023*C*000101*FT*1"), QStringLiteral("2023*C*000104*FT*4"),
-                              QStringLiteral("2023*C*000107*FT*7")};
+        const QStringList ids{years::fill(QStringLiteral("{old}*C*000101*FT*1")),
+                              years::fill(QStringLiteral("{old}*C*000104*FT*4")),
+                              years::fill(QStringLiteral("{old}*C*000107*FT*7"))};
         for (int i = 0; i < 3; ++i) {
             QCOMPARE(rows.at(i).at(0).toLongLong(), i + 1);
             QCOMPARE(rows.at(i).at(1).toString(), ids.at(i));
@@ -96,7 +99,7 @@ private slots:
     {
         AccountingFixture f;
         TestInstall::exec(f.oldArchive(), item(40, QStringLiteral("9"), QStringLiteral("NULL"),
-                                               QStringLiteral("2023-06-15")));
+                                               years::fill(QStringLiteral("{old}-06-15"))));
 
         rio::CREAZIONE_MOVIMENTI_CONTABILI(f.ctx, QStringLiteral("Azienda_1"));
 
@@ -108,7 +111,7 @@ private slots:
                            "ID_PARTITA, User, ID_MOV_CONT from MOV_CONT"));
         QCOMPARE(rows.size(), 1);
         const QVariantList& r = rows.first();
-        QCOMPARE(r.at(0).toString(), QStringLiteral("2023-06-15"));
+        QCOMPARE(r.at(0).toString(), years::fill(QStringLiteral("{old}-06-15")));
         QCOMPARE(r.at(1).toLongLong(), 0);
         QCOMPARE(r.at(2).toDouble(), 0.0);
         QCOMPARE(r.at(3).toDouble(), 0.0);
@@ -117,7 +120,7 @@ private slots:
         QCOMPARE(r.at(6).toString(), QStringLiteral("00040"));
         QCOMPARE(r.at(7).toString(), QStringLiteral("P40"));
         QCOMPARE(r.at(8).toString(), QStringLiteral("Larvinote"));
-        QCOMPARE(r.at(9).toString(), QStringLiteral("2023*C*00040*FT*9"));
+        QCOMPARE(r.at(9).toString(), years::fill(QStringLiteral("{old}*C*00040*FT*9")));
     }
 
     void refusedItemDoesNotStopTheOthers()
@@ -140,7 +143,7 @@ private slots:
                      .value(0)
                      .value(0)
                      .toString(),
-                 QStringLiteral("2023*C*0003*FT*3"));
+                 years::fill(QStringLiteral("{old}*C*0003*FT*3")));
         QCOMPARE(f.counter(), 2);
         QCOMPARE(f.host.progressCaption, Completed);
         QVERIFY(f.host.ticked(rio::Stage::CreazioneMovimContabili));
@@ -167,7 +170,7 @@ private slots:
         QCOMPARE(rows.size(), 2);
         QCOMPARE(rows.at(0).at(0).toLongLong(), 1);
         QCOMPARE(rows.at(1).at(0).toLongLong(), 3);
-        QCOMPARE(rows.at(1).at(1).toString(), QStringLiteral("2023*C*0003*FT*3"));
+        QCOMPARE(rows.at(1).at(1).toString(), years::fill(QStringLiteral("{old}*C*0003*FT*3")));
         QCOMPARE(f.counter(), 3);
         QVERIFY(f.host.ticked(rio::Stage::CreazioneMovimContabili));
     }

@@ -4,6 +4,7 @@
 #include "data/filesystem.h"
 #include "outside_folder.h"
 #include "step_fixture.h"
+#include "support/years.h"
 
 #include <QDate>
 #include <QDir>
@@ -37,25 +38,28 @@ class TestArchiveSteps : public QObject
     Q_OBJECT
 
 private slots:
-    void listsOnlyCompaniesWithA2023Archive()
+    void listsOnlyCompaniesWithAnOldYearArchive()
     {
         StepFixture f;
         for (int slot : {1, 2, 5})
             f.install.createArchive(slot);
         // Never looked at or not an archive of the year in course.
-        writeFile(f.file(QStringLiteral("dati\\esercizi\\Azienda_03\\2023\\dati.mdb")), "x");
-        writeFile(f.file(QStringLiteral("dati\\esercizi\\Azienda_11\\2023\\dati.mdb")), "x");
-        writeFile(f.file(QStringLiteral("dati\\esercizi\\Azienda_3\\2024\\dati.mdb")), "x");
-        QDir().mkpath(f.file(QStringLiteral("dati\\esercizi\\Azienda_4\\2023\\dati.mdb"))); // a folder
+        writeFile(f.file(years::fill(QStringLiteral("dati\\esercizi\\Azienda_03\\{old}\\dati.mdb"))), "x");
+        writeFile(f.file(years::fill(QStringLiteral("dati\\esercizi\\Azienda_11\\{old}\\dati.mdb"))), "x");
+        writeFile(f.file(years::fill(QStringLiteral("dati\\esercizi\\Azienda_3\\{new}\\dati.mdb"))), "x");
+        QDir().mkpath(
+            f.file(years::fill(QStringLiteral("dati\\esercizi\\Azienda_4\\{old}\\dati.mdb")))); // a folder
 
         CONTROLLO_AZIENDE(f.ctx);
 
         QCOMPARE(f.state.NumAziende, 3);
         QCOMPARE(f.host.labels[CompanyInfo::Count], QStringLiteral("3"));
         QCOMPARE(f.state.ElencoAziende[1],
-                 TestInstall::base() + QStringLiteral("dati\\esercizi\\Azienda_1\\2023\\dati.mdb*ATTIVA"));
+                 TestInstall::base() +
+                     years::fill(QStringLiteral("dati\\esercizi\\Azienda_1\\{old}\\dati.mdb*ATTIVA")));
         QCOMPARE(f.state.ElencoAziende[5],
-                 TestInstall::base() + QStringLiteral("dati\\esercizi\\Azienda_5\\2023\\dati.mdb*ATTIVA"));
+                 TestInstall::base() +
+                     years::fill(QStringLiteral("dati\\esercizi\\Azienda_5\\{old}\\dati.mdb*ATTIVA")));
         for (int slot : {3, 4, 6, 7, 8, 9, 10})
             QVERIFY2(f.state.ElencoAziende[slot].isEmpty(), qPrintable(QString::number(slot)));
         QVERIFY(f.host.boxes.isEmpty());
@@ -74,8 +78,9 @@ private slots:
     {
         StepFixture f;
         f.install.createArchive(1);
-        writeFile(f.file(QStringLiteral("dati\\Tmp\\log_Riapertura_2024.txt")), "\"riga\"\r\n");
-        writeFile(f.file(QStringLiteral("dati\\esercizi\\Azienda_1\\2023\\allegati\\nota.txt")), "prima");
+        writeFile(f.file(years::fill(QStringLiteral("dati\\Tmp\\log_Riapertura_{new}.txt"))), "\"riga\"\r\n");
+        writeFile(f.file(years::fill(QStringLiteral("dati\\esercizi\\Azienda_1\\{old}\\allegati\\nota.txt"))),
+                  "prima");
         const auto before = TestInstall::fingerprint(f.file(QStringLiteral("dati")));
 
         COPIO_CARTELLA_SALVATAGGIO(f.ctx, TestInstall::base() + QStringLiteral("dati"));
@@ -104,13 +109,14 @@ private slots:
         QCOMPARE(check.exitCode(), 0);
 
         // A second copy the same day goes beside the first, which stays as it was.
-        writeFile(f.file(QStringLiteral("dati\\esercizi\\Azienda_1\\2023\\allegati\\nota.txt")), "dopo");
+        writeFile(f.file(years::fill(QStringLiteral("dati\\esercizi\\Azienda_1\\{old}\\allegati\\nota.txt"))),
+                  "dopo");
         COPIO_CARTELLA_SALVATAGGIO(f.ctx, TestInstall::base() + QStringLiteral("dati"));
         QVERIFY(f.state.record.safetyCopy.startsWith(TestInstall::base() + daily + QLatin1Char('_')));
-        QCOMPARE(readFile(copy + QStringLiteral("/esercizi/Azienda_1/2023/allegati/nota.txt")),
+        QCOMPARE(readFile(copy + years::fill(QStringLiteral("/esercizi/Azienda_1/{old}/allegati/nota.txt"))),
                  QByteArray("prima"));
         QCOMPARE(readFile(f.install.host(f.state.record.safetyCopy) +
-                          QStringLiteral("/esercizi/Azienda_1/2023/allegati/nota.txt")),
+                          years::fill(QStringLiteral("/esercizi/Azienda_1/{old}/allegati/nota.txt"))),
                  QByteArray("dopo"));
         QVERIFY(f.host.boxes.isEmpty());
 
@@ -120,15 +126,15 @@ private slots:
                 f.install.host(f.state.record.safetyCopy) + QStringLiteral("/copia_di_sicurezza.sha256");
             if (QFileInfo::exists(manifest))
                 writeFile(f.install.host(f.state.record.safetyCopy) +
-                              QStringLiteral("/esercizi/Azienda_1/2023/allegati/nota.txt"),
+                              years::fill(QStringLiteral("/esercizi/Azienda_1/{old}/allegati/nota.txt")),
                           "alterata");
         };
         COPIO_CARTELLA_SALVATAGGIO(f.ctx, TestInstall::base() + QStringLiteral("dati"));
         f.host.onYield = {};
         QVERIFY(!f.state.record.safetyCopyVerified);
         QCOMPARE(f.host.boxes.size(), 1);
-        QVERIFY2(f.host.boxes.first().text.contains(
-                     QStringLiteral("esercizi/Azienda_1/2023/allegati/nota.txt (contenuto diverso)")) &&
+        QVERIFY2(f.host.boxes.first().text.contains(years::fill(
+                     QStringLiteral("esercizi/Azienda_1/{old}/allegati/nota.txt (contenuto diverso)"))) &&
                      f.host.boxes.first().text.endsWith(
                          QStringLiteral("in procedure COPIO_CARTELLA of Form frmRiapri")),
                  qPrintable(f.host.boxes.first().text));
@@ -174,19 +180,23 @@ private slots:
         f.install.createArchive(1);
         CONTROLLO_AZIENDE(f.ctx);
         // What a run killed in the middle of a commit leaves in the new year.
-        writeFile(f.file(QStringLiteral("dati\\Esercizi\\Azienda_1\\2024\\dati.mdb")), "vecchio");
-        writeFile(f.file(QStringLiteral("dati\\Esercizi\\Azienda_1\\2024\\DATI.MDB-journal")), "giornale");
-        writeFile(f.file(QStringLiteral("dati\\Esercizi\\Azienda_1\\2024\\dati.mdb-wal")), "wal");
+        writeFile(f.file(years::fill(QStringLiteral("dati\\Esercizi\\Azienda_1\\{new}\\dati.mdb"))),
+                  "vecchio");
+        writeFile(f.file(years::fill(QStringLiteral("dati\\Esercizi\\Azienda_1\\{new}\\DATI.MDB-journal"))),
+                  "giornale");
+        writeFile(f.file(years::fill(QStringLiteral("dati\\Esercizi\\Azienda_1\\{new}\\dati.mdb-wal"))),
+                  "wal");
         // The source's own side files are not touched.
-        writeFile(f.file(QStringLiteral("dati\\esercizi\\Azienda_1\\2023\\dati.mdb-shm")), "");
-        QVERIFY(fs::hasArchiveSideFiles(TestInstall::archiveWindowsPath(1, 2024)));
+        writeFile(f.file(years::fill(QStringLiteral("dati\\esercizi\\Azienda_1\\{old}\\dati.mdb-shm"))), "");
+        QVERIFY(fs::hasArchiveSideFiles(TestInstall::archiveWindowsPath(1, years::New)));
 
         CREO_NUOVO_ANNO(f.ctx);
 
         QVERIFY(f.host.boxes.isEmpty());
-        QVERIFY(!fs::hasArchiveSideFiles(TestInstall::archiveWindowsPath(1, 2024)));
+        QVERIFY(!fs::hasArchiveSideFiles(TestInstall::archiveWindowsPath(1, years::New)));
         QCOMPARE(readFile(f.newArchive(1)), readFile(f.oldArchive(1)));
-        QVERIFY(QFileInfo::exists(f.file(QStringLiteral("dati\\esercizi\\Azienda_1\\2023\\dati.mdb-shm"))));
+        QVERIFY(QFileInfo::exists(
+            f.file(years::fill(QStringLiteral("dati\\esercizi\\Azienda_1\\{old}\\dati.mdb-shm")))));
     }
 
     // The copy is made under a working name that no restore lists, and takes
@@ -218,7 +228,7 @@ private slots:
         QCOMPARE(seen, QStringList{QStringLiteral("Copia_in_corso_") + daily});
         QVERIFY(f.state.record.safetyCopy.startsWith(TestInstall::base() + daily + QLatin1Char('_')));
         QVERIFY(QFileInfo::exists(f.install.host(f.state.record.safetyCopy) +
-                                  QStringLiteral("/esercizi/Azienda_1/2023/dati.mdb")));
+                                  years::fill(QStringLiteral("/esercizi/Azienda_1/{old}/dati.mdb"))));
         QCOMPARE(QDir(f.file(daily)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
         QCOMPARE(QDir(f.root()).entryList({QStringLiteral("Copia_in_corso_*")}, QDir::Dirs), QStringList());
         QCOMPARE(f.host.events.first(),
@@ -250,7 +260,8 @@ private slots:
         StepFixture f;
         for (int slot : {1, 4, 6})
             f.install.createArchive(slot);
-        writeFile(f.file(QStringLiteral("dati\\esercizi\\Azienda_1\\2023\\sub\\altro.txt")), "2023");
+        writeFile(f.file(years::fill(QStringLiteral("dati\\esercizi\\Azienda_1\\{old}\\sub\\altro.txt"))),
+                  "altro");
         CONTROLLO_AZIENDE(f.ctx);
         f.state.ElencoAziende[6] =
             f.state.ElencoAziende[6].replace(QStringLiteral("ATTIVA"), QStringLiteral("attiva"));
@@ -259,18 +270,20 @@ private slots:
 
         QCOMPARE(readFile(f.newArchive(1)), readFile(f.oldArchive(1)));
         QCOMPARE(readFile(f.newArchive(4)), readFile(f.oldArchive(4)));
-        QCOMPARE(readFile(f.file(QStringLiteral("dati\\esercizi\\Azienda_1\\2024\\sub\\altro.txt"))),
-                 QByteArray("2023"));
+        QCOMPARE(
+            readFile(f.file(years::fill(QStringLiteral("dati\\esercizi\\Azienda_1\\{new}\\sub\\altro.txt")))),
+            QByteArray("altro"));
         QVERIFY(!QFile::exists(f.newArchive(6))); // state word is compared exactly
         QCOMPARE(f.host.events,
                  QStringList({QStringLiteral("creazione nuovi archivi in corso..."), QString()}));
 
         // A second run replaces the archive and keeps files only the new year has.
         writeFile(f.newArchive(1), "cambiato");
-        writeFile(f.file(QStringLiteral("dati\\esercizi\\Azienda_1\\2024\\nuovo.txt")), "resta");
+        writeFile(f.file(years::fill(QStringLiteral("dati\\esercizi\\Azienda_1\\{new}\\nuovo.txt"))),
+                  "resta");
         CREO_NUOVO_ANNO(f.ctx);
         QCOMPARE(readFile(f.newArchive(1)), readFile(f.oldArchive(1)));
-        QCOMPARE(readFile(f.file(QStringLiteral("dati\\esercizi\\Azienda_1\\2024\\nuovo.txt"))),
+        QCOMPARE(readFile(f.file(years::fill(QStringLiteral("dati\\esercizi\\Azienda_1\\{new}\\nuovo.txt")))),
                  QByteArray("resta"));
         QVERIFY(f.host.boxes.isEmpty());
     }
@@ -281,7 +294,8 @@ private slots:
         f.install.createArchive(1);
         f.install.createArchive(2);
         CONTROLLO_AZIENDE(f.ctx);
-        QVERIFY(QDir(f.file(QStringLiteral("dati\\esercizi\\Azienda_1\\2023"))).removeRecursively());
+        QVERIFY(QDir(f.file(years::fill(QStringLiteral("dati\\esercizi\\Azienda_1\\{old}"))))
+                    .removeRecursively());
 
         CREO_NUOVO_ANNO(f.ctx);
 

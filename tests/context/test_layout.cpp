@@ -1,4 +1,5 @@
 #include "context/layout.h"
+#include "support/years.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -157,29 +158,34 @@ private slots:
         QCOMPARE(companyFolderName(10), QStringLiteral("Azienda_10"));
         QCOMPARE(dataFolder(r), QStringLiteral("c:\\Programmi\\Ventor Sistemi\\dati"));
         QCOMPARE(tempFolder(r), QStringLiteral("c:\\Programmi\\Ventor Sistemi\\dati\\Tmp\\"));
-        QCOMPARE(logFilePath(r),
-                 QStringLiteral("c:\\Programmi\\Ventor Sistemi\\dati\\tmp\\log_Riapertura_2024.txt"));
+        QCOMPARE(logFilePath(r), years::fill(QStringLiteral(
+                                     "c:\\Programmi\\Ventor Sistemi\\dati\\tmp\\log_Riapertura_{new}.txt")));
         QCOMPARE(oldArchivePath(r, 10),
-                 QStringLiteral("c:\\Programmi\\Ventor Sistemi\\dati\\esercizi\\Azienda_10\\2023\\dati.mdb"));
-        QCOMPARE(oldCompanyFolder(r, 4),
-                 QStringLiteral("c:\\Programmi\\Ventor Sistemi\\dati\\esercizi\\Azienda_4\\2023"));
-        QCOMPARE(newCompanyFolder(r, 4),
-                 QStringLiteral("c:\\Programmi\\Ventor Sistemi\\dati\\Esercizi\\Azienda_4\\2024"));
-        QCOMPARE(archivePath(r, companyFolderName(2), 2023),
-                 QStringLiteral("c:\\Programmi\\Ventor Sistemi\\Dati\\Esercizi\\Azienda_2\\2023\\dati.mdb"));
+                 years::fill(QStringLiteral(
+                     "c:\\Programmi\\Ventor Sistemi\\dati\\esercizi\\Azienda_10\\{old}\\dati.mdb")));
+        QCOMPARE(
+            oldCompanyFolder(r, 4),
+            years::fill(QStringLiteral("c:\\Programmi\\Ventor Sistemi\\dati\\esercizi\\Azienda_4\\{old}")));
+        QCOMPARE(
+            newCompanyFolder(r, 4),
+            years::fill(QStringLiteral("c:\\Programmi\\Ventor Sistemi\\dati\\Esercizi\\Azienda_4\\{new}")));
+        QCOMPARE(archivePath(r, companyFolderName(2), years::Old),
+                 years::fill(QStringLiteral(
+                     "c:\\Programmi\\Ventor Sistemi\\Dati\\Esercizi\\Azienda_2\\{old}\\dati.mdb")));
         QCOMPARE(archivePath(r, QStringLiteral("Azienda_2"), AnnoDaAprire),
-                 QStringLiteral("c:\\Programmi\\Ventor Sistemi\\Dati\\Esercizi\\Azienda_2\\2024\\dati.mdb"));
+                 years::fill(QStringLiteral(
+                     "c:\\Programmi\\Ventor Sistemi\\Dati\\Esercizi\\Azienda_2\\{new}\\dati.mdb")));
         QCOMPARE(safetyCopyName(QDate(2026, 12, 7)), QStringLiteral("Copia_dati_07122026"));
         QCOMPARE(safetyCopyName(QDate(2024, 1, 31)), QStringLiteral("Copia_dati_31012024"));
         // From a SERVER root: plain concatenation.
         QCOMPARE(oldArchivePath(installationRoot(rio::DataSource::Server, false, false,
                                                  QStringLiteral("X:\\archivi\\"), QString()),
                                 1),
-                 QStringLiteral("X:\\archivi\\dati\\esercizi\\Azienda_1\\2023\\dati.mdb"));
+                 years::fill(QStringLiteral("X:\\archivi\\dati\\esercizi\\Azienda_1\\{old}\\dati.mdb")));
         QCOMPARE(oldArchivePath(installationRoot(rio::DataSource::Server, false, false,
                                                  QStringLiteral("X:\\archivi"), QString()),
                                 1),
-                 QStringLiteral("X:\\archivi\\dati\\esercizi\\Azienda_1\\2023\\dati.mdb"));
+                 years::fill(QStringLiteral("X:\\archivi\\dati\\esercizi\\Azienda_1\\{old}\\dati.mdb")));
         QCOMPARE(QString::fromLatin1(SystemDatabasePath),
                  QStringLiteral("C:\\Programmi\\Zeta\\Dati\\system\\systemzeta.mdb"));
     }
@@ -196,18 +202,18 @@ private slots:
 
         const QString r = QStringLiteral("C:\\Program Files (x86)\\Ventor Sistemi\\");
         const QString mdw = workgroupFilePath(true, QStringLiteral("Program files"));
-        const QString form2 = QStringLiteral(
+        const QString form2 = years::fill(QStringLiteral(
             "Provider=Microsoft.Jet.OLEDB.4.0;Password=kQ482913tW;User ID=Larvinote;"
-            "Data Source=C:\\Program Files (x86)\\Ventor Sistemi\\Dati\\Esercizi\\Azienda_7\\2024\\dati.mdb;"
+            "Data Source=C:\\Program Files (x86)\\Ventor Sistemi\\Dati\\Esercizi\\Azienda_7\\{new}\\dati.mdb;"
             "Persist Security Info=True;"
-            "Jet OLEDB:System database=C:\\Program Files (x86)\\Ventor Sistemi\\Dati\\system\\System.mdw");
-        QCOMPARE(archiveConnectionString(archivePath(r, companyFolderName(7), 2024), mdw), form2);
+            "Jet OLEDB:System database=C:\\Program Files (x86)\\Ventor Sistemi\\Dati\\system\\System.mdw"));
+        QCOMPARE(archiveConnectionString(archivePath(r, companyFolderName(7), years::New), mdw), form2);
         QCOMPARE(archiveConnectionString(oldArchivePath(r, 1), mdw),
-                 QStringLiteral(
+                 years::fill(QStringLiteral(
                      "Provider=Microsoft.Jet.OLEDB.4.0;Password=kQ482913tW;User ID=Larvinote;"
-                     "Data Source=C:\\Program Files (x86)\\Ventor Sistemi\\dati\\esercizi\\Azienda_1\\2023\\"
+                     "Data Source=C:\\Program Files (x86)\\Ventor Sistemi\\dati\\esercizi\\Azienda_1\\{old}\\"
                      "dati.mdb;Persist Security Info=True;Jet OLEDB:System database=C:\\Program Files "
-                     "(x86)\\Ventor Sistemi\\Dati\\system\\System.mdw"));
+                     "(x86)\\Ventor Sistemi\\Dati\\system\\System.mdw")));
         // Nothing is trimmed or inserted around the pieces.
         QCOMPARE(archiveConnectionString(QStringLiteral(" a "), QStringLiteral(" b ")),
                  QStringLiteral(

@@ -4,6 +4,7 @@
 #include "data/product_schema.h"
 #include "support/raised_error.h"
 #include "support/test_install.h"
+#include "support/years.h"
 
 #include <QString>
 
@@ -35,7 +36,7 @@ protected:
     {
         m_install = std::make_unique<TestInstall>();
         m_file = m_install->createArchive(1);
-        m_windows = TestInstall::archiveWindowsPath(1, 2023);
+        m_windows = TestInstall::archiveWindowsPath(1, years::Old);
     }
 
     void removeArchive() { m_install.reset(); }

@@ -4,6 +4,7 @@
 #include "data/error.h"
 #include "data/interrupted_write.h"
 #include "database_fixture.h"
+#include "support/years.h"
 
 #include <QDir>
 #include <QFile>
@@ -40,7 +41,7 @@ private slots:
 
     void missingFileFailsAndIsNotCreated()
     {
-        const QString windows = TestInstall::archiveWindowsPath(7, 2023);
+        const QString windows = TestInstall::archiveWindowsPath(7, years::Old);
         QDir().mkpath(QFileInfo(m_install->host(windows)).absolutePath());
         Connection c;
         QString text;
@@ -150,7 +151,8 @@ private slots:
                          &text),
                  err::EngineFailure);
         // In Italian, with the archive as the program names it.
-        QVERIFY2(text.startsWith(QStringLiteral("L'archivio ") + TestInstall::archiveWindowsPath(1, 2023) +
+        QVERIFY2(text.startsWith(QStringLiteral("L'archivio ") +
+                                 TestInstall::archiveWindowsPath(1, years::Old) +
                                  QStringLiteral(" è in uso da un altro programma")),
                  qPrintable(text));
         writer->commitTrans();
@@ -250,8 +252,8 @@ private slots:
                 [&] { openArchive()->execute(QStringLiteral("insert into ANAG_ART(CodArt) values('A')")); },
                 &text),
             err::EngineFailure);
-        QVERIFY2(text.startsWith(QStringLiteral("L'archivio ") + TestInstall::archiveWindowsPath(1, 2023) +
-                                 expected),
+        QVERIFY2(text.startsWith(QStringLiteral("L'archivio ") +
+                                 TestInstall::archiveWindowsPath(1, years::Old) + expected),
                  qPrintable(text));
     }
 

@@ -7,6 +7,7 @@
 #include "gui/frm_riapri.h"
 #include "gui/message_box.h"
 #include "gui/window_host.h"
+#include "support/years.h"
 #include "window_fixture.h"
 
 #include <QApplication>
@@ -50,12 +51,14 @@ private slots:
         QCOMPARE(w.objectName(), QStringLiteral("frmRiapri"));
         QCOMPARE(w.windowTitle(), QStringLiteral("Creazione nuovo anno Contabile e Magazzino by Ventor"));
 
+        const QByteArray oldYear = years::oldText().toLatin1();
+        const QByteArray newYear = years::newText().toLatin1();
         const std::pair<const char*, const char*> captions[] = {
             {"Label5", "SORGENTE DATI"},
             {"Label1", "ESERCIZIO IN CORSO"},
-            {"txtDbOld", "2023"},
+            {"txtDbOld", oldYear.constData()},
             {"Label2", "ESERCIZIO DA APRIRE"},
-            {"txtDbNew", "2024"},
+            {"txtDbNew", newYear.constData()},
             {"cmd", "&ESEGUI"},
             {"Label8", "Powered By"},
             {"Label3", "LOG Eventi"},

@@ -10,6 +10,7 @@
 #include "gui/qt_translations.h"
 #include "gui/restore_dialog.h"
 #include "run/restore.h"
+#include "support/years.h"
 #include "test_install.h"
 #include "window_fixture.h"
 
@@ -109,7 +110,7 @@ private slots:
         QCOMPARE(list->topLevelItemCount(), 3);
         QTRY_VERIFY(!dialog->checking());
         QCOMPARE(list->topLevelItem(0)->text(Kind),
-                 QStringLiteral("contiene già il 2024 (Azienda_1, Azienda_2)"));
+                 years::fill(QStringLiteral("contiene già il {new} (Azienda_1, Azienda_2)")));
         QCOMPARE(list->topLevelItem(1)->text(Kind), QStringLiteral("prima della riapertura"));
         QCOMPARE(list->currentItem(), list->topLevelItem(1));
         QVERIFY2(list->topLevelItem(1)->text(Age).endsWith(QStringLiteral(" fa")),
@@ -153,7 +154,7 @@ private slots:
         // The archives as before the run; the buttons back.
         QCOMPARE(TestInstall::fingerprint(f.install.driveC()).value(f.relative(f.install.archiveHost(1))),
                  f.archiveBeforeRun);
-        QVERIFY(!QFile::exists(f.install.archiveHost(1, 2024)));
+        QVERIFY(!QFile::exists(f.install.archiveHost(1, years::New)));
         const auto& events = f.window.events();
         QVERIFY(events.line(events.lineCount() - 1).startsWith(QStringLiteral("Rapporto del ripristino: ")));
         for (const char* button : {"cmd", "cmdVerifica", "cmdRipristina", "cmdChiudi"})
@@ -183,7 +184,8 @@ private slots:
         const QString aside = fs::hostPath(setAsideFolder(TestInstall::base()));
         const auto setAside = TestInstall::fingerprint(aside);
         dialog = f.openDialog();
-        QVERIFY(text(*dialog, "lblMessaDaParte").contains(QStringLiteral("contiene già il 2024")));
+        QVERIFY(
+            text(*dialog, "lblMessaDaParte").contains(years::fill(QStringLiteral("contiene già il {new}"))));
         f.boxes.clear();
         child<QPushButton>(*dialog, "cmdAnnullaRipristino")->click();
         QTRY_VERIFY(f.boxes.size() >= 2 && !f.window.isRunning());
@@ -197,7 +199,7 @@ private slots:
     void aCopyThatDiffersIsNotOffered()
     {
         Fixture f;
-        QFile archive(f.copy() + QStringLiteral("/esercizi/Azienda_2/2023/dati.mdb"));
+        QFile archive(f.copy() + years::fill(QStringLiteral("/esercizi/Azienda_2/{old}/dati.mdb")));
         QVERIFY(archive.open(QIODevice::Append));
         archive.write("x");
         archive.close();
@@ -206,14 +208,14 @@ private slots:
         auto* list = child<QTreeWidget>(*dialog, "lstCopie");
         QTRY_VERIFY(!dialog->checking());
         QCOMPARE(list->topLevelItem(0)->text(Check),
-                 QStringLiteral(
-                     "NON corrisponde al manifesto: esercizi/Azienda_2/2023/dati.mdb (contenuto diverso)"));
+                 years::fill(QStringLiteral(
+                     "NON corrisponde al manifesto: esercizi/Azienda_2/{old}/dati.mdb (contenuto diverso)")));
         QVERIFY(!child<QPushButton>(*dialog, "cmdRipristinaCopia")->isEnabled());
         f.boxes.clear();
         child<QPushButton>(*dialog, "cmdAnnulla")->click();
         QTRY_VERIFY(!f.window.findChild<DlgRipristino*>());
         QVERIFY(f.boxes.isEmpty());
-        QVERIFY(QFile::exists(f.install.archiveHost(1, 2024)));
+        QVERIFY(QFile::exists(f.install.archiveHost(1, years::New)));
     }
 
     // The reading can be interrupted; what was not read says so, and may

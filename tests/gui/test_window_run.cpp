@@ -4,6 +4,7 @@
 #include "gui/event_list_model.h"
 #include "gui/frm_riapri.h"
 #include "gui/message_box.h"
+#include "support/years.h"
 #include "test_install.h"
 
 #include <QAction>
@@ -68,7 +69,8 @@ struct Fixture
     QString tmpFolder() const { return install.host(TestInstall::base() + QStringLiteral("dati\\Tmp")); }
     QString logPath() const
     {
-        return install.host(TestInstall::base() + QStringLiteral("dati\\tmp\\log_Riapertura_2024.txt"));
+        return install.host(TestInstall::base() +
+                            years::fill(QStringLiteral("dati\\tmp\\log_Riapertura_{new}.txt")));
     }
     QStringList events()
     {
@@ -109,7 +111,7 @@ private slots:
         QCOMPARE(f.window.lastOutcome(), RunOutcome::NotStarted);
         QCOMPARE(f.window.events().lineCount(), 0);
         QVERIFY(!QDir(f.tmpFolder()).exists());
-        QVERIFY(!QFile::exists(f.install.archiveHost(1, 2024)));
+        QVERIFY(!QFile::exists(f.install.archiveHost(1, years::New)));
         QVERIFY(f.child("cmd")->isEnabled());
         QVERIFY(f.child("cmdVerifica")->isEnabled());
         QVERIFY(f.child("barProgresso")->isHidden());
@@ -158,7 +160,7 @@ private slots:
         QVERIFY(f.child("cmd")->isEnabled());
         QVERIFY(f.child("cmdChiudi")->isEnabled());
         QVERIFY(!f.window.isRunning());
-        QVERIFY(QFile::exists(f.install.archiveHost(7, 2024)));
+        QVERIFY(QFile::exists(f.install.archiveHost(7, years::New)));
 
         const QStringList events = f.events();
         QCOMPARE(f.window.events().rowCount(), events.size()); // all shown once the run is over
@@ -196,7 +198,7 @@ private slots:
         QVERIFY(!f.window.isVisible());
         QVERIFY(!f.window.runState().log);
         QCOMPARE(f.boxes.last().icon, Icon::Critical);
-        QVERIFY2(f.boxes.last().text.contains(QStringLiteral("log_Riapertura_2024.txt")),
+        QVERIFY2(f.boxes.last().text.contains(years::fill(QStringLiteral("log_Riapertura_{new}.txt"))),
                  qPrintable(f.boxes.last().text));
         // The confirmation and the error: no company was reached.
         QCOMPARE(f.boxes.size(), 2);
@@ -233,7 +235,7 @@ private slots:
                      qPrintable(line));
         QCOMPARE(f.boxes.size(), 1); // the summary, no confirmation
         QVERIFY(!QDir(f.tmpFolder()).exists());
-        QVERIFY(!QFile::exists(f.install.archiveHost(1, 2024)));
+        QVERIFY(!QFile::exists(f.install.archiveHost(1, years::New)));
         QVERIFY(f.child("cmd")->isEnabled());
         QVERIFY(f.child("cmdVerifica")->isEnabled());
         QVERIFY(!f.window.isRunning());
@@ -292,7 +294,7 @@ private slots:
         QCOMPARE(f.window.lastOutcome(), RunOutcome::Done);
         const int firstBoxes = f.boxes.size();
         f.clickRun();
-        // The second run first names the 2024 archive it replaces.
+        // The second run first names the new-year archive it replaces.
         QCOMPARE(f.boxes.size(), 2 * firstBoxes + 1);
         QCOMPARE(f.boxes[firstBoxes].buttons, Buttons::YesNoDefaultNo);
         QVERIFY(f.boxes[firstBoxes].text.contains(QStringLiteral("- Azienda_1 (Azienda 1 S.r.l.)")));
@@ -305,7 +307,8 @@ private slots:
         QVERIFY(QFile::remove(f.install.archiveHost(1)));
         f.clickRun();
         QCOMPARE(f.window.lastOutcome(), RunOutcome::NotStarted);
-        QVERIFY2(f.boxes.last().text.contains(QStringLiteral("nessuna azienda con archivio 2023 trovata")),
+        QVERIFY2(f.boxes.last().text.contains(
+                     years::fill(QStringLiteral("nessuna azienda con archivio {old} trovata"))),
                  qPrintable(f.boxes.last().text));
         QVERIFY(f.child<QPushButton>("cmd")->isEnabled());
     }
@@ -317,10 +320,11 @@ private slots:
     {
         Fixture f;
         f.install.addCompany(1);
-        TestInstall::exec(f.install.archiveHost(1),
-                          QStringLiteral("insert into MOV_CONT(Data_Mov_Cont, TipoCliFor, CodCLIFOR, "
-                                         "Tipo_Documento, Numero_Documento, Totale_Mov_Cont) values "
-                                         "('2023-05-02', 'F', '900', 'FA', '  ', 30)"));
+        TestInstall::exec(
+            f.install.archiveHost(1),
+            years::fill(QStringLiteral("insert into MOV_CONT(Data_Mov_Cont, TipoCliFor, CodCLIFOR, "
+                                       "Tipo_Documento, Numero_Documento, Totale_Mov_Cont) values "
+                                       "('{old}-05-02', 'F', '900', 'FA', '  ', 30)")));
         f.clickRun();
         QCOMPARE(f.window.lastOutcome(), RunOutcome::DoneWithErrors);
         QCOMPARE(f.child<QLabel>("lblOutcome")->text(),
@@ -392,7 +396,8 @@ private slots:
                  qPrintable(after.value(events.size())));
         QVERIFY(after.size() > events.size() + 1);
         f.child<QPushButton>("cmdRapporto")->click();
-        QVERIFY(QFileInfo(opened).fileName().startsWith(QStringLiteral("verifica_Riapertura_2024_")));
+        QVERIFY(QFileInfo(opened).fileName().startsWith(
+            years::fill(QStringLiteral("verifica_Riapertura_{new}_"))));
     }
 };
 

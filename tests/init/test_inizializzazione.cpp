@@ -1,4 +1,5 @@
 #include "support/step_fixture.h"
+#include "support/years.h"
 
 #include "context/layout.h"
 #include "context/run_context.h"
@@ -54,7 +55,7 @@ const QStringList MovementTables{QStringLiteral("MOV_MAG"), QStringLiteral("MOV_
 void TestInitialisation::init()
 {
     m_fixture = std::make_unique<StepFixture>();
-    m_file = m_fixture->install.createArchive(4, 2024);
+    m_file = m_fixture->install.createArchive(4, years::New);
     fill();
 }
 
@@ -274,7 +275,7 @@ void TestInitialisation::onlyFirstCounterRowReset()
 void TestInitialisation::probeFindsTables()
 {
     TestInstall::exec(m_file, QStringLiteral("create view V_ARTICOLI as select CodArt from ANAG_ART"));
-    const auto db = StepFixture::open(2024, 4);
+    const auto db = StepFixture::open(years::New, 4);
 
     QVERIFY(rio::gEsistenza_Tabella(db.get(), QStringLiteral("ANAG_ART")));
     QVERIFY(rio::gEsistenza_Tabella(db.get(), QStringLiteral("  mov_mag ")));
@@ -294,7 +295,7 @@ void TestInitialisation::probeClosedOrNull()
     QVERIFY(!rio::gEsistenza_Tabella(&closed, QStringLiteral("ANAG_ART")));
     QVERIFY(!rio::gEsistenza_Tabella(nullptr, QStringLiteral("ANAG_ART")));
 
-    const auto db = StepFixture::open(2024, 4);
+    const auto db = StepFixture::open(years::New, 4);
     QVERIFY(!rio::gEsistenza_Tabella(db.get(), rio::nullValue()));
     db->close();
     QVERIFY(!rio::gEsistenza_Tabella(db.get(), QStringLiteral("ANAG_ART")));
@@ -303,9 +304,9 @@ void TestInitialisation::probeClosedOrNull()
 void TestInitialisation::probeEmptyCatalogue()
 {
     // Only a view: no table of type "Table".
-    TestInstall::createDatabase(m_fixture->install.archiveHost(5, 2024),
+    TestInstall::createDatabase(m_fixture->install.archiveHost(5, years::New),
                                 {QStringLiteral("create view V as select 1 as x")});
-    const auto db = StepFixture::open(2024, 5);
+    const auto db = StepFixture::open(years::New, 5);
     QVERIFY(!rio::gEsistenza_Tabella(db.get(), QStringLiteral("V")));
     QVERIFY(!rio::gEsistenza_Tabella(db.get(), QStringLiteral("ANAG_ART")));
 }

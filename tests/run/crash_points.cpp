@@ -1,4 +1,5 @@
 #include "crash_points.h"
+#include "support/years.h"
 
 #include "child_process.h"
 
@@ -233,8 +234,9 @@ void selectKillPoints(const QList<Call>& trace, int companies, int openItemCommi
     const auto copy = pattern(QStringLiteral("(^|/)(copia_in_corso_)?copia_dati_[^/]*/"));
     const auto log = pattern(QStringLiteral("/tmp/log_[^/]*$"));
     const auto archiveFile = pattern(QStringLiteral("/dati\\.mdb$"));
-    const auto newYear = pattern(QStringLiteral("/esercizi/azienda_\\d+/2024/"));
-    const auto reportFile = pattern(QStringLiteral("/verifica_riapertura_2024_[^/]*\\.html(\\.parziale)?$"));
+    const auto newYear = pattern(years::fill(QStringLiteral("/esercizi/azienda_\\d+/{new}/")));
+    const auto reportFile =
+        pattern(years::fill(QStringLiteral("/verifica_riapertura_{new}_[^/]*\\.html(\\.parziale)?$")));
 
     const int safetyCopy =
         first(0, [&](const Call& c) { return c.writes() && c.in(copy) && c.in(archiveFile); });
@@ -252,7 +254,7 @@ void selectKillPoints(const QList<Call>& trace, int companies, int openItemCommi
     for (int i = 0; i < firstPage; ++i)
         if (trace[i].writes() && trace[i].in(newYear) && !trace[i].in(copy) && trace[i].in(archiveFile))
             newYearCopy = i;
-    QVERIFY2(newYearCopy >= 0, "no file copy into a 2024 folder before its first page write");
+    QVERIFY2(newYearCopy >= 0, "no file copy into a new-year folder before its first page write");
     addPoint(QStringLiteral("new-year copy: archive of the last company"), newYearCopy);
 
     const auto logLine = [&](int from, const QString& caption) {
@@ -283,7 +285,7 @@ void selectKillPoints(const QList<Call>& trace, int companies, int openItemCommi
         const QString company = QStringLiteral("Azienda_%1").arg(n);
         const int start = logLine(0, QStringLiteral("ripristino magazzino azienda n. %1 in corso...").arg(n));
         QVERIFY2(start >= 0, qPrintable(company + QStringLiteral(": no first step")));
-        addPoint(company + QStringLiteral(" start of step: 2023 stock recomputation"), start);
+        addPoint(company + years::fill(QStringLiteral(" start of step: {old} stock recomputation")), start);
         for (const auto& step : perCompany) {
             const int line = logLine(start, QLatin1String(step.caption));
             QVERIFY2(line >= 0, step.caption);
@@ -297,17 +299,18 @@ void selectKillPoints(const QList<Call>& trace, int companies, int openItemCommi
                     return *it;
             return QList<Commit>();
         };
-        const QList<Commit> old = archive(2023);
-        QVERIFY2(old.size() == 1,
-                 qPrintable(company + QStringLiteral(": commits into 2023: %1").arg(old.size())));
-        QVERIFY2(middle(old[0].pageWrites) >= 0, "2023 commit without page writes");
+        const QList<Commit> old = archive(years::Old);
+        QVERIFY2(
+            old.size() == 1,
+            qPrintable(company + years::fill(QStringLiteral(": commits into {old}: %1")).arg(old.size())));
+        QVERIFY2(middle(old[0].pageWrites) >= 0, "old-year commit without page writes");
         // Before the journal's first sync its header is still zero: a journal
         // the engine never plays back. Its very first write comes before any
         // other thread's on the journal (the statement and the commit take
         // the connection in turn), so strace stops there whichever thread
         // makes it.
         QVERIFY2(!old[0].journalBeforeSync.isEmpty() && old[0].journalSync >= 0,
-                 "2023 journal without a write before its first sync");
+                 "old-year journal without a write before its first sync");
         const int unsyncedWrite = old[0].journalBeforeSync.first();
         QVERIFY2(callsWhere(
                      trace,
@@ -315,19 +318,22 @@ void selectKillPoints(const QList<Call>& trace, int companies, int openItemCommi
                          return c.name == trace[unsyncedWrite].name && c.path == trace[unsyncedWrite].path;
                      }).first() == unsyncedWrite &&
                      trace[unsyncedWrite].indexOnFile == 1,
-                 "a write on the 2023 journal before its first write");
-        points.append(
-            {company + QStringLiteral(" 2023 commit: first journal write"), trace[unsyncedWrite], true});
-        addPoint(company + QStringLiteral(" 2023 commit: first journal sync"), old[0].journalSync);
-        addPoint(company + QStringLiteral(" 2023 commit: page write"), middle(old[0].pageWrites));
+                 "a write on the old-year journal before its first write");
+        points.append({company + years::fill(QStringLiteral(" {old} commit: first journal write")),
+                       trace[unsyncedWrite], true});
+        addPoint(company + years::fill(QStringLiteral(" {old} commit: first journal sync")),
+                 old[0].journalSync);
+        addPoint(company + years::fill(QStringLiteral(" {old} commit: page write")),
+                 middle(old[0].pageWrites));
 
-        const QList<Commit> year = archive(2024);
-        QVERIFY2(year.size() == 3 + openItemCommits,
-                 qPrintable(company + QStringLiteral(": commits into 2024: %1").arg(year.size())));
+        const QList<Commit> year = archive(years::New);
+        QVERIFY2(
+            year.size() == 3 + openItemCommits,
+            qPrintable(company + years::fill(QStringLiteral(": commits into {new}: %1")).arg(year.size())));
         const QStringList names{QStringLiteral("initialisation"), QStringLiteral("opening stock"),
                                 QStringLiteral("stock recomputation")};
         for (int i = 0; i < year.size(); ++i) {
-            const QString commit = company + QStringLiteral(" 2024 ") +
+            const QString commit = company + years::fill(QStringLiteral(" {new} ")) +
                                    names.value(i, QStringLiteral("open items %1").arg(i - 2)) +
                                    QStringLiteral(" commit: ");
             QVERIFY2(middle(year[i].pageWrites) >= 0, qPrintable(commit + QStringLiteral("no page write")));

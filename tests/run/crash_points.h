@@ -96,7 +96,7 @@ struct KillPoint
 // many companies as given, each with that many commits of open items: the
 // safety copy (a write, its rename), the new-year copy, the start of every
 // step, a page write of every commit into an archive, the first write and the
-// first sync of every 2023 journal, two 2024 journals half written and the
+// first sync of every old-year journal, two new-year journals half written and the
 // verification report. pointBeforeSecondRun is the one of the first company's
 // first commit of open items. A point the trace lacks, or a call another
 // thread could reach with the same number, fails the current test (QVERIFY)

@@ -3,6 +3,7 @@
 // day keep both safety copies; a second run or restore started during one
 // is refused and changes nothing. Kills the built riapertura-cli with strace
 // at writes chosen from the trace of one uninterrupted run.
+#include "support/years.h"
 #include "traced_run_fixture.h"
 
 #include <QRegularExpression>
@@ -17,7 +18,7 @@ private slots:
     void killedAndRunAgain_data()
     {
         addKillPointRows(m_points);
-        QTest::newRow("Azienda_1 2023: an all-zero journal put by hand") << -1;
+        QTest::newRow("Azienda_1 old year: an all-zero journal put by hand") << -1;
     }
 
     // Killed anywhere, checked, then run again: the same archives as one
@@ -80,7 +81,7 @@ private slots:
             << QStringLiteral(
                    "durante la creazione dei movimenti di magazzino di Azienda_1: nessuna azienda");
         QTest::newRow("inside a commit, Ctrl-C again and again")
-            << QStringLiteral("Azienda_2 2024 open items 1 commit: page write") << true
+            << years::fill(QStringLiteral("Azienda_2 {new} open items 1 commit: page write")) << true
             << QStringLiteral("durante il riporto delle partite aperte di Azienda_2: l'azienda Azienda_1 è "
                               "stata aperta, Azienda_2 no; una nuova riapertura le rifà tutte da capo");
     }
@@ -106,7 +107,7 @@ private slots:
         QVERIFY2(stopped.output.contains(line), qPrintable(stopped.output.right(1500)));
         QCOMPARE(stopped.output.contains(QStringLiteral("interruzione già in corso")), again);
 
-        QDirIterator logs(drive, {QStringLiteral("log_Riapertura_2024.txt")}, QDir::Files,
+        QDirIterator logs(drive, {years::fill(QStringLiteral("log_Riapertura_{new}.txt"))}, QDir::Files,
                           QDirIterator::Subdirectories);
         QVERIFY(logs.hasNext());
         QFile logFile(logs.next());
@@ -151,7 +152,7 @@ private slots:
         QTest::newRow("a run during a restore") << true << Run;
     }
 
-    // A run held at its first 2023 journal sync, or a restore held at its
+    // A run held at its first old-year journal sync, or a restore held at its
     // final swap (data folder set aside): a second run or restore started
     // then is refused, exit 2, and changes nothing; the check says so as a
     // warning; the first ends as if alone.

@@ -7,6 +7,7 @@
 #include "run/restore.h"
 #include "run/run.h"
 #include "step_fixture.h"
+#include "support/years.h"
 
 #include <QDate>
 #include <QDir>
@@ -52,12 +53,12 @@ private slots:
         QTest::addColumn<QString>("target");  // in the outside folder; ".." as it is
         QTest::addColumn<bool>("restore");    // a run first, then a restore refused too
         QTest::addColumn<bool>("afterCheck"); // made once the safety copy is done
-        const QString newYear = QStringLiteral("dati\\esercizi\\Azienda_1\\2024\\");
-        QTest::newRow("leggimi.txt in a 2024 folder")
+        const QString newYear = years::fill(QStringLiteral("dati\\esercizi\\Azienda_1\\{new}\\"));
+        QTest::newRow("leggimi.txt in a new-year folder")
             << newYear + QStringLiteral("leggimi.txt") << QStringLiteral("fuori.txt") << false << false;
-        QTest::newRow("Stampe in a 2024 folder")
+        QTest::newRow("Stampe in a new-year folder")
             << newYear + QStringLiteral("Stampe") << QStringLiteral("cartella") << false << false;
-        QTest::newRow("the archive of a 2024 folder")
+        QTest::newRow("the archive of a new-year folder")
             << newYear + QStringLiteral("dati.mdb") << QStringLiteral("fuori.mdb") << false << false;
         QTest::newRow("a folder back up the tree")
             << QStringLiteral("dati\\esercizi\\giro") << QStringLiteral("..") << false << false;
@@ -69,9 +70,9 @@ private slots:
         QTest::newRow("a data folder set aside")
             << QStringLiteral("dati_prima_del_ripristino_20261207_101500") << QStringLiteral("cartella")
             << true << false;
-        QTest::newRow("the log file") << QStringLiteral("dati\\Tmp\\log_Riapertura_2024.txt")
+        QTest::newRow("the log file") << years::fill(QStringLiteral("dati\\Tmp\\log_Riapertura_{new}.txt"))
                                       << QStringLiteral("fuori.txt") << true << false;
-        QTest::newRow("the archive of a 2024 folder, after the check")
+        QTest::newRow("the archive of a new-year folder, after the check")
             << newYear + QStringLiteral("dati.mdb") << QStringLiteral("fuori.mdb") << false << true;
     }
     void aLinkIsNamedAndRefusedAndNothingOutsideChanges()

@@ -5,6 +5,7 @@
 #include "run/preliminary_check.h"
 #include "run/run.h"
 #include "scoped_mount.h"
+#include "support/years.h"
 
 #include <QFile>
 #include <QProcess>
@@ -42,29 +43,31 @@ private slots:
     void eachTroubleIsFound()
     {
         CheckFixture f;
-        QFile lock(f.file(QStringLiteral("dati\\esercizi\\Azienda_1\\2023\\dati.ldb")));
+        QFile lock(f.file(years::fill(QStringLiteral("dati\\esercizi\\Azienda_1\\{old}\\dati.ldb"))));
         QVERIFY(lock.open(QIODevice::WriteOnly));
         lock.close();
         TestInstall::exec(f.oldArchive(3), QStringLiteral("delete from AZIENDE"));
-        QDir().mkpath(f.file(QStringLiteral("dati\\esercizi\\Azienda_3\\2024")));
+        QDir().mkpath(f.file(years::fill(QStringLiteral("dati\\esercizi\\Azienda_3\\{new}"))));
         // Never reopened: a folder in place of the archive, folders that are not a slot.
-        QDir().mkpath(f.file(QStringLiteral("dati\\esercizi\\Azienda_4\\2023\\dati.mdb")));
-        QDir().mkpath(f.file(QStringLiteral("dati\\esercizi\\Azienda_03\\2023")));
-        QDir().mkpath(f.file(QStringLiteral("dati\\esercizi\\Azienda_11\\2023")));
+        QDir().mkpath(f.file(years::fill(QStringLiteral("dati\\esercizi\\Azienda_4\\{old}\\dati.mdb"))));
+        QDir().mkpath(f.file(years::fill(QStringLiteral("dati\\esercizi\\Azienda_03\\{old}"))));
+        QDir().mkpath(f.file(years::fill(QStringLiteral("dati\\esercizi\\Azienda_11\\{old}"))));
 
         const PreliminaryCheck check = runPreliminaryCheck(f.host, f.state, PreliminaryOptions{1024});
 
         const QStringList errors = findingTexts(check, Level::Error);
         QVERIFY2(
-            errors.filter(QStringLiteral("Azienda_1: l'archivio 2023 è in uso (file di blocco")).size() == 1,
+            errors.filter(years::fill(QStringLiteral("Azienda_1: l'archivio {old} è in uso (file di blocco")))
+                    .size() == 1,
             qPrintable(errors.join(QLatin1Char('\n'))));
         QVERIFY(errors.filter(QStringLiteral("Azienda_3: manca la riga")).size() == 1);
         QVERIFY(errors.filter(QStringLiteral("spazio libero insufficiente")).size() == 1);
         QCOMPARE(errors.size(), 3);
         const QStringList warnings = findingTexts(check, Level::Warning);
-        QVERIFY(
-            warnings.contains(QStringLiteral("Azienda_3: la cartella 2024 esiste già e sarà sostituita")));
-        QVERIFY2(warnings.filter(QStringLiteral("Azienda_4: 2023\\dati.mdb è una cartella")).size() == 1,
+        QVERIFY(warnings.contains(
+            years::fill(QStringLiteral("Azienda_3: la cartella {new} esiste già e sarà sostituita"))));
+        QVERIFY2(warnings.filter(years::fill(QStringLiteral("Azienda_4: {old}\\dati.mdb è una cartella")))
+                         .size() == 1,
                  qPrintable(warnings.join(QLatin1Char('\n'))));
         QVERIFY(warnings.filter(QStringLiteral("cartella Azienda_03 ignorata")).size() == 1);
         QVERIFY(warnings.filter(QStringLiteral("cartella Azienda_11 ignorata")).size() == 1);
@@ -87,7 +90,7 @@ private slots:
         const PreliminaryCheck check = runPreliminaryCheck(f.host, f.state);
         const QStringList errors = findingTexts(check, Level::Error);
         QVERIFY(errors.filter(QStringLiteral("file di gruppo di lavoro mancante")).size() == 1);
-        QVERIFY(errors.filter(QStringLiteral("l'archivio 2023 non si apre")).size() == 2);
+        QVERIFY(errors.filter(years::fill(QStringLiteral("l'archivio {old} non si apre"))).size() == 2);
     }
 
     // A hot journal is played back by the run; one whose header was never
@@ -105,9 +108,9 @@ private slots:
                                      << QStringLiteral("dati.mdb riportato all'ultimo stato confermato");
         QTest::newRow("journal never synced")
             << false
-            << QStringLiteral(
+            << years::fill(QStringLiteral(
                    "Azienda_1: il file dati.mdb-journal è rimasto da una riapertura interrotta prima "
-                   "che l'archivio 2023 fosse modificato: sarà rimosso all'inizio della riapertura")
+                   "che l'archivio {old} fosse modificato: sarà rimosso all'inizio della riapertura"))
             << QStringLiteral("dati.mdb: rimosso il file dati.mdb-journal");
     }
     void anInterruptedArchiveIsLeftAloneByTheCheckAndRecoveredByTheRun()
@@ -141,8 +144,9 @@ private slots:
         QCOMPARE(runYearOpening(f.ctx), RunOutcome::Done);
         QVERIFY(!QFile::exists(archive + QStringLiteral("-journal")));
         QVERIFY2(f.host.events
-                         .filter(QStringLiteral("Archivio c:\\Programmi\\Ventor Sistemi\\dati\\esercizi\\"
-                                                "Azienda_1\\2023\\") +
+                         .filter(years::fill(
+                                     QStringLiteral("Archivio c:\\Programmi\\Ventor Sistemi\\dati\\esercizi\\"
+                                                    "Azienda_1\\{old}\\")) +
                                  event)
                          .size() == 1,
                  qPrintable(f.host.events.join(QLatin1Char('\n'))));
@@ -158,22 +162,22 @@ private slots:
     {
         QTest::addColumn<QString>("immutable"); // relative to the root, made immutable
         QTest::addColumn<bool>("mount");        // that folder bound read-only instead
-        QTest::addColumn<QString>("sql");       // run on company 1's 2023 archive
+        QTest::addColumn<QString>("sql");       // run on company 1's old-year archive
         QTest::addColumn<QString>("expected");
         QTest::addColumn<bool>("zetaFolder"); // "Abilita aggiornamento in cartella Zeta" ticked
         QTest::addColumn<bool>("damage");     // one page in the middle of company 1's archive overwritten
         QTest::newRow("archive immutable")
-            << QStringLiteral("dati\\esercizi\\Azienda_1\\2023\\dati.mdb") << false << QString()
-            << QStringLiteral("Azienda_1: l'archivio 2023 non è scrivibile") << false << false;
-        QTest::newRow("2024 folder immutable")
-            << QStringLiteral("dati\\Esercizi\\Azienda_1\\2024") << false << QString()
-            << QStringLiteral("Azienda_1: la cartella 2024 non è scrivibile") << false << false;
+            << years::fill(QStringLiteral("dati\\esercizi\\Azienda_1\\{old}\\dati.mdb")) << false << QString()
+            << years::fill(QStringLiteral("Azienda_1: l'archivio {old} non è scrivibile")) << false << false;
+        QTest::newRow("new-year folder immutable")
+            << years::fill(QStringLiteral("dati\\Esercizi\\Azienda_1\\{new}")) << false << QString()
+            << years::fill(QStringLiteral("Azienda_1: la cartella {new} non è scrivibile")) << false << false;
         QTest::newRow("data folder immutable")
             << QStringLiteral("dati") << false << QString()
             << QStringLiteral("la cartella dati non è scrivibile") << false << false;
         QTest::newRow("data folder on a read-only mount")
             << QStringLiteral("dati") << true << QString()
-            << QStringLiteral("Azienda_1: l'archivio 2023 non è scrivibile") << false << false;
+            << years::fill(QStringLiteral("Azienda_1: l'archivio {old} non è scrivibile")) << false << false;
         QTest::newRow("article without code")
             << QString() << false
             << QStringLiteral(
@@ -183,8 +187,9 @@ private slots:
         // Ticked by mistake: the product's folder holds no company, and a run
         // that opens nothing would end as a success.
         QTest::newRow("no company") << QString() << false << QString()
-                                    << QStringLiteral("nessuna azienda con archivio 2023 trovata in "
-                                                      "c:\\Programmi\\Zeta\\dati\\esercizi")
+                                    << years::fill(
+                                           QStringLiteral("nessuna azienda con archivio {old} trovata in "
+                                                          "c:\\Programmi\\Zeta\\dati\\esercizi"))
                                     << true << false;
         // Passes every other check: only the engine's own check reads every page.
         QTest::newRow("damaged page")
@@ -193,8 +198,9 @@ private slots:
                    "with recursive n(i) as (select 1 union all select i + 1 from n where i < 3000) "
                    "insert into ANAG_ART(CodArt, DescrArt) select 'A' || i, hex(randomblob(300)) "
                    "from n")
-            << QStringLiteral("Azienda_1: l'archivio 2023 c:\\Programmi\\Ventor Sistemi\\dati\\esercizi\\"
-                              "Azienda_1\\2023\\dati.mdb è danneggiato (controllo di integrità: ")
+            << years::fill(QStringLiteral(
+                   "Azienda_1: l'archivio {old} c:\\Programmi\\Ventor Sistemi\\dati\\esercizi\\"
+                   "Azienda_1\\{old}\\dati.mdb è danneggiato (controllo di integrità: "))
             << false << true;
     }
     void whatTheRunWouldTripOnIsAnErrorAndRefusesTheRun()
@@ -248,41 +254,45 @@ private slots:
             "insert into MOV_CONT(Data_Mov_Cont, TipoCliFor, CodCLIFOR, Tipo_Documento, Numero_Documento, "
             "Totale_Mov_Cont) values ");
         QTest::newRow("open item without supplier code")
-            << item +
-                   QStringLiteral("('2023-05-02', 'F', '  ', 'FA', '12', 30), ('2023-05-03', 'F', '7', 'FA', "
-                                  "'13', 30)")
-            << QStringLiteral("Azienda_1: 1 partite aperte non saranno riportate nel 2024 (il programma le "
-                              "rifiuta): andranno registrate a mano: \"F\" \"  \", documento \"FA\" n. "
-                              "\"12\" del \"02/05/2023\" (dati mancanti: codice cliente/fornitore)")
+            << item + years::fill(QStringLiteral(
+                          "('{old}-05-02', 'F', '  ', 'FA', '12', 30), ('{old}-05-03', 'F', '7', 'FA', "
+                          "'13', 30)"))
+            << years::fill(QStringLiteral(
+                   "Azienda_1: 1 partite aperte non saranno riportate nel {new} (il programma le "
+                   "rifiuta): andranno registrate a mano: \"F\" \"  \", documento \"FA\" n. "
+                   "\"12\" del \"02/05/{old}\" (dati mancanti: codice cliente/fornitore)"))
             << QStringLiteral("Non si è potuto creare l'ID del Movimento Contabile");
         // Not refused for its key, but the writer cannot read its number.
         QTest::newRow("open item with a Null document number")
-            << item + QStringLiteral("('2023-05-02', 'C', '9', 'FT', null, 30)")
-            << QStringLiteral("Azienda_1: 1 partite aperte non saranno riportate nel 2024 (il programma le "
-                              "rifiuta): andranno registrate a mano: \"C\" \"9\", documento \"FT\" n. Null "
-                              "del \"02/05/2023\" (numero documento Null)")
+            << item + years::fill(QStringLiteral("('{old}-05-02', 'C', '9', 'FT', null, 30)"))
+            << years::fill(QStringLiteral(
+                   "Azienda_1: 1 partite aperte non saranno riportate nel {new} (il programma le "
+                   "rifiuta): andranno registrate a mano: \"C\" \"9\", documento \"FT\" n. Null "
+                   "del \"02/05/{old}\" (numero documento Null)"))
             << QStringLiteral("Error 94 (Invalid use of Null) in procedure GENERO_MOVIMENTO_CONTABILE");
         // Refused when the row is stored: its date column holds no date.
         QTest::newRow("open item with a date the column cannot hold")
             << item + QStringLiteral("('domani', 'C', '9', 'FT', '4', 30)")
-            << QStringLiteral("Azienda_1: 1 partite aperte non saranno riportate nel 2024 (il programma le "
-                              "rifiuta): andranno registrate a mano: \"C\" \"9\", documento \"FT\" n. \"4\" "
-                              "del \"domani\" (errore -2147217913")
+            << years::fill(QStringLiteral(
+                   "Azienda_1: 1 partite aperte non saranno riportate nel {new} (il programma le "
+                   "rifiuta): andranno registrate a mano: \"C\" \"9\", documento \"FT\" n. \"4\" "
+                   "del \"domani\" (errore -2147217913"))
             << QStringLiteral("in procedure GENERO_MOVIMENTO_CONTABILE");
         QTest::newRow("six refused open items, five named")
-            << QStringLiteral(
+            << years::fill(QStringLiteral(
                    "with recursive n(i) as (select 1 union all select i + 1 from n where i < 6) insert "
                    "into MOV_CONT(Data_Mov_Cont, TipoCliFor, CodCLIFOR, Tipo_Documento, "
-                   "Numero_Documento) select '2023-05-02', 'F', i, 'FA', ' ' from n")
+                   "Numero_Documento) select '{old}-05-02', 'F', i, 'FA', ' ' from n"))
             << QStringLiteral("(dati mancanti: numero documento) e altri 1") << QString();
         QTest::newRow("twin codes by case and by blanks")
             << QStringLiteral(
                    "insert into ANAG_ART(CodArt, DescrArt) values ('d4', 'a'), ('D4', 'b'), (' D4', "
                    "'c'), ('E5', 'd')")
-            << QStringLiteral("Azienda_1: 2 articoli con codice gemello di un altro (differiscono solo per "
-                              "maiuscole/minuscole o spazi): il ricalcolo delle giacenze dà i loro movimenti "
-                              "a un solo articolo e la giacenza 2024 andrà controllata a mano: \" D4\" (come "
-                              "\"d4\"), \"D4\" (come \"d4\")")
+            << years::fill(QStringLiteral(
+                   "Azienda_1: 2 articoli con codice gemello di un altro (differiscono solo per "
+                   "maiuscole/minuscole o spazi): il ricalcolo delle giacenze dà i loro movimenti "
+                   "a un solo articolo e la giacenza {new} andrà controllata a mano: \" D4\" (come "
+                   "\"d4\"), \"D4\" (come \"d4\")"))
             << QString();
         QTest::newRow("movements no article's lookup counts")
             << QStringLiteral(
@@ -299,10 +309,10 @@ private slots:
             << QStringLiteral(
                    "insert into ANAG_ART(CodArt, DescrArt) values ('   ', 'a'), ('F6 ', 'b'), ('G7', "
                    "'c'), ('', 'd')")
-            << QStringLiteral(
+            << years::fill(QStringLiteral(
                    "Azienda_1: 1 articoli con codice vuoto o con spazi all'inizio o alla fine: il "
-                   "ricalcolo delle giacenze li salta e la giacenza 2024 andrà controllata a mano: "
-                   "\"F6 \"")
+                   "ricalcolo delle giacenze li salta e la giacenza {new} andrà controllata a mano: "
+                   "\"F6 \""))
             << QString();
     }
     void whatTheStepsPassOverDoesNotRefuseTheRun()
@@ -328,7 +338,7 @@ private slots:
     }
 
     // Another program writing (before or after its journal's first sync),
-    // or only reading inside a transaction, on a 2023 archive or on a 2024
+    // or only reading inside a transaction, on an old-year archive or on a new-year
     // one the run would replace: either way ERRORE, and ESEGUI refuses with
     // every file as it was, the other program's journal included.
     void anArchiveLockedByAnotherConnectionIsInUse_data()
@@ -338,19 +348,21 @@ private slots:
         QTest::addColumn<bool>("hotJournal");
         const QString writing = QStringLiteral("update CONTATORI set Progr_1 = Progr_1");
         const QString reading = QStringLiteral("select CodArt from ANAG_ART");
-        QTest::newRow("2023 writing")
-            << 2023 << QStringList{QStringLiteral("begin immediate"), writing} << false;
-        QTest::newRow("2023 writing past its journal's sync")
-            << 2023
+        QTest::newRow("old year writing")
+            << years::Old << QStringList{QStringLiteral("begin immediate"), writing} << false;
+        QTest::newRow("old year writing past its journal's sync")
+            << years::Old
             << QStringList{QStringLiteral("pragma cache_size = 1"), QStringLiteral("begin immediate"),
                            QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 from n "
                                           "where i < 200) insert into ANAG_ART(CodArt, DescrArt) select "
                                           "'X' || i, hex(randomblob(2000)) from n")}
             << true;
-        QTest::newRow("2023 reading") << 2023 << QStringList{QStringLiteral("begin"), reading} << false;
-        QTest::newRow("2024 writing")
-            << 2024 << QStringList{QStringLiteral("begin immediate"), writing} << false;
-        QTest::newRow("2024 reading") << 2024 << QStringList{QStringLiteral("begin"), reading} << false;
+        QTest::newRow("old year reading")
+            << years::Old << QStringList{QStringLiteral("begin"), reading} << false;
+        QTest::newRow("new year writing")
+            << years::New << QStringList{QStringLiteral("begin immediate"), writing} << false;
+        QTest::newRow("new year reading")
+            << years::New << QStringList{QStringLiteral("begin"), reading} << false;
     }
     void anArchiveLockedByAnotherConnectionIsInUse()
     {
@@ -358,7 +370,7 @@ private slots:
         QFETCH(QStringList, statements);
         QFETCH(bool, hotJournal);
         CheckFixture f;
-        const QString archive = year == 2023 ? f.oldArchive(1) : f.install.createArchive(1, year);
+        const QString archive = year == years::Old ? f.oldArchive(1) : f.install.createArchive(1, year);
         TestInstall::exec(archive, QStringLiteral("insert into ANAG_ART(CodArt) values ('A1'), ('A2')"));
         const QString expected =
             QStringLiteral("Azienda_1: l'archivio %1 è in uso da un altro programma").arg(year);

@@ -5,6 +5,7 @@
 #include "run/probes.h"
 #include "run/run.h"
 #include "scoped_mount.h"
+#include "support/years.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -59,11 +60,12 @@ void fillCompany(const QString& archive, int articles)
              "insert into MOV_MAG(CodArt, DEP, Qta, NumDoc) select 'ART' || (i / 2), '0' || (1 + i % 2), 2, "
              "hex(randomblob(200)) from n")
              .arg(2 * articles + 1),
-         QStringLiteral(
-             "with recursive n(i) as (select 1 union all select i + 1 from n where i < %1) "
-             "insert into MOV_CONT(Data_Mov_Cont, TipoCliFor, CodCLIFOR, Tipo_Documento, "
-             "Numero_Documento, Totale_Mov_Cont) select '2023-06-01', 'C', 'CLI' || (i % 40), 'FT', "
-             "i, 10 * i from n")
+         years::fill(
+             QStringLiteral(
+                 "with recursive n(i) as (select 1 union all select i + 1 from n where i < %1) "
+                 "insert into MOV_CONT(Data_Mov_Cont, TipoCliFor, CodCLIFOR, Tipo_Documento, "
+                 "Numero_Documento, Totale_Mov_Cont) select '{old}-06-01', 'C', 'CLI' || (i % 40), 'FT', "
+                 "i, 10 * i from n"))
              .arg(articles / 4)});
     TestInstall::addTwinArticles(archive);
     TestInstall::addRefusedOpenItem(archive);
@@ -109,9 +111,9 @@ private slots:
             qint64 written;
         } parts[] = {
             {"copy", figure.copy, sizeOf(f.root(), QStringLiteral("Copia_dati_"))},
-            {"2024 folders", figure.newFolders,
-             folderSize(f.file(QStringLiteral("dati\\esercizi\\Azienda_1\\2024"))) +
-                 folderSize(f.file(QStringLiteral("dati\\esercizi\\Azienda_3\\2024")))},
+            {"new-year folders", figure.newFolders,
+             folderSize(f.file(years::fill(QStringLiteral("dati\\esercizi\\Azienda_1\\{new}")))) +
+                 folderSize(f.file(years::fill(QStringLiteral("dati\\esercizi\\Azienda_3\\{new}"))))},
             {"journal", figure.journal, journal},
             {"log", figure.log, QFileInfo(f.logPath()).size()},
             {"report", figure.report, sizeOf(tmp, QStringLiteral("verifica_"))},
@@ -168,13 +170,14 @@ private slots:
         QString text;
         errorOf(
             [&] {
-                StepFixture::open(2023, 1)->execute(
-                    QStringLiteral("insert into ANAG_ART(CodArt, DescrArt) "
-                                   "select 'B' || CodArt, hex(randomblob(100000)) from ANAG_ART"));
+                StepFixture::open(years::Old, 1)
+                    ->execute(QStringLiteral("insert into ANAG_ART(CodArt, DescrArt) "
+                                             "select 'B' || CodArt, hex(randomblob(100000)) from ANAG_ART"));
             },
             &text);
-        QVERIFY2(text.startsWith(QStringLiteral("Disco pieno: ") + TestInstall::archiveWindowsPath(1, 2023)),
-                 qPrintable(text));
+        QVERIFY2(
+            text.startsWith(QStringLiteral("Disco pieno: ") + TestInstall::archiveWindowsPath(1, years::Old)),
+            qPrintable(text));
     }
 };
 

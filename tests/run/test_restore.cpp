@@ -10,6 +10,7 @@
 #include "run/restore.h"
 #include "run/run.h"
 #include "step_fixture.h"
+#include "support/years.h"
 
 #include <QDir>
 #include <QFile>
@@ -147,11 +148,12 @@ private slots:
         QTest::addColumn<QString>("said");
         QTest::newRow("one byte changed in the copy")
             << int(Trouble::ByteChanged)
-            << QStringLiteral("esercizi/Azienda_1/2023/dati.mdb (contenuto diverso)");
+            << years::fill(QStringLiteral("esercizi/Azienda_1/{old}/dati.mdb (contenuto diverso)"));
         QTest::newRow("a file added to the copy")
             << int(Trouble::FileAdded) << QStringLiteral("nota.txt (non elencato nel manifesto)");
         QTest::newRow("a file gone from the copy")
-            << int(Trouble::FileMissing) << QStringLiteral("esercizi/Azienda_2/2023/dati.mdb (mancante)");
+            << int(Trouble::FileMissing)
+            << years::fill(QStringLiteral("esercizi/Azienda_2/{old}/dati.mdb (mancante)"));
         QTest::newRow("an archive in use")
             << int(Trouble::ArchiveInUse) << QStringLiteral("archivio in uso da un altro programma: ");
         QTest::newRow("a lock file") << int(Trouble::LockFile)
@@ -164,7 +166,7 @@ private slots:
             << int(Trouble::ConfirmationAnsweredNo) << QStringLiteral("sarà messa da parte come");
         QTest::newRow("a copy that is not there")
             << int(Trouble::UnknownCopy) << QStringLiteral("non trovata");
-        // A later run's copy holds 2024 already: it would not undo the opening.
+        // A later run's copy holds the new year already: it would not undo the opening.
         QTest::newRow("no copy made before the opening, none named")
             << int(Trouble::NoCopyBeforeOpening)
             << QStringLiteral("nessuna copia fatta prima della riapertura in ");
@@ -182,7 +184,7 @@ private slots:
         QSqlDatabase holder;
         switch (Trouble(trouble)) {
         case Trouble::ByteChanged: {
-            QFile archive(copy + QStringLiteral("/esercizi/Azienda_1/2023/dati.mdb"));
+            QFile archive(copy + years::fill(QStringLiteral("/esercizi/Azienda_1/{old}/dati.mdb")));
             QVERIFY(archive.open(QIODevice::ReadWrite));
             archive.seek(archive.size() / 2);
             char byte = 0;
@@ -198,7 +200,7 @@ private slots:
             break;
         }
         case Trouble::FileMissing:
-            QVERIFY(QFile::remove(copy + QStringLiteral("/esercizi/Azienda_2/2023/dati.mdb")));
+            QVERIFY(QFile::remove(copy + years::fill(QStringLiteral("/esercizi/Azienda_2/{old}/dati.mdb"))));
             break;
         case Trouble::ArchiveInUse:
             holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
@@ -209,7 +211,7 @@ private slots:
             QVERIFY(QSqlQuery(holder).exec(QStringLiteral("update CONTATORI set Progr_1 = Progr_1")));
             break;
         case Trouble::LockFile: {
-            QFile lock(f.file(QStringLiteral("dati\\esercizi\\Azienda_1\\2023\\dati.ldb")));
+            QFile lock(f.file(years::fill(QStringLiteral("dati\\esercizi\\Azienda_1\\{old}\\dati.ldb"))));
             QVERIFY(lock.open(QIODevice::WriteOnly));
             break;
         }
@@ -227,7 +229,7 @@ private slots:
             name = QStringLiteral("Copia_dati_01011999");
             break;
         case Trouble::NoCopyBeforeOpening:
-            QVERIFY(QDir().mkpath(copy + QStringLiteral("/esercizi/Azienda_2/2024")));
+            QVERIFY(QDir().mkpath(copy + years::fill(QStringLiteral("/esercizi/Azienda_2/{new}"))));
             break;
         }
         const Fingerprint before = TestInstall::fingerprint(f.install.driveC());
@@ -267,7 +269,7 @@ private slots:
         // The copy changed after it was verified: what is copied from it does not match.
         QTest::newRow("the comparison with the manifest")
             << copying << int(Fault::CopyAltered) << false
-            << QStringLiteral("esercizi/Azienda_1/2023/dati.mdb (contenuto diverso)");
+            << years::fill(QStringLiteral("esercizi/Azienda_1/{old}/dati.mdb (contenuto diverso)"));
         QTest::newRow("the manifest cannot leave the staged copy (every run would stop on it)")
             << copying << int(Fault::ManifestLocked) << false << QStringLiteral("impossibile rimuovere ");
         QTest::newRow("the logs carried, data folder set aside")
@@ -290,7 +292,7 @@ private slots:
                 return;
             if (Fault(fault) == Fault::DiskFull)
                 throw Error(err::DiskFull, QStringLiteral("Disco pieno (per prova)"));
-            QFile file(f.copy() + QStringLiteral("/esercizi/Azienda_1/2023/dati.mdb"));
+            QFile file(f.copy() + years::fill(QStringLiteral("/esercizi/Azienda_1/{old}/dati.mdb")));
             if (Fault(fault) == Fault::CopyAltered)
                 done = file.open(QIODevice::ReadWrite) && file.seek(100) && file.write("X") == 1;
             else if (QFileInfo(staged).size() > 0)

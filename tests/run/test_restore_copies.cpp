@@ -7,6 +7,7 @@
 #include "run/restore.h"
 #include "run/run.h"
 #include "step_fixture.h"
+#include "support/years.h"
 
 #include <QDir>
 #include <QTest>
@@ -19,7 +20,7 @@ class TestRestoreCopies : public QObject
 
 private slots:
     // Two runs: the first one's copy holds the data before the opening, the
-    // second one's already the 2024 archives. A restore without a name takes
+    // second one's already the new-year archives. A restore without a name takes
     // the first; undoing it gives the data folder back byte for byte, and
     // undoing again the restored one.
     void theCopyBeforeTheOpeningIsRestoredAndTheRestoreUndone()
@@ -39,7 +40,8 @@ private slots:
 
         const QList<SafetyCopy> copies = listSafetyCopies(TestInstall::base());
         QCOMPARE(copies.size(), 2);
-        QCOMPARE(copies[0].kindText(), QStringLiteral("contiene già il 2024 (Azienda_1, Azienda_2)"));
+        QCOMPARE(copies[0].kindText(),
+                 years::fill(QStringLiteral("contiene già il {new} (Azienda_1, Azienda_2)")));
         QCOMPARE(copies[1].kindText(), QStringLiteral("prima della riapertura"));
         QCOMPARE(defaultSafetyCopy(copies), &copies[1]);
         QCOMPARE(copies[1].ageText(copies[1].taken.addSecs(150)), QStringLiteral("2 minuti fa"));
@@ -68,7 +70,8 @@ private slots:
         QCOMPARE(differences(withoutTmp(afterRuns), withoutTmp(setAside)), QString());
         f.host.boxes.clear();
         QCOMPARE(undoLastRestore(f.ctx), RunOutcome::Done);
-        QVERIFY2(f.host.boxes[0].text.contains(QStringLiteral("contiene già il 2024 (Azienda_1, Azienda_2)")),
+        QVERIFY2(f.host.boxes[0].text.contains(
+                     years::fill(QStringLiteral("contiene già il {new} (Azienda_1, Azienda_2)"))),
                  qPrintable(f.host.boxes[0].text));
         QCOMPARE(differences(setAside, TestInstall::fingerprint(data)), QString());
         QVERIFY(!QDir(aside).exists());

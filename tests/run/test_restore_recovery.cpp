@@ -8,6 +8,7 @@
 #include "child_process.h"
 #include "crash_points.h"
 #include "support/test_install.h"
+#include "support/years.h"
 
 #include <QDir>
 #include <QFile>
@@ -55,7 +56,7 @@ QByteArray readFile(const QString& path)
 
 QString logOf(const QString& data)
 {
-    return entry(entry(data, QStringLiteral("tmp")), QStringLiteral("log_Riapertura_2024.txt"));
+    return entry(entry(data, QStringLiteral("tmp")), years::fill(QStringLiteral("log_Riapertura_{new}.txt")));
 }
 
 } // namespace

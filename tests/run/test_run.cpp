@@ -2,6 +2,7 @@
 // recording screen.
 #include "run/run.h"
 #include "step_fixture.h"
+#include "support/years.h"
 
 #include <QDate>
 #include <QDir>
@@ -27,7 +28,7 @@ class TestRun : public QObject
 private slots:
     void answeringNoChangesNothing_data()
     {
-        QTest::addColumn<bool>("opened"); // company 1 already has its 2024 archive
+        QTest::addColumn<bool>("opened"); // company 1 already has its new-year archive
         QTest::addColumn<QString>("asked");
         QTest::addColumn<int>("buttons");
         QTest::addColumn<QString>("title");
@@ -36,11 +37,12 @@ private slots:
             << QStringLiteral("Prima di continuare è preferibile scollegare tutti gli utenti\r\nContinuare?")
             << int(Buttons::YesNo) << QStringLiteral("Ventor");
         // A re-run first names what it replaces, and proposes No.
-        QTest::newRow("the 2024 archive replaced by a re-run")
+        QTest::newRow("the new-year archive replaced by a re-run")
             << true
-            << QStringLiteral("La riapertura è già stata eseguita: questa azienda ha già l'archivio 2024.\r\n"
-                              "- Azienda_1 (Azienda 1 S.r.l.)\r\n\r\nProseguendo, l'archivio 2024 di questa "
-                              "azienda sarà sostituito da uno nuovo, ricreato dal 2023")
+            << years::fill(QStringLiteral(
+                   "La riapertura è già stata eseguita: questa azienda ha già l'archivio {new}.\r\n"
+                   "- Azienda_1 (Azienda 1 S.r.l.)\r\n\r\nProseguendo, l'archivio {new} di questa "
+                   "azienda sarà sostituito da uno nuovo, ricreato dal {old}"))
             << int(Buttons::YesNoDefaultNo) << QStringLiteral("Riapertura");
     }
 
@@ -53,7 +55,7 @@ private slots:
         StepFixture f;
         f.install.createArchive(1);
         if (opened)
-            f.install.createArchive(1, 2024);
+            f.install.createArchive(1, years::New);
         const auto before = TestInstall::fingerprint(f.install.driveC());
         f.host.answers = {Answer::No};
         QCOMPARE(runYearOpening(f.ctx), RunOutcome::NotStarted);
@@ -64,9 +66,10 @@ private slots:
         QCOMPARE(box.icon, Icon::Exclamation);
         QCOMPARE(box.title, title);
         QCOMPARE(f.host.events,
-                 opened ? QStringList{QStringLiteral(
-                              "Riapertura non eseguita: l'archivio 2024 di Azienda_1 non è stato sostituito")}
-                        : QStringList());
+                 opened
+                     ? QStringList{years::fill(QStringLiteral(
+                           "Riapertura non eseguita: l'archivio {new} di Azienda_1 non è stato sostituito"))}
+                     : QStringList());
         QVERIFY(f.host.runEnabled);
         QCOMPARE(TestInstall::fingerprint(f.install.driveC()), before);
         QVERIFY(!QDir(f.file(QStringLiteral("dati\\Tmp"))).exists());
@@ -108,9 +111,10 @@ private slots:
         QCOMPARE(f.host.progress.last().fraction, 1.0);
 
         for (int slot : {2, 10})
-            QVERIFY2(QDir(f.file(QStringLiteral("dati\\esercizi\\Azienda_%1\\2024").arg(slot))).exists(),
+            QVERIFY2(QDir(f.file(years::fill(QStringLiteral("dati\\esercizi\\Azienda_%1\\{new}")).arg(slot)))
+                         .exists(),
                      qPrintable(QString::number(slot)));
-        // The 2024 archive holds the opening movements and the carried item.
+        // The new-year archive holds the opening movements and the carried item.
         const QString next = f.newArchive(2);
         QCOMPARE(TestInstall::scalar(
                      next, QStringLiteral("select count(*) from MOV_MAG where TipoMov='RIAPERTURA'"))
@@ -242,7 +246,7 @@ private slots:
             const QString copy = f.install.host(f.state.record.safetyCopy);
             if (!f.state.record.safetyCopy.isEmpty() &&
                 QFile::exists(copy + QStringLiteral("/copia_di_sicurezza.sha256"))) {
-                QFile archive(copy + QStringLiteral("/esercizi/Azienda_1/2023/dati.mdb"));
+                QFile archive(copy + years::fill(QStringLiteral("/esercizi/Azienda_1/{old}/dati.mdb")));
                 if (archive.open(QIODevice::ReadWrite)) {
                     archive.seek(100);
                     archive.write("X");
@@ -261,7 +265,7 @@ private slots:
         QCOMPARE(f.host.boxes.last().icon, Icon::Critical);
         QVERIFY(readFile(f.logPath()).endsWith("nessun archivio \xe8 stato modificato\"\r\n"));
         QCOMPARE(readFile(f.oldArchive(1)), before);
-        QVERIFY(!QDir(f.file(QStringLiteral("dati\\Esercizi\\Azienda_1\\2024"))).exists());
+        QVERIFY(!QDir(f.file(years::fill(QStringLiteral("dati\\Esercizi\\Azienda_1\\{new}")))).exists());
         // The half copy is gone: it would pass for a copy later.
         QVERIFY(!QDir(f.install.host(f.state.record.safetyCopy)).exists());
     }

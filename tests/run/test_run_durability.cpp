@@ -1,7 +1,8 @@
 // What reaches the disk before what, read on the trace of a real run: the
-// safety copy and the 2024 folders before an archive changes, the report
+// safety copy and the new-year folders before an archive changes, the report
 // before it takes its name; and a sync or a write the disk refuses is
 // reported, naming the file.
+#include "support/years.h"
 #include "traced_run_fixture.h"
 
 #include <QDate>
@@ -14,9 +15,9 @@ class TestRunDurability : public TracedRunFixture
 private slots:
     void initTestCase() { prepareTracedRun(); }
 
-    // Before the first write to a 2023 archive, every file and folder of the
+    // Before the first write to an old-year archive, every file and folder of the
     // safety copy is on disk under its working name, then the copy takes its
-    // dated name and that is on disk too; each 2024 folder is on disk before
+    // dated name and that is on disk too; each new-year folder is on disk before
     // its archive is written.
     void theCopiesAreOnDiskBeforeAnArchiveChanges()
     {
@@ -31,7 +32,7 @@ private slots:
                 return (c.is(QStringLiteral("pwrite64")) || c.writes()) && c.in(re) && !c.in(inACopy);
             });
         };
-        const QList<int> oldWrites = writesInto(QStringLiteral("2023"));
+        const QList<int> oldWrites = writesInto(years::oldText());
         QVERIFY(!oldWrites.isEmpty());
         const int firstChange = oldWrites.first();
 
@@ -71,16 +72,15 @@ private slots:
         for (int n = 1; n <= Companies; ++n) {
             const QString company = data + QStringLiteral("/esercizi/Azienda_%1/").arg(n);
             const auto newArchive =
-                pattern(QStringLiteral("^%1/esercizi/azienda_%2/2024/dati\\.mdb(-journal)?$")
+                pattern(years::fill(QStringLiteral("^%1/esercizi/azienda_%2/{new}/dati\\.mdb(-journal)?$"))
                             .arg(QRegularExpression::escape(data))
                             .arg(n));
             const QList<int> newWrites = callsWhere(
                 trace, [&](const Call& c) { return c.is(QStringLiteral("pwrite64")) && c.in(newArchive); });
             QVERIFY(!newWrites.isEmpty());
-            QCOMPARE(unsyncedBefore(
-                         trace, company + QStringLiteral("2024"),
-                         treeEntries(m_cleanDrive + QLatin1Char('/') + company + QStringLiteral("2023")),
-                         newWrites.first()),
+            QCOMPARE(unsyncedBefore(trace, company + years::newText(),
+                                    treeEntries(m_cleanDrive + QLatin1Char('/') + company + years::oldText()),
+                                    newWrites.first()),
                      QStringList());
         }
     }
@@ -95,16 +95,18 @@ private slots:
         const QString root =
             QStringLiteral("Error 75 (Errore di accesso al percorso/file: c:\\Programmi\\Ventor Sistemi");
         QTest::newRow("a file of the safety copy")
-            << QStringLiteral("Copia_in_corso_Copia_dati_%1/esercizi/Azienda_1/2023/dati.mdb")
+            << years::fill(QStringLiteral("Copia_in_corso_Copia_dati_%1/esercizi/Azienda_1/{old}/dati.mdb"))
             << QStringLiteral("fdatasync") << 3
-            << root + QStringLiteral("\\Copia_in_corso_Copia_dati_%1\\esercizi\\Azienda_1\\2023\\dati.mdb)")
+            << root + years::fill(QStringLiteral(
+                          "\\Copia_in_corso_Copia_dati_%1\\esercizi\\Azienda_1\\{old}\\dati.mdb)"))
             << true;
         QTest::newRow("the folder that holds the safety copy")
             << QString() << QStringLiteral("fsync") << 3
             << root + QStringLiteral(") in procedure COPIO_CARTELLA") << true;
-        QTest::newRow("a 2024 archive")
-            << QStringLiteral("dati/esercizi/Azienda_1/2024/dati.mdb") << QStringLiteral("fdatasync") << 1
-            << QStringLiteral("2024\\dati.mdb) in procedure CREO_NUOVO_ANNO") << false;
+        QTest::newRow("a new-year archive")
+            << years::fill(QStringLiteral("dati/esercizi/Azienda_1/{new}/dati.mdb"))
+            << QStringLiteral("fdatasync") << 1
+            << years::fill(QStringLiteral("{new}\\dati.mdb) in procedure CREO_NUOVO_ANNO")) << false;
     }
 
     // A sync that fails is an error naming the file or folder; while the
@@ -140,7 +142,7 @@ private slots:
         QCOMPARE(safetyCopies(programs) + unfinishedCopies(programs), QStringList());
     }
 
-    // A write the disk refuses in a 2024 archive: the step's error names the
+    // A write the disk refuses in a new-year archive: the step's error names the
     // archive in Italian, and the run ends with errors.
     void anArchiveWriteTheDiskRefusesIsNamed()
     {
@@ -148,16 +150,16 @@ private slots:
         QVERIFY(!drive.isEmpty());
         QString archive;
         for (const QString& file : m_expected.keys())
-            if (file.endsWith(QStringLiteral("/azienda_1/2024/dati.mdb"), Qt::CaseInsensitive))
+            if (file.endsWith(years::fill(QStringLiteral("/azienda_1/{new}/dati.mdb")), Qt::CaseInsensitive))
                 archive = file;
         QVERIFY(!archive.isEmpty());
         const Outcome refused = traced(
             drive, {QStringLiteral("trace=pwrite64"), QStringLiteral("inject=pwrite64:error=EIO:when=3")},
             {QStringLiteral("--yes")}, drive + QLatin1Char('/') + archive);
         QVERIFY2(refused.exitedWith(1), qPrintable(refused.gist()));
-        QVERIFY2(refused.output.contains(
+        QVERIFY2(refused.output.contains(years::fill(
                      QStringLiteral("(Errore di lettura o scrittura sul disco: c:\\Programmi\\"
-                                    "Ventor Sistemi\\Dati\\Esercizi\\Azienda_1\\2024\\dati.mdb)")),
+                                    "Ventor Sistemi\\Dati\\Esercizi\\Azienda_1\\{new}\\dati.mdb)"))),
                  qPrintable(refused.output.right(3000)));
         QVERIFY(!refused.output.contains(QStringLiteral("disk I/O error")));
     }
@@ -176,8 +178,8 @@ private slots:
         const auto tmpFolder = pattern(QStringLiteral("/dati/tmp$"));
         for (const QString& suffix :
              {QStringLiteral(".html"), QStringLiteral("_giacenze.csv"), QStringLiteral("_partite.csv")}) {
-            const QString working =
-                QStringLiteral("verifica_Riapertura_2024_*") + suffix + QStringLiteral(".parziale");
+            const QString working = years::fill(QStringLiteral("verifica_Riapertura_{new}_*")) + suffix +
+                                    QStringLiteral(".parziale");
             const int synced = callsWhere(trace, [&](const Call& c) {
                                    return c.syncs() && c.path.endsWith(working, Qt::CaseInsensitive);
                                }).value(0, -1);

@@ -62,11 +62,11 @@ private slots:
         QTest::addColumn<RunPhase>("phase");
         QTest::addColumn<int>("pass");
         QTest::newRow("copia di sicurezza") << false << RunPhase::SafetyCopy << 0;
-        QTest::newRow("cartelle 2024") << false << RunPhase::NewYear << 0;
-        QTest::newRow("ricalcolo 2023") << false << RunPhase::Recompute << 0;
-        QTest::newRow("archivio 2024 svuotato") << false << RunPhase::Initialise << 0;
+        QTest::newRow("cartelle nuovo anno") << false << RunPhase::NewYear << 0;
+        QTest::newRow("ricalcolo anno in corso") << false << RunPhase::Recompute << 0;
+        QTest::newRow("archivio nuovo svuotato") << false << RunPhase::Initialise << 0;
         QTest::newRow("giacenze iniziali scritte") << false << RunPhase::OpeningStock << 0;
-        QTest::newRow("giacenze 2024 ricalcolate") << false << RunPhase::OpeningStock << 1;
+        QTest::newRow("giacenze nuove ricalcolate") << false << RunPhase::OpeningStock << 1;
         QTest::newRow("partite aperte") << false << RunPhase::OpenItems << 0;
         QTest::newRow("verifica") << false << RunPhase::Verification << 0;
         QTest::newRow("ripristino: copia riletta") << true << RunPhase::Restore << 0;

@@ -3,6 +3,7 @@
 #include "run/run.h"
 #include "run/verification.h"
 #include "step_fixture.h"
+#include "support/years.h"
 
 #include <QFile>
 #include <QTest>
@@ -14,7 +15,7 @@ namespace {
 void fillCompany(const QString& archive)
 {
     // The twin "D4" is never found by the recomputation (the first row "d4"
-    // is), so it keeps its 7 and carries it; the 2024 recomputation then
+    // is), so it keeps its 7 and carries it; the new-year recomputation then
     // gives both twins' movements to "d4".
     TestInstall::exec(archive, QStringLiteral("insert into ANAG_ART(CodArt, DescrArt, Giacenza1) values "
                                               "('A1', 'Viti', 0), ('B2', 'Bulloni', 0), (' C3 ', 'Dadi', 9), "
@@ -23,20 +24,24 @@ void fillCompany(const QString& archive)
                       QStringLiteral("insert into MOV_MAG(CodArt, Dep, Qta) values "
                                      "('A1', '01', 5), ('A1', '02', 2.5), ('B2', '01', -1), ('C3', '01', 4), "
                                      "('D4', '02', 3), ('d4', '01', 1)"));
-    TestInstall::exec(
-        archive, QStringLiteral("insert into MOV_CONT(Data_Mov_Cont, TipoCliFor, CodCLIFOR, Tipo_Documento, "
-                                "Numero_Documento, Totale_Mov_Cont, Stato_PArtita) values "
-                                "('2023-03-01', 'C', '001', 'FT', 12, 100, null), "
-                                "('2023-04-01', 'C', '001', 'FT', 13, 50.5, null), "
-                                "('2023-05-01', 'F', '900', 'FA', 7, 30, null), "
-                                "('2023-05-02', 'F', '900', 'FA', '   ', 30, null), "
-                                "('2023-06-01', 'C', '002', 'FT', 14, 70, 'C')"));
+    TestInstall::exec(archive,
+                      years::fill(QStringLiteral(
+                          "insert into MOV_CONT(Data_Mov_Cont, TipoCliFor, CodCLIFOR, Tipo_Documento, "
+                          "Numero_Documento, Totale_Mov_Cont, Stato_PArtita) values "
+                          "('{old}-03-01', 'C', '001', 'FT', 12, 100, null), "
+                          "('{old}-04-01', 'C', '001', 'FT', 13, 50.5, null), "
+                          "('{old}-05-01', 'F', '900', 'FA', 7, 30, null), "
+                          "('{old}-05-02', 'F', '900', 'FA', '   ', 30, null), "
+                          "('{old}-06-01', 'C', '002', 'FT', 14, 70, 'C')")));
 }
 
 struct Fixture : StepFixture
 {
     Fixture() { fillCompany(install.createArchive(1)); }
-    CompanyVerification verify() const { return verifyCompany(*open(2023), *open(2024), 1, true); }
+    CompanyVerification verify() const
+    {
+        return verifyCompany(*open(years::Old), *open(years::New), 1, true);
+    }
 };
 
 QStringList texts(const QList<Finding>& findings, Finding::Kind kind)
@@ -55,7 +60,7 @@ class TestVerification : public QObject
     Q_OBJECT
 
 private slots:
-    // The item the writer refuses is missing from 2024: a mismatch with its
+    // The item the writer refuses is missing from the new year: a mismatch with its
     // data, and the headline says the run failed. The twins cannot match by
     // design: a warning that names them.
     void aRefusedItemIsAMismatchTwinsAWarning()
@@ -72,15 +77,15 @@ private slots:
         QCOMPARE(v.refusedItems.size(), 1);
         const QStringList mismatches = texts(v.findings, Finding::Kind::Mismatch);
         QCOMPARE(mismatches.size(), 1); // the item, not its supplier's totals again
-        QVERIFY2(mismatches.first().contains(QStringLiteral("non riportata nel 2024")) &&
+        QVERIFY2(mismatches.first().contains(years::fill(QStringLiteral("non riportata nel {new}"))) &&
                      mismatches.first().contains(QStringLiteral("cliente/fornitore F \"900\"")) &&
                      mismatches.first().contains(QStringLiteral("totale 30,00")),
                  qPrintable(mismatches.first()));
         const QStringList warnings = texts(v.findings, Finding::Kind::Warning);
         QCOMPARE(warnings.size(), 1);
         QVERIFY2(warnings.first().startsWith(
-                     QStringLiteral("Giacenza 2024 dell'articolo \"d4\" (codice gemello di "
-                                    "\"D4\"")),
+                     years::fill(QStringLiteral("Giacenza {new} dell'articolo \"d4\" (codice gemello di "
+                                                "\"D4\""))),
                  qPrintable(warnings.first()));
 
         QFile report(f.install.host(f.host.reportPath));
@@ -88,7 +93,7 @@ private slots:
         const QString html = QString::fromUtf8(report.readAll());
         QVERIFY(html.contains(QStringLiteral("<p class=\"headline ko\">")));
         QVERIFY(html.contains(QStringLiteral("<td>eseguita con errori</td>")));
-        QVERIFY(html.indexOf(QStringLiteral("non riportata nel 2024")) <
+        QVERIFY(html.indexOf(years::fill(QStringLiteral("non riportata nel {new}"))) <
                 html.indexOf(QStringLiteral("<h2>Esecuzione")));
     }
 
@@ -98,7 +103,7 @@ private slots:
     void theSpreadsheetsHoldTheStockAndTheItems()
     {
         Fixture f;
-        // A code with blanks whose stale stock stays in warehouse 05 of 2024;
+        // A code with blanks whose stale stock stays in warehouse 05 of the new year;
         // a description a spreadsheet would take for a formula.
         TestInstall::exec(f.oldArchive(), QStringLiteral("insert into ANAG_ART(CodArt, DescrArt, giacenza5) "
                                                          "values (' E5 ', 'Staffe', 118)"));
@@ -117,8 +122,8 @@ private slots:
         };
         const QStringList stock = lines(stem + QStringLiteral("_giacenze.csv"));
         QCOMPARE(stock.value(0),
-                 QStringLiteral("Azienda;Ragione sociale;Articolo;Deposito;Giacenza 2023;"
-                                "Movimento RIAPERTURA 2024;Giacenza 2024;Descrizione;Avviso"));
+                 years::fill(QStringLiteral("Azienda;Ragione sociale;Articolo;Deposito;Giacenza {old};"
+                                            "Movimento RIAPERTURA {new};Giacenza {new};Descrizione;Avviso")));
         const QStringList expected{
             QStringLiteral("Azienda_1;Azienda 1 S.r.l.;A1;02;2,5;2,5;2,5;Viti;"),
             QStringLiteral("Azienda_1;Azienda 1 S.r.l.;B2;01;-1;-1;-1;'=1+1;"),
@@ -136,18 +141,19 @@ private slots:
 
         const QStringList items = lines(stem + QStringLiteral("_partite.csv"));
         QCOMPARE(items.value(0),
-                 QStringLiteral("Azienda;Ragione sociale;Tipo;Codice cliente/fornitore;Data;"
-                                "Tipo documento;Numero documento;Totale 2023;Totale 2024;Esito;"
-                                "Nome cliente/fornitore"));
-        QCOMPARE(items.size(), 5); // the four open items of 2023, under the heading
+                 years::fill(QStringLiteral("Azienda;Ragione sociale;Tipo;Codice cliente/fornitore;Data;"
+                                            "Tipo documento;Numero documento;Totale {old};Totale {new};Esito;"
+                                            "Nome cliente/fornitore")));
+        QCOMPARE(items.size(), 5); // the four open items of the old year, under the heading
         QVERIFY2(items.filter(QStringLiteral(";FT;13;50,5;50,5;riportata;")).size() == 1,
                  qPrintable(items.join(QLatin1Char('\n'))));
         QVERIFY(items.last().endsWith(QStringLiteral(";30;;non riportata;")));
     }
 
-    // Each 2023 item finds its 2024 twin by the key fields whatever the
-    // order the 2024 archive holds them in; a 2024 item no 2023 item takes
-    // comes after them.
+    // Each old-year item finds its new-year twin by the key fields whatever the
+    // order the new-year archive holds them in; a new-year item no old-year item takes
+    // comes after them. A party's line shows its name as the archive has it,
+    // even one that looks like a placeholder of the line's own text.
     void theItemsArePairedByTheirKeyFields()
     {
         Fixture f;
@@ -156,24 +162,32 @@ private slots:
         TestInstall::exec(next, QStringLiteral("update MOV_CONT set rowid = -rowid")); // read in reverse
         TestInstall::exec(
             next, QStringLiteral("update MOV_CONT set Totale_Mov_Cont = 60 where Totale_Mov_Cont = 50.5"));
-        TestInstall::exec(next, QStringLiteral("insert into MOV_CONT(Data_Mov_Cont, TipoCliFor, CodCLIFOR, "
-                                               "Tipo_Documento, Numero_Documento, Totale_Mov_Cont) values "
-                                               "('2023-07-01', 'C', '003', 'FT', 15, 10)"));
-        // The names come from the 2023 archive, for the items of either year.
+        TestInstall::exec(
+            next, years::fill(QStringLiteral("insert into MOV_CONT(Data_Mov_Cont, TipoCliFor, CodCLIFOR, "
+                                             "Tipo_Documento, Numero_Documento, Totale_Mov_Cont) values "
+                                             "('{old}-07-01', 'C', '003', 'FT', 15, 10)")));
+        // The names come from the old-year archive, for the items of either year.
         TestInstall::exec(f.oldArchive(),
                           QStringLiteral("insert into ANAG_CLI(CodCliFor, Ragione_Sociale1) values "
-                                         "('001', 'Rossi S.r.l.'), ('003', 'Verdi S.p.A.')"));
+                                         "('001', 'Rossi S.r.l.'), ('003', 'Verdi 100%4 S.p.A.')"));
         QStringList lines;
         SpreadsheetRows rows;
         rows.openItem = [&lines](const CompanyVerification& c, const OpenItemRow& r) {
             lines << QString::fromUtf8(spreadsheetLine(c, r)).section(QLatin1Char(';'), 5).trimmed();
         };
-        verifyCompany(*f.open(2023), *f.open(2024), 1, true, rows);
-        QCOMPARE(lines, QStringList({QStringLiteral("FT;12;100;100;riportata;Rossi S.r.l."),
-                                     QStringLiteral("FT;13;50,5;60;totale diverso;Rossi S.r.l."),
-                                     QStringLiteral("FA;7;30;30;riportata;"),
-                                     QStringLiteral("FA;\"   \";30;;non riportata;"),
-                                     QStringLiteral("FT;15;;10;solo nel 2024;Verdi S.p.A.")}));
+        const CompanyVerification v = verifyCompany(*f.open(years::Old), *f.open(years::New), 1, true, rows);
+        QCOMPARE(lines,
+                 QStringList({QStringLiteral("FT;12;100;100;riportata;Rossi S.r.l."),
+                              QStringLiteral("FT;13;50,5;60;totale diverso;Rossi S.r.l."),
+                              QStringLiteral("FA;7;30;30;riportata;"),
+                              QStringLiteral("FA;\"   \";30;;non riportata;"),
+                              years::fill(QStringLiteral("FT;15;;10;solo nel {new};Verdi 100%4 S.p.A."))}));
+        QCOMPARE(
+            texts(v.findings, Finding::Kind::Mismatch).filter(QStringLiteral("Cliente/fornitore")),
+            QStringList({years::fill(QStringLiteral("Cliente/fornitore C 001 (Rossi S.r.l.): 2 partite per "
+                                                    "150,50 nel {old}, 2 per 160,00 nel {new}")),
+                         years::fill(QStringLiteral("Cliente/fornitore C 003 (Verdi 100%4 S.p.A.): 0 partite "
+                                                    "per 0,00 nel {old}, 1 per 10,00 nel {new}"))}));
     }
 
     void amountsAndQuantitiesInItalian_data()
@@ -205,7 +219,7 @@ private slots:
         QCOMPARE(formatCsvNumber(value), cell);
     }
 
-    // One value changed in the 2024 archive between the last step and the
+    // One value changed in the new-year archive between the last step and the
     // verification, on data with no refused item: the verification alone
     // finds it, names it, and makes the run end with errors.
     void oneTamperedValueIsTheRunsOnlyError_data()
@@ -241,7 +255,8 @@ private slots:
         QCOMPARE(f.host.boxes.last().text,
                  QStringLiteral("APERTURA NUOVO ESERCIZIO TERMINATA CON ERRORI: controllare il LOG Eventi"));
         const QStringList mismatches =
-            texts(verifyCompany(*f.open(2023), *f.open(2024), 1, true).findings, Finding::Kind::Mismatch);
+            texts(verifyCompany(*f.open(years::Old), *f.open(years::New), 1, true).findings,
+                  Finding::Kind::Mismatch);
         QCOMPARE(mismatches.size(), 1);
         QVERIFY2(mismatches.first().startsWith(named), qPrintable(mismatches.first()));
     }

@@ -1,6 +1,7 @@
 // The verification report as an accountant reads it, on screen and printed.
 #include "run/run.h"
 #include "step_fixture.h"
+#include "support/years.h"
 
 #include <QFile>
 #include <QProcess>
@@ -28,14 +29,15 @@ void fillCompany(const QString& archive)
              "(' E5 ', 'Staffe', 0, 0, 118), ('F6 ', 'Tasselli', 0, 4, 0)"),
          QStringLiteral("insert into MOV_MAG(CodArt, Dep, Qta) values ('A1', '01', 5), ('D4', '02', 3), "
                         "('d4', '01', 1)"),
-         QStringLiteral("insert into MOV_CONT(Data_Mov_Cont, TipoCliFor, CodCLIFOR, Tipo_Documento, "
-                        "Numero_Documento, Totale_Mov_Cont, Stato_PArtita) values "
-                        "('2023-03-01', 'C', 'c01', 'FT', 12, 100, null), "
-                        "('2023-04-01', 'C', 'c01', 'FT', 13, 50.5, null), "
-                        "('2023-05-01', 'F', 'F900', 'FA', 7, 30, null), "
-                        "('2023-05-02', 'F', 'F900', 'FA', '   ', 30, null), "
-                        "('2023-05-03', 'C', ' C9 ', 'FT', 9, 20, null), "
-                        "('2023-06-01', 'C', 'C02', 'FT', 14, 70, 'C')"),
+         years::fill(
+             QStringLiteral("insert into MOV_CONT(Data_Mov_Cont, TipoCliFor, CodCLIFOR, Tipo_Documento, "
+                            "Numero_Documento, Totale_Mov_Cont, Stato_PArtita) values "
+                            "('{old}-03-01', 'C', 'c01', 'FT', 12, 100, null), "
+                            "('{old}-04-01', 'C', 'c01', 'FT', 13, 50.5, null), "
+                            "('{old}-05-01', 'F', 'F900', 'FA', 7, 30, null), "
+                            "('{old}-05-02', 'F', 'F900', 'FA', '   ', 30, null), "
+                            "('{old}-05-03', 'C', ' C9 ', 'FT', 9, 20, null), "
+                            "('{old}-06-01', 'C', 'C02', 'FT', 14, 70, 'C')")),
          QStringLiteral(
              "insert into ANAG_CLI(CodCliFor, Ragione_Sociale1) values ('C01', 'Rossi Ferramenta S.r.l.')"),
          QStringLiteral("drop table ANAG_FOR"), QStringLiteral("create table ANAG_FOR(Codice TEXT)")});
@@ -137,11 +139,11 @@ private slots:
         for (int slot : {1, 2}) {
             const QString archive = f.install.createArchive(slot);
             TestInstall::execAll(
-                archive, {QStringLiteral(
+                archive, {years::fill(QStringLiteral(
                               "with recursive n(i) as (select 1 union all select i + 1 from n where i < 160) "
                               "insert into MOV_CONT(Data_Mov_Cont, TipoCliFor, CodCLIFOR, Tipo_Documento, "
-                              "Numero_Documento, Totale_Mov_Cont) select '2023-03-01', 'C', "
-                              "printf('C%05d', i), 'FT', i, 10 * i from n"),
+                              "Numero_Documento, Totale_Mov_Cont) select '{old}-03-01', 'C', "
+                              "printf('C%05d', i), 'FT', i, 10 * i from n")),
                           QStringLiteral(
                               "with recursive n(i) as (select 1 union all select i + 1 from n where i < 160) "
                               "insert into ANAG_CLI(CodCliFor, Ragione_Sociale1) select printf('C%05d', i), "
@@ -169,7 +171,7 @@ private slots:
         const QRegularExpression start(
             QStringLiteral("Azienda_(\\d) \u2014 Azienda \\d S\\.r\\.l\\.: eseguita"));
         const QRegularExpression header(
-            QStringLiteral("Codice +Cliente +Partite 2023|Area +Controllo +Atteso"));
+            years::fill(QStringLiteral("Codice +Cliente +Partite {old}|Area +Controllo +Atteso")));
         QMap<int, int> pagesOf;
         int slot = 0;
         for (qsizetype i = 0; i < pages.size(); ++i) {

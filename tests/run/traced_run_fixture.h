@@ -8,6 +8,7 @@
 #include "child_process.h"
 #include "crash_points.h"
 #include "support/test_install.h"
+#include "support/years.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -76,7 +77,7 @@ protected:
     // A copy of the pristine installation.
     QString freshDrive() { return copyOfDrive(m_template, m_base, m_drives); }
 
-    // The folder of the data folder and the safety copies, and a company's 2023 archive.
+    // The folder of the data folder and the safety copies, and a company's old-year archive.
     // The data folder as the demo names it (relative to the drive when the
     // drive is empty), and the folder that holds it and the safety copies.
     QString dataOf(const QString& drive) const
@@ -88,15 +89,15 @@ protected:
     QString programsOf(const QString& drive) const { return QFileInfo(dataOf(drive)).path(); }
     QString oldArchiveOf(const QString& drive, int slot) const
     {
-        const auto re = pattern(QStringLiteral("/azienda_%1/2023/dati\\.mdb$").arg(slot));
+        const auto re = pattern(years::fill(QStringLiteral("/azienda_%1/{old}/dati\\.mdb$")).arg(slot));
         for (auto it = m_expected.begin(); it != m_expected.end(); ++it)
             if (re.match(it.key()).hasMatch())
                 return drive + QLatin1Char('/') + it.key();
         return {};
     }
 
-    // The copy is made after the 2023 archives are put back: it never
-    // holds their journal. (A 2024 archive that a killed run left half
+    // The copy is made after the old-year archives are put back: it never
+    // holds their journal. (A new-year archive that a killed run left half
     // written is copied as it is, its journal beside it.)
     static void noJournalInTheCopies(const QString& programs)
     {
@@ -104,7 +105,8 @@ protected:
             QDirIterator it(programs + QLatin1Char('/') + copy, QDir::Files, QDirIterator::Subdirectories);
             while (it.hasNext()) {
                 const QString file = it.next();
-                QVERIFY2(!file.endsWith(QLatin1String("/2023/dati.mdb-journal"), Qt::CaseInsensitive),
+                QVERIFY2(!file.endsWith(years::fill(QStringLiteral("/{old}/dati.mdb-journal")),
+                                        Qt::CaseInsensitive),
                          qPrintable(file));
             }
         }

@@ -3,9 +3,9 @@
 #include "fake_host.h"
 #include "test_install.h"
 
-#include "data/database.h"
 #include "context/run_context.h"
 #include "context/run_state.h"
+#include "data/database.h"
 
 #include <QByteArray>
 #include <QString>
@@ -28,10 +28,13 @@ struct StepFixture
     // Host path of a file or folder under the installation root.
     QString file(const QString& relative) const { return install.host(TestInstall::base() + relative); }
     QString root() const { return file(QString()); }
-    QString logPath() const { return file(QStringLiteral("dati\\Tmp\\log_Riapertura_2024.txt")); }
+    QString logPath() const
+    {
+        return file(years::fill(QStringLiteral("dati\\Tmp\\log_Riapertura_{new}.txt")));
+    }
     // Host paths of a company's archives of the year in course and of the new year.
-    QString oldArchive(int slot = 1) const { return install.archiveHost(slot, 2023); }
-    QString newArchive(int slot = 1) const { return install.archiveHost(slot, 2024); }
+    QString oldArchive(int slot = 1) const { return install.archiveHost(slot, years::Old); }
+    QString newArchive(int slot = 1) const { return install.archiveHost(slot, years::New); }
     // An open connection to a company's archive of that year, as the steps open it.
     static std::unique_ptr<rio::Connection> open(int year, int slot = 1);
 

@@ -59,7 +59,7 @@ TestInstall::TestInstall()
     createDatabase(host(QStringLiteral("C:\\Programmi\\Zeta\\Dati\\system\\system.mdw")), workgroup);
     createDatabase(host(mdw()), workgroup);
     createDatabase(host(QStringLiteral("C:\\Programmi\\Zeta\\Dati\\system\\systemzeta.mdb")),
-                   rio::schema::systemStatements(base()));
+                   rio::schema::systemStatements(base(), years::Old));
 }
 
 TestInstall::~TestInstall()
@@ -91,9 +91,10 @@ void TestInstall::addSampleData(const QString& archive)
                                  "('A1', 'Viti', 0), ('B2', 'Bulloni', 0)"));
     exec(archive, QStringLiteral("insert into MOV_MAG(CodArt, Dep, Qta) values "
                                  "('A1', '01', 5), ('A1', '02', 2.5), ('B2', '01', -1)"));
-    exec(archive, QStringLiteral(
-                      "insert into MOV_CONT(Data_Mov_Cont, TipoCliFor, CodCLIFOR, Tipo_Documento, "
-                      "Numero_Documento, Totale_Mov_Cont) values ('2023-03-01', 'C', '001', 'FT', 12, 100)"));
+    exec(archive,
+         years::fill(QStringLiteral(
+             "insert into MOV_CONT(Data_Mov_Cont, TipoCliFor, CodCLIFOR, Tipo_Documento, "
+             "Numero_Documento, Totale_Mov_Cont) values ('{old}-03-01', 'C', '001', 'FT', 12, 100)")));
 }
 
 void TestInstall::addTwinArticles(const QString& archive)
@@ -106,9 +107,9 @@ void TestInstall::addTwinArticles(const QString& archive)
 
 void TestInstall::addRefusedOpenItem(const QString& archive)
 {
-    exec(archive, QStringLiteral("insert into MOV_CONT(Data_Mov_Cont, TipoCliFor, CodCLIFOR, Tipo_Documento, "
-                                 "Numero_Documento, Totale_Mov_Cont) values "
-                                 "('2023-05-02', 'F', '900', 'FA', '   ', 30)"));
+    exec(archive, years::fill(QStringLiteral("insert into MOV_CONT(Data_Mov_Cont, TipoCliFor, CodCLIFOR, "
+                                             "Tipo_Documento, Numero_Documento, Totale_Mov_Cont) values "
+                                             "('{old}-05-02', 'F', '900', 'FA', '   ', 30)")));
 }
 
 QString TestInstall::addCompany(int slot)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "years.h"
+
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -27,12 +29,12 @@ public:
     // An archive with the product's tables, its AZIENDE row ("Azienda_<slot>",
     // name "Azienda <slot> S.r.l."), one CONTATORI row of non-zero counters and
     // the demo causals; returns its host path.
-    QString createArchive(int slot, int year = 2023);
+    QString createArchive(int slot, int year = years::Old);
     static QString archiveWindowsPath(int slot, int year);
     // Two articles, three stock movements and one open item, so that a whole
     // run has something to carry.
     static void addSampleData(const QString& archiveHost);
-    // A company ready for a run: its 2023 archive with the sample data.
+    // A company ready for a run: its old-year archive with the sample data.
     QString addCompany(int slot);
     // What makes a run end with something to check by hand: two articles
     // whose codes differ only in case, both with movements (the stock rules
@@ -41,7 +43,7 @@ public:
     // What makes a run end with errors: an open item without its document
     // number, which the accounting writer refuses.
     static void addRefusedOpenItem(const QString& archiveHost);
-    QString archiveHost(int slot, int year = 2023) const;
+    QString archiveHost(int slot, int year = years::Old) const;
 
     // Relative path -> SHA-256 of the content, for every file under a folder.
     static QMap<QString, QByteArray> fingerprint(const QString& folder);

@@ -1,3 +1,4 @@
+#include "support/years.h"
 #include "warehouse_rows.h"
 
 #include "data/error.h"
@@ -89,7 +90,8 @@ void checkMovements(const StepFixture& a)
     const auto date =
         TestInstall::rows(a.newArchive(), QStringLiteral("select DataMov, DataDoc, oRAMov from MOV_MAG"));
     for (const QVariantList& d : date) {
-        QVERIFY2(d.at(0).toString().startsWith(QStringLiteral("2024-01-01")), qPrintable(d.at(0).toString()));
+        QVERIFY2(d.at(0).toString().startsWith(years::fill(QStringLiteral("{new}-01-01"))),
+                 qPrintable(d.at(0).toString()));
         QCOMPARE(d.at(1), d.at(0));
         QVERIFY2(d.at(2).toString().startsWith(QStringLiteral("1899-12-30")), qPrintable(d.at(2).toString()));
     }
@@ -140,7 +142,7 @@ void TestWarehouseMovements::writesOpeningMovementsThroughOdbc()
     rio::Connection::setSqliteThroughOdbc(true);
     StepFixture a;
     prepare(a);
-    QCOMPARE(StepFixture::open(2023)->driver(), rio::Connection::Driver::OdbcSqlite);
+    QCOMPARE(StepFixture::open(years::Old)->driver(), rio::Connection::Driver::OdbcSqlite);
     rio::CREAZIONE_MOVIMENTI_MAGAZZINO(a.ctx, Company);
     a.state.ConnessioneDbOld.reset();
     rio::Connection::setSqliteThroughOdbc(false);
@@ -285,7 +287,7 @@ void TestWarehouseMovements::emptyCounterTableReported()
 
 void TestWarehouseMovements::afterInitialisationStocksCarryOver()
 {
-    // The company's road: recompute 2023, empty 2024, carry the stock.
+    // The company's road: recompute the old year, empty the new one, carry the stock.
     StepFixture a;
     const QString f = a.install.createArchive(1);
     TestInstall::execAll(f, {QStringLiteral("insert into ANAG_ART(CodArt) values('P1')"),
@@ -295,7 +297,7 @@ void TestWarehouseMovements::afterInitialisationStocksCarryOver()
                              QStringLiteral("insert into MOV_MAG(CodArt, DEP, Qta) values('p1', '01', -4)"),
                              QStringLiteral("insert into MOV_MAG(CodArt, DEP, Qta) values('P2', '04', 8)")});
     {
-        auto db = StepFixture::open(2023);
+        auto db = StepFixture::open(years::Old);
         db->beginTrans();
         rio::RIPRISTINA_MAGAZZINO(a.ctx, *db, Company);
         db->commitTrans();

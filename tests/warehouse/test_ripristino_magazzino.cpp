@@ -1,3 +1,4 @@
+#include "support/years.h"
 #include "warehouse_rows.h"
 
 #include "data/error.h"
@@ -52,7 +53,7 @@ void TestStockRecomputation::stockRulesAndCaptions()
     for (const char* warehouseCode : {"'1'", "'06'", "''", "NULL", "' 01'"})
         addMovement(f, QStringLiteral("'B1'"), QLatin1String(warehouseCode), QStringLiteral("100"));
 
-    auto db = StepFixture::open(2023);
+    auto db = StepFixture::open(years::Old);
     a.host.runEnabled = false;
     rio::RIPRISTINA_MAGAZZINO(a.ctx, *db, QStringLiteral("Azienda_1"));
 
@@ -91,7 +92,7 @@ void TestStockRecomputation::codesWithQuotesBlanksAndCase()
     addMovement(f, QStringLiteral("'E1'"), QStringLiteral("'01'"), QStringLiteral("2"));
     addMovement(f, QStringLiteral("'E1' || char(9)"), QStringLiteral("'01'"), QStringLiteral("3"));
 
-    auto db = StepFixture::open(2023);
+    auto db = StepFixture::open(years::Old);
     rio::RIPRISTINA_MAGAZZINO(a.ctx, *db, QStringLiteral("Azienda_1"));
 
     QCOMPARE(stocksOf(f, rowidOf(f, QStringLiteral("CodArt='AB''1'"))), stocks(0, 7, 0, 0, 0));
@@ -123,7 +124,7 @@ void TestStockRecomputation::emptyArticleTableWarns()
     addMovement(f, QStringLiteral("'X'"), QStringLiteral("'01'"), QStringLiteral("1"));
     a.host.runEnabled = false;
 
-    auto db = StepFixture::open(2023);
+    auto db = StepFixture::open(years::Old);
     rio::RIPRISTINA_MAGAZZINO(a.ctx, *db, QStringLiteral("Azienda_1"));
 
     QCOMPARE(a.host.boxes.size(), 1);
@@ -149,7 +150,7 @@ void TestStockRecomputation::callerTransactionDecidesDurability()
 
     {
         // The run's transaction: nothing is durable until the run commits.
-        auto db = StepFixture::open(2023);
+        auto db = StepFixture::open(years::Old);
         db->beginTrans();
         rio::RIPRISTINA_MAGAZZINO(a.ctx, *db, QStringLiteral("Azienda_1"));
         QVERIFY(db->inTransaction());
@@ -160,7 +161,7 @@ void TestStockRecomputation::callerTransactionDecidesDurability()
     {
         // On its own the pass commits what it saved and leaves no
         // transaction open.
-        auto db = StepFixture::open(2023);
+        auto db = StepFixture::open(years::Old);
         rio::RIPRISTINA_MAGAZZINO(a.ctx, *db, QStringLiteral("Azienda_1"));
         QVERIFY(!db->inTransaction());
         QCOMPARE(stocksOf(f, row), stocks(4, 0, 0, 0, 0));
@@ -185,7 +186,7 @@ void TestStockRecomputation::failureKeepsEarlierBatches()
                           "begin select raise(abort, 'riga bloccata'); end"));
 
     {
-        auto db = StepFixture::open(2023);
+        auto db = StepFixture::open(years::Old);
         QVERIFY_THROWS_EXCEPTION(rio::Error,
                                  rio::RIPRISTINA_MAGAZZINO(a.ctx, *db, QStringLiteral("Azienda_1")));
         QVERIFY(!db->inTransaction());
@@ -202,7 +203,7 @@ void TestStockRecomputation::failureKeepsEarlierBatches()
     // Under the caller's transaction the failure leaves the commit to it.
     TestInstall::exec(f, QStringLiteral("update ANAG_ART set Giacenza1 = 99"));
     {
-        auto db = StepFixture::open(2023);
+        auto db = StepFixture::open(years::Old);
         db->beginTrans();
         QVERIFY_THROWS_EXCEPTION(rio::Error,
                                  rio::RIPRISTINA_MAGAZZINO(a.ctx, *db, QStringLiteral("Azienda_1")));
@@ -220,7 +221,7 @@ void TestStockRecomputation::nullCodeFails()
     const QString f = a.install.createArchive(1);
     addArticle(f, QStringLiteral("NULL"));
     addArticle(f, QStringLiteral("'A'"));
-    auto db = StepFixture::open(2023);
+    auto db = StepFixture::open(years::Old);
     db->beginTrans();
     try {
         rio::RIPRISTINA_MAGAZZINO(a.ctx, *db, QStringLiteral("Azienda_1"));
@@ -318,11 +319,11 @@ void TestStockRecomputation::matchesPerArticleReference()
                       quantities.at(rnd.bounded(quantities.size())));
     TestInstall::execAll(f, s);
     // The reference works on a copy of the same archive.
-    const QString reference = a.install.archiveHost(1, 2024);
+    const QString reference = a.install.archiveHost(1, years::New);
     QVERIFY(QDir().mkpath(QFileInfo(reference).absolutePath()));
     QVERIFY(QFile::copy(f, reference));
 
-    auto db = StepFixture::open(2023);
+    auto db = StepFixture::open(years::Old);
     rio::RIPRISTINA_MAGAZZINO(a.ctx, *db, QStringLiteral("Azienda_1"));
     db->release();
     const QStringList expected = referenceRecomputation(reference);

@@ -1,4 +1,5 @@
 #include "app/cli/cli_options.h"
+#include "context/years.h"
 
 #include "context/command_line.h"
 
@@ -15,9 +16,10 @@ CommandLine commandLine()
         QStringLiteral("riapertura-cli"),
         QStringLiteral("[opzioni] [--simulazione [--cartella-simulazione CARTELLA] | --ripristina [NOME] | "
                        "--annulla-ripristino]"),
-        QStringLiteral("Apre il nuovo esercizio 2024 di ogni azienda Zeta, come il pulsante ESEGUI della "
+        QStringLiteral("Apre il nuovo esercizio %1 di ogni azienda Zeta, come il pulsante ESEGUI della "
                        "finestra:\nrighe degli eventi e messaggi su standard output, avanzamento su "
-                       "standard error\nquando è un terminale."),
+                       "standard error\nquando è un terminale.")
+            .arg(layout::AnnoDaAprire),
         {QStringLiteral("Riapertura (nessuna delle opzioni qui sotto):"),
          QStringLiteral("  0  eseguita, anche con avvisi da controllare a mano"),
          QStringLiteral("  1  eseguita con errori"),

@@ -181,7 +181,7 @@ void JsonReport::copy(const SafetyCopy& copy, const CopyCheck& check, bool taken
         {QStringLiteral("ora_nota"), copy.timeKnown},
         {QStringLiteral("byte"), double(copy.bytes)},
         {QStringLiteral("prima_della_riapertura"), copy.beforeOpening()},
-        {QStringLiteral("aziende_con_2024"), opened},
+        {QStringLiteral("aziende_con_%1").arg(layout::AnnoDaAprire), opened},
         {QStringLiteral("verifica"), checkWord(check.state)},
         {QStringLiteral("file"), check.files},
         {QStringLiteral("problemi"), QJsonArray::fromStringList(check.problems)},

@@ -22,7 +22,7 @@ int checkConsole(ConsoleHost& host);
 
 // The safety copies under the root, newest first, each read back against its
 // manifest, one line each with its time, age, size, kind (before the
-// opening or already holding 2024) and the mark of the one --ripristina
+// opening or already holding the new year) and the mark of the one --ripristina
 // takes without a name; then the data folder the last restore set aside.
 // Exit status 0 (1 when the root cannot be read).
 int listCopiesConsole(ConsoleHost& host);

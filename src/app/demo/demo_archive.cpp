@@ -1,4 +1,5 @@
 #include "app/demo/demo_archive.h"
+#include "context/years.h"
 
 #include "app/demo/demo_catalogue.h"
 #include "app/demo/demo_sql.h"
@@ -75,9 +76,9 @@ void writeParties(Sql& sql, QRandomGenerator& rng)
     }
 }
 
-QDate dayOf2023(int day)
+QDate dayOfOldYear(int day)
 {
-    return QDate(2023, 1, 1).addDays(day);
+    return QDate(layout::AnnoInCorso, 1, 1).addDays(day);
 }
 
 void writeCompany(Sql& sql, QRandomGenerator& rng, int slot, const QString& name)
@@ -124,7 +125,7 @@ void writeWarehouseMovements(Sql& sql, QRandomGenerator& rng, const std::vector<
     for (int i = 0; i < count; ++i) {
         const DemoArticle& a = articles[rng.bounded(int(articles.size()))];
         // Dates rise with the movement number through the year.
-        const QString date = isoDate(dayOf2023(int(qint64(i) * 365 / count)));
+        const QString date = isoDate(dayOfOldYear(int(qint64(i) * 365 / count)));
         // Fewer loads than unloads, but larger: most stocks end positive.
         const bool in = rng.bounded(100) < 40;
         const double scale = in ? 3.0 : 1.0;
@@ -174,7 +175,7 @@ void writeAccountingItems(Sql& sql, QRandomGenerator& rng, int open, ArchiveSumm
         const bool isOpen = int(rng.bounded(leftOpen + leftClosed)) < leftOpen;
         (isOpen ? leftOpen : leftClosed)--;
         const bool supplier = rng.bounded(3) == 0;
-        const QDate date = dayOf2023(rng.bounded(365));
+        const QDate date = dayOfOldYear(rng.bounded(365));
         const int number = 1 + i;
         const double imponibile = roundCents(50 + rng.generateDouble() * 4950);
         const double imposta = roundCents(imponibile * 0.22);
@@ -199,7 +200,7 @@ void writeAccountingItems(Sql& sql, QRandomGenerator& rng, int open, ArchiveSumm
                      roundCents(imponibile + imposta),
                      QStringLiteral("01"),
                      30 * (1 + rng.bounded(4)),
-                     QStringLiteral("P2023/%1").arg(number, 6, 10, QLatin1Char('0')),
+                     QStringLiteral("P%1/%2").arg(layout::AnnoInCorso).arg(number, 6, 10, QLatin1Char('0')),
                      isOpen ? QVariant() : QVariant(QStringLiteral("C")),
                      0,
                      0,
@@ -228,7 +229,7 @@ void writeDocuments(Sql& sql, QRandomGenerator& rng)
             QStringLiteral("insert into C_%1(Numero, Riga, CodArt, Qta) values(?, ?, ?, ?)").arg(c.tabella));
         const int documents = 3 + rng.bounded(10);
         for (int n = 1; n <= documents; ++n) {
-            sql.exec(head, {n, isoDate(dayOf2023(rng.bounded(365))), clientOrSupplier(rng, false),
+            sql.exec(head, {n, isoDate(dayOfOldYear(rng.bounded(365))), clientOrSupplier(rng, false),
                             roundCents(rng.generateDouble() * 2000)});
             const int lines = 1 + rng.bounded(4);
             for (int r = 1; r <= lines; ++r)
@@ -243,7 +244,7 @@ void writeDocuments(Sql& sql, QRandomGenerator& rng)
         "insert into MOV_TRASP(Progr_Mov_Trasp, Data_Mov, Vettore, Colli) values(?, ?, ?, ?)"));
     for (int n = 1; n <= 12; ++n) {
         const double imponibile = roundCents(rng.generateDouble() * 3000);
-        const QString date = isoDate(dayOf2023(rng.bounded(365)));
+        const QString date = isoDate(dayOfOldYear(rng.bounded(365)));
         sql.exec(iva, {n, date, QStringLiteral("22"), imponibile, roundCents(imponibile * 0.22)});
         sql.exec(provv, {n, date, QStringLiteral("AG%1").arg(1 + n % 9, 2, 10, QLatin1Char('0')),
                          roundCents(imponibile * 0.05)});

@@ -16,7 +16,7 @@ struct ArchiveSummary
     int closedItems = 0;
 };
 
-// Writes the 2023 archive of company slot into hostFile (a new SQLite file):
+// Writes the old-year archive of company slot into hostFile (a new SQLite file):
 // the product's tables and indexes, the AZIENDE row, articles, warehouse and
 // accounting movements, causals with their document tables, counters. The
 // data depend only on the seed, the slot and the sizes. Raises

@@ -128,7 +128,7 @@ InstallationSummary writeDemoInstallation(const DemoOptions& options,
 
     const QStringList workgroup = schema::workgroupStatements();
     createDatabase(QString::fromLatin1(layout::SystemDatabasePath),
-                   schema::systemStatements(summary.installationRoot));
+                   schema::systemStatements(summary.installationRoot, layout::AnnoInCorso));
     createDatabase(QStringLiteral("C:\\Programmi\\Zeta\\Dati\\system\\system.mdw"), workgroup);
 
     for (int slot = 1; slot <= options.companies; ++slot) {
@@ -138,10 +138,12 @@ InstallationSummary writeDemoInstallation(const DemoOptions& options,
         // A year folder holds more than the archive.
         const QString folder = layout::oldCompanyFolder(summary.installationRoot, slot);
         writeText(folder + QStringLiteral("\\leggimi.txt"),
-                  QStringLiteral("Archivio 2023 di %1.\r\nNon modificare i file di questa cartella.\r\n")
+                  QStringLiteral("Archivio %1 di %2.\r\nNon modificare i file di questa cartella.\r\n")
+                      .arg(layout::AnnoInCorso)
                       .arg(company.companyName));
-        writeText(folder + QStringLiteral("\\Stampe\\registro_iva_2023.txt"),
-                  QStringLiteral("Registro IVA 2023 - %1\r\nPeriodo: gennaio-dicembre 2023\r\n")
+        writeText(folder + QStringLiteral("\\Stampe\\registro_iva_%1.txt").arg(layout::AnnoInCorso),
+                  QStringLiteral("Registro IVA %1 - %2\r\nPeriodo: gennaio-dicembre %1\r\n")
+                      .arg(layout::AnnoInCorso)
                       .arg(company.companyName));
         summary.companies << company;
         if (report)

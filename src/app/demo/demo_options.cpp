@@ -1,4 +1,5 @@
 #include "app/demo/demo_options.h"
+#include "context/years.h"
 
 #include "context/command_line.h"
 
@@ -29,8 +30,9 @@ CommandLine commandLine()
         QStringLiteral("riapertura-demo"), QStringLiteral("CARTELLA [opzioni]"),
         QStringLiteral("Scrive nella CARTELLA, presa come unità C:, un'installazione dimostrativa "
                        "del prodotto Zeta:\ndatabase di sistema, file di gruppo di lavoro e gli "
-                       "archivi 2023 delle aziende.\nLascia nella CARTELLA il file "
-                       ".riapertura-demo e non scrive sopra un'installazione esistente."),
+                       "archivi %1 delle aziende.\nLascia nella CARTELLA il file "
+                       ".riapertura-demo e non scrive sopra un'installazione esistente.")
+            .arg(layout::AnnoInCorso),
         {QStringLiteral("0  installazione scritta"), QStringLiteral("1  scrittura non riuscita"),
          QStringLiteral("2  opzioni errate"),
          QStringLiteral("3  la CARTELLA contiene già un'installazione: nulla è stato scritto")});

@@ -6,6 +6,7 @@
 #include "console_fixture.h"
 #include "context/exit_status.h"
 #include "context/run_context.h"
+#include "support/years.h"
 #include "test_install.h"
 
 #include <QDir>
@@ -302,10 +303,11 @@ private slots:
         QVERIFY(out.contains(QStringLiteral("riapertura archivi conclusa con successo!")));
         QVERIFY(r.err.contains(QStringLiteral("tempo: RIPRISTINA_MAGAZZINO Azienda_2 ")));
         QVERIFY(r.err.contains(QStringLiteral("tempo: totale ")));
-        QVERIFY(QFile::exists(install.archiveHost(2, 2024)));
+        QVERIFY(QFile::exists(install.archiveHost(2, years::New)));
 
         // The event lines on standard output are the log's lines.
-        QFile log(install.host(TestInstall::base() + QStringLiteral("dati\\tmp\\log_Riapertura_2024.txt")));
+        QFile log(install.host(TestInstall::base() +
+                               years::fill(QStringLiteral("dati\\tmp\\log_Riapertura_{new}.txt"))));
         QVERIFY(log.open(QIODevice::ReadOnly));
         const QString first = QString::fromLatin1(log.readLine()).trimmed();
         QVERIFY(out.contains(first.mid(1, first.size() - 2)));
@@ -319,7 +321,7 @@ private slots:
             runCli({QStringLiteral("--drive-c"), install.driveC(), QStringLiteral("--check")});
         QVERIFY2(healthy.status == ExitDone, qPrintable(healthy.out + healthy.err));
         QVERIFY(healthy.out.contains(QStringLiteral("OK ")));
-        QVERIFY(!QFile::exists(install.archiveHost(1, 2024)));
+        QVERIFY(!QFile::exists(install.archiveHost(1, years::New)));
 
         TestInstall::exec(install.archiveHost(1), QStringLiteral("delete from AZIENDE"));
         const CliResult broken =
@@ -384,12 +386,12 @@ private slots:
             // A folder where the log file should be: the program ends before any company.
             TestInstall install;
             install.addCompany(1);
-            QVERIFY(QDir().mkpath(
-                install.host(TestInstall::base() + QStringLiteral("dati\\tmp\\log_Riapertura_2024.txt"))));
+            QVERIFY(QDir().mkpath(install.host(
+                TestInstall::base() + years::fill(QStringLiteral("dati\\tmp\\log_Riapertura_{new}.txt")))));
             const CliResult r =
                 runCli({QStringLiteral("--drive-c"), install.driveC(), QStringLiteral("--yes")});
             QVERIFY2(r.status == ExitProgramEnded, qPrintable(r.out + r.err));
-            QVERIFY(r.err.contains(QStringLiteral("log_Riapertura_2024.txt")));
+            QVERIFY(r.err.contains(years::fill(QStringLiteral("log_Riapertura_{new}.txt"))));
             QVERIFY(!r.out.contains(QStringLiteral("APERTURA NUOVO ESERCIZIO")));
         }
     }

@@ -3,6 +3,7 @@
 // by name.
 #include "cli_process.h"
 #include "context/exit_status.h"
+#include "support/years.h"
 #include "test_install.h"
 
 #include <QDir>
@@ -26,26 +27,27 @@ private slots:
         const QStringList drive{QStringLiteral("--drive-c"), install.driveC()};
         const CliResult opened = runCli(drive + QStringList{QStringLiteral("--yes")});
         QVERIFY2(opened.status == ExitDone, qPrintable(opened.out + opened.err));
-        // A second run names the 2024 archive it replaces; --yes answers that too.
+        // A second run names the new-year archive it replaces; --yes answers that too.
         const CliResult reopened = runCli(drive + QStringList{QStringLiteral("--yes")});
         QVERIFY2(reopened.status == ExitDone, qPrintable(reopened.out + reopened.err));
-        QVERIFY(
-            reopened.out.contains(QStringLiteral("[Riapertura] La riapertura è già stata eseguita: questa "
-                                                 "azienda ha già l'archivio 2024. - Azienda_1 (")));
-        QVERIFY(reopened.out.contains(QStringLiteral("Sostituire l'archivio 2024?\n-> Sì (--yes)\n")));
+        QVERIFY(reopened.out.contains(
+            years::fill(QStringLiteral("[Riapertura] La riapertura è già stata eseguita: questa "
+                                       "azienda ha già l'archivio {new}. - Azienda_1 ("))));
+        QVERIFY(reopened.out.contains(
+            years::fill(QStringLiteral("Sostituire l'archivio {new}?\n-> Sì (--yes)\n"))));
 
-        // The second run's copy already holds 2024; the first one's is the one a restore without a name
-        // takes.
+        // The second run's copy already holds the new year; the first one's is the one a restore without a
+        // name takes.
         const CliResult list = runCli(drive + QStringList{QStringLiteral("--elenca-copie")});
         QVERIFY2(list.status == ExitDone, qPrintable(list.out + list.err));
         const QStringList lines = list.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 3);
         QVERIFY(lines[0].startsWith(QStringLiteral("Copie di sicurezza in c:\\Programmi\\Ventor Sistemi\\")));
-        QVERIFY2(
-            lines[1].startsWith(QStringLiteral("Copia_dati_")) &&
-                lines[1].contains(QStringLiteral(" MB  contiene già il 2024 (Azienda_1)  verificata (")) &&
-                !lines[1].contains(QStringLiteral("senza nome")),
-            qPrintable(lines[1]));
+        QVERIFY2(lines[1].startsWith(QStringLiteral("Copia_dati_")) &&
+                     lines[1].contains(years::fill(
+                         QStringLiteral(" MB  contiene già il {new} (Azienda_1)  verificata ("))) &&
+                     !lines[1].contains(QStringLiteral("senza nome")),
+                 qPrintable(lines[1]));
         QVERIFY2(lines[2].contains(QStringLiteral(" fa ")) &&
                      lines[2].contains(QStringLiteral(" MB  prima della riapertura  verificata (")) &&
                      lines[2].endsWith(QStringLiteral("<- --ripristina senza nome")),
@@ -98,7 +100,7 @@ private slots:
         QVERIFY(restored.out.contains(QStringLiteral("fatta PRIMA DELLA RIAPERTURA")));
         QVERIFY(
             restored.out.contains(QStringLiteral("[Riapertura] COPIA DI SICUREZZA RIPRISTINATA: ") + name));
-        QVERIFY(!QFile::exists(install.archiveHost(1, 2024)));
+        QVERIFY(!QFile::exists(install.archiveHost(1, years::New)));
 
         // Undone: the folder the restore set aside comes back byte for byte.
         const QString aside =

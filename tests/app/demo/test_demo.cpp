@@ -4,6 +4,7 @@
 #include "data/filesystem.h"
 #include "data/product_schema.h"
 #include "support/test_install.h"
+#include "support/years.h"
 
 #include <QCryptographicHash>
 #include <QDirIterator>
@@ -43,7 +44,7 @@ private slots:
         QVERIFY(fa.size() >= 10);
         QCOMPARE(TestInstall::fingerprint(b.path()), fa);
         const QString archive =
-            QStringLiteral("Programmi/Ventor Sistemi/dati/esercizi/Azienda_1/2023/dati.mdb");
+            years::fill(QStringLiteral("Programmi/Ventor Sistemi/dati/esercizi/Azienda_1/{old}/dati.mdb"));
         QVERIFY(fa.contains(archive));
         QVERIFY(TestInstall::fingerprint(c.path()).value(archive) != fa.value(archive));
     }
@@ -58,7 +59,7 @@ private slots:
         o.companies = 3;
         writeDemoInstallation(o);
         const QString archive =
-            QStringLiteral("Programmi/Ventor Sistemi/dati/esercizi/Azienda_1/2023/dati.mdb");
+            years::fill(QStringLiteral("Programmi/Ventor Sistemi/dati/esercizi/Azienda_1/{old}/dati.mdb"));
         QCOMPARE(TestInstall::fingerprint(one.path()).value(archive),
                  TestInstall::fingerprint(three.path()).value(archive));
     }
@@ -95,7 +96,8 @@ private slots:
         QVERIFY(
             !rio::fs::Dir(layout::oldCompanyFolder(root, 1) + QStringLiteral("\\Stampe\\*.txt")).isEmpty());
 
-        const QString db = rio::fs::hostPath(layout::archivePath(root, QStringLiteral("Azienda_2"), 2023));
+        const QString db =
+            rio::fs::hostPath(layout::archivePath(root, QStringLiteral("Azienda_2"), years::Old));
         auto count = [&](const char* sql) {
             return TestInstall::scalar(db, QString::fromUtf8(sql)).toInt();
         };

@@ -6,6 +6,7 @@
 #include "data/filesystem.h"
 #include "fake_host.h"
 #include "run/run.h"
+#include "support/years.h"
 #include "test_install.h"
 
 #include <QHash>
@@ -79,8 +80,8 @@ private slots:
         for (int slot = 1; slot <= 2; ++slot) {
             const QString base =
                 state.PercorsoBase + QStringLiteral("dati\\esercizi\\Azienda_%1\\").arg(slot);
-            const QString oldFile = fs::hostPath(base + QStringLiteral("2023\\dati.mdb"));
-            const QString newFile = fs::hostPath(base + QStringLiteral("2024\\dati.mdb"));
+            const QString oldFile = fs::hostPath(base + years::fill(QStringLiteral("{old}\\dati.mdb")));
+            const QString newFile = fs::hostPath(base + years::fill(QStringLiteral("{new}\\dati.mdb")));
 
             QSet<qint64> irregular;
             const auto before = stocks(oldFile, &irregular);
