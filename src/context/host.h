@@ -63,6 +63,9 @@ public:
     virtual bool logWanted() const = 0;
     virtual DataSource dataSource() const = 0;
     virtual bool zetaFolderChosen() const = 0;
+    // The companies the user chose to open (slots, ascending); empty: every
+    // company found, as when no choice is made. The others are left as they are.
+    virtual QList<int> chosenCompanies() const { return {}; }
     // The user said beforehand that a safety copy without a manifest, which
     // cannot be verified, may be restored (the console's
     // --anche-non-verificabile): the restore does not ask. By default it asks.

@@ -68,6 +68,7 @@ FrmRiapri::FrmRiapri(Runner runner, QWidget* parent)
     connect(m_ui.actCopia, &QAction::triggered, this, &FrmRiapri::copyEventLine);
     connect(m_ui.actSalvaElenco, &QAction::triggered, this, &FrmRiapri::saveEventList);
     connect(m_ui.cmdRipristina, &QPushButton::clicked, this, &FrmRiapri::cmdRipristina_Click);
+    connect(m_ui.cmdAziende, &QPushButton::clicked, this, &FrmRiapri::cmdAziende_Click);
     Form_Load();
 }
 
@@ -108,6 +109,7 @@ void FrmRiapri::runWith(const Runner& runner)
     // a step enables on the way; the choices it reads stay as confirmed.
     m_ui.setChoicesEnabled(false);
     m_host->setRunInProgress(true);
+    m_host->forgetCompaniesToRetry();
     bool programEnd = false;
     try {
         // The run starts from a fresh state once the user has confirmed.
@@ -131,6 +133,9 @@ void FrmRiapri::runWith(const Runner& runner)
     }
     m_ui.setChoicesEnabled(true);
     m_ui.cmdChiudi->setEnabled(true);
+    // A rehearsal changed nothing: there is nothing to open again.
+    if (m_lastOutcome == RunOutcome::DoneWithErrors && !m_state.record.rehearsal())
+        offerRetry();
 }
 
 void FrmRiapri::reportUnexpected(const QString& text)

@@ -64,6 +64,9 @@ public slots:
     // Opens the list of the safety copies; the one picked is restored, or the
     // last restore undone.
     void cmdRipristina_Click();
+    // Opens the list of the companies found; those ticked are the ones the
+    // next runs open (all ticked: every company, as without a choice).
+    void cmdAziende_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -83,6 +86,11 @@ private:
     void reportUnexpected(const QString& text);
     void endProgram(int exitStatus);
     void restoreCopy(const QString& copyName, bool undo = false);
+    // After a run with errors in some companies: asks whether to run again
+    // for those alone, and if so starts that run once this one has returned.
+    void offerRetry();
+    // The companies the next runs open (empty: every one), on the button too.
+    void choose(const QList<int>& companies);
 
     FrmRiapriUi m_ui;
     EventListModel* m_events = nullptr;

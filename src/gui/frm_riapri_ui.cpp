@@ -51,8 +51,8 @@ QLineEdit* yearBox(const char* name, QWidget* parent)
     return box;
 }
 
-// Top: data source, the two years, the run and check buttons, the maker's
-// logo. Returns the grid that lays them out.
+// Top: data source, the two years, the run button, the choice of the
+// companies and the check button, the maker's logo. Returns the grid that lays them out.
 QGridLayout* setupYearsAndChoices(FrmRiapriUi& ui, QWidget* form)
 {
     ui.Label5 = heading(QStringLiteral("SORGENTE DATI"), "Label5", form);
@@ -68,6 +68,9 @@ QGridLayout* setupYearsAndChoices(FrmRiapriUi& ui, QWidget* form)
     ui.cmd->setDefault(true);
     ui.cmdVerifica = named(new QPushButton(QStringLiteral("&VERIFICA"), form), "cmdVerifica");
     ui.cmdVerifica->setMinimumSize(110, 44);
+    ui.cmdAziende = named(new QPushButton(QStringLiteral("Scegli a&ziende..."), form), "cmdAziende");
+    ui.cmdAziende->setMinimumSize(110, 44);
+    ui.cmdAziende->setToolTip(QStringLiteral("Sceglie quali aziende riaprire; senza scelta le riapre tutte"));
     ui.Label8 = named(new QLabel(QStringLiteral("Powered By"), form), "Label8");
     ui.Image1 = named(new QLabel(form), "Image1");
     ui.Image1->setPixmap(poweredByLogo(form->devicePixelRatioF()));
@@ -80,10 +83,11 @@ QGridLayout* setupYearsAndChoices(FrmRiapriUi& ui, QWidget* form)
     top->addWidget(ui.Label2, 0, 2);
     top->addWidget(ui.txtDbNew, 1, 2);
     top->addWidget(ui.cmd, 0, 3, 2, 1, Qt::AlignVCenter);
-    top->addWidget(ui.cmdVerifica, 0, 4, 2, 1, Qt::AlignVCenter);
-    top->setColumnStretch(5, 1);
-    top->addWidget(ui.Label8, 0, 6, Qt::AlignRight);
-    top->addWidget(ui.Image1, 1, 6, Qt::AlignRight);
+    top->addWidget(ui.cmdAziende, 0, 4, 2, 1, Qt::AlignVCenter);
+    top->addWidget(ui.cmdVerifica, 0, 5, 2, 1, Qt::AlignVCenter);
+    top->setColumnStretch(6, 1);
+    top->addWidget(ui.Label8, 0, 7, Qt::AlignRight);
+    top->addWidget(ui.Image1, 1, 7, Qt::AlignRight);
     return top;
 }
 
@@ -307,9 +311,9 @@ QHBoxLayout* setupButtons(FrmRiapriUi& ui, QWidget* form)
 // boxes and the status boxes only show: they take no focus.
 void setupTabOrder(const FrmRiapriUi& ui)
 {
-    QWidget* const order[] = {ui.cmbSorgente,   ui.chkSplus,    ui.chklog,    ui.cmd,
-                              ui.cmdVerifica,   ui.cmbFiltro,   ui.lstEventi, ui.cmdSimula,
-                              ui.cmdRipristina, ui.cmdRapporto, ui.cmdChiudi};
+    QWidget* const order[] = {ui.cmbSorgente, ui.chkSplus,      ui.chklog,      ui.cmd,
+                              ui.cmdAziende,  ui.cmdVerifica,   ui.cmbFiltro,   ui.lstEventi,
+                              ui.cmdSimula,   ui.cmdRipristina, ui.cmdRapporto, ui.cmdChiudi};
     for (size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 }
@@ -341,8 +345,8 @@ void FrmRiapriUi::setChoicesEnabled(bool enabled)
 {
     for (QWidget* choice :
          {static_cast<QWidget*>(cmbSorgente), static_cast<QWidget*>(chkSplus), static_cast<QWidget*>(chklog),
-          static_cast<QWidget*>(cmd), static_cast<QWidget*>(cmdVerifica), static_cast<QWidget*>(cmdSimula),
-          static_cast<QWidget*>(cmdRipristina)})
+          static_cast<QWidget*>(cmd), static_cast<QWidget*>(cmdAziende), static_cast<QWidget*>(cmdVerifica),
+          static_cast<QWidget*>(cmdSimula), static_cast<QWidget*>(cmdRipristina)})
         choice->setEnabled(enabled);
 }
 

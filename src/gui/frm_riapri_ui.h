@@ -27,6 +27,7 @@ struct FrmRiapriUi
     QLineEdit* txtDbNew = nullptr;
     QPushButton* cmd = nullptr;
     QPushButton* cmdVerifica = nullptr; // the check before the run, writing nothing
+    QPushButton* cmdAziende = nullptr;  // chooses the companies the run opens
     QLabel* Label8 = nullptr;
     QLabel* Image1 = nullptr;
     QLabel* Label3 = nullptr;

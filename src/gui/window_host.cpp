@@ -4,6 +4,7 @@
 #include "gui/frm_riapri_ui.h"
 #include "gui/indicator_box.h"
 #include "gui/message_box.h"
+#include "run/company_choice.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -174,6 +175,11 @@ void WindowHost::verificationReady(const QString& reportPath, const QStringList&
     m_ui.cmdRapporto->setText(QStringLiteral("&Apri rapporto di verifica"));
     m_ui.cmdRapporto->setVisible(!reportPath.isEmpty());
     m_ui.cmdRapporto->setToolTip(summary.join(QLatin1Char('\n')));
+}
+
+void WindowHost::verificationDetails(const VerificationReport& report)
+{
+    m_retry = rio::companiesToRetry(report);
 }
 
 void WindowHost::restoreEnded(const QString& outcome, bool restored, const QString& reportPath)

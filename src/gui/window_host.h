@@ -39,6 +39,7 @@ public:
     bool logWanted() const override;
     DataSource dataSource() const override;
     bool zetaFolderChosen() const override;
+    QList<int> chosenCompanies() const override { return m_chosen; }
     Answer message(const QString& text, Buttons buttons, Icon icon, const QString& title) override;
     void showBusy(bool hourglass) override;
     void yield() override;
@@ -47,6 +48,14 @@ public:
     void verificationReady(const QString& reportPath, const QStringList& summary) override;
     void showRunOutcome(const QString& text, Tone tone) override;
     void restoreEnded(const QString& outcome, bool restored, const QString& reportPath) override;
+    void verificationDetails(const VerificationReport& report) override;
+
+    // The companies chosen with "Scegli aziende..." (empty: every company).
+    void setChosenCompanies(const QList<int>& numbers) { m_chosen = numbers; }
+    // The companies the last run's verification found done with errors or
+    // not done (empty once a run starts).
+    const QList<int>& companiesToRetry() const { return m_retry; }
+    void forgetCompaniesToRetry() { m_retry.clear(); }
 
     // While a run is in progress the run button stays disabled, whatever a
     // step asks: the window enables it when the run returns.
@@ -71,6 +80,8 @@ private:
     bool m_busy = false;
     bool m_runInProgress = false;
     QString m_reportPath;
+    QList<int> m_chosen;
+    QList<int> m_retry;
 };
 
 } // namespace rio::gui

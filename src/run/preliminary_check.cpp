@@ -7,8 +7,10 @@
 #include "data/error.h"
 #include "data/filesystem.h"
 #include "data/interrupted_write.h"
+#include "run/company_choice.h"
 #include "run/preliminary_check_archive.h"
 #include "run/probes.h"
+#include "run/restore.h"
 #include "run/run.h"
 
 #include <QDir>
@@ -182,6 +184,25 @@ SpaceFigure checkCompanies(Checker& check, const QString& base, const QString& m
     return space;
 }
 
+// The companies the user chose among those found: a chosen one without its
+// old-year archive is an ERRORE (the run would open fewer than asked); the others
+// are left as they are and not checked. Returns the companies the run opens.
+QList<int> checkChoice(Checker& check, const QString& base, const QList<int>& found, const QList<int>& chosen)
+{
+    if (chosen.isEmpty())
+        return found;
+    for (int slot : chosenButMissing(chosen, found))
+        check.add(Level::Error, missingChoiceText(base, slot));
+    QList<int> opened;
+    QList<int> left;
+    for (int slot : found)
+        (chosen.contains(slot) ? opened : left) << slot;
+    if (!left.isEmpty())
+        check.add(Level::Ok, QStringLiteral("aziende non scelte, lasciate come sono e non controllate: %1")
+                                 .arg(companyList(left)));
+    return opened;
+}
+
 } // namespace
 
 // The free space on the root's drive (or the one a test simulates) against
@@ -203,7 +224,7 @@ namespace {
 // Everything under a settled root: the root, the companies and their
 // archives, the free space. A root that cannot be reached ends the check
 // with one error.
-void checkInstallation(Checker& check, const QString& base, const QString& mdw,
+void checkInstallation(Checker& check, const QString& base, const QString& mdw, const QList<int>& chosen,
                        const PreliminaryOptions& options)
 {
     try {
@@ -212,7 +233,7 @@ void checkInstallation(Checker& check, const QString& base, const QString& mdw,
             checkRunInProgress(check, base);
         checkRoot(check, base);
         checkLinks(check, base);
-        const QList<int> companies = findCompanies(check, base);
+        const QList<int> companies = checkChoice(check, base, findCompanies(check, base), chosen);
         const SpaceFigure space = checkCompanies(check, base, mdw, companies);
         if (options.scratchParent.isEmpty())
             checkFreeSpace(check, base, space.total(), options);
@@ -272,7 +293,7 @@ PreliminaryCheck runPreliminaryCheck(Host& host, const RunState& state, const Pr
     const QString base = checkSystemDatabase(check, host, state);
     const QString mdw = checkWorkgroupFile(check, state);
     if (!base.isEmpty())
-        checkInstallation(check, base, mdw, options);
+        checkInstallation(check, base, mdw, host.chosenCompanies(), options);
     const PreliminaryCheck result = check.result();
     if (!options.silent) {
         host.showBusy(false);

@@ -43,7 +43,9 @@ struct PreliminaryOptions
 };
 
 // Checks, writing nothing anywhere, what the run will need: the root and
-// workgroup as the run settles them, the companies, each old-year archive (opens
+// workgroup as the run settles them, the companies (those the host's choice
+// names only: one it names that is not there is an ERRORE; the copy is still
+// counted whole), each old-year archive (opens
 // with the account, passes the engine's integrity check, holds its AZIENDE
 // row and the tables the run reads, not in use, what an interrupted write
 // left beside it, what the steps will refuse or flag), an existing new-year

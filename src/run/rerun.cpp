@@ -8,6 +8,7 @@
 #include "data/error.h"
 #include "data/filesystem.h"
 #include "data/interrupted_write.h"
+#include "run/company_choice.h"
 #include "run/restore.h"
 #include "run/run.h"
 
@@ -16,27 +17,12 @@ namespace rio {
 namespace {
 
 // "Azienda_1 (Rossi S.p.A.)"; the folder alone when the name cannot be read
-// at once and without risk (an interrupted write beside the archive would be
-// played back; another program's lock would be waited for).
+// at once and without risk.
 QString companyText(const QString& root, const QString& workgroup, int slot)
 {
     const QString folder = layout::companyFolderName(slot);
-    const QString archive = layout::oldArchivePath(root, slot);
-    try {
-        // Held by another program, the read would wait for it.
-        if (fs::hasArchiveSideFiles(archive) || archiveHeldElsewhere(archive))
-            return folder;
-        Connection connection;
-        connection.open(layout::archiveConnectionString(archive, workgroup));
-        Query row(connection,
-                  QStringLiteral("select Ragione_Sociale1 from AZIENDE where ID_Azienda='%1'").arg(folder));
-        row.exec();
-        const QString name = row.next() ? textOrEmpty(row.value(0)).trimmed() : QString();
-        row.finish();
-        return name.isEmpty() ? folder : QStringLiteral("%1 (%2)").arg(folder, name);
-    } catch (const Error&) {
-        return folder;
-    }
+    const QString name = companyNameIfSafe(root, workgroup, slot);
+    return name.isEmpty() ? folder : QStringLiteral("%1 (%2)").arg(folder, name);
 }
 
 } // namespace
@@ -49,7 +35,11 @@ bool confirmReplacingNewYear(RunContext& ctx)
     } catch (const Error&) {
         return true;
     }
-    const QList<int> opened = companiesWithNewYear(layout::dataFolder(root));
+    QList<int> opened = companiesWithNewYear(layout::dataFolder(root));
+    // A company left out by the choice keeps its new-year archive.
+    const QList<int> chosen = ctx.host().chosenCompanies();
+    if (!chosen.isEmpty())
+        opened.removeIf([&chosen](int slot) { return !chosen.contains(slot); });
     if (opened.isEmpty())
         return true;
     const QString workgroup =

@@ -11,6 +11,7 @@
 #include "data/installation_lock.h"
 #include "data/interrupted_write.h"
 #include "init/inizializzazione.h"
+#include "run/company_choice.h"
 #include "run/preliminary_check.h"
 #include "run/preliminary_check_archive.h"
 #include "run/rehearsal.h"
@@ -268,6 +269,7 @@ RunOutcome runSteps(RunContext& ctx, Rehearsal* rehearsal)
         timed(ctx, Phase::SafetyCopy, QStringLiteral("COPIA_DI_LAVORO"), 0, [&] { rehearsal->start(ctx); });
 
     timed(ctx, Phase::CompanyList, QStringLiteral("CONTROLLO_AZIENDE"), 0, [&] { CONTROLLO_AZIENDE(ctx); });
+    leaveOutCompaniesNotChosen(ctx);
     ctx.setCompanyCount(int(state.activeCompanies().size()));
     recoverInterruptedArchives(ctx);
     if (!rehearsal) {
@@ -325,6 +327,8 @@ RunOutcome runYearOpening(RunContext& ctx)
 RunOutcome openNewYear(RunContext& ctx, Rehearsal* rehearsal)
 {
     Host& host = ctx.host();
+    if (!acceptCompanyChoice(ctx))
+        return RunOutcome::NotStarted;
     if (rehearsal) {
         // Nothing of the installation is replaced: one box says what happens.
         if (!rehearsal->confirm(ctx))

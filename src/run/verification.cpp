@@ -7,6 +7,7 @@
 #include "context/run_state.h"
 #include "data/database.h"
 #include "data/error.h"
+#include "run/company_choice.h"
 #include "run/report_file.h"
 #include "run/report_html.h"
 #include "run/verification_checks.h"
@@ -54,7 +55,7 @@ CompanyVerification verifySlot(const RunState& state, int slot, const std::funct
 class SpreadsheetFile
 {
 public:
-    SpreadsheetFile(const QString& windowsPath, Spreadsheet sheet) : m_file(windowsPath)
+    SpreadsheetFile(const QString& windowsPath, Spreadsheet sheet) : m_file(windowsPath), m_sheet(sheet)
     {
         m_file.write(spreadsheetStart(sheet));
     }
@@ -62,6 +63,7 @@ public:
     {
         m_file.write(spreadsheetLine(v, row));
     }
+    void addNotChosen(const CompanyVerification& v) { m_file.write(spreadsheetNotChosenLine(m_sheet, v)); }
     // Puts the file in place; its name for the report, or "" when it could
     // not be written whole: an error of the run, with an error line that
     // names it.
@@ -78,6 +80,7 @@ public:
 
 private:
     ReportFile m_file;
+    Spreadsheet m_sheet;
 };
 
 // Writes the report as <stem>.html; returns its Windows path, or an empty
@@ -210,6 +213,14 @@ VerificationReport verifyYearOpening(RunContext& ctx, QString* reportPath)
         report.companies << std::move(v);
     }
     ctx.stepProgress(report.companies.size(), record.companies.size());
+    for (int slot : companiesNotChosen(ctx.state())) {
+        CompanyVerification v;
+        v.slot = slot;
+        v.name = companyNameIfSafe(ctx.state().PercorsoBase, ctx.state().PercorsoSystemMdw, slot);
+        stock.addNotChosen(v);
+        openItems.addNotChosen(v);
+        report.notChosen << v;
+    }
     QStringList csvFiles;
     for (SpreadsheetFile* sheet : {&stock, &openItems}) {
         const QString name = sheet->finish(ctx);

@@ -130,6 +130,9 @@ struct CompanyVerification
 struct VerificationReport
 {
     QList<CompanyVerification> companies;
+    // The companies found that the user's choice left out: slot and name
+    // only (the name empty when it could not be read without risk).
+    QList<CompanyVerification> notChosen;
     int runErrors = 0;      // errors the run reported, the report's own files included
     bool rehearsal = false; // made on a rehearsal's scratch copy: its headline says so
     int mismatches() const;
@@ -139,15 +142,17 @@ struct VerificationReport
     // else done (never NotDone).
     CompanyVerification::Outcome outcome() const;
     // "RIAPERTURA ESEGUITA: ...", "RIAPERTURA ESEGUITA CON AVVISI: ..." or
-    // "RIAPERTURA ESEGUITA CON ERRORI: ...", with the counts; after
-    // "SIMULAZIONE - " for a rehearsal.
+    // "RIAPERTURA ESEGUITA CON ERRORI: ...", with the counts, and the
+    // companies not chosen when there are any; after "SIMULAZIONE - " for a
+    // rehearsal.
     QString headline() const;
     // "12 avvisi da controllare a mano".
     QString warningsToCheck() const;
     // A line per company and the headline, for the console and the window.
     QStringList summary() const;
-    // What the end of a run shows: each company's outcome, then the safety
-    // copy, the log and the report (reportPath: empty when not written).
+    // What the end of a run shows: each company's outcome, then a line for
+    // each company not chosen, then the safety copy, the log and the report
+    // (reportPath: empty when not written).
     QStringList closingLines(const RunState& state, const QString& reportPath) const;
     // The whole report as one HTML page; csvFiles: the names of the
     // spreadsheets written beside it. betweenCompanies runs before each
@@ -170,6 +175,9 @@ QByteArray spreadsheetStart(Spreadsheet sheet);
 // One line of a company's rows (its slot and name from c).
 QByteArray spreadsheetLine(const CompanyVerification& c, const StockRow& row);
 QByteArray spreadsheetLine(const CompanyVerification& c, const OpenItemRow& row);
+// The one line of a company not chosen: its slot and name, and "non scelta"
+// where a row says what became of it.
+QByteArray spreadsheetNotChosenLine(Spreadsheet sheet, const CompanyVerification& c);
 
 // Where the comparison sends the spreadsheets' rows; an empty one drops them.
 struct SpreadsheetRows

@@ -3,6 +3,7 @@
 // Columns are only ever added at the end: spreadsheets made on the first
 // ones keep working.
 #include "context/years.h"
+#include "run/company_choice.h"
 #include "run/report_format.h"
 #include "run/verification.h"
 #include "run/verification_read.h"
@@ -99,6 +100,17 @@ QByteArray spreadsheetLine(const CompanyVerification& c, const OpenItemRow& r)
     return csvLine({QStringLiteral("Azienda_%1").arg(c.slot), c.name, r.tipo, r.codice, r.date,
                     r.documentType, r.documentNumber, r.inOld ? formatCsvNumber(r.totalOld) : QString(),
                     r.inNew ? formatCsvNumber(r.totalNew) : QString(), outcome, freeText(r.name)});
+}
+
+QByteArray spreadsheetNotChosenLine(Spreadsheet sheet, const CompanyVerification& c)
+{
+    const QString company = QStringLiteral("Azienda_%1").arg(c.slot);
+    const QString text = QLatin1String(NotChosenText);
+    if (sheet == Spreadsheet::Stock)
+        return csvLine(
+            {company, c.name, QString(), QString(), QString(), QString(), QString(), QString(), text});
+    return csvLine({company, c.name, QString(), QString(), QString(), QString(), QString(), QString(),
+                    QString(), text, QString()});
 }
 
 } // namespace rio

@@ -7,9 +7,11 @@
 #include "context/layout.h"
 #include "context/run_state.h"
 #include "context/wording.h"
+#include "run/company_choice.h"
 #include "run/report_format.h"
 #include "run/report_html.h"
 
+#include <QMap>
 #include <QSysInfo>
 
 namespace rio {
@@ -57,11 +59,20 @@ QString topTable(const VerificationReport& report)
         tableStart({QStringLiteral("Azienda"), QStringLiteral("Ragione sociale"), QStringLiteral("Esito"),
                     QStringLiteral("Errori"), QStringLiteral("Discordanze"), QStringLiteral("Avvisi")},
                    3);
+    // In slot order, the companies left out by the choice among the others.
+    QMap<int, QString> rows;
     for (const CompanyVerification& c : report.companies)
-        h += row({company(c.slot), c.name, outcomeText(c.outcome()), QString::number(c.runErrors),
-                  QString::number(c.mismatches()), QString::number(c.warnings())},
-                 outcomeClass(c.outcome()), 3);
-    if (report.companies.isEmpty())
+        rows.insert(c.slot,
+                    row({company(c.slot), c.name, outcomeText(c.outcome()), QString::number(c.runErrors),
+                         QString::number(c.mismatches()), QString::number(c.warnings())},
+                        outcomeClass(c.outcome()), 3));
+    for (const CompanyVerification& c : report.notChosen)
+        rows.insert(c.slot, row({company(c.slot), c.name, QLatin1String(NotChosenText), QString(), QString(),
+                                 QString()},
+                                QString(), 3));
+    for (const QString& r : rows)
+        h += r;
+    if (rows.isEmpty())
         h += QStringLiteral("<tr><td colspan=\"6\">Nessuna azienda trovata.</td></tr>\n");
     return h + tableEnd();
 }

@@ -6,6 +6,8 @@
 #include "context/run_state.h"
 #include "context/wording.h"
 #include "data/filesystem.h"
+#include "run/company_choice.h"
+#include "run/restore.h"
 
 #include <QDir>
 
@@ -45,13 +47,23 @@ QString VerificationReport::headline() const
 {
     // A rehearsal's report says so before anything else.
     const QString said = rehearsal ? QStringLiteral("SIMULAZIONE - ") : QString();
+    // The companies left out are part of what the run did.
+    QString left;
+    if (!notChosen.isEmpty()) {
+        QList<int> numbers;
+        for (const CompanyVerification& c : notChosen)
+            numbers << c.slot;
+        left = (numbers.size() == 1 ? QStringLiteral("; non scelta: ") : QStringLiteral("; non scelte: ")) +
+               companyList(numbers);
+    }
     switch (outcome()) {
     case CompanyVerification::Outcome::Done:
         return said +
-               QStringLiteral("RIAPERTURA ESEGUITA: nessun errore, nessuna discordanza, nessun avviso");
+               QStringLiteral("RIAPERTURA ESEGUITA: nessun errore, nessuna discordanza, nessun avviso") +
+               left;
     case CompanyVerification::Outcome::DoneWithWarnings:
         return said + QStringLiteral("RIAPERTURA ESEGUITA CON AVVISI: nessun errore, nessuna discordanza, ") +
-               warningsToCheck();
+               warningsToCheck() + left;
     case CompanyVerification::Outcome::DoneWithErrors:
     case CompanyVerification::Outcome::NotDone:
         break;
@@ -60,7 +72,8 @@ QString VerificationReport::headline() const
     if (runErrors > 0)
         counts << errorsCounted(runErrors) + QStringLiteral(" della riapertura");
     counts << mismatchesCounted(mismatches()) << warningsCounted(warnings());
-    return said + QStringLiteral("RIAPERTURA ESEGUITA CON ERRORI: ") + counts.join(QStringLiteral(", "));
+    return said + QStringLiteral("RIAPERTURA ESEGUITA CON ERRORI: ") + counts.join(QStringLiteral(", ")) +
+           left;
 }
 
 QStringList VerificationReport::summary() const
@@ -86,6 +99,10 @@ QStringList VerificationReport::closingLines(const RunState& state, const QStrin
                         .arg(errorsCounted(c.runErrors), mismatchesCounted(c.mismatches()));
         lines << line;
     }
+    for (const CompanyVerification& c : notChosen)
+        lines << (c.name.isEmpty() ? QStringLiteral("Azienda_%1").arg(c.slot)
+                                   : QStringLiteral("Azienda_%1 %2").arg(c.slot).arg(c.name)) +
+                     QStringLiteral(": ") + QLatin1String(NotChosenText);
     const RunRecord& run = state.record;
     if (run.rehearsal()) {
         lines << QStringLiteral(

@@ -39,6 +39,7 @@ public:
         return server ? rio::DataSource::Server : rio::DataSource::Local;
     }
     bool zetaFolderChosen() const override { return zetaFolder; }
+    QList<int> chosenCompanies() const override { return chosen; }
     rio::Answer message(const QString& text, rio::Buttons buttons, rio::Icon icon,
                         const QString& title) override;
     void showBusy(bool hourglass) override { busy = hourglass; }
@@ -77,6 +78,7 @@ public:
     bool logOn = true;
     bool server = false; // the data source chosen
     bool zetaFolder = false;
+    QList<int> chosen; // the companies chosen; empty: every one
     bool busy = false;
     bool windowClosed = false;
     int yields = 0;

@@ -2,9 +2,11 @@
 #include "context/years.h"
 
 #include "context/command_line.h"
+#include "run/company_choice.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace rio::cli {
 
@@ -80,6 +82,9 @@ CommandLine commandLine()
     line.addOption({QStringLiteral("annulla-ripristino"), QChar(), QString(),
                     QStringLiteral("Annulla l'ultimo ripristino: rimette al suo posto la cartella dati "
                                    "messa da parte, e mette da parte quella attuale (nulla è cancellato).")});
+    line.addOption({QStringLiteral("aziende"), QChar(), QStringLiteral("ELENCO"),
+                    QStringLiteral("Apre solo le aziende indicate (numeri da 1 a 10, es. 1,3,7); le altre "
+                                   "restano come sono. Anche con --check.")});
     line.addOption({QStringLiteral("json"), QChar(), QString(),
                     QStringLiteral("Su standard output solo un oggetto JSON con l'esito (schema nel "
                                    "README); ogni riga e messaggio va su standard error.")});
@@ -91,7 +96,42 @@ CommandLine commandLine()
     return line;
 }
 
+// As the shell reads it back: plain when it holds nothing the shell would
+// split or expand, quoted otherwise.
+QString shellWord(const QString& argument)
+{
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_@%+=:,./\\-]+$"));
+    if (plain.match(argument).hasMatch())
+        return argument;
+#ifdef Q_OS_WIN
+    return QLatin1Char('"') + QString(argument).replace(QLatin1Char('"'), QLatin1String("\\\"")) +
+           QLatin1Char('"');
+#else
+    return QLatin1Char('\'') + QString(argument).replace(QLatin1Char('\''), QLatin1String("'\\''")) +
+           QLatin1Char('\'');
+#endif
+}
+
 } // namespace
+
+QString commandLineFor(const QStringList& arguments, const QList<int>& companies)
+{
+    QStringList words{shellWord(arguments.value(0, QStringLiteral("riapertura-cli")))};
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == QLatin1String("--"))
+            break; // only names follow, which a run does not take
+        if (argument == QLatin1String("--aziende")) {
+            ++i; // and its value
+            continue;
+        }
+        if (argument.startsWith(QLatin1String("--aziende=")))
+            continue;
+        words << shellWord(argument);
+    }
+    words << QStringLiteral("--aziende") << slotListText(companies);
+    return words.join(QLatin1Char(' '));
+}
 
 ParsedOptions parseOptions(const QStringList& arguments)
 {
@@ -140,6 +180,19 @@ ParsedOptions parseOptions(const QStringList& arguments)
             result.text = CommandLine::mistake(QStringLiteral("--cartella-simulazione senza cartella"));
             return result;
         }
+    }
+    if (parsed.isSet(QStringLiteral("aziende"))) {
+        if (o.listCopies || o.restore || o.undoRestore) {
+            result.text =
+                CommandLine::mistake(QStringLiteral("--aziende va con la riapertura o con --check"));
+            return result;
+        }
+        const SlotListParse list = parseSlotList(parsed.value(QStringLiteral("aziende")));
+        if (!list.ok()) {
+            result.text = CommandLine::mistake(QStringLiteral("--aziende: ") + list.error);
+            return result;
+        }
+        o.companies = list.numbers;
     }
     o.server = parsed.isSet(QStringLiteral("server"));
     o.zetaFolder = parsed.isSet(QStringLiteral("zeta-folder"));

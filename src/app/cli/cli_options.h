@@ -24,6 +24,7 @@ struct CliOptions
     bool json = false;         // one JSON object on standard output, every line on standard error
     bool rehearsal = false;    // the whole run on a scratch copy of the data folder, then removed
     QString rehearsalFolder;   // where that copy goes, as given (empty: beside the data folder)
+    QList<int> companies;      // --aziende: the slots to open, ascending; empty: every company
 };
 
 struct ParsedOptions
@@ -38,5 +39,11 @@ struct ParsedOptions
 // Italian line ending with "usare --help"; --help, --help-all and --version
 // give their text with helpShown set, and nothing runs.
 ParsedOptions parseOptions(const QStringList& arguments);
+
+// The command line that runs again what arguments ran (arguments[0] is the
+// program, as typed), for the companies given only: every argument kept
+// except --aziende, then "--aziende 2,5"; an argument the shell would split
+// or read is quoted.
+QString commandLineFor(const QStringList& arguments, const QList<int>& companies);
 
 } // namespace rio::cli

@@ -2,6 +2,8 @@
 
 #include "app/cli/console_json.h"
 #include "app/cli/stop_signals.h"
+#include "run/company_choice.h"
+#include "run/restore.h"
 
 #include <QTextStream>
 
@@ -160,6 +162,7 @@ void ConsoleHost::verificationReady(const QString& reportPath, const QStringList
 
 void ConsoleHost::verificationDetails(const VerificationReport& report)
 {
+    m_retry = rio::companiesToRetry(report);
     if (m_json)
         m_json->verification(report);
 }
@@ -172,6 +175,15 @@ void ConsoleHost::restoreEnded(const QString& outcome, bool restored, const QStr
 
 void ConsoleHost::printOutcome()
 {
+    // A rehearsal changed nothing: there is nothing to open again.
+    if (!m_retry.isEmpty() && !m_arguments.isEmpty() && !m_options.rehearsal) {
+        print(m_out, QStringLiteral("Per ripetere la riapertura solo per %1 %2:")
+                         .arg(m_retry.size() == 1 ? QStringLiteral("l'azienda con errori")
+                                                  : QStringLiteral("le aziende con errori"),
+                              companyList(m_retry)));
+        print(m_out, commandLineFor(m_arguments, m_retry));
+    }
+    m_retry.clear(); // said once, for the run that just ended
     if (!m_outcome.isEmpty())
         print(m_out, QStringLiteral("Esito: ") + m_outcome);
 }

@@ -40,6 +40,7 @@ public:
     }
     bool zetaFolderChosen() const override { return m_options.zetaFolder; }
     bool unverifiableCopyAccepted() const override { return m_options.unverifiable; }
+    QList<int> chosenCompanies() const override { return m_options.companies; }
     // A Yes is the moment files start to change: from then on Ctrl-C asks
     // for a stop instead of ending the program (stop_signals).
     Answer message(const QString& text, Buttons buttons, Icon icon, const QString& title) override;
@@ -72,7 +73,13 @@ public:
     void totalTime(qint64 milliseconds);
     // The console's closing line, "Esito: " and the run's outcome as the
     // status panel says it (also with --quiet); nothing when the run set none.
+    // Before it, when companies ended with errors and the command line is
+    // known, the command that runs them again alone.
     void printOutcome();
+    // The command line of this program (arguments[0] as typed).
+    void setCommandLine(const QStringList& arguments) { m_arguments = arguments; }
+    // The companies the last verification found done with errors or not done.
+    const QList<int>& companiesToRetry() const { return m_retry; }
     void flush();
 
 private:
@@ -89,6 +96,8 @@ private:
     QString m_status;
     QString m_outcome;
     JsonReport* m_json = nullptr;
+    QStringList m_arguments;
+    QList<int> m_retry;
 };
 
 } // namespace rio::cli

@@ -3,6 +3,7 @@
 #include "context/layout.h"
 #include "context/run_state.h"
 #include "data/filesystem.h"
+#include "run/company_choice.h"
 #include "run/preliminary_check.h"
 #include "run/restore.h"
 #include "run/verification.h"
@@ -65,6 +66,17 @@ QString checkWord(CopyCheck::State state)
         break;
     }
     return QStringLiteral("annullata");
+}
+
+// A company the user's choice left out: nothing was done or counted.
+QJsonObject notChosenCompany(int slot, const QString& name)
+{
+    return QJsonObject{{QStringLiteral("azienda"), slot},
+                       {QStringLiteral("nome"), name},
+                       {QStringLiteral("esito"), QLatin1String(NotChosenText)},
+                       {QStringLiteral("errori"), QJsonValue::Null},
+                       {QStringLiteral("avvisi"), QJsonValue::Null},
+                       {QStringLiteral("discrepanze"), QJsonValue::Null}};
 }
 
 } // namespace
@@ -134,6 +146,8 @@ void JsonReport::verification(const VerificationReport& report)
                                                       : QStringLiteral("attenzione"),
                     c.slot, f.area, f.text);
     }
+    for (const CompanyVerification& c : report.notChosen)
+        m_companies.append(notChosenCompany(c.slot, c.name));
 }
 
 void JsonReport::reportPath(const QString& windowsPath)
@@ -181,7 +195,7 @@ void JsonReport::copy(const SafetyCopy& copy, const CopyCheck& check, bool taken
         {QStringLiteral("ora_nota"), copy.timeKnown},
         {QStringLiteral("byte"), double(copy.bytes)},
         {QStringLiteral("prima_della_riapertura"), copy.beforeOpening()},
-        {QStringLiteral("aziende_con_%1").arg(layout::AnnoDaAprire), opened},
+        {QStringLiteral("aziende_con_anno_nuovo"), opened},
         {QStringLiteral("verifica"), checkWord(check.state)},
         {QStringLiteral("file"), check.files},
         {QStringLiteral("problemi"), QJsonArray::fromStringList(check.problems)},
@@ -215,6 +229,8 @@ void JsonReport::run(const RunState& state)
                                        {QStringLiteral("errori"), record.companyErrors.value(slot)},
                                        {QStringLiteral("avvisi"), QJsonValue::Null},
                                        {QStringLiteral("discrepanze"), QJsonValue::Null}});
+    for (int slot : companiesNotChosen(state))
+        m_companies.append(notChosenCompany(slot, QString()));
 }
 
 void JsonReport::logUnder(const QString& root)

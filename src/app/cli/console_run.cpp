@@ -298,6 +298,7 @@ int consoleMain(const QStringList& arguments)
 
     // With --json every line goes to standard error: standard output holds the object alone.
     ConsoleHost host(options, options.json ? stderr : stdout, stderr, ConsoleHost::terminalAsk(stderr));
+    host.setCommandLine(arguments);
     host.setProgressShown(ConsoleHost::stderrIsTerminal());
     if (!options.json)
         return dispatch(host, options);

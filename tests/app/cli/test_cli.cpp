@@ -5,6 +5,7 @@
 #include "app/cli/console_run.h"
 #include "console_fixture.h"
 #include "context/exit_status.h"
+#include "context/layout.h"
 #include "context/run_context.h"
 #include "support/years.h"
 #include "test_install.h"
@@ -306,8 +307,7 @@ private slots:
         QVERIFY(QFile::exists(install.archiveHost(2, years::New)));
 
         // The event lines on standard output are the log's lines.
-        QFile log(install.host(TestInstall::base() +
-                               years::fill(QStringLiteral("dati\\tmp\\log_Riapertura_{new}.txt"))));
+        QFile log(install.host(rio::layout::logFilePath(TestInstall::base())));
         QVERIFY(log.open(QIODevice::ReadOnly));
         const QString first = QString::fromLatin1(log.readLine()).trimmed();
         QVERIFY(out.contains(first.mid(1, first.size() - 2)));
@@ -386,8 +386,7 @@ private slots:
             // A folder where the log file should be: the program ends before any company.
             TestInstall install;
             install.addCompany(1);
-            QVERIFY(QDir().mkpath(install.host(
-                TestInstall::base() + years::fill(QStringLiteral("dati\\tmp\\log_Riapertura_{new}.txt")))));
+            QVERIFY(QDir().mkpath(install.host(rio::layout::logFilePath(TestInstall::base()))));
             const CliResult r =
                 runCli({QStringLiteral("--drive-c"), install.driveC(), QStringLiteral("--yes")});
             QVERIFY2(r.status == ExitProgramEnded, qPrintable(r.out + r.err));

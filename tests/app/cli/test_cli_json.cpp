@@ -3,7 +3,6 @@
 // nothing else, the human lines go to standard error.
 #include "cli_process.h"
 #include "context/exit_status.h"
-#include "support/years.h"
 #include "test_install.h"
 
 #include <QFileInfo>
@@ -116,7 +115,7 @@ void checkSchema(const QJsonObject& o)
                     {u"ora_nota"_s, u"bool"_s},
                     {u"byte"_s, u"int"_s},
                     {u"prima_della_riapertura"_s, u"bool"_s},
-                    {years::fill(u"aziende_con_{new}"_s), u"array"_s},
+                    {u"aziende_con_anno_nuovo"_s, u"array"_s},
                     {u"verifica"_s, u"string"_s},
                     {u"file"_s, u"int"_s},
                     {u"problemi"_s, u"array"_s},
