@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QPushButton>
 #include <QTest>
@@ -73,6 +74,28 @@ private slots:
                  3);
         QVERIFY(
             !QFileInfo::exists(install.host(TestInstall::base() + QStringLiteral("Simulazione_in_corso"))));
+    }
+
+    // A rehearsal that ends with errors opened nothing: the window does not
+    // offer to open the failed companies again (a Yes would start a real run).
+    void noRetryOfferedAfterIt()
+    {
+        TestInstall install;
+        TestInstall::addRefusedOpenItem(install.addCompany(1));
+        FrmRiapri window;
+        window.show();
+        QStringList texts;
+        MessageBox::setHandler([&](const MessageBox::Request& r) {
+            texts << r.text;
+            return r.buttons == Buttons::Ok ? Answer::Ok : Answer::Yes;
+        });
+        child<QPushButton>(window, "cmdSimula")->click();
+        QTest::qWait(50); // a run offered again would start once the handler returns
+
+        QCOMPARE(window.lastOutcome(), RunOutcome::DoneWithErrors);
+        QVERIFY2(texts.filter(QStringLiteral("Ripetere la riapertura")).isEmpty(),
+                 qPrintable(texts.join(QLatin1Char('|'))));
+        QVERIFY(!QFile::exists(install.archiveHost(1, layout::AnnoDaAprire)));
     }
 
 private:
