@@ -108,7 +108,15 @@ QStringList movementFields(unsigned amountMask)
         fields << QStringLiteral("Totale_Mov_Cont");
     fields << QStringLiteral("Dep") << QStringLiteral("Giorni_Scadenza") << QStringLiteral("ID_PARTITA")
            << QStringLiteral("Stato_PArtita") << QStringLiteral("Cod_Cantiere")
-           << QStringLiteral("Cod_SubCantiere") << QStringLiteral("User");
+           << QStringLiteral("Cod_SubCantiere");
+    return fields;
+}
+
+// The same in every movement: bound once. The workgroup user the program
+// signs its movements with.
+const QList<FixedField>& fixedFields()
+{
+    static const QList<FixedField> fields{{QStringLiteral("User"), QStringLiteral("Larvinote")}};
     return fields;
 }
 
@@ -228,8 +236,7 @@ QList<Value> AccountingMovementWriter::rowValues(const AccountingMovement& m, co
         mask |= TotalBit;
         values << m.Totale;
     }
-    values << m.DEPOSITO << m.Giorni_Scadenza << m.ID_PARTITA << m.Partita_Chiusa << d.site << d.subSite
-           << QStringLiteral("Larvinote");
+    values << m.DEPOSITO << m.Giorni_Scadenza << m.ID_PARTITA << m.Partita_Chiusa << d.site << d.subSite;
     return values;
 }
 
@@ -255,16 +262,36 @@ Value AccountingMovementWriter::nextProgressive()
         m_counterUpdater = std::make_unique<RowUpdater>(m_connection, QStringLiteral("CONTATORI"),
                                                         QStringList{m_counterName});
     const Value next = incremented(current);
-    m_counterUpdater->update(*m_counterRow, {next});
+    if (m_counterHeld) {
+        // What the save would raise for this number, raised for this movement.
+        m_counterUpdater->convert({next});
+        m_counterUnsaved = true;
+    } else {
+        m_counterUpdater->update(*m_counterRow, {next});
+    }
     m_counterValue = next;
     return next;
+}
+
+void AccountingMovementWriter::holdCounter()
+{
+    m_counterHeld = true;
+}
+
+void AccountingMovementWriter::saveCounter()
+{
+    if (!m_counterUnsaved)
+        return;
+    m_counterUpdater->update(*m_counterRow, {*m_counterValue});
+    m_counterUnsaved = false;
 }
 
 RowInserter& AccountingMovementWriter::inserterFor(unsigned amountMask)
 {
     auto& inserter = m_inserters[amountMask];
     if (!inserter)
-        inserter = std::make_unique<RowInserter>(m_connection, m_table, movementFields(amountMask));
+        inserter =
+            std::make_unique<RowInserter>(m_connection, m_table, movementFields(amountMask), fixedFields());
     return *inserter;
 }
 
@@ -287,7 +314,7 @@ std::optional<QString> AccountingMovementProbe::refusalOf(const AccountingMoveme
             m, qlonglong(1), QStringLiteral("01/01/%1 00:00:00").arg(layout::AnnoDaAprire), mask);
         auto& inserter = m_inserters[mask];
         if (!inserter)
-            inserter = std::make_unique<RowInserter>(m_archive, m_table, movementFields(mask));
+            inserter = std::make_unique<RowInserter>(m_archive, m_table, movementFields(mask), fixedFields());
         inserter->convert(values);
     } catch (const Error& e) {
         if (e.number() != err::InvalidUseOfNull)

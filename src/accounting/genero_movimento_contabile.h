@@ -61,6 +61,17 @@ public:
     // (already reported).
     bool GENERO_MOVIMENTO_CONTABILE(const AccountingMovement& movement);
 
+    // From now on the counter moves in memory, each movement still taking
+    // the next number (a movement that fails after taking it leaves it
+    // unused), and is written by saveCounter() alone: for a caller that
+    // commits in batches and saves it before each commit, in the same
+    // transaction, so that the movements and the counter are kept or lost
+    // together. One counter update a batch instead of one a movement.
+    void holdCounter();
+    // Writes the held counter if it moved since the last save; raises the
+    // engine's error.
+    void saveCounter();
+
     // The refusal text for a movement without its key data.
     static QString refusalText(const QString& table);
     // The identifier: year*type*code*document type*number.
@@ -102,6 +113,8 @@ private:
     // The counter as last saved by this writer: the writer is the only one
     // moving it while the step runs, so it is read from the archive once.
     std::optional<Value> m_counterValue;
+    bool m_counterHeld = false;
+    bool m_counterUnsaved = false;                                // held and moved since the last save
     std::map<unsigned, std::unique_ptr<RowInserter>> m_inserters; // by the amounts assigned
     // The last-update text and the second (since the epoch) it was made for:
     // local time asks the time zone under the C library's lock, once a row.

@@ -106,8 +106,11 @@ void CREAZIONE_MOVIMENTI_CONTABILI(RunContext& ctx, QString Numero_Azienda)
             qint64 done = 0;
             AccountingMovementWriter writer(ctx, dbNew, QStringLiteral("MOV_CONT"),
                                             QStringLiteral("Progr_mov_cont"));
-            // What is written stays written if a later item fails.
+            // What is written stays written if a later item fails; the
+            // counter is written with each batch, in its transaction.
+            writer.holdCounter();
             BatchCommit commit(dbNew, &lostBatch);
+            commit.beforeEachCommit([&writer] { writer.saveCounter(); });
             // No open item: nothing to carry, the step still completes.
             while (items.next()) {
                 ctx.yield();

@@ -4,6 +4,8 @@
 
 #include <QtGlobal>
 
+#include <utility>
+
 namespace rio {
 
 namespace {
@@ -32,8 +34,11 @@ BatchCommit::~BatchCommit()
     if (!m_owned || m_done || !m_lostBatch)
         return;
     try {
-        if (m_connection.isOpen() && m_connection.inTransaction())
+        if (m_connection.isOpen() && m_connection.inTransaction()) {
+            if (m_beforeCommit)
+                m_beforeCommit();
             m_connection.commitTrans();
+        }
     } catch (const Error& e) {
         *m_lostBatch = e;
     } catch (...) {
@@ -41,9 +46,16 @@ BatchCommit::~BatchCommit()
     }
 }
 
+void BatchCommit::beforeEachCommit(std::function<void()> write)
+{
+    m_beforeCommit = std::move(write);
+}
+
 void BatchCommit::commit()
 {
     try {
+        if (m_beforeCommit)
+            m_beforeCommit();
         m_connection.commitTrans();
     } catch (...) {
         m_done = true; // raised here: the caller hears of it

@@ -2,6 +2,7 @@
 
 #include "data/error.h"
 
+#include <functional>
 #include <optional>
 
 namespace rio {
@@ -34,6 +35,12 @@ public:
     BatchCommit(const BatchCommit&) = delete;
     BatchCommit& operator=(const BatchCommit&) = delete;
 
+    // Runs before each commit this makes (the one made while unwinding
+    // included), inside the transaction it commits: what belongs with the
+    // rows of the batch (a counter kept in memory) is written with them.
+    // What it raises fails the commit: nothing of the batch is kept.
+    void beforeEachCommit(std::function<void()> write);
+
     // One more row written: every RowsPerCommit rows, commit and begin again.
     // Raises the engine's error.
     void rowWritten();
@@ -48,6 +55,7 @@ private:
     bool m_owned;
     bool m_done = false; // finished, or a commit failed and said so itself
     int m_pending = 0;
+    std::function<void()> m_beforeCommit;
 };
 
 } // namespace rio

@@ -15,6 +15,8 @@
 #include <QFileInfo>
 #include <QSqlError>
 
+#include <sqlite3.h>
+
 namespace rio {
 
 namespace {
@@ -26,6 +28,12 @@ using Driver = Connection::Driver;
 constexpr int lockTimeoutMs = 5000;
 // Page cache of each open archive, in kilobytes.
 constexpr int pageCacheKb = 65536;
+// What the engine may keep in memory for all open archives together, in
+// kilobytes: the pages read longest ago give way beyond it, so that the
+// peak stays where a company of some tens of thousands of articles puts it
+// (about 45 MB of pages), however large the archives grow. Reading them
+// again costs a copy from the system's file cache.
+constexpr qint64 engineMemoryKb = 49152;
 
 QString uniqueConnectionName()
 {
@@ -129,6 +137,11 @@ QSqlDatabase openDriverConnection(Driver driver, const QString& name, const QStr
         // page cache the grouped reads and the keyed saves read the same
         // pages from the file over and over.
         QSqlQuery(QStringLiteral("pragma cache_size = -%1").arg(pageCacheKb), db);
+        static const bool limited = [] {
+            sqlite3_soft_heap_limit64(engineMemoryKb * 1024);
+            return true;
+        }();
+        Q_UNUSED(limited);
         // Debian builds the engine to zero every page it frees: emptying the
         // movements of a new archive would write the whole table again, and
         // journal it, while the same rows stay in the old archive beside it.

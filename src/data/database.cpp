@@ -12,6 +12,8 @@
 #include <QSqlField>
 #include <QSqlRecord>
 
+#include <sqlite3.h>
+
 namespace rio {
 
 namespace {
@@ -97,6 +99,12 @@ void Connection::commitTrans()
             throw engine::fromSqlError(d->db.lastError(), *this);
     }
     --d->transactionLevel;
+}
+
+void Connection::releaseMemory() noexcept
+{
+    if (d->lite)
+        sqlite3_db_release_memory(d->lite);
 }
 
 bool Connection::inTransaction() const

@@ -2,6 +2,7 @@
 
 #include "data/value.h"
 
+#include <QByteArrayView>
 #include <QHash>
 #include <QList>
 #include <QSqlDatabase>
@@ -72,6 +73,12 @@ public:
     void commitTrans();
     bool inTransaction() const;
 
+    // Gives back the memory of the pages the engine keeps for this
+    // connection and no statement holds (on Qt's SQLite driver; nothing
+    // elsewhere), for a connection that stays open but reads no more for a
+    // while: the cache is filled again as it reads.
+    void releaseMemory() noexcept;
+
     // Runs one Jet SQL statement that returns no rows; returns the rows affected.
     // With a whileBusy set, on Qt's SQLite driver and a file of at least
     // RunAsideFromBytes, the statement runs on a worker thread over the same
@@ -140,6 +147,17 @@ public:
     int indexOf(const QString& field) const; // resolve a name once for a long read; 3265 unknown
     Value value(int index) const;
 
+    // Typed reads of the current row for passes over many rows: on Qt's
+    // SQLite driver straight from the engine's row, without a Qt value per
+    // field; the same results as the forms of value(index) named, which
+    // they fall back on elsewhere (and for a value stored under another
+    // type than they read directly). Same errors as value(index).
+    bool isNullAt(int index) const;   // isNull(value(index))
+    double numberAt(int index) const; // numberOf(value(index)): Null raises 94
+    // textOf(value(index)) in UTF-8, Null raising 94; valid until the next
+    // move or read of text.
+    QByteArrayView textAt(int index) const;
+
     // Exact number of rows the statement returns (a keyset cursor's
     // RecordCount), counted by the engine.
     qint64 count();
@@ -149,14 +167,25 @@ private:
     std::unique_ptr<Private> d;
 };
 
+// A field whose value is the same in every row a writer writes.
+struct FixedField
+{
+    QString name;
+    Value value;
+};
+
 // Adds rows to a table naming only the given fields, so that the others keep
 // the table's defaults. Each value is converted to its column's declared type
 // as Jet converts it; a value that cannot be converted fails the row and
-// nothing is stored. An unknown field raises 3265.
+// nothing is stored. An unknown field raises 3265. The fixed fields are
+// written into every row, their values converted once (one that cannot be
+// converted fails every row) and, on Qt's SQLite driver, bound once;
+// insert() takes the values of the other fields, in their order.
 class RowInserter
 {
 public:
-    RowInserter(Connection& connection, const QString& table, const QStringList& fields);
+    RowInserter(Connection& connection, const QString& table, const QStringList& fields,
+                const QList<FixedField>& fixed = {});
     ~RowInserter();
     void insert(const QList<Value>& values);
     // Converts the values as insert() does, writing nothing: raises what
@@ -168,13 +197,17 @@ private:
     std::unique_ptr<Private> d;
 };
 
-// Sets fields of one row, found by its rowid, with the same conversions.
+// Sets fields of one row, found by its rowid, with the same conversions and
+// fixed fields.
 class RowUpdater
 {
 public:
-    RowUpdater(Connection& connection, const QString& table, const QStringList& fields);
+    RowUpdater(Connection& connection, const QString& table, const QStringList& fields,
+               const QList<FixedField>& fixed = {});
     ~RowUpdater();
     void update(qint64 rowid, const QList<Value>& values);
+    // Converts the values as update() does, writing nothing.
+    void convert(const QList<Value>& values) const;
 
 private:
     struct Private;

@@ -8,6 +8,8 @@
 #include <QSqlError>
 #include <QSqlRecord>
 
+#include <sqlite3.h>
+
 namespace rio {
 
 namespace {
@@ -48,36 +50,6 @@ QString sqlFor(Connection& c, const QString& jetSql)
     return c.driver() == Connection::Driver::OdbcAccess ? jetSql : translateJetSql(jetSql);
 }
 
-// The declared columns of a table, resolved once for a statement that writes.
-QList<ColumnInfo> resolveFields(Connection& c, const QString& table, const QStringList& fields)
-{
-    const TableSchema& schema = c.schema(table);
-    QList<ColumnInfo> columns;
-    for (const QString& f : fields) {
-        const ColumnInfo* column = schema.find(f.trimmed());
-        if (!column)
-            throw engine::itemNotFound();
-        columns << *column;
-    }
-    return columns;
-}
-
-// Values converted for their columns, all before anything is bound, so that
-// a value that cannot be converted leaves the row unwritten.
-QVariantList convertAll(const QList<ColumnInfo>& columns, const QList<Value>& values)
-{
-    if (values.size() != columns.size())
-        throw Error(err::EngineFailure,
-                    QStringLiteral("Numero di valori (%1) diverso dal numero di campi (%2).")
-                        .arg(values.size())
-                        .arg(columns.size()));
-    QVariantList out;
-    out.reserve(values.size());
-    for (qsizetype i = 0; i < values.size(); ++i)
-        out << bindableValue(convertForColumn(values.at(i), columns.at(i).type), columns.at(i).type);
-    return out;
-}
-
 } // namespace
 
 // -------------------------------------------------------------------- Query
@@ -95,6 +67,11 @@ struct Query::Private : Statement
     QStringList names;
     QHash<QString, int> byUpperName;
     QStringList storageNames;
+    mutable QByteArray textBuffer; // textAt()'s text where it is not the engine's
+
+    // The engine's row where a typed read may look at it directly; nullptr
+    // where value() must be asked. Raises what value() raises.
+    sqlite3_stmt* liteRow(int index) const;
 
     // The result's column names, from a statement that reads no row.
     void probeColumns(Connection& c)
@@ -246,6 +223,67 @@ Value Query::value(int index) const
     return readValue(raw, isSqlNull, d->types.at(index));
 }
 
+// The engine's row is read directly where its storage gives what value()
+// would: text stored as text in a column read as text, a number stored as
+// a number in a column read as a number.
+namespace {
+
+bool readsAsText(ColumnType type)
+{
+    return type == ColumnType::Text || type == ColumnType::Other;
+}
+
+bool readsAsNumber(ColumnType type)
+{
+    return type == ColumnType::Real || type == ColumnType::Integer || type == ColumnType::Other;
+}
+
+} // namespace
+
+sqlite3_stmt* Query::Private::liteRow(int index) const
+{
+    if (!lite || storageRead)
+        return nullptr;
+    requireConnection();
+    if (!typed)
+        throw engine::objectClosed();
+    if (index < 0 || index >= types.size())
+        throw engine::itemNotFound();
+    if (!onRow)
+        throw engine::noCurrentRecord();
+    return lite;
+}
+
+bool Query::isNullAt(int index) const
+{
+    if (sqlite3_stmt* row = d->liteRow(index))
+        return sqlite3_column_type(row, index) == SQLITE_NULL;
+    return isNull(value(index));
+}
+
+double Query::numberAt(int index) const
+{
+    if (sqlite3_stmt* row = d->liteRow(index)) {
+        const int storage = sqlite3_column_type(row, index);
+        if ((storage == SQLITE_FLOAT || storage == SQLITE_INTEGER) && readsAsNumber(d->types.at(index)))
+            return sqlite3_column_double(row, index);
+    }
+    return numberOf(value(index));
+}
+
+QByteArrayView Query::textAt(int index) const
+{
+    if (sqlite3_stmt* row = d->liteRow(index)) {
+        if (sqlite3_column_type(row, index) == SQLITE_TEXT && readsAsText(d->types.at(index))) {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(row, index));
+            if (text)
+                return QByteArrayView(text, sqlite3_column_bytes(row, index));
+        }
+    }
+    d->textBuffer = textOf(value(index)).toUtf8();
+    return d->textBuffer;
+}
+
 qint64 Query::count()
 {
     Connection& c = d->requireConnection();
@@ -263,107 +301,6 @@ qint64 Query::count()
     const qint64 n = q.next() ? q.value(0).toLongLong() : 0;
     q.finish();
     return n;
-}
-
-// -------------------------------------------------------------- RowInserter
-
-struct RowInserter::Private : Statement
-{
-    QList<ColumnInfo> columns;
-};
-
-RowInserter::RowInserter(Connection& connection, const QString& table, const QStringList& fields)
-    : d(std::make_unique<Private>())
-{
-    if (!connection.isOpen())
-        throw engine::objectClosed();
-    d->columns = resolveFields(connection, table, fields);
-    QString sql;
-    if (d->columns.isEmpty()) {
-        sql = QStringLiteral("insert into ") + Connection::quoteIdentifier(table) +
-              QStringLiteral(" default values");
-    } else {
-        QStringList names;
-        QStringList marks;
-        for (const ColumnInfo& column : std::as_const(d->columns)) {
-            names << Connection::quoteIdentifier(column.name);
-            marks << QStringLiteral("?");
-        }
-        sql = QStringLiteral("insert into %1 (%2) values (%3)")
-                  .arg(Connection::quoteIdentifier(table), names.join(QStringLiteral(", ")),
-                       marks.join(QStringLiteral(", ")));
-    }
-    d->prepare(connection, sql);
-    d->attach(connection);
-}
-
-RowInserter::~RowInserter() = default;
-
-void RowInserter::convert(const QList<Value>& values) const
-{
-    convertAll(d->columns, values);
-}
-
-void RowInserter::insert(const QList<Value>& values)
-{
-    Connection& c = d->requireConnection();
-    const QVariantList bound = convertAll(d->columns, values);
-    for (qsizetype i = 0; i < bound.size(); ++i)
-        d->bind(int(i), bound.at(i));
-    d->run(c);
-    d->finishWrite();
-}
-
-// --------------------------------------------------------------- RowUpdater
-
-struct RowUpdater::Private : Statement
-{
-    QList<ColumnInfo> columns;
-};
-
-RowUpdater::RowUpdater(Connection& connection, const QString& table, const QStringList& fields)
-    : d(std::make_unique<Private>())
-{
-    if (!connection.isOpen())
-        throw engine::objectClosed();
-    d->columns = resolveFields(connection, table, fields);
-    if (d->columns.isEmpty())
-        throw engine::itemNotFound();
-    QStringList sets;
-    for (const ColumnInfo& column : std::as_const(d->columns))
-        sets << Connection::quoteIdentifier(column.name) + QStringLiteral(" = ?");
-    const QString sql = QStringLiteral("update %1 set %2 where rowid = ?")
-                            .arg(Connection::quoteIdentifier(table), sets.join(QStringLiteral(", ")));
-    d->prepare(connection, sql);
-    d->attach(connection);
-}
-
-RowUpdater::~RowUpdater() = default;
-
-void RowUpdater::update(qint64 rowid, const QList<Value>& values)
-{
-    Connection& c = d->requireConnection();
-    const QVariantList bound = convertAll(d->columns, values);
-    for (qsizetype i = 0; i < bound.size(); ++i)
-        d->bind(int(i), bound.at(i));
-    d->bind(int(bound.size()), QVariant(qlonglong(rowid)));
-    d->run(c);
-    const qint64 affected = d->rowsAffected();
-    d->finishWrite();
-    if (affected == 0)
-        throw engine::noCurrentRecord(); // the row is gone
-}
-
-qint64 firstRowId(Connection& connection, const QString& table)
-{
-    Query q(connection, QStringLiteral("select rowid from %1 order by rowid limit 1")
-                            .arg(Connection::quoteIdentifier(table)));
-    q.exec();
-    if (!q.next())
-        throw engine::noRowIn(table, connection.windowsFilePath());
-    const qint64 id = numberOf(q.value(0));
-    q.finish();
-    return id;
 }
 
 } // namespace rio

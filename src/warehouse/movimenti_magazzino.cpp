@@ -10,32 +10,12 @@
 
 #include <memory>
 #include <optional>
-#include <vector>
 
 namespace rio {
 
 namespace {
 
 const QString ProcedureLabel = QStringLiteral("CREAZIONE_MOVIMENTI_MAGAZZINO");
-
-struct OldArticle
-{
-    Value code, stock1, stock2, vatCode, standardCost, averageCost, lastCost;
-};
-
-std::vector<OldArticle> readArticles(RunContext& ctx, Connection& dbOld)
-{
-    std::vector<OldArticle> articles;
-    Query q(dbOld, QStringLiteral("select codart,Giacenza1,Giacenza2,CodIva,CostoStandard,CostoMedio,"
-                                  "CostoUltimo from ANAG_ART"));
-    q.exec();
-    while (q.next()) {
-        ctx.yield();
-        articles.push_back(
-            {q.value(0), q.value(1), q.value(2), q.value(3), q.value(4), q.value(5), q.value(6)});
-    }
-    return articles;
-}
 
 bool openingMovementsExist(Connection& dbNew)
 {
@@ -99,16 +79,30 @@ private:
     bool m_advanced = false;
 };
 
+// The fields that change from movement to movement, in the order of the
+// program's assignments; the others are the same in every movement
+// (fixedFields) and are bound once.
 const QStringList& movementFields()
 {
     static const QStringList fields{
-        QStringLiteral("Progr_Mov_Mag"),  QStringLiteral("DataMov"),    QStringLiteral("DEP"),
-        QStringLiteral("Carico_Scarico"), QStringLiteral("DescrMov"),   QStringLiteral("oRAMov"),
-        QStringLiteral("TipoMov"),        QStringLiteral("CodCliFor"),  QStringLiteral("TipoCliFor"),
-        QStringLiteral("TipoDoc"),        QStringLiteral("DataDoc"),    QStringLiteral("CodArt"),
-        QStringLiteral("CodIva"),         QStringLiteral("CostoMedio"), QStringLiteral("CostoUltimo"),
-        QStringLiteral("CostoStandard"),  QStringLiteral("Qta"),        QStringLiteral("NumDoc")};
+        QStringLiteral("Progr_Mov_Mag"), QStringLiteral("DEP"),           QStringLiteral("oRAMov"),
+        QStringLiteral("CodArt"),        QStringLiteral("CodIva"),        QStringLiteral("CostoMedio"),
+        QStringLiteral("CostoUltimo"),   QStringLiteral("CostoStandard"), QStringLiteral("Qta")};
     return fields;
+}
+
+QList<FixedField> fixedFields()
+{
+    const QString openingDate = QStringLiteral("01/01/%1").arg(layout::AnnoDaAprire);
+    return {{QStringLiteral("DataMov"), openingDate},
+            {QStringLiteral("Carico_Scarico"), QStringLiteral("C")},
+            {QStringLiteral("DescrMov"), QStringLiteral("RIPORTO DA ESERCIZIO PRECEDENTE")},
+            {QStringLiteral("TipoMov"), QStringLiteral("RIAPERTURA")},
+            {QStringLiteral("CodCliFor"), QStringLiteral("VENTOR")},
+            {QStringLiteral("TipoCliFor"), QStringLiteral("F")},
+            {QStringLiteral("TipoDoc"), QStringLiteral("RIAPERTURA")},
+            {QStringLiteral("DataDoc"), openingDate},
+            {QStringLiteral("NumDoc"), QStringLiteral("0")}};
 }
 
 // The time of day as the program stores it: on the date engine's day zero,
@@ -133,28 +127,53 @@ private:
     Value m_value;
 };
 
-void writeMovements(RunContext& ctx, Connection& dbNew, const std::vector<OldArticle>& articles,
+// The old year's articles, read one at a time as the movements are written:
+// nothing is held per article.
+class OldArticles
+{
+public:
+    explicit OldArticles(Connection& dbOld)
+        : m_query(dbOld, QStringLiteral("select codart,Giacenza1,Giacenza2,CodIva,CostoStandard,"
+                                        "CostoMedio,CostoUltimo from ANAG_ART"))
+    {
+    }
+    qint64 count() { return m_query.count(); }
+    // The first article; false when there is none.
+    bool first()
+    {
+        m_query.exec();
+        return m_query.next();
+    }
+    bool next() { return m_query.next(); }
+    Query& row() { return m_query; }
+
+private:
+    Query m_query;
+};
+
+// Column of each value in OldArticles' rows.
+enum OldColumn { Code, Stock1, Stock2, VatCode, StandardCost, AverageCost, LastCost };
+
+void writeMovements(RunContext& ctx, Connection& dbNew, OldArticles& articles, qint64 total,
                     MovementCounter& counter)
 {
-    const QString openingDate = QStringLiteral("01/01/%1").arg(layout::AnnoDaAprire);
-    RowInserter movementInserter(dbNew, QStringLiteral("MOV_MAG"), movementFields());
+    RowInserter movementInserter(dbNew, QStringLiteral("MOV_MAG"), movementFields(), fixedFields());
+    const Value warehouses[] = {QStringLiteral("01"), QStringLiteral("02")};
     TimeOfDay timeOfDay;
+    Query& a = articles.row();
     qint64 done = 0;
-    for (const OldArticle& a : articles) {
+    do {
         ctx.yield();
-        ctx.stepProgress(++done, qint64(articles.size()));
+        ctx.stepProgress(++done, total);
         for (int d = 1; d <= 2; ++d) {
-            const Value& stock = d == 1 ? a.stock1 : a.stock2;
-            if (isNull(stock) || numberOf(stock) == 0)
+            const int stock = d == 1 ? Stock1 : Stock2;
+            if (a.isNullAt(stock) || a.numberAt(stock) == 0)
                 continue;
-            movementInserter.insert({counter.next(), openingDate, QStringLiteral("0%1").arg(d),
-                                     QStringLiteral("C"), QStringLiteral("RIPORTO DA ESERCIZIO PRECEDENTE"),
-                                     timeOfDay.now(), QStringLiteral("RIAPERTURA"), QStringLiteral("VENTOR"),
-                                     QStringLiteral("F"), QStringLiteral("RIAPERTURA"), openingDate, a.code,
-                                     a.vatCode, a.averageCost, a.lastCost, a.standardCost, stock,
-                                     QStringLiteral("0")});
+            movementInserter.insert({counter.next(), warehouses[d - 1], timeOfDay.now(), a.value(Code),
+                                     a.value(VatCode), a.value(AverageCost), a.value(LastCost),
+                                     a.value(StandardCost), a.value(stock)});
         }
-    }
+    } while (articles.next());
     counter.save();
 }
 
@@ -194,19 +213,26 @@ void CREAZIONE_MOVIMENTI_MAGAZZINO(RunContext& ctx, const QString& Numero_Aziend
         }
 
         MovementCounter counter(dbNew);
-        // Read in full before any write, so that the old archive holds no
-        // open read (and no lock) once the step returns; the program's
-        // read-only transaction there has nothing to keep and is left out.
-        const std::vector<OldArticle> articles = readArticles(ctx, dbOld);
-        if (articles.empty()) {
-            ctx.message(QStringLiteral("Nessun Articolo trovato"), Buttons::Ok, Icon::Exclamation,
-                        QStringLiteral("Ventor"));
-            return;
+        {
+            // Read while the movements are written and ended with them, so
+            // that the old archive holds no open read (and no lock) once the
+            // step returns; the program's read-only transaction there has
+            // nothing to keep and is left out.
+            OldArticles articles(dbOld);
+            const qint64 total = articles.count();
+            if (!articles.first()) {
+                ctx.message(QStringLiteral("Nessun Articolo trovato"), Buttons::Ok, Icon::Exclamation,
+                            QStringLiteral("Ventor"));
+                return;
+            }
+            dbNew.beginTrans();
+            ctx.host().showBusy(true);
+            writeMovements(ctx, dbNew, articles, total, counter);
         }
-
-        dbNew.beginTrans();
-        ctx.host().showBusy(true);
-        writeMovements(ctx, dbNew, articles, counter);
+        // The old archive's pages are read no more in this step: its page
+        // cache need not sit beside the new archive's while its stock is
+        // recomputed.
+        dbOld.releaseMemory();
         dbNew.commitTrans();
 
         RIPRISTINA_MAGAZZINO(ctx, dbNew, Numero_Azienda);

@@ -7,10 +7,9 @@
 #include "data/filesystem.h"
 #include "data/value.h"
 
-#include <QSet>
-
 #include <algorithm>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace rio {
@@ -25,33 +24,72 @@ const QStringList& stockFields()
     return fields;
 }
 
-struct Article
+// The rows the recomputation writes stocks into, by code: a row per code
+// letter case aside and blanks counting, the first row of the file
+// winning among codes that differ only in case. Read in file order, one
+// row at a time: nothing is held per article but its entry.
+struct ArticleKeys
 {
-    qint64 rowid = 0;
-    Value code;
-    Value description;
+    StockTable table;
+    qint64 articles = 0;
+    qint64 withoutCode = 0;
+    qint64 firstWithoutCode = 0; // its place in the file, from 1; 0 when none
 };
 
-const QString ArticlesSql = QStringLiteral("select rowid, CodArt, DescrArt from ANAG_ART order by CodArt");
-
-std::vector<Article> readArticles(RunContext& ctx, Connection& db)
+ArticleKeys readArticleKeys(Connection& db, const std::function<void()>& yield)
 {
-    std::vector<Article> articles;
-    Query q(db, ArticlesSql);
+    ArticleKeys keys;
+    Query q(db, QStringLiteral("select rowid, CodArt from ANAG_ART order by rowid"));
     q.exec();
+    QByteArray key;
     while (q.next()) {
-        ctx.yield();
-        articles.push_back({q.value(0).toLongLong(), q.value(1), q.value(2)});
+        if (yield)
+            yield();
+        ++keys.articles;
+        if (q.isNullAt(1)) {
+            ++keys.withoutCode;
+            if (keys.firstWithoutCode == 0)
+                keys.firstWithoutCode = keys.articles;
+            continue;
+        }
+        keys.table.add(upperKey(q.textAt(1), key), qint64(q.numberAt(0)));
     }
-    return articles;
+    return keys;
 }
 
-ArticleRows rowsByKey(const std::vector<Article>& articles)
+// The articles in code order, the order of the program's captions.
+const QString ArticlesByCodeSql =
+    QStringLiteral("select rowid, CodArt, DescrArt from ANAG_ART order by CodArt");
+
+// One column of one article, for the rare article whose row is another's.
+class ArticleColumn
 {
-    ArticleRows rows;
-    for (const Article& a : articles)
-        rows.add(a.rowid, a.code, a.description);
-    return rows;
+public:
+    ArticleColumn(Connection& db, const QString& column)
+        : m_query(db, QStringLiteral("select %1 from ANAG_ART where rowid = ?").arg(column))
+    {
+    }
+    Value of(qint64 rowid)
+    {
+        m_query.bind(0, rowid);
+        m_query.exec();
+        m_query.moveFirst();
+        const Value v = m_query.value(0);
+        m_query.finish();
+        return v;
+    }
+
+private:
+    Query m_query;
+};
+
+// The warehouse of a code "01".."05"; the engine's comparison may have let
+// another form of the number through ("1" stored as a number).
+int warehouseOf(QByteArrayView code)
+{
+    if (code.size() == 2 && code[0] == '0' && code[1] >= '1' && code[1] <= '5')
+        return code[1] - '0';
+    return QString::fromUtf8(code).toInt();
 }
 
 } // namespace
@@ -61,70 +99,45 @@ QString articleKey(const QString& articleCode)
     return asciiUpper(trimBlanks(articleCode));
 }
 
-void ArticleRows::add(qint64 rowid, const Value& code, const Value& description)
-{
-    if (isNull(code))
-        return;
-    const QString key = asciiUpper(textOf(code));
-    auto it = m_rows.find(key);
-    if (it == m_rows.end() || rowid < it->rowid)
-        m_rows.insert(key, {rowid, textOrEmpty(description)});
-}
-
-const ArticleRows::Row* ArticleRows::rowFor(const Value& code) const
-{
-    const auto row = m_rows.constFind(articleKey(textOf(code)));
-    return row == m_rows.constEnd() ? nullptr : &*row;
-}
-
 ArticleCodeReview reviewArticleCodes(Connection& Db)
 {
-    std::vector<Article> articles;
-    {
-        Query q(Db, ArticlesSql);
-        q.exec();
-        while (q.next())
-            articles.push_back({q.value(0).toLongLong(), q.value(1), Value()});
-    }
-    const ArticleRows rows = rowsByKey(articles);
+    ArticleKeys keys = readArticleKeys(Db, {});
     ArticleCodeReview review;
-    review.articles = qint64(articles.size());
-    QHash<qint64, QString> codeOfRow;
-    std::optional<qint64> firstNullRowid;
-    for (const Article& a : articles) {
-        if (isNull(a.code)) {
-            ++review.withoutCode;
-            firstNullRowid = std::min(firstNullRowid.value_or(a.rowid), a.rowid);
-        } else {
-            codeOfRow.insert(a.rowid, textOf(a.code));
+    review.articles = keys.articles;
+    review.withoutCode = keys.withoutCode;
+    review.firstWithoutCode = keys.firstWithoutCode;
+    {
+        Query q(Db, ArticlesByCodeSql);
+        ArticleColumn codeOfRow(Db, QStringLiteral("CodArt"));
+        q.exec();
+        QByteArray key;
+        while (q.next()) {
+            if (q.isNullAt(1))
+                continue;
+            const QByteArrayView code = q.textAt(1);
+            StockTable::Entry* row = keys.table.find(lookupKey(code, key));
+            if (!row) {
+                review.skipped << QString::fromUtf8(code);
+                continue;
+            }
+            if (row->rowid != qint64(q.numberAt(0)))
+                review.twins << std::pair(QString::fromUtf8(code), textOf(codeOfRow.of(row->rowid)));
+            row->setAskedFor();
         }
     }
-    if (firstNullRowid)
-        review.firstWithoutCode = std::count_if(articles.begin(), articles.end(),
-                                                [&](const Article& a) { return a.rowid <= *firstNullRowid; });
-    QSet<QString> askedFor; // the keys the recomputation looks the sums up by
-    for (const Article& a : articles) {
-        if (isNull(a.code))
-            continue;
-        const QString code = textOf(a.code);
-        const ArticleRows::Row* row = rows.rowFor(a.code);
-        if (!row)
-            review.skipped << code;
-        else if (row->rowid != a.rowid)
-            review.twins << std::pair(code, codeOfRow.value(row->rowid));
-        if (row)
-            askedFor.insert(articleKey(code));
-    }
-    const QHash<QString, WarehouseStocks> sums = LEGGO_MOVIMENTI(Db, {}, &review.movementsWithoutCode);
-    for (auto it = sums.keyBegin(); it != sums.keyEnd(); ++it)
-        if (!askedFor.contains(*it))
-            review.unmatchedMovementCodes << *it;
+    QSet<QByteArray> unknown;
+    LEGGO_MOVIMENTI(Db, keys.table, {}, &review.movementsWithoutCode, &unknown);
+    for (const StockTable::Entry& e : keys.table.entries())
+        if (e.moved() && !e.askedFor())
+            review.unmatchedMovementCodes << QString::fromUtf8(keys.table.keyOf(e));
+    for (const QByteArray& code : std::as_const(unknown))
+        review.unmatchedMovementCodes << QString::fromUtf8(code);
     review.unmatchedMovementCodes.sort();
     return review;
 }
 
-QHash<QString, WarehouseStocks> LEGGO_MOVIMENTI(Connection& Db, const std::function<void()>& yield,
-                                                qint64* withoutCode)
+void LEGGO_MOVIMENTI(Connection& Db, StockTable& stocks, const std::function<void()>& yield,
+                     qint64* withoutCode, QSet<QByteArray>* unknownCodes)
 {
     // One pass over the table in file order, summed here: the engine's
     // grouping would walk the (CodArt, Dep) index and look every movement up
@@ -132,31 +145,59 @@ QHash<QString, WarehouseStocks> LEGGO_MOVIMENTI(Connection& Db, const std::funct
     // Within a code and warehouse the quantities add in rowid order, the
     // order the index holds them in, so every sum keeps its last bit; the
     // cast reads a quantity as sum() reads it.
-    QHash<QString, WarehouseStocks> sums;
     Query q(Db, QStringLiteral("select CodArt, Dep, cast(Qta as real) from MOV_MAG "
                                "where Dep in ('01','02','03','04','05') order by rowid"));
     q.exec();
+    // Looked up a batch at a time, the batch in file order: the sums add in
+    // the same order, and the memory waits of the lookups overlap.
+    struct Movement
+    {
+        size_t keyStart;
+        size_t keyLength;
+        int warehouse;
+        double quantity;
+    };
+    constexpr size_t Batch = 256;
+    std::vector<Movement> batch;
+    std::string keys; // the batch's codes, upper-cased, one after the other
+    std::vector<QByteArrayView> views;
+    std::vector<StockTable::Entry*> found;
+    const auto sumBatch = [&] {
+        views.clear();
+        for (const Movement& m : batch)
+            views.emplace_back(keys.data() + m.keyStart, qsizetype(m.keyLength));
+        found.resize(batch.size());
+        stocks.findAll(views.data(), found.data(), batch.size());
+        for (size_t i = 0; i < batch.size(); ++i) {
+            if (found[i])
+                StockTable::addMovement(*found[i], batch[i].warehouse, batch[i].quantity);
+            else if (unknownCodes)
+                unknownCodes->insert(views[i].toByteArray());
+        }
+        batch.clear();
+        keys.clear();
+    };
     while (q.next()) {
         if (yield)
             yield();
-        const Value code = q.value(0);
-        const Value warehouseCode = q.value(1);
-        const Value quantity = q.value(2);
-        if (isNull(code) || isNull(warehouseCode) || isNull(quantity)) {
-            if (withoutCode && isNull(code) && !isNull(warehouseCode) && !isNull(quantity))
+        const bool noCode = q.isNullAt(0);
+        if (noCode || q.isNullAt(1) || q.isNullAt(2)) {
+            if (withoutCode && noCode && !q.isNullAt(1) && !q.isNullAt(2))
                 ++*withoutCode;
             continue;
         }
-        const int warehouse = textOf(warehouseCode).toInt();
+        const int warehouse = warehouseOf(q.textAt(1));
         if (warehouse < 1 || warehouse > 5)
             continue;
-        const QString key = asciiUpper(textOf(code));
-        auto it = sums.find(key);
-        if (it == sums.end())
-            it = sums.insert(key, WarehouseStocks{});
-        (*it)[warehouse - 1] += numberOf(quantity);
+        const QByteArrayView code = q.textAt(0);
+        const size_t start = keys.size();
+        for (const char c : code)
+            keys.push_back(c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c);
+        batch.push_back({start, size_t(code.size()), warehouse - 1, q.numberAt(2)});
+        if (batch.size() == Batch)
+            sumBatch();
     }
-    return sums;
+    sumBatch();
 }
 
 void RIPRISTINA_MAGAZZINO(RunContext& ctx, Connection& Db, const QString& Numero_Azienda)
@@ -164,58 +205,56 @@ void RIPRISTINA_MAGAZZINO(RunContext& ctx, Connection& Db, const QString& Numero
     Q_UNUSED(Numero_Azienda);
     ctx.host().showBusy(true);
 
-    const std::vector<Article> articles = readArticles(ctx, Db);
-    if (articles.empty()) {
+    ArticleKeys keys = readArticleKeys(Db, [&ctx] { ctx.yield(); });
+    if (keys.articles == 0) {
         ctx.message(QStringLiteral("Nessun Movimento trovato!"), Buttons::Ok, Icon::Exclamation,
                     QStringLiteral("Ventor"));
         ctx.host().showBusy(false);
         return;
     }
+    StockTable& table = keys.table;
+    LEGGO_MOVIMENTI(Db, table, [&ctx] { ctx.yield(); });
 
-    const ArticleRows rows = rowsByKey(articles);
-    const QHash<QString, WarehouseStocks> sums = LEGGO_MOVIMENTI(Db, [&ctx] { ctx.yield(); });
+    // The captions in code order, as the program shows them.
+    {
+        Query q(Db, ArticlesByCodeSql);
+        ArticleColumn descriptionOfRow(Db, QStringLiteral("DescrArt"));
+        q.exec();
+        QByteArray key;
+        qint64 done = 0;
+        while (q.next()) {
+            ctx.yield();
+            ctx.stepProgress(++done, keys.articles);
+            const QByteArrayView code = q.textAt(1); // a Null code raises here
+            StockTable::Entry* row = table.find(lookupKey(code, key));
+            // An article whose row the search does not find (its code has blanks
+            // around it and no trimmed twin) gets no caption and nothing written.
+            if (!row)
+                continue;
+            const qint64 rowid = qint64(q.numberAt(0));
+            const Value description = row->rowid == rowid ? q.value(2) : descriptionOfRow.of(row->rowid);
+            ctx.setProgress(QStringLiteral("Ripristino in corso articolo: ") + QString::fromUtf8(code) +
+                                QStringLiteral(" - ") + textOrEmpty(description),
+                            fs::LogFile::Timing::MayWait);
+            // Articles with the same key find the same row: it is saved once.
+            row->setAskedFor();
+        }
+    }
 
     RowUpdater stockUpdater(Db, QStringLiteral("ANAG_ART"), stockFields());
     std::optional<Error> lostBatch; // the last batch's commit, failed while unwinding
     try {
         BatchCommit commit(Db, &lostBatch);
-        QSet<qint64> savedRows;
-        struct StockRow
-        {
-            qint64 rowid;
-            WarehouseStocks stocks;
-        };
-        std::vector<StockRow> pending; // one a row, saved after the captions
-        pending.reserve(articles.size());
-        qint64 done = 0;
-        for (const Article& a : articles) {
-            ctx.yield();
-            ctx.stepProgress(++done, qint64(articles.size()));
-            const QString articleCode = textOf(a.code);
-            const QString key = articleKey(articleCode);
-            const ArticleRows::Row* row = rows.rowFor(a.code);
-            // An article whose row the search does not find (its code has blanks
-            // around it and no trimmed twin) gets no caption and nothing written.
-            if (!row)
+        // Saved in file order (the table's entries are in the order read):
+        // in code order every batch would touch (and journal, and write back)
+        // nearly every page of the table again, so the pages written grew
+        // with the square of the articles.
+        for (const StockTable::Entry& row : table.entries()) {
+            if (!row.askedFor())
                 continue;
-            ctx.setProgress(QStringLiteral("Ripristino in corso articolo: ") + articleCode +
-                                QStringLiteral(" - ") + row->description,
-                            fs::LogFile::Timing::MayWait);
-            // Articles with the same key find the same row and would write the
-            // same quantities into it again.
-            if (savedRows.contains(row->rowid))
-                continue;
-            pending.push_back({row->rowid, sums.value(key, WarehouseStocks{})});
-            savedRows.insert(row->rowid);
-        }
-        // Written in file order: in code order every batch would touch (and
-        // journal, and write back) nearly every page of the table again, so
-        // the pages written grew with the square of the articles.
-        std::sort(pending.begin(), pending.end(),
-                  [](const StockRow& a, const StockRow& b) { return a.rowid < b.rowid; });
-        for (const StockRow& p : pending) {
             ctx.yield();
-            stockUpdater.update(p.rowid, {p.stocks[0], p.stocks[1], p.stocks[2], p.stocks[3], p.stocks[4]});
+            const WarehouseStocks& s = row.stocks;
+            stockUpdater.update(row.rowid, {s[0], s[1], s[2], s[3], s[4]});
             commit.rowWritten();
         }
         ctx.writeHeldLogLines(); // the flow's last lines, before the commit waits for the disk

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "data/value.h"
+#include "warehouse/stock_table.h"
 
-#include <QHash>
+#include <QByteArray>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
-#include <array>
 #include <functional>
 #include <utility>
 
@@ -22,30 +22,6 @@ class RunContext;
 // Inside the caller's transaction the caller commits; otherwise the rows are
 // committed in batches and at the end, a failure included.
 void RIPRISTINA_MAGAZZINO(RunContext& ctx, Connection& Db, const QString& Numero_Azienda);
-
-// The rows the recomputation writes stocks into, found by code as it finds
-// them: a row per code letter case aside and blanks counting, the first row
-// in the file winning among codes that differ only in case.
-class ArticleRows
-{
-public:
-    struct Row
-    {
-        qint64 rowid = 0;
-        QString description;
-    };
-    // An article of ANAG_ART; a Null code has no row.
-    void add(qint64 rowid, const Value& code, const Value& description);
-    // The row an article's code leads to: the one whose code is the
-    // article's without blanks around it, letter case aside; nullptr when
-    // none (a code with blanks around it, or of blanks only, and no
-    // trimmed twin): the article's stock is then not recomputed. Raises 94
-    // "Invalid use of Null" for a Null code, as the recomputation does.
-    const Row* rowFor(const Value& code) const;
-
-private:
-    QHash<QString, Row> m_rows;
-};
 
 // The articles of an archive whose stock the recomputation cannot give them
 // on their own, found with its own rules, in the order it reads them.
@@ -72,20 +48,20 @@ struct ArticleCodeReview
 // engine's errors.
 ArticleCodeReview reviewArticleCodes(Connection& Db);
 
-// Stock of warehouses 01..05 (index 0..4).
-using WarehouseStocks = std::array<double, 5>;
-
 // The key an article code is looked up by: blanks around it removed, ASCII
 // letters upper-cased, as the file compares text.
 QString articleKey(const QString& articleCode);
 
-// The stock of every article code that has movements in warehouses 01..05,
-// by the code's ASCII upper case (blanks kept: a movement code with blanks
-// around it never matches a trimmed article key). One pass over MOV_MAG.
+// Sums the quantities of the movements of warehouses 01..05 into the
+// table's entry of each movement's code by its ASCII upper case (blanks
+// kept: a movement code with blanks around it never matches a trimmed
+// article key), in file order, so that each sum adds in the order the
+// program adds it. One pass over MOV_MAG; a movement whose code has no
+// entry is passed over (its key added to unknownCodes when given).
 // yield runs after each movement read: a million movements take a while.
-// withoutCode, when given, counts the movements passed over for their
-// Null code.
-QHash<QString, WarehouseStocks> LEGGO_MOVIMENTI(Connection& Db, const std::function<void()>& yield = {},
-                                                qint64* withoutCode = nullptr);
+// withoutCode, when given, counts the movements passed over for their Null
+// code. Raises the engine's errors.
+void LEGGO_MOVIMENTI(Connection& Db, StockTable& stocks, const std::function<void()>& yield = {},
+                     qint64* withoutCode = nullptr, QSet<QByteArray>* unknownCodes = nullptr);
 
 } // namespace rio

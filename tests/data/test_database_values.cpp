@@ -175,6 +175,108 @@ private slots:
         QCOMPARE(errorOf([&] { numberOf(none.value(0)); }), err::InvalidUseOfNull);
     }
 
+    void typedReadsAgreeWithValues_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("stored"); // an SQL literal
+        QTest::newRow("text") << "ANAG_ART"
+                              << "CodArt"
+                              << "'ab 1è'";
+        QTest::newRow("empty text") << "ANAG_ART"
+                                    << "CodArt"
+                                    << "''";
+        QTest::newRow("Null") << "ANAG_ART"
+                              << "CodArt"
+                              << "NULL";
+        QTest::newRow("bytes in a text column") << "ANAG_ART"
+                                                << "CodArt"
+                                                << "X'4142'";
+        // Written as the program writes numbers, not as the engine does.
+        QTest::newRow("fraction") << "ANAG_ART"
+                                  << "CostoMedio"
+                                  << "1.5";
+        QTest::newRow("number column holding text") << "ANAG_ART"
+                                                    << "CostoMedio"
+                                                    << "'n.d.'";
+        QTest::newRow("number column holding a numeric text") << "ANAG_ART"
+                                                              << "CostoMedio"
+                                                              << "'2,5'";
+        QTest::newRow("whole number") << "MOV_MAG"
+                                      << "Progr_Mov_Mag"
+                                      << "7";
+        QTest::newRow("date") << "MOV_MAG"
+                              << "DataMov"
+                              << "'2023-06-15'";
+        QTest::newRow("boolean, read as -1") << "CAUSALI"
+                                             << "Attivazione_causale"
+                                             << "1";
+    }
+
+    // The reads that skip the Qt value give what the value gives, an
+    // error included, whatever the column holds.
+    void typedReadsAgreeWithValues()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, column);
+        QFETCH(QString, stored);
+        TestInstall::exec(m_file, QStringLiteral("insert into %1(%2) values(%3)").arg(table, column, stored));
+        auto c = openArchive();
+        Query q(*c, QStringLiteral("select %1 from %2").arg(column, table));
+        q.exec();
+        QVERIFY(q.next());
+        const Value v = q.value(0);
+        QCOMPARE(q.isNullAt(0), isNull(v));
+        double number = 0;
+        double expectedNumber = 0;
+        QCOMPARE(errorOf([&] { number = q.numberAt(0); }), errorOf([&] { expectedNumber = numberOf(v); }));
+        QCOMPARE(number, expectedNumber);
+        QString text;
+        QString expectedText;
+        QCOMPARE(errorOf([&] { text = QString::fromUtf8(q.textAt(0)); }),
+                 errorOf([&] { expectedText = textOf(v); }));
+        QCOMPARE(text, expectedText);
+    }
+
+    // The fields every row shares are in every row; one that cannot be
+    // converted fails each row, and nothing is stored.
+    void fixedFieldsInEveryRow()
+    {
+        auto c = openArchive();
+        {
+            RowInserter ins(*c, QStringLiteral("MOV_MAG"), {QStringLiteral("CodArt")},
+                            {{QStringLiteral("DataMov"), years::fill(QStringLiteral("01/01/{new}"))},
+                             {QStringLiteral("TipoMov"), QStringLiteral("RIAPERTURA")}});
+            ins.insert({QStringLiteral("A")});
+            ins.insert({QStringLiteral("B")});
+            RowInserter bad(*c, QStringLiteral("MOV_MAG"), {QStringLiteral("CodArt")},
+                            {{QStringLiteral("DataMov"), QStringLiteral("domani")}});
+            for (int i = 0; i < 2; ++i)
+                QCOMPARE(errorOf([&] { bad.insert({QStringLiteral("C")}); }), err::DataTypeMismatch);
+            QCOMPARE(errorOf([&] { bad.convert({QStringLiteral("C")}); }), err::DataTypeMismatch);
+            QCOMPARE(errorOf([&] {
+                         RowInserter(*c, QStringLiteral("MOV_MAG"), {}, {{QStringLiteral("Nessuno"), 1}});
+                     }),
+                     err::ItemNotFound);
+        }
+        QCOMPARE(
+            TestInstall::rows(m_file, QStringLiteral("select CodArt, date(DataMov), TipoMov from MOV_MAG "
+                                                     "order by rowid")),
+            QList<QVariantList>({{QStringLiteral("A"), years::fill(QStringLiteral("{new}-01-01")),
+                                  QStringLiteral("RIAPERTURA")},
+                                 {QStringLiteral("B"), years::fill(QStringLiteral("{new}-01-01")),
+                                  QStringLiteral("RIAPERTURA")}}));
+
+        TestInstall::exec(m_file, QStringLiteral("insert into ANAG_ART(CodArt) values('A'), ('B')"));
+        RowUpdater upd(*c, QStringLiteral("ANAG_ART"), {QStringLiteral("Giacenza1")},
+                       {{QStringLiteral("DescrArt"), QStringLiteral("fissa")}});
+        upd.update(1, {1.0});
+        upd.update(2, {2.0});
+        QCOMPARE(TestInstall::rows(m_file,
+                                   QStringLiteral("select DescrArt, Giacenza1 from ANAG_ART order by rowid")),
+                 QList<QVariantList>({{QStringLiteral("fissa"), 1.0}, {QStringLiteral("fissa"), 2.0}}));
+    }
+
     void datesWrittenByOtherProducers()
     {
         TestInstall::exec(m_file, QStringLiteral("insert into MOV_MAG(CodArt, DataMov, oRAMov) values "
