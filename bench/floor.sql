@@ -7,13 +7,16 @@
 -- names are data).
 .bail on
 PRAGMA busy_timeout = 5000;
--- The program's connection settings: a 64 MB page cache and freed pages
+-- The program's connection settings: a 64 MB page cache, freed pages
 -- not zeroed one by one; journal and synchronous left at the engine's
 -- defaults, as the program leaves them.
 PRAGMA main.cache_size = -65536;
 PRAGMA nuovo.cache_size = -65536;
 PRAGMA main.secure_delete = FAST;
 PRAGMA nuovo.secure_delete = FAST;
+-- The program bounds the engine's memory for all its archives together at
+-- 48 MB (pages read longest ago give way beyond it): the same bound here.
+PRAGMA soft_heap_limit = 50331648;
 
 -- Stock recomputation of the old year. The sums: per upper-cased movement code
 -- (blanks kept), warehouses 01-05, movements without code or quantity left
