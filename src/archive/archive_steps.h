@@ -16,9 +16,9 @@ void CONTROLLO_AZIENDE(RunContext& ctx);
 void COPIO_CARTELLA_SALVATAGGIO(RunContext& ctx, QString CartellaDaCopiare);
 
 // Removes what a run killed during its safety copy left under the root (a
-// Windows path ending in "\\"): the folders under the working name. Says so
-// in an event line for each; one that cannot be removed is named as such.
-// Raises nothing.
+// Windows path ending in "\\"): the folders under the working name, and
+// what a killed rehearsal left (removeScratchLeftovers). Says so in an event
+// line for each; one that cannot be removed is named as such. Raises nothing.
 void removeUnfinishedCopies(RunContext& ctx, const QString& root);
 
 // Every listed company's new-year folder as a copy of its old-year folder.

@@ -1,5 +1,6 @@
 #include "archive/archive_steps.h"
 #include "archive/copy_progress.h"
+#include "archive/scratch_copy.h"
 
 #include "context/layout.h"
 #include "context/run_context.h"
@@ -47,6 +48,7 @@ QString freeWorkingFolder(const QString& root, const QString& finalPath)
 
 void removeUnfinishedCopies(RunContext& ctx, const QString& root)
 {
+    removeScratchLeftovers(ctx, root);
     const QString hostRoot = fs::hostPath(root);
     // A link is not a copy of ours: what it points to is left alone.
     const QStringList names = QDir(hostRoot).entryList({UnfinishedPrefix + QLatin1Char('*')},

@@ -36,6 +36,11 @@ struct RunRecord
     QList<int> companies;         // slots processed, in order
     QList<int> initialised;       // slots whose new archive was emptied
     QMap<int, int> companyErrors; // errors reported while each slot was in work
+    // A rehearsal: the installation's own root (PercorsoBase is then the
+    // scratch copy's) and the scratch folder; both empty for a run.
+    QString rehearsalRoot;
+    QString scratchFolder;
+    bool rehearsal() const { return !rehearsalRoot.isEmpty(); }
 };
 
 // What the run keeps between its steps, owned by whoever starts the run (the

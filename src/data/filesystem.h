@@ -24,6 +24,12 @@ QString hostPath(const QString& windowsPath);
 // The folder that stands for drive C: on this machine (empty on Windows).
 QString driveCFolder();
 
+// The Windows path of a path on this machine, as a user types it on the
+// command line: on Windows the absolute path; elsewhere a path already in
+// Windows form ("X:\...", "\\server\share\...") as it is, else one under
+// a folder hostPath() maps a drive or share to; empty for any other.
+QString windowsPathOf(const QString& path);
+
 bool FolderExists(const QString& windowsPath);
 
 // The services never follow a link (a symbolic link, or on Windows a

@@ -21,6 +21,11 @@ QString driveCFolder()
     return {};
 }
 
+QString windowsPathOf(const QString& path)
+{
+    return path.isEmpty() ? QString() : QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+}
+
 namespace detail {
 
 QString hostDriveRoot(const QString& windowsPath)
@@ -179,6 +184,38 @@ QString hostDriveRoot(const QString& windowsPath)
 }
 
 } // namespace detail
+
+QString windowsPathOf(const QString& path)
+{
+    if (path.size() >= 2 && ((path[1] == QLatin1Char(':') && path[0].isLetter() && path[0].unicode() < 128) ||
+                             (path[0] == QLatin1Char('\\') && path[1] == QLatin1Char('\\'))))
+        return path;
+    if (path.isEmpty())
+        return {};
+    const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    const auto under = [&absolute](const QString& folder, QString* rest) {
+        if (absolute.compare(folder, Qt::CaseSensitive) == 0) {
+            rest->clear();
+            return true;
+        }
+        if (!absolute.startsWith(folder + QLatin1Char('/')))
+            return false;
+        *rest = absolute.mid(folder.size() + 1);
+        return true;
+    };
+    QString rest;
+    if (under(driveCFolder(), &rest))
+        return QStringLiteral("C:\\") +
+               QDir::toNativeSeparators(rest).replace(QLatin1Char('/'), QLatin1Char('\\'));
+    const QString parent = drivesParent();
+    if (under(parent + QStringLiteral("/unc"), &rest) && rest.count(QLatin1Char('/')) >= 1)
+        return QStringLiteral("\\\\") + rest.replace(QLatin1Char('/'), QLatin1Char('\\'));
+    for (char letter = 'a'; letter <= 'z'; ++letter)
+        if (under(parent + QStringLiteral("/drive_") + QLatin1Char(letter), &rest))
+            return QString(QLatin1Char(char(letter - 32))) + QStringLiteral(":\\") +
+                   rest.replace(QLatin1Char('/'), QLatin1Char('\\'));
+    return {};
+}
 
 #endif
 

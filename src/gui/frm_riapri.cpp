@@ -10,6 +10,7 @@
 #include "gui/restore_dialog.h"
 #include "gui/window_host.h"
 #include "run/preliminary_check.h"
+#include "run/rehearsal.h"
 #include "run/restore.h"
 #include "run/run.h"
 
@@ -35,7 +36,9 @@ namespace rio::gui {
 
 FrmRiapri::FrmRiapri(QWidget* parent) : FrmRiapri(Runner(&runYearOpening), parent) {}
 
-FrmRiapri::FrmRiapri(Runner runner, QWidget* parent) : QWidget(parent), m_runner(std::move(runner))
+FrmRiapri::FrmRiapri(Runner runner, QWidget* parent)
+    : QWidget(parent), m_runner(std::move(runner)),
+      m_rehearsalRunner([](RunContext& ctx) { return rehearseYearOpening(ctx); })
 {
     setObjectName(QStringLiteral("frmRiapri"));
     m_ui.setupUi(this);
@@ -60,6 +63,7 @@ FrmRiapri::FrmRiapri(Runner runner, QWidget* parent) : QWidget(parent), m_runner
     connect(m_ui.cmd, &QPushButton::clicked, this, &FrmRiapri::cmd_Click);
     connect(m_ui.cmdChiudi, &QPushButton::clicked, this, &FrmRiapri::cmdChiudi_Click);
     connect(m_ui.cmdVerifica, &QPushButton::clicked, this, &FrmRiapri::cmdVerifica_Click);
+    connect(m_ui.cmdSimula, &QPushButton::clicked, this, &FrmRiapri::cmdSimula_Click);
     connect(m_ui.cmdRapporto, &QPushButton::clicked, this, &FrmRiapri::cmdRapporto_Click);
     connect(m_ui.actCopia, &QAction::triggered, this, &FrmRiapri::copyEventLine);
     connect(m_ui.actSalvaElenco, &QAction::triggered, this, &FrmRiapri::saveEventList);
@@ -85,6 +89,16 @@ void FrmRiapri::Form_Load()
 
 void FrmRiapri::cmd_Click()
 {
+    runWith(m_runner);
+}
+
+void FrmRiapri::cmdSimula_Click()
+{
+    runWith(m_rehearsalRunner);
+}
+
+void FrmRiapri::runWith(const Runner& runner)
+{
     // The stock recomputation enables the button again after each company:
     // a second run must not start inside the one in progress.
     if (m_running || m_exitStatus)
@@ -99,7 +113,7 @@ void FrmRiapri::cmd_Click()
     bool programEnd = false;
     try {
         // The run starts from a fresh state once the user has confirmed.
-        m_lastOutcome = m_runner(*m_ctx);
+        m_lastOutcome = runner(*m_ctx);
     } catch (const ProgramEnd&) {
         // The run has shown its message already.
         programEnd = true;
@@ -119,7 +133,8 @@ void FrmRiapri::cmd_Click()
     }
     m_ui.setChoicesEnabled(true);
     m_ui.cmdChiudi->setEnabled(true);
-    if (m_lastOutcome == RunOutcome::DoneWithErrors)
+    // A rehearsal changed nothing: there is nothing to open again.
+    if (m_lastOutcome == RunOutcome::DoneWithErrors && !m_state.record.rehearsal())
         offerRetry();
 }
 

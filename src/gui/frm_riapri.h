@@ -52,6 +52,8 @@ signals:
 
 public slots:
     void cmd_Click();
+    // The rehearsal: the whole run on a scratch copy of the data folder.
+    void cmdSimula_Click();
     void cmdChiudi_Click();
     void cmdRapporto_Click();
     void cmdVerifica_Click();
@@ -71,6 +73,8 @@ protected:
 
 private:
     void Form_Load();
+    // A run or a rehearsal, the window held while it works.
+    void runWith(const Runner& runner);
     void closeByRun();
     // The filter's choice (0: every line, 1: warnings and errors) in the list.
     void showFilteredEvents(int filter);
@@ -95,6 +99,7 @@ private:
     std::unique_ptr<WindowHost> m_host;
     std::unique_ptr<RunContext> m_ctx;
     Runner m_runner;
+    Runner m_rehearsalRunner;
     bool m_running = false;
     bool m_closedByRun = false;
     std::optional<RunOutcome> m_lastOutcome;

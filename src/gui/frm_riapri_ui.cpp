@@ -274,10 +274,15 @@ void setupStatusPanel(FrmRiapriUi& ui, QWidget* form)
     layOutStatusPanel(ui);
 }
 
-// The close button, the restore's, and the report's, hidden until there is
-// a report. Returns their row.
+// The close button, the rehearsal's, the restore's, and the report's, hidden
+// until there is a report. Returns their row.
 QHBoxLayout* setupButtons(FrmRiapriUi& ui, QWidget* form)
 {
+    ui.cmdSimula = named(new QPushButton(QStringLiteral("&Simula..."), form), "cmdSimula");
+    ui.cmdSimula->setMinimumHeight(32);
+    ui.cmdSimula->setToolTip(QStringLiteral(
+        "Esegue l'intera riapertura su una copia di lavoro della cartella dati, poi rimossa: l'installazione "
+        "non viene modificata; il rapporto di verifica va in dati\\Tmp"));
     ui.cmdRipristina = named(new QPushButton(QStringLiteral("&Ripristina copia..."), form), "cmdRipristina");
     ui.cmdRipristina->setMinimumHeight(32);
     ui.cmdRipristina->setToolTip(QStringLiteral(
@@ -292,6 +297,7 @@ QHBoxLayout* setupButtons(FrmRiapriUi& ui, QWidget* form)
     ui.lblVersione = named(new QLabel(QStringLiteral("Versione ") + programVersion(), form), "lblVersione");
     ui.lblVersione->setEnabled(false); // grey: information, not a control
     auto* bottom = new QHBoxLayout;
+    bottom->addWidget(ui.cmdSimula);
     bottom->addWidget(ui.cmdRipristina);
     bottom->addWidget(ui.cmdRapporto);
     bottom->addStretch(1);
@@ -305,9 +311,9 @@ QHBoxLayout* setupButtons(FrmRiapriUi& ui, QWidget* form)
 // boxes and the status boxes only show: they take no focus.
 void setupTabOrder(const FrmRiapriUi& ui)
 {
-    QWidget* const order[] = {ui.cmbSorgente,   ui.chkSplus,    ui.chklog,    ui.cmd,
-                              ui.cmdAziende,    ui.cmdVerifica, ui.cmbFiltro, ui.lstEventi,
-                              ui.cmdRipristina, ui.cmdRapporto, ui.cmdChiudi};
+    QWidget* const order[] = {ui.cmbSorgente, ui.chkSplus,      ui.chklog,      ui.cmd,
+                              ui.cmdAziende,  ui.cmdVerifica,   ui.cmbFiltro,   ui.lstEventi,
+                              ui.cmdSimula,   ui.cmdRipristina, ui.cmdRapporto, ui.cmdChiudi};
     for (size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 }
@@ -340,7 +346,7 @@ void FrmRiapriUi::setChoicesEnabled(bool enabled)
     for (QWidget* choice :
          {static_cast<QWidget*>(cmbSorgente), static_cast<QWidget*>(chkSplus), static_cast<QWidget*>(chklog),
           static_cast<QWidget*>(cmd), static_cast<QWidget*>(cmdAziende), static_cast<QWidget*>(cmdVerifica),
-          static_cast<QWidget*>(cmdRipristina)})
+          static_cast<QWidget*>(cmdSimula), static_cast<QWidget*>(cmdRipristina)})
         choice->setEnabled(enabled);
 }
 

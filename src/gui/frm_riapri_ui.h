@@ -55,6 +55,7 @@ struct FrmRiapriUi
     IndicatorBox* chkInizializzazione = nullptr;
     IndicatorBox* chkCreazioneMagazzino = nullptr;
     IndicatorBox* chkCreazioneMovimContabili = nullptr;
+    QPushButton* cmdSimula = nullptr;     // the whole run on a scratch copy, the installation untouched
     QPushButton* cmdRipristina = nullptr; // restores a safety copy
     QPushButton* cmdRapporto = nullptr;   // opens the verification report
     QPushButton* cmdChiudi = nullptr;

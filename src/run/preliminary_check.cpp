@@ -235,7 +235,10 @@ void checkInstallation(Checker& check, const QString& base, const QString& mdw, 
         checkLinks(check, base);
         const QList<int> companies = checkChoice(check, base, findCompanies(check, base), chosen);
         const SpaceFigure space = checkCompanies(check, base, mdw, companies);
-        checkFreeSpace(check, base, space.total(), options);
+        if (options.scratchParent.isEmpty())
+            checkFreeSpace(check, base, space.total(), options);
+        else
+            checkScratchSpace(check, base, options.scratchParent, space, options);
     } catch (const Error& e) {
         // A root on a drive that is not there.
         check.add(

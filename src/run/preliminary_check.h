@@ -36,6 +36,10 @@ struct PreliminaryOptions
     std::optional<qint64> freeBytes;
     // No event lines, no summary box, no busy pointer: the run's own gate.
     bool silent = false;
+    // A rehearsal's: the folder its scratch copy goes in (a Windows path
+    // ending in "\"); the space is then counted for the scratch copy there
+    // and the report, with no safety copy and no log.
+    QString scratchParent{};
 };
 
 // Checks, writing nothing anywhere, what the run will need: the root and

@@ -53,6 +53,12 @@ QString megabytes(qint64 bytes);
 // what is needed: ERRORE when short. Raises the file services' errors.
 void checkFreeSpace(Checker& check, const QString& base, qint64 needed, const PreliminaryOptions& options);
 
+// The same for a rehearsal whose scratch copy goes in parent: the copy, the
+// new year's folders and a journal on its drive, the report on the root's (one
+// figure when they share a drive). Raises the file services' errors.
+void checkScratchSpace(Checker& check, const QString& base, const QString& parent, const SpaceFigure& space,
+                       const PreliminaryOptions& options);
+
 // "cartella dati mancante: ...", and where an interrupted restore set it aside.
 QString missingDataFolderText(const QString& base);
 

@@ -56,6 +56,7 @@ QString stepTitle(const QString& step)
     static const QHash<QString, QString> titles{
         {QStringLiteral("CONTROLLO_AZIENDE"), QStringLiteral("Ricerca delle aziende")},
         {QStringLiteral("COPIO_CARTELLA_SALVATAGGIO"), QStringLiteral("Copia di sicurezza")},
+        {QStringLiteral("COPIA_DI_LAVORO"), QStringLiteral("Copia di lavoro della simulazione")},
         {QStringLiteral("CREO_NUOVO_ANNO"),
          QStringLiteral("Creazione delle cartelle %1").arg(layout::AnnoDaAprire)},
         {QStringLiteral("RIPRISTINA_MAGAZZINO"),

@@ -14,6 +14,7 @@
 #include "run/company_choice.h"
 #include "run/preliminary_check.h"
 #include "run/preliminary_check_archive.h"
+#include "run/rehearsal.h"
 #include "run/rerun.h"
 #include "run/restore.h"
 #include "run/run_end.h"
@@ -98,10 +99,12 @@ qint64 rowsOrZero(Connection& connection, const QString& sql)
 // The check before the run, run silently: where it finds an ERRORE the run
 // would stop half-way or lose data, so it does not start and nothing is
 // written anywhere. The ERRORE lines go to the event list and one box.
-bool checkBeforeStarting(RunContext& ctx)
+bool checkBeforeStarting(RunContext& ctx, const Rehearsal* rehearsal)
 {
     PreliminaryOptions options;
     options.silent = true;
+    if (rehearsal)
+        options.scratchParent = rehearsal->parent();
     const PreliminaryCheck check = runPreliminaryCheck(ctx.host(), ctx.state(), options);
     if (!check.hasErrors())
         return true;
@@ -111,7 +114,8 @@ bool checkBeforeStarting(RunContext& ctx)
             ctx.host().addMarkedEvent(finding.line(), {Tone::Error, false});
             errors << finding.text;
         }
-    ctx.host().message(QStringLiteral("Impossibile iniziare la riapertura: ") +
+    ctx.host().message((rehearsal ? QStringLiteral("Impossibile iniziare la simulazione: ")
+                                  : QStringLiteral("Impossibile iniziare la riapertura: ")) +
                            errors.join(QStringLiteral("; ")) +
                            QStringLiteral(".\r\nNessun file è stato modificato."),
                        Buttons::Ok, Icon::Critical, QLatin1String(ApplicationTitle));
@@ -215,7 +219,8 @@ void processCompany(RunContext& ctx, Connection& connection, int n, const QStrin
     }
 
     state.record.companyErrors[n] = ctx.errorCount() - errorsBefore;
-    const QString done = QStringLiteral("Riapertura nuovo esercizio per L'azienda: ") + name;
+    const QString done = (state.record.rehearsal() ? QStringLiteral("SIMULAZIONE - ") : QString()) +
+                         QStringLiteral("Riapertura nuovo esercizio per L'azienda: ") + name;
     if (ctx.companyHadErrors())
         ctx.message(done + QStringLiteral(" eseguita con errori"), Buttons::Ok, Icon::Exclamation, Ventor);
     else
@@ -235,7 +240,7 @@ void clearStatusPanel(Host& host)
     host.showRunOutcome(QString(), Tone::Plain);
 }
 
-RunOutcome runSteps(RunContext& ctx)
+RunOutcome runSteps(RunContext& ctx, Rehearsal* rehearsal)
 {
     Host& host = ctx.host();
     RunState& state = ctx.state();
@@ -251,24 +256,31 @@ RunOutcome runSteps(RunContext& ctx)
     state.record.started = QDateTime::currentDateTime();
     state.record.dataSource = host.dataSource();
     state.record.zetaFolder = host.zetaFolderChosen();
-    state.record.log = host.logWanted();
+    // A rehearsal leaves the installation's log as it is.
+    state.record.log = host.logWanted() && !rehearsal;
     settleLayout(ctx, percorso);
     const QString tmp = layout::tempFolder(state.PercorsoBase);
     if (!fs::FolderExists(tmp))
         fs::MkDir(tmp);
-    if (host.logWanted())
+    if (state.record.log)
         state.log = std::make_unique<fs::LogFile>(layout::logFilePath(state.PercorsoBase));
+    // From here on every path leads into the scratch copy.
+    if (rehearsal)
+        timed(ctx, Phase::SafetyCopy, QStringLiteral("COPIA_DI_LAVORO"), 0, [&] { rehearsal->start(ctx); });
 
     timed(ctx, Phase::CompanyList, QStringLiteral("CONTROLLO_AZIENDE"), 0, [&] { CONTROLLO_AZIENDE(ctx); });
     leaveOutCompaniesNotChosen(ctx);
     ctx.setCompanyCount(int(state.activeCompanies().size()));
     recoverInterruptedArchives(ctx);
-    host.showStageDone(Stage::Copia, true);
-    timed(ctx, Phase::SafetyCopy, QStringLiteral("COPIO_CARTELLA_SALVATAGGIO"), 0,
-          [&] { COPIO_CARTELLA_SALVATAGGIO(ctx, layout::dataFolder(state.PercorsoBase)); });
-    if (!state.record.safetyCopyVerified)
-        endProgram(ctx, QStringLiteral("COPIA DI SICUREZZA NON RIUSCITA: la riapertura non prosegue, nessun "
-                                       "archivio è stato modificato"));
+    if (!rehearsal) {
+        host.showStageDone(Stage::Copia, true);
+        timed(ctx, Phase::SafetyCopy, QStringLiteral("COPIO_CARTELLA_SALVATAGGIO"), 0,
+              [&] { COPIO_CARTELLA_SALVATAGGIO(ctx, layout::dataFolder(state.PercorsoBase)); });
+        if (!state.record.safetyCopyVerified)
+            endProgram(ctx,
+                       QStringLiteral("COPIA DI SICUREZZA NON RIUSCITA: la riapertura non prosegue, nessun "
+                                      "archivio è stato modificato"));
+    }
     timed(ctx, Phase::NewYear, QStringLiteral("CREO_NUOVO_ANNO"), 0, [&] { CREO_NUOVO_ANNO(ctx); });
 
     int index = 0;
@@ -294,33 +306,12 @@ RunOutcome runSteps(RunContext& ctx)
         stop.step = QStringLiteral("VERIFICA");
         throw;
     }
+    if (rehearsal)
+        rehearsal->finish(ctx);
     return endFinishedRun(ctx, report, reportPath);
 }
 
 } // namespace
-
-namespace {
-
-// "Errore <n> (<descrizione>)" for the program's errors, "Errore imprevisto
-// (<what>)" for anything else, then what was interrupted.
-QString unexpectedText(const std::exception& error, const QString& tail)
-{
-    if (const auto* e = dynamic_cast<const Error*>(&error))
-        return QStringLiteral("Errore %1 (%2)").arg(e->number()).arg(e->description()) + tail;
-    return QStringLiteral("Errore imprevisto (%1)").arg(QString::fromLocal8Bit(error.what())) + tail;
-}
-
-} // namespace
-
-QString interruptionText(const std::exception& error)
-{
-    return unexpectedText(error, QStringLiteral(": la riapertura è stata interrotta."));
-}
-
-QString checkFailureText(const std::exception& error)
-{
-    return unexpectedText(error, QStringLiteral(" durante la verifica."));
-}
 
 void startUp(RunState& state)
 {
@@ -330,20 +321,39 @@ void startUp(RunState& state)
 
 RunOutcome runYearOpening(RunContext& ctx)
 {
+    return openNewYear(ctx, nullptr);
+}
+
+RunOutcome openNewYear(RunContext& ctx, Rehearsal* rehearsal)
+{
     Host& host = ctx.host();
-    if (!acceptCompanyChoice(ctx) || !confirmReplacingNewYear(ctx))
+    if (!acceptCompanyChoice(ctx))
         return RunOutcome::NotStarted;
-    const Answer answer = ctx.message(
-        QStringLiteral("Prima di continuare è preferibile scollegare tutti gli utenti\r\nContinuare?"),
-        Buttons::YesNo, Icon::Exclamation, Ventor);
-    if (answer != Answer::Yes)
-        return RunOutcome::NotStarted;
-    // Held to the end: a second run or a restore would write under this one.
+    if (rehearsal) {
+        // Nothing of the installation is replaced: one box says what happens.
+        if (!rehearsal->confirm(ctx))
+            return RunOutcome::NotStarted;
+    } else {
+        if (!confirmReplacingNewYear(ctx))
+            return RunOutcome::NotStarted;
+        const Answer answer = ctx.message(
+            QStringLiteral("Prima di continuare è preferibile scollegare tutti gli utenti\r\nContinuare?"),
+            Buttons::YesNo, Icon::Exclamation, Ventor);
+        if (answer != Answer::Yes)
+            return RunOutcome::NotStarted;
+    }
+    // Held to the end: a second run or a restore would write under this one
+    // (and under a rehearsal's copy while it is taken).
     std::unique_ptr<InstallationLock> lock;
     if (!lockInstallationForRun(ctx, lock))
         return RunOutcome::NotStarted;
-    putBackAfterInterruptedRestore(ctx);
-    if (!checkBeforeStarting(ctx))
+    if (rehearsal) {
+        if (!rehearsal->accepted(ctx))
+            return RunOutcome::NotStarted;
+    } else {
+        putBackAfterInterruptedRestore(ctx);
+    }
+    if (!checkBeforeStarting(ctx, rehearsal))
         return RunOutcome::NotStarted;
 
     ctx.state().reset();
@@ -352,19 +362,24 @@ RunOutcome runYearOpening(RunContext& ctx)
     RunOutcome outcome = RunOutcome::Done;
     try {
         try {
-            outcome = runSteps(ctx);
+            outcome = runSteps(ctx, rehearsal);
         } catch (const Error& e) {
             // The run's own failure (or the stock recomputation's, which has no
             // handler): the open transaction is not committed and the program ends.
-            endProgram(ctx,
-                       QStringLiteral("Errore %1 (%2): la riapertura si interrompe e il programma termina.")
-                           .arg(e.number())
-                           .arg(e.description()));
+            endProgram(ctx, QStringLiteral("Errore %1 (%2): %3 si interrompe e il programma termina.")
+                                .arg(e.number())
+                                .arg(e.description(), rehearsal ? QStringLiteral("la simulazione")
+                                                                : QStringLiteral("la riapertura")));
         }
     } catch (const ProgramEnd&) {
         ctx.state().release();
+        // A rehearsal's scratch copy does not outlive it.
+        if (rehearsal)
+            rehearsal->finish(ctx);
         throw;
     } catch (const Interrupted& stop) {
+        if (rehearsal)
+            rehearsal->finish(ctx);
         return endInterruptedRun(ctx, stop);
     }
     ctx.writeHeldLogLines();

@@ -1,5 +1,6 @@
 // How a started run ends: through, with its outcome in three words; or
-// stopped by the person at the console, with where and what was done.
+// stopped by the person at the console, with where and what was done; and
+// what the front ends say when something unexpected ends it.
 #include "run/run_end.h"
 #include "context/years.h"
 
@@ -91,7 +92,8 @@ void showClosingLines(RunContext& ctx, const VerificationReport& report, const Q
             tone = Tone::Error; // the report was not written
         ctx.addClosingLine(closing[i], tone);
     }
-    ctx.host().showRunOutcome(panelText(report, outcome), toneOf(outcome));
+    const QString said = ctx.state().record.rehearsal() ? QStringLiteral("Simulazione: ") : QString();
+    ctx.host().showRunOutcome(said + panelText(report, outcome), toneOf(outcome));
 }
 
 // What was going on when the run stopped, as the line says it.
@@ -100,6 +102,7 @@ QString stepWords(const QString& step)
     static const QHash<QString, QString> words{
         {QStringLiteral("CONTROLLO_AZIENDE"), QStringLiteral("la ricerca delle aziende")},
         {QStringLiteral("COPIO_CARTELLA_SALVATAGGIO"), QStringLiteral("la copia di sicurezza")},
+        {QStringLiteral("COPIA_DI_LAVORO"), QStringLiteral("la copia di lavoro")},
         {QStringLiteral("CREO_NUOVO_ANNO"),
          QStringLiteral("la creazione delle cartelle %1").arg(layout::AnnoDaAprire)},
         {QStringLiteral("RIPRISTINA_MAGAZZINO"),
@@ -124,7 +127,26 @@ QString listed(const QList<int>& companies)
     return names.join(QStringLiteral(", ")) + QStringLiteral(" e ") + last;
 }
 
+// "Errore <n> (<descrizione>)" for the program's errors, "Errore imprevisto
+// (<what>)" for anything else, then what was interrupted.
+QString unexpectedText(const std::exception& error, const QString& tail)
+{
+    if (const auto* e = dynamic_cast<const Error*>(&error))
+        return QStringLiteral("Errore %1 (%2)").arg(e->number()).arg(e->description()) + tail;
+    return QStringLiteral("Errore imprevisto (%1)").arg(QString::fromLocal8Bit(error.what())) + tail;
+}
+
 } // namespace
+
+QString interruptionText(const std::exception& error)
+{
+    return unexpectedText(error, QStringLiteral(": la riapertura è stata interrotta."));
+}
+
+QString checkFailureText(const std::exception& error)
+{
+    return unexpectedText(error, QStringLiteral(" durante la verifica."));
+}
 
 RunOutcome endFinishedRun(RunContext& ctx, const VerificationReport& report, const QString& reportPath)
 {
@@ -138,33 +160,41 @@ RunOutcome endFinishedRun(RunContext& ctx, const VerificationReport& report, con
     ctx.finishProgress();
     host.allowClose(true);
     const QString title = QStringLiteral("Ventor 2005");
+    // A rehearsal says so in its last lines and boxes: nothing was opened.
+    const QString said = ctx.state().record.rehearsal() ? QStringLiteral("SIMULAZIONE - ") : QString();
     switch (outcome) {
     case Outcome::Done:
-        ctx.setProgress(QStringLiteral("RIAPERTURA ARCHIVI CONCLUSA CON SUCCESSO!"));
-        ctx.message(QStringLiteral("APERTURA NUOVO ESERCIZIO ESEGUITA CORRETTAMENTE"), Buttons::Ok,
+        ctx.setProgress(said + QStringLiteral("RIAPERTURA ARCHIVI CONCLUSA CON SUCCESSO!"));
+        ctx.message(said + QStringLiteral("APERTURA NUOVO ESERCIZIO ESEGUITA CORRETTAMENTE"), Buttons::Ok,
                     Icon::Information, title);
         return RunOutcome::Done;
     case Outcome::DoneWithWarnings:
-        ctx.setProgress(QStringLiteral("RIAPERTURA ARCHIVI CONCLUSA CON AVVISI DA CONTROLLARE!"));
-        ctx.message(QStringLiteral("APERTURA NUOVO ESERCIZIO ESEGUITA CON AVVISI: %1:\r\n%2")
-                        .arg(warningsListed(report), QDir::toNativeSeparators(fs::hostPath(reportPath))),
+        ctx.setProgress(said + QStringLiteral("RIAPERTURA ARCHIVI CONCLUSA CON AVVISI DA CONTROLLARE!"));
+        ctx.message(said +
+                        QStringLiteral("APERTURA NUOVO ESERCIZIO ESEGUITA CON AVVISI: %1:\r\n%2")
+                            .arg(warningsListed(report), QDir::toNativeSeparators(fs::hostPath(reportPath))),
                     Buttons::Ok, Icon::Exclamation, title);
         return RunOutcome::DoneWithWarnings;
     case Outcome::DoneWithErrors:
     case Outcome::NotDone:
         break;
     }
-    ctx.setProgress(QStringLiteral("RIAPERTURA ARCHIVI CONCLUSA CON ERRORI!"));
-    ctx.message(QStringLiteral("APERTURA NUOVO ESERCIZIO TERMINATA CON ERRORI: controllare il LOG Eventi"),
-                Buttons::Ok, Icon::Exclamation, title);
+    ctx.setProgress(said + QStringLiteral("RIAPERTURA ARCHIVI CONCLUSA CON ERRORI!"));
+    ctx.message(
+        said + QStringLiteral("APERTURA NUOVO ESERCIZIO TERMINATA CON ERRORI: controllare il LOG Eventi"),
+        Buttons::Ok, Icon::Exclamation, title);
     return RunOutcome::DoneWithErrors;
 }
 
 QString interruptedRunText(const RunState& state, const Interrupted& stop)
 {
-    QString text = QStringLiteral("Riapertura interrotta dall'utente durante ") + stepWords(stop.step);
+    const bool rehearsal = state.record.rehearsal();
+    QString text = (rehearsal ? QStringLiteral("Simulazione") : QStringLiteral("Riapertura")) +
+                   QStringLiteral(" interrotta dall'utente durante ") + stepWords(stop.step);
     if (stop.slot > 0)
         text += QStringLiteral(" di Azienda_%1").arg(stop.slot);
+    if (rehearsal)
+        return text + QStringLiteral(": l'installazione non è stata modificata");
     // A company is open once all its steps are done.
     const QList<int> opened = state.record.companyErrors.keys();
     QList<int> notOpened;
@@ -216,7 +246,9 @@ RunOutcome endInterruptedRun(RunContext& ctx, const Interrupted& stop)
     ctx.writeHeldLogLines();
     ctx.state().release();
     host.showBusy(false);
-    host.showRunOutcome(QStringLiteral("Riapertura interrotta dall'utente"), Tone::Error);
+    host.showRunOutcome(ctx.state().record.rehearsal() ? QStringLiteral("Simulazione interrotta dall'utente")
+                                                       : QStringLiteral("Riapertura interrotta dall'utente"),
+                        Tone::Error);
     host.allowClose(true);
     host.allowNewRun(true);
     return RunOutcome::Interrupted;

@@ -187,11 +187,15 @@ VerificationReport verifyYearOpening(RunContext& ctx, QString* reportPath)
     VerificationReport report;
     report.runErrors = ctx.errorCount();
     const RunRecord& record = ctx.state().record;
+    report.rehearsal = record.rehearsal();
     ctx.beginPhase(RunProgress::Phase::Verification);
-    // dati\tmp\verifica_Riapertura_<new year>_<yyyymmdd_hhmmss>: the report and its spreadsheets.
-    const QString stem = ctx.state().PercorsoBase + QStringLiteral("dati\\tmp\\verifica_Riapertura_") +
-                         QString::number(layout::AnnoDaAprire) + QLatin1Char('_') +
-                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmss"));
+    // dati\tmp\verifica_Riapertura_<new year>_<yyyymmdd_hhmmss>: the report and
+    // its spreadsheets; a rehearsal's beside them, not in its scratch copy.
+    const QString stem =
+        (report.rehearsal ? record.rehearsalRoot + QStringLiteral("dati\\tmp\\simulazione")
+                          : ctx.state().PercorsoBase + QStringLiteral("dati\\tmp\\verifica")) +
+        QStringLiteral("_Riapertura_") + QString::number(layout::AnnoDaAprire) + QLatin1Char('_') +
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmss"));
     SpreadsheetFile stock(stem + QStringLiteral("_giacenze.csv"), Spreadsheet::Stock);
     SpreadsheetFile openItems(stem + QStringLiteral("_partite.csv"), Spreadsheet::OpenItems);
     for (int slot : record.companies) {

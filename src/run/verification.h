@@ -133,7 +133,8 @@ struct VerificationReport
     // The companies found that the user's choice left out: slot and name
     // only (the name empty when it could not be read without risk).
     QList<CompanyVerification> notChosen;
-    int runErrors = 0; // errors the run reported, the report's own files included
+    int runErrors = 0;      // errors the run reported, the report's own files included
+    bool rehearsal = false; // made on a rehearsal's scratch copy: its headline says so
     int mismatches() const;
     int warnings() const;
     // The run as a whole: with errors when the run reported one or the
@@ -142,7 +143,8 @@ struct VerificationReport
     CompanyVerification::Outcome outcome() const;
     // "RIAPERTURA ESEGUITA: ...", "RIAPERTURA ESEGUITA CON AVVISI: ..." or
     // "RIAPERTURA ESEGUITA CON ERRORI: ...", with the counts, and the
-    // companies not chosen when there are any.
+    // companies not chosen when there are any; after "SIMULAZIONE - " for a
+    // rehearsal.
     QString headline() const;
     // "12 avvisi da controllare a mano".
     QString warningsToCheck() const;
@@ -198,7 +200,9 @@ CompanyVerification verifyCompany(Connection& oldArchive, Connection& newArchive
                                   const std::function<void()>& betweenChecks = {});
 
 // Verifies every company of the run, writes the report to
-// dati\tmp\verifica_Riapertura_<new year>_<yyyymmdd_hhmmss>.html, with the two
+// dati\tmp\verifica_Riapertura_<new year>_<yyyymmdd_hhmmss>.html (a
+// rehearsal's: simulazione_Riapertura_..., in the installation's own
+// dati\tmp), with the two
 // spreadsheets beside it (..._giacenze.csv, ..._partite.csv), and returns it;
 // its Windows path is reportPath (empty when not written). Each file is
 // there whole or not at all; one that cannot be written is an error of the

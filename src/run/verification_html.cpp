@@ -171,7 +171,11 @@ QString runSection(const RunState& state, const QStringList& csvFiles)
     h += row({QStringLiteral("Sorgente dati"),
               run.dataSource == DataSource::Local ? QStringLiteral("LOCAL") : QStringLiteral("SERVER")});
     h += row({QStringLiteral("Aggiornamento in cartella Zeta"), yesNo(run.zetaFolder)});
-    h += row({QStringLiteral("Radice dell'installazione"), state.PercorsoBase});
+    h += row({QStringLiteral("Radice dell'installazione"),
+              run.rehearsal() ? run.rehearsalRoot : state.PercorsoBase});
+    if (run.rehearsal())
+        h += row({QStringLiteral("Simulazione"),
+                  QStringLiteral("eseguita sulla copia di lavoro %1, poi rimossa").arg(run.scratchFolder)});
     h += row({QStringLiteral("Copia di salvataggio"),
               run.safetyCopy.isEmpty() ? QStringLiteral("nessuna") : run.safetyCopy});
     h += row({QStringLiteral("File di log"),
@@ -266,7 +270,9 @@ QString VerificationReport::html(const RunState& state, const QStringList& csvFi
                                  const std::function<void()>& betweenCompanies) const
 {
     QString h = pageStart(QStringLiteral("Verifica riapertura %1").arg(layout::AnnoDaAprire));
-    h += QStringLiteral("<h1>Verifica della riapertura dell'esercizio %1</h1>\n").arg(layout::AnnoDaAprire);
+    h += QStringLiteral("<h1>%1 della riapertura dell'esercizio %2</h1>\n")
+             .arg(rehearsal ? QStringLiteral("SIMULAZIONE") : QStringLiteral("Verifica"))
+             .arg(layout::AnnoDaAprire);
     const Outcome ending = outcome();
     h += QStringLiteral("<p class=\"headline %1\"><b>%2</b>%3</p>\n")
              .arg(ending == Outcome::Done ? QStringLiteral("ok") : outcomeClass(ending), esc(headline()),

@@ -45,6 +45,8 @@ QString VerificationReport::warningsToCheck() const
 
 QString VerificationReport::headline() const
 {
+    // A rehearsal's report says so before anything else.
+    const QString said = rehearsal ? QStringLiteral("SIMULAZIONE - ") : QString();
     // The companies left out are part of what the run did.
     QString left;
     if (!notChosen.isEmpty()) {
@@ -56,10 +58,11 @@ QString VerificationReport::headline() const
     }
     switch (outcome()) {
     case CompanyVerification::Outcome::Done:
-        return QStringLiteral("RIAPERTURA ESEGUITA: nessun errore, nessuna discordanza, nessun avviso") +
+        return said +
+               QStringLiteral("RIAPERTURA ESEGUITA: nessun errore, nessuna discordanza, nessun avviso") +
                left;
     case CompanyVerification::Outcome::DoneWithWarnings:
-        return QStringLiteral("RIAPERTURA ESEGUITA CON AVVISI: nessun errore, nessuna discordanza, ") +
+        return said + QStringLiteral("RIAPERTURA ESEGUITA CON AVVISI: nessun errore, nessuna discordanza, ") +
                warningsToCheck() + left;
     case CompanyVerification::Outcome::DoneWithErrors:
     case CompanyVerification::Outcome::NotDone:
@@ -69,7 +72,8 @@ QString VerificationReport::headline() const
     if (runErrors > 0)
         counts << errorsCounted(runErrors) + QStringLiteral(" della riapertura");
     counts << mismatchesCounted(mismatches()) << warningsCounted(warnings());
-    return QStringLiteral("RIAPERTURA ESEGUITA CON ERRORI: ") + counts.join(QStringLiteral(", ")) + left;
+    return said + QStringLiteral("RIAPERTURA ESEGUITA CON ERRORI: ") + counts.join(QStringLiteral(", ")) +
+           left;
 }
 
 QStringList VerificationReport::summary() const
@@ -100,11 +104,17 @@ QStringList VerificationReport::closingLines(const RunState& state, const QStrin
                                    : QStringLiteral("Azienda_%1 %2").arg(c.slot).arg(c.name)) +
                      QStringLiteral(": ") + QLatin1String(NotChosenText);
     const RunRecord& run = state.record;
-    lines << QStringLiteral("Copia di sicurezza: ") +
-                 (run.safetyCopy.isEmpty() ? QStringLiteral("nessuna") : shownPath(run.safetyCopy));
-    lines << QStringLiteral("File di log: ") +
-                 (run.log ? shownPath(layout::logFilePath(state.PercorsoBase))
-                          : QStringLiteral("non scritto (Crea file Log non spuntato)"));
+    if (run.rehearsal()) {
+        lines << QStringLiteral(
+            "Copia di sicurezza: nessuna (simulazione: l'installazione non è stata modificata)");
+        lines << QStringLiteral("File di log: non scritto (simulazione)");
+    } else {
+        lines << QStringLiteral("Copia di sicurezza: ") +
+                     (run.safetyCopy.isEmpty() ? QStringLiteral("nessuna") : shownPath(run.safetyCopy));
+        lines << QStringLiteral("File di log: ") +
+                     (run.log ? shownPath(layout::logFilePath(state.PercorsoBase))
+                              : QStringLiteral("non scritto (Crea file Log non spuntato)"));
+    }
     lines << QStringLiteral("Rapporto di verifica: ") +
                  (reportPath.isEmpty() ? QStringLiteral("non scritto") : shownPath(reportPath));
     return lines;

@@ -131,10 +131,10 @@ private slots:
         QApplication::setActiveWindow(&w);
         QTRY_VERIFY(QApplication::focusWidget());
         const QStringList expected{
-            QStringLiteral("cmbSorgente"), QStringLiteral("chkSplus"),   QStringLiteral("chklog"),
-            QStringLiteral("cmd"),         QStringLiteral("cmdAziende"), QStringLiteral("cmdVerifica"),
-            QStringLiteral("cmbFiltro"),   QStringLiteral("lstEventi"),  QStringLiteral("cmdRipristina"),
-            QStringLiteral("cmdRapporto"), QStringLiteral("cmdChiudi")};
+            QStringLiteral("cmbSorgente"),   QStringLiteral("chkSplus"),    QStringLiteral("chklog"),
+            QStringLiteral("cmd"),           QStringLiteral("cmdAziende"),  QStringLiteral("cmdVerifica"),
+            QStringLiteral("cmbFiltro"),     QStringLiteral("lstEventi"),   QStringLiteral("cmdSimula"),
+            QStringLiteral("cmdRipristina"), QStringLiteral("cmdRapporto"), QStringLiteral("cmdChiudi")};
         QCOMPARE(QApplication::focusWidget()->objectName(), expected.first());
         QStringList seen;
         for (qsizetype i = 0; i < expected.size(); ++i) {

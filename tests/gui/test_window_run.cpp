@@ -33,8 +33,8 @@ using rio::gui::MessageBox;
 namespace {
 
 // The choices of a run and the buttons that start work.
-const char* const Choices[] = {"cmbSorgente", "chkSplus",    "chklog",       "cmd",
-                               "cmdAziende",  "cmdVerifica", "cmdRipristina"};
+const char* const Choices[] = {"cmbSorgente", "chkSplus",  "chklog",      "cmd",
+                               "cmdAziende",  "cmdSimula", "cmdVerifica", "cmdRipristina"};
 
 struct Fixture
 {
@@ -86,12 +86,9 @@ struct Fixture
         if (!f.open(QIODevice::ReadOnly))
             return {};
         QStringList lines;
-        for (const QByteArray& raw : f.readAll().split('\n')) {
-            if (raw.isEmpty())
-                continue;
-            Q_ASSERT(raw.startsWith('"') && raw.endsWith("\"\r"));
-            lines << QString::fromLatin1(raw.mid(1, raw.size() - 3));
-        }
+        for (const QByteArray& raw : f.readAll().split('\n')) // "text"\r per line
+            if (!raw.isEmpty())
+                lines << QString::fromLatin1(raw.mid(1, raw.size() - 3));
         return lines;
     }
 };

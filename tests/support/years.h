@@ -9,7 +9,7 @@
 // unchanged when the program is built for another year.
 namespace years {
 
-inline constexpr int Old = rio::layout::AnnoInCorso; // the year being closed
+inline constexpr int Old = rio::layout::AnnoInCorso;  // the year being closed
 inline constexpr int New = rio::layout::AnnoDaAprire; // the year opened
 
 inline QString oldText()

@@ -16,7 +16,8 @@ CommandLine commandLine()
 {
     CommandLine line(
         QStringLiteral("riapertura-cli"),
-        QStringLiteral("[opzioni] [--ripristina [NOME] | --annulla-ripristino]"),
+        QStringLiteral("[opzioni] [--simulazione [--cartella-simulazione CARTELLA] | --ripristina [NOME] | "
+                       "--annulla-ripristino]"),
         QStringLiteral("Apre il nuovo esercizio %1 di ogni azienda Zeta, come il pulsante ESEGUI della "
                        "finestra:\nrighe degli eventi e messaggi su standard output, avanzamento su "
                        "standard error\nquando è un terminale.")
@@ -30,6 +31,7 @@ CommandLine commandLine()
          QStringLiteral("  3  il programma è terminato prima della fine della riapertura"),
          QStringLiteral("  130  interrotta dall'utente (Ctrl-C, SIGTERM, SIGHUP) al primo punto sicuro,\n"
                         "       con una riga che dice dove; una nuova riapertura rifà tutto da capo"),
+         QStringLiteral("--simulazione:  come la riapertura; l'installazione non è mai modificata"),
          QStringLiteral("--check:  0 nessun ERRORE;  1 almeno un ERRORE, o installazione illeggibile"),
          QStringLiteral("--elenca-copie:  0 elenco scritto (anche con copie che non corrispondono al\n"
                         "       manifesto: la riga lo dice);  1 installazione illeggibile (database di\n"
@@ -62,6 +64,14 @@ CommandLine commandLine()
                     QStringLiteral("Scrive su standard error il tempo di ogni passo.")});
     line.addOption({QStringLiteral("check"), QChar(), QString(),
                     QStringLiteral("Solo la verifica prima della riapertura: non scrive nulla.")});
+    line.addOption(
+        {QStringLiteral("simulazione"), QChar(), QString(),
+         QStringLiteral("Esegue l'intera riapertura su una copia di lavoro della cartella dati, poi "
+                        "rimossa: il rapporto di verifica va in dati\\Tmp come simulazione_..., "
+                        "gli archivi, il log e le copie di sicurezza restano come sono.")});
+    line.addOption({QStringLiteral("cartella-simulazione"), QChar(), QStringLiteral("CARTELLA"),
+                    QStringLiteral("Con --simulazione: la copia di lavoro va in CARTELLA (vuota, fuori dalla "
+                                   "cartella dati) invece che accanto alla cartella dati.")});
     line.addOption({QStringLiteral("elenca-copie"), QChar(), QString(),
                     QStringLiteral("Elenca le copie di sicurezza, dalla più recente, e le confronta con il "
                                    "loro manifesto.")});
@@ -154,10 +164,22 @@ ParsedOptions parseOptions(const QStringList& arguments)
     o.listCopies = parsed.isSet(QStringLiteral("elenca-copie"));
     o.check = parsed.isSet(QStringLiteral("check"));
     o.undoRestore = parsed.isSet(QStringLiteral("annulla-ripristino"));
-    if (int(o.check) + int(o.listCopies) + int(o.restore) + int(o.undoRestore) > 1) {
-        result.text = CommandLine::mistake(
-            QStringLiteral("--check, --elenca-copie, --ripristina e --annulla-ripristino non vanno insieme"));
+    o.rehearsal = parsed.isSet(QStringLiteral("simulazione"));
+    if (int(o.check) + int(o.listCopies) + int(o.restore) + int(o.undoRestore) + int(o.rehearsal) > 1) {
+        result.text = CommandLine::mistake(QStringLiteral(
+            "--check, --elenca-copie, --simulazione, --ripristina e --annulla-ripristino non vanno insieme"));
         return result;
+    }
+    if (parsed.isSet(QStringLiteral("cartella-simulazione"))) {
+        o.rehearsalFolder = parsed.value(QStringLiteral("cartella-simulazione"));
+        if (!o.rehearsal) {
+            result.text = CommandLine::mistake(QStringLiteral("--cartella-simulazione va con --simulazione"));
+            return result;
+        }
+        if (o.rehearsalFolder.isEmpty()) {
+            result.text = CommandLine::mistake(QStringLiteral("--cartella-simulazione senza cartella"));
+            return result;
+        }
     }
     if (parsed.isSet(QStringLiteral("aziende"))) {
         if (o.listCopies || o.restore || o.undoRestore) {

@@ -22,6 +22,8 @@ struct CliOptions
     bool undoRestore = false;  // undoes the last restore instead of the run
     bool unverifiable = false; // a copy without a manifest may be restored (--yes alone never does)
     bool json = false;         // one JSON object on standard output, every line on standard error
+    bool rehearsal = false;    // the whole run on a scratch copy of the data folder, then removed
+    QString rehearsalFolder;   // where that copy goes, as given (empty: beside the data folder)
     QList<int> companies;      // --aziende: the slots to open, ascending; empty: every company
 };
 

@@ -175,7 +175,8 @@ void ConsoleHost::restoreEnded(const QString& outcome, bool restored, const QStr
 
 void ConsoleHost::printOutcome()
 {
-    if (!m_retry.isEmpty() && !m_arguments.isEmpty()) {
+    // A rehearsal changed nothing: there is nothing to open again.
+    if (!m_retry.isEmpty() && !m_arguments.isEmpty() && !m_options.rehearsal) {
         print(m_out, QStringLiteral("Per ripetere la riapertura solo per %1 %2:")
                          .arg(m_retry.size() == 1 ? QStringLiteral("l'azienda con errori")
                                                   : QStringLiteral("le aziende con errori"),

@@ -264,6 +264,7 @@ QByteArray JsonReport::document(int exitStatus) const
         {QStringLiteral("comando"),
          m_command.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(m_command)},
         {QStringLiteral("stato_uscita"), exitStatus},
+        {QStringLiteral("simulazione"), m_rehearsal},
         {QStringLiteral("esito"), m_outcome},
         {QStringLiteral("rilievi"), m_findings},
         {QStringLiteral("aziende"), m_companies},

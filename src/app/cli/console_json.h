@@ -56,6 +56,9 @@ public:
     // The log under that root (a Windows path ending in "\"), when its file is there.
     void logUnder(const QString& root);
 
+    // The command is a rehearsal (--simulazione): "simulazione" is true.
+    void setRehearsal(bool rehearsal) { m_rehearsal = rehearsal; }
+
     // The object, indented, with a final newline.
     QByteArray document(int exitStatus) const;
 
@@ -75,6 +78,7 @@ private:
     QJsonValue m_setAside = QJsonValue::Null;
     QJsonObject m_restore;
     bool m_haveReport = false;
+    bool m_rehearsal = false;
     int m_slotInWork = 0;
 };
 

@@ -6,7 +6,9 @@
 #include "context/exit_status.h"
 #include "context/run_context.h"
 #include "context/run_state.h"
+#include "data/filesystem.h"
 #include "run/preliminary_check.h"
+#include "run/rehearsal.h"
 #include "run/restore.h"
 #include "run/run.h"
 
@@ -92,6 +94,28 @@ Runner restoreRunner(JsonReport* json, bool undo, const QString& copyName)
     };
 }
 
+// The rehearsal, its scratch copy in the folder given on the command line
+// (empty: beside the data folder), named as the file services name paths.
+Runner rehearsalRunner(const QString& folder)
+{
+    return [folder](RunContext& ctx) {
+        const QString windowsFolder = fs::windowsPathOf(folder);
+        if (!folder.isEmpty() && windowsFolder.isEmpty()) {
+            const QString why = QStringLiteral("la cartella %1 non è su un disco che il programma raggiunge "
+                                               "(il disco C: è %2)")
+                                    .arg(folder, fs::driveCFolder());
+            ctx.host().addMarkedEvent(QStringLiteral("SIMULAZIONE NON ESEGUITA: ") + why,
+                                      {Tone::Error, false});
+            ctx.message(
+                QStringLiteral("Impossibile iniziare la simulazione: %1.\r\nNessun file è stato modificato.")
+                    .arg(why),
+                Buttons::Ok, Icon::Critical, QLatin1String(ApplicationTitle));
+            return RunOutcome::NotStarted;
+        }
+        return rehearseYearOpening(ctx, windowsFolder);
+    };
+}
+
 void printJson(const JsonReport& json, int status)
 {
     std::fflush(stderr);
@@ -110,6 +134,8 @@ int dispatch(ConsoleHost& host, const CliOptions& options)
     if (options.undoRestore || options.restore)
         return runConsole(host, canConfirm,
                           restoreRunner(host.json(), options.undoRestore, options.restoreCopy));
+    if (options.rehearsal)
+        return runConsole(host, canConfirm, rehearsalRunner(options.rehearsalFolder));
     return runConsole(host, canConfirm, &runYearOpening);
 }
 
@@ -277,6 +303,7 @@ int consoleMain(const QStringList& arguments)
     if (!options.json)
         return dispatch(host, options);
     JsonReport json(commandName(options));
+    json.setRehearsal(options.rehearsal);
     host.setJson(&json);
     const int status = dispatch(host, options);
     printJson(json, status);

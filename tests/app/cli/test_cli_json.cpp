@@ -65,6 +65,7 @@ void checkSchema(const QJsonObject& o)
                {{u"schema"_s, u"int"_s},
                 {u"comando"_s, u"string?"_s},
                 {u"stato_uscita"_s, u"int"_s},
+                {u"simulazione"_s, u"bool"_s},
                 {u"esito"_s, u"string?"_s},
                 {u"rilievi"_s, u"array"_s},
                 {u"aziende"_s, u"array"_s},
@@ -161,6 +162,9 @@ private slots:
         QTest::addColumn<QString>("command");
         QTest::newRow("check") << QStringList{u"--check"_s} << int(ExitDone) << u"check"_s;
         QTest::newRow("run") << QStringList{u"--yes"_s} << int(ExitDone) << u"riapertura"_s;
+        // A rehearsal makes no copy: the list that follows has the run's alone.
+        QTest::newRow("rehearsal") << QStringList{u"--simulazione"_s, u"--yes"_s} << int(ExitDone)
+                                   << u"riapertura"_s;
         QTest::newRow("list") << QStringList{u"--elenca-copie"_s} << int(ExitDone) << u"elenca-copie"_s;
         QTest::newRow("restore") << QStringList{u"--ripristina"_s, u"--yes"_s} << int(ExitDone)
                                  << u"ripristina"_s;
@@ -211,6 +215,7 @@ private slots:
             return;
         QCOMPARE(o.value(u"stato_uscita"_s).toInt(), status);
         QCOMPARE(o.value(u"comando"_s).toString(), command);
+        QCOMPARE(o.value(u"simulazione"_s).toBool(), row == QLatin1String("rehearsal"));
         const QJsonObject paths = o.value(u"percorsi"_s).toObject();
         if (row == QLatin1String("check")) {
             const QJsonArray findings = o.value(u"rilievi"_s).toArray();
@@ -243,6 +248,17 @@ private slots:
             QVERIFY(o.value(u"esito"_s).isString());
             QVERIFY(r.err.contains(QStringLiteral("Esito: ")));
             QVERIFY(r.err.contains(QStringLiteral("-> Sì (--yes)")));
+        } else if (row == QLatin1String("rehearsal")) {
+            QVERIFY(o.value(u"esito"_s)
+                        .toString()
+                        .startsWith(QStringLiteral("Simulazione: Riapertura eseguita")));
+            QCOMPARE(o.value(u"aziende"_s).toArray().size(), 2);
+            QVERIFY(paths.value(u"copia_di_sicurezza"_s).isNull());
+            QVERIFY(paths.value(u"log"_s).isNull());
+            QVERIFY(fileThere(paths.value(u"rapporto"_s)));
+            QVERIFY(
+                QFileInfo(paths.value(u"rapporto"_s).toString()).fileName().startsWith(u"simulazione_"_s));
+            QCOMPARE(paths.value(u"csv"_s).toArray().size(), 2);
         } else if (row == QLatin1String("list")) {
             const QJsonArray copies = o.value(u"copie"_s).toArray();
             QCOMPARE(copies.size(), 1);
