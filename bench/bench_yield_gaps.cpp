@@ -1,6 +1,7 @@
 // The whole year opening as riapertura-cli runs it (same options), measuring
-// how long the run goes without letting the window repaint: for each step,
-// the longest stretch between two yields and how many stretches pass 100 ms.
+// how long the run goes without letting the window repaint: for the check
+// before the first step, then for each step, the longest stretch between two
+// yields and how many stretches pass 100 ms.
 // Each stretch is measured in wall time and in the main thread's CPU time: a
 // stretch long in wall time but short in CPU time waited for the processor
 // (another job on the machine) or the disk, not for the program's work.
@@ -49,6 +50,18 @@ public:
                                                       .arg(ok ? QString() : QStringLiteral(" errore")));
     }
 
+    // The status panel is cleared once the check before the run has passed:
+    // what came before (the lock, the check) is a line of its own.
+    void showRunOutcome(const QString& text, rio::Tone tone) override
+    {
+        if (text.isEmpty() && !m_checkReported) {
+            pause();
+            report(QStringLiteral("prima del primo passo (verifica preliminare)"), QString());
+            m_checkReported = true;
+        }
+        ConsoleHost::showRunOutcome(text, tone);
+    }
+
     // What follows the last step: the verification report and the last boxes.
     void finish() { report(QStringLiteral("dopo l'ultimo passo (verifica)"), QString()); }
 
@@ -87,6 +100,7 @@ private:
     qint64 m_yields = 0;
     qint64 m_longestCpu = 0;
     qint64 m_cpu = threadCpuUs();
+    bool m_checkReported = false;
 };
 
 } // namespace

@@ -51,10 +51,13 @@ struct Statement
     // Ends a statement that returned no rows, keeping it prepared.
     void finishWrite();
 
-    // Runs a statement that returns no rows to its end on a worker thread
-    // over the same engine handle, calling whileWaiting on this thread every
-    // few tens of milliseconds meanwhile. Raises the engine's error.
-    void runAside(Connection& c, const std::function<void()>& whileWaiting);
+    // Runs a statement to its end on a worker thread over the same engine
+    // handle, calling whileWaiting on this thread every few tens of
+    // milliseconds meanwhile. eachRow, when given, reads each row the
+    // statement returns (on the worker: it must not touch the screen).
+    // Raises the engine's error.
+    void runAside(Connection& c, const std::function<void()>& whileWaiting,
+                  const std::function<void(sqlite3_stmt*)>& eachRow = {});
 
     // A value in the form bindableValue() gives, at a "?" from 0.
     void bind(int index, const QVariant& value);

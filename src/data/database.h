@@ -217,8 +217,10 @@ private:
 // What the engine's own check finds wrong in an open archive (SQLite's
 // quick_check: every page, record and index readable and well formed), at
 // most maxProblems lines in the engine's words; empty when sound. Over the
-// Access ODBC driver there is no such check: empty. Reads only. Raises the
-// engine's error where a page cannot be read at all.
+// Access ODBC driver there is no such check: empty. Reads only. With the
+// connection's whileBusy set, on Qt's SQLite driver, the check runs on a
+// worker thread while this thread calls whileBusy. Raises the engine's
+// error where a page cannot be read at all.
 QStringList integrityProblems(Connection& connection, int maxProblems = 10);
 
 // rowid of the first row of a table (lowest rowid); raises 3021 when empty.

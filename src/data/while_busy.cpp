@@ -59,7 +59,8 @@ void raiseWhileBusyFailure(Connection& c)
         std::rethrow_exception(std::exchange(failure, nullptr));
 }
 
-void Statement::runAside(Connection& c, const std::function<void()>& whileWaiting)
+void Statement::runAside(Connection& c, const std::function<void()>& whileWaiting,
+                         const std::function<void(sqlite3_stmt*)>& eachRow)
 {
     if (!lite) {
         run(c);
@@ -76,8 +77,9 @@ void Statement::runAside(Connection& c, const std::function<void()>& whileWaitin
         detail::runAside(
             [&] {
                 int result = SQLITE_ROW;
-                while (result == SQLITE_ROW)
-                    result = sqlite3_step(lite);
+                while ((result = sqlite3_step(lite)) == SQLITE_ROW)
+                    if (eachRow)
+                        eachRow(lite);
                 rc = result;
                 if (result != SQLITE_DONE)
                     message = QString::fromUtf8(sqlite3_errmsg(handle));

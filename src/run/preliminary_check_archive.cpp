@@ -183,6 +183,9 @@ void checkArchive(Checker& check, const QString& workgroup, int slot, const QStr
     try {
         Connection archive;
         archive.open(layout::archiveConnectionString(archivePath, workgroup));
+        // The integrity check and the reads over the movements are single
+        // statements of a second or more on a big archive.
+        archive.setWhileBusy([&check] { check.yield(); });
         check.add(Level::Ok, QStringLiteral("%2: l'archivio %1 si apre con l'utente del programma")
                                  .arg(layout::AnnoInCorso)
                                  .arg(company));

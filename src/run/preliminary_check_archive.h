@@ -31,6 +31,9 @@ public:
         else
             m_host.addMarkedEvent(f.line(), {level == Level::Error ? Tone::Error : Tone::Warning, false});
     }
+    // Lets the window repaint: called between rows and, through the archive
+    // connection's whileBusy, inside every long statement of the engine.
+    void yield() { m_host.yield(); }
     void setSpace(const SpaceFigure& space) { m_result.space = space; }
     PreliminaryCheck result() const { return m_result; }
 

@@ -132,6 +132,27 @@ private slots:
     // The space the check asks for is what the run takes: a little short, it
     // refuses; with that much free, the run ends without running out. Then a
     // disk that is full reads as such, with the archive named.
+    // The check reads every article, movement and open item before the first
+    // step: the window gets its turn while it reads, counted per row read
+    // (not timed), and what it finds is the same.
+    void theCheckLetsTheWindowRepaintWhileItReads()
+    {
+        CheckFixture f;
+        constexpr int Articles = 3000;
+        fillCompany(f.oldArchive(1), Articles);
+        const PreliminaryCheck check = runPreliminaryCheck(f.host, f.state);
+        const qint64 rowsRead = Articles + (2 * Articles + 1) + Articles / 4;
+        QVERIFY2(f.host.yields >= rowsRead / 2000, qPrintable(QString::number(f.host.yields)));
+        QCOMPARE(findingTexts(check, PreliminaryFinding::Level::Warning)
+                     .filter(QStringLiteral("codice gemello"))
+                     .size(),
+                 1);
+        QCOMPARE(findingTexts(check, PreliminaryFinding::Level::Warning)
+                     .filter(QStringLiteral("partite aperte"))
+                     .size(),
+                 1);
+    }
+
     void theSpaceTheCheckAsksForIsEnoughForTheRun()
     {
         const auto drive = ScopedMount::tmpfs(512LL * 1024 * 1024);
