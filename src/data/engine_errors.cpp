@@ -2,6 +2,8 @@
 
 #include <QRegularExpression>
 
+#include <sqlite3.h>
+
 namespace rio::engine {
 
 Error noCurrentRecord()
@@ -128,6 +130,14 @@ Error fromSqlError(const QSqlError& error, const Connection& connection)
                          .arg(column));
     }
     return Error(err::EngineFailure, explained(text, connection.windowsFilePath()));
+}
+
+Error fromEngineHandle(sqlite3* handle, int code, const Connection& connection)
+{
+    return fromSqlError(QSqlError(QStringLiteral("Unable to execute statement"),
+                                  QString::fromUtf8(sqlite3_errmsg(handle)), QSqlError::StatementError,
+                                  QString::number(code)),
+                        connection);
 }
 
 } // namespace rio::engine

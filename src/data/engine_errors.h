@@ -5,6 +5,8 @@
 
 #include <QSqlError>
 
+struct sqlite3;
+
 // The failures of the layer, with the numbers and texts a VB program sees.
 namespace rio::engine {
 
@@ -22,5 +24,9 @@ Error objectOpen();
 // full, damaged) in Italian with the archive's Windows path; anything else
 // with the engine's own text.
 Error fromSqlError(const QSqlError& error, const Connection& connection);
+// The same for a failure met on the engine's own handle (a statement run
+// without the driver): code is what the engine returned, the text its last
+// message on that handle.
+Error fromEngineHandle(sqlite3* handle, int code, const Connection& connection);
 
 } // namespace rio::engine

@@ -20,14 +20,6 @@ namespace rio {
 
 namespace {
 
-Error engineError(sqlite3* handle, int code, const Connection& c)
-{
-    return engine::fromSqlError(QSqlError(QStringLiteral("Unable to execute statement"),
-                                          QString::fromUtf8(sqlite3_errmsg(handle)),
-                                          QSqlError::StatementError, QString::number(code)),
-                                c);
-}
-
 // Runs one statement of the engine's own SQL to its end, with an optional
 // text bound at ?1, without calling whileBusy: attaching and detaching take
 // no time, and a failure raised by whileBusy there would be raised by the
@@ -85,12 +77,12 @@ AttachedArchive::AttachedArchive(Connection& c, const Connection& other, const Q
     const QByteArray uri = "file:/proc/self/fd/" + QByteArray::number(file.handle()) + "?mode=ro";
     int rc = runQuietly(c, "attach database ?1 as " + m_schema.toUtf8(), uri);
     if (rc != SQLITE_OK)
-        throw engineError(ConnectionAccess::of(c).lite, rc, c);
+        throw engine::fromEngineHandle(ConnectionAccess::of(c).lite, rc, c);
     // A file that is not a database fails only at its first read: read it
     // now, while the descriptor still holds it.
     rc = runQuietly(c, "select count(*) from " + m_schema.toUtf8() + ".sqlite_master");
     if (rc != SQLITE_OK) {
-        const Error error = engineError(ConnectionAccess::of(c).lite, rc, c);
+        const Error error = engine::fromEngineHandle(ConnectionAccess::of(c).lite, rc, c);
         runQuietly(c, "detach database " + m_schema.toUtf8());
         throw error;
     }

@@ -13,15 +13,6 @@ namespace rio {
 
 namespace {
 
-// The engine's last failure on the handle, in the form the driver gives it.
-Error liteError(sqlite3* handle, int code, const Connection& c)
-{
-    return engine::fromSqlError(QSqlError(QStringLiteral("Unable to execute statement"),
-                                          QString::fromUtf8(sqlite3_errmsg(handle)),
-                                          QSqlError::StatementError, QString::number(code)),
-                                c);
-}
-
 int bindText(sqlite3_stmt* s, int position, const QString& text)
 {
     // Qt binds a null text as NULL; an empty one stays a text.
@@ -89,7 +80,7 @@ void Statement::prepare(Connection& c, const QString& sql)
         const int rc = sqlite3_prepare_v3(handle, utf8.constData(), int(utf8.size()),
                                           SQLITE_PREPARE_PERSISTENT, &lite, &tail);
         if (rc != SQLITE_OK)
-            throw liteError(handle, rc, c);
+            throw engine::fromEngineHandle(handle, rc, c);
         if (tail && !QByteArray(tail).trimmed().isEmpty())
             throw engine::fromSqlError(
                 QSqlError(QString(), QStringLiteral("Unable to execute multiple statements at a time"),
@@ -196,7 +187,7 @@ void Statement::run(Connection& c)
         return;
     }
     if (rc != SQLITE_DONE) {
-        const Error error = liteError(ConnectionAccess::of(c).lite, rc, c);
+        const Error error = engine::fromEngineHandle(ConnectionAccess::of(c).lite, rc, c);
         sqlite3_reset(lite);
         throw error;
     }
@@ -242,7 +233,7 @@ bool Statement::fetch(Connection& c)
         endRead();
         return false;
     }
-    const Error error = liteError(ConnectionAccess::of(c).lite, rc, c);
+    const Error error = engine::fromEngineHandle(ConnectionAccess::of(c).lite, rc, c);
     endRead();
     throw error;
 }
