@@ -203,7 +203,9 @@ private slots:
     // A run held at its first old-year journal sync, or a restore held at its
     // final swap (data folder set aside): a second run or restore started
     // then is refused, exit 2, and changes nothing; the check says so as a
-    // warning; the first ends as if alone.
+    // warning; the first ends as if alone. The hold lasts 20 s: the refusal
+    // and the check (which waits some 5 s on the held archive) must fit in
+    // it on a loaded machine.
     void aSecondOneIsRefused()
     {
         QFETCH(bool, restoreFirst);
@@ -221,14 +223,14 @@ private slots:
             const Outcome opened = cli(drive, QStringLiteral("--yes"));
             QVERIFY2(opened.exitedWith(0), qPrintable(opened.gist()));
             hold << QStringLiteral("trace=rename,renameat,renameat2")
-                 << QStringLiteral("inject=rename,renameat,renameat2:delay_enter=10000000:when=1");
+                 << QStringLiteral("inject=rename,renameat,renameat2:delay_enter=20000000:when=1");
             heldFile = programs + QStringLiteral("/dati_ripristino_in_corso");
             held = [&] {
                 return data().isEmpty();
             };
         } else {
             hold << QStringLiteral("trace=fdatasync")
-                 << QStringLiteral("inject=fdatasync:delay_enter=10000000:when=1");
+                 << QStringLiteral("inject=fdatasync:delay_enter=20000000:when=1");
             heldFile = oldArchiveOf(drive, 1) + QStringLiteral("-journal");
             held = [&] {
                 return QFile::exists(heldFile);
