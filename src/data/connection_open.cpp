@@ -5,6 +5,7 @@
 #include "data/connection_private.h"
 #include "data/connection_string.h"
 #include "data/engine_errors.h"
+#include "data/engine_memory.h"
 #include "data/file_kind.h"
 #include "data/filesystem.h"
 #include "data/fs_detail.h"
@@ -15,8 +16,6 @@
 #include <QFileInfo>
 #include <QSqlError>
 
-#include <sqlite3.h>
-
 namespace rio {
 
 namespace {
@@ -26,14 +25,13 @@ using Driver = Connection::Driver;
 // Engine lock waits: long enough for another connection's commit, short
 // enough that a file held by another program fails the step soon.
 constexpr int lockTimeoutMs = 5000;
-// Page cache of each open archive, in kilobytes.
+// Page cache of each open archive, in kilobytes. What the engine keeps
+// for all open archives together is bounded lower (data/engine_memory.h):
+// the pages read longest ago give way beyond it, so that the peak stays
+// where a company of some tens of thousands of articles puts it, however
+// large the archives grow. Reading them again costs a copy from the
+// system's file cache.
 constexpr int pageCacheKb = 65536;
-// What the engine may keep in memory for all open archives together, in
-// kilobytes: the pages read longest ago give way beyond it, so that the
-// peak stays where a company of some tens of thousands of articles puts it
-// (about 45 MB of pages), however large the archives grow. Reading them
-// again costs a copy from the system's file cache.
-constexpr qint64 engineMemoryKb = 49152;
 
 QString uniqueConnectionName()
 {
@@ -137,11 +135,7 @@ QSqlDatabase openDriverConnection(Driver driver, const QString& name, const QStr
         // page cache the grouped reads and the keyed saves read the same
         // pages from the file over and over.
         QSqlQuery(QStringLiteral("pragma cache_size = -%1").arg(pageCacheKb), db);
-        static const bool limited = [] {
-            sqlite3_soft_heap_limit64(engineMemoryKb * 1024);
-            return true;
-        }();
-        Q_UNUSED(limited);
+        engineMemory::applyLimit();
         // Debian builds the engine to zero every page it frees: emptying the
         // movements of a new archive would write the whole table again, and
         // journal it, while the same rows stay in the old archive beside it.
@@ -168,6 +162,7 @@ void Connection::open(const QString& connectionString)
     const QString name = uniqueConnectionName();
     d->db = openDriverConnection(driver, name, hostFile, cs);
     d->lite = engineHandle(d->db);
+    engineMemory::addHandle(d->lite);
     d->name = name;
     d->driver = driver;
     d->open = true;

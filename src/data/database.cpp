@@ -4,6 +4,7 @@
 #include "data/connection_private.h"
 #include "data/connection_string.h"
 #include "data/engine_errors.h"
+#include "data/engine_memory.h"
 #include "data/filesystem.h"
 
 #include <QFileInfo>
@@ -57,6 +58,7 @@ void Connection::close()
         d->db.rollback(); // work left uncommitted is discarded
     d->transactionLevel = 0;
     setWhileBusy({});
+    engineMemory::removeHandle(d->lite);
     d->lite = nullptr;
     d->db.close();
     d->db = QSqlDatabase();

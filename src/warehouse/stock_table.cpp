@@ -40,9 +40,27 @@ quint64* StockTable::slotFor(QByteArrayView key, quint32 hash)
     }
 }
 
+qint64 StockTable::heldBytes() const
+{
+    return qint64(m_entries.capacity() * sizeof(Entry) + m_slots.capacity() * sizeof(quint64)) +
+           m_keys.capacity();
+}
+
+void StockTable::makeRoom()
+{
+    if (m_entries.size() < m_entries.capacity())
+        return;
+    const size_t next = std::max<size_t>(512, m_entries.capacity() * 2);
+    m_claim.hold(heldBytes() + qint64(next * sizeof(Entry)));
+    m_entries.reserve(next);
+    m_claim.hold(heldBytes());
+}
+
 void StockTable::grow()
 {
-    std::vector<quint64> old(m_slots.empty() ? 1024 : m_slots.size() * 2, 0);
+    const size_t next = m_slots.empty() ? 1024 : m_slots.size() * 2;
+    m_claim.hold(heldBytes() + qint64(next * sizeof(quint64)));
+    Slots old(next, 0);
     old.swap(m_slots);
     const size_t mask = m_slots.size() - 1;
     for (const quint64 slot : old) {
@@ -53,6 +71,8 @@ void StockTable::grow()
             i = (i + 1) & mask;
         m_slots[i] = slot;
     }
+    Slots().swap(old);
+    m_claim.hold(heldBytes());
 }
 
 StockTable::Entry& StockTable::add(QByteArrayView key, qint64 rowid)
@@ -63,6 +83,7 @@ StockTable::Entry& StockTable::add(QByteArrayView key, qint64 rowid)
     quint64* slot = slotFor(key, hash);
     if (*slot != 0)
         return m_entries[quint32(*slot) - 1];
+    makeRoom();
     Entry e;
     e.rowid = rowid;
     e.m_bits = quint32(key.size()) & Entry::LengthMask;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/engine_memory.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QtGlobal>
@@ -20,6 +22,10 @@ using WarehouseStocks = std::array<double, 5>;
 // code for each of a million movements, and miss the processor's caches
 // once the articles run to tens of thousands.
 // Keys are UTF-8 bytes, compared exactly (the callers upper-case them).
+// What the table holds is claimed from the engine's memory
+// (data/engine_memory.h): an archive of many articles leaves the engine
+// fewer pages rather than growing the process. Build it on the thread of
+// the connections it is read from.
 class StockTable
 {
 public:
@@ -60,20 +66,27 @@ public:
         entry.m_bits |= Entry::Moved;
     }
 
-    std::vector<Entry>& entries() { return m_entries; }
-    const std::vector<Entry>& entries() const { return m_entries; }
+    using Entries = std::vector<Entry, MappedAllocator<Entry>>;
+    Entries& entries() { return m_entries; }
+    const Entries& entries() const { return m_entries; }
 
 private:
     static quint32 hashOf(QByteArrayView key);
     bool holds(const Entry& entry, QByteArrayView key) const;
     quint64* slotFor(QByteArrayView key, quint32 hash);
     void grow();
+    // Room for one more entry; the claim covers both blocks while the
+    // entries move from one to the other.
+    void makeRoom();
+    qint64 heldBytes() const;
 
-    std::vector<Entry> m_entries;
+    Entries m_entries;
     // The key's hash in the high half, its entry's index + 1 in the low
     // half; 0 is empty. A power of two in size, at most half full.
-    std::vector<quint64> m_slots;
+    using Slots = std::vector<quint64, MappedAllocator<quint64>>;
+    Slots m_slots;
     QByteArray m_keys; // the keys too long for their entry, one after the other
+    EngineMemoryClaim m_claim;
 };
 
 // The code in the form the archive compares it by: ASCII letters
