@@ -149,6 +149,11 @@ qint64 engineShare()
     return shareOf(r.claimed);
 }
 
+qint64 engineUsed()
+{
+    return sqlite3_memory_used();
+}
+
 void applyLimit()
 {
     Registry& r = registry();

@@ -67,6 +67,8 @@ constexpr qint64 FloorBytes = qint64(16) * 1024 * 1024;
 
 // The engine's share now: the budget less the claims, at least the floor.
 qint64 engineShare();
+// What the engine holds now, for all its connections.
+qint64 engineUsed();
 // Bounds the engine's memory at its share; called as a connection opens.
 void applyLimit();
 // A connection on the engine's own handle, from its opening to its close:

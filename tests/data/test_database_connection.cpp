@@ -2,6 +2,7 @@
 // workgroup file and its account, files that are no archive) and what the
 // connection does with transactions and locks. Registered with ODBC_TOO.
 #include "context/layout.h"
+#include "data/engine_memory.h"
 #include "data/engine_read.h"
 #include "data/error.h"
 #include "data/interrupted_write.h"
@@ -357,6 +358,37 @@ private slots:
         }
         QCOMPARE(attachedSchemas(), QStringList({QStringLiteral("main")}));
         QCOMPARE(TestInstall::scalar(newFile, QStringLiteral("select count(*) from ANAG_ART")).toInt(), 2);
+    }
+
+    // A claim on the engine's memory empties the caches of this thread's
+    // connections down to the engine's share, and a claim moved to another
+    // holder is given back once, by that holder.
+    void aClaimTakesTheEnginesPagesAndGivesThemBack()
+    {
+        TestInstall::execAll(
+            m_file, {QStringLiteral("create table PAGINE(x)"),
+                     QStringLiteral("insert into PAGINE select randomblob(4000) from (with recursive "
+                                    "n(i) as (select 1 union all select i + 1 from n where i < "
+                                    "6000) select i from n)")});
+        auto c = openArchive();
+        if (c->driver() != Connection::Driver::Sqlite)
+            QSKIP("through ODBC the engine's caches are the driver's");
+        Query read(*c, QStringLiteral("select sum(length(x)) from PAGINE"));
+        read.exec();
+        QVERIFY(read.next());
+        read.finish();
+        QVERIFY2(engineMemory::engineUsed() > engineMemory::FloorBytes,
+                 "the pages read fill less than the floor");
+        QCOMPARE(engineMemory::engineShare(), engineMemory::BudgetBytes);
+        {
+            EngineMemoryClaim claim;
+            claim.hold(engineMemory::BudgetBytes);
+            QCOMPARE(engineMemory::engineShare(), engineMemory::FloorBytes);
+            QVERIFY(engineMemory::engineUsed() <= engineMemory::FloorBytes);
+            EngineMemoryClaim holder(std::move(claim));
+            QCOMPARE(engineMemory::engineShare(), engineMemory::FloorBytes);
+        }
+        QCOMPARE(engineMemory::engineShare(), engineMemory::BudgetBytes);
     }
 
     void commitWithAReadInProgress()

@@ -1,9 +1,11 @@
 #include "support/years.h"
 #include "warehouse_rows.h"
 
+#include "data/engine_memory.h"
 #include "data/error.h"
 #include "data/value.h"
 #include "warehouse/ripristino_magazzino.h"
+#include "warehouse/stock_table.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,6 +27,7 @@ private slots:
     void failureKeepsEarlierBatches();
     void nullCodeFails();
     void matchesPerArticleReference();
+    void theTableIsClaimedFromTheEngine();
 };
 
 namespace {
@@ -343,6 +346,25 @@ void TestStockRecomputation::matchesPerArticleReference()
         previous = c;
     }
     QCOMPARE(a.host.events, lines);
+}
+
+// The table of every article is paid for by the engine's pages while it
+// lives, moved or not, and given back once when it goes.
+void TestStockRecomputation::theTableIsClaimedFromTheEngine()
+{
+    using namespace rio::engineMemory;
+    constexpr int Articles = 20000;
+    {
+        rio::StockTable table;
+        QByteArray key;
+        for (int i = 0; i < Articles; ++i)
+            table.add(rio::upperKey(QByteArray::number(i), key), i + 1);
+        QVERIFY(engineShare() <= BudgetBytes - qint64(Articles) * qint64(sizeof(rio::StockTable::Entry)));
+        const qint64 share = engineShare();
+        const rio::StockTable moved(std::move(table));
+        QCOMPARE(engineShare(), share);
+    }
+    QCOMPARE(engineShare(), BudgetBytes);
 }
 
 QTEST_GUILESS_MAIN(TestStockRecomputation)
