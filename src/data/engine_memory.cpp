@@ -43,16 +43,18 @@ qint64 shareOf(qint64 claimed)
     return std::max(engineMemory::FloorBytes, engineMemory::BudgetBytes - claimed);
 }
 
-// Freed heap left in place up to this much when a claim grows.
+// Freed heap left in place beyond what the engine may still fill.
 constexpr qint64 FreeHeapKeptBytes = qint64(2) * 1024 * 1024;
 
 // Under the registry's mutex: the limit set, and the caches emptied of what
 // no statement holds until the engine fits in it. The engine alone would
 // never shrink a cache already full (it recycles its own pages at the
 // limit, it does not give them back), and a claim usually comes when one
-// is: after a read of the whole file. What the heap then holds free (those
-// pages, or the caches of connections already closed) goes back to the
-// system, as the claimed memory is not taken from the heap.
+// is: after a read of the whole file. The claimed memory is not taken from
+// the heap: what the heap holds free beyond what the engine may still fill
+// up to its share (those pages, or the caches of connections already
+// closed) goes back to the system; what it may still fill stays, as it
+// would only be faulted in again while the engine reads on.
 void enforce(Registry& r)
 {
     const qint64 share = shareOf(r.claimed);
@@ -69,7 +71,7 @@ void enforce(Registry& r)
             continue;
         sqlite3_db_release_memory(h.handle);
     }
-    giveBackFreeHeap(FreeHeapKeptBytes);
+    giveBackFreeHeap(std::max<qint64>(0, share - sqlite3_memory_used()) + FreeHeapKeptBytes);
 }
 
 } // namespace
