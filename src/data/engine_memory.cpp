@@ -1,16 +1,10 @@
 // The budget shared by the engine's page caches and the steps' own tables.
 #include "data/engine_memory.h"
 
-#include "data/one_heap.h"
-
 #include <QMutex>
 #include <QMutexLocker>
 
 #include <sqlite3.h>
-
-#if defined(Q_OS_UNIX)
-#include <sys/mman.h>
-#endif
 
 #include <algorithm>
 #include <thread>
@@ -43,18 +37,12 @@ qint64 shareOf(qint64 claimed)
     return std::max(engineMemory::FloorBytes, engineMemory::BudgetBytes - claimed);
 }
 
-// Freed heap left in place beyond what the engine may still fill.
-constexpr qint64 FreeHeapKeptBytes = qint64(2) * 1024 * 1024;
-
 // Under the registry's mutex: the limit set, and the caches emptied of what
 // no statement holds until the engine fits in it. The engine alone would
 // never shrink a cache already full (it recycles its own pages at the
 // limit, it does not give them back), and a claim usually comes when one
-// is: after a read of the whole file. The claimed memory is not taken from
-// the heap: what the heap holds free beyond what the engine may still fill
-// up to its share (those pages, or the caches of connections already
-// closed) goes back to the system; what it may still fill stays, as it
-// would only be faulted in again while the engine reads on.
+// is: after a read of the whole file. The pages freed stay in the heap
+// (data/one_heap.h), where the claimant's memory then comes from.
 void enforce(Registry& r)
 {
     const qint64 share = shareOf(r.claimed);
@@ -71,36 +59,9 @@ void enforce(Registry& r)
             continue;
         sqlite3_db_release_memory(h.handle);
     }
-    giveBackFreeHeap(std::max<qint64>(0, share - sqlite3_memory_used()) + FreeHeapKeptBytes);
 }
 
 } // namespace
-
-void* mapBlock(std::size_t bytes)
-{
-    if (bytes == 0)
-        bytes = 1;
-#if defined(Q_OS_UNIX)
-    void* block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (block == MAP_FAILED)
-        throw std::bad_alloc();
-    return block;
-#else
-    return ::operator new(bytes);
-#endif
-}
-
-void unmapBlock(void* block, std::size_t bytes) noexcept
-{
-    if (!block)
-        return;
-#if defined(Q_OS_UNIX)
-    munmap(block, bytes == 0 ? 1 : bytes);
-#else
-    Q_UNUSED(bytes);
-    ::operator delete(block);
-#endif
-}
 
 EngineMemoryClaim::EngineMemoryClaim(EngineMemoryClaim&& other) noexcept : m_bytes(other.m_bytes)
 {

@@ -2,9 +2,6 @@
 
 #include <QtGlobal>
 
-#include <cstddef>
-#include <new>
-
 struct sqlite3;
 
 namespace rio {
@@ -37,24 +34,6 @@ public:
 
 private:
     qint64 m_bytes = 0;
-};
-
-// Memory for a table that grows with the archive, taken from the system
-// and given back to it block by block, apart from the heap: the heap keeps
-// what is freed for the next use (data/one_heap.h), and the blocks a
-// growing table leaves behind would keep the process at its largest ever,
-// the engine's pages sitting beside them.
-void* mapBlock(std::size_t bytes); // raises std::bad_alloc
-void unmapBlock(void* block, std::size_t bytes) noexcept;
-
-template <class T> struct MappedAllocator
-{
-    using value_type = T;
-    MappedAllocator() = default;
-    template <class U> MappedAllocator(const MappedAllocator<U>&) noexcept {}
-    T* allocate(std::size_t n) { return static_cast<T*>(mapBlock(n * sizeof(T))); }
-    void deallocate(T* p, std::size_t n) noexcept { unmapBlock(p, n * sizeof(T)); }
-    template <class U> bool operator==(const MappedAllocator<U>&) const noexcept { return true; }
 };
 
 namespace engineMemory {

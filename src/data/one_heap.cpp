@@ -20,14 +20,4 @@ void keepOneHeap()
 #endif
 }
 
-void giveBackFreeHeap(qint64 atLeast) noexcept
-{
-#if defined(__GLIBC__)
-    if (qint64(mallinfo2().fordblks) >= atLeast)
-        malloc_trim(0);
-#else
-    Q_UNUSED(atLeast);
-#endif
-}
-
 } // namespace rio

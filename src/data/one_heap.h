@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QtGlobal>
-
 namespace rio {
 
 // Makes every thread of the process allocate from one heap, and keeps what
@@ -15,12 +13,5 @@ namespace rio {
 // Call it first thing in main. Does nothing where the C library has no
 // arenas.
 void keepOneHeap();
-
-// Gives the system back the pages of the heap that nothing uses now, when
-// they come to at least `atLeast` bytes: for when memory is about to be
-// held outside the heap (a table growing with the archive), which the
-// freed pages kept would otherwise count beside. Does nothing where the C
-// library cannot.
-void giveBackFreeHeap(qint64 atLeast) noexcept;
 
 } // namespace rio

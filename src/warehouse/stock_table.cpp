@@ -35,32 +35,35 @@ quint64* StockTable::slotFor(QByteArrayView key, quint32 hash)
         quint64& slot = m_slots[i];
         if (slot == 0)
             return &slot;
-        if (quint32(slot >> 32) == hash && holds(m_entries[quint32(slot) - 1], key))
+        if (quint32(slot >> 32) == hash && holds(entryAt(quint32(slot) - 1), key))
             return &slot;
     }
 }
 
-qint64 StockTable::heldBytes() const
+void StockTable::claim(qint64 coming)
 {
-    return qint64(m_entries.capacity() * sizeof(Entry) + m_slots.capacity() * sizeof(quint64)) +
-           m_keys.capacity();
+    const qint64 held =
+        qint64(m_blocks.size() * BlockEntries * sizeof(Entry) + m_blocks.capacity() * sizeof(m_blocks[0]) +
+               m_slots.capacity() * sizeof(quint64)) +
+        m_keys.capacity() + coming;
+    if (held <= m_claim.held())
+        return;
+    m_claim.hold(std::max(held, 2 * m_claim.held()));
 }
 
 void StockTable::makeRoom()
 {
-    if (m_entries.size() < m_entries.capacity())
+    if (m_count < m_blocks.size() * BlockEntries)
         return;
-    const size_t next = std::max<size_t>(512, m_entries.capacity() * 2);
-    m_claim.hold(heldBytes() + qint64(next * sizeof(Entry)));
-    m_entries.reserve(next);
-    m_claim.hold(heldBytes());
+    claim(qint64(BlockEntries * sizeof(Entry)));
+    m_blocks.push_back(std::make_unique<Entry[]>(BlockEntries));
 }
 
 void StockTable::grow()
 {
     const size_t next = m_slots.empty() ? 1024 : m_slots.size() * 2;
-    m_claim.hold(heldBytes() + qint64(next * sizeof(quint64)));
-    Slots old(next, 0);
+    claim(qint64(next * sizeof(quint64))); // the old slots and the new, while they move
+    std::vector<quint64> old(next, 0);
     old.swap(m_slots);
     const size_t mask = m_slots.size() - 1;
     for (const quint64 slot : old) {
@@ -71,20 +74,18 @@ void StockTable::grow()
             i = (i + 1) & mask;
         m_slots[i] = slot;
     }
-    Slots().swap(old);
-    m_claim.hold(heldBytes());
 }
 
 StockTable::Entry& StockTable::add(QByteArrayView key, qint64 rowid)
 {
-    if ((m_entries.size() + 1) * 2 > m_slots.size())
+    if ((m_count + 1) * 2 > m_slots.size())
         grow();
     const quint32 hash = hashOf(key);
     quint64* slot = slotFor(key, hash);
     if (*slot != 0)
-        return m_entries[quint32(*slot) - 1];
+        return entryAt(quint32(*slot) - 1);
     makeRoom();
-    Entry e;
+    Entry& e = entryAt(m_count);
     e.rowid = rowid;
     e.m_bits = quint32(key.size()) & Entry::LengthMask;
     if (key.size() <= Entry::InlineBytes) {
@@ -93,9 +94,9 @@ StockTable::Entry& StockTable::add(QByteArrayView key, qint64 rowid)
         e.m_key.offset = quint32(m_keys.size());
         m_keys.append(key.data(), key.size());
     }
-    m_entries.push_back(e);
-    *slot = (quint64(hash) << 32) | quint64(m_entries.size());
-    return m_entries.back();
+    ++m_count;
+    *slot = (quint64(hash) << 32) | quint64(m_count);
+    return e;
 }
 
 StockTable::Entry* StockTable::find(QByteArrayView key)
@@ -103,7 +104,7 @@ StockTable::Entry* StockTable::find(QByteArrayView key)
     if (m_slots.empty())
         return nullptr;
     const quint64 slot = *slotFor(key, hashOf(key));
-    return slot == 0 ? nullptr : &m_entries[quint32(slot) - 1];
+    return slot == 0 ? nullptr : &entryAt(quint32(slot) - 1);
 }
 
 void StockTable::findAll(const QByteArrayView* keys, Entry** found, size_t n)
@@ -126,7 +127,7 @@ void StockTable::findAll(const QByteArrayView* keys, Entry** found, size_t n)
             found[from + i] = nullptr;
             for (size_t j = hashes[i] & mask; m_slots[j] != 0; j = (j + 1) & mask) {
                 if (quint32(m_slots[j] >> 32) == hashes[i]) {
-                    found[from + i] = &m_entries[quint32(m_slots[j]) - 1];
+                    found[from + i] = &entryAt(quint32(m_slots[j]) - 1);
                     __builtin_prefetch(found[from + i]);
                     break;
                 }
@@ -136,7 +137,7 @@ void StockTable::findAll(const QByteArrayView* keys, Entry** found, size_t n)
             Entry*& e = found[from + i];
             if (e && !holds(*e, keys[from + i])) {
                 const quint64 slot = *slotFor(keys[from + i], hashes[i]); // another key of the same hash
-                e = slot == 0 ? nullptr : &m_entries[quint32(slot) - 1];
+                e = slot == 0 ? nullptr : &entryAt(quint32(slot) - 1);
             }
         }
     }

@@ -7,6 +7,7 @@
 #include <QtGlobal>
 
 #include <array>
+#include <memory>
 #include <vector>
 
 namespace rio {
@@ -24,8 +25,11 @@ using WarehouseStocks = std::array<double, 5>;
 // Keys are UTF-8 bytes, compared exactly (the callers upper-case them).
 // What the table holds is claimed from the engine's memory
 // (data/engine_memory.h): an archive of many articles leaves the engine
-// fewer pages rather than growing the process. Build it on the thread of
-// the connections it is read from.
+// fewer pages rather than growing the process. The entries live in blocks
+// of a fixed size, which fit where the engine's freed pages were; one
+// block growing by doubling would leave the heap its old blocks as holes,
+// and the process the size of them. Build it on the thread of the
+// connections it is read from.
 class StockTable
 {
 public:
@@ -66,25 +70,56 @@ public:
         entry.m_bits |= Entry::Moved;
     }
 
-    using Entries = std::vector<Entry, MappedAllocator<Entry>>;
-    Entries& entries() { return m_entries; }
-    const Entries& entries() const { return m_entries; }
+    // The entries in the order added, for a range-for.
+    template <class E, class Table> class Range
+    {
+    public:
+        struct iterator
+        {
+            Table* table;
+            size_t index;
+            E& operator*() const { return table->entryAt(index); }
+            iterator& operator++()
+            {
+                ++index;
+                return *this;
+            }
+            bool operator==(const iterator& other) const { return index == other.index; }
+        };
+        explicit Range(Table* table) : m_table(table) {}
+        iterator begin() const { return {m_table, 0}; }
+        iterator end() const { return {m_table, m_table->m_count}; }
+        size_t size() const { return m_table->m_count; }
+
+    private:
+        Table* m_table;
+    };
+    Range<Entry, StockTable> entries() { return Range<Entry, StockTable>(this); }
+    Range<const Entry, const StockTable> entries() const
+    {
+        return Range<const Entry, const StockTable>(this);
+    }
+    Entry& entryAt(size_t index) { return m_blocks[index / BlockEntries][index % BlockEntries]; }
+    const Entry& entryAt(size_t index) const { return m_blocks[index / BlockEntries][index % BlockEntries]; }
 
 private:
     static quint32 hashOf(QByteArrayView key);
     bool holds(const Entry& entry, QByteArrayView key) const;
     quint64* slotFor(QByteArrayView key, quint32 hash);
     void grow();
-    // Room for one more entry; the claim covers both blocks while the
-    // entries move from one to the other.
+    // Room for one more entry.
     void makeRoom();
-    qint64 heldBytes() const;
+    // Claims what the table holds plus `coming`, in steps that double, so
+    // that the engine gives up its pages a few times rather than at every
+    // block.
+    void claim(qint64 coming);
 
-    Entries m_entries;
+    static constexpr size_t BlockEntries = 1024; // 64 KB
+    std::vector<std::unique_ptr<Entry[]>> m_blocks;
+    size_t m_count = 0;
     // The key's hash in the high half, its entry's index + 1 in the low
     // half; 0 is empty. A power of two in size, at most half full.
-    using Slots = std::vector<quint64, MappedAllocator<quint64>>;
-    Slots m_slots;
+    std::vector<quint64> m_slots;
     QByteArray m_keys; // the keys too long for their entry, one after the other
     EngineMemoryClaim m_claim;
 };
