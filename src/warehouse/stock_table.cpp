@@ -48,7 +48,8 @@ void StockTable::claim(qint64 coming)
         m_keys.capacity() + coming;
     if (held <= m_claim.held())
         return;
-    m_claim.hold(std::max(held, 2 * m_claim.held()));
+    constexpr qint64 Step = 1024 * 1024;
+    m_claim.hold((held + Step - 1) / Step * Step);
 }
 
 void StockTable::makeRoom()

@@ -109,8 +109,8 @@ private:
     void grow();
     // Room for one more entry.
     void makeRoom();
-    // Claims what the table holds plus `coming`, in steps that double, so
-    // that the engine gives up its pages a few times rather than at every
+    // Claims what the table holds plus `coming`, a megabyte at a time, so
+    // that the engine gives up its pages now and then rather than at every
     // block.
     void claim(qint64 coming);
 
