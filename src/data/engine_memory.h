@@ -12,8 +12,8 @@ namespace rio {
 // the engine's share shrinks by as much, so that the whole run stays near
 // the same size however large the archives grow; the engine keeps a floor
 // of its own, below which a claim adds to the process.
-// On Qt's SQLite driver; through ODBC the engine is another program's and
-// a claim changes nothing.
+// The caches emptied are those of connections on Qt's SQLite driver; an
+// ODBC driver's connections are its own, and at most share the limit.
 class EngineMemoryClaim
 {
 public:
