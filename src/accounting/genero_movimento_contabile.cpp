@@ -13,6 +13,7 @@
 #include <QTime>
 
 #include <cmath>
+#include <iterator>
 
 namespace rio {
 
@@ -142,10 +143,20 @@ QString AccountingMovementWriter::refusalText(const QString& table)
 
 QString AccountingMovementWriter::movementId(const AccountingMovement& m)
 {
-    const QStringList parts{textOrEmpty(m.Data_Movimento).mid(6, 4), trimBlanks(textOrEmpty(m.Tp_CLI_FOR)),
-                            textOrEmpty(m.Cod_CLIFOR), trimBlanks(textOrEmpty(m.Tipo_Documento)),
-                            trimBlanks(textOrEmpty(m.Num_Documento))};
-    return parts.join(QLatin1Char('*'));
+    const QString parts[] = {textOrEmpty(m.Data_Movimento).mid(6, 4), trimBlanks(textOrEmpty(m.Tp_CLI_FOR)),
+                             textOrEmpty(m.Cod_CLIFOR), trimBlanks(textOrEmpty(m.Tipo_Documento)),
+                             trimBlanks(textOrEmpty(m.Num_Documento))};
+    qsizetype size = std::size(parts) - 1;
+    for (const QString& part : parts)
+        size += part.size();
+    QString id;
+    id.reserve(size);
+    for (const QString& part : parts) {
+        if (&part != parts)
+            id += QLatin1Char('*');
+        id += part;
+    }
+    return id;
 }
 
 Value AccountingMovementWriter::descriptionField(const Value& description)
