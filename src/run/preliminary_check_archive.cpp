@@ -195,7 +195,8 @@ void checkArchive(Checker& check, const QString& workgroup, int slot, const QStr
         checkTables(check, archive, company);
         checkCompanyRow(check, archive, company);
         checkCounterFields(check, archive, company);
-        checkWhatStepsFlag(check, archive, company, volume);
+        checkWhatStepsFlag(check, archive, company, volume,
+                           layout::archiveConnectionString(archivePath, workgroup));
         volume.nameBytes = companyNameBytes(archive, company);
         if (archiveInUse(archive))
             check.add(Level::Error, QStringLiteral("%2: l'archivio %1 è in uso da un altro programma")

@@ -119,8 +119,13 @@ void checkArchive(Checker& check, const QString& workgroup, int slot, const QStr
 // article without code (ERRORE: the stock recomputation stops), twin codes
 // and codes with blanks (ATTENZIONE: stock to check by hand), open items
 // the accounting writer refuses (ATTENZIONE: to enter by hand), each with
-// its count and the first rows named. Fills volume's row counts.
-void checkWhatStepsFlag(Checker& check, Connection& archive, const QString& company, CompanyVolume& volume);
+// its count and the first rows named. Fills volume's row counts. With
+// asideConnection (the archive's connection string), the open items are read
+// on a second thread over a connection of their own while the articles are
+// read here, the findings keeping their order; the connection is closed on
+// return.
+void checkWhatStepsFlag(Checker& check, Connection& archive, const QString& company, CompanyVolume& volume,
+                        const QString& asideConnection = {});
 
 // One company's existing new-year archive, which the run replaces: ERRORE when
 // another program holds it. Reads nothing of it: a journal beside it is

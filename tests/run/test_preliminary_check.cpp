@@ -292,6 +292,13 @@ private slots:
                    "rifiuta): andranno registrate a mano: \"F\" \"  \", documento \"FA\" n. "
                    "\"12\" del \"02/05/{old}\" (dati mancanti: codice cliente/fornitore)"))
             << QStringLiteral("Non si è potuto creare l'ID del Movimento Contabile");
+        // Read side by side, said in the order the steps meet them.
+        QTest::newRow("twin articles, then a refused open item")
+            << QStringLiteral("insert into ANAG_ART(CodArt) values ('Q1'), ('q1'); ") + item +
+                   years::fill(QStringLiteral("('{old}-05-02', 'F', '  ', 'FA', '12', 30)"))
+            << QStringLiteral("Azienda_1: 1 articoli con codice gemello\nAzienda_1: 1 partite aperte non "
+                              "saranno riportate")
+            << QString();
         // Not refused for its key, but the writer cannot read its number.
         QTest::newRow("open item with a Null document number")
             << item + years::fill(QStringLiteral("('{old}-05-02', 'C', '9', 'FT', null, 30)"))
@@ -356,8 +363,16 @@ private slots:
         const QStringList errors = findingTexts(check, Level::Error);
         QVERIFY2(errors.isEmpty(), qPrintable(errors.join(QLatin1Char('\n'))));
         const QStringList warnings = findingTexts(check, Level::Warning);
-        for (const QString& expected : warning.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        qsizetype previous = -1;
+        for (const QString& expected : warning.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
             QVERIFY2(warnings.filter(expected).size() == 1, qPrintable(warnings.join(QLatin1Char('\n'))));
+            // In the order given.
+            qsizetype at = 0;
+            while (!warnings.at(at).contains(expected))
+                ++at;
+            QVERIFY2(at > previous, qPrintable(warnings.join(QLatin1Char('\n'))));
+            previous = at;
+        }
         f.host.events.clear();
         QVERIFY(runYearOpening(f.ctx) != RunOutcome::NotStarted);
         QVERIFY(QFile::exists(f.newArchive(1)));
