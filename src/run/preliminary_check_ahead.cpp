@@ -21,9 +21,14 @@ QStringList integrityFindings(Connection& archive)
     }
 }
 
-namespace {
+void useCheckCache(Connection& archive)
+{
+    constexpr int CheckCacheKb = 8192;
+    if (archive.driver() != Connection::Driver::OdbcAccess)
+        archive.execute(QStringLiteral("pragma cache_size = -%1").arg(CheckCacheKb));
+}
 
-constexpr int AheadCacheKb = 2048;
+namespace {
 
 // On the worker: a connection of its own, opened, checked and closed there
 // (a connection serves the thread that opened it). nullopt when the archive
@@ -33,10 +38,7 @@ std::optional<QStringList> checkOnWorker(const QString& workgroup, const QString
     try {
         Connection archive;
         archive.open(layout::archiveConnectionString(archivePath, workgroup));
-        // The check reads each page once: through a small cache, whose
-        // memory the reads beside it keep for their own pages.
-        if (archive.driver() != Connection::Driver::OdbcAccess)
-            archive.execute(QStringLiteral("pragma cache_size = -%1").arg(AheadCacheKb));
+        useCheckCache(archive);
         QStringList problems = integrityFindings(archive);
         archive.close();
         return problems;

@@ -182,6 +182,7 @@ void checkArchive(Checker& check, const QString& workgroup, int slot, const QStr
     try {
         Connection archive;
         archive.open(layout::archiveConnectionString(archivePath, workgroup));
+        useCheckCache(archive);
         // The integrity check and the reads over the movements are single
         // statements of a second or more on a big archive.
         archive.setWhileBusy([&check] { check.yield(); });

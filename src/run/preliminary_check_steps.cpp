@@ -196,6 +196,7 @@ AsideOpenItems reviewOpenItemsAside(const QString& connectionString)
     Connection archive;
     try {
         archive.open(connectionString);
+        useCheckCache(archive);
     } catch (...) {
         return outcome;
     }
