@@ -299,6 +299,11 @@ private slots:
             << QStringLiteral("Azienda_1: 1 articoli con codice gemello\nAzienda_1: 1 partite aperte non "
                               "saranno riportate")
             << QString();
+        QTest::newRow("open items without a field the carry-forward reads")
+            << item + years::fill(QStringLiteral("('{old}-05-02', 'C', '9', 'FT', '7', 30)")) +
+                   QStringLiteral("; alter table MOV_CONT drop column Tipo_Mov")
+            << QStringLiteral("Azienda_1: partite aperte non leggibili, il loro riporto fallirà: errore 3265")
+            << QString();
         // Not refused for its key, but the writer cannot read its number.
         QTest::newRow("open item with a Null document number")
             << item + years::fill(QStringLiteral("('{old}-05-02', 'C', '9', 'FT', null, 30)"))
