@@ -24,8 +24,13 @@ QStringList integrityFindings(Connection& archive)
 void useCheckCache(Connection& archive)
 {
     constexpr int CheckCacheKb = 8192;
-    if (archive.driver() != Connection::Driver::OdbcAccess)
+    if (archive.driver() == Connection::Driver::OdbcAccess)
+        return;
+    try {
         archive.execute(QStringLiteral("pragma cache_size = -%1").arg(CheckCacheKb));
+    } catch (const Error&) {
+        // The engine's own cache reads the same rows, only with more memory.
+    }
 }
 
 namespace {
@@ -60,12 +65,16 @@ void IntegrityAhead::start(const QString& workgroup, const QString& archivePath)
 {
     if (m_result.valid())
         return;
-    // Opening beside a journal could play it back: such an archive waits for
-    // its turn, where its locks are looked at first.
-    if (leftoverJournal(archivePath) != LeftoverJournal::None)
-        return;
-    m_archive = archivePath;
-    m_result = std::async(std::launch::async, checkOnWorker, workgroup, archivePath);
+    try {
+        // Opening beside a journal could play it back: such an archive waits
+        // for its turn, where its locks are looked at first.
+        if (leftoverJournal(archivePath) != LeftoverJournal::None)
+            return;
+        m_result = std::async(std::launch::async, checkOnWorker, workgroup, archivePath);
+        m_archive = archivePath;
+    } catch (...) {
+        // No thread to be had: the archive is checked in its turn.
+    }
 }
 
 std::optional<QStringList> IntegrityAhead::take(Checker& check, const QString& archivePath)

@@ -76,7 +76,8 @@ void checkLinks(Checker& check, const QString& base);
 // Gives a connection of the check a page cache of a few megabytes: the
 // check reads each table once or twice, mostly in file order, and a cache
 // the size of the archive would only add heap memory, whose first use costs
-// more than reading the pages again. Raises the engine's error.
+// more than reading the pages again. Where the engine refuses, the cache
+// stays as it was.
 void useCheckCache(Connection& archive);
 
 // What the engine's own check finds wrong in an open archive (the first
@@ -95,7 +96,8 @@ public:
     IntegrityAhead& operator=(const IntegrityAhead&) = delete;
 
     // Starts the check of archivePath unless one is running or a journal
-    // lies beside the archive (opening could play it back).
+    // lies beside the archive (opening could play it back); nothing is
+    // started where no thread can be had.
     void start(const QString& workgroup, const QString& archivePath);
     // Ends the check started, waiting for it while the window yields (its
     // connection is then closed), and returns its findings for archivePath;

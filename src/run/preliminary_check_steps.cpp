@@ -223,8 +223,13 @@ void checkWhatStepsFlag(Checker& check, Connection& archive, const QString& comp
     };
     const bool openItems = has("MOV_CONT");
     std::future<AsideOpenItems> aside;
-    if (openItems && !asideConnection.isEmpty())
-        aside = std::async(std::launch::async, reviewOpenItemsAside, asideConnection);
+    if (openItems && !asideConnection.isEmpty()) {
+        try {
+            aside = std::async(std::launch::async, reviewOpenItemsAside, asideConnection);
+        } catch (...) {
+            // No thread to be had: the open items are read here, after the articles.
+        }
+    }
     // Ended before it is left, whatever is raised here: it reads the archive.
     const auto waitAside = qScopeGuard([&aside] {
         if (aside.valid())
