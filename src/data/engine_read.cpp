@@ -135,6 +135,21 @@ void EngineRows::finish()
     d->endRead();
 }
 
+EngineRows::Stored EngineRows::stored(int column) const
+{
+    switch (sqlite3_column_type(d->lite, column)) {
+    case SQLITE_NULL:
+        return Stored::Null;
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+        return Stored::Number;
+    case SQLITE_TEXT:
+        return Stored::Text;
+    default:
+        return Stored::Blob;
+    }
+}
+
 bool EngineRows::isNull(int column) const
 {
     return sqlite3_column_type(d->lite, column) == SQLITE_NULL;

@@ -69,6 +69,11 @@ public:
     // Ends the read now.
     void finish();
 
+    // How the current row's column is stored; one question to the engine
+    // where isNull, isText and isNumber would ask up to three.
+    enum class Stored { Null, Number, Text, Blob };
+    Stored stored(int column) const;
+
     // The current row's columns. A number reads as a double whichever its
     // storage class, Null as 0; utf8() and text() read Null as empty; utf8()
     // stays valid until the next call on this object.

@@ -4,7 +4,10 @@
 #include <QHash>
 #include <QLocale>
 
+#include <charconv>
 #include <cmath>
+#include <iterator>
+#include <system_error>
 
 namespace rio {
 
@@ -38,13 +41,31 @@ QString formatQuantity(double v)
 
 QString formatCsvNumber(double v)
 {
+    QByteArray bytes;
+    appendCsvNumber(bytes, v);
+    return QString::fromLatin1(bytes);
+}
+
+void appendCsvNumber(QByteArray& out, double v)
+{
     // The Italian form without grouping is the plain one with a comma: a
     // spreadsheet line per article and item, so no locale on the way.
     const double r = withoutNoise(v);
-    if (std::trunc(r) == r && std::fabs(r) < 1e15)
-        return QString::number(qint64(r));
-    return QString::number(r, 'f', QLocale::FloatingPointShortest)
-        .replace(QLatin1Char('.'), QLatin1Char(','));
+    if (!(std::fabs(r) < 1e15)) {
+        // Beyond what the product holds, or not a number: Qt's form, whose
+        // digits past the shortest ones are zeros.
+        out += QString::number(r, 'f', QLocale::FloatingPointShortest).toLatin1().replace('.', ',');
+        return;
+    }
+    char digits[64]; // without noise, nothing below 1e-6 but 0
+    const std::to_chars_result written =
+        std::trunc(r) == r ? std::to_chars(std::begin(digits), std::end(digits), qint64(r))
+                           : std::to_chars(std::begin(digits), std::end(digits), r, std::chars_format::fixed);
+    Q_ASSERT(written.ec == std::errc());
+    for (char* c = digits; c != written.ptr; ++c)
+        if (*c == '.')
+            *c = ',';
+    out.append(digits, written.ptr - digits);
 }
 
 } // namespace rio

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace rio {
@@ -17,6 +18,9 @@ QString formatQuantity(double v);
 // A number for a spreadsheet cell: decimal comma, no thousands separator,
 // up to six decimals ("61703333,49").
 QString formatCsvNumber(double v);
+// The same appended to out as bytes, for a spreadsheet written a line per
+// article and item.
+void appendCsvNumber(QByteArray& out, double v);
 
 } // namespace rio
 

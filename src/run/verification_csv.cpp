@@ -2,6 +2,9 @@
 // warehouse, and the open items of the old year beside what became of them in the new year.
 // Columns are only ever added at the end: spreadsheets made on the first
 // ones keep working.
+//
+// A line per warehouse and per item: each line is written straight as UTF-8
+// bytes, with no text object per cell.
 #include "context/years.h"
 #include "run/company_choice.h"
 #include "run/report_format.h"
@@ -14,49 +17,81 @@ namespace rio {
 
 namespace {
 
-// A text cell: quoted when a spreadsheet would split or trim it.
-void appendCell(QString& line, const QString& s)
+bool isSurrogate(char16_t c)
 {
-    bool quote = !s.isEmpty() && (s.front().isSpace() || s.back().isSpace());
-    for (qsizetype i = 0; !quote && i < s.size(); ++i) {
-        const QChar c = s[i];
-        quote = c == QLatin1Char(';') || c == QLatin1Char('"') || c == QLatin1Char('\r') ||
-                c == QLatin1Char('\n');
-    }
-    if (!quote) {
-        line += s;
-        return;
-    }
-    line += QLatin1Char('"');
-    for (const QChar c : s) {
-        if (c == QLatin1Char('"'))
-            line += QLatin1Char('"');
-        line += c;
-    }
-    line += QLatin1Char('"');
+    return c >= 0xD800 && c <= 0xDFFF;
 }
 
-// Free text typed in the product (a description, a name) as a cell a
-// spreadsheet shows and never runs: one starting like a formula ("=", "+",
-// "-", "@") gets an apostrophe before it.
-QString freeText(const QString& s)
+// Appends s as UTF-8, each '"' doubled when quoted. Without surrogates: a
+// text that has them goes through Qt's own conversion.
+void appendUtf8(QByteArray& out, QStringView s, bool quoted)
 {
-    if (!s.isEmpty() && QStringView(u"=+-@").contains(s.front()))
-        return QLatin1Char('\'') + s;
-    return s;
+    for (const QChar qc : s) {
+        const char16_t c = qc.unicode();
+        if (c < 0x80) {
+            if (quoted && c == u'"')
+                out += '"';
+            out += char(c);
+        } else if (c < 0x800) {
+            out += char(0xC0 | (c >> 6));
+            out += char(0x80 | (c & 0x3F));
+        } else {
+            out += char(0xE0 | (c >> 12));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+}
+
+// A text cell: quoted when a spreadsheet would split or trim it. formula:
+// free text typed in the product (a description, a name), shown by a
+// spreadsheet and never run: one starting like a formula ("=", "+", "-",
+// "@") gets an apostrophe before it.
+void appendCell(QByteArray& line, QStringView s, bool formula = false)
+{
+    const bool guard = formula && !s.isEmpty() && QStringView(u"=+-@").contains(s.front());
+    bool quote = !s.isEmpty() && (s.front().isSpace() || s.back().isSpace());
+    bool surrogates = false;
+    for (const QChar qc : s) {
+        const char16_t c = qc.unicode();
+        quote = quote || c == u';' || c == u'"' || c == u'\r' || c == u'\n';
+        surrogates = surrogates || isSurrogate(c);
+    }
+    if (quote)
+        line += '"';
+    if (guard)
+        line += '\'';
+    if (surrogates) {
+        QString text = s.toString();
+        if (quote)
+            text.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        line += text.toUtf8();
+    } else {
+        appendUtf8(line, s, quote);
+    }
+    if (quote)
+        line += '"';
+}
+
+void appendCompany(QByteArray& line, const CompanyVerification& c)
+{
+    line += "Azienda_";
+    line += QByteArray::number(c.slot);
+    line += ';';
+    appendCell(line, c.name);
 }
 
 QByteArray csvLine(std::initializer_list<QString> cells)
 {
-    QString line;
-    line.reserve(160);
+    QByteArray line;
+    line.reserve(200);
     for (const QString& cell : cells) {
         if (&cell != cells.begin())
-            line += QLatin1Char(';');
+            line += ';';
         appendCell(line, cell);
     }
-    line += QLatin1String("\r\n");
-    return line.toUtf8();
+    line += "\r\n";
+    return line;
 }
 
 } // namespace
@@ -83,23 +118,58 @@ QByteArray spreadsheetStart(Spreadsheet sheet)
 
 QByteArray spreadsheetLine(const CompanyVerification& c, const StockRow& r)
 {
-    return csvLine({QStringLiteral("Azienda_%1").arg(c.slot), c.name, r.code, r.dep,
-                    formatCsvNumber(r.stockOld), formatCsvNumber(r.opening), formatCsvNumber(r.stockNew),
-                    freeText(r.description), r.warning});
+    QByteArray line;
+    line.reserve(160 + 3 * (c.name.size() + r.code.size() + r.description.size() + r.warning.size()));
+    appendCompany(line, c);
+    line += ';';
+    appendCell(line, r.code);
+    line += ';';
+    appendCell(line, r.dep);
+    line += ';';
+    appendCsvNumber(line, r.stockOld);
+    line += ';';
+    appendCsvNumber(line, r.opening);
+    line += ';';
+    appendCsvNumber(line, r.stockNew);
+    line += ';';
+    appendCell(line, r.description, true);
+    line += ';';
+    appendCell(line, r.warning);
+    line += "\r\n";
+    return line;
 }
 
 QByteArray spreadsheetLine(const CompanyVerification& c, const OpenItemRow& r)
 {
-    QString outcome = QStringLiteral("riportata");
-    if (!r.inNew)
-        outcome = QStringLiteral("non riportata");
-    else if (!r.inOld)
-        outcome = QStringLiteral("solo nel %1").arg(layout::AnnoDaAprire);
-    else if (!verification::sameAmount(r.totalOld, r.totalNew))
-        outcome = QStringLiteral("totale diverso");
-    return csvLine({QStringLiteral("Azienda_%1").arg(c.slot), c.name, r.tipo, r.codice, r.date,
-                    r.documentType, r.documentNumber, r.inOld ? formatCsvNumber(r.totalOld) : QString(),
-                    r.inNew ? formatCsvNumber(r.totalNew) : QString(), outcome, freeText(r.name)});
+    QByteArray line;
+    line.reserve(160 + 3 * (c.name.size() + r.tipo.size() + r.codice.size() + r.date.size() +
+                            r.documentType.size() + r.documentNumber.size() + r.name.size()));
+    appendCompany(line, c);
+    for (const QString* cell : {&r.tipo, &r.codice, &r.date, &r.documentType, &r.documentNumber}) {
+        line += ';';
+        appendCell(line, *cell);
+    }
+    line += ';';
+    if (r.inOld)
+        appendCsvNumber(line, r.totalOld);
+    line += ';';
+    if (r.inNew)
+        appendCsvNumber(line, r.totalNew);
+    line += ';';
+    if (!r.inNew) {
+        line += "non riportata";
+    } else if (!r.inOld) {
+        line += "solo nel ";
+        line += QByteArray::number(layout::AnnoDaAprire);
+    } else if (!verification::sameAmount(r.totalOld, r.totalNew)) {
+        line += "totale diverso";
+    } else {
+        line += "riportata";
+    }
+    line += ';';
+    appendCell(line, r.name, true);
+    line += "\r\n";
+    return line;
 }
 
 QByteArray spreadsheetNotChosenLine(Spreadsheet sheet, const CompanyVerification& c)

@@ -107,7 +107,7 @@ public:
         OpenItemRow row = sheetRow(keys);
         row.name = p.name;
         row.totalOld = total;
-        const std::optional<double> found = takeCarried(keys.joined());
+        const std::optional<double> found = takeCarried(keys);
         row.inNew = found.has_value();
         row.totalNew = found.value_or(0.0);
         if (m_rows.openItem)
@@ -147,19 +147,29 @@ public:
 
 private:
     // The total of the first new-year item of these key fields not yet taken.
-    std::optional<double> takeCarried(const QString& key)
+    // While the writer's order holds, that is the next item read: the joined
+    // key is made only when it is not.
+    std::optional<double> takeCarried(const ItemKeys& keys)
     {
-        auto waiting = m_waitingByKey.find(key);
-        if (waiting != m_waitingByKey.end()) {
-            const qsizetype at = waiting->takeFirst();
-            if (waiting->isEmpty())
-                m_waitingByKey.erase(waiting);
-            const double total = m_waiting[at]->total;
-            m_waiting[at].reset();
-            return total;
+        QString key;
+        if (!m_waitingByKey.isEmpty()) {
+            key = keys.joined();
+            auto waiting = m_waitingByKey.find(key);
+            if (waiting != m_waitingByKey.end()) {
+                const qsizetype at = waiting->takeFirst();
+                if (waiting->isEmpty())
+                    m_waitingByKey.erase(waiting);
+                const double total = m_waiting[at]->total;
+                m_waiting[at].reset();
+                return total;
+            }
         }
         CarriedItem item;
         while (readCarried(item)) {
+            if (item.keys.sameTexts(keys))
+                return item.total;
+            if (key.isNull())
+                key = keys.joined();
             const QString itemKey = item.keys.joined();
             if (itemKey == key)
                 return item.total;

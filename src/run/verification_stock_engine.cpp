@@ -84,24 +84,52 @@ std::optional<Types> declaredTypes(Connection& oldDb, Connection& newDb)
     }
 }
 
-// A column read as a number, as Query would give it.
-Value numberAt(const EngineRows& q, int column, ColumnType type)
+// A column read as a number, Null as 0, as Query and numberOrZero give it.
+double numberAt(const EngineRows& q, int column, ColumnType type)
 {
-    if (q.isNull(column))
-        return Value();
-    if (q.isNumber(column) && type != ColumnType::Boolean)
-        return Value(q.number(column));
-    return q.value(column, type);
+    switch (q.stored(column)) {
+    case EngineRows::Stored::Null:
+        return 0;
+    case EngineRows::Stored::Number:
+        if (type != ColumnType::Boolean)
+            return q.number(column);
+        break;
+    default:
+        break;
+    }
+    return numberOrZero(q.value(column, type));
 }
 
 // A column read as text, Null as empty, as Query and textOrEmpty give it.
 QString textAt(const EngineRows& q, int column, ColumnType type)
 {
-    if (q.isNull(column))
+    switch (q.stored(column)) {
+    case EngineRows::Stored::Null:
         return QString();
-    if (q.isText(column) && type != ColumnType::Date)
-        return q.text(column);
+    case EngineRows::Stored::Text:
+        if (type != ColumnType::Date)
+            return q.text(column);
+        break;
+    default:
+        break;
+    }
     return textOrEmpty(q.value(column, type));
+}
+
+// The warehouse "01" to "05" a column names, from 0; -1 for any other text.
+int warehouseAt(const EngineRows& q, int column, ColumnType type)
+{
+    const EngineRows::Stored stored = q.stored(column);
+    if (stored == EngineRows::Stored::Text && type != ColumnType::Date) {
+        const QByteArrayView dep = q.utf8(column);
+        return dep.size() == 2 && dep[0] == '0' && dep[1] >= '1' && dep[1] <= '5' ? dep[1] - '1' : -1;
+    }
+    if (stored == EngineRows::Stored::Null)
+        return -1;
+    const QString dep = textAt(q, column, type);
+    return dep.size() == 2 && dep.at(0) == u'0' && dep.at(1) >= u'1' && dep.at(1) <= u'5'
+               ? dep.at(1).unicode() - u'1'
+               : -1;
 }
 
 QString stockList(const char* alias)
@@ -222,7 +250,7 @@ private:
     {
         m_pending = m_rows.next();
         if (m_pending)
-            m_number = qint64(numberOrZero(numberAt(m_rows, 0, m_types.number)));
+            m_number = qint64(numberAt(m_rows, 0, m_types.number));
     }
 
     // Moves past the run of rows of the current number, keeping its last.
@@ -231,7 +259,7 @@ private:
         const qint64 number = m_number;
         do {
             m_current = OpeningMovement{textAt(m_rows, 2, m_types.dep), textAt(m_rows, 1, m_types.code),
-                                        numberOrZero(numberAt(m_rows, 3, m_types.quantity))};
+                                        numberAt(m_rows, 3, m_types.quantity)};
             advance();
         } while (m_pending && m_number == number);
         if (m_pending && m_number < number)
@@ -342,9 +370,7 @@ bool checkStockInEngine(Connection& oldDb, Connection& newDb, CompanyVerificatio
 
     // Each code is one article's: its quantities are shown with it.
     double opening[5] = {};
-    StockPass pass(*codes, v, rows, [&opening](const QString&, const QString& dep) {
-        return opening[dep.at(1).digitValue() - 1];
-    });
+    StockPass pass(*codes, v, rows, [&opening](const QString&, int warehouse) { return opening[warehouse]; });
     ArticleRow old;
     ArticleRow carried;
     EngineRows q(oldDb, articlesSql());
@@ -359,9 +385,9 @@ bool checkStockInEngine(Connection& oldDb, Connection& newDb, CompanyVerificatio
         // The opening movements of the article's code, a row each: summed
         // per warehouse as they come.
         do {
-            const QString dep = q.isNull(16) ? QString() : textAt(q, 16, types->dep);
-            if (dep.size() == 2 && dep.at(0) == u'0' && dep.at(1) >= u'1' && dep.at(1) <= u'5')
-                opening[dep.at(1).digitValue() - 1] += numberOrZero(numberAt(q, 17, types->quantity));
+            const int warehouse = warehouseAt(q, 16, types->dep);
+            if (warehouse >= 0)
+                opening[warehouse] += numberAt(q, 17, types->quantity);
             more = q.next();
         } while (more && q.integer(0) == old.rowid);
         pass.article(&old, hasCarried ? &carried : nullptr);
