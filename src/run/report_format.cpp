@@ -4,9 +4,9 @@
 #include <QHash>
 #include <QLocale>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <iterator>
 #include <system_error>
 
 namespace rio {
@@ -41,31 +41,30 @@ QString formatQuantity(double v)
 
 QString formatCsvNumber(double v)
 {
-    QByteArray bytes;
-    appendCsvNumber(bytes, v);
-    return QString::fromLatin1(bytes);
+    char text[CsvNumberRoom];
+    return QString::fromLatin1(text, writeCsvNumber(text, v) - text);
 }
 
-void appendCsvNumber(QByteArray& out, double v)
+char* writeCsvNumber(char* out, double v)
 {
     // The Italian form without grouping is the plain one with a comma: a
     // spreadsheet line per article and item, so no locale on the way.
     const double r = withoutNoise(v);
-    if (!(std::fabs(r) < 1e15)) {
+    char* const end = out + CsvNumberRoom;
+    std::to_chars_result written{};
+    if (std::fabs(r) < 1e15) {
+        // Without noise, nothing below 1e-6 but 0: at most 24 bytes.
+        written = std::trunc(r) == r ? std::to_chars(out, end, qint64(r))
+                                     : std::to_chars(out, end, r, std::chars_format::fixed);
+    } else {
         // Beyond what the product holds, or not a number: Qt's form, whose
         // digits past the shortest ones are zeros.
-        out += QString::number(r, 'f', QLocale::FloatingPointShortest).toLatin1().replace('.', ',');
-        return;
+        const QByteArray text = QString::number(r, 'f', QLocale::FloatingPointShortest).toLatin1();
+        written.ptr = std::copy_n(text.constData(), std::min(text.size(), CsvNumberRoom), out);
     }
-    char digits[64]; // without noise, nothing below 1e-6 but 0
-    const std::to_chars_result written =
-        std::trunc(r) == r ? std::to_chars(std::begin(digits), std::end(digits), qint64(r))
-                           : std::to_chars(std::begin(digits), std::end(digits), r, std::chars_format::fixed);
     Q_ASSERT(written.ec == std::errc());
-    for (char* c = digits; c != written.ptr; ++c)
-        if (*c == '.')
-            *c = ',';
-    out.append(digits, written.ptr - digits);
+    std::replace(out, written.ptr, '.', ',');
+    return written.ptr;
 }
 
 } // namespace rio

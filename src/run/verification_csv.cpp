@@ -11,87 +11,152 @@
 #include "run/verification.h"
 #include "run/verification_read.h"
 
+#include <algorithm>
+#include <cstring>
 #include <initializer_list>
 
 namespace rio {
 
 namespace {
 
-bool isSurrogate(char16_t c)
+// A spreadsheet line written as bytes into room made ahead: no text object
+// per cell, no check of the room per character.
+class LineWriter
 {
-    return c >= 0xD800 && c <= 0xDFFF;
-}
+public:
+    // room: what the whole line is likely to take (see roomFor); more is
+    // made when a cell needs it.
+    explicit LineWriter(qsizetype room) : m_line(room, Qt::Uninitialized), m_at(m_line.data()) {}
 
-// Appends s as UTF-8, each '"' doubled when quoted. Without surrogates: a
-// text that has them goes through Qt's own conversion.
-void appendUtf8(QByteArray& out, QStringView s, bool quoted)
-{
-    for (const QChar qc : s) {
-        const char16_t c = qc.unicode();
-        if (c < 0x80) {
-            if (quoted && c == u'"')
-                out += '"';
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
+    // The bytes a cell of text can take: three per UTF-16 unit, its quotes
+    // and an apostrophe.
+    static qsizetype roomFor(QStringView s) { return 3 * s.size() + 3; }
+    // What a number cell takes but for sums beyond any the product holds.
+    static constexpr qsizetype NumberRoom = 32;
+
+    void add(char c)
+    {
+        makeRoom(1);
+        *m_at++ = c;
+    }
+    void add(QByteArrayView bytes)
+    {
+        makeRoom(bytes.size());
+        std::memcpy(m_at, bytes.data(), size_t(bytes.size()));
+        m_at += bytes.size();
+    }
+
+    // A text cell: quoted when a spreadsheet would split or trim it. formula:
+    // free text typed in the product (a description, a name), shown by a
+    // spreadsheet and never run: one starting like a formula ("=", "+", "-",
+    // "@") gets an apostrophe before it.
+    void cell(QStringView s, bool formula = false)
+    {
+        bool quote = !s.isEmpty() && (s.front().isSpace() || s.back().isSpace());
+        for (qsizetype i = 0; !quote && i < s.size(); ++i) {
+            const char16_t c = s[i].unicode();
+            quote = c == u';' || c == u'"' || c == u'\r' || c == u'\n';
+        }
+        makeRoom(roomFor(s));
+        if (quote)
+            *m_at++ = '"';
+        if (formula && !s.isEmpty() && QStringView(u"=+-@").contains(s.front()))
+            *m_at++ = '\'';
+        utf8(s, quote);
+        if (quote)
+            add('"');
+    }
+
+    void number(double v)
+    {
+        char text[CsvNumberRoom];
+        add(QByteArrayView(text, writeCsvNumber(text, v)));
+    }
+
+    QByteArray take()
+    {
+        m_line.truncate(m_at - m_line.constData());
+        return std::move(m_line);
+    }
+
+private:
+    void makeRoom(qsizetype bytes)
+    {
+        const qsizetype at = m_at - m_line.constData();
+        if (m_line.size() - at >= bytes)
+            return;
+        m_line.resize(std::max(2 * m_line.size(), at + bytes));
+        m_at = m_line.data() + at;
+    }
+
+    // s as UTF-8 into the room made for it, each '"' doubled when quoted; a
+    // lone surrogate as '?', as Qt writes it.
+    void utf8(QStringView s, bool quoted)
+    {
+        for (qsizetype i = 0; i < s.size(); ++i) {
+            const char16_t c = s[i].unicode();
+            if (c < 0x80) {
+                if (quoted && c == u'"')
+                    put('"');
+                put(char(c));
+            } else if (c < 0x800) {
+                put(char(0xC0 | (c >> 6)));
+                put(char(0x80 | (c & 0x3F)));
+            } else if (QChar::isHighSurrogate(c) && i + 1 < s.size() && s[i + 1].isLowSurrogate()) {
+                const char32_t u = QChar::surrogateToUcs4(c, s[++i].unicode());
+                put(char(0xF0 | (u >> 18)));
+                put(char(0x80 | ((u >> 12) & 0x3F)));
+                put(char(0x80 | ((u >> 6) & 0x3F)));
+                put(char(0x80 | (u & 0x3F)));
+            } else if (QChar::isSurrogate(c)) {
+                put('?');
+            } else {
+                put(char(0xE0 | (c >> 12)));
+                put(char(0x80 | ((c >> 6) & 0x3F)));
+                put(char(0x80 | (c & 0x3F)));
+            }
         }
     }
+
+    void put(char c) { *m_at++ = c; }
+
+    QByteArray m_line;
+    char* m_at;
+};
+
+// The room of a line of the company c with these text cells, numberCells
+// numbers and fixed texts of at most fixed bytes.
+qsizetype roomFor(const CompanyVerification& c, std::initializer_list<const QString*> cells, int numberCells,
+                  qsizetype fixed)
+{
+    qsizetype room =
+        LineWriter::NumberRoom + LineWriter::roomFor(c.name) + fixed + LineWriter::NumberRoom * numberCells;
+    for (const QString* cell : cells)
+        room += LineWriter::roomFor(*cell) + 1;
+    return room;
 }
 
-// A text cell: quoted when a spreadsheet would split or trim it. formula:
-// free text typed in the product (a description, a name), shown by a
-// spreadsheet and never run: one starting like a formula ("=", "+", "-",
-// "@") gets an apostrophe before it.
-void appendCell(QByteArray& line, QStringView s, bool formula = false)
+void addCompany(LineWriter& line, const CompanyVerification& c)
 {
-    const bool guard = formula && !s.isEmpty() && QStringView(u"=+-@").contains(s.front());
-    bool quote = !s.isEmpty() && (s.front().isSpace() || s.back().isSpace());
-    bool surrogates = false;
-    for (const QChar qc : s) {
-        const char16_t c = qc.unicode();
-        quote = quote || c == u';' || c == u'"' || c == u'\r' || c == u'\n';
-        surrogates = surrogates || isSurrogate(c);
-    }
-    if (quote)
-        line += '"';
-    if (guard)
-        line += '\'';
-    if (surrogates) {
-        QString text = s.toString();
-        if (quote)
-            text.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-        line += text.toUtf8();
-    } else {
-        appendUtf8(line, s, quote);
-    }
-    if (quote)
-        line += '"';
-}
-
-void appendCompany(QByteArray& line, const CompanyVerification& c)
-{
-    line += "Azienda_";
-    line += QByteArray::number(c.slot);
-    line += ';';
-    appendCell(line, c.name);
+    line.add("Azienda_");
+    line.add(QByteArray::number(c.slot));
+    line.add(';');
+    line.cell(c.name);
 }
 
 QByteArray csvLine(std::initializer_list<QString> cells)
 {
-    QByteArray line;
-    line.reserve(200);
+    qsizetype room = 2;
+    for (const QString& cell : cells)
+        room += LineWriter::roomFor(cell) + 1;
+    LineWriter line(room);
     for (const QString& cell : cells) {
         if (&cell != cells.begin())
-            line += ';';
-        appendCell(line, cell);
+            line.add(';');
+        line.cell(cell);
     }
-    line += "\r\n";
-    return line;
+    line.add("\r\n");
+    return line.take();
 }
 
 } // namespace
@@ -118,58 +183,54 @@ QByteArray spreadsheetStart(Spreadsheet sheet)
 
 QByteArray spreadsheetLine(const CompanyVerification& c, const StockRow& r)
 {
-    QByteArray line;
-    line.reserve(160 + 3 * (c.name.size() + r.code.size() + r.description.size() + r.warning.size()));
-    appendCompany(line, c);
-    line += ';';
-    appendCell(line, r.code);
-    line += ';';
-    appendCell(line, r.dep);
-    line += ';';
-    appendCsvNumber(line, r.stockOld);
-    line += ';';
-    appendCsvNumber(line, r.opening);
-    line += ';';
-    appendCsvNumber(line, r.stockNew);
-    line += ';';
-    appendCell(line, r.description, true);
-    line += ';';
-    appendCell(line, r.warning);
-    line += "\r\n";
-    return line;
+    LineWriter line(roomFor(c, {&r.code, &r.dep, &r.description, &r.warning}, 3, 2));
+    addCompany(line, c);
+    for (const QString* cell : {&r.code, &r.dep}) {
+        line.add(';');
+        line.cell(*cell);
+    }
+    for (const double number : {r.stockOld, r.opening, r.stockNew}) {
+        line.add(';');
+        line.number(number);
+    }
+    line.add(';');
+    line.cell(r.description, true);
+    line.add(';');
+    line.cell(r.warning);
+    line.add("\r\n");
+    return line.take();
 }
 
 QByteArray spreadsheetLine(const CompanyVerification& c, const OpenItemRow& r)
 {
-    QByteArray line;
-    line.reserve(160 + 3 * (c.name.size() + r.tipo.size() + r.codice.size() + r.date.size() +
-                            r.documentType.size() + r.documentNumber.size() + r.name.size()));
-    appendCompany(line, c);
+    LineWriter line(
+        roomFor(c, {&r.tipo, &r.codice, &r.date, &r.documentType, &r.documentNumber, &r.name}, 3, 32));
+    addCompany(line, c);
     for (const QString* cell : {&r.tipo, &r.codice, &r.date, &r.documentType, &r.documentNumber}) {
-        line += ';';
-        appendCell(line, *cell);
+        line.add(';');
+        line.cell(*cell);
     }
-    line += ';';
+    line.add(';');
     if (r.inOld)
-        appendCsvNumber(line, r.totalOld);
-    line += ';';
+        line.number(r.totalOld);
+    line.add(';');
     if (r.inNew)
-        appendCsvNumber(line, r.totalNew);
-    line += ';';
+        line.number(r.totalNew);
+    line.add(';');
     if (!r.inNew) {
-        line += "non riportata";
+        line.add("non riportata");
     } else if (!r.inOld) {
-        line += "solo nel ";
-        line += QByteArray::number(layout::AnnoDaAprire);
+        line.add("solo nel ");
+        line.number(layout::AnnoDaAprire);
     } else if (!verification::sameAmount(r.totalOld, r.totalNew)) {
-        line += "totale diverso";
+        line.add("totale diverso");
     } else {
-        line += "riportata";
+        line.add("riportata");
     }
-    line += ';';
-    appendCell(line, r.name, true);
-    line += "\r\n";
-    return line;
+    line.add(';');
+    line.cell(r.name, true);
+    line.add("\r\n");
+    return line.take();
 }
 
 QByteArray spreadsheetNotChosenLine(Spreadsheet sheet, const CompanyVerification& c)
