@@ -28,6 +28,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -40,8 +41,8 @@ qint64 cpuMs()
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
 }
 
-// A digest of every line, 64-bit FNV-1a: it tells two builds' lines apart
-// at a cost (some 10 ms on medium) that leaves the measure the
+// A digest of every line, eight bytes at a time: it tells two builds' lines
+// apart at a cost (a few ms on medium) that leaves the measure the
 // verification's; a cryptographic hash of the 20 MB of lines took a fifth
 // of it.
 class Digest
@@ -49,12 +50,25 @@ class Digest
 public:
     void add(const QByteArray& bytes)
     {
-        for (const char c : bytes)
-            m_value = (m_value ^ quint8(c)) * 0x100000001b3ULL;
+        const char* at = bytes.constData();
+        const char* const end = at + bytes.size();
+        for (; end - at >= 8; at += 8) {
+            quint64 word = 0;
+            std::memcpy(&word, at, 8);
+            mix(word);
+        }
+        quint64 tail = 0;
+        std::memcpy(&tail, at, size_t(end - at));
+        mix(tail ^ (quint64(end - at) << 56));
     }
     QByteArray text() const { return QByteArray::number(m_value, 16).rightJustified(16, '0'); }
 
 private:
+    void mix(quint64 word)
+    {
+        m_value = (m_value ^ word) * 0x9E3779B97F4A7C15ULL;
+        m_value ^= m_value >> 29;
+    }
     quint64 m_value = 0xcbf29ce484222325ULL;
 };
 

@@ -182,6 +182,16 @@ QByteArrayView EngineRows::utf8(int column) const
     return QByteArrayView(text, text ? sqlite3_column_bytes(d->lite, column) : 0);
 }
 
+bool EngineRows::sameText(int column, int other) const
+{
+    if (stored(column) != Stored::Text || stored(other) != Stored::Text)
+        return false;
+    // A text read as text is not converted: the first pointer stays valid
+    // while the second column is read.
+    const QByteArrayView first = utf8(column);
+    return first == utf8(other);
+}
+
 QString EngineRows::text(int column) const
 {
     return QString::fromUtf8(utf8(column));

@@ -83,6 +83,9 @@ public:
     qint64 integer(int column) const;
     double number(int column) const;
     QByteArrayView utf8(int column) const;
+    // Whether two columns of the row are both stored as texts of the same
+    // bytes: one read as text gives the other's too.
+    bool sameText(int column, int other) const;
     QString text(int column) const;
     // The column as Query reads it from a column declared of type: for the
     // values stored otherwise than the common case.

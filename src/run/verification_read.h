@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <memory>
 
 namespace rio {
@@ -127,7 +128,7 @@ struct ItemKeys
     bool refusedByWriter() const
     {
         for (int i = 0; i < 5; ++i)
-            if (!null[i] && trimBlanks(text[i]).isEmpty())
+            if (!null[i] && std::all_of(text[i].cbegin(), text[i].cend(), [](QChar c) { return c == u' '; }))
                 return true;
         return false;
     }

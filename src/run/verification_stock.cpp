@@ -17,23 +17,6 @@ QString stockArea()
     return QStringLiteral("Magazzino");
 }
 
-// Made for every row of the spreadsheet: a literal, never a new text.
-QString warehouseName(int warehouse)
-{
-    switch (warehouse) {
-    case 0:
-        return QStringLiteral("01");
-    case 1:
-        return QStringLiteral("02");
-    case 2:
-        return QStringLiteral("03");
-    case 3:
-        return QStringLiteral("04");
-    default:
-        return QStringLiteral("05");
-    }
-}
-
 // How a new-year article's stock differs from what it should hold; empty when
 // it does not.
 QList<WarehouseDifference> stockDifferences(const ArticleRow& row, const ArticleRow* old)
@@ -57,6 +40,24 @@ QString sheetWarning(const Irregular& irregular)
 }
 
 } // namespace
+
+QString warehouseName(int warehouse)
+{
+    // Made for every row of the spreadsheet and every movement: a literal,
+    // never a new text.
+    switch (warehouse) {
+    case 0:
+        return QStringLiteral("01");
+    case 1:
+        return QStringLiteral("02");
+    case 2:
+        return QStringLiteral("03");
+    case 3:
+        return QStringLiteral("04");
+    default:
+        return QStringLiteral("05");
+    }
+}
 
 QString matchKey(const QString& code)
 {

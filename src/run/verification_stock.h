@@ -27,6 +27,9 @@ struct Irregular
     QStringList twins;
 };
 
+// The name of a warehouse from 0: "01" to "05".
+QString warehouseName(int warehouse);
+
 // Old year's codes by the key the recomputation matches them on (matchKey), each
 // list in rowid order. Codes alone under their key may be left out: a code
 // without twins needs no entry.

@@ -258,8 +258,10 @@ private:
     {
         const qint64 number = m_number;
         do {
-            m_current = OpeningMovement{textAt(m_rows, 2, m_types.dep), textAt(m_rows, 1, m_types.code),
-                                        numberAt(m_rows, 3, m_types.quantity)};
+            const int warehouse = warehouseAt(m_rows, 2, m_types.dep);
+            m_current =
+                OpeningMovement{warehouse >= 0 ? warehouseName(warehouse) : textAt(m_rows, 2, m_types.dep),
+                                textAt(m_rows, 1, m_types.code), numberAt(m_rows, 3, m_types.quantity)};
             advance();
         } while (m_pending && m_number == number);
         if (m_pending && m_number < number)
@@ -345,6 +347,21 @@ void readArticle(const EngineRows& q, int first, const ArticleTypes& types, Arti
         row.stock[d] = numberAt(q, first + 3 + d, types.stock[d]);
 }
 
+// The same for the new year's article, whose code and description are most
+// often the old year's own bytes: then it shares the old year's texts.
+void readCarried(const EngineRows& q, int first, const Types& types, const ArticleRow& old, ArticleRow& row)
+{
+    const bool textTypes = types.carried.code != ColumnType::Date && types.old.code != ColumnType::Date &&
+                           types.carried.description != ColumnType::Date &&
+                           types.old.description != ColumnType::Date;
+    row.rowid = q.integer(first);
+    row.code = textTypes && q.sameText(first + 1, 1) ? old.code : textAt(q, first + 1, types.carried.code);
+    row.description = textTypes && q.sameText(first + 2, 2) ? old.description
+                                                            : textAt(q, first + 2, types.carried.description);
+    for (int d = 0; d < 5; ++d)
+        row.stock[d] = numberAt(q, first + 3 + d, types.carried.stock[d]);
+}
+
 } // namespace
 
 bool checkStockInEngine(Connection& oldDb, Connection& newDb, CompanyVerification& v,
@@ -380,7 +397,7 @@ bool checkStockInEngine(Connection& oldDb, Connection& newDb, CompanyVerificatio
         readArticle(q, 0, types->old, old);
         const bool hasCarried = !q.isNull(8);
         if (hasCarried)
-            readArticle(q, 8, types->carried, carried);
+            readCarried(q, 8, *types, old, carried);
         std::fill(std::begin(opening), std::end(opening), 0.0);
         // The opening movements of the article's code, a row each: summed
         // per warehouse as they come.
