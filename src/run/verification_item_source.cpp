@@ -45,12 +45,15 @@ private:
 // Straight from the engine on Qt's SQLite driver: each value stored in the
 // common way (a text, a number, a date as ISO text) turned into the text
 // Query's value would give, the others through the same conversion as Query.
+// The table is read in its own order: most of its rows are the open items,
+// and through an index of their state each would be looked up, then sorted.
 class EngineItems : public ItemSource
 {
 public:
     EngineItems(Connection& c, const QString& where, const QList<ColumnType>& types)
         : m_rows(c, QStringLiteral("select ") + itemColumns().join(QStringLiteral(", ")) +
-                        QStringLiteral(" from MOV_CONT") + where + QStringLiteral(" order by rowid")),
+                        QStringLiteral(" from MOV_CONT not indexed") + where +
+                        QStringLiteral(" order by rowid")),
           m_types(types)
     {
         m_rows.exec();
