@@ -13,6 +13,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -195,6 +196,19 @@ bool EngineRows::sameText(int column, int other) const
 QString EngineRows::text(int column) const
 {
     return QString::fromUtf8(utf8(column));
+}
+
+void EngineRows::readText(int column, QString& into) const
+{
+    const QByteArrayView bytes = utf8(column);
+    if (!std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; })) {
+        into = QString::fromUtf8(bytes);
+        return;
+    }
+    into.resize(bytes.size());
+    char16_t* out = reinterpret_cast<char16_t*>(into.data());
+    for (const char c : bytes)
+        *out++ = char16_t(uchar(c));
 }
 
 Value EngineRows::value(int column, ColumnType type) const

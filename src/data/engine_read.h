@@ -87,6 +87,9 @@ public:
     // bytes: one read as text gives the other's too.
     bool sameText(int column, int other) const;
     QString text(int column) const;
+    // The same into `into`, reusing its room when nothing else shares it:
+    // for a column read on every row, without a new text each time.
+    void readText(int column, QString& into) const;
     // The column as Query reads it from a column declared of type: for the
     // values stored otherwise than the common case.
     Value value(int column, ColumnType type) const;

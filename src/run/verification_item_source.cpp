@@ -66,7 +66,12 @@ public:
         for (int i = 0; i < 5; ++i) {
             const EngineRows::Stored stored = m_rows.stored(i);
             keys.null[i] = stored == EngineRows::Stored::Null;
-            keys.text[i] = keys.null[i] ? QString() : shownText(i, stored);
+            if (keys.null[i])
+                keys.text[i] = QString();
+            else if (stored == EngineRows::Stored::Text && m_types.at(i) != ColumnType::Date)
+                m_rows.readText(i, keys.text[i]);
+            else
+                keys.text[i] = shownText(i, stored);
         }
         total = 0;
         const EngineRows::Stored stored = m_rows.stored(5);

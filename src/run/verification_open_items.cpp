@@ -142,9 +142,8 @@ public:
             if (item)
                 carriedOnly(*item);
         m_waiting.clear();
-        CarriedItem item;
-        while (readCarried(item))
-            carriedOnly(item);
+        while (readCarried(m_read))
+            carriedOnly(m_read);
     }
 
     Parties parties;
@@ -172,17 +171,16 @@ private:
                 return total;
             }
         }
-        CarriedItem item;
-        while (readCarried(item)) {
-            if (item.keys.sameTexts(keys))
-                return item.total;
+        while (readCarried(m_read)) {
+            if (m_read.keys.sameTexts(keys))
+                return m_read.total;
             if (key.isNull())
                 key = keys.joined();
-            const QString itemKey = item.keys.joined();
+            const QString itemKey = m_read.keys.joined();
             if (itemKey == key)
-                return item.total;
+                return m_read.total;
             m_waitingByKey[itemKey] << m_waiting.size();
-            m_waiting << std::move(item);
+            m_waiting << m_read;
         }
         return std::nullopt;
     }
@@ -214,6 +212,7 @@ private:
     CompanyVerification& m_v;
     const SpreadsheetRows& m_rows;
     const PartyNames& m_names;
+    CarriedItem m_read; // each new-year item in turn, its texts read into the same room
     QList<std::optional<CarriedItem>> m_waiting;
     QHash<QString, QList<qsizetype>> m_waitingByKey;
 };

@@ -116,6 +116,15 @@ QString textAt(const EngineRows& q, int column, ColumnType type)
     return textOrEmpty(q.value(column, type));
 }
 
+// The same into `into`, reusing its room: for the texts read on every row.
+void readTextAt(const EngineRows& q, int column, ColumnType type, QString& into)
+{
+    if (q.stored(column) == EngineRows::Stored::Text && type != ColumnType::Date)
+        q.readText(column, into);
+    else
+        into = textAt(q, column, type);
+}
+
 // The warehouse "01" to "05" a column names, from 0; -1 for any other text.
 int warehouseAt(const EngineRows& q, int column, ColumnType type)
 {
@@ -259,9 +268,9 @@ private:
         const qint64 number = m_number;
         do {
             const int warehouse = warehouseAt(m_rows, 2, m_types.dep);
-            m_current =
-                OpeningMovement{warehouse >= 0 ? warehouseName(warehouse) : textAt(m_rows, 2, m_types.dep),
-                                textAt(m_rows, 1, m_types.code), numberAt(m_rows, 3, m_types.quantity)};
+            m_current.dep = warehouse >= 0 ? warehouseName(warehouse) : textAt(m_rows, 2, m_types.dep);
+            readTextAt(m_rows, 1, m_types.code, m_current.code);
+            m_current.qta = numberAt(m_rows, 3, m_types.quantity);
             advance();
         } while (m_pending && m_number == number);
         if (m_pending && m_number < number)
@@ -308,7 +317,7 @@ MovementResult checkMovements(Connection& oldDb, const Types& types, bool sorted
     articles.exec();
     ArticleRow row;
     while (cursor.ordered() && articles.next()) {
-        row.code = textAt(articles, 0, types.old.code);
+        readTextAt(articles, 0, types.old.code, row.code);
         for (int d = 0; d < 2; ++d)
             row.stock[d] = numberAt(articles, d + 1, types.old.stock[d]);
         moves.oldArticle(row);
@@ -341,8 +350,8 @@ QString articlesSql()
 void readArticle(const EngineRows& q, int first, const ArticleTypes& types, ArticleRow& row)
 {
     row.rowid = q.integer(first);
-    row.code = textAt(q, first + 1, types.code);
-    row.description = textAt(q, first + 2, types.description);
+    readTextAt(q, first + 1, types.code, row.code);
+    readTextAt(q, first + 2, types.description, row.description);
     for (int d = 0; d < 5; ++d)
         row.stock[d] = numberAt(q, first + 3 + d, types.stock[d]);
 }
@@ -355,9 +364,14 @@ void readCarried(const EngineRows& q, int first, const Types& types, const Artic
                            types.carried.description != ColumnType::Date &&
                            types.old.description != ColumnType::Date;
     row.rowid = q.integer(first);
-    row.code = textTypes && q.sameText(first + 1, 1) ? old.code : textAt(q, first + 1, types.carried.code);
-    row.description = textTypes && q.sameText(first + 2, 2) ? old.description
-                                                            : textAt(q, first + 2, types.carried.description);
+    if (textTypes && q.sameText(first + 1, 1))
+        row.code = old.code;
+    else
+        readTextAt(q, first + 1, types.carried.code, row.code);
+    if (textTypes && q.sameText(first + 2, 2))
+        row.description = old.description;
+    else
+        readTextAt(q, first + 2, types.carried.description, row.description);
     for (int d = 0; d < 5; ++d)
         row.stock[d] = numberAt(q, first + 3 + d, types.carried.stock[d]);
 }
@@ -394,6 +408,10 @@ bool checkStockInEngine(Connection& oldDb, Connection& newDb, CompanyVerificatio
     q.exec();
     bool more = q.next();
     while (more) {
+        // The old year's texts are read into their own room again once
+        // nothing shares them.
+        carried.code.clear();
+        carried.description.clear();
         readArticle(q, 0, types->old, old);
         const bool hasCarried = !q.isNull(8);
         if (hasCarried)
