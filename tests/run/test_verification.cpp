@@ -259,6 +259,12 @@ private slots:
             "insert into MOV_MAG(Progr_Mov_Mag, TipoMov, CodArt, DEP, Qta) values (-1, 'RIAPERTURA', 'A1', "
             "'01', 1), "
             "(40, 'RIAPERTURA', 'ZZ', '03', 2), (40.7, 'RIAPERTURA', 'ZZ', '04', 3)");
+        // Read in rowid order, the movements may still not follow their articles.
+        add("a movement numbered past the last, of a known code", "new",
+            "insert into MOV_MAG(Progr_Mov_Mag, TipoMov, CodArt, DEP, Qta) values (100, 'RIAPERTURA', 'A1', "
+            "'03', 4)");
+        add("a movement carrying a later article's code", "new",
+            "update MOV_MAG set CodArt = 'D4' where CodArt = 'A1' and DEP = '02'");
         add("an opening movement in another warehouse", "new",
             "update MOV_MAG set DEP = '04' where CodArt = 'B2' and TipoMov = 'RIAPERTURA'");
         add("a warehouse left Null", "new",
