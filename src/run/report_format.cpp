@@ -49,8 +49,11 @@ char* writeCsvNumber(char* out, double v)
 {
     // The Italian form without grouping is the plain one with a comma: a
     // spreadsheet line per article and item, so no locale on the way.
-    const double r = withoutNoise(v);
     char* const end = out + CsvNumberRoom;
+    // A whole quantity, the most common cell, has no noise to take away.
+    if (std::trunc(v) == v && std::fabs(v) < 1e9)
+        return std::to_chars(out, end, qint64(v)).ptr;
+    const double r = withoutNoise(v);
     std::to_chars_result written{};
     if (std::fabs(r) < 1e15) {
         // Without noise, nothing below 1e-6 but 0: at most 24 bytes.

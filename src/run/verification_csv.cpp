@@ -139,7 +139,7 @@ qsizetype roomFor(const CompanyVerification& c, std::initializer_list<const QStr
 void addCompany(LineWriter& line, const CompanyVerification& c)
 {
     line.add("Azienda_");
-    line.add(QByteArray::number(c.slot));
+    line.number(c.slot);
     line.add(';');
     line.cell(c.name);
 }
