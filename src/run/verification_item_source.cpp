@@ -93,6 +93,10 @@ private:
             if (isIsoDay(iso))
                 return dayShown(iso);
         }
+        // A number in a column of reals is a real to Query, whatever the
+        // engine stored it as.
+        if (stored == EngineRows::Stored::Number && type == ColumnType::Real)
+            return textOf(Value(m_rows.number(column)));
         return textOf(m_rows.value(column, type));
     }
 
