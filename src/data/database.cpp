@@ -107,6 +107,12 @@ void Connection::releaseMemory() noexcept
         sqlite3_db_release_memory(d->lite);
 }
 
+void Connection::interrupt() noexcept
+{
+    if (d->lite)
+        sqlite3_interrupt(d->lite);
+}
+
 bool Connection::inTransaction() const
 {
     return d->open && d->transactionLevel > 0;

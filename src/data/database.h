@@ -79,6 +79,11 @@ public:
     // while: the cache is filled again as it reads.
     void releaseMemory() noexcept;
 
+    // Asks the statement this connection runs to stop, from any thread (on
+    // Qt's SQLite driver; nothing elsewhere): it ends with the engine's
+    // error. The caller makes sure the connection stays open meanwhile.
+    void interrupt() noexcept;
+
     // Runs one Jet SQL statement that returns no rows; returns the rows affected.
     // With a whileBusy set, on Qt's SQLite driver and a file of at least
     // RunAsideFromBytes, the statement runs on a worker thread over the same

@@ -19,6 +19,7 @@
 #include "run/restore.h"
 #include "run/run_end.h"
 #include "run/verification.h"
+#include "run/verification_queue.h"
 #include "warehouse/movimenti_magazzino.h"
 #include "warehouse/ripristino_magazzino.h"
 
@@ -283,10 +284,14 @@ RunOutcome runSteps(RunContext& ctx, Rehearsal* rehearsal)
     }
     timed(ctx, Phase::NewYear, QStringLiteral("CREO_NUOVO_ANNO"), 0, [&] { CREO_NUOVO_ANNO(ctx); });
 
+    // Each company is compared as soon as its steps are done, beside the next
+    // company's steps.
+    VerificationQueue verification(ctx);
     int index = 0;
     for (const ListedCompany& company : state.activeCompanies()) {
         try {
             processCompany(ctx, connection, company.slot, company.archivePath, ++index);
+            verification.add(company.slot, state.record.initialised.contains(company.slot));
         } catch (Interrupted& stop) {
             // Which company; outside the steps (opening the archive, the
             // recomputation's commit) it counts as the recomputation.
@@ -301,7 +306,7 @@ RunOutcome runSteps(RunContext& ctx, Rehearsal* rehearsal)
     QString reportPath;
     VerificationReport report;
     try {
-        report = verifyYearOpening(ctx, &reportPath);
+        report = verification.finish(&reportPath);
     } catch (Interrupted& stop) {
         stop.step = QStringLiteral("VERIFICA");
         throw;

@@ -1,107 +1,14 @@
-// The verification after the run: each company's two archives compared, the
-// counts of what was found, and the report written beside the data.
+// The verification after the run: each company's two archives compared, and
+// the counts of what was found.
 #include "run/verification.h"
 
-#include "context/layout.h"
-#include "context/run_context.h"
-#include "context/run_state.h"
-#include "data/database.h"
-#include "data/error.h"
-#include "run/company_choice.h"
-#include "run/report_file.h"
-#include "run/report_html.h"
 #include "run/verification_checks.h"
 #include "run/verification_read.h"
-
-#include <QDateTime>
 
 #include <algorithm>
 #include <functional>
 
 namespace rio {
-
-namespace {
-
-// Opens both archives of a company and compares them; an archive that cannot
-// be read makes the company's only finding. whileBusy runs while the engine
-// reads: a large company's tables take most of a second.
-CompanyVerification verifySlot(const RunState& state, int slot, const std::function<void()>& whileBusy,
-                               const SpreadsheetRows& rows)
-{
-    const QString numero = layout::companyFolderName(slot);
-    try {
-        Connection oldDb;
-        oldDb.open(layout::archiveConnectionString(
-            layout::archivePath(state.PercorsoBase, numero, layout::AnnoInCorso), state.PercorsoSystemMdw));
-        oldDb.setWhileBusy(whileBusy);
-        Connection newDb;
-        newDb.open(layout::archiveConnectionString(
-            layout::archivePath(state.PercorsoBase, numero, layout::AnnoDaAprire), state.PercorsoSystemMdw));
-        newDb.setWhileBusy(whileBusy);
-        return verifyCompany(oldDb, newDb, slot, state.record.initialised.contains(slot), rows, whileBusy);
-    } catch (const Error& e) {
-        CompanyVerification v;
-        v.slot = slot;
-        v.initialised = state.record.initialised.contains(slot);
-        v.findings << Finding{
-            Finding::Kind::Mismatch, QStringLiteral("Archivio"),
-            QStringLiteral("Verifica non eseguita: errore %1 (%2)").arg(e.number()).arg(e.description())};
-        return v;
-    }
-}
-
-// One spreadsheet beside the report, filled a company at a time, there whole
-// or not at all (ReportFile).
-class SpreadsheetFile
-{
-public:
-    SpreadsheetFile(const QString& windowsPath, Spreadsheet sheet) : m_file(windowsPath), m_sheet(sheet)
-    {
-        m_file.write(spreadsheetStart(sheet));
-    }
-    template <typename Row> void add(const CompanyVerification& v, const Row& row)
-    {
-        m_file.write(spreadsheetLine(v, row));
-    }
-    void addNotChosen(const CompanyVerification& v) { m_file.write(spreadsheetNotChosenLine(m_sheet, v)); }
-    // Puts the file in place; its name for the report, or "" when it could
-    // not be written whole: an error of the run, with an error line that
-    // names it.
-    QString finish(RunContext& ctx)
-    {
-        const QString& path = m_file.windowsPath();
-        if (m_file.commit([&ctx] { ctx.yield(); }))
-            return path.mid(path.lastIndexOf(QLatin1Char('\\')) + 1);
-        ctx.markError();
-        ctx.addErrorLine(
-            QStringLiteral("Foglio di calcolo non scritto (%1): %2").arg(m_file.failure(), path));
-        return QString();
-    }
-
-private:
-    ReportFile m_file;
-    Spreadsheet m_sheet;
-};
-
-// Writes the report as <stem>.html; returns its Windows path, or an empty
-// one when it could not be written whole: an error of the run, with an error
-// line that names it.
-QString writeReport(RunContext& ctx, const VerificationReport& report, const QString& stem,
-                    const QStringList& csvFiles)
-{
-    const QString path = stem + QStringLiteral(".html");
-    QString failure;
-    const auto yield = [&ctx] {
-        ctx.yield();
-    };
-    if (html::writeFile(path, report.html(ctx.state(), csvFiles, yield).toUtf8(), &failure, yield))
-        return path;
-    ctx.markError();
-    ctx.addErrorLine(QStringLiteral("Rapporto di verifica non scritto (%1): %2").arg(failure, path));
-    return QString();
-}
-
-} // namespace
 
 bool PartyLine::ok() const
 {
@@ -183,63 +90,6 @@ CompanyVerification verifyCompany(Connection& oldArchive, Connection& newArchive
     verification::checkCounters(newArchive, v);
     verification::checkEmptied(newArchive, v);
     return v;
-}
-
-VerificationReport verifyYearOpening(RunContext& ctx, QString* reportPath)
-{
-    VerificationReport report;
-    report.runErrors = ctx.errorCount();
-    const RunRecord& record = ctx.state().record;
-    report.rehearsal = record.rehearsal();
-    ctx.beginPhase(RunProgress::Phase::Verification);
-    // dati\tmp\verifica_Riapertura_<new year>_<yyyymmdd_hhmmss>: the report and
-    // its spreadsheets; a rehearsal's beside them, not in its scratch copy.
-    const QString stem =
-        (report.rehearsal ? record.rehearsalRoot + QStringLiteral("dati\\tmp\\simulazione")
-                          : ctx.state().PercorsoBase + QStringLiteral("dati\\tmp\\verifica")) +
-        QStringLiteral("_Riapertura_") + QString::number(layout::AnnoDaAprire) + QLatin1Char('_') +
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmss"));
-    SpreadsheetFile stock(stem + QStringLiteral("_giacenze.csv"), Spreadsheet::Stock);
-    SpreadsheetFile openItems(stem + QStringLiteral("_partite.csv"), Spreadsheet::OpenItems);
-    for (int slot : record.companies) {
-        // A company's check reads whole tables: the window repaints between two.
-        ctx.stepProgress(report.companies.size(), record.companies.size());
-        ctx.yield();
-        const SpreadsheetRows rows{
-            [&stock](const CompanyVerification& c, const StockRow& row) { stock.add(c, row); },
-            [&openItems](const CompanyVerification& c, const OpenItemRow& row) {
-                openItems.add(c, row);
-            }};
-        CompanyVerification v = verifySlot(
-            ctx.state(), slot, [&ctx] { ctx.yield(); }, rows);
-        v.runErrors = record.companyErrors.value(slot);
-        report.companies << std::move(v);
-    }
-    ctx.stepProgress(report.companies.size(), record.companies.size());
-    for (int slot : companiesNotChosen(ctx.state())) {
-        CompanyVerification v;
-        v.slot = slot;
-        v.name = companyNameIfSafe(ctx.state().PercorsoBase, ctx.state().PercorsoSystemMdw, slot);
-        stock.addNotChosen(v);
-        openItems.addNotChosen(v);
-        report.notChosen << v;
-    }
-    QStringList csvFiles;
-    for (SpreadsheetFile* sheet : {&stock, &openItems}) {
-        const QString name = sheet->finish(ctx);
-        if (!name.isEmpty())
-            csvFiles << name;
-    }
-    // A spreadsheet that could not be written is the report's error too.
-    report.runErrors = ctx.errorCount();
-    const QString path = writeReport(ctx, report, stem, csvFiles);
-    if (reportPath)
-        *reportPath = path;
-    // The report not written: the end of the run says so as an error.
-    report.runErrors = ctx.errorCount();
-    if (report.mismatches() > 0)
-        ctx.markError();
-    return report;
 }
 
 } // namespace rio

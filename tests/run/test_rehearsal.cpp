@@ -50,13 +50,6 @@ QMap<QString, QByteArray> reportFiles(const StepFixture& f, const QString& kind)
     return files;
 }
 
-// A screen whose user stops the run at a chosen point (the console's Ctrl-C).
-struct StoppingHost : FakeHost
-{
-    bool stop = false;
-    bool stopRequested() const override { return stop; }
-};
-
 // Two companies, one with something to check by hand, a log and a safety
 // copy of earlier runs: what a rehearsal must leave as it finds them.
 void prepare(StepFixture& f)
@@ -270,7 +263,7 @@ private slots:
         QFETCH(bool, fails);
         StepFixture f;
         prepare(f);
-        StoppingHost host;
+        FakeHost host;
         RunContext ctx(host, f.state);
         const QString scratch = f.file(QLatin1String(ScratchFolderName));
         bool seen = false;

@@ -176,6 +176,43 @@ private slots:
             QVERIFY(f.host.reportPath.isEmpty());
         }
     }
+
+    void aRunStoppedWhileACompanyIsComparedLeavesNoReport_data()
+    {
+        QTest::addColumn<QString>("step"); // the stop comes as this step of the second company ends
+        QTest::newRow("during the next company's steps") << QStringLiteral("RIPRISTINA_MAGAZZINO");
+        QTest::newRow("while the last company is compared")
+            << QStringLiteral("CREAZIONE_MOVIMENTI_CONTABILI");
+    }
+    // The first company is compared beside the second one's steps: a stop
+    // ends its comparison too, and neither the report nor a spreadsheet (nor
+    // a working file of one) is left behind.
+    void aRunStoppedWhileACompanyIsComparedLeavesNoReport()
+    {
+        QFETCH(QString, step);
+        StepFixture f;
+        // Enough articles and movements that the first company's comparison
+        // is still under way when the stop comes.
+        const QString first = f.install.addCompany(1);
+        TestInstall::execAll(
+            first,
+            {QStringLiteral("insert into ANAG_ART(CodArt, DescrArt, Giacenza1) with recursive n(i) as "
+                            "(select 1 union all select i + 1 from n where i < 20000) "
+                            "select 'X' || i, 'Articolo ' || i, 0 from n"),
+             QStringLiteral("insert into MOV_MAG(CodArt, Dep, Qta) select CodArt, '01', 3 from ANAG_ART")});
+        f.install.addCompany(2);
+        f.host.onStepFinished = [&](const QString& name, int slot) {
+            if (slot == 2 && name == step)
+                f.host.stop = true;
+        };
+
+        QCOMPARE(runYearOpening(f.ctx), RunOutcome::Interrupted);
+
+        const QStringList left =
+            QDir(f.file(QStringLiteral("dati\\Tmp"))).entryList({QStringLiteral("verifica_*")}, QDir::Files);
+        QVERIFY2(left.isEmpty(), qPrintable(left.join(QLatin1Char(' '))));
+        QVERIFY(f.host.reportPath.isEmpty());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestRunOutcome)

@@ -34,6 +34,7 @@ public:
     void allowClose(bool enabled) override { closeEnabled = enabled; }
     void lockYears() override { yearsLocked = true; }
     bool logWanted() const override { return logOn; }
+    bool stopRequested() const override { return stop; } // the console's Ctrl-C
     rio::DataSource dataSource() const override
     {
         return server ? rio::DataSource::Server : rio::DataSource::Local;
@@ -80,6 +81,7 @@ public:
     bool zetaFolder = false;
     QList<int> chosen; // the companies chosen; empty: every one
     bool busy = false;
+    bool stop = false; // the user asks the run to stop
     bool windowClosed = false;
     int yields = 0;
     QList<Box> boxes;
