@@ -18,6 +18,7 @@ struct ArticleTypes
     ColumnType stock[5] = {};
 };
 
+// Those of both years' articles and of the opening movements.
 struct StockTypes
 {
     ArticleTypes old;
