@@ -90,8 +90,15 @@ Survey survey(Connection& oldDb)
                        "(select count(*) from main.ANAG_ART where CodArt is null or CodArt < '' or "
                        "CodArt >= x'') + (select count(*) from nuovo.MOV_MAG where (CodArt is null or "
                        "CodArt < '' or CodArt >= x'') and TipoMov = 'RIAPERTURA') + "
-                       "(select count(*) from nuovo.ANAG_ART n where not exists "
-                       "(select 1 from main.ANAG_ART o where o.rowid = n.rowid))"));
+                       // Old rows numbered 1 to their count, as a file without
+                       // deletions has them: a new row without its old one lies
+                       // outside, found without looking each row up.
+                       "(select case when (select min(rowid) from main.ANAG_ART) = 1 and "
+                       "(select max(rowid) from main.ANAG_ART) = (select count(*) from main.ANAG_ART) "
+                       "then (select count(*) from nuovo.ANAG_ART where rowid < 1 or rowid > "
+                       "(select max(rowid) from main.ANAG_ART)) "
+                       "else (select count(*) from nuovo.ANAG_ART n where not exists "
+                       "(select 1 from main.ANAG_ART o where o.rowid = n.rowid)) end)"));
     q.exec();
     q.next();
     Survey s;

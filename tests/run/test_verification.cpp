@@ -279,6 +279,9 @@ private slots:
             "insert into ANAG_ART(CodArt, DescrArt, Giacenza1) values ('A1', 'Viti bis', 0)");
         add("a new article without its old row", "new",
             "insert into ANAG_ART(rowid, CodArt, DescrArt, giacenza3) values (900, 'N9', 'Nuovo', 1)");
+        add("... numbered below the first", "new",
+            "insert into ANAG_ART(rowid, CodArt, DescrArt, giacenza3) values (0, 'N0', 'Nuovo', 1)");
+        add("... in a gap of the old rows", "old", "delete from ANAG_ART where CodArt = 'B2'");
         add("an article code Null", "old", "update ANAG_ART set CodArt = null where CodArt = 'B2'");
         add("an item dated with a time of day", "new",
             "update MOV_CONT set Data_Mov_Cont = '%1-03-01 10:30:00' where Totale_Mov_Cont = 100");
