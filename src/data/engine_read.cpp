@@ -183,16 +183,6 @@ QByteArrayView EngineRows::utf8(int column) const
     return QByteArrayView(text, text ? sqlite3_column_bytes(d->lite, column) : 0);
 }
 
-bool EngineRows::sameText(int column, int other) const
-{
-    if (stored(column) != Stored::Text || stored(other) != Stored::Text)
-        return false;
-    // A text read as text is not converted: the first pointer stays valid
-    // while the second column is read.
-    const QByteArrayView first = utf8(column);
-    return first == utf8(other);
-}
-
 QString EngineRows::text(int column) const
 {
     return QString::fromUtf8(utf8(column));
@@ -200,7 +190,11 @@ QString EngineRows::text(int column) const
 
 void EngineRows::readText(int column, QString& into) const
 {
-    const QByteArrayView bytes = utf8(column);
+    textInto(utf8(column), into);
+}
+
+void EngineRows::textInto(QByteArrayView bytes, QString& into)
+{
     if (!std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; })) {
         into = QString::fromUtf8(bytes);
         return;

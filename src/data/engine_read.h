@@ -83,13 +83,13 @@ public:
     qint64 integer(int column) const;
     double number(int column) const;
     QByteArrayView utf8(int column) const;
-    // Whether two columns of the row are both stored as texts of the same
-    // bytes: one read as text gives the other's too.
-    bool sameText(int column, int other) const;
+
     QString text(int column) const;
     // The same into `into`, reusing its room when nothing else shares it:
     // for a column read on every row, without a new text each time.
     void readText(int column, QString& into) const;
+    // UTF-8 bytes (as utf8() gives them) as text into `into`, the same way.
+    static void textInto(QByteArrayView utf8, QString& into);
     // The column as Query reads it from a column declared of type: for the
     // values stored otherwise than the common case.
     Value value(int column, ColumnType type) const;

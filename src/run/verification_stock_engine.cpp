@@ -164,36 +164,61 @@ QString articlesSql(bool withMovements)
              anyStock.join(QStringLiteral(" or ")));
 }
 
-// Reads an article's columns from `first` on: rowid, code, description,
-// the five stocks.
-void readArticle(const EngineRows& q, int first, const ArticleTypes& types, ArticleRow& row)
+// Reads a text column into `into`, giving its bytes where textView has them.
+QByteArrayView readText(const EngineRows& q, int column, ColumnType type, QString& into)
 {
-    row.rowid = q.integer(first);
-    readTextAt(q, first + 1, types.code, row.code);
-    readTextAt(q, first + 2, types.description, row.description);
-    for (int d = 0; d < 5; ++d)
-        row.stock[d] = numberAt(q, first + 3 + d, types.stock[d]);
+    const QByteArrayView bytes = textView(q, column, type);
+    if (bytes.data())
+        EngineRows::textInto(bytes, into);
+    else
+        into = textAt(q, column, type);
+    return bytes;
 }
 
-// The same for the new year's article, whose code and description are most
-// often the old year's own bytes: then it shares the old year's texts.
-void readCarried(const EngineRows& q, int first, const StockTypes& types, const ArticleRow& old,
-                 ArticleRow& row)
+// An article's code and description as the file holds them, where they are
+// texts: the new year's most often the old year's own bytes.
+struct ArticleBytes
 {
-    const bool textTypes = types.carried.code != ColumnType::Date && types.old.code != ColumnType::Date &&
-                           types.carried.description != ColumnType::Date &&
-                           types.old.description != ColumnType::Date;
+    QByteArrayView code;
+    QByteArrayView description;
+};
+
+// Reads an article's columns from `first` on: rowid, code, description,
+// the five stocks.
+ArticleBytes readArticle(const EngineRows& q, int first, const ArticleTypes& types, ArticleRow& row)
+{
     row.rowid = q.integer(first);
-    if (textTypes && q.sameText(first + 1, 1))
-        row.code = old.code;
-    else
-        readTextAt(q, first + 1, types.carried.code, row.code);
-    if (textTypes && q.sameText(first + 2, 2))
-        row.description = old.description;
-    else
-        readTextAt(q, first + 2, types.carried.description, row.description);
+    ArticleBytes bytes;
+    bytes.code = readText(q, first + 1, types.code, row.code);
+    bytes.description = readText(q, first + 2, types.description, row.description);
     for (int d = 0; d < 5; ++d)
-        row.stock[d] = numberAt(q, first + 3 + d, types.carried.stock[d]);
+        row.stock[d] = numberAt(q, first + 3 + d, types.stock[d]);
+    return bytes;
+}
+
+// A text of the new year's article: the old year's own text where the bytes
+// are the same.
+void readCarriedText(const EngineRows& q, int column, ColumnType type, QByteArrayView oldBytes,
+                     const QString& oldText, QString& into)
+{
+    const QByteArrayView bytes = textView(q, column, type);
+    if (bytes.data() && oldBytes.data() && bytes == oldBytes)
+        into = oldText;
+    else if (bytes.data())
+        EngineRows::textInto(bytes, into);
+    else
+        into = textAt(q, column, type);
+}
+
+// The same for the new year's article, sharing the old year's texts.
+void readCarried(const EngineRows& q, int first, const ArticleTypes& types, const ArticleRow& old,
+                 const ArticleBytes& oldBytes, ArticleRow& row)
+{
+    row.rowid = q.integer(first);
+    readCarriedText(q, first + 1, types.code, oldBytes.code, old.code, row.code);
+    readCarriedText(q, first + 2, types.description, oldBytes.description, old.description, row.description);
+    for (int d = 0; d < 5; ++d)
+        row.stock[d] = numberAt(q, first + 3 + d, types.stock[d]);
 }
 
 } // namespace
@@ -242,16 +267,18 @@ bool checkStockInEngine(Connection& oldDb, Connection& newDb, CompanyVerificatio
         // nothing shares them.
         carried.code.clear();
         carried.description.clear();
-        readArticle(q, 0, types->old, old);
+        const ArticleBytes oldBytes = readArticle(q, 0, types->old, old);
         const bool hasCarried = !q.isNull(8);
         if (hasCarried)
-            readCarried(q, 8, *types, old, carried);
+            readCarried(q, 8, types->carried, old, oldBytes, carried);
         std::fill(std::begin(opening), std::end(opening), 0.0);
         // The opening movements of the article's code, summed per warehouse
         // as they come: beside it, or a row each of its own.
         if (beside) {
-            while (moreBeside && besideRows->stored(0) == EngineRows::Stored::Text &&
-                   besideRows->utf8(0) == q.utf8(1)) {
+            while (moreBeside && oldBytes.code.data()) {
+                const QByteArrayView head = textView(*besideRows, 0, types->code);
+                if (!head.data() || head != oldBytes.code)
+                    break;
                 const int warehouse = warehouseAt(*besideRows, 1, types->dep);
                 if (warehouse >= 0)
                     opening[warehouse] += numberAt(*besideRows, 2, types->quantity);

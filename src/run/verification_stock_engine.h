@@ -33,8 +33,9 @@ struct StockTypes
 double numberAt(const EngineRows& q, int column, ColumnType type);
 // A column read as text, Null as empty, as Query and textOrEmpty give it.
 QString textAt(const EngineRows& q, int column, ColumnType type);
-// The same into `into`, reusing its room: for the texts read on every row.
-void readTextAt(const EngineRows& q, int column, ColumnType type, QString& into);
+// A column's bytes where a text column holds a text, which it reads as
+// those very bytes; a view without data otherwise. Valid while the row is.
+QByteArrayView textView(const EngineRows& q, int column, ColumnType type);
 // The warehouse "01" to "05" a column names, from 0; -1 for anything else.
 int warehouseAt(const EngineRows& q, int column, ColumnType type);
 

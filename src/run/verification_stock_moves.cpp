@@ -37,12 +37,13 @@ QString textAt(const EngineRows& q, int column, ColumnType type)
     return textOrEmpty(q.value(column, type));
 }
 
-void readTextAt(const EngineRows& q, int column, ColumnType type, QString& into)
+QByteArrayView textView(const EngineRows& q, int column, ColumnType type)
 {
-    if (q.stored(column) == EngineRows::Stored::Text && type != ColumnType::Date)
-        q.readText(column, into);
-    else
-        into = textAt(q, column, type);
+    if (q.stored(column) != EngineRows::Stored::Text || type == ColumnType::Date)
+        return QByteArrayView();
+    const QByteArrayView bytes = q.utf8(column);
+    // An empty text has bytes too: a view with data.
+    return bytes.data() ? bytes : QByteArrayView("", 0);
 }
 
 int warehouseAt(const EngineRows& q, int column, ColumnType type)
@@ -129,12 +130,15 @@ private:
     {
         const qint64 number = m_number;
         do {
-            if (!m_article.data() || m_rows.stored(1) != EngineRows::Stored::Text ||
-                m_rows.utf8(1) != m_article)
+            const QByteArrayView code = textView(m_rows, 1, m_types.code);
+            if (!m_article.data() || !code.data() || code != m_article)
                 m_beside = false;
             const int warehouse = warehouseAt(m_rows, 2, m_types.dep);
             m_current.dep = warehouse >= 0 ? warehouseName(warehouse) : textAt(m_rows, 2, m_types.dep);
-            readTextAt(m_rows, 1, m_types.code, m_current.code);
+            if (code.data())
+                EngineRows::textInto(code, m_current.code);
+            else
+                m_current.code = textAt(m_rows, 1, m_types.code);
             m_current.qta = numberAt(m_rows, 3, m_types.quantity);
             advance();
         } while (m_pending && m_number == number);
@@ -175,9 +179,12 @@ MovementResult checkMovements(Connection& oldDb, const StockTypes& types, bool s
     articles.exec();
     ArticleRow row;
     while (cursor.ordered() && articles.next()) {
-        readTextAt(articles, 0, types.old.code, row.code);
-        cursor.setArticle(articles.stored(0) == EngineRows::Stored::Text ? articles.utf8(0)
-                                                                         : QByteArrayView());
+        const QByteArrayView code = textView(articles, 0, types.old.code);
+        if (code.data())
+            EngineRows::textInto(code, row.code);
+        else
+            row.code = textAt(articles, 0, types.old.code);
+        cursor.setArticle(code);
         for (int d = 0; d < 2; ++d)
             row.stock[d] = numberAt(articles, d + 1, types.old.stock[d]);
         moves.oldArticle(row);
