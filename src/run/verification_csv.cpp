@@ -52,17 +52,29 @@ public:
     // "@") gets an apostrophe before it.
     void cell(QStringView s, bool formula = false)
     {
-        bool quote = !s.isEmpty() && (s.front().isSpace() || s.back().isSpace());
-        for (qsizetype i = 0; !quote && i < s.size(); ++i) {
-            const char16_t c = s[i].unicode();
-            quote = c == u';' || c == u'"' || c == u'\r' || c == u'\n';
+        // One pass without branches over the whole text: most cells are
+        // plain ASCII, copied as they are.
+        char16_t all = 0;
+        bool quotes = false;
+        bool splits = false;
+        for (const QChar qc : s) {
+            const char16_t c = qc.unicode();
+            all |= c;
+            quotes |= c == u'"';
+            splits |= (c == u';') | (c == u'\r') | (c == u'\n');
         }
+        const bool quote = quotes || splits || (!s.isEmpty() && (s.front().isSpace() || s.back().isSpace()));
         makeRoom(roomFor(s));
         if (quote)
             *m_at++ = '"';
         if (formula && !s.isEmpty() && QStringView(u"=+-@").contains(s.front()))
             *m_at++ = '\'';
-        utf8(s, quote);
+        if (all < 0x80 && !quotes) {
+            for (const QChar qc : s)
+                *m_at++ = char(qc.unicode());
+        } else {
+            utf8(s, quote);
+        }
         if (quote)
             add('"');
     }
