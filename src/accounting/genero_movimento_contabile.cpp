@@ -13,6 +13,7 @@
 #include <QTime>
 
 #include <cmath>
+#include <iterator>
 
 namespace rio {
 
@@ -142,10 +143,20 @@ QString AccountingMovementWriter::refusalText(const QString& table)
 
 QString AccountingMovementWriter::movementId(const AccountingMovement& m)
 {
-    const QStringList parts{textOrEmpty(m.Data_Movimento).mid(6, 4), trimBlanks(textOrEmpty(m.Tp_CLI_FOR)),
-                            textOrEmpty(m.Cod_CLIFOR), trimBlanks(textOrEmpty(m.Tipo_Documento)),
-                            trimBlanks(textOrEmpty(m.Num_Documento))};
-    return parts.join(QLatin1Char('*'));
+    const QString parts[] = {textOrEmpty(m.Data_Movimento).mid(6, 4), trimBlanks(textOrEmpty(m.Tp_CLI_FOR)),
+                             textOrEmpty(m.Cod_CLIFOR), trimBlanks(textOrEmpty(m.Tipo_Documento)),
+                             trimBlanks(textOrEmpty(m.Num_Documento))};
+    qsizetype size = std::size(parts) - 1;
+    for (const QString& part : parts)
+        size += part.size();
+    QString id;
+    id.reserve(size);
+    for (const QString& part : parts) {
+        if (&part != parts)
+            id += QLatin1Char('*');
+        id += part;
+    }
+    return id;
 }
 
 Value AccountingMovementWriter::descriptionField(const Value& description)
@@ -154,6 +165,33 @@ Value AccountingMovementWriter::descriptionField(const Value& description)
         return description;
     return trimBlanks(upperEachChar(textOf(description).left(DescriptionLength)));
 }
+
+namespace {
+
+// Key data of blank text. Numbers and dates are never written blank: their
+// text is not built.
+bool isBlankKey(const Value& key)
+{
+    if (isNull(key))
+        return false;
+    switch (key.typeId()) {
+    case QMetaType::QString:
+        return trimBlanks(key.toString()).isEmpty();
+    case QMetaType::LongLong:
+    case QMetaType::Double:
+    case QMetaType::Bool:
+        return false;
+    case QMetaType::QDateTime:
+        if (key.toDateTime().isValid())
+            return false;
+        break;
+    default:
+        break;
+    }
+    return trimBlanks(textOf(key)).isEmpty();
+}
+
+} // namespace
 
 QStringList AccountingMovementWriter::missingKeys(const AccountingMovement& m)
 {
@@ -164,7 +202,7 @@ QStringList AccountingMovementWriter::missingKeys(const AccountingMovement& m)
                                                          {&m.Cod_CLIFOR, "codice cliente/fornitore"},
                                                          {&m.Num_Documento, "numero documento"}};
     for (const auto& [key, name] : keys)
-        if (!isNull(*key) && trimBlanks(textOf(*key)).isEmpty())
+        if (isBlankKey(*key))
             missing << QString::fromUtf8(name);
     return missing;
 }
@@ -296,7 +334,9 @@ RowInserter& AccountingMovementWriter::inserterFor(unsigned amountMask)
 }
 
 AccountingMovementProbe::AccountingMovementProbe(Connection& archive, const QString& table)
-    : m_archive(archive), m_table(table)
+    : m_archive(archive), m_table(table),
+      // A time as the writer gives it: only its type matters.
+      m_lastUpdate(QStringLiteral("01/01/%1 00:00:00").arg(layout::AnnoDaAprire))
 {
 }
 
@@ -309,9 +349,8 @@ std::optional<QString> AccountingMovementProbe::refusalOf(const AccountingMoveme
         return QStringLiteral("dati mancanti: ") + missing.join(QStringLiteral(", "));
     try {
         unsigned mask = 0;
-        // A number and a time as the writer gives them: only their types matter.
-        const QList<Value> values = AccountingMovementWriter::rowValues(
-            m, qlonglong(1), QStringLiteral("01/01/%1 00:00:00").arg(layout::AnnoDaAprire), mask);
+        // A number as the writer gives it: only its type matters.
+        const QList<Value> values = AccountingMovementWriter::rowValues(m, qlonglong(1), m_lastUpdate, mask);
         auto& inserter = m_inserters[mask];
         if (!inserter)
             inserter = std::make_unique<RowInserter>(m_archive, m_table, movementFields(mask), fixedFields());

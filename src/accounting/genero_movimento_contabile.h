@@ -141,6 +141,7 @@ public:
 private:
     Connection& m_archive;
     QString m_table;
+    QString m_lastUpdate;
     std::map<unsigned, std::unique_ptr<RowInserter>> m_inserters; // by the amounts assigned
 };
 

@@ -109,6 +109,26 @@ double vbVal(const QString& text)
 
 double vbVal(const Value& value)
 {
+    // Numbers whose text form is their plain digits read back as
+    // themselves; the text is built and read only for the others.
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        return value.toDouble();
+    case QMetaType::Double:
+    case QMetaType::Float: {
+        const double d = value.toDouble();
+        if (d == 0)
+            return 0; // "0": never -0
+        if (std::trunc(d) == d && std::fabs(d) < 1e15)
+            return d; // written as its digits (CStr's fifteen)
+        break;
+    }
+    default:
+        break;
+    }
     return vbVal(textOf(value));
 }
 

@@ -154,9 +154,14 @@ QString threeNumbers(int first, int second, int last, int lastWidth, char16_t se
 
 QString dayMonthYearText(const QDate& date)
 {
-    if (!fourDigitYear(date))
+    // The parts at once: each of day(), month() and year() works out all three.
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    date.getDate(&year, &month, &day);
+    if (!date.isValid() || year < 1 || year > 9999)
         return date.toString(QStringLiteral("dd/MM/yyyy"));
-    return threeNumbers(date.day(), date.month(), date.year(), 4, u'/');
+    return threeNumbers(day, month, year, 4, u'/');
 }
 
 QString clockText(const QTime& time)

@@ -35,18 +35,32 @@ QStringList namesOf(const QList<FixedField>& fixed)
 
 // Values converted for their columns, all before anything is bound, so that
 // a value that cannot be converted leaves the row unwritten.
-QVariantList convertAll(const QList<ColumnInfo>& columns, const QList<Value>& values)
+void requireOneValueEach(const QList<ColumnInfo>& columns, const QList<Value>& values)
 {
     if (values.size() != columns.size())
         throw Error(err::EngineFailure,
                     QStringLiteral("Numero di valori (%1) diverso dal numero di campi (%2).")
                         .arg(values.size())
                         .arg(columns.size()));
+}
+
+QVariantList convertAll(const QList<ColumnInfo>& columns, const QList<Value>& values)
+{
+    requireOneValueEach(columns, values);
     QVariantList out;
     out.reserve(values.size());
     for (qsizetype i = 0; i < values.size(); ++i)
         out << bindableValue(convertForColumn(values.at(i), columns.at(i).type), columns.at(i).type);
     return out;
+}
+
+// The conversions of convertAll alone: what a row would raise, nothing
+// made ready for binding.
+void tryConvertAll(const QList<ColumnInfo>& columns, const QList<Value>& values)
+{
+    requireOneValueEach(columns, values);
+    for (qsizetype i = 0; i < values.size(); ++i)
+        convertForColumn(values.at(i), columns.at(i).type);
 }
 
 } // namespace
@@ -133,7 +147,7 @@ RowInserter::~RowInserter() = default;
 
 void RowInserter::convert(const QList<Value>& values) const
 {
-    convertAll(d->columns, values);
+    tryConvertAll(d->columns, values);
     if (d->fixedFailure)
         throw *d->fixedFailure;
 }
@@ -174,7 +188,7 @@ RowUpdater::~RowUpdater() = default;
 
 void RowUpdater::convert(const QList<Value>& values) const
 {
-    convertAll(d->columns, values);
+    tryConvertAll(d->columns, values);
     if (d->fixedFailure)
         throw *d->fixedFailure;
 }

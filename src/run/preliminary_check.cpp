@@ -143,11 +143,15 @@ SpaceFigure checkCompanies(Checker& check, const QString& base, const QString& m
                            const QList<int>& companies)
 {
     QList<CompanyVolume> volumes;
-    for (int n : companies) {
+    IntegrityAhead ahead;
+    for (qsizetype i = 0; i < companies.size(); ++i) {
+        const int n = companies.at(i);
         const QString company = QStringLiteral("Azienda_%1").arg(n);
         const QString archive = layout::oldArchivePath(base, n);
         CompanyVolume volume;
-        checkArchive(check, mdw, n, archive, volume);
+        checkArchive(check, mdw, n, archive, volume, &ahead,
+                     i + 1 < companies.size() ? layout::oldArchivePath(base, companies.at(i + 1))
+                                              : QString());
         // Read only after the run has played its journal back: its rows are
         // not known, and with them the log's and the report's share.
         if (!volume.rowsRead && leftoverJournal(archive) == LeftoverJournal::Hot)

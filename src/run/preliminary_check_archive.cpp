@@ -26,15 +26,11 @@ bool hasTable(Connection& archive, const QString& table)
 // The engine's own check of every page of the archive: a damaged page would
 // stop the run half-way, after the safety copy had taken the same damage.
 // Returns whether the archive is sound enough to read further.
-bool checkIntegrity(Checker& check, Connection& archive, const QString& company, const QString& archivePath)
+// found: what a check run ahead found, when it ran.
+bool checkIntegrity(Checker& check, Connection& archive, const QString& company, const QString& archivePath,
+                    const std::optional<QStringList>& found)
 {
-    constexpr int ProblemsNamed = 3;
-    QStringList problems;
-    try {
-        problems = integrityProblems(archive, ProblemsNamed);
-    } catch (const Error& e) {
-        problems << e.description();
-    }
+    const QStringList problems = found ? *found : integrityFindings(archive);
     if (problems.isEmpty())
         return true;
     check.add(Level::Error,
@@ -175,26 +171,33 @@ void checkCounterFields(Checker& check, Connection& archive, const QString& comp
 } // namespace
 
 void checkArchive(Checker& check, const QString& workgroup, int slot, const QString& archivePath,
-                  CompanyVolume& volume)
+                  CompanyVolume& volume, IntegrityAhead* ahead, const QString& nextArchivePath)
 {
     const QString company = QStringLiteral("Azienda_%1").arg(slot);
+    // Ended before the locks are looked at: its connection is closed.
+    const std::optional<QStringList> checkedAhead =
+        ahead ? ahead->take(check, archivePath) : std::optional<QStringList>();
     if (!checkLocks(check, company, archivePath))
         return;
     try {
         Connection archive;
         archive.open(layout::archiveConnectionString(archivePath, workgroup));
+        useCheckCache(archive);
         // The integrity check and the reads over the movements are single
         // statements of a second or more on a big archive.
         archive.setWhileBusy([&check] { check.yield(); });
         check.add(Level::Ok, QStringLiteral("%2: l'archivio %1 si apre con l'utente del programma")
                                  .arg(layout::AnnoInCorso)
                                  .arg(company));
-        if (!checkIntegrity(check, archive, company, archivePath))
+        if (!checkIntegrity(check, archive, company, archivePath, checkedAhead))
             return;
+        if (ahead && !nextArchivePath.isEmpty())
+            ahead->start(workgroup, nextArchivePath);
         checkTables(check, archive, company);
         checkCompanyRow(check, archive, company);
         checkCounterFields(check, archive, company);
-        checkWhatStepsFlag(check, archive, company, volume);
+        checkWhatStepsFlag(check, archive, company, volume,
+                           layout::archiveConnectionString(archivePath, workgroup));
         volume.nameBytes = companyNameBytes(archive, company);
         if (archiveInUse(archive))
             check.add(Level::Error, QStringLiteral("%2: l'archivio %1 è in uso da un altro programma")

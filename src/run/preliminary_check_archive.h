@@ -6,6 +6,10 @@
 #include "run/preliminary_space.h"
 
 #include <QString>
+#include <QStringList>
+
+#include <future>
+#include <optional>
 
 namespace rio {
 
@@ -69,21 +73,67 @@ QString missingDataFolderText(const QString& base);
 // names only.
 void checkLinks(Checker& check, const QString& base);
 
+// Gives a connection of the check a page cache of a few megabytes: the
+// check reads each table once or twice, mostly in file order, and a cache
+// the size of the archive would only add heap memory, whose first use costs
+// more than reading the pages again. Where the engine refuses, the cache
+// stays as it was.
+void useCheckCache(Connection& archive);
+
+// What the engine's own check finds wrong in an open archive (the first
+// three problems), or the error that stopped it; empty when sound.
+QStringList integrityFindings(Connection& archive);
+
+// The integrity check of the next archive, run on a second thread over a
+// connection of its own while the caller reviews the current one: its
+// findings are taken, and said, in their turn. One at a time.
+class IntegrityAhead
+{
+public:
+    IntegrityAhead() = default;
+    ~IntegrityAhead(); // waits for a check still running
+    IntegrityAhead(const IntegrityAhead&) = delete;
+    IntegrityAhead& operator=(const IntegrityAhead&) = delete;
+
+    // Starts the check of archivePath unless one is running or a journal
+    // lies beside the archive (opening could play it back); nothing is
+    // started where no thread can be had.
+    void start(const QString& workgroup, const QString& archivePath);
+    // Ends the check started, waiting for it while the window yields (its
+    // connection is then closed), and returns its findings for archivePath;
+    // nullopt when none was started for it or it could not open the
+    // archive: the caller checks it itself.
+    std::optional<QStringList> take(Checker& check, const QString& archivePath);
+
+private:
+    QString m_archive;
+    std::future<std::optional<QStringList>> m_result;
+};
+
 // One company's archive of the old year: not locked, opens with the program's account,
 // passes the engine's integrity check, holds its AZIENDE row, the tables and
 // fields the run reads, and no other program holds it; what the steps will
 // refuse or flag (checkWhatStepsFlag). Fills volume's rows. Opens nothing
 // beside a hot journal (opening would play it back); a journal never synced
-// is reported as one the run removes.
+// is reported as one the run removes. With ahead given: takes the integrity
+// check it ran for this archive (before looking at the locks), and once this
+// archive is found sound starts there the check of nextArchivePath (when
+// not empty) while this one is reviewed.
 void checkArchive(Checker& check, const QString& workgroup, int slot, const QString& archivePath,
-                  CompanyVolume& volume);
+                  CompanyVolume& volume, IntegrityAhead* ahead = nullptr,
+                  const QString& nextArchivePath = {});
 
 // What the steps will refuse or flag, read with the steps' own rules: an
 // article without code (ERRORE: the stock recomputation stops), twin codes
 // and codes with blanks (ATTENZIONE: stock to check by hand), open items
 // the accounting writer refuses (ATTENZIONE: to enter by hand), each with
-// its count and the first rows named. Fills volume's row counts.
-void checkWhatStepsFlag(Checker& check, Connection& archive, const QString& company, CompanyVolume& volume);
+// its count and the first rows named. Fills volume's row counts. With
+// asideConnection (the archive's connection string), the open items are read
+// on a second thread over a connection of their own while the articles are
+// read here, the findings keeping their order; the connection is closed on
+// return.
+void checkWhatStepsFlag(Checker& check, Connection& archive, const QString& company, CompanyVolume& volume,
+                        const QString& asideConnection = {});
 
 // One company's existing new-year archive, which the run replaces: ERRORE when
 // another program holds it. Reads nothing of it: a journal beside it is

@@ -8,7 +8,12 @@
 #include "run/preliminary_check_archive.h"
 #include "warehouse/ripristino_magazzino.h"
 
+#include <QScopeGuard>
 #include <QSet>
+
+#include <chrono>
+#include <future>
+#include <optional>
 
 namespace rio {
 
@@ -110,49 +115,126 @@ QString itemName(const AccountingMovement& m)
              shown(m.Data_Movimento));
 }
 
-// The open items the accounting writer will refuse, each read as the
-// carry-forward reads it and judged by the writer's own rule.
-void checkOpenItems(Checker& check, Connection& archive, const QString& company, CompanyVolume& volume)
+// The open items as the check counts them, and those the accounting writer
+// will refuse.
+struct OpenItemsReview
 {
-    QStringList rows;
+    qint64 items = 0;
+    qint64 textBytes = 0;
+    qint64 parties = 0;
     qint64 refused = 0;
+    QStringList named; // the first refused, with why
+};
+
+// Each item read as the carry-forward reads it and judged by the writer's
+// own rule. Raises the engine's errors, review then holding the items
+// counted up to there.
+void reviewOpenItems(Connection& archive, OpenItemsReview& review)
+{
     OpenItems items(archive);
     // The new year's table is the old one copied: its columns take the same values.
     AccountingMovementProbe writer(archive, QStringLiteral("MOV_CONT"));
     QSet<QString> parties;
     while (items.next()) {
         const AccountingMovement m = items.movement();
-        ++volume.openItems;
+        ++review.items;
         parties.insert(textOrEmpty(m.Tp_CLI_FOR) + QLatin1Char('\n') + textOrEmpty(m.Cod_CLIFOR).toUpper());
         for (const Value* v :
              {&m.Data_Movimento, &m.Tp_CLI_FOR, &m.Cod_CLIFOR, &m.Tipo_Documento, &m.Num_Documento})
-            volume.openItemTextBytes += 3 * textOrEmpty(*v).size(); // UTF-8 at most
+            review.textBytes += 3 * textOrEmpty(*v).size(); // UTF-8 at most
         if (const std::optional<QString> why = writer.refusalOf(m)) {
-            if (++refused <= RowsNamed)
-                rows << itemName(m) + QStringLiteral(" (") + *why + QLatin1Char(')');
+            if (++review.refused <= RowsNamed)
+                review.named << itemName(m) + QStringLiteral(" (") + *why + QLatin1Char(')');
         }
     }
-    volume.parties = parties.size();
-    volume.refusedItems = refused;
-    volume.namedRows += refused;
-    if (refused > 0)
+    review.parties = parties.size();
+}
+
+// The items counted before a failure count in the space all the same.
+void countOpenItems(const OpenItemsReview& review, CompanyVolume& volume)
+{
+    volume.openItems += review.items;
+    volume.openItemTextBytes += review.textBytes;
+}
+
+void reportOpenItems(Checker& check, const QString& company, const OpenItemsReview& review,
+                     CompanyVolume& volume)
+{
+    countOpenItems(review, volume);
+    volume.parties = review.parties;
+    volume.refusedItems = review.refused;
+    volume.namedRows += review.refused;
+    if (review.refused > 0)
         check.add(Level::Warning,
                   QStringLiteral("%2: %3 partite aperte non saranno riportate nel %1 (il programma le "
                                  "rifiuta): andranno registrate a mano: %4")
                       .arg(layout::AnnoDaAprire)
                       .arg(company)
-                      .arg(refused)
-                      .arg(named(rows, refused)));
+                      .arg(review.refused)
+                      .arg(named(review.named, review.refused)));
+}
+
+void reportUnreadableOpenItems(Checker& check, const QString& company, const Error& e)
+{
+    check.add(Level::Warning, QStringLiteral("%1: partite aperte non leggibili, il loro riporto fallirà: %2")
+                                  .arg(company, describe(e)));
+}
+
+// The open items read on a second thread over a connection of its own
+// (opened, read and closed there) while the articles are read here.
+// Unset when the archive does not open there: it is then read here.
+struct AsideOpenItems
+{
+    bool read = false;
+    OpenItemsReview review;
+    std::optional<Error> failure;
+};
+
+AsideOpenItems reviewOpenItemsAside(const QString& connectionString)
+{
+    AsideOpenItems outcome;
+    Connection archive;
+    try {
+        archive.open(connectionString);
+        useCheckCache(archive);
+    } catch (...) {
+        return outcome;
+    }
+    try {
+        reviewOpenItems(archive, outcome.review);
+    } catch (const Error& e) {
+        outcome.failure = e;
+    } catch (...) {
+        return AsideOpenItems{};
+    }
+    archive.release();
+    outcome.read = true;
+    return outcome;
 }
 
 } // namespace
 
-void checkWhatStepsFlag(Checker& check, Connection& archive, const QString& company, CompanyVolume& volume)
+void checkWhatStepsFlag(Checker& check, Connection& archive, const QString& company, CompanyVolume& volume,
+                        const QString& asideConnection)
 {
     volume.rowsRead = true;
     const auto has = [&archive](const char* table) {
         return gEsistenza_Tabella(&archive, Value(QLatin1String(table)));
     };
+    const bool openItems = has("MOV_CONT");
+    std::future<AsideOpenItems> aside;
+    if (openItems && !asideConnection.isEmpty()) {
+        try {
+            aside = std::async(std::launch::async, reviewOpenItemsAside, asideConnection);
+        } catch (...) {
+            // No thread to be had: the open items are read here, after the articles.
+        }
+    }
+    // Ended before it is left, whatever is raised here: it reads the archive.
+    const auto waitAside = qScopeGuard([&aside] {
+        if (aside.valid())
+            aside.wait();
+    });
     try {
         if (has("ANAG_ART"))
             checkArticleCodes(check, archive, company, volume);
@@ -160,13 +242,29 @@ void checkWhatStepsFlag(Checker& check, Connection& archive, const QString& comp
         check.add(Level::Warning, QStringLiteral("%1: articoli non leggibili per il controllo dei codici: %2")
                                       .arg(company, describe(e)));
     }
+    if (!openItems)
+        return;
+    if (aside.valid()) {
+        while (aside.wait_for(std::chrono::milliseconds(15)) != std::future_status::ready)
+            check.yield();
+        const AsideOpenItems outcome = aside.get();
+        if (outcome.read && !outcome.failure) {
+            reportOpenItems(check, company, outcome.review, volume);
+            return;
+        }
+        if (outcome.read) {
+            countOpenItems(outcome.review, volume);
+            reportUnreadableOpenItems(check, company, *outcome.failure);
+            return;
+        }
+    }
+    OpenItemsReview review;
     try {
-        if (has("MOV_CONT"))
-            checkOpenItems(check, archive, company, volume);
+        reviewOpenItems(archive, review);
+        reportOpenItems(check, company, review, volume);
     } catch (const Error& e) {
-        check.add(Level::Warning,
-                  QStringLiteral("%1: partite aperte non leggibili, il loro riporto fallirà: %2")
-                      .arg(company, describe(e)));
+        countOpenItems(review, volume);
+        reportUnreadableOpenItems(check, company, e);
     }
 }
 

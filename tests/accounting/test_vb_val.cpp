@@ -3,6 +3,8 @@
 
 #include <QTest>
 
+#include <cmath>
+
 class TestVbVal : public QObject
 {
     Q_OBJECT
@@ -43,12 +45,28 @@ private slots:
         QCOMPARE(rio::vbVal(text), expected);
     }
 
+    void valuesGoThroughTheirText_data()
+    {
+        QTest::addColumn<rio::Value>("value");
+        QTest::addColumn<double>("expected");
+        QTest::newRow("whole number") << rio::Value(qlonglong(5)) << 5.0;
+        QTest::newRow("text") << rio::Value(QStringLiteral(" 42 ")) << 42.0;
+        // The Italian text form: read up to its comma.
+        QTest::newRow("fraction") << rio::Value(12.5) << 12.0;
+        QTest::newRow("negative fraction") << rio::Value(-2.5) << -2.0;
+        QTest::newRow("big fraction, up to its comma") << rio::Value(1.5e300) << 1.0;
+        QTest::newRow("whole double") << rio::Value(123456789012345.0) << 123456789012345.0;
+        QTest::newRow("whole double written with exponent") << rio::Value(2e15) << 2e15;
+        QTest::newRow("negative whole double") << rio::Value(-7.0) << -7.0;
+        QTest::newRow("negative zero is 0") << rio::Value(-0.0) << 0.0;
+    }
     void valuesGoThroughTheirText()
     {
-        QCOMPARE(rio::vbVal(rio::Value(qlonglong(5))), 5.0);
-        QCOMPARE(rio::vbVal(rio::Value(QStringLiteral(" 42 "))), 42.0);
-        // The Italian text form: read up to its comma.
-        QCOMPARE(rio::vbVal(rio::Value(12.5)), 12.0);
+        QFETCH(rio::Value, value);
+        QFETCH(double, expected);
+        const double read = rio::vbVal(value);
+        QCOMPARE(read, expected);
+        QCOMPARE(std::signbit(read), std::signbit(expected));
     }
 
     void nullAndOverflowRaise()

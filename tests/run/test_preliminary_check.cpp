@@ -96,30 +96,36 @@ private slots:
     // A hot journal is played back by the run; one whose header was never
     // synced (all zero) is never played back by the engine, and the run
     // removes it. The check changes neither.
+    // Company 3's archive is the one whose integrity check runs ahead, while
+    // company 1's is reviewed.
     void anInterruptedArchiveIsLeftAloneByTheCheckAndRecoveredByTheRun_data()
     {
+        QTest::addColumn<int>("slot");
         QTest::addColumn<bool>("hot");
-        QTest::addColumn<QString>("warning");
+        QTest::addColumn<QString>("warning"); // %1: the slot
         QTest::addColumn<QString>("event");
-        QTest::newRow("hot journal") << true
-                                     << QStringLiteral(
-                                            "Azienda_1: una riapertura precedente è stata interrotta: "
-                                            "l'archivio sarà ripristinato all'inizio della riapertura")
-                                     << QStringLiteral("dati.mdb riportato all'ultimo stato confermato");
+        const QString hotWarning = QStringLiteral(
+            "Azienda_%1: una riapertura precedente è stata interrotta: l'archivio sarà ripristinato "
+            "all'inizio della riapertura");
+        const QString hotEvent = QStringLiteral("dati.mdb riportato all'ultimo stato confermato");
+        QTest::newRow("hot journal") << 1 << true << hotWarning << hotEvent;
+        QTest::newRow("hot journal beside the archive checked ahead") << 3 << true << hotWarning << hotEvent;
         QTest::newRow("journal never synced")
-            << false
+            << 1 << false
             << years::fill(QStringLiteral(
-                   "Azienda_1: il file dati.mdb-journal è rimasto da una riapertura interrotta prima "
+                   "Azienda_%1: il file dati.mdb-journal è rimasto da una riapertura interrotta prima "
                    "che l'archivio {old} fosse modificato: sarà rimosso all'inizio della riapertura"))
             << QStringLiteral("dati.mdb: rimosso il file dati.mdb-journal");
     }
     void anInterruptedArchiveIsLeftAloneByTheCheckAndRecoveredByTheRun()
     {
+        QFETCH(int, slot);
         QFETCH(bool, hot);
         QFETCH(QString, warning);
         QFETCH(QString, event);
+        warning = warning.arg(slot);
         CheckFixture f;
-        const QString archive = f.oldArchive(1);
+        const QString archive = f.oldArchive(slot);
         if (hot) {
             TestInstall::leaveInterruptedWrite(
                 archive, QStringLiteral("update AZIENDE set Ragione_Sociale1 = 'A METÀ'"));
@@ -136,7 +142,7 @@ private slots:
                  qPrintable(findingTexts(check, Level::Warning).join(QLatin1Char('\n'))));
         QVERIFY(findingTexts(check, Level::Error).isEmpty());
         QCOMPARE(findingTexts(check, Level::Warning)
-                     .filter(QStringLiteral("Azienda_1: lo spazio per il LOG"))
+                     .filter(QStringLiteral("Azienda_%1: lo spazio per il LOG").arg(slot))
                      .size(),
                  hot ? 1 : 0);
 
@@ -146,11 +152,12 @@ private slots:
         QVERIFY2(f.host.events
                          .filter(years::fill(
                                      QStringLiteral("Archivio c:\\Programmi\\Ventor Sistemi\\dati\\esercizi\\"
-                                                    "Azienda_1\\{old}\\")) +
+                                                    "Azienda_%1\\{old}\\")
+                                         .arg(slot)) +
                                  event)
                          .size() == 1,
                  qPrintable(f.host.events.join(QLatin1Char('\n'))));
-        QCOMPARE(f.host.boxesContaining(QStringLiteral("Azienda 1 S.r.l. eseguita")), 1);
+        QCOMPARE(f.host.boxesContaining(QStringLiteral("Azienda %1 S.r.l. eseguita").arg(slot)), 1);
         QCOMPARE(TestInstall::scalar(archive, QStringLiteral("select count(*) from sqlite_master where "
                                                              "name = 'zz_spill'")),
                  QVariant(0));
@@ -162,46 +169,51 @@ private slots:
     {
         QTest::addColumn<QString>("immutable"); // relative to the root, made immutable
         QTest::addColumn<bool>("mount");        // that folder bound read-only instead
-        QTest::addColumn<QString>("sql");       // run on company 1's old-year archive
+        QTest::addColumn<QString>("sql");       // run on company 1's old-year archive, or the damaged one
         QTest::addColumn<QString>("expected");
         QTest::addColumn<bool>("zetaFolder"); // "Abilita aggiornamento in cartella Zeta" ticked
-        QTest::addColumn<bool>("damage");     // one page in the middle of company 1's archive overwritten
+        QTest::addColumn<int>("damaged"); // the company whose archive has one page in the middle overwritten
         QTest::newRow("archive immutable")
             << years::fill(QStringLiteral("dati\\esercizi\\Azienda_1\\{old}\\dati.mdb")) << false << QString()
-            << years::fill(QStringLiteral("Azienda_1: l'archivio {old} non è scrivibile")) << false << false;
+            << years::fill(QStringLiteral("Azienda_1: l'archivio {old} non è scrivibile")) << false << 0;
         QTest::newRow("new-year folder immutable")
             << years::fill(QStringLiteral("dati\\Esercizi\\Azienda_1\\{new}")) << false << QString()
-            << years::fill(QStringLiteral("Azienda_1: la cartella {new} non è scrivibile")) << false << false;
+            << years::fill(QStringLiteral("Azienda_1: la cartella {new} non è scrivibile")) << false << 0;
         QTest::newRow("data folder immutable")
             << QStringLiteral("dati") << false << QString()
-            << QStringLiteral("la cartella dati non è scrivibile") << false << false;
+            << QStringLiteral("la cartella dati non è scrivibile") << false << 0;
         QTest::newRow("data folder on a read-only mount")
             << QStringLiteral("dati") << true << QString()
-            << years::fill(QStringLiteral("Azienda_1: l'archivio {old} non è scrivibile")) << false << false;
+            << years::fill(QStringLiteral("Azienda_1: l'archivio {old} non è scrivibile")) << false << 0;
         QTest::newRow("article without code")
             << QString() << false
             << QStringLiteral(
                    "insert into ANAG_ART(CodArt, DescrArt) values ('A1', 'a'), (null, 'senza codice')")
-            << QStringLiteral("Azienda_1: l'articolo alla riga 2 di ANAG_ART non ha codice") << false
-            << false;
+            << QStringLiteral("Azienda_1: l'articolo alla riga 2 di ANAG_ART non ha codice") << false << 0;
         // Ticked by mistake: the product's folder holds no company, and a run
         // that opens nothing would end as a success.
         QTest::newRow("no company") << QString() << false << QString()
                                     << years::fill(
                                            QStringLiteral("nessuna azienda con archivio {old} trovata in "
                                                           "c:\\Programmi\\Zeta\\dati\\esercizi"))
-                                    << true << false;
+                                    << true << 0;
         // Passes every other check: only the engine's own check reads every page.
+        const QString manyArticles = QStringLiteral(
+            "with recursive n(i) as (select 1 union all select i + 1 from n where i < 3000) "
+            "insert into ANAG_ART(CodArt, DescrArt) select 'A' || i, hex(randomblob(300)) from n");
         QTest::newRow("damaged page")
-            << QString() << false
-            << QStringLiteral(
-                   "with recursive n(i) as (select 1 union all select i + 1 from n where i < 3000) "
-                   "insert into ANAG_ART(CodArt, DescrArt) select 'A' || i, hex(randomblob(300)) "
-                   "from n")
+            << QString() << false << manyArticles
             << years::fill(QStringLiteral(
                    "Azienda_1: l'archivio {old} c:\\Programmi\\Ventor Sistemi\\dati\\esercizi\\"
                    "Azienda_1\\{old}\\dati.mdb è danneggiato (controllo di integrità: "))
-            << false << true;
+            << false << 1;
+        // Checked on the second thread while company 1 is reviewed.
+        QTest::newRow("damaged page of the archive checked ahead")
+            << QString() << false << manyArticles
+            << years::fill(QStringLiteral(
+                   "Azienda_3: l'archivio {old} c:\\Programmi\\Ventor Sistemi\\dati\\esercizi\\"
+                   "Azienda_3\\{old}\\dati.mdb è danneggiato (controllo di integrità: "))
+            << false << 3;
     }
     void whatTheRunWouldTripOnIsAnErrorAndRefusesTheRun()
     {
@@ -210,13 +222,31 @@ private slots:
         QFETCH(QString, sql);
         QFETCH(QString, expected);
         QFETCH(bool, zetaFolder);
-        QFETCH(bool, damage);
+        QFETCH(int, damaged);
         CheckFixture f;
         f.host.zetaFolder = zetaFolder;
         if (!sql.isEmpty())
-            TestInstall::exec(f.oldArchive(1), sql);
-        if (damage)
-            TestInstall::overwriteMiddlePage(f.oldArchive(1));
+            TestInstall::exec(f.oldArchive(damaged ? damaged : 1), sql);
+        if (damaged) {
+            TestInstall::overwriteMiddlePage(f.oldArchive(damaged));
+            // Said in its turn, right after the archive opens, and the archive
+            // is read no further; the other company is checked whole.
+            QStringList lines;
+            for (const PreliminaryFinding& finding : runPreliminaryCheck(f.host, f.state).findings)
+                lines << finding.text;
+            qsizetype said = 0;
+            while (said < lines.size() && !lines.at(said).startsWith(expected))
+                ++said;
+            QVERIFY2(said > 0 && said < lines.size(), qPrintable(lines.join(QLatin1Char('\n'))));
+            QCOMPARE(
+                lines.at(said - 1),
+                years::fill(QStringLiteral("Azienda_%1: l'archivio {old} si apre con l'utente del programma"))
+                    .arg(damaged));
+            QVERIFY(lines.filter(QStringLiteral("Azienda_%1: tabelle").arg(damaged)).isEmpty());
+            QCOMPARE(lines.filter(QStringLiteral("Azienda_%1: tabelle necessarie presenti").arg(4 - damaged))
+                         .size(),
+                     1);
+        }
         std::unique_ptr<ScopedMount> readOnly;
         if (mount) {
             readOnly = ScopedMount::readOnly(f.file(immutable));
@@ -262,6 +292,18 @@ private slots:
                    "rifiuta): andranno registrate a mano: \"F\" \"  \", documento \"FA\" n. "
                    "\"12\" del \"02/05/{old}\" (dati mancanti: codice cliente/fornitore)"))
             << QStringLiteral("Non si è potuto creare l'ID del Movimento Contabile");
+        // Read side by side, said in the order the steps meet them.
+        QTest::newRow("twin articles, then a refused open item")
+            << QStringLiteral("insert into ANAG_ART(CodArt) values ('Q1'), ('q1'); ") + item +
+                   years::fill(QStringLiteral("('{old}-05-02', 'F', '  ', 'FA', '12', 30)"))
+            << QStringLiteral("Azienda_1: 1 articoli con codice gemello\nAzienda_1: 1 partite aperte non "
+                              "saranno riportate")
+            << QString();
+        QTest::newRow("open items without a field the carry-forward reads")
+            << item + years::fill(QStringLiteral("('{old}-05-02', 'C', '9', 'FT', '7', 30)")) +
+                   QStringLiteral("; alter table MOV_CONT drop column Tipo_Mov")
+            << QStringLiteral("Azienda_1: partite aperte non leggibili, il loro riporto fallirà: errore 3265")
+            << QString();
         // Not refused for its key, but the writer cannot read its number.
         QTest::newRow("open item with a Null document number")
             << item + years::fill(QStringLiteral("('{old}-05-02', 'C', '9', 'FT', null, 30)"))
@@ -326,8 +368,16 @@ private slots:
         const QStringList errors = findingTexts(check, Level::Error);
         QVERIFY2(errors.isEmpty(), qPrintable(errors.join(QLatin1Char('\n'))));
         const QStringList warnings = findingTexts(check, Level::Warning);
-        for (const QString& expected : warning.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        qsizetype previous = -1;
+        for (const QString& expected : warning.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
             QVERIFY2(warnings.filter(expected).size() == 1, qPrintable(warnings.join(QLatin1Char('\n'))));
+            // In the order given.
+            qsizetype at = 0;
+            while (!warnings.at(at).contains(expected))
+                ++at;
+            QVERIFY2(at > previous, qPrintable(warnings.join(QLatin1Char('\n'))));
+            previous = at;
+        }
         f.host.events.clear();
         QVERIFY(runYearOpening(f.ctx) != RunOutcome::NotStarted);
         QVERIFY(QFile::exists(f.newArchive(1)));
