@@ -18,7 +18,6 @@
 #include "run/verification.h"
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -29,6 +28,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -40,6 +40,37 @@ qint64 cpuMs()
     return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000 +
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
 }
+
+// A digest of every line, eight bytes at a time: it tells two builds' lines
+// apart at a cost (a few ms on medium) that leaves the measure the
+// verification's; a cryptographic hash of the 20 MB of lines took a fifth
+// of it.
+class Digest
+{
+public:
+    void add(const QByteArray& bytes)
+    {
+        const char* at = bytes.constData();
+        const char* const end = at + bytes.size();
+        for (; end - at >= 8; at += 8) {
+            quint64 word = 0;
+            std::memcpy(&word, at, 8);
+            mix(word);
+        }
+        quint64 tail = 0;
+        std::memcpy(&tail, at, size_t(end - at));
+        mix(tail ^ (quint64(end - at) << 56));
+    }
+    QByteArray text() const { return QByteArray::number(m_value, 16).rightJustified(16, '0'); }
+
+private:
+    void mix(quint64 word)
+    {
+        m_value = (m_value ^ word) * 0x9E3779B97F4A7C15ULL;
+        m_value ^= m_value >> 29;
+    }
+    quint64 m_value = 0xcbf29ce484222325ULL;
+};
 
 // Everything a company's comparison gives, a line each.
 void describe(const rio::CompanyVerification& v, QByteArray& out)
@@ -190,11 +221,11 @@ int main(int argc, char** argv)
     QByteArray dump;
     for (int r = 0; r < runs; ++r) {
         // Every line goes into the digest; only a dump keeps them.
-        QCryptographicHash hash(QCryptographicHash::Sha256);
+        Digest hash;
         const bool keep = !dumpPath.isEmpty();
         dump.clear();
         const auto add = [&](const QByteArray& line) {
-            hash.addData(line);
+            hash.add(line);
             if (keep)
                 dump += line;
         };
@@ -225,7 +256,7 @@ int main(int argc, char** argv)
         }
         bestWall = std::min(bestWall, wall.elapsed());
         bestCpu = std::min(bestCpu, cpuMs() - cpu0);
-        digest = hash.result().toHex().left(16);
+        digest = hash.text();
     }
     if (!dumpPath.isEmpty()) {
         QFile file(dumpPath);

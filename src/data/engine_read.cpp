@@ -13,6 +13,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -135,6 +136,21 @@ void EngineRows::finish()
     d->endRead();
 }
 
+EngineRows::Stored EngineRows::stored(int column) const
+{
+    switch (sqlite3_column_type(d->lite, column)) {
+    case SQLITE_NULL:
+        return Stored::Null;
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+        return Stored::Number;
+    case SQLITE_TEXT:
+        return Stored::Text;
+    default:
+        return Stored::Blob;
+    }
+}
+
 bool EngineRows::isNull(int column) const
 {
     return sqlite3_column_type(d->lite, column) == SQLITE_NULL;
@@ -170,6 +186,23 @@ QByteArrayView EngineRows::utf8(int column) const
 QString EngineRows::text(int column) const
 {
     return QString::fromUtf8(utf8(column));
+}
+
+void EngineRows::readText(int column, QString& into) const
+{
+    textInto(utf8(column), into);
+}
+
+void EngineRows::textInto(QByteArrayView bytes, QString& into)
+{
+    if (!std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; })) {
+        into = QString::fromUtf8(bytes);
+        return;
+    }
+    into.resize(bytes.size());
+    char16_t* out = reinterpret_cast<char16_t*>(into.data());
+    for (const char c : bytes)
+        *out++ = char16_t(uchar(c));
 }
 
 Value EngineRows::value(int column, ColumnType type) const

@@ -69,6 +69,11 @@ public:
     // Ends the read now.
     void finish();
 
+    // How the current row's column is stored; one question to the engine
+    // where isNull, isText and isNumber would ask up to three.
+    enum class Stored { Null, Number, Text, Blob };
+    Stored stored(int column) const;
+
     // The current row's columns. A number reads as a double whichever its
     // storage class, Null as 0; utf8() and text() read Null as empty; utf8()
     // stays valid until the next call on this object.
@@ -78,7 +83,13 @@ public:
     qint64 integer(int column) const;
     double number(int column) const;
     QByteArrayView utf8(int column) const;
+
     QString text(int column) const;
+    // The same into `into`, reusing its room when nothing else shares it:
+    // for a column read on every row, without a new text each time.
+    void readText(int column, QString& into) const;
+    // UTF-8 bytes (as utf8() gives them) as text into `into`, the same way.
+    static void textInto(QByteArrayView utf8, QString& into);
     // The column as Query reads it from a column declared of type: for the
     // values stored otherwise than the common case.
     Value value(int column, ColumnType type) const;

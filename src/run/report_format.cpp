@@ -4,7 +4,10 @@
 #include <QHash>
 #include <QLocale>
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <system_error>
 
 namespace rio {
 
@@ -38,13 +41,33 @@ QString formatQuantity(double v)
 
 QString formatCsvNumber(double v)
 {
+    char text[CsvNumberRoom];
+    return QString::fromLatin1(text, writeCsvNumber(text, v) - text);
+}
+
+char* writeCsvNumber(char* out, double v)
+{
     // The Italian form without grouping is the plain one with a comma: a
     // spreadsheet line per article and item, so no locale on the way.
+    char* const end = out + CsvNumberRoom;
+    // A whole quantity, the most common cell, has no noise to take away.
+    if (std::trunc(v) == v && std::fabs(v) < 1e9)
+        return std::to_chars(out, end, qint64(v)).ptr;
     const double r = withoutNoise(v);
-    if (std::trunc(r) == r && std::fabs(r) < 1e15)
-        return QString::number(qint64(r));
-    return QString::number(r, 'f', QLocale::FloatingPointShortest)
-        .replace(QLatin1Char('.'), QLatin1Char(','));
+    std::to_chars_result written{};
+    if (std::fabs(r) < 1e15) {
+        // Without noise, nothing below 1e-6 but 0: at most 24 bytes.
+        written = std::trunc(r) == r ? std::to_chars(out, end, qint64(r))
+                                     : std::to_chars(out, end, r, std::chars_format::fixed);
+    } else {
+        // Beyond what the product holds, or not a number: Qt's form, whose
+        // digits past the shortest ones are zeros.
+        const QByteArray text = QString::number(r, 'f', QLocale::FloatingPointShortest).toLatin1();
+        written.ptr = std::copy_n(text.constData(), std::min(text.size(), CsvNumberRoom), out);
+    }
+    Q_ASSERT(written.ec == std::errc());
+    std::replace(out, written.ptr, '.', ',');
+    return written.ptr;
 }
 
 } // namespace rio

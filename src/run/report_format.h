@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace rio {
@@ -17,6 +18,11 @@ QString formatQuantity(double v);
 // A number for a spreadsheet cell: decimal comma, no thousands separator,
 // up to six decimals ("61703333,49").
 QString formatCsvNumber(double v);
+// The same written as bytes at out, which has room for CsvNumberRoom of
+// them; returns the end of what was written. For a spreadsheet written a line
+// per article and item.
+inline constexpr qsizetype CsvNumberRoom = 340; // the longest double has 309 digits
+char* writeCsvNumber(char* out, double v);
 
 } // namespace rio
 

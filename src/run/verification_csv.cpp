@@ -2,61 +2,173 @@
 // warehouse, and the open items of the old year beside what became of them in the new year.
 // Columns are only ever added at the end: spreadsheets made on the first
 // ones keep working.
+//
+// A line per warehouse and per item: each line is written straight as UTF-8
+// bytes, with no text object per cell.
 #include "context/years.h"
 #include "run/company_choice.h"
 #include "run/report_format.h"
 #include "run/verification.h"
 #include "run/verification_read.h"
 
+#include <algorithm>
+#include <cstring>
 #include <initializer_list>
 
 namespace rio {
 
 namespace {
 
-// A text cell: quoted when a spreadsheet would split or trim it.
-void appendCell(QString& line, const QString& s)
+// A spreadsheet line written as bytes into room made ahead: no text object
+// per cell, no check of the room per character.
+class LineWriter
 {
-    bool quote = !s.isEmpty() && (s.front().isSpace() || s.back().isSpace());
-    for (qsizetype i = 0; !quote && i < s.size(); ++i) {
-        const QChar c = s[i];
-        quote = c == QLatin1Char(';') || c == QLatin1Char('"') || c == QLatin1Char('\r') ||
-                c == QLatin1Char('\n');
+public:
+    // room: what the whole line is likely to take (see roomFor); more is
+    // made when a cell needs it.
+    explicit LineWriter(qsizetype room) : m_line(room, Qt::Uninitialized), m_at(m_line.data()) {}
+
+    // The bytes a cell of text can take: three per UTF-16 unit, its quotes
+    // and an apostrophe.
+    static qsizetype roomFor(QStringView s) { return 3 * s.size() + 3; }
+    // What a number cell takes but for sums beyond any the product holds.
+    static constexpr qsizetype NumberRoom = 32;
+
+    void add(char c)
+    {
+        makeRoom(1);
+        *m_at++ = c;
     }
-    if (!quote) {
-        line += s;
-        return;
+    void add(QByteArrayView bytes)
+    {
+        makeRoom(bytes.size());
+        std::memcpy(m_at, bytes.data(), size_t(bytes.size()));
+        m_at += bytes.size();
     }
-    line += QLatin1Char('"');
-    for (const QChar c : s) {
-        if (c == QLatin1Char('"'))
-            line += QLatin1Char('"');
-        line += c;
+
+    // A text cell: quoted when a spreadsheet would split or trim it. formula:
+    // free text typed in the product (a description, a name), shown by a
+    // spreadsheet and never run: one starting like a formula ("=", "+", "-",
+    // "@") gets an apostrophe before it.
+    void cell(QStringView s, bool formula = false)
+    {
+        // One pass without branches over the whole text: most cells are
+        // plain ASCII, copied as they are.
+        char16_t all = 0;
+        bool quotes = false;
+        bool splits = false;
+        for (const QChar qc : s) {
+            const char16_t c = qc.unicode();
+            all |= c;
+            quotes |= c == u'"';
+            splits |= (c == u';') | (c == u'\r') | (c == u'\n');
+        }
+        const bool quote = quotes || splits || (!s.isEmpty() && (s.front().isSpace() || s.back().isSpace()));
+        makeRoom(roomFor(s));
+        if (quote)
+            *m_at++ = '"';
+        if (formula && !s.isEmpty() && QStringView(u"=+-@").contains(s.front()))
+            *m_at++ = '\'';
+        if (all < 0x80 && !quotes) {
+            for (const QChar qc : s)
+                *m_at++ = char(qc.unicode());
+        } else {
+            utf8(s, quote);
+        }
+        if (quote)
+            add('"');
     }
-    line += QLatin1Char('"');
+
+    void number(double v)
+    {
+        char text[CsvNumberRoom];
+        add(QByteArrayView(text, writeCsvNumber(text, v)));
+    }
+
+    QByteArray take()
+    {
+        m_line.truncate(m_at - m_line.constData());
+        return std::move(m_line);
+    }
+
+private:
+    void makeRoom(qsizetype bytes)
+    {
+        const qsizetype at = m_at - m_line.constData();
+        if (m_line.size() - at >= bytes)
+            return;
+        m_line.resize(std::max(2 * m_line.size(), at + bytes));
+        m_at = m_line.data() + at;
+    }
+
+    // s as UTF-8 into the room made for it, each '"' doubled when quoted; a
+    // lone surrogate as '?', as Qt writes it.
+    void utf8(QStringView s, bool quoted)
+    {
+        for (qsizetype i = 0; i < s.size(); ++i) {
+            const char16_t c = s[i].unicode();
+            if (c < 0x80) {
+                if (quoted && c == u'"')
+                    put('"');
+                put(char(c));
+            } else if (c < 0x800) {
+                put(char(0xC0 | (c >> 6)));
+                put(char(0x80 | (c & 0x3F)));
+            } else if (QChar::isHighSurrogate(c) && i + 1 < s.size() && s[i + 1].isLowSurrogate()) {
+                const char32_t u = QChar::surrogateToUcs4(c, s[++i].unicode());
+                put(char(0xF0 | (u >> 18)));
+                put(char(0x80 | ((u >> 12) & 0x3F)));
+                put(char(0x80 | ((u >> 6) & 0x3F)));
+                put(char(0x80 | (u & 0x3F)));
+            } else if (QChar::isSurrogate(c)) {
+                put('?');
+            } else {
+                put(char(0xE0 | (c >> 12)));
+                put(char(0x80 | ((c >> 6) & 0x3F)));
+                put(char(0x80 | (c & 0x3F)));
+            }
+        }
+    }
+
+    void put(char c) { *m_at++ = c; }
+
+    QByteArray m_line;
+    char* m_at;
+};
+
+// The room of a line of the company c with these text cells, numberCells
+// numbers and fixed texts of at most fixed bytes.
+qsizetype roomFor(const CompanyVerification& c, std::initializer_list<const QString*> cells, int numberCells,
+                  qsizetype fixed)
+{
+    qsizetype room =
+        LineWriter::NumberRoom + LineWriter::roomFor(c.name) + fixed + LineWriter::NumberRoom * numberCells;
+    for (const QString* cell : cells)
+        room += LineWriter::roomFor(*cell) + 1;
+    return room;
 }
 
-// Free text typed in the product (a description, a name) as a cell a
-// spreadsheet shows and never runs: one starting like a formula ("=", "+",
-// "-", "@") gets an apostrophe before it.
-QString freeText(const QString& s)
+void addCompany(LineWriter& line, const CompanyVerification& c)
 {
-    if (!s.isEmpty() && QStringView(u"=+-@").contains(s.front()))
-        return QLatin1Char('\'') + s;
-    return s;
+    line.add("Azienda_");
+    line.number(c.slot);
+    line.add(';');
+    line.cell(c.name);
 }
 
 QByteArray csvLine(std::initializer_list<QString> cells)
 {
-    QString line;
-    line.reserve(160);
+    qsizetype room = 2;
+    for (const QString& cell : cells)
+        room += LineWriter::roomFor(cell) + 1;
+    LineWriter line(room);
     for (const QString& cell : cells) {
         if (&cell != cells.begin())
-            line += QLatin1Char(';');
-        appendCell(line, cell);
+            line.add(';');
+        line.cell(cell);
     }
-    line += QLatin1String("\r\n");
-    return line.toUtf8();
+    line.add("\r\n");
+    return line.take();
 }
 
 } // namespace
@@ -83,23 +195,54 @@ QByteArray spreadsheetStart(Spreadsheet sheet)
 
 QByteArray spreadsheetLine(const CompanyVerification& c, const StockRow& r)
 {
-    return csvLine({QStringLiteral("Azienda_%1").arg(c.slot), c.name, r.code, r.dep,
-                    formatCsvNumber(r.stockOld), formatCsvNumber(r.opening), formatCsvNumber(r.stockNew),
-                    freeText(r.description), r.warning});
+    LineWriter line(roomFor(c, {&r.code, &r.dep, &r.description, &r.warning}, 3, 2));
+    addCompany(line, c);
+    for (const QString* cell : {&r.code, &r.dep}) {
+        line.add(';');
+        line.cell(*cell);
+    }
+    for (const double number : {r.stockOld, r.opening, r.stockNew}) {
+        line.add(';');
+        line.number(number);
+    }
+    line.add(';');
+    line.cell(r.description, true);
+    line.add(';');
+    line.cell(r.warning);
+    line.add("\r\n");
+    return line.take();
 }
 
 QByteArray spreadsheetLine(const CompanyVerification& c, const OpenItemRow& r)
 {
-    QString outcome = QStringLiteral("riportata");
-    if (!r.inNew)
-        outcome = QStringLiteral("non riportata");
-    else if (!r.inOld)
-        outcome = QStringLiteral("solo nel %1").arg(layout::AnnoDaAprire);
-    else if (!verification::sameAmount(r.totalOld, r.totalNew))
-        outcome = QStringLiteral("totale diverso");
-    return csvLine({QStringLiteral("Azienda_%1").arg(c.slot), c.name, r.tipo, r.codice, r.date,
-                    r.documentType, r.documentNumber, r.inOld ? formatCsvNumber(r.totalOld) : QString(),
-                    r.inNew ? formatCsvNumber(r.totalNew) : QString(), outcome, freeText(r.name)});
+    LineWriter line(
+        roomFor(c, {&r.tipo, &r.codice, &r.date, &r.documentType, &r.documentNumber, &r.name}, 3, 32));
+    addCompany(line, c);
+    for (const QString* cell : {&r.tipo, &r.codice, &r.date, &r.documentType, &r.documentNumber}) {
+        line.add(';');
+        line.cell(*cell);
+    }
+    line.add(';');
+    if (r.inOld)
+        line.number(r.totalOld);
+    line.add(';');
+    if (r.inNew)
+        line.number(r.totalNew);
+    line.add(';');
+    if (!r.inNew) {
+        line.add("non riportata");
+    } else if (!r.inOld) {
+        line.add("solo nel ");
+        line.number(layout::AnnoDaAprire);
+    } else if (!verification::sameAmount(r.totalOld, r.totalNew)) {
+        line.add("totale diverso");
+    } else {
+        line.add("riportata");
+    }
+    line.add(';');
+    line.cell(r.name, true);
+    line.add("\r\n");
+    return line.take();
 }
 
 QByteArray spreadsheetNotChosenLine(Spreadsheet sheet, const CompanyVerification& c)

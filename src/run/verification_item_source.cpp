@@ -1,11 +1,10 @@
 // Reading the accounting items of an archive for the verification: straight
 // from the engine where the connection allows it, else through Query.
-#include "data/date_text.h"
 #include "data/engine_read.h"
 #include "data/error.h"
 #include "run/verification_read.h"
 
-#include <optional>
+#include <QDate>
 
 namespace rio::verification {
 
@@ -46,12 +45,15 @@ private:
 // Straight from the engine on Qt's SQLite driver: each value stored in the
 // common way (a text, a number, a date as ISO text) turned into the text
 // Query's value would give, the others through the same conversion as Query.
+// The table is read in its own order: most of its rows are the open items,
+// and through an index of their state each would be looked up, then sorted.
 class EngineItems : public ItemSource
 {
 public:
     EngineItems(Connection& c, const QString& where, const QList<ColumnType>& types)
         : m_rows(c, QStringLiteral("select ") + itemColumns().join(QStringLiteral(", ")) +
-                        QStringLiteral(" from MOV_CONT") + where + QStringLiteral(" order by rowid")),
+                        QStringLiteral(" from MOV_CONT not indexed") + where +
+                        QStringLiteral(" order by rowid")),
           m_types(types)
     {
         m_rows.exec();
@@ -62,50 +64,69 @@ public:
         if (!m_rows.next())
             return false;
         for (int i = 0; i < 5; ++i) {
-            keys.null[i] = m_rows.isNull(i);
-            keys.text[i] = keys.null[i] ? QString() : shownText(i);
+            const EngineRows::Stored stored = m_rows.stored(i);
+            keys.null[i] = stored == EngineRows::Stored::Null;
+            if (keys.null[i])
+                keys.text[i] = QString();
+            else if (stored == EngineRows::Stored::Text && m_types.at(i) != ColumnType::Date)
+                m_rows.readText(i, keys.text[i]);
+            else
+                keys.text[i] = shownText(i, stored);
         }
         total = 0;
-        if (!m_rows.isNull(5))
-            total = m_rows.isNumber(5) && m_types.at(5) != ColumnType::Boolean
-                        ? m_rows.number(5)
-                        : numberOrZero(m_rows.value(5, m_types.at(5)));
+        const EngineRows::Stored stored = m_rows.stored(5);
+        if (stored == EngineRows::Stored::Number && m_types.at(5) != ColumnType::Boolean)
+            total = m_rows.number(5);
+        else if (stored != EngineRows::Stored::Null)
+            total = numberOrZero(m_rows.value(5, m_types.at(5)));
         return true;
     }
 
 private:
-    QString shownText(int column) const
+    QString shownText(int column, EngineRows::Stored stored) const
     {
         const ColumnType type = m_types.at(column);
-        if (m_rows.isText(column)) {
+        if (stored == EngineRows::Stored::Text) {
             if (type != ColumnType::Date)
                 return m_rows.text(column);
-            if (const std::optional<QString> day = isoDayShown(m_rows.utf8(column)))
-                return *day;
+            const QByteArrayView iso = m_rows.utf8(column);
+            if (isIsoDay(iso))
+                return dayShown(iso);
         }
+        // A number in a column of reals is a real to Query, whatever the
+        // engine stored it as.
+        if (stored == EngineRows::Stored::Number && type == ColumnType::Real)
+            return textOf(Value(m_rows.number(column)));
         return textOf(m_rows.value(column, type));
     }
 
-    // A date column's "yyyy-mm-dd" as textOf shows the date Query reads from
-    // it: "dd/mm/yyyy". Nothing for any other form (a time of day, Jet's day
-    // zero, which shows as a time), left to the conversion.
-    static std::optional<QString> isoDayShown(QByteArrayView iso)
+    // Whether a date column's text is "yyyy-mm-dd" of a day Query reads as
+    // that date and textOf shows as "dd/mm/yyyy". Not any other form (a
+    // time of day, Jet's day zero, which shows as a time): those are left to
+    // the conversion.
+    static bool isIsoDay(QByteArrayView iso)
     {
         if (iso.size() != 10 || iso[4] != '-' || iso[7] != '-')
-            return std::nullopt;
+            return false;
         int parts[3] = {};
         const int from[3] = {0, 5, 8};
         const int width[3] = {4, 2, 2};
         for (int p = 0; p < 3; ++p)
             for (int i = from[p]; i < from[p] + width[p]; ++i) {
                 if (iso[i] < '0' || iso[i] > '9')
-                    return std::nullopt;
+                    return false;
                 parts[p] = parts[p] * 10 + (iso[i] - '0');
             }
-        const QDate date(parts[0], parts[1], parts[2]);
-        if (!date.isValid() || date == QDate(1899, 12, 30))
-            return std::nullopt;
-        return dayMonthYearText(date);
+        return QDate::isValid(parts[0], parts[1], parts[2]) &&
+               !(parts[0] == 1899 && parts[1] == 12 && parts[2] == 30);
+    }
+
+    // "dd/mm/yyyy" of such a day: its own digits in the other order, as
+    // dayMonthYearText gives them for a year of four digits.
+    static QString dayShown(QByteArrayView iso)
+    {
+        const char day[10] = {iso[8], iso[9], '/', iso[5], iso[6], '/', iso[0], iso[1], iso[2], iso[3]};
+        return QString::fromLatin1(day, 10);
     }
 
     EngineRows m_rows;

@@ -16,8 +16,15 @@ namespace rio::verification {
 
 namespace {
 
+// A party's line, with its kind worked out once.
+struct Party
+{
+    PartyLine line;
+    PartyLine::Kind kind = PartyLine::Kind::Other;
+};
+
 // Parties by "tipo" + U+001F + "codice"; shown in the order of their keys.
-using Parties = QHash<QString, PartyLine>;
+using Parties = QHash<QString, Party>;
 
 struct ItemTotals
 {
@@ -98,16 +105,16 @@ public:
             ++refused[party].count;
             refused[party].total += total;
         }
-        PartyLine& p = partyOf(party, keys);
-        ++p.expectedCount;
-        p.expectedTotal += total;
-        ++expected[int(p.kind())].count;
-        expected[int(p.kind())].total += total;
+        Party& p = partyOf(party, keys);
+        ++p.line.expectedCount;
+        p.line.expectedTotal += total;
+        ++expected[int(p.kind)].count;
+        expected[int(p.kind)].total += total;
 
         OpenItemRow row = sheetRow(keys);
-        row.name = p.name;
+        row.name = p.line.name;
         row.totalOld = total;
-        const std::optional<double> found = takeCarried(keys.joined());
+        const std::optional<double> found = takeCarried(keys);
         row.inNew = found.has_value();
         row.totalNew = found.value_or(0.0);
         if (m_rows.openItem)
@@ -115,14 +122,15 @@ public:
     }
 
     // The line of a party, made when first met.
-    PartyLine& partyOf(const QString& party, const ItemKeys& keys)
+    Party& partyOf(const QString& party, const ItemKeys& keys)
     {
         auto it = parties.find(party);
         if (it == parties.end()) {
-            it = parties.insert(party, PartyLine{});
-            it->tipo = keys.shown(1);
-            it->codice = keys.shown(2);
-            it->name = m_names.name(keys.text[1], keys.text[2]);
+            it = parties.insert(party, Party{});
+            it->line.tipo = keys.shown(1);
+            it->line.codice = keys.shown(2);
+            it->line.name = m_names.name(keys.text[1], keys.text[2]);
+            it->kind = it->line.kind();
         }
         return *it;
     }
@@ -134,9 +142,8 @@ public:
             if (item)
                 carriedOnly(*item);
         m_waiting.clear();
-        CarriedItem item;
-        while (readCarried(item))
-            carriedOnly(item);
+        while (readCarried(m_read))
+            carriedOnly(m_read);
     }
 
     Parties parties;
@@ -147,24 +154,33 @@ public:
 
 private:
     // The total of the first new-year item of these key fields not yet taken.
-    std::optional<double> takeCarried(const QString& key)
+    // While the writer's order holds, that is the next item read: the joined
+    // key is made only when it is not.
+    std::optional<double> takeCarried(const ItemKeys& keys)
     {
-        auto waiting = m_waitingByKey.find(key);
-        if (waiting != m_waitingByKey.end()) {
-            const qsizetype at = waiting->takeFirst();
-            if (waiting->isEmpty())
-                m_waitingByKey.erase(waiting);
-            const double total = m_waiting[at]->total;
-            m_waiting[at].reset();
-            return total;
+        QString key;
+        if (!m_waitingByKey.isEmpty()) {
+            key = keys.joined();
+            auto waiting = m_waitingByKey.find(key);
+            if (waiting != m_waitingByKey.end()) {
+                const qsizetype at = waiting->takeFirst();
+                if (waiting->isEmpty())
+                    m_waitingByKey.erase(waiting);
+                const double total = m_waiting[at]->total;
+                m_waiting[at].reset();
+                return total;
+            }
         }
-        CarriedItem item;
-        while (readCarried(item)) {
-            const QString itemKey = item.keys.joined();
+        while (readCarried(m_read)) {
+            if (m_read.keys.sameTexts(keys))
+                return m_read.total;
+            if (key.isNull())
+                key = keys.joined();
+            const QString itemKey = m_read.keys.joined();
             if (itemKey == key)
-                return item.total;
+                return m_read.total;
             m_waitingByKey[itemKey] << m_waiting.size();
-            m_waiting << std::move(item);
+            m_waiting << m_read;
         }
         return std::nullopt;
     }
@@ -174,18 +190,18 @@ private:
     {
         if (!m_carried->next(out.keys, out.total))
             return false;
-        PartyLine& p = partyOf(out.keys.party(), out.keys);
-        ++p.carriedCount;
-        p.carriedTotal += out.total;
-        ++carried[int(p.kind())].count;
-        carried[int(p.kind())].total += out.total;
+        Party& p = partyOf(out.keys.party(), out.keys);
+        ++p.line.carriedCount;
+        p.line.carriedTotal += out.total;
+        ++carried[int(p.kind)].count;
+        carried[int(p.kind)].total += out.total;
         return true;
     }
 
     void carriedOnly(const CarriedItem& item)
     {
         OpenItemRow row = sheetRow(item.keys);
-        row.name = parties.value(item.keys.party()).name;
+        row.name = parties.value(item.keys.party()).line.name;
         row.inOld = false;
         row.totalNew = item.total;
         if (m_rows.openItem)
@@ -196,6 +212,7 @@ private:
     CompanyVerification& m_v;
     const SpreadsheetRows& m_rows;
     const PartyNames& m_names;
+    CarriedItem m_read; // each new-year item in turn, its texts read into the same room
     QList<std::optional<CarriedItem>> m_waiting;
     QHash<QString, QList<qsizetype>> m_waitingByKey;
 };
@@ -219,7 +236,7 @@ void checkOpenItems(Connection& oldDb, Connection& newDb, CompanyVerification& v
     QStringList keys = parties.keys();
     std::sort(keys.begin(), keys.end());
     for (const QString& key : std::as_const(keys)) {
-        const PartyLine* p = &*parties.constFind(key);
+        const PartyLine* p = &parties.constFind(key)->line;
         v.parties << *p;
         // A gap that the refused items of the party make up is told once, item by item, below.
         const ItemTotals gap = refused.value(key);

@@ -58,7 +58,7 @@ bool ArticleReader::next(ArticleRow& row)
     row.code = textOrEmpty(m_query.value(1));
     row.description = textOrEmpty(m_query.value(2));
     for (int i = 0; i < 5; ++i)
-        row.stock[i] = m_query.value(3 + i);
+        row.stock[i] = numberOrZero(m_query.value(3 + i));
     return true;
 }
 

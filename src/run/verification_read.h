@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <memory>
 
 namespace rio {
@@ -30,13 +31,14 @@ QString number(double v);
 // differ in the last bits.
 bool sameAmount(double a, double b);
 
-// One article with its description and its stock per warehouse 01-05.
+// One article with its description and its stock per warehouse 01-05
+// (Null as 0).
 struct ArticleRow
 {
     qint64 rowid = 0;
     QString code;
     QString description;
-    Value stock[5];
+    double stock[5] = {};
 };
 
 // The articles of ANAG_ART read forward in rowid order: a company's
@@ -106,6 +108,15 @@ struct ItemKeys
     // As the report shows it: "Null" for Null.
     QString shown(int i) const { return null[i] ? QStringLiteral("Null") : text[i]; }
     QString party() const { return shown(1) + QChar(0x1F) + shown(2); }
+    // Whether the key fields' texts are those of other: then their joined()
+    // are the same too.
+    bool sameTexts(const ItemKeys& other) const
+    {
+        for (int i = 0; i < 5; ++i)
+            if (text[i] != other.text[i])
+                return false;
+        return true;
+    }
     // The key the two years' items are paired on.
     QString joined() const
     {
@@ -117,7 +128,7 @@ struct ItemKeys
     bool refusedByWriter() const
     {
         for (int i = 0; i < 5; ++i)
-            if (!null[i] && trimBlanks(text[i]).isEmpty())
+            if (!null[i] && std::all_of(text[i].cbegin(), text[i].cend(), [](QChar c) { return c == u' '; }))
                 return true;
         return false;
     }

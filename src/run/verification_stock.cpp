@@ -17,19 +17,14 @@ QString stockArea()
     return QStringLiteral("Magazzino");
 }
 
-QString warehouseName(int warehouse)
-{
-    return QStringLiteral("0%1").arg(warehouse + 1);
-}
-
 // How a new-year article's stock differs from what it should hold; empty when
 // it does not.
 QList<WarehouseDifference> stockDifferences(const ArticleRow& row, const ArticleRow* old)
 {
     QList<WarehouseDifference> differences;
     for (int d = 0; d < 5; ++d) {
-        const double expected = (d < 2 && old) ? numberOrZero(old->stock[d]) : 0.0;
-        const double found = numberOrZero(row.stock[d]);
+        const double expected = (d < 2 && old) ? old->stock[d] : 0.0;
+        const double found = row.stock[d];
         if (found != expected)
             differences << WarehouseDifference{d, expected, found};
     }
@@ -45,6 +40,24 @@ QString sheetWarning(const Irregular& irregular)
 }
 
 } // namespace
+
+QString warehouseName(int warehouse)
+{
+    // Made for every row of the spreadsheet and every movement: a literal,
+    // never a new text.
+    switch (warehouse) {
+    case 0:
+        return QStringLiteral("01");
+    case 1:
+        return QStringLiteral("02");
+    case 2:
+        return QStringLiteral("03");
+    case 3:
+        return QStringLiteral("04");
+    default:
+        return QStringLiteral("05");
+    }
+}
 
 QString matchKey(const QString& code)
 {
@@ -70,7 +83,7 @@ std::optional<Irregular> irregularCode(const QString& code, const CodesByKey& co
 void MovementCheck::oldArticle(const ArticleRow& row)
 {
     for (int d = 0; d < 2; ++d) {
-        const double stock = numberOrZero(row.stock[d]);
+        const double stock = row.stock[d];
         if (stock == 0)
             continue;
         const QString dep = warehouseName(d);
@@ -140,14 +153,17 @@ void StockPass::sheetRows(const ArticleRow& article, const ArticleRow* old, cons
                           const StockDifference* difference)
 {
     for (int d = 0; d < 5; ++d) {
+        const double stockOld = old ? old->stock[d] : 0.0;
+        const double opening = m_opening(article.code, d);
+        const double stockNew = carried ? carried->stock[d] : 0.0;
+        if (!(d < 2 && stockOld != 0) && opening == 0 && stockNew == 0)
+            continue;
         StockRow row;
         row.code = article.code;
         row.dep = warehouseName(d);
-        row.stockOld = old ? numberOrZero(old->stock[d]) : 0.0;
-        row.opening = m_opening(row.code, row.dep);
-        row.stockNew = carried ? numberOrZero(carried->stock[d]) : 0.0;
-        if (!(d < 2 && row.stockOld != 0) && row.opening == 0 && row.stockNew == 0)
-            continue;
+        row.stockOld = stockOld;
+        row.opening = opening;
+        row.stockNew = stockNew;
         row.description = carried ? carried->description : old->description;
         if (difference && difference->irregular &&
             std::any_of(difference->differences.begin(), difference->differences.end(),
@@ -245,8 +261,8 @@ void checkStockByRows(Connection& oldDb, Connection& newDb, CompanyVerification&
         const auto found = byNumber.constFind(number);
         return found == byNumber.cend() ? nullptr : &*found;
     });
-    StockPass pass(codes, v, rows, [&quantities](const QString& code, const QString& dep) {
-        return quantities.take(codeAndWarehouse(code, dep));
+    StockPass pass(codes, v, rows, [&quantities](const QString& code, int warehouse) {
+        return quantities.take(codeAndWarehouse(code, warehouseName(warehouse)));
     });
     // Both years read side by side, matched by rowid: the new archive is a
     // copy of the old-year one, so a row is in both or, when something went

@@ -27,6 +27,9 @@ struct Irregular
     QStringList twins;
 };
 
+// The name of a warehouse from 0: "01" to "05".
+QString warehouseName(int warehouse);
+
 // Old year's codes by the key the recomputation matches them on (matchKey), each
 // list in rowid order. Codes alone under their key may be left out: a code
 // without twins needs no entry.
@@ -88,9 +91,9 @@ class StockPass
 {
 public:
     // The quantity the opening movements carry for an exact code into a
-    // warehouse ("01" to "05"), asked at most once per code and warehouse:
-    // the first article of a code shows it.
-    using Opening = std::function<double(const QString& code, const QString& dep)>;
+    // warehouse (0 for "01" to 4 for "05"), asked at most once per code and
+    // warehouse: the first article of a code shows it.
+    using Opening = std::function<double(const QString& code, int warehouse)>;
     StockPass(const CodesByKey& codes, const CompanyVerification& v, const SpreadsheetRows& rows,
               Opening opening)
         : m_codes(codes), m_v(v), m_rows(rows), m_opening(std::move(opening))

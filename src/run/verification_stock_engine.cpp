@@ -1,10 +1,9 @@
 // The stock comparison inside the engine: the new year's archive attached to
-// the old year's, the articles of both years and their opening quantities joined
-// in one statement, the movements followed in number order beside the
-// articles. Nothing is held per article: only what differs.
-#include "run/verification_stock.h"
+// the old year's, the articles of both years joined in one statement with
+// their opening quantities, the movements followed in number order beside
+// the articles. Nothing is held per article: only what differs.
+#include "run/verification_stock_engine.h"
 
-#include "data/engine_read.h"
 #include "data/error.h"
 
 #include <QSet>
@@ -23,25 +22,6 @@ namespace {
 constexpr auto New = "nuovo";
 
 const char* const StockColumns[5] = {"Giacenza1", "giacenza2", "giacenza3", "giacenza4", "giacenza5"};
-
-// The declared types of what the comparison reads, by which Query would
-// convert each value.
-struct ArticleTypes
-{
-    ColumnType code = ColumnType::Other;
-    ColumnType description = ColumnType::Other;
-    ColumnType stock[5] = {};
-};
-
-struct Types
-{
-    ArticleTypes old;
-    ArticleTypes carried;
-    ColumnType number = ColumnType::Other; // MOV_MAG: Progr_Mov_Mag, CodArt, DEP, Qta
-    ColumnType code = ColumnType::Other;
-    ColumnType dep = ColumnType::Other;
-    ColumnType quantity = ColumnType::Other;
-};
 
 // Looks the columns up; false when one is absent (the reading row by row
 // then raises what it raises).
@@ -65,10 +45,10 @@ bool articleTypes(Connection& c, ArticleTypes& types)
 // The types, or nothing where the engine's reading cannot stand for Query's:
 // a column absent, or codes in a Date column (Query reads them as dates, and
 // the statements match codes as the file holds them).
-std::optional<Types> declaredTypes(Connection& oldDb, Connection& newDb)
+std::optional<StockTypes> declaredTypes(Connection& oldDb, Connection& newDb)
 {
     try {
-        Types t;
+        StockTypes t;
         ColumnType tipoMov = ColumnType::Other;
         const TableSchema& moves = newDb.schema(QStringLiteral("MOV_MAG"));
         if (!articleTypes(oldDb, t.old) || !articleTypes(newDb, t.carried) ||
@@ -82,26 +62,6 @@ std::optional<Types> declaredTypes(Connection& oldDb, Connection& newDb)
     } catch (const Error&) {
         return std::nullopt;
     }
-}
-
-// A column read as a number, as Query would give it.
-Value numberAt(const EngineRows& q, int column, ColumnType type)
-{
-    if (q.isNull(column))
-        return Value();
-    if (q.isNumber(column) && type != ColumnType::Boolean)
-        return Value(q.number(column));
-    return q.value(column, type);
-}
-
-// A column read as text, Null as empty, as Query and textOrEmpty give it.
-QString textAt(const EngineRows& q, int column, ColumnType type)
-{
-    if (q.isNull(column))
-        return QString();
-    if (q.isText(column) && type != ColumnType::Date)
-        return q.text(column);
-    return textOrEmpty(q.value(column, type));
 }
 
 QString stockList(const char* alias)
@@ -130,8 +90,15 @@ Survey survey(Connection& oldDb)
                        "(select count(*) from main.ANAG_ART where CodArt is null or CodArt < '' or "
                        "CodArt >= x'') + (select count(*) from nuovo.MOV_MAG where (CodArt is null or "
                        "CodArt < '' or CodArt >= x'') and TipoMov = 'RIAPERTURA') + "
-                       "(select count(*) from nuovo.ANAG_ART n where not exists "
-                       "(select 1 from main.ANAG_ART o where o.rowid = n.rowid))"));
+                       // Old rows numbered 1 to their count, as a file without
+                       // deletions has them: a new row without its old one lies
+                       // outside, found without looking each row up.
+                       "(select case when (select min(rowid) from main.ANAG_ART) = 1 and "
+                       "(select max(rowid) from main.ANAG_ART) = (select count(*) from main.ANAG_ART) "
+                       "then (select count(*) from nuovo.ANAG_ART where rowid < 1 or rowid > "
+                       "(select max(rowid) from main.ANAG_ART)) "
+                       "else (select count(*) from nuovo.ANAG_ART n where not exists "
+                       "(select 1 from main.ANAG_ART o where o.rowid = n.rowid)) end)"));
     q.exec();
     q.next();
     Survey s;
@@ -173,146 +140,83 @@ std::optional<CodesByKey> twinCodes(Connection& oldDb)
     return codes;
 }
 
-// The opening movements in number order, each number once (the last row of
-// a number wins, as a later row replaces an earlier one when they are read
-// into a table by number). Read in rowid order, which is number order as
-// the run writes them; when a number goes down, ordered() says so.
-class MovementCursor
-{
-public:
-    MovementCursor(Connection& oldDb, const Types& types, bool sorted)
-        : m_rows(oldDb, QStringLiteral("select Progr_Mov_Mag, CodArt, DEP, Qta from nuovo.MOV_MAG where "
-                                       "TipoMov = 'RIAPERTURA' order by ") +
-                            (sorted ? QStringLiteral("cast(coalesce(Progr_Mov_Mag, 0) as integer), rowid")
-                                    : QStringLiteral("rowid"))),
-          m_types(types)
-    {
-        m_rows.exec();
-        advance();
-    }
-
-    // The movement numbered `number`; asked with 0, 1, 2, ... in turn.
-    const OpeningMovement* at(qint64 number)
-    {
-        while (m_pending && m_number < number)
-            take();
-        if (!m_pending || m_number != number)
-            return nullptr;
-        take();
-        return &m_current;
-    }
-
-    // Reads the numbers left once expected, the count of movements to
-    // expect, is known.
-    void drain(qint64 expected)
-    {
-        m_limit = expected;
-        while (m_pending)
-            take();
-    }
-
-    bool ordered() const { return m_ordered; }
-    // How many distinct numbers the movements carry, and how many of them
-    // lie outside 0 .. expected-1.
-    qint64 numbers() const { return m_numbers; }
-    qint64 extra() const { return m_extra; }
-
-private:
-    void advance()
-    {
-        m_pending = m_rows.next();
-        if (m_pending)
-            m_number = qint64(numberOrZero(numberAt(m_rows, 0, m_types.number)));
-    }
-
-    // Moves past the run of rows of the current number, keeping its last.
-    void take()
-    {
-        const qint64 number = m_number;
-        do {
-            m_current = OpeningMovement{textAt(m_rows, 2, m_types.dep), textAt(m_rows, 1, m_types.code),
-                                        numberOrZero(numberAt(m_rows, 3, m_types.quantity))};
-            advance();
-        } while (m_pending && m_number == number);
-        if (m_pending && m_number < number)
-            m_ordered = false;
-        ++m_numbers;
-        // While numbers are asked, the one taken is at most the one asked,
-        // below the count to expect.
-        if (number < 0 || number >= m_limit)
-            ++m_extra;
-    }
-
-    EngineRows m_rows;
-    const Types& m_types;
-    bool m_pending = false;
-    qint64 m_number = 0;
-    bool m_ordered = true;
-    OpeningMovement m_current;
-    qint64 m_numbers = 0;
-    qint64 m_extra = 0;
-    qint64 m_limit = std::numeric_limits<qint64>::max();
-};
-
-// The movement check: the old year's articles with a stock to carry, in rowid
-// order, beside the movements in number order. Nothing in v changes until
-// it is finished.
-struct MovementResult
-{
-    MovementCheck moves;
-    qint64 numbers = 0;
-    qint64 extra = 0;
-    bool ordered = true;
-};
-
-MovementResult checkMovements(Connection& oldDb, const Types& types, bool sorted)
-{
-    MovementCursor cursor(oldDb, types, sorted);
-    // Asked only while the articles are read below.
-    MovementCheck moves([&cursor](qint64 number) { return cursor.at(number); });
-    // Every article whose 01 or 02 may not be 0 (a text in a number column
-    // is not 0 to the engine): the check decides.
-    EngineRows articles(oldDb, QStringLiteral("select CodArt, Giacenza1, giacenza2 from main.ANAG_ART where "
-                                              "coalesce(Giacenza1, 0) <> 0 or coalesce(giacenza2, 0) <> 0 "
-                                              "order by rowid"));
-    articles.exec();
-    ArticleRow row;
-    while (cursor.ordered() && articles.next()) {
-        row.code = textAt(articles, 0, types.old.code);
-        for (int d = 0; d < 2; ++d)
-            row.stock[d] = numberAt(articles, d + 1, types.old.stock[d]);
-        moves.oldArticle(row);
-    }
-    articles.finish();
-    cursor.drain(moves.expected());
-    return {std::move(moves), cursor.numbers(), cursor.extra(), cursor.ordered()};
-}
-
 // The articles' statement: every old year's article with something to show or
 // compare (a stock to carry, an opening movement, a new stock), its new
-// row by rowid and, a row each, the opening movements of its exact code.
-QString articlesSql()
+// row by rowid and, a row each, the opening movements of its exact code;
+// without them when they are read beside the articles.
+QString articlesSql(bool withMovements)
 {
     QStringList anyStock{QStringLiteral("coalesce(o.Giacenza1, 0) <> 0"),
-                         QStringLiteral("coalesce(o.giacenza2, 0) <> 0"),
-                         QStringLiteral("m.rowid is not null")};
+                         QStringLiteral("coalesce(o.giacenza2, 0) <> 0")};
+    if (withMovements)
+        anyStock << QStringLiteral("m.rowid is not null");
     for (const char* column : StockColumns)
         anyStock << QStringLiteral("coalesce(n.%1, 0) <> 0").arg(QLatin1String(column));
     return QStringLiteral(
-               "select o.rowid, o.CodArt, o.DescrArt, %1, n.rowid, n.CodArt, n.DescrArt, %2, m.DEP, "
-               "m.Qta from main.ANAG_ART o left join nuovo.ANAG_ART n on n.rowid = o.rowid "
-               "left join nuovo.MOV_MAG m on m.CodArt = o.CodArt and m.CodArt = o.CodArt collate "
-               "binary and m.TipoMov = 'RIAPERTURA' where %3 order by o.rowid")
-        .arg(stockList("o"), stockList("n"), anyStock.join(QStringLiteral(" or ")));
+               "select o.rowid, o.CodArt, o.DescrArt, %1, n.rowid, n.CodArt, n.DescrArt, %2%3 from "
+               "main.ANAG_ART o left join nuovo.ANAG_ART n on n.rowid = o.rowid%4 where %5 order by "
+               "o.rowid")
+        .arg(stockList("o"), stockList("n"), withMovements ? QStringLiteral(", m.DEP, m.Qta") : QString(),
+             withMovements
+                 ? QStringLiteral(" left join nuovo.MOV_MAG m on m.CodArt = o.CodArt and m.CodArt = "
+                                  "o.CodArt collate binary and m.TipoMov = 'RIAPERTURA'")
+                 : QString(),
+             anyStock.join(QStringLiteral(" or ")));
 }
+
+// Reads a text column into `into`, giving its bytes where textView has them.
+QByteArrayView readText(const EngineRows& q, int column, ColumnType type, QString& into)
+{
+    const QByteArrayView bytes = textView(q, column, type);
+    if (bytes.data())
+        EngineRows::textInto(bytes, into);
+    else
+        into = textAt(q, column, type);
+    return bytes;
+}
+
+// An article's code and description as the file holds them, where they are
+// texts: the new year's most often the old year's own bytes.
+struct ArticleBytes
+{
+    QByteArrayView code;
+    QByteArrayView description;
+};
 
 // Reads an article's columns from `first` on: rowid, code, description,
 // the five stocks.
-void readArticle(const EngineRows& q, int first, const ArticleTypes& types, ArticleRow& row)
+ArticleBytes readArticle(const EngineRows& q, int first, const ArticleTypes& types, ArticleRow& row)
 {
     row.rowid = q.integer(first);
-    row.code = textAt(q, first + 1, types.code);
-    row.description = textAt(q, first + 2, types.description);
+    ArticleBytes bytes;
+    bytes.code = readText(q, first + 1, types.code, row.code);
+    bytes.description = readText(q, first + 2, types.description, row.description);
+    for (int d = 0; d < 5; ++d)
+        row.stock[d] = numberAt(q, first + 3 + d, types.stock[d]);
+    return bytes;
+}
+
+// A text of the new year's article: the old year's own text where the bytes
+// are the same.
+void readCarriedText(const EngineRows& q, int column, ColumnType type, QByteArrayView oldBytes,
+                     const QString& oldText, QString& into)
+{
+    const QByteArrayView bytes = textView(q, column, type);
+    if (bytes.data() && oldBytes.data() && bytes == oldBytes)
+        into = oldText;
+    else if (bytes.data())
+        EngineRows::textInto(bytes, into);
+    else
+        into = textAt(q, column, type);
+}
+
+// The same for the new year's article, sharing the old year's texts.
+void readCarried(const EngineRows& q, int first, const ArticleTypes& types, const ArticleRow& old,
+                 const ArticleBytes& oldBytes, ArticleRow& row)
+{
+    row.rowid = q.integer(first);
+    readCarriedText(q, first + 1, types.code, oldBytes.code, old.code, row.code);
+    readCarriedText(q, first + 2, types.description, oldBytes.description, old.description, row.description);
     for (int d = 0; d < 5; ++d)
         row.stock[d] = numberAt(q, first + 3 + d, types.stock[d]);
 }
@@ -324,7 +228,7 @@ bool checkStockInEngine(Connection& oldDb, Connection& newDb, CompanyVerificatio
 {
     if (!AttachedArchive::possible(oldDb, newDb))
         return false;
-    const std::optional<Types> types = declaredTypes(oldDb, newDb);
+    const std::optional<StockTypes> types = declaredTypes(oldDb, newDb);
     if (!types)
         return false;
     const AttachedArchive attached(oldDb, newDb, QLatin1String(New));
@@ -340,30 +244,55 @@ bool checkStockInEngine(Connection& oldDb, Connection& newDb, CompanyVerificatio
     if (!movements.ordered)
         return false; // numbers the engine and the reading order apart
 
-    // Each code is one article's: its quantities are shown with it.
+    // Each code is one article's: its quantities are shown with it. Where
+    // the movements went with their articles, they are read beside them in
+    // rowid order rather than looked up by code for each article.
     double opening[5] = {};
-    StockPass pass(*codes, v, rows, [&opening](const QString&, const QString& dep) {
-        return opening[dep.at(1).digitValue() - 1];
-    });
+    StockPass pass(*codes, v, rows, [&opening](const QString&, int warehouse) { return opening[warehouse]; });
     ArticleRow old;
     ArticleRow carried;
-    EngineRows q(oldDb, articlesSql());
+    const bool beside = movements.besideTheirArticles;
+    std::optional<EngineRows> besideRows;
+    if (beside) {
+        besideRows.emplace(oldDb, QStringLiteral("select CodArt, DEP, Qta from nuovo.MOV_MAG where TipoMov = "
+                                                 "'RIAPERTURA' order by rowid"));
+        besideRows->exec();
+    }
+    bool moreBeside = beside && besideRows->next();
+    EngineRows q(oldDb, articlesSql(!beside));
     q.exec();
     bool more = q.next();
     while (more) {
-        readArticle(q, 0, types->old, old);
+        // The old year's texts are read into their own room again once
+        // nothing shares them.
+        carried.code.clear();
+        carried.description.clear();
+        const ArticleBytes oldBytes = readArticle(q, 0, types->old, old);
         const bool hasCarried = !q.isNull(8);
         if (hasCarried)
-            readArticle(q, 8, types->carried, carried);
+            readCarried(q, 8, types->carried, old, oldBytes, carried);
         std::fill(std::begin(opening), std::end(opening), 0.0);
-        // The opening movements of the article's code, a row each: summed
-        // per warehouse as they come.
-        do {
-            const QString dep = q.isNull(16) ? QString() : textAt(q, 16, types->dep);
-            if (dep.size() == 2 && dep.at(0) == u'0' && dep.at(1) >= u'1' && dep.at(1) <= u'5')
-                opening[dep.at(1).digitValue() - 1] += numberOrZero(numberAt(q, 17, types->quantity));
+        // The opening movements of the article's code, summed per warehouse
+        // as they come: beside it, or a row each of its own.
+        if (beside) {
+            while (moreBeside && oldBytes.code.data()) {
+                const QByteArrayView head = textView(*besideRows, 0, types->code);
+                if (!head.data() || head != oldBytes.code)
+                    break;
+                const int warehouse = warehouseAt(*besideRows, 1, types->dep);
+                if (warehouse >= 0)
+                    opening[warehouse] += numberAt(*besideRows, 2, types->quantity);
+                moreBeside = besideRows->next();
+            }
             more = q.next();
-        } while (more && q.integer(0) == old.rowid);
+        } else {
+            do {
+                const int warehouse = warehouseAt(q, 16, types->dep);
+                if (warehouse >= 0)
+                    opening[warehouse] += numberAt(q, 17, types->quantity);
+                more = q.next();
+            } while (more && q.integer(0) == old.rowid);
+        }
         pass.article(&old, hasCarried ? &carried : nullptr);
     }
     pass.oldCount = counts.oldCount;

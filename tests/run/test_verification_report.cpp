@@ -1,5 +1,7 @@
 // The verification report as an accountant reads it, on screen and printed.
+#include "run/report_format.h"
 #include "run/run.h"
+#include "run/verification.h"
 #include "step_fixture.h"
 #include "support/years.h"
 
@@ -120,6 +122,85 @@ private slots:
         QFETCH(QString, html);
         QFETCH(int, times);
         QVERIFY2(m_html.count(html) == times, qPrintable(QStringLiteral("%1 times").arg(m_html.count(html))));
+    }
+
+    void amountsAndQuantitiesInItalian_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("amount");
+        QTest::addColumn<QString>("quantity");
+        QTest::addColumn<QString>("cell"); // spreadsheet
+        QTest::newRow("a long sum") << 61703333.4900002 << QStringLiteral("61.703.333,49")
+                                    << QStringLiteral("61.703.333,49") << QStringLiteral("61703333,49");
+        QTest::newRow("negative") << -1234.5 << QStringLiteral("-1.234,50") << QStringLiteral("-1.234,5")
+                                  << QStringLiteral("-1234,5");
+        QTest::newRow("tenths added")
+            << 0.1 + 0.2 << QStringLiteral("0,30") << QStringLiteral("0,3") << QStringLiteral("0,3");
+        QTest::newRow("whole") << 7.0 << QStringLiteral("7,00") << QStringLiteral("7") << QStringLiteral("7");
+        QTest::newRow("negative whole") << -40000.0 << QStringLiteral("-40.000,00")
+                                        << QStringLiteral("-40.000") << QStringLiteral("-40000");
+        QTest::newRow("noise around zero")
+            << -1e-9 << QStringLiteral("0,00") << QStringLiteral("0") << QStringLiteral("0");
+        QTest::newRow("a millionth") << 0.000001 << QStringLiteral("0,00") << QStringLiteral("0,000001")
+                                     << QStringLiteral("0,000001");
+        // Past the whole numbers a spreadsheet line writes as they are.
+        QTest::newRow("a half past a million billions")
+            << 1e15 + 0.5 << QStringLiteral("1.000.000.000.000.000,50")
+            << QStringLiteral("1.000.000.000.000.000,5") << QStringLiteral("1000000000000000,5");
+        QTest::newRow("its shortest digits, then zeros")
+            << 6.5309951160483123e18 << QStringLiteral("6.530.995.116.048.312.320,00")
+            << QStringLiteral("6.530.995.116.048.312.000") << QStringLiteral("6530995116048312000");
+    }
+    void amountsAndQuantitiesInItalian()
+    {
+        QFETCH(double, value);
+        QFETCH(QString, amount);
+        QFETCH(QString, quantity);
+        QFETCH(QString, cell);
+        QCOMPARE(formatAmount(value), amount);
+        QCOMPARE(formatQuantity(value), quantity);
+        QCOMPARE(formatCsvNumber(value), cell);
+    }
+
+    // A spreadsheet cell reads in a spreadsheet as the product holds it: any
+    // character as UTF-8, quoted where it would split the line or lose its
+    // blanks, free text never taken for a formula, a number of any size.
+    void aSpreadsheetCellReadsAsTyped_data()
+    {
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<double>("stock");
+        QTest::addColumn<QByteArray>("cells"); // from the stock on
+        const char16_t halfAPair[] = {u'A', 0xD800, u'B', 0};
+        const auto add = [](const char* name, const QString& description, double stock,
+                            const QByteArray& cells) {
+            QTest::newRow(name) << description << stock << cells;
+        };
+        add("accents of two and three bytes", QStringLiteral("Perno \u00e8 5 \u20ac"), 1,
+            "1;0;0;Perno \xC3\xA8 5 \xE2\x82\xAC;");
+        add("beyond the basic plane", QStringLiteral("Vite \U0001F600"), 1, "1;0;0;Vite \xF0\x9F\x98\x80;");
+        add("half a pair, as Qt writes it", QString::fromUtf16(halfAPair), 1, "1;0;0;A?B;");
+        add("quotes doubled", QStringLiteral("Tubo 3/4\" 50 m"), 1, "1;0;0;\"Tubo 3/4\"\" 50 m\";");
+        add("a formula with a separator", QStringLiteral("=SOMMA(A1;A2)"), 1, "1;0;0;\"'=SOMMA(A1;A2)\";");
+        add("a formula with a blank after", QStringLiteral("-5 "), -2.5, "-2,5;0;0;\"'-5 \";");
+        add("a non-breaking space ahead", QStringLiteral("\u00a0Dadi"), 1, "1;0;0;\"\xC2\xA0" "Dadi\";");
+        add("a line break", QStringLiteral("Riga 1\r\nRiga 2"), 1, "1;0;0;\"Riga 1\r\nRiga 2\";");
+        add("a sum past any stock", QStringLiteral("Staffe"), 1e300,
+            "1" + QByteArray(300, '0') + ";0;0;Staffe;");
+    }
+    void aSpreadsheetCellReadsAsTyped()
+    {
+        QFETCH(QString, description);
+        QFETCH(double, stock);
+        QFETCH(QByteArray, cells);
+        CompanyVerification c;
+        c.slot = 2;
+        c.name = QStringLiteral("Bianchi; Rossi");
+        StockRow row;
+        row.code = QStringLiteral("A1");
+        row.dep = QStringLiteral("01");
+        row.stockOld = stock;
+        row.description = description;
+        QCOMPARE(spreadsheetLine(c, row), "Azienda_2;\"Bianchi; Rossi\";A1;01;" + cells + "\r\n");
     }
 
     // Printed by a real browser, every page of a company's part carries the
