@@ -6,7 +6,11 @@
 #include "run/verification_read.h"
 
 #include <algorithm>
+#include <exception>
 #include <functional>
+#include <optional>
+#include <system_error>
+#include <thread>
 
 namespace rio {
 
@@ -67,8 +71,54 @@ int VerificationReport::warnings() const
     return n;
 }
 
+namespace {
+
+// The open items compared on a thread of their own, over the pair it opens,
+// into a company of their own; joined (and what it raised kept) before it
+// goes.
+class ItemsBeside
+{
+public:
+    ItemsBeside(const ArchivePair& pair, const CompanyVerification& company, const SpreadsheetRows& rows,
+                const std::function<void()>& checked)
+    {
+        m_items.slot = company.slot;
+        m_items.name = company.name;
+        m_thread = std::jthread([this, pair, &rows, checked] {
+            try {
+                pair([&](Connection& oldDb, Connection& newDb) {
+                    verification::checkOpenItems(oldDb, newDb, m_items, rows);
+                    checked();
+                });
+            } catch (...) {
+                m_failure = std::current_exception();
+            }
+        });
+    }
+    // Waits for the items; adds their lines after what v holds, or raises
+    // what their comparison raised.
+    void addTo(CompanyVerification& v)
+    {
+        m_thread.join();
+        if (m_failure)
+            std::rethrow_exception(m_failure);
+        v.checks << m_items.checks;
+        v.findings << m_items.findings;
+        v.parties << m_items.parties;
+        v.refusedItems << m_items.refusedItems;
+    }
+
+private:
+    CompanyVerification m_items;
+    std::exception_ptr m_failure;
+    std::jthread m_thread; // last: joined before the rest goes
+};
+
+} // namespace
+
 CompanyVerification verifyCompany(Connection& oldArchive, Connection& newArchive, int slot, bool initialised,
-                                  const SpreadsheetRows& rows, const std::function<void()>& betweenChecks)
+                                  const SpreadsheetRows& rows, const std::function<void()>& betweenChecks,
+                                  const ArchivePair& besideStock)
 {
     CompanyVerification v;
     v.slot = slot;
@@ -83,10 +133,22 @@ CompanyVerification verifyCompany(Connection& oldArchive, Connection& newArchive
         if (betweenChecks)
             betweenChecks();
     };
+    std::optional<ItemsBeside> items;
+    if (besideStock) {
+        try {
+            items.emplace(besideStock, v, rows, checked);
+        } catch (const std::system_error&) {
+            // No thread to be had: the items in their turn.
+        }
+    }
     verification::checkStock(oldArchive, newArchive, v, rows);
     checked();
-    verification::checkOpenItems(oldArchive, newArchive, v, rows);
-    checked();
+    if (items)
+        items->addTo(v);
+    else {
+        verification::checkOpenItems(oldArchive, newArchive, v, rows);
+        checked();
+    }
     verification::checkCounters(newArchive, v);
     verification::checkEmptied(newArchive, v);
     return v;

@@ -191,6 +191,11 @@ struct SpreadsheetRows
 // status panel and the console's closing line all use them.
 QString outcomeText(CompanyVerification::Outcome outcome);
 
+// A second pair of connections to a company's two archives (old year,
+// new year): opens them on the thread that calls it, runs work with them and
+// closes them (a connection serves the thread that opened it).
+using ArchivePair = std::function<void(const std::function<void(Connection&, Connection&)>& work)>;
+
 // Compares the archives of the old and the new year of one company, each
 // table read forward, and sends the spreadsheets' rows to `rows` as it goes.
 // On Qt's SQLite driver the comparison runs inside the engine (the new
@@ -198,9 +203,15 @@ QString outcomeText(CompanyVerification::Outcome outcome);
 // check, which both connections must leave idle meanwhile); elsewhere, and
 // where the data are not what the engine reads as Query does, row by row:
 // the same report either way. betweenChecks runs after each check.
+// With besideStock, the open items are compared on a second thread over the
+// pair it opens while the stock is compared here: the same company (its
+// items' lines after the stock's), each spreadsheet's rows sent by one
+// thread, betweenChecks called by both; what either raises is raised once
+// both have ended. Without a thread to be had, one after the other.
 CompanyVerification verifyCompany(Connection& oldArchive, Connection& newArchive, int slot, bool initialised,
                                   const SpreadsheetRows& rows = {},
-                                  const std::function<void()>& betweenChecks = {});
+                                  const std::function<void()>& betweenChecks = {},
+                                  const ArchivePair& besideStock = {});
 
 // Verifies every company of the run, writes the report to
 // dati\tmp\verifica_Riapertura_<new year>_<yyyymmdd_hhmmss>.html (a

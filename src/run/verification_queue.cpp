@@ -148,17 +148,18 @@ class Reading
 public:
     Reading(std::mutex& mutex, QList<Connection*>& reading, const std::atomic<bool>& stopAsked,
             std::initializer_list<Connection*> connections)
-        : m_mutex(mutex), m_reading(reading)
+        : m_mutex(mutex), m_reading(reading), m_mine(connections)
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         if (stopAsked.load())
             throw Stopped{};
-        m_reading = connections;
+        m_reading << m_mine;
     }
     ~Reading()
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
-        m_reading.clear();
+        for (Connection* c : std::as_const(m_mine))
+            m_reading.removeOne(c);
     }
     Reading(const Reading&) = delete;
     Reading& operator=(const Reading&) = delete;
@@ -166,15 +167,33 @@ public:
 private:
     std::mutex& m_mutex;
     QList<Connection*>& m_reading;
+    const QList<Connection*> m_mine;
 };
+
+// Opens a company's two archives on the calling thread, registered for a
+// stop while work runs with them.
+void withArchives(const QString& base, const QString& workgroup, int slot, std::mutex& mutex,
+                  QList<Connection*>& reading, const std::atomic<bool>& stopAsked,
+                  const std::function<void(Connection&, Connection&)>& work)
+{
+    const QString numero = layout::companyFolderName(slot);
+    Connection oldDb;
+    oldDb.open(
+        layout::archiveConnectionString(layout::archivePath(base, numero, layout::AnnoInCorso), workgroup));
+    Connection newDb;
+    newDb.open(
+        layout::archiveConnectionString(layout::archivePath(base, numero, layout::AnnoDaAprire), workgroup));
+    const Reading registered(mutex, reading, stopAsked, {&oldDb, &newDb});
+    work(oldDb, newDb);
+}
 
 } // namespace
 
-// Opens both archives of a company and compares them; an archive that cannot
-// be read makes the company's only finding.
+// Opens both archives of a company and compares them, the open items on a
+// second thread; an archive that cannot be read makes the company's only
+// finding.
 CompanyVerification VerificationQueue::Private::compare(const Job& job)
 {
-    const QString numero = layout::companyFolderName(job.slot);
     const SpreadsheetRows rows{[this](const CompanyVerification& c, const StockRow& row) {
                                    stopIfAsked();
                                    stock.add(c, row);
@@ -183,15 +202,19 @@ CompanyVerification VerificationQueue::Private::compare(const Job& job)
                                    stopIfAsked();
                                    openItems.add(c, row);
                                }};
+    // The open items on a second pair of connections, beside the stock.
+    const ArchivePair besideStock = [this, &job](const std::function<void(Connection&, Connection&)>& work) {
+        withArchives(job.base, job.workgroup, job.slot, mutex, reading, stopAsked, work);
+    };
     try {
-        Connection oldDb;
-        oldDb.open(layout::archiveConnectionString(layout::archivePath(job.base, numero, layout::AnnoInCorso),
-                                                   job.workgroup));
-        Connection newDb;
-        newDb.open(layout::archiveConnectionString(
-            layout::archivePath(job.base, numero, layout::AnnoDaAprire), job.workgroup));
-        const Reading registered(mutex, reading, stopAsked, {&oldDb, &newDb});
-        return verifyCompany(oldDb, newDb, job.slot, job.initialised, rows, [this] { stopIfAsked(); });
+        CompanyVerification v;
+        withArchives(job.base, job.workgroup, job.slot, mutex, reading, stopAsked,
+                     [&](Connection& oldDb, Connection& newDb) {
+                         v = verifyCompany(
+                             oldDb, newDb, job.slot, job.initialised, rows, [this] { stopIfAsked(); },
+                             besideStock);
+                     });
+        return v;
     } catch (const Error& e) {
         stopIfAsked(); // an engine interrupted by the stop is no finding
         CompanyVerification v;

@@ -47,11 +47,13 @@ struct Fixture : StepFixture
 
 // Everything a company's comparison gives, its spreadsheets' lines included,
 // a line each; an error it raises as its number. Through ODBC the archives
-// are read row by row, on Qt's SQLite driver inside the engine.
-QStringList described(bool throughOdbc)
+// are read row by row, on Qt's SQLite driver inside the engine; beside, the
+// open items on a second thread and pair of connections.
+QStringList described(bool throughOdbc, bool beside = false)
 {
     Connection::setSqliteThroughOdbc(throughOdbc);
     QStringList out;
+    QStringList itemLines; // sent by the items' own thread when beside
     try {
         const auto oldDb = StepFixture::open(layout::AnnoInCorso);
         const auto newDb = StepFixture::open(layout::AnnoDaAprire);
@@ -59,10 +61,15 @@ QStringList described(bool throughOdbc)
         const SpreadsheetRows rows{[&out](const CompanyVerification& c, const StockRow& r) {
                                        out << QString::fromUtf8(spreadsheetLine(c, r));
                                    },
-                                   [&out](const CompanyVerification& c, const OpenItemRow& r) {
-                                       out << QString::fromUtf8(spreadsheetLine(c, r));
+                                   [&itemLines](const CompanyVerification& c, const OpenItemRow& r) {
+                                       itemLines << QString::fromUtf8(spreadsheetLine(c, r));
                                    }};
-        const CompanyVerification v = verifyCompany(*oldDb, *newDb, 1, true, rows);
+        const ArchivePair pair = [](const std::function<void(Connection&, Connection&)>& work) {
+            work(*StepFixture::open(layout::AnnoInCorso), *StepFixture::open(layout::AnnoDaAprire));
+        };
+        const CompanyVerification v =
+            verifyCompany(*oldDb, *newDb, 1, true, rows, {}, beside ? pair : nullptr);
+        out << itemLines;
         for (const CheckLine& c : v.checks)
             out << QStringList{c.area, c.what, c.expected, c.found, QString::number(c.ok), c.id}.join(u'|');
         for (const PartyLine& p : v.parties)
@@ -306,6 +313,7 @@ private slots:
         const QStringList inEngine = described(false);
         const QStringList byRows = described(true);
         QCOMPARE(inEngine, byRows);
+        QCOMPARE(described(false, true), inEngine);
     }
 
     // One value changed in the new-year archive between the last step and the
