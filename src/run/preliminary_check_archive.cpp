@@ -9,6 +9,8 @@
 #include "init/inizializzazione.h" // the table probe: tables are found as the initialisation finds them
 #include "run/probes.h"
 
+#include <exception>
+
 namespace rio {
 
 QString describe(const Error& e)
@@ -165,9 +167,22 @@ void checkCounterFields(Checker& check, Connection& archive, const QString& comp
                                       .arg(company, absent.join(QStringLiteral(", "))));
 }
 
-// One company's archive of the old year: not locked, opens with the program's account,
-// holds its AZIENDE row and the tables and fields the run reads, and no other
-// program holds it.
+// An archive found sound: its tables, its AZIENDE row and counter fields,
+// what the steps will refuse or flag, and whether another program holds it.
+void reviewArchive(Checker& check, Connection& archive, const QString& company, CompanyVolume& volume,
+                   const QString& connectionString)
+{
+    checkTables(check, archive, company);
+    checkCompanyRow(check, archive, company);
+    checkCounterFields(check, archive, company);
+    checkWhatStepsFlag(check, archive, company, volume, connectionString);
+    volume.nameBytes = companyNameBytes(archive, company);
+    if (archiveInUse(archive))
+        check.add(Level::Error, QStringLiteral("%2: l'archivio %1 è in uso da un altro programma")
+                                    .arg(layout::AnnoInCorso)
+                                    .arg(company));
+}
+
 } // namespace
 
 void checkArchive(Checker& check, const QString& workgroup, int slot, const QString& archivePath,
@@ -179,6 +194,11 @@ void checkArchive(Checker& check, const QString& workgroup, int slot, const QStr
         ahead ? ahead->take(check, archivePath) : std::optional<QStringList>();
     if (!checkLocks(check, company, archivePath))
         return;
+    // None ran ahead (the first archive): this one's own runs beside its
+    // review, whose findings wait for it.
+    IntegrityAhead own;
+    if (ahead && !checkedAhead)
+        own.start(workgroup, archivePath);
     try {
         Connection archive;
         archive.open(layout::archiveConnectionString(archivePath, workgroup));
@@ -189,20 +209,34 @@ void checkArchive(Checker& check, const QString& workgroup, int slot, const QStr
         check.add(Level::Ok, QStringLiteral("%2: l'archivio %1 si apre con l'utente del programma")
                                  .arg(layout::AnnoInCorso)
                                  .arg(company));
-        if (!checkIntegrity(check, archive, company, archivePath, checkedAhead))
+        const QString connection = layout::archiveConnectionString(archivePath, workgroup);
+        if (!own.started()) {
+            if (!checkIntegrity(check, archive, company, archivePath, checkedAhead))
+                return;
+            if (ahead && !nextArchivePath.isEmpty())
+                ahead->start(workgroup, nextArchivePath);
+            reviewArchive(check, archive, company, volume, connection);
             return;
-        if (ahead && !nextArchivePath.isEmpty())
+        }
+        if (!nextArchivePath.isEmpty())
             ahead->start(workgroup, nextArchivePath);
-        checkTables(check, archive, company);
-        checkCompanyRow(check, archive, company);
-        checkCounterFields(check, archive, company);
-        checkWhatStepsFlag(check, archive, company, volume,
-                           layout::archiveConnectionString(archivePath, workgroup));
-        volume.nameBytes = companyNameBytes(archive, company);
-        if (archiveInUse(archive))
-            check.add(Level::Error, QStringLiteral("%2: l'archivio %1 è in uso da un altro programma")
-                                        .arg(layout::AnnoInCorso)
-                                        .arg(company));
+        // A damaged archive is reviewed no further: what its review found,
+        // or raised, and the rows it counted are dropped.
+        Checker review = check.heldBack();
+        const CompanyVolume before = volume;
+        std::exception_ptr failure;
+        try {
+            reviewArchive(review, archive, company, volume, connection);
+        } catch (const Error&) {
+            failure = std::current_exception();
+        }
+        if (!checkIntegrity(check, archive, company, archivePath, own.take(check, archivePath))) {
+            volume = before;
+            return;
+        }
+        review.addTo(check);
+        if (failure)
+            std::rethrow_exception(failure);
     } catch (const Error& e) {
         check.add(Level::Error, QStringLiteral("%2: l'archivio %1 non si apre: %3")
                                     .arg(layout::AnnoInCorso)

@@ -39,6 +39,14 @@ public:
     // connection's whileBusy, inside every long statement of the engine.
     void yield() { m_host.yield(); }
     void setSpace(const SpaceFigure& space) { m_result.space = space; }
+    // Findings held back: a checker on the same screen whose findings are
+    // shown only once added to another (addTo), in their order.
+    Checker heldBack() const { return Checker(m_host, true); }
+    void addTo(Checker& other) const
+    {
+        for (const PreliminaryFinding& f : m_result.findings)
+            other.add(f.level, f.text);
+    }
     PreliminaryCheck result() const { return m_result; }
 
 private:
@@ -99,6 +107,8 @@ public:
     // lies beside the archive (opening could play it back); nothing is
     // started where no thread can be had.
     void start(const QString& workgroup, const QString& archivePath);
+    // Whether a check was started and not yet taken.
+    bool started() const { return m_result.valid(); }
     // Ends the check started, waiting for it while the window yields (its
     // connection is then closed), and returns its findings for archivePath;
     // nullopt when none was started for it or it could not open the
