@@ -291,7 +291,8 @@ RunOutcome runSteps(RunContext& ctx, Rehearsal* rehearsal)
     for (const ListedCompany& company : state.activeCompanies()) {
         try {
             processCompany(ctx, connection, company.slot, company.archivePath, ++index);
-            verification.add(company.slot, state.record.initialised.contains(company.slot));
+            verification.add(company.slot, state.record.initialised.contains(company.slot),
+                             index == state.activeCompanies().size());
         } catch (Interrupted& stop) {
             // Which company; outside the steps (opening the archive, the
             // recomputation's commit) it counts as the recomputation.

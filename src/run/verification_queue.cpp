@@ -92,6 +92,7 @@ struct Job
 {
     int slot = 0;
     bool initialised = false;
+    bool alone = false; // no step runs beside its comparison
     QString base;
     QString workgroup;
 };
@@ -212,7 +213,7 @@ CompanyVerification VerificationQueue::Private::compare(const Job& job)
                      [&](Connection& oldDb, Connection& newDb) {
                          v = verifyCompany(
                              oldDb, newDb, job.slot, job.initialised, rows, [this] { stopIfAsked(); },
-                             besideStock);
+                             job.alone ? besideStock : nullptr);
                      });
         return v;
     } catch (const Error& e) {
@@ -274,12 +275,12 @@ VerificationQueue::~VerificationQueue()
     d->worker.join();
 }
 
-void VerificationQueue::add(int slot, bool initialised)
+void VerificationQueue::add(int slot, bool initialised, bool last)
 {
     const RunState& state = d->ctx.state();
     {
         const std::lock_guard<std::mutex> lock(d->mutex);
-        d->waiting.push_back(Job{slot, initialised, state.PercorsoBase, state.PercorsoSystemMdw});
+        d->waiting.push_back(Job{slot, initialised, last, state.PercorsoBase, state.PercorsoSystemMdw});
         ++d->added;
     }
     if (!d->worker.joinable())
@@ -351,8 +352,9 @@ VerificationReport verifyYearOpening(RunContext& ctx, QString* reportPath)
 {
     VerificationQueue queue(ctx);
     const RunRecord& record = ctx.state().record;
+    // Nothing else runs meanwhile: each company may take a second thread.
     for (int slot : record.companies)
-        queue.add(slot, record.initialised.contains(slot));
+        queue.add(slot, record.initialised.contains(slot), true);
     return queue.finish(reportPath);
 }
 

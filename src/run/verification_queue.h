@@ -32,8 +32,10 @@ public:
 
     // Queues a company whose steps are done (initialised: its new archive was
     // emptied, so the rest was written into it). Its archives must not be
-    // written again during the run.
-    void add(int slot, bool initialised);
+    // written again during the run. last: no step runs after it, so its
+    // comparison may take a second thread for its open items (beside the
+    // next company's steps it keeps to one, not to slow them down).
+    void add(int slot, bool initialised, bool last);
 
     // Waits for every company added (the window repainting meanwhile, with
     // the verification's progress), adds the companies the user left out,
