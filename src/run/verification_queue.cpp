@@ -19,6 +19,7 @@
 #include <deque>
 #include <exception>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace rio {
@@ -283,8 +284,13 @@ void VerificationQueue::add(int slot, bool initialised, bool last)
         d->waiting.push_back(Job{slot, initialised, last, state.PercorsoBase, state.PercorsoSystemMdw});
         ++d->added;
     }
-    if (!d->worker.joinable())
-        d->worker = std::thread([this] { d->work(); });
+    if (!d->worker.joinable()) {
+        try {
+            d->worker = std::thread([this] { d->work(); });
+        } catch (const std::system_error&) {
+            // No thread to be had: finish() compares them on this one.
+        }
+    }
     d->changed.notify_all();
 }
 
@@ -295,6 +301,10 @@ VerificationReport VerificationQueue::finish(QString* reportPath)
     const RunRecord& record = ctx.state().record;
     report.rehearsal = record.rehearsal();
     ctx.beginPhase(RunProgress::Phase::Verification);
+    if (!d->worker.joinable() && d->added > 0) {
+        d->noMore = true;
+        d->work();
+    }
     // The window repaints while the last companies are compared.
     for (;;) {
         qsizetype done = 0;
