@@ -3,6 +3,7 @@
 #include "data/aside_thread.h"
 #include "data/filesystem.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <cerrno>
@@ -150,6 +151,26 @@ void ReportFile::fail(int error)
 {
     if (m_failure.isEmpty())
         m_failure = failureText(error ? error : EIO);
+}
+
+QStringList removeLeftoverReportFiles(const QString& windowsFolder)
+{
+    QStringList removed;
+    const QDir folder(fs::hostPath(windowsFolder));
+    // Files and links alike: removing a name never follows it.
+    const QStringList names = folder.entryList({QStringLiteral("verifica_Riapertura_*.parziale"),
+                                                QStringLiteral("simulazione_Riapertura_*.parziale")},
+                                               QDir::Files | QDir::System | QDir::Hidden);
+    for (const QString& name : names) {
+        const QFileInfo entry(folder.filePath(name));
+        if (entry.isDir() && !entry.isSymLink())
+            continue;
+        if (QFile::remove(entry.filePath()))
+            removed << (windowsFolder.endsWith(QLatin1Char('\\')) ? windowsFolder
+                                                                  : windowsFolder + QLatin1Char('\\')) +
+                           name;
+    }
+    return removed;
 }
 
 } // namespace rio

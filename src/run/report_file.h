@@ -48,4 +48,11 @@ private:
     bool m_committed = false;
 };
 
+// Removes from windowsFolder (with or without its final backslash) the working files a killed run left of its
+// report and spreadsheets (verifica_Riapertura_... and
+// simulazione_Riapertura_..., ending ".parziale"); a link among them goes
+// itself, never what it leads to. Returns the Windows paths removed. To be
+// called under the installation lock, before the run writes any.
+QStringList removeLeftoverReportFiles(const QString& windowsFolder);
+
 } // namespace rio

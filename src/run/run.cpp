@@ -15,6 +15,7 @@
 #include "run/preliminary_check.h"
 #include "run/preliminary_check_archive.h"
 #include "run/rehearsal.h"
+#include "run/report_file.h"
 #include "run/rerun.h"
 #include "run/restore.h"
 #include "run/run_end.h"
@@ -265,6 +266,8 @@ RunOutcome runSteps(RunContext& ctx, Rehearsal* rehearsal)
         fs::MkDir(tmp);
     if (state.record.log)
         state.log = std::make_unique<fs::LogFile>(layout::logFilePath(state.PercorsoBase));
+    for (const QString& left : removeLeftoverReportFiles(tmp))
+        ctx.addEventLine(QStringLiteral("File incompleto di una riapertura interrotta rimosso: ") + left);
     // From here on every path leads into the scratch copy.
     if (rehearsal)
         timed(ctx, Phase::SafetyCopy, QStringLiteral("COPIA_DI_LAVORO"), 0, [&] { rehearsal->start(ctx); });

@@ -1,6 +1,7 @@
 // How a whole run ends: one of three outcomes, said in the same words by the
 // status panel, the report's headline, the closing lines and the final box;
 // a report or spreadsheet that cannot be written whole is an error of the run.
+#include "context/layout.h"
 #include "run/run.h"
 #include "scoped_mount.h"
 #include "step_fixture.h"
@@ -212,6 +213,35 @@ private slots:
             QDir(f.file(QStringLiteral("dati\\Tmp"))).entryList({QStringLiteral("verifica_*")}, QDir::Files);
         QVERIFY2(left.isEmpty(), qPrintable(left.join(QLatin1Char(' '))));
         QVERIFY(f.host.reportPath.isEmpty());
+    }
+
+    // A run killed while its report's files were being written leaves their
+    // working files; the next run removes them and says so, and leaves every
+    // other file alone. (A link there is the check's ERRORE: no run starts.)
+    void aKilledRunsWorkingFilesAreRemovedByTheNext()
+    {
+        StepFixture f;
+        f.install.addCompany(1);
+        const QString tmp = f.file(QStringLiteral("dati\\Tmp"));
+        QVERIFY(QDir().mkpath(tmp));
+        const QString stem = QStringLiteral("_Riapertura_%1_20000101_000000").arg(layout::AnnoDaAprire);
+        const QStringList leftovers{QStringLiteral("verifica") + stem +
+                                        QStringLiteral("_giacenze.csv.parziale"),
+                                    QStringLiteral("simulazione") + stem + QStringLiteral(".html.parziale")};
+        for (const QString& name : leftovers + QStringList{QStringLiteral("altro.parziale")}) {
+            QFile planted(tmp + QLatin1Char('/') + name);
+            QVERIFY(planted.open(QIODevice::WriteOnly));
+        }
+
+        QCOMPARE(runYearOpening(f.ctx), RunOutcome::Done);
+
+        QCOMPARE(QDir(tmp).entryList({QStringLiteral("*.parziale")}, QDir::Files),
+                 QStringList{QStringLiteral("altro.parziale")});
+        for (const QString& name : leftovers)
+            QVERIFY2(f.host.events.contains(
+                         QStringLiteral("File incompleto di una riapertura interrotta rimosso: ") +
+                         TestInstall::base() + QStringLiteral("dati\\Tmp\\") + name),
+                     qPrintable(f.host.events.join(QLatin1Char('\n'))));
     }
 };
 
