@@ -1,5 +1,6 @@
 #include "archive/archive_steps.h"
 #include "archive/copy_progress.h"
+#include "archive/safety_copy_ahead.h"
 #include "archive/scratch_copy.h"
 
 #include "context/layout.h"
@@ -19,34 +20,20 @@ namespace {
 // is never taken for one.
 const QString UnfinishedPrefix = QLatin1String(layout::UnfinishedCopyPrefix);
 
-// A copy never goes over another: a second run the same day would otherwise
-// overwrite the only copy of the data as they were before the first. A name
-// taken by anything else (a file, a link even to nowhere) is passed over too.
-QString freeCopyFolder(const QString& root, const QDateTime& now)
+// Removes what a copy stopped half-way left; true when nothing is left of it.
+// Raises nothing.
+bool removeHalfCopy(const QString& path)
 {
-    const QString daily = root + layout::safetyCopyName(now.date());
-    if (!fs::NameTaken(daily))
-        return daily;
-    const QString timed = root + layout::safetyCopyName(now);
-    QString candidate = timed;
-    for (int n = 2; fs::NameTaken(candidate); ++n)
-        candidate = timed + QLatin1Char('_') + QString::number(n);
-    return candidate;
-}
-
-// The working name of the copy that will be named finalPath, not yet taken.
-QString freeWorkingFolder(const QString& root, const QString& finalPath)
-{
-    const QString base = root + UnfinishedPrefix + finalPath.mid(root.size());
-    QString candidate = base;
-    for (int n = 2; fs::NameTaken(candidate); ++n)
-        candidate = base + QLatin1Char('_') + QString::number(n);
-    return candidate;
+    try {
+        return fs::RemoveFolder(path);
+    } catch (const Error&) {
+        return false; // a link put in its place since is not ours
+    }
 }
 
 } // namespace
 
-void removeUnfinishedCopies(RunContext& ctx, const QString& root)
+void removeUnfinishedCopies(RunContext& ctx, const QString& root, const QString& keep)
 {
     removeScratchLeftovers(ctx, root);
     const QString hostRoot = fs::hostPath(root);
@@ -55,6 +42,8 @@ void removeUnfinishedCopies(RunContext& ctx, const QString& root)
                                                        QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
     for (const QString& name : names) {
         const QString path = root + name;
+        if (path.compare(keep, Qt::CaseInsensitive) == 0)
+            continue;
         bool removed = false;
         try {
             removed = fs::RemoveFolder(path);
@@ -79,8 +68,9 @@ void removeUnfinishedCopies(RunContext& ctx, const QString& root)
 // synced to the disk, then read back from the disk against its manifest:
 // only then does it take its dated name. The run goes on only when the copy
 // is verified, so that no archive changes before a copy that survives a
-// power cut exists.
-void COPIO_CARTELLA_SALVATAGGIO(RunContext& ctx, QString CartellaDaCopiare)
+// power cut exists. The copy runs on a thread of its own while the window
+// shows how far it has come; one begun before the check is taken over.
+void COPIO_CARTELLA_SALVATAGGIO(RunContext& ctx, QString CartellaDaCopiare, SafetyCopyAhead* begun)
 {
     RunRecord& record = ctx.state().record;
     record.safetyCopyVerified = false;
@@ -88,9 +78,14 @@ void COPIO_CARTELLA_SALVATAGGIO(RunContext& ctx, QString CartellaDaCopiare)
     madePath.clear();
     try {
         const QString root = ctx.state().PercorsoBase;
-        removeUnfinishedCopies(ctx, root);
-        const QDateTime started = QDateTime::currentDateTime();
-        madePath = freeWorkingFolder(root, freeCopyFolder(root, started));
+        // A copy begun of another folder than the one settled now is not this run's.
+        if (begun && begun->pending() &&
+            (begun->root() != root || begun->source().compare(CartellaDaCopiare, Qt::CaseInsensitive) != 0))
+            begun->discard();
+        SafetyCopyAhead* copy = begun && begun->pending() ? begun : nullptr;
+        removeUnfinishedCopies(ctx, root, copy ? copy->workingPath() : QString());
+        const QDateTime started = copy ? copy->startedAt() : QDateTime::currentDateTime();
+        madePath = copy ? copy->workingPath() : freeWorkingFolder(root, freeCopyFolder(root, started));
         ctx.setProgress(QStringLiteral("BACKUP DI SICUREZZA DEGLI ARCHIVI IN CORSO..."));
         ctx.host().showBusy(true);
         ctx.yield();
@@ -99,17 +94,19 @@ void COPIO_CARTELLA_SALVATAGGIO(RunContext& ctx, QString CartellaDaCopiare)
         };
         const qint64 bytes = treeBytes(fs::hostPath(CartellaDaCopiare));
         CopyProgress progress(ctx, bytes);
+        const auto whileCopying = progress.yieldWhileCopying(fs::hostPath(madePath), 0);
         fs::Manifest manifest;
-        fs::CopyFolder(CartellaDaCopiare, madePath, progress.yieldWhileCopying(fs::hostPath(madePath), 0),
-                       &manifest);
+        try {
+            manifest = copy ? copy->take(whileCopying)
+                            : copyAndReadBack(CartellaDaCopiare, madePath, whileCopying, yield);
+        } catch (const Interrupted&) {
+            // Stopped while copying: half a copy is no copy.
+            const bool begunHere = fs::NameTaken(madePath);
+            if ((copy ? copy->discard() : removeHalfCopy(madePath)) && begunHere)
+                ctx.addEventLine(QStringLiteral("Copia di sicurezza incompleta rimossa: %1").arg(madePath));
+            throw;
+        }
         progress.reached(bytes);
-        fs::writeManifest(madePath, manifest);
-        fs::SyncFolder(madePath, yield, true);
-        ctx.yield();
-        const QStringList differing = fs::verifyManifest(madePath, manifest, yield);
-        if (!differing.isEmpty())
-            throw Error(err::PathFileAccess, QStringLiteral("la copia %1 non corrisponde ai dati copiati: %2")
-                                                 .arg(madePath, differing.join(QStringLiteral(", "))));
         // A name taken since the copy started (another copy, a folder made by
         // hand) passes to the next free one.
         const QString finalPath = freeCopyFolder(root, started);

@@ -153,23 +153,30 @@ void ReportFile::fail(int error)
         m_failure = failureText(error ? error : EIO);
 }
 
+QStringList leftoverReportFileNames(const QString& windowsFolder)
+{
+    const QDir folder(fs::hostPath(windowsFolder));
+    QStringList names = folder.entryList({QStringLiteral("verifica_Riapertura_*.parziale"),
+                                          QStringLiteral("simulazione_Riapertura_*.parziale")},
+                                         QDir::AllEntries | QDir::System | QDir::Hidden);
+    // Files and links alike; a real folder of that name is not ours.
+    names.removeIf([&folder](const QString& name) {
+        const QFileInfo entry(folder.filePath(name));
+        return entry.isDir() && !entry.isSymLink();
+    });
+    return names;
+}
+
 QStringList removeLeftoverReportFiles(const QString& windowsFolder)
 {
     QStringList removed;
     const QDir folder(fs::hostPath(windowsFolder));
-    // Files and links alike: removing a name never follows it.
-    const QStringList names = folder.entryList({QStringLiteral("verifica_Riapertura_*.parziale"),
-                                                QStringLiteral("simulazione_Riapertura_*.parziale")},
-                                               QDir::Files | QDir::System | QDir::Hidden);
-    for (const QString& name : names) {
-        const QFileInfo entry(folder.filePath(name));
-        if (entry.isDir() && !entry.isSymLink())
-            continue;
-        if (QFile::remove(entry.filePath()))
+    // Removing a name never follows it.
+    for (const QString& name : leftoverReportFileNames(windowsFolder))
+        if (QFile::remove(folder.filePath(name)))
             removed << (windowsFolder.endsWith(QLatin1Char('\\')) ? windowsFolder
                                                                   : windowsFolder + QLatin1Char('\\')) +
                            name;
-    }
     return removed;
 }
 

@@ -54,5 +54,7 @@ private:
 // itself, never what it leads to. Returns the Windows paths removed. To be
 // called under the installation lock, before the run writes any.
 QStringList removeLeftoverReportFiles(const QString& windowsFolder);
+// The names of those files in windowsFolder, removing nothing.
+QStringList leftoverReportFileNames(const QString& windowsFolder);
 
 } // namespace rio

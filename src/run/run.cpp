@@ -2,6 +2,7 @@
 
 #include "accounting/movimenti_contabili.h"
 #include "archive/archive_steps.h"
+#include "archive/safety_copy_ahead.h"
 #include "context/layout.h"
 #include "context/local_zone.h"
 #include "context/run_context.h"
@@ -17,6 +18,7 @@
 #include "run/rehearsal.h"
 #include "run/report_file.h"
 #include "run/rerun.h"
+#include "run/run_gate.h"
 #include "run/restore.h"
 #include "run/run_end.h"
 #include "run/verification.h"
@@ -96,33 +98,6 @@ qint64 rowsOrZero(Connection& connection, const QString& sql)
     ctx.host().showBusy(false);
     ctx.host().message(text, Buttons::Ok, Icon::Critical, QLatin1String(ApplicationTitle));
     throw ProgramEnd{text};
-}
-
-// The check before the run, run silently: where it finds an ERRORE the run
-// would stop half-way or lose data, so it does not start and nothing is
-// written anywhere. The ERRORE lines go to the event list and one box.
-bool checkBeforeStarting(RunContext& ctx, const Rehearsal* rehearsal)
-{
-    PreliminaryOptions options;
-    options.silent = true;
-    if (rehearsal)
-        options.scratchParent = rehearsal->parent();
-    const PreliminaryCheck check = runPreliminaryCheck(ctx.host(), ctx.state(), options);
-    if (!check.hasErrors())
-        return true;
-    QStringList errors;
-    for (const PreliminaryFinding& finding : check.findings)
-        if (finding.level == PreliminaryFinding::Level::Error) {
-            ctx.host().addMarkedEvent(finding.line(), {Tone::Error, false});
-            errors << finding.text;
-        }
-    ctx.host().message((rehearsal ? QStringLiteral("Impossibile iniziare la simulazione: ")
-                                  : QStringLiteral("Impossibile iniziare la riapertura: ")) +
-                           errors.join(QStringLiteral("; ")) +
-                           QStringLiteral(".\r\nNessun file è stato modificato."),
-                       Buttons::Ok, Icon::Critical, QLatin1String(ApplicationTitle));
-    ctx.host().allowNewRun(true);
-    return false;
 }
 
 // A restore killed half-way leaves the data folder set aside: the run says so
@@ -242,7 +217,7 @@ void clearStatusPanel(Host& host)
     host.showRunOutcome(QString(), Tone::Plain);
 }
 
-RunOutcome runSteps(RunContext& ctx, Rehearsal* rehearsal)
+RunOutcome runSteps(RunContext& ctx, Rehearsal* rehearsal, SafetyCopyAhead& copy)
 {
     Host& host = ctx.host();
     RunState& state = ctx.state();
@@ -279,7 +254,7 @@ RunOutcome runSteps(RunContext& ctx, Rehearsal* rehearsal)
     if (!rehearsal) {
         host.showStageDone(Stage::Copia, true);
         timed(ctx, Phase::SafetyCopy, QStringLiteral("COPIO_CARTELLA_SALVATAGGIO"), 0,
-              [&] { COPIO_CARTELLA_SALVATAGGIO(ctx, layout::dataFolder(state.PercorsoBase)); });
+              [&] { COPIO_CARTELLA_SALVATAGGIO(ctx, layout::dataFolder(state.PercorsoBase), &copy); });
         if (!state.record.safetyCopyVerified)
             endProgram(ctx,
                        QStringLiteral("COPIA DI SICUREZZA NON RIUSCITA: la riapertura non prosegue, nessun "
@@ -362,7 +337,9 @@ RunOutcome openNewYear(RunContext& ctx, Rehearsal* rehearsal)
     } else {
         putBackAfterInterruptedRestore(ctx);
     }
-    if (!checkBeforeStarting(ctx, rehearsal))
+    // Under the lock, and ended before it is let go.
+    SafetyCopyAhead copy;
+    if (!checkBeforeStarting(ctx, rehearsal, copy, lock != nullptr))
         return RunOutcome::NotStarted;
 
     ctx.state().reset();
@@ -371,7 +348,7 @@ RunOutcome openNewYear(RunContext& ctx, Rehearsal* rehearsal)
     RunOutcome outcome = RunOutcome::Done;
     try {
         try {
-            outcome = runSteps(ctx, rehearsal);
+            outcome = runSteps(ctx, rehearsal, copy);
         } catch (const Error& e) {
             // The run's own failure (or the stock recomputation's, which has no
             // handler): the open transaction is not committed and the program ends.

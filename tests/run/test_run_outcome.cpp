@@ -237,6 +237,10 @@ private slots:
 
         QCOMPARE(QDir(tmp).entryList({QStringLiteral("*.parziale")}, QDir::Files),
                  QStringList{QStringLiteral("altro.parziale")});
+        // Nor are they in the safety copy, made once they were gone.
+        QCOMPARE(QDir(f.install.host(f.state.record.safetyCopy) + QStringLiteral("/Tmp"))
+                     .entryList({QStringLiteral("*.parziale")}, QDir::Files),
+                 QStringList{QStringLiteral("altro.parziale")});
         for (const QString& name : leftovers)
             QVERIFY2(f.host.events.contains(
                          QStringLiteral("File incompleto di una riapertura interrotta rimosso: ") +
