@@ -292,6 +292,7 @@ int PreliminaryCheck::count(PreliminaryFinding::Level level) const
 PreliminaryCheck runPreliminaryCheck(Host& host, const RunState& state, const PreliminaryOptions& options)
 {
     Checker check(host, options.silent);
+    check.keepStockReadingsIn(options.stockReadings);
     if (!options.silent)
         host.showBusy(true);
     const QString base = checkSystemDatabase(check, host, state);

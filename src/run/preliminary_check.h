@@ -11,6 +11,7 @@ namespace rio {
 
 class Host;
 struct RunState;
+class StockReadings;
 
 // What the check before the run finds, one line each.
 struct PreliminaryFinding
@@ -40,6 +41,9 @@ struct PreliminaryOptions
     // ending in "\"); the space is then counted for the scratch copy there
     // and the report, with no safety copy and no log.
     QString scratchParent{};
+    // Where the check leaves its readings of the old-year archives' stock,
+    // for the run's recomputation (the run's own gate).
+    StockReadings* stockReadings = nullptr;
 };
 
 // Checks, writing nothing anywhere, what the run will need: the root and

@@ -41,7 +41,15 @@ public:
     void setSpace(const SpaceFigure& space) { m_result.space = space; }
     // Findings held back: a checker on the same screen whose findings are
     // shown only once added to another (addTo), in their order.
-    Checker heldBack() const { return Checker(m_host, true); }
+    Checker heldBack() const
+    {
+        Checker held(m_host, true);
+        held.m_stockReadings = m_stockReadings;
+        return held;
+    }
+    // Where the review leaves its readings of the stock (none: not kept).
+    void keepStockReadingsIn(StockReadings* readings) { m_stockReadings = readings; }
+    StockReadings* stockReadings() const { return m_stockReadings; }
     void addTo(Checker& other) const
     {
         for (const PreliminaryFinding& f : m_result.findings)
@@ -52,6 +60,7 @@ public:
 private:
     Host& m_host;
     bool m_silent;
+    StockReadings* m_stockReadings = nullptr;
     PreliminaryCheck m_result;
 };
 

@@ -48,7 +48,10 @@ QString namedCodes(const QStringList& codes)
 // read stops it; twins and codes with blanks leave stock to correct by hand.
 void checkArticleCodes(Checker& check, Connection& archive, const QString& company, CompanyVolume& volume)
 {
-    const ArticleCodeReview review = reviewArticleCodes(archive);
+    // The run's recomputation takes over the stock read here (through ODBC
+    // the file cannot say whether it is still as read).
+    const ArticleCodeReview review = reviewArticleCodes(
+        archive, archive.driver() == Connection::Driver::Sqlite ? check.stockReadings() : nullptr);
     volume.articles = review.articles;
     if (review.firstWithoutCode > 0)
         check.add(Level::Error,

@@ -148,7 +148,8 @@ void recoverInterruptedArchives(RunContext& ctx)
         }
 }
 
-void processCompany(RunContext& ctx, Connection& connection, int n, const QString& archive, int index)
+void processCompany(RunContext& ctx, Connection& connection, int n, const QString& archive, int index,
+                    StockReadings& readings)
 {
     Host& host = ctx.host();
     RunState& state = ctx.state();
@@ -174,7 +175,7 @@ void processCompany(RunContext& ctx, Connection& connection, int n, const QStrin
     connection.beginTrans();
     ctx.setProgress(QStringLiteral("RIPRISTINO MAGAZZINO AZIENDA N. %1 IN CORSO...").arg(n));
     timed(ctx, Phase::Recompute, QStringLiteral("RIPRISTINA_MAGAZZINO"), n,
-          [&] { RIPRISTINA_MAGAZZINO(ctx, connection, companyFolder); });
+          [&] { RIPRISTINA_MAGAZZINO(ctx, connection, companyFolder, &readings); });
     connection.commitTrans();
     connection.close();
 
@@ -217,7 +218,7 @@ void clearStatusPanel(Host& host)
     host.showRunOutcome(QString(), Tone::Plain);
 }
 
-RunOutcome runSteps(RunContext& ctx, Rehearsal* rehearsal, SafetyCopyAhead& copy)
+RunOutcome runSteps(RunContext& ctx, Rehearsal* rehearsal, SafetyCopyAhead& copy, StockReadings& readings)
 {
     Host& host = ctx.host();
     RunState& state = ctx.state();
@@ -268,7 +269,7 @@ RunOutcome runSteps(RunContext& ctx, Rehearsal* rehearsal, SafetyCopyAhead& copy
     int index = 0;
     for (const ListedCompany& company : state.activeCompanies()) {
         try {
-            processCompany(ctx, connection, company.slot, company.archivePath, ++index);
+            processCompany(ctx, connection, company.slot, company.archivePath, ++index, readings);
             verification.add(company.slot, state.record.initialised.contains(company.slot),
                              index == state.activeCompanies().size());
         } catch (Interrupted& stop) {
@@ -339,7 +340,8 @@ RunOutcome openNewYear(RunContext& ctx, Rehearsal* rehearsal)
     }
     // Under the lock, and ended before it is let go.
     SafetyCopyAhead copy;
-    if (!checkBeforeStarting(ctx, rehearsal, copy, lock != nullptr))
+    StockReadings readings;
+    if (!checkBeforeStarting(ctx, rehearsal, copy, readings, lock != nullptr))
         return RunOutcome::NotStarted;
 
     ctx.state().reset();
@@ -348,7 +350,7 @@ RunOutcome openNewYear(RunContext& ctx, Rehearsal* rehearsal)
     RunOutcome outcome = RunOutcome::Done;
     try {
         try {
-            outcome = runSteps(ctx, rehearsal, copy);
+            outcome = runSteps(ctx, rehearsal, copy, readings);
         } catch (const Error& e) {
             // The run's own failure (or the stock recomputation's, which has no
             // handler): the open transaction is not committed and the program ends.

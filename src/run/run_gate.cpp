@@ -60,14 +60,18 @@ std::optional<qint64> beginCopyBesideCheck(RunContext& ctx, SafetyCopyAhead& cop
 
 } // namespace
 
-bool checkBeforeStarting(RunContext& ctx, const Rehearsal* rehearsal, SafetyCopyAhead& copy, bool locked)
+bool checkBeforeStarting(RunContext& ctx, const Rehearsal* rehearsal, SafetyCopyAhead& copy,
+                         StockReadings& readings, bool locked)
 {
     PreliminaryOptions options;
     options.silent = true;
-    if (rehearsal)
+    if (rehearsal) {
         options.scratchParent = rehearsal->parent();
-    else if (locked)
-        options.freeBytes = beginCopyBesideCheck(ctx, copy);
+    } else {
+        options.stockReadings = &readings;
+        if (locked)
+            options.freeBytes = beginCopyBesideCheck(ctx, copy);
+    }
     const PreliminaryCheck check = runPreliminaryCheck(ctx.host(), ctx.state(), options);
     if (!check.hasErrors())
         return true;

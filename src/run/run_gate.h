@@ -5,6 +5,7 @@ namespace rio {
 class Rehearsal;
 class RunContext;
 class SafetyCopyAhead;
+class StockReadings;
 
 // The check before the run, run silently: where it finds an ERRORE the run
 // would stop half-way or lose data, so it does not start and nothing is
@@ -21,6 +22,10 @@ class SafetyCopyAhead;
 // folder (the copy cannot fill it before the check has weighed the run's
 // needs, which it does on the free space as it was before the copy). A
 // refused run's copy is removed before the box.
-bool checkBeforeStarting(RunContext& ctx, const Rehearsal* rehearsal, SafetyCopyAhead& copy, bool locked);
+//
+// A run that is not a rehearsal keeps in readings the stock the check read
+// of each old-year archive, for its recomputation.
+bool checkBeforeStarting(RunContext& ctx, const Rehearsal* rehearsal, SafetyCopyAhead& copy,
+                         StockReadings& readings, bool locked);
 
 } // namespace rio

@@ -7,6 +7,8 @@
 #include "data/filesystem.h"
 #include "data/value.h"
 
+#include <QScopeGuard>
+
 #include <algorithm>
 #include <optional>
 #include <string>
@@ -24,21 +26,15 @@ const QStringList& stockFields()
     return fields;
 }
 
+constexpr qint64 KeptBytes = engineMemory::BudgetBytes / 4;
+
 // The rows the recomputation writes stocks into, by code: a row per code
 // letter case aside and blanks counting, the first row of the file
 // winning among codes that differ only in case. Read in file order, one
 // row at a time: nothing is held per article but its entry.
-struct ArticleKeys
+StockReading readArticleKeys(Connection& db, const std::function<void()>& yield)
 {
-    StockTable table;
-    qint64 articles = 0;
-    qint64 withoutCode = 0;
-    qint64 firstWithoutCode = 0; // its place in the file, from 1; 0 when none
-};
-
-ArticleKeys readArticleKeys(Connection& db, const std::function<void()>& yield)
-{
-    ArticleKeys keys;
+    StockReading keys;
     Query q(db, QStringLiteral("select rowid, CodArt from ANAG_ART order by rowid"));
     q.exec();
     QByteArray key;
@@ -99,9 +95,48 @@ QString articleKey(const QString& articleCode)
     return asciiUpper(trimBlanks(articleCode));
 }
 
-ArticleCodeReview reviewArticleCodes(Connection& Db)
+void StockReadings::keep(StockReading reading)
 {
-    ArticleKeys keys = readArticleKeys(Db, {});
+    qint64 held = reading.table.bytesHeld();
+    for (const auto& kept : m_kept)
+        held += kept->table.bytesHeld();
+    if (reading.stamp && held <= KeptBytes)
+        m_kept.push_back(std::make_unique<StockReading>(std::move(reading)));
+}
+
+std::unique_ptr<StockReading> StockReadings::take(Connection& Db)
+{
+    const std::optional<ArchiveStamp> now = archiveStamp(Db);
+    if (!now)
+        return nullptr;
+    for (auto it = m_kept.begin(); it != m_kept.end(); ++it) {
+        if ((*it)->stamp->file != now->file)
+            continue;
+        std::unique_ptr<StockReading> reading = std::move(*it);
+        m_kept.erase(it);
+        if (*reading->stamp != *now)
+            return nullptr; // written since: read again
+        return reading;
+    }
+    return nullptr;
+}
+
+ArticleCodeReview reviewArticleCodes(Connection& Db, StockReadings* keep)
+{
+    // One read transaction: the stamp then names the very state read.
+    if (keep)
+        Db.beginTrans();
+    // A read ends with nothing to write: its commit only lets the file go.
+    const auto endRead = qScopeGuard([&] {
+        if (keep && Db.inTransaction()) {
+            try {
+                Db.commitTrans();
+            } catch (const Error&) {
+                // Raised on the way out of a failed read: that failure is the one said.
+            }
+        }
+    });
+    StockReading keys = readArticleKeys(Db, {});
     ArticleCodeReview review;
     review.articles = keys.articles;
     review.withoutCode = keys.withoutCode;
@@ -133,6 +168,11 @@ ArticleCodeReview reviewArticleCodes(Connection& Db)
     for (const QByteArray& code : std::as_const(unknown))
         review.unmatchedMovementCodes << QString::fromUtf8(code);
     review.unmatchedMovementCodes.sort();
+    if (keep) {
+        keys.stamp = archiveStamp(Db);
+        Db.commitTrans();
+        keep->keep(std::move(keys));
+    }
     return review;
 }
 
@@ -200,12 +240,14 @@ void LEGGO_MOVIMENTI(Connection& Db, StockTable& stocks, const std::function<voi
     sumBatch();
 }
 
-void RIPRISTINA_MAGAZZINO(RunContext& ctx, Connection& Db, const QString& Numero_Azienda)
+void RIPRISTINA_MAGAZZINO(RunContext& ctx, Connection& Db, const QString& Numero_Azienda,
+                          StockReadings* readAhead)
 {
     Q_UNUSED(Numero_Azienda);
     ctx.host().showBusy(true);
 
-    ArticleKeys keys = readArticleKeys(Db, [&ctx] { ctx.yield(); });
+    std::unique_ptr<StockReading> readBefore = readAhead ? readAhead->take(Db) : nullptr;
+    StockReading keys = readBefore ? std::move(*readBefore) : readArticleKeys(Db, [&ctx] { ctx.yield(); });
     if (keys.articles == 0) {
         ctx.message(QStringLiteral("Nessun Movimento trovato!"), Buttons::Ok, Icon::Exclamation,
                     QStringLiteral("Ventor"));
@@ -213,7 +255,8 @@ void RIPRISTINA_MAGAZZINO(RunContext& ctx, Connection& Db, const QString& Numero
         return;
     }
     StockTable& table = keys.table;
-    LEGGO_MOVIMENTI(Db, table, [&ctx] { ctx.yield(); });
+    if (!readBefore)
+        LEGGO_MOVIMENTI(Db, table, [&ctx] { ctx.yield(); });
 
     // The captions in code order, as the program shows them.
     {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/archive_stamp.h"
 #include "warehouse/stock_table.h"
 
 #include <QByteArray>
@@ -9,19 +10,57 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
+#include <optional>
 #include <utility>
+#include <vector>
 
 namespace rio {
 
 class Connection;
 class RunContext;
 
+// What the recomputation reads before it writes: the rows it writes stocks
+// into, by code, each with the stock summed from the movements.
+struct StockReading
+{
+    StockTable table;
+    qint64 articles = 0;
+    qint64 withoutCode = 0;
+    qint64 firstWithoutCode = 0; // its place in the file, from 1; 0 when none
+    // The archive as it was read, when the file says (archiveStamp).
+    std::optional<ArchiveStamp> stamp;
+};
+
+// The readings the check before the run made of the old-year archives,
+// kept for the recomputation, which then need not read the articles and
+// movements again. Each holds only for the archive in the state it was
+// read in: taken inside the recomputation's transaction, a reading whose
+// stamp differs from the archive's now is dropped and the archive read
+// again. What the kept tables hold stays within a quarter of the engine's
+// memory: beyond it an archive's reading is not kept.
+class StockReadings
+{
+public:
+    // Keeps a reading that has a stamp and fits; drops it otherwise.
+    void keep(StockReading reading);
+    // The reading of the archive of Db, which must be inside a transaction,
+    // taken out when the archive is as it was read; nullptr otherwise.
+    std::unique_ptr<StockReading> take(Connection& Db);
+
+private:
+    std::vector<std::unique_ptr<StockReading>> m_kept;
+};
+
 // Recomputes the five warehouse stocks of every article of the archive behind
 // Db from its movements. Has no error handler: a failure raises to the caller.
 // An empty article table warns and writes nothing.
 // Inside the caller's transaction the caller commits; otherwise the rows are
-// committed in batches and at the end, a failure included.
-void RIPRISTINA_MAGAZZINO(RunContext& ctx, Connection& Db, const QString& Numero_Azienda);
+// committed in batches and at the end, a failure included. With readAhead,
+// the archive's reading kept there is used when it still holds (see
+// StockReadings); the stocks written are the same.
+void RIPRISTINA_MAGAZZINO(RunContext& ctx, Connection& Db, const QString& Numero_Azienda,
+                          StockReadings* readAhead = nullptr);
 
 // The articles of an archive whose stock the recomputation cannot give them
 // on their own, found with its own rules, in the order it reads them.
@@ -45,8 +84,10 @@ struct ArticleCodeReview
     QStringList unmatchedMovementCodes;
 };
 // Reads ANAG_ART and MOV_MAG as the recomputation reads them. Raises the
-// engine's errors.
-ArticleCodeReview reviewArticleCodes(Connection& Db);
+// engine's errors. With keep, the reading is made inside one read
+// transaction of its own and handed to keep with the archive's stamp; Db
+// must then be outside any transaction, and is again on return.
+ArticleCodeReview reviewArticleCodes(Connection& Db, StockReadings* keep = nullptr);
 
 // The key an article code is looked up by: blanks around it removed, ASCII
 // letters upper-cased, as the file compares text.

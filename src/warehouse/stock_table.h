@@ -99,6 +99,8 @@ public:
     {
         return Range<const Entry, const StockTable>(this);
     }
+    // The memory claimed for what the table holds.
+    qint64 bytesHeld() const { return m_claim.held(); }
     Entry& entryAt(size_t index) { return m_blocks[index / BlockEntries][index % BlockEntries]; }
     const Entry& entryAt(size_t index) const { return m_blocks[index / BlockEntries][index % BlockEntries]; }
 
