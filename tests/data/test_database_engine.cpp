@@ -1,8 +1,9 @@
 // What the connection does on the engine's own handle: the other year's
-// archive attached read-only, and the memory the engine's caches share with
-// the steps' own tables. Registered with ODBC_TOO: through ODBC both are
+// archive attached read-only, the memory the engine's caches share with
+// the steps' own tables, and the archive's stamp. Registered with ODBC_TOO: through ODBC both are
 // the driver's, and the cases say so.
 #include "context/layout.h"
+#include "data/archive_stamp.h"
 #include "data/engine_memory.h"
 #include "data/engine_read.h"
 #include "data/error.h"
@@ -112,6 +113,51 @@ private slots:
             QCOMPARE(engineMemory::engineShare(), engineMemory::FloorBytes);
         }
         QCOMPARE(engineMemory::engineShare(), engineMemory::BudgetBytes);
+    }
+
+    // Two reads of an archive have the same stamp only when no commit came
+    // between; where the file cannot tell, there is no stamp.
+    void aStampChangesWithEveryCommitBetweenTwoReads_data()
+    {
+        QTest::addColumn<QString>("between");
+        QTest::addColumn<bool>("same");
+        QTest::newRow("nothing") << QStringLiteral("") << true;
+        QTest::newRow("a commit from another connection")
+            << QStringLiteral("update ANAG_ART set DescrArt = 'x'") << false;
+        QTest::newRow("a commit that rewrites a value as it was")
+            << QStringLiteral("update ANAG_ART set CodArt = CodArt") << false;
+    }
+    void aStampChangesWithEveryCommitBetweenTwoReads()
+    {
+        QFETCH(QString, between);
+        QFETCH(bool, same);
+        TestInstall::exec(m_file, QStringLiteral("insert into ANAG_ART(CodArt) values ('A1')"));
+        auto c = openArchive();
+        if (c->driver() != Connection::Driver::Sqlite) {
+            c->beginTrans();
+            QVERIFY(!archiveStamp(*c));
+            return;
+        }
+        QVERIFY(!archiveStamp(*c)); // outside a transaction
+        c->beginTrans();
+        const std::optional<ArchiveStamp> first = archiveStamp(*c);
+        c->commitTrans();
+        QVERIFY(first);
+        if (!between.isEmpty())
+            TestInstall::exec(m_file, between);
+        c->beginTrans();
+        const std::optional<ArchiveStamp> second = archiveStamp(*c);
+        c->commitTrans();
+        QVERIFY(second);
+        QCOMPARE(*first == *second, same);
+
+        // Under a write-ahead log a commit leaves the file's counter as it was.
+        c->release();
+        TestInstall::exec(m_file, QStringLiteral("pragma journal_mode = wal"));
+        c = openArchive();
+        c->beginTrans();
+        QVERIFY(!archiveStamp(*c));
+        c->commitTrans();
     }
 };
 

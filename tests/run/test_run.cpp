@@ -186,6 +186,26 @@ private slots:
         QVERIFY(readFile(f.logPath()).endsWith(QByteArray('"' + box.text.toLatin1() + "\"\r\n")));
     }
 
+    // The check's reading of the stock serves the recomputation only while
+    // the archive is as the check read it.
+    void aMovementChangedAfterTheCheckIsCounted()
+    {
+        StepFixture f;
+        f.install.addCompany(1);
+        f.host.onStepFinished = [&f](const QString& step, int) {
+            if (step == QLatin1String("CREO_NUOVO_ANNO"))
+                TestInstall::exec(f.oldArchive(1),
+                                  QStringLiteral("update MOV_MAG set Qta = 7 where CodArt = 'A1' and Dep = '01'"));
+        };
+
+        QCOMPARE(runYearOpening(f.ctx), RunOutcome::Done);
+
+        QCOMPARE(
+            TestInstall::scalar(f.oldArchive(1), QStringLiteral("select Giacenza1 from ANAG_ART where CodArt='A1'"))
+                .toDouble(),
+            7.0);
+    }
+
     void withoutTheLogNothingIsWrittenButTmpIsMade()
     {
         StepFixture f;
