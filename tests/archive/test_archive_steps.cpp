@@ -1,6 +1,7 @@
 // The company check, the safety copy and the new-year folders on a temporary
 // drive C:.
 #include "archive/archive_steps.h"
+#include "archive/safety_copy_ahead.h"
 #include "data/filesystem.h"
 #include "outside_folder.h"
 #include "step_fixture.h"
@@ -234,6 +235,51 @@ private slots:
         QCOMPARE(f.host.events.first(),
                  QStringLiteral("Copia di sicurezza incompleta di una riapertura interrotta rimossa: ") +
                      TestInstall::base() + leftover);
+    }
+
+    // A copy begun before the check is the run's copy: taken over, verified
+    // and named as any; one that failed is reported and removed as any; one
+    // of another folder is removed and the copy made anew.
+    void aCopyBegunBeforehandIsTakenOver_data()
+    {
+        QTest::addColumn<QString>("begun");
+        QTest::newRow("sound") << QStringLiteral("sound");
+        QTest::newRow("a link in the data folder") << QStringLiteral("link");
+        QTest::newRow("of another folder") << QStringLiteral("other");
+    }
+    void aCopyBegunBeforehandIsTakenOver()
+    {
+        QFETCH(QString, begun);
+        StepFixture f;
+        f.install.createArchive(1);
+        const QString data = TestInstall::base() + QStringLiteral("dati");
+        if (begun == QLatin1String("link"))
+            QVERIFY(QFile::link(QDir::tempPath(), f.file(QStringLiteral("dati\\esercizi\\fuori"))));
+        const auto before = TestInstall::fingerprint(f.file(QStringLiteral("dati")));
+        SafetyCopyAhead ahead;
+        QVERIFY(ahead.start(TestInstall::base(), begun == QLatin1String("other")
+                                                     ? data + QStringLiteral("\\esercizi")
+                                                     : data));
+        const QString working = ahead.workingPath();
+
+        COPIO_CARTELLA_SALVATAGGIO(f.ctx, data, &ahead);
+
+        QVERIFY(!ahead.pending());
+        QVERIFY(!QFileInfo::exists(f.install.host(working)) || begun == QLatin1String("other"));
+        QCOMPARE(QDir(f.root()).entryList({QStringLiteral("Copia_in_corso_*")}, QDir::Dirs), QStringList());
+        if (begun == QLatin1String("link")) {
+            QVERIFY(!f.state.record.safetyCopyVerified);
+            QCOMPARE(f.host.boxes.size(), 1);
+            QVERIFY2(f.host.boxes.first().text.contains(QStringLiteral("collegamento")),
+                     qPrintable(f.host.boxes.first().text));
+            QVERIFY(f.host.events.contains(QStringLiteral("Copia di sicurezza incompleta rimossa: ") + working));
+            return;
+        }
+        QVERIFY(f.state.record.safetyCopyVerified);
+        auto copied = TestInstall::fingerprint(f.install.host(f.state.record.safetyCopy));
+        QVERIFY(copied.remove(QStringLiteral("copia_di_sicurezza.sha256")) == 1);
+        QCOMPARE(copied, before);
+        QVERIFY(f.host.boxes.isEmpty());
     }
 
     void safetyCopyOfAMissingFolderReportsAndGoesOn()

@@ -185,6 +185,9 @@ private slots:
             const QString copy = copies.next();
             QVERIFY2(QFile::exists(copy + QLatin1Char('/') + ManifestName), qPrintable(copy));
         }
+        // Nor one under its working name: a stopped copy is removed at once.
+        QVERIFY(!QDirIterator(drive, {QStringLiteral("Copia_in_corso_*")}, QDir::Dirs, QDirIterator::Subdirectories)
+                     .hasNext());
 
         const Outcome runAgain = cli(drive, QStringLiteral("--yes"));
         QVERIFY2(runAgain.exitedWith(0), qPrintable(QStringLiteral("run again: ") + runAgain.gist()));
