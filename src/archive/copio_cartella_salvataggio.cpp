@@ -68,8 +68,8 @@ void removeUnfinishedCopies(RunContext& ctx, const QString& root, const QString&
 // synced to the disk, then read back from the disk against its manifest:
 // only then does it take its dated name. The run goes on only when the copy
 // is verified, so that no archive changes before a copy that survives a
-// power cut exists. The copy runs on a thread of its own while the window
-// shows how far it has come; one begun before the check is taken over.
+// power cut exists. A copy begun before the check, on a thread of its own,
+// is taken over: the window shows how far it has come while it ends.
 void COPIO_CARTELLA_SALVATAGGIO(RunContext& ctx, QString CartellaDaCopiare, SafetyCopyAhead* begun)
 {
     RunRecord& record = ctx.state().record;
