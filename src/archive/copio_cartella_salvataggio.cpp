@@ -102,7 +102,7 @@ void COPIO_CARTELLA_SALVATAGGIO(RunContext& ctx, QString CartellaDaCopiare, Safe
         } catch (const Interrupted&) {
             // Stopped while copying: half a copy is no copy.
             const bool begunHere = fs::NameTaken(madePath);
-            if ((copy ? copy->discard() : removeHalfCopy(madePath)) && begunHere)
+            if ((copy && copy->pending() ? copy->discard() : removeHalfCopy(madePath)) && begunHere)
                 ctx.addEventLine(QStringLiteral("Copia di sicurezza incompleta rimossa: %1").arg(madePath));
             throw;
         }

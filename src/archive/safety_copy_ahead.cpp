@@ -4,6 +4,8 @@
 #include "data/error.h"
 #include "data/filesystem.h"
 
+#include <QDir>
+
 #include <chrono>
 
 namespace rio {
@@ -16,6 +18,20 @@ struct CopyStopped
 };
 
 constexpr auto WaitStep = std::chrono::milliseconds(20);
+
+// The run's temporary folder in the data folder (layout::tempFolder): the
+// run opens its log there, and writes its first lines, after the copy has
+// begun. It is copied last, as it is when the run takes the copy over.
+const QString WrittenMeanwhile = QStringLiteral("Tmp");
+
+// Reads the files of the manifest back from the copy; raises 75 naming those that differ.
+void readBack(const QString& working, const fs::Manifest& manifest, const std::function<void()>& yield)
+{
+    const QStringList differing = fs::verifyManifest(working, manifest, yield);
+    if (!differing.isEmpty())
+        throw Error(err::PathFileAccess, QStringLiteral("la copia %1 non corrisponde ai dati copiati: %2")
+                                             .arg(working, differing.join(QStringLiteral(", "))));
+}
 
 } // namespace
 
@@ -41,17 +57,15 @@ QString freeWorkingFolder(const QString& root, const QString& finalPath)
 }
 
 fs::Manifest copyAndReadBack(const QString& source, const QString& working,
-                             const std::function<void()>& whileCopying, const std::function<void()>& afterwards)
+                             const std::function<void()>& whileCopying,
+                             const std::function<void()>& afterwards)
 {
     fs::Manifest manifest;
     fs::CopyFolder(source, working, whileCopying, &manifest);
     fs::writeManifest(working, manifest);
     fs::SyncFolder(working, afterwards, true);
     afterwards();
-    const QStringList differing = fs::verifyManifest(working, manifest, afterwards);
-    if (!differing.isEmpty())
-        throw Error(err::PathFileAccess, QStringLiteral("la copia %1 non corrisponde ai dati copiati: %2")
-                                             .arg(working, differing.join(QStringLiteral(", "))));
+    readBack(working, manifest, afterwards);
     return manifest;
 }
 
@@ -87,7 +101,10 @@ void SafetyCopyAhead::copy()
         if (m_stop)
             throw CopyStopped{};
     };
-    m_manifest = copyAndReadBack(m_source, m_working, goOn, goOn);
+    fs::CopyFolder(m_source, m_working, goOn, &m_manifest, {WrittenMeanwhile});
+    fs::SyncFolder(m_working, goOn, true);
+    goOn();
+    readBack(m_working, m_manifest, goOn);
 }
 
 fs::Manifest SafetyCopyAhead::take(const std::function<void()>& whileWaiting)
@@ -97,7 +114,26 @@ fs::Manifest SafetyCopyAhead::take(const std::function<void()>& whileWaiting)
     // Ended (or deferred: it runs here now); the folder is the caller's.
     std::future<void> work = std::move(m_work);
     work.get();
-    return std::move(m_manifest);
+    fs::Manifest manifest = std::move(m_manifest);
+    fs::Manifest late;
+    for (const QString& name :
+         QDir(fs::hostPath(m_source))
+             .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
+        if (name.compare(WrittenMeanwhile, Qt::CaseInsensitive) != 0)
+            continue;
+        fs::Manifest part;
+        fs::CopyFolder(m_source + QLatin1Char('\\') + name, m_working + QLatin1Char('\\') + name,
+                       whileWaiting, &part);
+        for (fs::ManifestEntry& entry : part)
+            entry.path = name + QLatin1Char('/') + entry.path;
+        late += part;
+    }
+    manifest += late;
+    fs::writeManifest(m_working, manifest);
+    fs::SyncFolder(m_working, whileWaiting, true);
+    whileWaiting();
+    readBack(m_working, late, whileWaiting);
+    return manifest;
 }
 
 bool SafetyCopyAhead::discard()

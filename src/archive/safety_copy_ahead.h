@@ -30,7 +30,8 @@ QString freeWorkingFolder(const QString& root, const QString& finalPath);
 // naming the files of the copy that differ; the folder is then left to the
 // caller. Returns the manifest, already written into the copy.
 fs::Manifest copyAndReadBack(const QString& source, const QString& working,
-                             const std::function<void()>& whileCopying, const std::function<void()>& afterwards);
+                             const std::function<void()>& whileCopying,
+                             const std::function<void()>& afterwards);
 
 // The safety copy of the data folder begun before the check that gates the
 // run, on a thread of its own: copying, hashing, syncing and reading back the
@@ -61,10 +62,12 @@ public:
 
     // Waits for the copy to end, calling whileWaiting every few tens of
     // milliseconds, and hands it over: from then on the working folder is the
-    // caller's. Returns its manifest, the copy being on disk and read back
-    // from it; raises the copy's error, the working folder then left to the
-    // caller to remove. An exception from whileWaiting leaves the copy
-    // pending. Only while pending().
+    // caller's. The data folder's Tmp, where the run has begun its log since,
+    // is copied now, as it is (the copy begun leaves it out). Returns the
+    // manifest of the whole copy, on disk and read back from it; raises the
+    // copy's error, the working folder then left to the caller to remove. An
+    // exception from whileWaiting while the copy runs leaves it pending.
+    // Only while pending().
     fs::Manifest take(const std::function<void()>& whileWaiting);
 
     // Stops a pending copy, waits for its thread and removes its working

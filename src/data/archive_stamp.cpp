@@ -63,7 +63,8 @@ std::optional<ArchiveStamp> archiveStamp(Connection& c)
         return std::nullopt;
     ArchiveStamp stamp;
     stamp.file = info.absoluteFilePath();
-    stamp.changes = quint32(counter[0]) << 24 | quint32(counter[1]) << 16 | quint32(counter[2]) << 8 | counter[3];
+    stamp.changes =
+        quint32(counter[0]) << 24 | quint32(counter[1]) << 16 | quint32(counter[2]) << 8 | counter[3];
     stamp.size = info.size();
     stamp.writtenMs = info.lastModified().toMSecsSinceEpoch();
     stamp.changedMs = info.metadataChangeTime().toMSecsSinceEpoch();

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -62,9 +63,10 @@ bool RemoveFolder(const QString& windowsPath);
 // every few MiB too. Without one, the kernel copies each file where the two
 // files allow it (else read and write), and with a yield each file is copied
 // on a worker thread while this thread calls yield every few tens of
-// milliseconds.
+// milliseconds. The names in leaveOut, directly under source, are not
+// copied (names matched without regard to case).
 void CopyFolder(const QString& source, const QString& destination, const std::function<void()>& yield = {},
-                QList<ManifestEntry>* manifest = nullptr);
+                QList<ManifestEntry>* manifest = nullptr, const QStringList& leaveOut = {});
 
 // Makes a folder tree just written reach the disk before anything relies on
 // it: every file's data, then every folder's entries from the leaves up, then

@@ -72,7 +72,8 @@ bool matchesAttributes(const QFileInfo& info, int attributes)
 struct CopyJob
 {
     const std::function<void()>& yield;
-    Manifest* manifest; // filled when the copy is hashed
+    Manifest* manifest;                    // filled when the copy is hashed
+    const QStringList* leaveOut = nullptr; // names at the top of the source not copied
 };
 
 // The engine's companions of a database file: an interrupted write leaves a
@@ -208,6 +209,8 @@ void copyTree(const QString& from, const QString& to, const QString& windowsFrom
 
     const QStringList existing = entriesOf(to);
     for (const QString& name : entriesOf(from)) {
+        if (relative.isEmpty() && job.leaveOut && job.leaveOut->contains(name, Qt::CaseInsensitive))
+            continue;
         const QFileInfo source(from + QLatin1Char('/') + name);
         const QString present = matchingEntry(existing, name);
         const QString targetName = present.isEmpty() ? name : present;
@@ -267,7 +270,7 @@ bool FolderExists(const QString& windowsPath)
 }
 
 void CopyFolder(const QString& source, const QString& destination, const std::function<void()>& yield,
-                Manifest* manifest)
+                Manifest* manifest, const QStringList& leaveOut)
 {
     const QString windowsFrom = withoutTrailingSeparators(source);
     QString windowsTo = withoutTrailingSeparators(destination);
@@ -287,7 +290,7 @@ void CopyFolder(const QString& source, const QString& destination, const std::fu
     const QString absoluteTo = QDir::cleanPath(QFileInfo(to).absoluteFilePath());
     if (absoluteTo == canonicalFrom || absoluteTo.startsWith(canonicalFrom + QLatin1Char('/')))
         raise(err::PathFileAccess, destination);
-    copyTree(from, to, windowsFrom, windowsTo, QString(), CopyJob{yield, manifest});
+    copyTree(from, to, windowsFrom, windowsTo, QString(), CopyJob{yield, manifest, &leaveOut});
 }
 
 bool hasArchiveSideFiles(const QString& windowsArchivePath)

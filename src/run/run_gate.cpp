@@ -29,9 +29,8 @@ bool runChangesDataBeforeCopying(const QString& root)
     for (int slot = 1; slot <= Slots; ++slot)
         if (leftoverJournal(layout::oldArchivePath(root, slot)) != LeftoverJournal::None)
             return true;
-    // The run makes the temporary folder when it is missing, and the log in
-    // it: what a restore carries over from the data folder it replaces, so
-    // the copy needs neither.
+    // The temporary folder itself the run makes when missing: the copy takes
+    // it as it is at the copy's turn.
     const QString tmp = layout::tempFolder(root);
     return fs::FolderExists(tmp) && !leftoverReportFileNames(tmp).isEmpty();
 }

@@ -17,11 +17,12 @@ class StockReadings;
 // very one the run would make after it: the root settles, the data folder
 // is there and not a link, no old-year archive has a journal for the run to
 // play back first, no working file of a killed run waits in the temporary
-// folder to be removed first (the folder itself, and the log the run starts
-// there, a restore carries over from the data folder it replaces), and the drive has room for twice the data
+// folder to be removed first, and the drive has room for twice the data
 // folder (the copy cannot fill it before the check has weighed the run's
-// needs, which it does on the free space as it was before the copy). A
-// refused run's copy is removed before the box.
+// needs, which it does on the free space as it was before the copy). The
+// temporary folder, where the run begins its log meanwhile, is copied when
+// the run takes the copy over. A refused run's copy is removed before the
+// box.
 //
 // A run that is not a rehearsal keeps in readings the stock the check read
 // of each old-year archive, for its recomputation.

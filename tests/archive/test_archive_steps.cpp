@@ -257,9 +257,8 @@ private slots:
             QVERIFY(QFile::link(QDir::tempPath(), f.file(QStringLiteral("dati\\esercizi\\fuori"))));
         const auto before = TestInstall::fingerprint(f.file(QStringLiteral("dati")));
         SafetyCopyAhead ahead;
-        QVERIFY(ahead.start(TestInstall::base(), begun == QLatin1String("other")
-                                                     ? data + QStringLiteral("\\esercizi")
-                                                     : data));
+        QVERIFY(ahead.start(TestInstall::base(),
+                            begun == QLatin1String("other") ? data + QStringLiteral("\\esercizi") : data));
         const QString working = ahead.workingPath();
 
         COPIO_CARTELLA_SALVATAGGIO(f.ctx, data, &ahead);
@@ -272,7 +271,8 @@ private slots:
             QCOMPARE(f.host.boxes.size(), 1);
             QVERIFY2(f.host.boxes.first().text.contains(QStringLiteral("collegamento")),
                      qPrintable(f.host.boxes.first().text));
-            QVERIFY(f.host.events.contains(QStringLiteral("Copia di sicurezza incompleta rimossa: ") + working));
+            QVERIFY(
+                f.host.events.contains(QStringLiteral("Copia di sicurezza incompleta rimossa: ") + working));
             return;
         }
         QVERIFY(f.state.record.safetyCopyVerified);

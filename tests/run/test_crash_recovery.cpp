@@ -186,7 +186,8 @@ private slots:
             QVERIFY2(QFile::exists(copy + QLatin1Char('/') + ManifestName), qPrintable(copy));
         }
         // Nor one under its working name: a stopped copy is removed at once.
-        QVERIFY(!QDirIterator(drive, {QStringLiteral("Copia_in_corso_*")}, QDir::Dirs, QDirIterator::Subdirectories)
+        QVERIFY(!QDirIterator(drive, {QStringLiteral("Copia_in_corso_*")}, QDir::Dirs,
+                              QDirIterator::Subdirectories)
                      .hasNext());
 
         const Outcome runAgain = cli(drive, QStringLiteral("--yes"));

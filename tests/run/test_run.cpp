@@ -7,6 +7,7 @@
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 using namespace rio;
@@ -128,12 +129,20 @@ private slots:
                      QDate::currentDate().toString(QStringLiteral("ddMMyyyy")))
                     .exists());
 
+        // The copy holds the log as it was at the copy's turn, begun beside
+        // the check as the copy was: the run's lines up to the copy's own.
+        const QByteArray copiedLog = readFile(f.install.host(f.state.record.safetyCopy) + QStringLiteral("/Tmp/") +
+                                              QFileInfo(f.logPath()).fileName());
+        QVERIFY2(copiedLog.endsWith("\"backup di sicurezza degli archivi in corso...\"\r\n"),
+                 copiedLog.right(300).constData());
+
         // Every event line reached the log, quoted, CR LF.
         QByteArray expected;
         for (const QString& line : f.host.events)
             expected += '"' + line.toLatin1() + "\"\r\n";
         f.state.release();
         QCOMPARE(readFile(f.logPath()), expected);
+        QVERIFY(expected.startsWith(copiedLog));
     }
 
     void missingCompanyRowIsRefusedBeforeAnythingIsWritten()
@@ -194,16 +203,17 @@ private slots:
         f.install.addCompany(1);
         f.host.onStepFinished = [&f](const QString& step, int) {
             if (step == QLatin1String("CREO_NUOVO_ANNO"))
-                TestInstall::exec(f.oldArchive(1),
-                                  QStringLiteral("update MOV_MAG set Qta = 7 where CodArt = 'A1' and Dep = '01'"));
+                TestInstall::exec(
+                    f.oldArchive(1),
+                    QStringLiteral("update MOV_MAG set Qta = 7 where CodArt = 'A1' and Dep = '01'"));
         };
 
         QCOMPARE(runYearOpening(f.ctx), RunOutcome::Done);
 
-        QCOMPARE(
-            TestInstall::scalar(f.oldArchive(1), QStringLiteral("select Giacenza1 from ANAG_ART where CodArt='A1'"))
-                .toDouble(),
-            7.0);
+        QCOMPARE(TestInstall::scalar(f.oldArchive(1),
+                                     QStringLiteral("select Giacenza1 from ANAG_ART where CodArt='A1'"))
+                     .toDouble(),
+                 7.0);
     }
 
     void withoutTheLogNothingIsWrittenButTmpIsMade()
