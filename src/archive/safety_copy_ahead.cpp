@@ -116,21 +116,25 @@ fs::Manifest SafetyCopyAhead::take(const std::function<void()>& whileWaiting)
     work.get();
     fs::Manifest manifest = std::move(m_manifest);
     fs::Manifest late;
-    for (const QString& name :
-         QDir(fs::hostPath(m_source))
-             .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
+    const QStringList names =
+        QDir(fs::hostPath(m_source))
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    for (const QString& name : names) {
         if (name.compare(WrittenMeanwhile, Qt::CaseInsensitive) != 0)
             continue;
         fs::Manifest part;
-        fs::CopyFolder(m_source + QLatin1Char('\\') + name, m_working + QLatin1Char('\\') + name,
-                       whileWaiting, &part);
+        const QString folder = m_working + QLatin1Char('\\') + name;
+        fs::CopyFolder(m_source + QLatin1Char('\\') + name, folder, whileWaiting, &part);
+        // The rest of the copy is on disk already: this folder, and its name
+        // in the copy, follow it there.
+        fs::SyncFolder(folder, whileWaiting, true);
         for (fs::ManifestEntry& entry : part)
             entry.path = name + QLatin1Char('/') + entry.path;
         late += part;
     }
     manifest += late;
+    // Written whole, and synced with its name in the copy.
     fs::writeManifest(m_working, manifest);
-    fs::SyncFolder(m_working, whileWaiting, true);
     whileWaiting();
     readBack(m_working, late, whileWaiting);
     return manifest;
