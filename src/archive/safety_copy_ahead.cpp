@@ -133,8 +133,10 @@ fs::Manifest SafetyCopyAhead::take(const std::function<void()>& whileWaiting)
         late += part;
     }
     manifest += late;
-    // Written whole, and synced with its name in the copy.
+    // Written whole, synced with its name in the copy, and out of the cache
+    // like every file of the copy.
     fs::writeManifest(m_working, manifest);
+    fs::SyncFile(m_working + QLatin1Char('\\') + QLatin1String(fs::ManifestFileName), true);
     whileWaiting();
     readBack(m_working, late, whileWaiting);
     return manifest;

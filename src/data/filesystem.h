@@ -77,6 +77,8 @@ void CopyFolder(const QString& source, const QString& destination, const std::fu
 // naming the file or folder that could not be synced (75 for an I/O error).
 void SyncFolder(const QString& windowsFolder, const std::function<void()>& yield = {},
                 bool dropCache = false);
+// The same for one file, here and now, never through a link at its name.
+void SyncFile(const QString& windowsFile, bool dropCache = false);
 
 // True when a database file has a non-empty journal or write-ahead log beside it: a
 // write to it was interrupted and the engine will put it back when it is

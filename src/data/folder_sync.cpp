@@ -105,6 +105,11 @@ void syncTree(const QString& hostFolder, const QString& windowsFolder, bool drop
 
 } // namespace
 
+void SyncFile(const QString& windowsFile, bool dropCache)
+{
+    syncFile(hostPath(windowsFile), windowsFile, dropCache);
+}
+
 void SyncFolder(const QString& windowsFolder, const std::function<void()>& yield, bool dropCache)
 {
     QString windows = windowsFolder;
