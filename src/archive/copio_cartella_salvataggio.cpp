@@ -102,7 +102,10 @@ void COPIO_CARTELLA_SALVATAGGIO(RunContext& ctx, QString CartellaDaCopiare, Safe
         } catch (const Interrupted&) {
             // Stopped while copying: half a copy is no copy.
             const bool begunHere = fs::NameTaken(madePath);
-            if ((copy && copy->pending() ? copy->discard() : removeHalfCopy(madePath)) && begunHere)
+            const auto repaint = [&ctx] {
+                ctx.host().yield();
+            };
+            if ((copy && copy->pending() ? copy->discard(repaint) : removeHalfCopy(madePath)) && begunHere)
                 ctx.addEventLine(QStringLiteral("Copia di sicurezza incompleta rimossa: %1").arg(madePath));
             throw;
         }

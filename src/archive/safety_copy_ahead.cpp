@@ -102,7 +102,10 @@ void SafetyCopyAhead::copy()
             throw CopyStopped{};
     };
     fs::CopyFolder(m_source, m_working, goOn, &m_manifest, {WrittenMeanwhile});
-    fs::SyncFolder(m_working, goOn, true);
+    // Synced here, not on the program's thread for long waits: that one
+    // serves the check's own long statements meanwhile, which would wait
+    // for these syncs, seconds on a big data folder, without a repaint.
+    fs::SyncFolder(m_working, {}, true);
     goOn();
     readBack(m_working, m_manifest, goOn);
 }
@@ -142,7 +145,7 @@ fs::Manifest SafetyCopyAhead::take(const std::function<void()>& whileWaiting)
     return manifest;
 }
 
-bool SafetyCopyAhead::discard()
+bool SafetyCopyAhead::discard(const std::function<void()>& whileWaiting)
 {
     if (!m_work.valid())
         return true;
@@ -150,6 +153,14 @@ bool SafetyCopyAhead::discard()
     std::future<void> work = std::move(m_work);
     // A deferred copy that never ran has nothing to wait for.
     if (work.wait_for(std::chrono::seconds(0)) != std::future_status::deferred) {
+        // The copy stops at its next file or few MiB, or once its sync is done.
+        while (whileWaiting && work.wait_for(WaitStep) == std::future_status::timeout) {
+            try {
+                whileWaiting();
+            } catch (...) {
+                break; // waited for without it
+            }
+        }
         try {
             work.get();
         } catch (...) {

@@ -70,10 +70,11 @@ public:
     // Only while pending().
     fs::Manifest take(const std::function<void()>& whileWaiting);
 
-    // Stops a pending copy, waits for its thread and removes its working
-    // folder. Returns whether nothing of it is left (nothing pending: true).
-    // Raises nothing.
-    bool discard();
+    // Stops a pending copy, waits for its thread (calling whileWaiting every
+    // few tens of milliseconds: a sync under way ends first) and removes its
+    // working folder. Returns whether nothing of it is left (nothing
+    // pending: true). Raises nothing.
+    bool discard(const std::function<void()>& whileWaiting = {});
 
 private:
     void copy();

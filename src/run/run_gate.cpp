@@ -74,7 +74,7 @@ bool checkBeforeStarting(RunContext& ctx, const Rehearsal* rehearsal, SafetyCopy
     const PreliminaryCheck check = runPreliminaryCheck(ctx.host(), ctx.state(), options);
     if (!check.hasErrors())
         return true;
-    copy.discard();
+    copy.discard([&ctx] { ctx.host().yield(); });
     QStringList errors;
     for (const PreliminaryFinding& finding : check.findings)
         if (finding.level == PreliminaryFinding::Level::Error) {
