@@ -6,6 +6,14 @@
 
 #include <QDir>
 
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#elif defined(Q_OS_WIN)
+#include <windows.h>
+#endif
+
 #include <chrono>
 
 namespace rio {
@@ -18,6 +26,20 @@ struct CopyStopped
 };
 
 constexpr auto WaitStep = std::chrono::milliseconds(20);
+
+// The copy's thread gives way to the others: the check before the run reads
+// on two or three threads of its own, and the window's thread must not wait
+// for the processor behind the copy's hashing. The copy only has to end
+// before the run takes it over.
+void yieldTheProcessor()
+{
+#ifdef Q_OS_LINUX
+    constexpr int Nicer = 10;
+    ::setpriority(PRIO_PROCESS, id_t(::syscall(SYS_gettid)), Nicer);
+#elif defined(Q_OS_WIN)
+    ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+#endif
+}
 
 // The run's temporary folder in the data folder (layout::tempFolder): the
 // run opens its log there, and writes its first lines, after the copy has
@@ -97,6 +119,7 @@ bool SafetyCopyAhead::start(const QString& root, const QString& dataFolder)
 // state, only the files and this object's manifest.
 void SafetyCopyAhead::copy()
 {
+    yieldTheProcessor();
     const auto goOn = [this] {
         if (m_stop)
             throw CopyStopped{};

@@ -156,7 +156,8 @@ struct VerificationReport
     QStringList closingLines(const RunState& state, const QString& reportPath) const;
     // The whole report as one HTML page; csvFiles: the names of the
     // spreadsheets written beside it. betweenCompanies runs before each
-    // company's part (a large company lists thousands of customers).
+    // company's part and every few hundred of its customers and suppliers
+    // (a large company lists thousands).
     // Printed, each company starts a page and each page of it repeats the
     // company's name and the table's header.
     QString html(const RunState& state, const QStringList& csvFiles = {},

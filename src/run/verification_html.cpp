@@ -198,12 +198,17 @@ QString runSection(const RunState& state, const QStringList& csvFiles)
 }
 
 // The open items of one kind of party (customers, suppliers, other), a row
-// per party and their total; empty when the company has none.
-QString partiesTable(const CompanyVerification& c, PartyLine::Kind kind)
+// per party and their total; empty when the company has none. yield runs
+// every few hundred parties: a big company has tens of thousands.
+QString partiesTable(const CompanyVerification& c, PartyLine::Kind kind, const std::function<void()>& yield)
 {
+    constexpr qsizetype PartiesBetweenYields = 512;
     QString rows;
     PartyLine total;
+    qsizetype seen = 0;
     for (const PartyLine& p : c.parties) {
+        if (yield && ++seen % PartiesBetweenYields == 0)
+            yield();
         if (p.kind() != kind)
             continue;
         // A blank code, or blanks around one, shown between quotes.
@@ -244,7 +249,7 @@ QString partiesTable(const CompanyVerification& c, PartyLine::Kind kind)
            rows + tableEnd();
 }
 
-QString companySection(const CompanyVerification& c)
+QString companySection(const CompanyVerification& c, const std::function<void()>& yield)
 {
     QString h = QStringLiteral("<div class=\"company\">\n<h2>%1 &mdash; %2: %3</h2>\n")
                     .arg(company(c.slot), esc(c.name), esc(outcomeText(c.outcome())));
@@ -258,7 +263,7 @@ QString companySection(const CompanyVerification& c)
     h += tableEnd();
     for (const PartyLine::Kind kind :
          {PartyLine::Kind::Customer, PartyLine::Kind::Supplier, PartyLine::Kind::Other})
-        h += partiesTable(c, kind);
+        h += partiesTable(c, kind, yield);
     return h + QStringLiteral("</div>\n");
 }
 
@@ -286,7 +291,7 @@ QString VerificationReport::html(const RunState& state, const QStringList& csvFi
     for (const CompanyVerification& c : companies) {
         if (betweenCompanies)
             betweenCompanies();
-        h += companySection(c);
+        h += companySection(c, betweenCompanies);
     }
     h += QStringLiteral("</body></html>\n");
     return h;
