@@ -34,7 +34,7 @@ constexpr auto WaitStep = std::chrono::milliseconds(20);
 void yieldTheProcessor()
 {
 #ifdef Q_OS_LINUX
-    constexpr int Nicer = 10;
+    constexpr int Nicer = 5;
     ::setpriority(PRIO_PROCESS, id_t(::syscall(SYS_gettid)), Nicer);
 #elif defined(Q_OS_WIN)
     ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);

@@ -98,14 +98,20 @@ const WarningKind warningKinds[] = {
 };
 
 // The stock warnings of one kind as one compact table: a row per article and
-// warehouse; empty when there are none.
-QString stockWarnings(const VerificationReport& report, const WarningKind& kind)
+// warehouse; empty when there are none. yield runs every few hundred
+// warnings: the companies of a big installation can have thousands.
+QString stockWarnings(const VerificationReport& report, const WarningKind& kind,
+                      const std::function<void()>& yield)
 {
+    constexpr qsizetype WarningsBetweenYields = 512;
     const bool twins = kind.reason == StockWarning::Reason::Twin;
     QString rows;
+    qsizetype seen = 0;
     for (const CompanyVerification& c : report.companies)
         for (const Finding& f : c.findings)
             for (const StockWarning& w : f.stock) {
+                if (yield && ++seen % WarningsBetweenYields == 0)
+                    yield();
                 if (f.kind != Finding::Kind::Warning || w.reason != kind.reason)
                     continue;
                 QStringList cells{esc(company(c.slot)), codeCell(w.code)};
@@ -135,7 +141,7 @@ QString stockWarnings(const VerificationReport& report, const WarningKind& kind)
 
 // Only what needs attention: mismatches first, then warnings, those on stock
 // as compact tables, a kind at a time.
-QString attention(const VerificationReport& report)
+QString attention(const VerificationReport& report, const std::function<void()>& yield)
 {
     QString h = QStringLiteral("<h2>Discordanze e avvisi</h2>\n");
     if (report.mismatches() + report.warnings() == 0)
@@ -156,7 +162,7 @@ QString attention(const VerificationReport& report)
                          QStringLiteral("Dettaglio")}) +
              other + tableEnd();
     for (const WarningKind& kind : warningKinds)
-        h += stockWarnings(report, kind);
+        h += stockWarnings(report, kind, yield);
     return h;
 }
 
@@ -286,7 +292,7 @@ QString VerificationReport::html(const RunState& state, const QStringList& csvFi
                                        "avvisi&raquo;: per ciascun tipo, che cosa fare.")
                       : QString());
     h += topTable(*this);
-    h += attention(*this);
+    h += attention(*this, betweenCompanies);
     h += runSection(state, csvFiles);
     for (const CompanyVerification& c : companies) {
         if (betweenCompanies)
