@@ -11,6 +11,8 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 #elif defined(Q_OS_WIN)
+#define NOMINMAX
+#define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #endif
 
@@ -27,19 +29,32 @@ struct CopyStopped
 
 constexpr auto WaitStep = std::chrono::milliseconds(20);
 
-// The copy's thread gives way to the others: the check before the run reads
-// on two or three threads of its own, and the window's thread must not wait
-// for the processor behind the copy's hashing. The copy only has to end
-// before the run takes it over.
-void yieldTheProcessor()
+// The copy's thread gives way to the others while it lives: the check before
+// the run reads on two or three threads of its own, and the window's thread
+// must not wait for the processor behind the copy's hashing. The copy only
+// has to end before the run takes it over. (A thread of its own on Linux,
+// which ends with the copy; on Windows one of a pool, given back as it was.)
+class LowerPriority
 {
+public:
+    LowerPriority()
+    {
 #ifdef Q_OS_LINUX
-    constexpr int Nicer = 5;
-    ::setpriority(PRIO_PROCESS, id_t(::syscall(SYS_gettid)), Nicer);
+        constexpr int Nicer = 5;
+        ::setpriority(PRIO_PROCESS, id_t(::syscall(SYS_gettid)), Nicer);
 #elif defined(Q_OS_WIN)
-    ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+        ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
 #endif
-}
+    }
+    ~LowerPriority()
+    {
+#ifdef Q_OS_WIN
+        ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_NORMAL);
+#endif
+    }
+    LowerPriority(const LowerPriority&) = delete;
+    LowerPriority& operator=(const LowerPriority&) = delete;
+};
 
 // The run's temporary folder in the data folder (layout::tempFolder): the
 // run opens its log there, and writes its first lines, after the copy has
@@ -107,7 +122,10 @@ bool SafetyCopyAhead::start(const QString& root, const QString& dataFolder)
     m_stop = false;
     m_manifest.clear();
     try {
-        m_work = std::async(std::launch::async, [this] { copy(); });
+        m_work = std::async(std::launch::async, [this] {
+            const LowerPriority givingWay;
+            copy();
+        });
     } catch (const std::system_error&) {
         // No thread to be had: the copy runs when taken, on the taker's.
         m_work = std::async(std::launch::deferred, [this] { copy(); });
@@ -119,7 +137,6 @@ bool SafetyCopyAhead::start(const QString& root, const QString& dataFolder)
 // state, only the files and this object's manifest.
 void SafetyCopyAhead::copy()
 {
-    yieldTheProcessor();
     const auto goOn = [this] {
         if (m_stop)
             throw CopyStopped{};
