@@ -9,29 +9,6 @@
 
 namespace rio {
 
-namespace {
-
-// The first column of the first row of one statement of the engine's own
-// SQL, without whileBusy (set again after): a pragma takes no time.
-std::optional<QByteArray> firstText(Connection& c, const char* sql)
-{
-    auto& p = ConnectionAccess::of(c);
-    sqlite3_progress_handler(p.lite, 0, nullptr, nullptr);
-    std::optional<QByteArray> text;
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(p.lite, sql, -1, &statement, nullptr) == SQLITE_OK &&
-        sqlite3_step(statement) == SQLITE_ROW) {
-        const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
-        text = QByteArray(bytes ? bytes : "");
-    }
-    sqlite3_finalize(statement);
-    std::function<void()> whileBusy = p.whileBusy;
-    c.setWhileBusy(std::move(whileBusy));
-    return text;
-}
-
-} // namespace
-
 std::optional<ArchiveStamp> archiveStamp(Connection& c)
 {
     if (!c.isOpen() || c.driver() != Connection::Driver::Sqlite)
@@ -41,10 +18,12 @@ std::optional<ArchiveStamp> archiveStamp(Connection& c)
         return std::nullopt;
     // Reading the schema's version reads the file's first page: the
     // transaction now holds the file for reading until it ends.
-    if (!firstText(c, "pragma main.schema_version") || sqlite3_txn_state(db, "main") < SQLITE_TXN_READ)
+    if (runQuietly(c, "pragma main.schema_version") != SQLITE_OK ||
+        sqlite3_txn_state(db, "main") < SQLITE_TXN_READ)
         return std::nullopt;
-    const std::optional<QByteArray> mode = firstText(c, "pragma main.journal_mode");
-    if (!mode || mode->compare("wal", Qt::CaseInsensitive) == 0)
+    QByteArray mode;
+    if (runQuietly(c, "pragma main.journal_mode", QByteArray(), &mode) != SQLITE_OK ||
+        mode.compare("wal", Qt::CaseInsensitive) == 0)
         return std::nullopt;
     // Read through the engine's own descriptor: opening and closing another
     // one on the file would drop the locks this process holds on it.

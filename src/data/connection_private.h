@@ -108,6 +108,16 @@ void raiseWhileBusyFailure(Connection& c);
 // raised by whileBusy once the engine has committed.
 void commitAside(Connection& c);
 
+// Runs one statement of the engine's own SQL to its end on a connection on
+// Qt's SQLite driver, with an optional text bound at ?1, without calling
+// whileBusy: attaching, detaching and a pragma take no time, and a failure
+// raised by whileBusy there would be raised by the next, unrelated
+// statement. The connection's whileBusy is set again after. firstText, when
+// given, receives the first column of the first row. Returns the engine's
+// code, SQLITE_OK when the statement ran to its end.
+int runQuietly(Connection& c, const QByteArray& sql, const QByteArray& text = QByteArray(),
+               QByteArray* firstText = nullptr);
+
 // What the statements reach inside a connection.
 struct ConnectionAccess
 {

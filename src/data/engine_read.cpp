@@ -19,13 +19,7 @@
 
 namespace rio {
 
-namespace {
-
-// Runs one statement of the engine's own SQL to its end, with an optional
-// text bound at ?1, without calling whileBusy: attaching and detaching take
-// no time, and a failure raised by whileBusy there would be raised by the
-// next, unrelated statement. The connection's whileBusy is set again after.
-int runQuietly(Connection& c, const QByteArray& sql, const QByteArray& text = QByteArray())
+int runQuietly(Connection& c, const QByteArray& sql, const QByteArray& text, QByteArray* firstText)
 {
     auto& p = ConnectionAccess::of(c);
     sqlite3_progress_handler(p.lite, 0, nullptr, nullptr);
@@ -34,17 +28,19 @@ int runQuietly(Connection& c, const QByteArray& sql, const QByteArray& text = QB
     if (rc == SQLITE_OK && !text.isNull())
         rc = sqlite3_bind_text(statement, 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
     if (rc == SQLITE_OK) {
-        do
+        rc = sqlite3_step(statement);
+        if (rc == SQLITE_ROW && firstText) {
+            const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+            *firstText = QByteArray(bytes ? bytes : "");
+        }
+        while (rc == SQLITE_ROW)
             rc = sqlite3_step(statement);
-        while (rc == SQLITE_ROW);
     }
     sqlite3_finalize(statement);
     std::function<void()> whileBusy = p.whileBusy;
     c.setWhileBusy(std::move(whileBusy));
     return rc == SQLITE_DONE ? SQLITE_OK : rc;
 }
-
-} // namespace
 
 bool AttachedArchive::possible(const Connection& c, const Connection& other)
 {
